@@ -18,6 +18,8 @@
 #include <cstring>
 #include <iostream>
 
+#include <sys/stat.h>
+
 vtkObjectFactoryNewMacro(vtkDatReader);
 
 namespace
@@ -102,6 +104,13 @@ vtkDatReader::~vtkDatReader()
 int vtkDatReader::ReadFile()
 {
   FILE* file = this->FileName ? std::fopen(this->FileName, "r") : nullptr;
+  // A folder opens like a file on some systems, then reads as empty.
+  struct stat status;
+  if (file && (fstat(fileno(file), &status) != 0 || S_ISDIR(status.st_mode)))
+  {
+    std::fclose(file);
+    file = nullptr;
+  }
   if (!file)
   {
     animErrorMacro(<< "Not correct FileName");

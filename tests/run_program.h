@@ -1,0 +1,19 @@
+// Test support: runs the real animation executable in a folder, as a user would.
+#ifndef run_program_h
+#define run_program_h
+
+#include <string>
+
+struct ProgramRun
+{
+  int Status = -1; // exit status, or -1 when the program did not exit normally
+  std::string Out; // standard output
+  std::string Err; // standard error
+};
+
+// Runs build/bin/animation with the given arguments (a shell word list) in
+// folder, with standard input closed, and waits at most timeoutSeconds.
+ProgramRun RunAnimation(const std::string& folder, const std::string& arguments = "",
+                        int timeoutSeconds = 120);
+
+#endif
