@@ -1,0 +1,277 @@
+#include "vtkShapeTransform.h"
+
+#include <vtkDataArray.h>
+#include <vtkIdList.h>
+#include <vtkMath.h>
+#include <vtkObjectFactory.h>
+#include <vtkPointLocator.h>
+#include <vtkPoints.h>
+
+#include <cmath>
+
+vtkObjectFactoryNewMacro(vtkShapeTransform);
+
+namespace {
+// The coordinates of a single-precision point set as one array of 3 * count floats, or null when
+// the set holds another type and must be read point by point.
+float* FloatCoordinates(vtkPoints* points)
+{
+  return points->GetDataType() == VTK_FLOAT ? static_cast<float*>(points->GetVoidPointer(0))
+                                            : nullptr;
+}
+
+// Lengthens a point set by count points, keeping the points it holds, and returns the id of the
+// first new point. The new points are left unwritten.
+vtkIdType AppendPoints(vtkPoints* points, vtkIdType count)
+{
+  const vtkIdType start = points->GetNumberOfPoints();
+  if (start > 0) {
+    points->Resize(start + count);
+  }
+  points->SetNumberOfPoints(start + count);
+  return start;
+}
+
+// Point i of a set, rounded to single precision as the field is evaluated at it.
+void ReadPoint(vtkPoints* points, const float* coordinates, vtkIdType i, float x[3])
+{
+  if (coordinates) {
+    x[0] = coordinates[3 * i];
+    x[1] = coordinates[3 * i + 1];
+    x[2] = coordinates[3 * i + 2];
+    return;
+  }
+  double p[3];
+  points->GetPoint(i, p);
+  x[0] = static_cast<float>(p[0]);
+  x[1] = static_cast<float>(p[1]);
+  x[2] = static_cast<float>(p[2]);
+}
+
+// The polynomial part c0 + c1 x + c2 y + c3 z of one coordinate; the coefficients follow the nc
+// weights.
+double Polynomial(const float* coeff, vtkIdType nc, const float x[3])
+{
+  return static_cast<double>(x[0]) * coeff[nc + 1] + static_cast<double>(x[1]) * coeff[nc + 2] +
+         static_cast<double>(x[2]) * coeff[nc + 3] + coeff[nc];
+}
+}
+
+vtkShapeTransform::vtkShapeTransform()
+  : BlendFactor(0.0f)
+  , Radius(0.0f)
+  , PointArray(nullptr)
+  , Displacements(vtkPoints::New())
+  , DisplacementsCached(false)
+  , SplineSet(false)
+  , SplineCoeffX(nullptr)
+  , SplineCoeffY(nullptr)
+  , SplineCoeffZ(nullptr)
+  , UnList(nullptr)
+  , Tree(nullptr)
+  , Math(vtkMath::New())
+  , NeighborIds(vtkIdList::New())
+{
+  this->NeighborIds->Allocate(300, 0);
+}
+
+vtkShapeTransform::~vtkShapeTransform()
+{
+  this->Math->Delete();
+  this->NeighborIds->Delete();
+  this->Displacements->Delete();
+  this->DisplacementsCached = false;
+  this->SplineSet = false;
+}
+
+void vtkShapeTransform::SetSpline(float radius,
+                                  vtkPoints* pointArray,
+                                  float* splineCoeffX,
+                                  float* splineCoeffY,
+                                  float* splineCoeffZ,
+                                  int* unList,
+                                  vtkPointLocator* tree)
+{
+  this->Radius = radius;
+  this->PointArray = pointArray;
+  this->SplineCoeffX = splineCoeffX;
+  this->SplineCoeffY = splineCoeffY;
+  this->SplineCoeffZ = splineCoeffZ;
+  this->UnList = unList;
+  this->Tree = tree;
+  this->SplineSet = true;
+  this->DisplacementsCached = false;
+  this->Displacements->Delete();
+  this->Displacements = vtkPoints::New();
+}
+
+void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
+{
+  const vtkIdType n = inPts->GetNumberOfPoints();
+  this->Update();
+
+  if (!this->SplineSet) {
+    const vtkIdType start = outPts->GetNumberOfPoints();
+    outPts->InsertPoints(start, n, 0, inPts);
+    return;
+  }
+  if (this->DisplacementsCached && this->Displacements->GetNumberOfPoints() == n) {
+    this->BlendDisplacements(inPts, outPts);
+    return;
+  }
+  this->ComputeDisplacements(inPts, outPts);
+}
+
+// s(x) is accumulated in double precision over the control points within Radius of x, then
+// rounded to float into the cache; the output point is rounded from x - BlendFactor * s in
+// double. The locator returns only points with |x - p| <= Radius, so phi needs no support test
+// and a point on the boundary of the support contributes 0.
+void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts)
+{
+  const vtkIdType n = inPts->GetNumberOfPoints();
+  const vtkIdType nc = this->PointArray->GetNumberOfPoints();
+  const double radius = this->Radius;
+  const double blend = this->BlendFactor;
+
+  this->Displacements->SetNumberOfPoints(n);
+  float* cache = static_cast<float*>(this->Displacements->GetVoidPointer(0));
+  const vtkIdType start = AppendPoints(outPts, n);
+  float* out = FloatCoordinates(outPts);
+  const float* in = FloatCoordinates(inPts);
+
+  for (vtkIdType i = 0; i < n; ++i) {
+    float x[3];
+    ReadPoint(inPts, in, i, x);
+    const double xd[3] = { x[0], x[1], x[2] };
+    double s[3] = { 0.0, 0.0, 0.0 };
+
+    this->Tree->FindPointsWithinRadius(radius, xd, this->NeighborIds);
+    const vtkIdType found = this->NeighborIds->GetNumberOfIds();
+    if (found > 0) {
+      for (vtkIdType j = 0; j < found; ++j) {
+        const vtkIdType k = this->NeighborIds->GetId(j);
+        double p[3];
+        this->PointArray->GetPoint(k, p);
+        const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, xd));
+        const double phi = (1.0 - r / radius) * (1.0 - r / radius);
+        const int m = this->UnList[k];
+        s[0] += phi * this->SplineCoeffX[m];
+        s[1] += phi * this->SplineCoeffY[m];
+        s[2] += phi * this->SplineCoeffZ[m];
+      }
+      s[0] += Polynomial(this->SplineCoeffX, nc, x);
+      s[1] += Polynomial(this->SplineCoeffY, nc, x);
+      s[2] += Polynomial(this->SplineCoeffZ, nc, x);
+    }
+
+    float moved[3];
+    for (int c = 0; c < 3; ++c) {
+      cache[3 * i + c] = static_cast<float>(s[c]);
+      moved[c] = static_cast<float>(xd[c] - blend * s[c]);
+    }
+    if (out) {
+      float* o = out + 3 * (start + i);
+      o[0] = moved[0];
+      o[1] = moved[1];
+      o[2] = moved[2];
+    } else {
+      // Through the float overload: handed over as three doubles, the rounding of moved to
+      // single precision was dropped by GCC 12 at -O3 for the vectorised components.
+      outPts->SetPoint(start + i, moved);
+    }
+    this->NeighborIds->Reset();
+  }
+  this->DisplacementsCached = true;
+}
+
+// One multiply-subtract per coordinate, in single precision, over the cache.
+void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
+{
+  const vtkIdType n = inPts->GetNumberOfPoints();
+  const float blend = this->BlendFactor;
+  const float* cache = static_cast<const float*>(this->Displacements->GetVoidPointer(0));
+  const vtkIdType start = AppendPoints(outPts, n);
+  float* out = FloatCoordinates(outPts);
+  const float* in = FloatCoordinates(inPts);
+
+  if (in && out) {
+    float* o = out + 3 * start;
+    for (vtkIdType j = 0; j < 3 * n; ++j) {
+      o[j] = in[j] - blend * cache[j];
+    }
+    return;
+  }
+  for (vtkIdType i = 0; i < n; ++i) {
+    float x[3];
+    ReadPoint(inPts, in, i, x);
+    const float* d = cache + 3 * i;
+    const float moved[3] = { x[0] - blend * d[0], x[1] - blend * d[1], x[2] - blend * d[2] };
+    if (out) {
+      float* o = out + 3 * (start + i);
+      o[0] = moved[0];
+      o[1] = moved[1];
+      o[2] = moved[2];
+    } else {
+      outPts->SetPoint(start + i, moved);
+    }
+  }
+}
+
+void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
+                                                      vtkPoints* outPts,
+                                                      vtkDataArray* inNms,
+                                                      vtkDataArray* outNms,
+                                                      vtkDataArray* vtkNotUsed(inVrs),
+                                                      vtkDataArray* vtkNotUsed(outVrs),
+                                                      int vtkNotUsed(nOptionalVectors),
+                                                      vtkDataArray** vtkNotUsed(inVrsArr),
+                                                      vtkDataArray** vtkNotUsed(outVrsArr))
+{
+  this->Update();
+
+  if (this->SplineSet) {
+    this->TransformPoints(inPts, outPts);
+  } else {
+    outPts->DeepCopy(inPts);
+  }
+  if (inNms && outNms) {
+    outNms->DeepCopy(inNms);
+  }
+}
+
+void vtkShapeTransform::Inverse() {}
+
+void vtkShapeTransform::InternalTransformPoint(const float in[3], float out[3])
+{
+  out[0] = in[0];
+  out[1] = in[1];
+  out[2] = in[2];
+}
+
+void vtkShapeTransform::InternalTransformPoint(const double in[3], double out[3])
+{
+  out[0] = in[0];
+  out[1] = in[1];
+  out[2] = in[2];
+}
+
+void vtkShapeTransform::InternalTransformDerivative(const float in[3],
+                                                    float out[3],
+                                                    float derivative[3][3])
+{
+  this->InternalTransformPoint(in, out);
+  vtkMath::Identity3x3(derivative);
+}
+
+void vtkShapeTransform::InternalTransformDerivative(const double in[3],
+                                                    double out[3],
+                                                    double derivative[3][3])
+{
+  this->InternalTransformPoint(in, out);
+  vtkMath::Identity3x3(derivative);
+}
+
+vtkAbstractTransform* vtkShapeTransform::MakeTransform()
+{
+  return vtkShapeTransform::New();
+}

@@ -1,0 +1,184 @@
+/**
+ * @class   vtkShapeTransform
+ * @brief   warp transform that blends points along a fitted spline displacement field
+ *
+ * vtkShapeTransform moves every point x of a point set to x - BlendFactor * s(x), where s is the
+ * displacement field fitted by vtkMatrixSolver from pairs of control points:
+ *
+ *   s(x) = sum_k w_k phi(|x - p_k|) + c0 + c1 x + c2 y + c3 z,    phi(r) = (1 - r/R)^2,
+ *
+ * the sum running over the control points p_k that lie within the support radius R of x. The
+ * weights w_k and the polynomial coefficients c0..c3 are stored per coordinate in the solver's
+ * coefficient arrays: entry UnList[k] is the weight of control point k, and entries nc, nc+1,
+ * nc+2, nc+3 (nc the number of control points) are c0, c1, c2, c3. Since s is source minus
+ * target, BlendFactor 0 leaves the points where they are and BlendFactor 1 carries them toward the
+ * target shape. A point with no control point within R is not moved at all: neither the basis
+ * functions nor the polynomial part are evaluated there.
+ *
+ * The field is costly to evaluate and the blend is cheap, so the first evaluation after
+ * SetSpline() computes s at every input point and caches it in Displacements; every later
+ * evaluation only scales the cache by BlendFactor. An animation places the transform in a
+ * vtkTransformPolyDataFilter, calls SetSpline() once, and for every frame writes BlendFactor and
+ * calls Modified() so that the filter executes again.
+ *
+ * @warning
+ * The cache is indexed by point id and belongs to the point set of the first evaluation. It is
+ * recomputed when the transform is applied to a point set with a different number of points, but
+ * not when it is applied to another point set of the same size: call SetSpline() again to discard
+ * it.
+ *
+ * @warning
+ * SetSpline() stores plain pointers to the control points, the coefficient arrays, the inverse
+ * list order and the locator, without taking references. The caller keeps them alive, and the
+ * locator built over the same control points, until the transform is deleted.
+ *
+ * @warning
+ * Only TransformPoints() and TransformPointsNormalsVectors() apply the field. Normals are passed
+ * through unrotated and vectors are not written. The single-point interface (TransformPoint() and
+ * the derivative) returns the point unchanged with an identity derivative, and Inverse() does
+ * nothing, so the transform returned by GetInverse() leaves points where they are.
+ *
+ * @sa
+ * vtkMatrixSolver vtkDatReader vtkTransformPolyDataFilter vtkPointLocator
+ */
+#ifndef vtkShapeTransform_h
+#define vtkShapeTransform_h
+
+#include "vtkAnimationMacros.h"
+
+#include <vtkAbstractTransform.h>
+
+class vtkDataArray;
+class vtkIdList;
+class vtkMath;
+class vtkPointLocator;
+class vtkPoints;
+
+class vtkShapeTransform : public vtkAbstractTransform
+{
+public:
+  vtkTypeMacro(vtkShapeTransform, vtkAbstractTransform);
+  static vtkShapeTransform* New();
+
+  /**
+   * Hand over the fitted field: the support radius, the source control points, the three
+   * coefficient arrays (nc + 4 entries each, in list order), the inverse list order (control
+   * point id to list position) and a locator built over the control points. Discards the cached
+   * displacements, so that the next evaluation computes them again. Does not call Modified().
+   */
+  void SetSpline(float radius,
+                 vtkPoints* pointArray,
+                 float* splineCoeffX,
+                 float* splineCoeffY,
+                 float* splineCoeffZ,
+                 int* unList,
+                 vtkPointLocator* tree);
+
+  ///@{
+  /**
+   * The field handed over by SetSpline(): support radius (also the radius of the neighbour
+   * query), source control points, coefficient arrays, inverse list order and locator. Unset
+   * until SetSpline() is called.
+   */
+  animGetMacro(Radius, float);
+  animGetObjectMacro(PointArray, vtkPoints);
+  animGetMacro(SplineCoeffX, float*);
+  animGetMacro(SplineCoeffY, float*);
+  animGetMacro(SplineCoeffZ, float*);
+  animGetMacro(UnList, int*);
+  animGetObjectMacro(Tree, vtkPointLocator);
+  ///@}
+
+  ///@{
+  /**
+   * The state of the evaluation: SplineSet is true once SetSpline() has been called,
+   * DisplacementsCached once Displacements holds the field at every point of the last evaluated
+   * point set (single precision, indexed like that point set). Both false after construction.
+   */
+  animGetMacro(SplineSet, bool);
+  animGetMacro(DisplacementsCached, bool);
+  animGetObjectMacro(Displacements, vtkPoints);
+  ///@}
+
+  /**
+   * Scale of the displacement: a point x is moved to x - BlendFactor * s(x). Written directly;
+   * call Modified() afterwards so that a pipeline using the transform executes again. 0 after
+   * construction.
+   */
+  float BlendFactor;
+
+  /**
+   * Append the transformed points to outPts, one per input point, in input order. The first call
+   * after SetSpline() evaluates and caches the field; later calls blend from the cache. Before
+   * SetSpline() the points are appended unchanged.
+   */
+  void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
+
+  /**
+   * Transform the points as TransformPoints() does (before SetSpline() outPts becomes a copy of
+   * inPts), copy the normals unchanged when they are given, and leave the vectors alone.
+   */
+  void TransformPointsNormalsVectors(vtkPoints* inPts,
+                                     vtkPoints* outPts,
+                                     vtkDataArray* inNms,
+                                     vtkDataArray* outNms,
+                                     vtkDataArray* inVrs,
+                                     vtkDataArray* outVrs,
+                                     int nOptionalVectors = 0,
+                                     vtkDataArray** inVrsArr = nullptr,
+                                     vtkDataArray** outVrsArr = nullptr) override;
+
+  /**
+   * The field has no inverse here: does nothing.
+   */
+  void Inverse() override;
+
+  ///@{
+  /**
+   * The single-point interface does not evaluate the field: the point is returned unchanged and
+   * the derivative is the identity.
+   */
+  void InternalTransformPoint(const float in[3], float out[3]) override;
+  void InternalTransformPoint(const double in[3], double out[3]) override;
+  void InternalTransformDerivative(const float in[3],
+                                   float out[3],
+                                   float derivative[3][3]) override;
+  void InternalTransformDerivative(const double in[3],
+                                   double out[3],
+                                   double derivative[3][3]) override;
+  ///@}
+
+  /**
+   * A new, empty vtkShapeTransform (no spline set). GetInverse() relies on it.
+   */
+  VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
+
+protected:
+  vtkShapeTransform();
+  ~vtkShapeTransform() override;
+
+  // Evaluate the field at every input point, fill the cache and append the blended points.
+  void ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts);
+  // Append every input point minus BlendFactor times its cached displacement.
+  void BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts);
+
+  float Radius;
+  vtkPoints* PointArray;
+  vtkPoints* Displacements;
+  bool DisplacementsCached;
+  bool SplineSet;
+  float* SplineCoeffX;
+  float* SplineCoeffY;
+  float* SplineCoeffZ;
+  int* UnList;
+  vtkPointLocator* Tree;
+  vtkMath* Math;
+  // Control points found within Radius of the point being evaluated; allocated once for 300 ids.
+  vtkIdList* NeighborIds;
+
+private:
+  vtkShapeTransform(const vtkShapeTransform&) = delete;
+  void operator=(const vtkShapeTransform&) = delete;
+};
+
+#endif
