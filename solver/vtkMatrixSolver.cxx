@@ -1,0 +1,495 @@
+// Assembly and solution of the interpolation system of vtkMatrixSolver.
+//
+// For each coordinate the unknowns are the weights c (n) and the polynomial
+// coefficients d (4) of the bordered system
+//
+//   [ A  P' ] [ c ]   [ b ]        A(i,j) = phi(|p(i) - p(j)|),
+//   [ P  0  ] [ d ] = [ 0 ],       P = [1 ...; x ...; y ...; z ...].
+//
+// A is assembled row by row in list order into envelope storage, looking
+// only at the Max list positions before each row, and factored once. Block
+// elimination then gives, with W = inv(A)*P' and S = -P*W,
+//
+//   S*d = -P*inv(A)*b,    c = inv(A)*b - W*d,
+//
+// so seven envelope solves (four columns of P', three right-hand sides) and
+// three 4x4 QR solves with the same S do the whole work.
+#include "vtkMatrixSolver.h"
+
+#include "allocate_matrix.h"
+#include "envelope.h"
+#include "qr.h"
+#include "stopwatch.h"
+
+#include <vtkMath.h>
+#include <vtkObjectFactory.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+namespace
+{
+// Failures of Solve() besides the storage messages.
+const char* const few_or_planar_points =
+  "Solve: the control points need at least four points not all in one plane; the linear part "
+  "of the spline is undetermined";
+const char* const not_positive_definite =
+  "Solve: the interpolation matrix is not positive definite; two control points probably share "
+  "one source position";
+const char* const not_finite =
+  "Solve: the spline coefficients are not finite; check the control points and the right-hand "
+  "sides for infinite or undefined values";
+
+// The eigenvalues of the scatter matrix of the control points are the
+// squared extents of the cloud along its principal axes, and the condition
+// of S grows at least like the largest over the smallest. Below this ratio
+// (a cloud thinner than 1e-4 of its length) S is singular to single precision.
+constexpr double planar_eigenvalue_ratio = 1e-8;
+
+struct free_deleter
+{
+  void operator()(void* block) const { std::free(block); }
+};
+template<typename T>
+using heap_block = std::unique_ptr<T[], free_deleter>;
+
+// malloc of count elements, or null when the byte count does not fit; an
+// empty block is a valid one-element block.
+template<typename T>
+T* try_obtain(std::int64_t count)
+{
+  if (count < 0 || static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(T))
+  {
+    return nullptr;
+  }
+  return static_cast<T*>(std::malloc(std::max<std::size_t>(1, count) * sizeof(T)));
+}
+
+template<typename T>
+heap_block<T> obtain(std::int64_t count, const char* failure)
+{
+  heap_block<T> block(try_obtain<T>(count));
+  if (!block)
+  {
+    throw failure;
+  }
+  return block;
+}
+
+// realloc that leaves the block unchanged and answers false on failure.
+bool resize(heap_block<float>& block, std::int64_t count)
+{
+  if (static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(float))
+  {
+    return false;
+  }
+  float* moved = static_cast<float*>(
+    std::realloc(block.get(), std::max<std::int64_t>(count, 1) * sizeof(float)));
+  if (!moved)
+  {
+    return false;
+  }
+  block.release();
+  block.reset(moved);
+  return true;
+}
+
+// A row-pointer matrix of allocate_matrix indexed from 0, released when it
+// goes out of scope.
+class row_matrix
+{
+public:
+  row_matrix(std::size_t rows, std::size_t columns)
+    : Rows(rows)
+    , Columns(columns)
+    , Data(allocate_matrix(0, rows - 1, 0, columns - 1))
+  {
+  }
+  ~row_matrix() { free_matrix(this->Data, 0, this->Rows - 1, 0, this->Columns - 1); }
+  row_matrix(const row_matrix&) = delete;
+  void operator=(const row_matrix&) = delete;
+  float* operator[](std::size_t row) const { return this->Data[row]; }
+
+private:
+  std::size_t Rows;
+  std::size_t Columns;
+  float** Data;
+};
+
+// Points the module-level envelope matrix at the arrays of one Solve() and
+// detaches it again when the call ends, however it ends.
+class envelope_binding
+{
+public:
+  envelope_binding(int n, float* diag, int* xenv, float* env)
+  {
+    envelope = { n, diag, xenv, env, 0 };
+  }
+  ~envelope_binding() { envelope = { 0, nullptr, nullptr, nullptr, 0 }; }
+  envelope_binding(const envelope_binding&) = delete;
+  void operator=(const envelope_binding&) = delete;
+};
+
+double seconds_since(int mark)
+{
+  return (stopwatch_ticks() - mark) * 0.001;
+}
+
+// The strictly lower envelope of A as it is assembled.
+struct envelope_rows
+{
+  heap_block<float> Env;
+  std::int64_t Capacity = 0;
+  std::int64_t Entries = 0;
+  int Relocations = 0;
+  // A basis value of exactly 1 off the diagonal makes a principal block
+  // [1 1; 1 1] of A, which is then singular whatever the factorisation sees.
+  bool Coincident = false;
+};
+
+// The first block of Env: 4*n*(Max-1) floats, 10 if that is negative, and
+// 10*n if the first cannot be obtained. Sizes are 64-bit: these products
+// outgrow 32 bits for large point sets.
+envelope_rows start_envelope(std::int64_t n, int max)
+{
+  envelope_rows rows;
+  rows.Capacity = 4 * n * (std::int64_t(max) - 1);
+  if (rows.Capacity < 0)
+  {
+    rows.Capacity = 10;
+  }
+  rows.Env.reset(try_obtain<float>(rows.Capacity));
+  if (!rows.Env)
+  {
+    rows.Capacity = 10 * n;
+    rows.Env.reset(try_obtain<float>(rows.Capacity));
+    if (!rows.Env)
+    {
+      throw "Not enough memory to allocate Env";
+    }
+  }
+  return rows;
+}
+
+// Assembles A below the diagonal, row by row, into `rows` and Xenv.
+//   P       4 x n, in: row 0 ones, rows 1-3 the coordinates in list order
+//   n       in
+//   max     in: width of the neighbour window
+//   radius  in: support radius of phi
+//   Xenv    n+1 entries, out
+//   rows    in/out: grown by 10*n floats whenever full
+void assemble_rows(const row_matrix& P,
+                   int n,
+                   int max,
+                   double radius,
+                   int* Xenv,
+                   envelope_rows& rows)
+{
+  const double radius2 = radius * radius;
+  auto phi = [&](int i, int j)
+  {
+    const double dx = static_cast<double>(P[1][i]) - P[1][j];
+    const double dy = static_cast<double>(P[2][i]) - P[2][j];
+    const double dz = static_cast<double>(P[3][i]) - P[3][j];
+    const double r2 = dx * dx + dy * dy + dz * dz;
+    if (!(r2 < radius2))
+    {
+      return 0.0f;
+    }
+    const double t = 1.0 - std::sqrt(r2) / radius;
+    return static_cast<float>(t * t);
+  };
+  Xenv[0] = 1;
+  for (int i = 0; i < n; ++i)
+  {
+    int j = max <= 0 ? i : static_cast<int>(std::max<std::int64_t>(0, i - std::int64_t(max)));
+    while (j < i && phi(i, j) == 0.0f)
+    {
+      ++j;
+    }
+    // Row i's envelope begins at its first neighbour j; every column from
+    // there to the diagonal is stored, zeros included.
+    for (; j < i; ++j)
+    {
+      const float value = phi(i, j);
+      if (rows.Entries + 1 > rows.Capacity)
+      {
+        rows.Capacity += 10 * std::int64_t(n);
+        ++rows.Relocations;
+        if (!resize(rows.Env, rows.Capacity))
+        {
+          throw "Not enogh memory to floatlocate Env";
+        }
+      }
+      rows.Env[rows.Entries++] = value;
+      rows.Coincident = rows.Coincident || value == 1.0f;
+    }
+    Xenv[i + 1] = static_cast<int>(rows.Entries + 1);
+  }
+}
+
+// True when the control points, rows 1 to 3 of P, do not span space.
+bool few_or_planar(const row_matrix& P, int n)
+{
+  if (n < 4)
+  {
+    return true;
+  }
+  double mean[3] = { 0.0, 0.0, 0.0 };
+  for (int a = 0; a < 3; ++a)
+  {
+    for (int i = 0; i < n; ++i)
+    {
+      mean[a] += P[a + 1][i];
+    }
+    mean[a] /= n;
+  }
+  double scatter[3][3] = {};
+  for (int i = 0; i < n; ++i)
+  {
+    const double d[3] = { P[1][i] - mean[0], P[2][i] - mean[1], P[3][i] - mean[2] };
+    for (int a = 0; a < 3; ++a)
+    {
+      for (int b = 0; b < 3; ++b)
+      {
+        scatter[a][b] += d[a] * d[b];
+      }
+    }
+  }
+  double eigenvalues[3];
+  double eigenvectors[3][3];
+  vtkMath::Diagonalize3x3(scatter, eigenvalues, eigenvectors);
+  const double largest = std::max({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
+  const double smallest = std::min({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
+  // Undefined coordinates do not count as planar; their coefficients come
+  // out not finite instead.
+  return smallest <= planar_eigenvalue_ratio * largest;
+}
+
+// Forms W = inv(A)*P' and S = -P*W with the factor of A in `envelope`.
+//   P    4 x n, in
+//   n    in
+//   W    n x 4, out
+//   S    4 x 4, in/out: zero on entry
+//   FFF  n entries, work
+void eliminate_polynomial(const row_matrix& P,
+                          int n,
+                          const row_matrix& W,
+                          const row_matrix& S,
+                          float* FFF)
+{
+  for (int k = 0; k < 4; ++k)
+  {
+    std::copy(P[k], P[k] + n, FFF);
+    envelope_solve(2, FFF);
+    for (int i = 0; i < n; ++i)
+    {
+      W[i][k] = FFF[i];
+    }
+  }
+  for (int r = 0; r < 4; ++r)
+  {
+    for (int c = 0; c < 4; ++c)
+    {
+      double sum = 0.0;
+      for (int i = 0; i < n; ++i)
+      {
+        sum += static_cast<double>(P[r][i]) * W[i][c];
+      }
+      S[r][c] = static_cast<float>(S[r][c] - sum);
+    }
+  }
+}
+
+// Solves one coordinate, given the factor of A in `envelope`, W and S.
+//   b  n entries, in/out: the values at the control points, then the weights
+//   F  4 entries, in/out: zero on entry, then d0 ... d3
+void solve_coordinate(const row_matrix& P,
+                      const row_matrix& W,
+                      const row_matrix& S,
+                      int n,
+                      float* b,
+                      float* F)
+{
+  envelope_solve(2, b);
+  for (int r = 0; r < 4; ++r)
+  {
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i)
+    {
+      sum += static_cast<double>(P[r][i]) * b[i];
+    }
+    F[r] = static_cast<float>(F[r] - sum);
+  }
+  // F = -P*inv(A)*b; the QR solve overwrites it with d, S*d = F.
+  for (int r = 0; r < 4; ++r)
+  {
+    for (int c = 0; c < 4; ++c)
+    {
+      qr_matrix[4 * r + c] = S[r][c];
+    }
+    qr_rhs[r] = F[r];
+  }
+  qr_solve();
+  std::copy(qr_rhs, qr_rhs + 4, F);
+  for (int i = 0; i < n; ++i)
+  {
+    double sum = 0.0;
+    for (int k = 0; k < 4; ++k)
+    {
+      sum += static_cast<double>(F[k]) * W[i][k];
+    }
+    b[i] = static_cast<float>(b[i] - sum);
+  }
+}
+
+bool all_finite(const float* values, int count)
+{
+  return std::all_of(values, values + count, [](float v) { return std::isfinite(v); });
+}
+}
+
+vtkMatrixSolver* vtkMatrixSolver::New()
+{
+  if (vtkObject* made = vtkObjectFactory::CreateInstance("vtkMatrixSolver"))
+  {
+    return static_cast<vtkMatrixSolver*>(made);
+  }
+  return new vtkMatrixSolver;
+}
+
+vtkMatrixSolver::vtkMatrixSolver()
+  : PointArray(nullptr)
+  , SplineCoeffX(nullptr)
+  , SplineCoeffY(nullptr)
+  , SplineCoeffZ(nullptr)
+  , List(nullptr)
+  , BX(nullptr)
+  , BY(nullptr)
+  , BZ(nullptr)
+  , Radius(0.0f)
+  , Max(0)
+  , Math(vtkMath::New())
+  , SolvedCoeff{ nullptr, nullptr, nullptr }
+{
+}
+
+vtkMatrixSolver::~vtkMatrixSolver()
+{
+  this->SetSplineCoeffX(nullptr);
+  this->SetSplineCoeffY(nullptr);
+  this->SetSplineCoeffZ(nullptr);
+  this->SetPointArray(nullptr);
+  this->SetList(nullptr);
+  this->SetBX(nullptr);
+  this->SetBY(nullptr);
+  this->SetBZ(nullptr);
+  this->Math->Delete();
+  for (float* block : this->SolvedCoeff)
+  {
+    std::free(block);
+  }
+}
+
+int vtkMatrixSolver::Solve()
+{
+  const int n = this->PointArray ? static_cast<int>(this->PointArray->GetNumberOfPoints()) : 0;
+  if (n == 0)
+  {
+    throw few_or_planar_points;
+  }
+  if (!this->List || !this->BX || !this->BY || !this->BZ)
+  {
+    throw "Solve: List, BX, BY and BZ must be set before Solve";
+  }
+
+  // Work storage; all of it is released when Solve() ends, however it ends.
+  heap_block<float> Diag = obtain<float>(n, "Not enough memory to allocate Diag");
+  heap_block<int> Xenv = obtain<int>(std::int64_t(n) + 1, "Not enough memory to allocate Xenv");
+  row_matrix P(4, n);
+  row_matrix S(4, 4);
+  row_matrix W(n, 4);
+  heap_block<float> FrightX = obtain<float>(4, "allocation faliture for the Fright_partX");
+  heap_block<float> FrightY = obtain<float>(4, "allocation faliture for the Fright_partY");
+  heap_block<float> FrightZ = obtain<float>(4, "allocation faliture for the Fright_partZ");
+  heap_block<float> FFF = obtain<float>(n, "allocation faliture for the FFF");
+
+  for (int r = 0; r < 4; ++r)
+  {
+    FrightX[r] = FrightY[r] = FrightZ[r] = 0.0f;
+    std::fill(S[r], S[r] + 4, 0.0f);
+  }
+  for (int i = 0; i < n; ++i)
+  {
+    double p[3];
+    this->PointArray->GetPoint(this->List[i], p);
+    P[0][i] = 1.0f;
+    P[1][i] = static_cast<float>(p[0]);
+    P[2][i] = static_cast<float>(p[1]);
+    P[3][i] = static_cast<float>(p[2]);
+    Diag[i] = 1.0f; // phi(0)
+  }
+
+  envelope_rows rows = start_envelope(n, this->Max);
+  const int constructionStart = stopwatch_ticks();
+  assemble_rows(P, n, this->Max, this->Radius, Xenv.get(), rows);
+  std::cout << "Constructing time: " << seconds_since(constructionStart) << " sec., ("
+            << rows.Relocations << " relocations)." << std::endl;
+
+  // Four bytes per envelope entry and eight per row, against four per entry
+  // of the full matrix.
+  const std::int64_t envelopeBytes = 4 * (rows.Entries + 2 * std::int64_t(n));
+  const std::int64_t fullBytes = 4 * std::int64_t(n) * n;
+  std::cout << "Size of matrix A is (" << n << "*" << n << "): " << envelopeBytes << " bytes "
+            << "(" << envelopeBytes / 1048576 << " MiB) <= " << fullBytes << " bytes ("
+            << fullBytes / 1048576 << " MiB) if stored as full matrix." << std::endl;
+
+  resize(rows.Env, rows.Entries);
+  const int solvingStart = stopwatch_ticks();
+  envelope_binding binding(n, Diag.get(), Xenv.get(), rows.Env.get());
+  envelope_solve(1, nullptr);
+  if (envelope.Iflag == 1 || rows.Coincident)
+  {
+    throw not_positive_definite;
+  }
+  if (few_or_planar(P, n))
+  {
+    throw few_or_planar_points;
+  }
+  eliminate_polynomial(P, n, W, S, FFF.get());
+  solve_coordinate(P, W, S, n, this->BX, FrightX.get());
+  solve_coordinate(P, W, S, n, this->BY, FrightY.get());
+  solve_coordinate(P, W, S, n, this->BZ, FrightZ.get());
+  if (!all_finite(this->BX, n) || !all_finite(this->BY, n) || !all_finite(this->BZ, n) ||
+      !all_finite(FrightX.get(), 4) || !all_finite(FrightY.get(), 4) ||
+      !all_finite(FrightZ.get(), 4))
+  {
+    throw not_finite;
+  }
+  std::cout << "Solving time: " << seconds_since(solvingStart) << " sec." << std::endl;
+
+  // All three arrays are obtained before the earlier ones are released, so a
+  // failure leaves the coefficients of the last Solve() in place.
+  const char* const coeffFailure = "allocation faliture for the SplineCoeff";
+  heap_block<float> coeff[3] = { obtain<float>(std::int64_t(n) + 4, coeffFailure),
+                                 obtain<float>(std::int64_t(n) + 4, coeffFailure),
+                                 obtain<float>(std::int64_t(n) + 4, coeffFailure) };
+  const float* weights[3] = { this->BX, this->BY, this->BZ };
+  const float* polynomial[3] = { FrightX.get(), FrightY.get(), FrightZ.get() };
+  for (int a = 0; a < 3; ++a)
+  {
+    std::copy(weights[a], weights[a] + n, coeff[a].get());
+    std::copy(polynomial[a], polynomial[a] + 4, coeff[a].get() + n);
+    std::free(this->SolvedCoeff[a]);
+    this->SolvedCoeff[a] = coeff[a].release();
+  }
+  // Assigned directly: no trace, no new modification time.
+  this->SplineCoeffX = this->SolvedCoeff[0];
+  this->SplineCoeffY = this->SolvedCoeff[1];
+  this->SplineCoeffZ = this->SolvedCoeff[2];
+  return 1;
+}
