@@ -9,7 +9,8 @@ void PrintBanner()
   std::cout << "Animation" << std::endl;
   std::cout << "Information:" << std::endl;
   std::cout << "Version 0.2 " << std::endl;
-  std::cout << "Time precission on this computer is " << stopwatch_resolution << " sec." << std::endl;
+  std::cout << "Time precission on this computer is " << stopwatch_resolution << " sec."
+            << std::endl;
   std::cout << std::endl;
 }
 

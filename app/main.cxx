@@ -1,12 +1,15 @@
 // Animation: animates a smooth, local deformation of a face mesh.
 //
-// The run is one fixed sequence of stages. Every fatal condition is thrown
-// as a text message and caught here, the only handler: the message goes to
+// The run is one fixed sequence of stages: banner, read the scene, solve the
+// spline, build the scene, animate, report, write the deformed mesh, hand the
+// window to the user, tear down, farewell. Every fatal condition is thrown as
+// a text message and caught here, the only handler: the message goes to
 // standard error and the program ends with status 1.
+#include "animation_loop.h"
 #include "console.h"
 #include "read_stage.h"
-
-#include "vtkDatReader.h"
+#include "scene.h"
+#include "solve_stage.h"
 
 #include <vtkLogger.h>
 #include <vtkOutputWindow.h>
@@ -15,15 +18,43 @@
 #include <exception>
 #include <iostream>
 
+namespace
+{
+enum class Mode
+{
+  Interactive,
+  Batch,
+  Help,
+  Invalid
+};
+
+Mode ModeOfArguments(int argc, char* argv[])
+{
+  if (argc == 1)
+  {
+    return Mode::Interactive;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--batch") == 0)
+  {
+    return Mode::Batch;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0)
+  {
+    return Mode::Help;
+  }
+  return Mode::Invalid;
+}
+}
+
 int main(int argc, char* argv[])
 {
-  if (argc > 2 || (argc == 2 && std::strcmp(argv[1], "--help") != 0 &&
-                    std::strcmp(argv[1], "--batch") != 0))
+  const Mode mode = ModeOfArguments(argc, argv);
+  if (mode == Mode::Invalid)
   {
     PrintUsage(std::cerr);
     return 2;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0)
+  if (mode == Mode::Help)
   {
     PrintUsage(std::cout);
     return 0;
@@ -37,7 +68,15 @@ int main(int argc, char* argv[])
   {
     PrintBanner();
     vtkDatReader* reader = ReadScene();
-    reader->Delete();
+    SplineFit fit = SolveSpline(reader);
+    Scene scene = BuildScene(reader, fit.Transform);
+    Animate(scene, reader, fit.Transform);
+    WriteDeformedMesh(scene);
+    if (mode == Mode::Interactive)
+    {
+      Interact(scene);
+    }
+    TearDown(scene, fit, reader);
     PrintFarewell();
   }
   catch (const char* message)

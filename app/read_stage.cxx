@@ -1,6 +1,37 @@
 #include "read_stage.h"
 
+#include "animation_loop.h"
 #include "vtkDatReader.h"
+
+#include <sstream>
+#include <stdexcept>
+
+namespace
+{
+// Settings that would open no window, or keep the program busy for days, end
+// the run before anything is solved or shown.
+void CheckSettings(vtkDatReader* reader)
+{
+  int size[2];
+  reader->GetWindowSize(size);
+  if (size[0] < 1 || size[0] > MaximumWindowSide || size[1] < 1 || size[1] > MaximumWindowSide)
+  {
+    std::ostringstream text;
+    text << "WindowSize " << size[0] << " " << size[1]
+         << " is out of range: width and height must be 1 to " << MaximumWindowSide << " pixels";
+    throw std::runtime_error(text.str());
+  }
+  const int64_t frames = FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
+  if (frames > MaximumFrameCount)
+  {
+    std::ostringstream text;
+    text << "FramesNumber " << reader->GetFramesNumber() << " times LoopCount "
+         << reader->GetLoopCount() << " makes " << frames << " frames; a run may have at most "
+         << MaximumFrameCount;
+    throw std::runtime_error(text.str());
+  }
+}
+}
 
 vtkDatReader* ReadScene()
 {
@@ -12,5 +43,6 @@ vtkDatReader* ReadScene()
   {
     throw "Very-very bad!";
   }
+  CheckSettings(reader);
   return reader;
 }

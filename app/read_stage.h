@@ -4,9 +4,13 @@
 
 class vtkDatReader;
 
+// Largest window width or height accepted, in pixels.
+constexpr int MaximumWindowSide = 16384;
+
 // Reads "woman.ptt" from the working directory with the support radius 0.5.
-// Throws "Very-very bad!" when the reader fails; the reader has already told
-// why through its error trace.
+// Throws "Very-very bad!" when the reader fails (it has already told why
+// through its error trace), and a message naming the setting when the window
+// size or the number of frames is out of range.
 vtkDatReader* ReadScene();
 
 #endif

@@ -216,7 +216,8 @@ int vtkDatReader::ParseLine(const char* line, int lineNumber)
     // and the solve, so the whole read fails here.
     if (!AllFinite(v, 6))
     {
-      animErrorMacro(<< "Control point on line " << lineNumber << " holds a number that is not finite");
+      animErrorMacro(<< "Control point on line " << lineNumber
+                     << " holds a number that is not finite");
       return -1;
     }
     this->PointArray->InsertNextPoint(v[0], v[1], v[2]);

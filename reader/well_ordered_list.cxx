@@ -22,7 +22,10 @@
 #include <climits>
 #include <cstdlib>
 
-int* GetWellOderredList(int& max, int count, float radius, vtkPoints* points,
+int* GetWellOderredList(int& max,
+                        int count,
+                        float radius,
+                        vtkPoints* points,
                         vtkPointLocator* locator)
 {
   const int unassigned = INT_MAX;

@@ -20,7 +20,10 @@ class vtkPoints;
 // Returns a malloc'ed array of count ints, L[position] = point id, which the
 // caller frees. Throws the text "GetWellOderredList: Can not allocate result
 // array!" when its storage cannot be obtained.
-int* GetWellOderredList(int& max, int count, float radius, vtkPoints* points,
+int* GetWellOderredList(int& max,
+                        int count,
+                        float radius,
+                        vtkPoints* points,
                         vtkPointLocator* locator);
 
 #endif

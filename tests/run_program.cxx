@@ -6,14 +6,13 @@
 
 #include <sys/wait.h>
 
-ProgramRun RunAnimation(const std::string& folder, const std::string& arguments,
-                        int timeoutSeconds)
+ProgramRun RunAnimation(const std::string& folder, const std::string& arguments, int timeoutSeconds)
 {
   const std::string out = folder + "/.stdout";
   const std::string err = folder + "/.stderr";
   const std::string command = "cd '" + folder + "' && timeout " + std::to_string(timeoutSeconds) +
-    " '" ANIMATION_BINARY_DIR "/bin/animation' " + arguments + " </dev/null >'" + out + "' 2>'" +
-    err + "'";
+                              " '" ANIMATION_BINARY_DIR "/bin/animation' " + arguments +
+                              " </dev/null >'" + out + "' 2>'" + err + "'";
   int status = std::system(command.c_str());
   ProgramRun run;
   if (status != -1 && WIFEXITED(status))

@@ -13,7 +13,8 @@ struct ProgramRun
 
 // Runs build/bin/animation with the given arguments (a shell word list) in
 // folder, with standard input closed, and waits at most timeoutSeconds.
-ProgramRun RunAnimation(const std::string& folder, const std::string& arguments = "",
+ProgramRun RunAnimation(const std::string& folder,
+                        const std::string& arguments = "",
                         int timeoutSeconds = 120);
 
 #endif

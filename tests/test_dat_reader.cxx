@@ -44,7 +44,10 @@ protected:
     return result;
   }
 
-  double Coordinate(vtkPoints* points, vtkIdType id, int axis) { return points->GetPoint(id)[axis]; }
+  double Coordinate(vtkPoints* points, vtkIdType id, int axis)
+  {
+    return points->GetPoint(id)[axis];
+  }
 
   TemporaryFolder Folder;
   std::string Path;
@@ -312,8 +315,7 @@ TEST_F(DatReaderTest, MissingFileIsReportedAndChangesNothing)
   EXPECT_EQ(this->Reader->ReadFile(), -1);
   std::string expected = "ERROR: In " ANIMATION_SOURCE_DIR "/reader/vtkDatReader.cxx, line ";
   ASSERT_EQ(traces.Errors().rfind(expected, 0), 0u) << traces.Errors();
-  std::string tail =
-    "\nvtkDatReader (" + Address(this->Reader) + "): Not correct FileName\n\n";
+  std::string tail = "\nvtkDatReader (" + Address(this->Reader) + "): Not correct FileName\n\n";
   EXPECT_EQ(traces.Errors().substr(traces.Errors().size() - tail.size()), tail);
   EXPECT_EQ(this->Reader->GetList(), nullptr);
 }
@@ -376,32 +378,33 @@ TEST_F(DatReaderTest, AccessorTracesNameHeaderLinePropertyAndValue)
   const std::string prefix = "Debug: In ";
 
   this->Reader->GetFramesNumber();
-  EXPECT_EQ(traces.Debug(), prefix + TraceLocation(ReaderHeader, "animGetMacro(FramesNumber") +
-              "\n" + twice +
+  EXPECT_EQ(traces.Debug(),
+            prefix + TraceLocation(ReaderHeader, "animGetMacro(FramesNumber") + "\n" + twice +
               "): returning FramesNumber of 10\n\n");
 
   traces.Clear();
   this->Reader->SetRadius(0.5f);
-  EXPECT_EQ(traces.Debug(), prefix + TraceLocation(ReaderHeader, "animSetMacro(Radius") + "\n" +
-              twice + "): setting Radius to 0.5\n\n");
+  EXPECT_EQ(traces.Debug(),
+            prefix + TraceLocation(ReaderHeader, "animSetMacro(Radius") + "\n" + twice +
+              "): setting Radius to 0.5\n\n");
 
   traces.Clear();
   vtkPoints* points = this->Reader->GetPointArray();
-  EXPECT_EQ(traces.Debug(), prefix + TraceLocation(ReaderHeader, "animGetObjectMacro(PointArray,") +
-              "\n" + twice +
-              "): returning PointArray address " +
-              Address(points) + "\n\n");
+  EXPECT_EQ(traces.Debug(),
+            prefix + TraceLocation(ReaderHeader, "animGetObjectMacro(PointArray,") + "\n" + twice +
+              "): returning PointArray address " + Address(points) + "\n\n");
 
   traces.Clear();
   float* colour = this->Reader->GetBackGroundColor();
-  EXPECT_EQ(traces.Debug(), prefix + TraceLocation(ReaderHeader, "animGetVectorMacro(BackGroundColor") +
-              "\n" + twice +
-              "): returning BackGroundColor pointer " + Address(colour) + "\n\n");
+  EXPECT_EQ(traces.Debug(),
+            prefix + TraceLocation(ReaderHeader, "animGetVectorMacro(BackGroundColor") + "\n" +
+              twice + "): returning BackGroundColor pointer " + Address(colour) + "\n\n");
 
   traces.Clear();
   this->Reader->GetList();
-  EXPECT_EQ(traces.Debug(), prefix + TraceLocation(ReaderHeader, "animGetMacro(List,") + "\n" +
-              twice + "): returning List of 0\n\n");
+  EXPECT_EQ(traces.Debug(),
+            prefix + TraceLocation(ReaderHeader, "animGetMacro(List,") + "\n" + twice +
+              "): returning List of 0\n\n");
   this->Reader->DebugOff();
 }
 

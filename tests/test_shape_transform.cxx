@@ -26,14 +26,16 @@
 #include <random>
 #include <vector>
 
-namespace {
+namespace
+{
 using Point = std::array<double, 3>;
 
 vtkSmartPointer<vtkPoints> MakePoints(const std::vector<Point>& coordinates, int type = VTK_FLOAT)
 {
   auto points = vtkSmartPointer<vtkPoints>::New();
   points->SetDataType(type);
-  for (const Point& p : coordinates) {
+  for (const Point& p : coordinates)
+  {
     points->InsertNextPoint(p.data());
   }
   return points;
@@ -106,10 +108,12 @@ protected:
 void ExpectSamePoints(vtkPoints* expected, vtkPoints* actual)
 {
   ASSERT_EQ(expected->GetNumberOfPoints(), actual->GetNumberOfPoints());
-  for (vtkIdType i = 0; i < expected->GetNumberOfPoints(); ++i) {
+  for (vtkIdType i = 0; i < expected->GetNumberOfPoints(); ++i)
+  {
     const Point e = PointOf(expected, i);
     const Point a = PointOf(actual, i);
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 3; ++c)
+    {
       EXPECT_EQ(e[c], a[c]) << std::hexfloat << e[c] << " " << a[c] << std::defaultfloat
                             << " point " << i << " component " << c;
     }
@@ -180,15 +184,18 @@ TEST_F(ShapeTransformTest, FarPointIsNeverMoved)
   this->HandOver();
   auto in = MakePoints({ { 2.0, 0.0, 0.0 }, { 0.0, -3.0, 1.0 }, { 0.15, 0.0, 0.0 } });
 
-  for (float blend : { 0.0f, 0.5f, 1.0f, -2.0f, 7.5f }) {
+  for (float blend : { 0.0f, 0.5f, 1.0f, -2.0f, 7.5f })
+  {
     this->Transform->BlendFactor = blend;
     auto out = this->Apply(in);
-    for (vtkIdType i = 0; i < 2; ++i) {
+    for (vtkIdType i = 0; i < 2; ++i)
+    {
       const Point x = PointOf(in, i);
       const Point y = PointOf(out, i);
       EXPECT_EQ(x, y) << "far point " << i << " moved with BlendFactor " << blend;
     }
-    if (blend != 0.0f) {
+    if (blend != 0.0f)
+    {
       EXPECT_NE(PointOf(in, 2), PointOf(out, 2)) << "near point not moved";
     }
   }
@@ -268,7 +275,8 @@ TEST_F(ShapeTransformTest, PointsAreAppendedAfterExistingOutput)
   this->SetWorkedExample();
   this->Transform->BlendFactor = 0.5f;
   auto in = MakePoints({ { 0.5, 0.0, 0.0 }, { 2.0, 0.0, 0.0 } });
-  for (int pass = 0; pass < 2; ++pass) {
+  for (int pass = 0; pass < 2; ++pass)
+  {
     auto out = MakePoints({ { 9.0, 8.0, 7.0 } });
     this->Transform->TransformPoints(in, out);
     ASSERT_EQ(3, out->GetNumberOfPoints()) << "pass " << pass;
@@ -290,7 +298,8 @@ TEST_F(ShapeTransformTest, DoublePointsGiveTheFloatResults)
 
   this->HandOver();
   vtkSmartPointer<vtkPoints> doubleOut[2];
-  for (auto& out : doubleOut) {
+  for (auto& out : doubleOut)
+  {
     out = vtkSmartPointer<vtkPoints>::New();
     out->SetDataTypeToDouble();
     this->Transform->TransformPoints(MakePoints(coordinates, VTK_DOUBLE), out);
@@ -317,8 +326,10 @@ TEST_F(ShapeTransformTest, NormalsAreCopiedAndVectorsUntouched)
   vectors->InsertNextTuple3(1.0, 2.0, 3.0);
   vectors->InsertNextTuple3(4.0, 5.0, 6.0);
 
-  for (bool splineSet : { false, true }) {
-    if (splineSet) {
+  for (bool splineSet : { false, true })
+  {
+    if (splineSet)
+    {
       this->SetWorkedExample();
       this->Transform->BlendFactor = 0.5f;
     }
@@ -334,8 +345,10 @@ TEST_F(ShapeTransformTest, NormalsAreCopiedAndVectorsUntouched)
     const float expectedX = splineSet ? 0.35f : 0.5f;
     EXPECT_FLOAT_EQ(expectedX, static_cast<float>(PointOf(outPoints, 0)[0]));
     ASSERT_EQ(2, outNormals->GetNumberOfTuples());
-    for (vtkIdType i = 0; i < 2; ++i) {
-      for (int c = 0; c < 3; ++c) {
+    for (vtkIdType i = 0; i < 2; ++i)
+    {
+      for (int c = 0; c < 3; ++c)
+      {
         EXPECT_EQ(normals->GetComponent(i, c), outNormals->GetComponent(i, c));
       }
     }
@@ -352,12 +365,14 @@ TEST_F(ShapeTransformTest, FieldMatchesBruteForceEvaluation)
 
   const int nc = 300;
   std::vector<Point> controls(nc);
-  for (Point& p : controls) {
+  for (Point& p : controls)
+  {
     p = { inCube(random), inCube(random), inCube(random) };
   }
   this->SetControlPoints(controls);
   std::shuffle(this->UnList.begin(), this->UnList.end(), random);
-  for (int m = 0; m < nc + 4; ++m) {
+  for (int m = 0; m < nc + 4; ++m)
+  {
     this->CoeffX[m] = coefficient(random);
     this->CoeffY[m] = coefficient(random);
     this->CoeffZ[m] = coefficient(random);
@@ -367,7 +382,8 @@ TEST_F(ShapeTransformTest, FieldMatchesBruteForceEvaluation)
 
   const int n = 3000;
   std::vector<Point> mesh(n);
-  for (Point& p : mesh) {
+  for (Point& p : mesh)
+  {
     p = { aroundCube(random), aroundCube(random), aroundCube(random) };
   }
   mesh[0] = controls[17];
@@ -386,23 +402,29 @@ TEST_F(ShapeTransformTest, FieldMatchesBruteForceEvaluation)
   const double R = this->Radius;
   const std::vector<float>* coeffs[3] = { &this->CoeffX, &this->CoeffY, &this->CoeffZ };
   int moved = 0, unmoved = 0;
-  for (vtkIdType i = 0; i < n; ++i) {
+  for (vtkIdType i = 0; i < n; ++i)
+  {
     const Point x = PointOf(in, i);
     Point s = { 0.0, 0.0, 0.0 };
     bool near = false;
-    for (int k = 0; k < nc; ++k) {
+    for (int k = 0; k < nc; ++k)
+    {
       const Point p = PointOf(this->Controls, k);
       const double r = std::sqrt((p[0] - x[0]) * (p[0] - x[0]) + (p[1] - x[1]) * (p[1] - x[1]) +
                                  (p[2] - x[2]) * (p[2] - x[2]));
-      if (r <= R) {
+      if (r <= R)
+      {
         near = true;
-        for (int c = 0; c < 3; ++c) {
+        for (int c = 0; c < 3; ++c)
+        {
           s[c] += (1.0 - r / R) * (1.0 - r / R) * (*coeffs[c])[this->UnList[k]];
         }
       }
     }
-    if (near) {
-      for (int c = 0; c < 3; ++c) {
+    if (near)
+    {
+      for (int c = 0; c < 3; ++c)
+      {
         const std::vector<float>& a = *coeffs[c];
         s[c] += a[nc] + a[nc + 1] * x[0] + a[nc + 2] * x[1] + a[nc + 3] * x[2];
       }
@@ -412,7 +434,8 @@ TEST_F(ShapeTransformTest, FieldMatchesBruteForceEvaluation)
     const Point d = PointOf(cache, i);
     const Point y = PointOf(first, i);
     const Point z = PointOf(later, i);
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 3; ++c)
+    {
       const double tolerance = 1e-5 * (1.0 + std::abs(s[c]));
       EXPECT_NEAR(s[c], d[c], tolerance) << "displacement of point " << i;
       EXPECT_NEAR(x[c] - blend * s[c], y[c], tolerance) << "first frame, point " << i;
@@ -487,8 +510,10 @@ TEST_F(ShapeTransformPipelineTest, FilterPassesNormalsThrough)
   vtkDataArray* outNormals = this->Filter->GetOutput()->GetPointData()->GetNormals();
   ASSERT_NE(nullptr, outNormals);
   ASSERT_EQ(3, outNormals->GetNumberOfTuples());
-  for (vtkIdType i = 0; i < 3; ++i) {
-    for (int c = 0; c < 3; ++c) {
+  for (vtkIdType i = 0; i < 3; ++i)
+  {
+    for (int c = 0; c < 3; ++c)
+    {
       EXPECT_EQ(normals->GetComponent(i, c), outNormals->GetComponent(i, c));
     }
   }
@@ -510,9 +535,11 @@ TEST_F(ShapeTransformTest, SinglePointInterfaceReturnsThePointUnchanged)
   double derivative[3][3];
   std::fill(&derivative[0][0], &derivative[0][0] + 9, std::numeric_limits<double>::quiet_NaN());
   this->Transform->InternalTransformDerivative(inD, outD, derivative);
-  for (int r = 0; r < 3; ++r) {
+  for (int r = 0; r < 3; ++r)
+  {
     EXPECT_EQ(inD[r], outD[r]);
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 3; ++c)
+    {
       EXPECT_EQ(r == c ? 1.0 : 0.0, derivative[r][c]);
     }
   }

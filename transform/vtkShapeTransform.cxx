@@ -11,7 +11,8 @@
 
 vtkObjectFactoryNewMacro(vtkShapeTransform);
 
-namespace {
+namespace
+{
 // The coordinates of a single-precision point set as one array of 3 * count floats, or null when
 // the set holds another type and must be read point by point.
 float* FloatCoordinates(vtkPoints* points)
@@ -25,7 +26,8 @@ float* FloatCoordinates(vtkPoints* points)
 vtkIdType AppendPoints(vtkPoints* points, vtkIdType count)
 {
   const vtkIdType start = points->GetNumberOfPoints();
-  if (start > 0) {
+  if (start > 0)
+  {
     points->Resize(start + count);
   }
   points->SetNumberOfPoints(start + count);
@@ -35,7 +37,8 @@ vtkIdType AppendPoints(vtkPoints* points, vtkIdType count)
 // Point i of a set, rounded to single precision as the field is evaluated at it.
 void ReadPoint(vtkPoints* points, const float* coordinates, vtkIdType i, float x[3])
 {
-  if (coordinates) {
+  if (coordinates)
+  {
     x[0] = coordinates[3 * i];
     x[1] = coordinates[3 * i + 1];
     x[2] = coordinates[3 * i + 2];
@@ -110,12 +113,14 @@ void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
   const vtkIdType n = inPts->GetNumberOfPoints();
   this->Update();
 
-  if (!this->SplineSet) {
+  if (!this->SplineSet)
+  {
     const vtkIdType start = outPts->GetNumberOfPoints();
     outPts->InsertPoints(start, n, 0, inPts);
     return;
   }
-  if (this->DisplacementsCached && this->Displacements->GetNumberOfPoints() == n) {
+  if (this->DisplacementsCached && this->Displacements->GetNumberOfPoints() == n)
+  {
     this->BlendDisplacements(inPts, outPts);
     return;
   }
@@ -139,7 +144,8 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
 
-  for (vtkIdType i = 0; i < n; ++i) {
+  for (vtkIdType i = 0; i < n; ++i)
+  {
     float x[3];
     ReadPoint(inPts, in, i, x);
     const double xd[3] = { x[0], x[1], x[2] };
@@ -147,8 +153,10 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
 
     this->Tree->FindPointsWithinRadius(radius, xd, this->NeighborIds);
     const vtkIdType found = this->NeighborIds->GetNumberOfIds();
-    if (found > 0) {
-      for (vtkIdType j = 0; j < found; ++j) {
+    if (found > 0)
+    {
+      for (vtkIdType j = 0; j < found; ++j)
+      {
         const vtkIdType k = this->NeighborIds->GetId(j);
         double p[3];
         this->PointArray->GetPoint(k, p);
@@ -165,16 +173,20 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
     }
 
     float moved[3];
-    for (int c = 0; c < 3; ++c) {
+    for (int c = 0; c < 3; ++c)
+    {
       cache[3 * i + c] = static_cast<float>(s[c]);
       moved[c] = static_cast<float>(xd[c] - blend * s[c]);
     }
-    if (out) {
+    if (out)
+    {
       float* o = out + 3 * (start + i);
       o[0] = moved[0];
       o[1] = moved[1];
       o[2] = moved[2];
-    } else {
+    }
+    else
+    {
       // Through the float overload: handed over as three doubles, the rounding of moved to
       // single precision was dropped by GCC 12 at -O3 for the vectorised components.
       outPts->SetPoint(start + i, moved);
@@ -194,24 +206,30 @@ void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
 
-  if (in && out) {
+  if (in && out)
+  {
     float* o = out + 3 * start;
-    for (vtkIdType j = 0; j < 3 * n; ++j) {
+    for (vtkIdType j = 0; j < 3 * n; ++j)
+    {
       o[j] = in[j] - blend * cache[j];
     }
     return;
   }
-  for (vtkIdType i = 0; i < n; ++i) {
+  for (vtkIdType i = 0; i < n; ++i)
+  {
     float x[3];
     ReadPoint(inPts, in, i, x);
     const float* d = cache + 3 * i;
     const float moved[3] = { x[0] - blend * d[0], x[1] - blend * d[1], x[2] - blend * d[2] };
-    if (out) {
+    if (out)
+    {
       float* o = out + 3 * (start + i);
       o[0] = moved[0];
       o[1] = moved[1];
       o[2] = moved[2];
-    } else {
+    }
+    else
+    {
       outPts->SetPoint(start + i, moved);
     }
   }
@@ -229,12 +247,16 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
 {
   this->Update();
 
-  if (this->SplineSet) {
+  if (this->SplineSet)
+  {
     this->TransformPoints(inPts, outPts);
-  } else {
+  }
+  else
+  {
     outPts->DeepCopy(inPts);
   }
-  if (inNms && outNms) {
+  if (inNms && outNms)
+  {
     outNms->DeepCopy(inNms);
   }
 }

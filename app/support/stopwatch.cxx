@@ -16,7 +16,8 @@ int start_mark = 0;
 int stopwatch_ticks()
 {
   auto since_start = Clock::now() - process_start;
-  return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
+  return static_cast<int>(
+    std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
 }
 
 void stopwatch_start()

@@ -1,0 +1,114 @@
+#include "animation_loop.h"
+
+#include "atomic_write.h"
+#include "stopwatch.h"
+#include "vtkDatReader.h"
+#include "vtkMatrixSolver.h"
+#include "vtkShapeTransform.h"
+
+#include <vtkActor.h>
+#include <vtkBMPWriter.h>
+#include <vtkDataSetMapper.h>
+#include <vtkPolyDataReader.h>
+#include <vtkPolyDataWriter.h>
+#include <vtkProperty.h>
+#include <vtkRenderWindow.h>
+#include <vtkRenderWindowInteractor.h>
+#include <vtkRenderer.h>
+#include <vtkTextureMapToCylinder.h>
+#include <vtkTransformPolyDataFilter.h>
+
+#include <iostream>
+
+int64_t FrameCount(int framesNumber, int loopCount)
+{
+  if (framesNumber < 1 || loopCount < 1)
+  {
+    return 1;
+  }
+  return static_cast<int64_t>(framesNumber) * loopCount;
+}
+
+float BlendFactorOfFrame(int64_t frame, int framesNumber)
+{
+  const int64_t sweep = static_cast<int64_t>(framesNumber) - 1; // frames of one rise or fall
+  if (sweep <= 0)
+  {
+    return 0.0f;
+  }
+  const int64_t quotient = frame / sweep;
+  const int64_t remainder = frame % sweep;
+  const int64_t falling = quotient % 2;
+  const int64_t sign = falling ? -1 : 1;
+  return static_cast<float>(static_cast<double>(sign * remainder + falling * sweep) / framesNumber);
+}
+
+void Animate(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transform)
+{
+  const int framesNumber = reader->GetFramesNumber();
+  transform->BlendFactor = 0;
+  transform->Modified();
+  stopwatch_start();
+
+  const int64_t frames = FrameCount(framesNumber, reader->GetLoopCount());
+  for (int64_t frame = 1; frame < frames; ++frame)
+  {
+    transform->BlendFactor = BlendFactorOfFrame(frame, framesNumber);
+    transform->Modified();
+    RenderFrame(scene);
+    if (scene.SaveImages)
+    {
+      CaptureFrame(scene, static_cast<int>(frame));
+    }
+  }
+
+  // Frame 0 counts too, although it was rendered before the loop's time.
+  const float seconds = stopwatch_elapsed();
+  const float perFrame = seconds / static_cast<float>(frames);
+  const float speed = 1.0f / perFrame;
+  std::cout << frames << " frames generated in " << seconds << " sec., " << perFrame
+            << " sec. per frame." << std::endl;
+  std::cout << "Average speed: " << speed << "." << std::endl;
+}
+
+void WriteDeformedMesh(Scene& scene)
+{
+  vtkPolyDataWriter* writer = vtkPolyDataWriter::New();
+  writer->SetInputConnection(scene.TransformFilter->GetOutputPort());
+  WriteAtomically("animated_shape.vtk",
+                  [writer](const char* path)
+                  {
+                    writer->SetFileName(path);
+                    return writer->Write() == 1;
+                  });
+  writer->Delete();
+}
+
+void Interact(Scene& scene)
+{
+  scene.Interactor->Start();
+}
+
+void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader)
+{
+  scene.FaceRenderer->Delete();
+  scene.Window->Delete();
+  scene.Interactor->Delete();
+  fit.Transform->Delete();
+  fit.Solver->Delete();
+  scene.FaceMapper->Delete();
+  scene.FaceActor->Delete();
+  scene.TransformFilter->Delete();
+  if (scene.BackgroundRenderer)
+  {
+    scene.BackgroundRenderer->Delete();
+  }
+  reader->Delete();
+  scene.FrameWriter->Delete();
+  scene.FaceReader->Delete();
+  scene.HairReader->Delete();
+  scene.HairMapping->Delete();
+  scene.HairMapper->Delete();
+  scene.HairActor->Delete();
+  scene.BackFaceProperty->Delete();
+}

@@ -1,0 +1,198 @@
+#include "scene.h"
+
+#include "atomic_write.h"
+#include "stopwatch.h"
+#include "vtkDatReader.h"
+#include "vtkShapeTransform.h"
+
+#include <vtkActor.h>
+#include <vtkBMPWriter.h>
+#include <vtkCamera.h>
+#include <vtkDataSetMapper.h>
+#include <vtkImageActor.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataReader.h>
+#include <vtkProperty.h>
+#include <vtkRenderWindow.h>
+#include <vtkRenderWindowInteractor.h>
+#include <vtkRenderer.h>
+#include <vtkTexture.h>
+#include <vtkTextureMapToCylinder.h>
+#include <vtkTransformPolyDataFilter.h>
+#include <vtkWindowToImageFilter.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace
+{
+// The face is the one mesh the run cannot do without.
+void CheckFaceMesh(vtkPolyDataReader* faceReader)
+{
+  faceReader->Update();
+  if (faceReader->GetErrorCode() != 0 || faceReader->GetOutput()->GetNumberOfPoints() == 0)
+  {
+    throw "Cannot read the face mesh woman.vtk: the file is missing, unreadable or has no points";
+  }
+}
+
+// Layer of the renderers when a background image is used. The toolkit draws
+// higher layers over lower ones, so the image goes below the face.
+constexpr int BackgroundLayer = 0;
+constexpr int FaceLayer = 1;
+
+vtkRenderer* MakeBackgroundRenderer(vtkDatReader* reader)
+{
+  vtkRenderer* renderer = vtkRenderer::New();
+  renderer->SetInteractive(0);
+  renderer->SetLayer(BackgroundLayer);
+  renderer->SetBackground(reader->GetBackGroundColor()[0],
+                          reader->GetBackGroundColor()[1],
+                          reader->GetBackGroundColor()[2]);
+  renderer->AddViewProp(reader->GetImageActor());
+  // Frame the image, then move 2.5 times closer to it.
+  renderer->ResetCamera();
+  vtkCamera* camera = renderer->GetActiveCamera();
+  camera->Dolly(2.5);
+  double distance = camera->GetDistance();
+  camera->SetClippingRange(distance - 5, distance + 5);
+  return renderer;
+}
+
+void SetFaceMaterial(vtkProperty* property)
+{
+  property->SetInterpolation(1);
+  property->SetAmbient(0.1f);
+  property->SetDiffuse(0.9f);
+  property->SetSpecular(0.28f);
+  property->SetSpecularPower(8.4f);
+}
+
+void SetHairMaterial(vtkProperty* property)
+{
+  // SetColor sets the ambient, diffuse and specular colours together; the
+  // three calls after it then give each its own.
+  property->SetInterpolation(1);
+  property->SetColor(0.878431f, 0.732171f, 0.601307f);
+  property->SetAmbientColor(0.486275f, 0.407843f, 0.282353f);
+  property->SetDiffuseColor(0.882353f, 0.682353f, 0.513726f);
+  property->SetSpecularColor(0.980392f, 0.952941f, 0.917647f);
+  property->SetAmbient(0.1f);
+  property->SetDiffuse(0.9f);
+  property->SetSpecular(0.35f);
+  property->SetSpecularPower(10.5f);
+}
+
+void PlaceCamera(vtkCamera* camera)
+{
+  camera->SetPosition(2.11247, -5.16695, 7.36478);
+  camera->SetFocalPoint(0.145534, 0.631591, 7.68539);
+  camera->SetViewUp(0.00928477, -0.0520647, 0.998601);
+  camera->SetClippingRange(0.168546, 16.8546);
+}
+}
+
+Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform)
+{
+  Scene scene{};
+  scene.SaveImages = reader->GetSaveImages() == 1;
+  const bool useBackground = reader->GetUseBackground() != 0;
+  float* background = reader->GetBackGroundColor();
+
+  scene.FaceRenderer = vtkRenderer::New();
+  scene.FaceRenderer->SetBackground(background[0], background[1], background[2]);
+  if (useBackground)
+  {
+    scene.FaceRenderer->SetLayer(FaceLayer);
+    scene.BackgroundRenderer = MakeBackgroundRenderer(reader);
+  }
+
+  scene.Window = vtkRenderWindow::New();
+  if (useBackground)
+  {
+    scene.Window->SetNumberOfLayers(2);
+  }
+  // The image's renderer goes first: it clears the window, and the face's
+  // renderer draws over what it leaves.
+  if (useBackground)
+  {
+    scene.Window->AddRenderer(scene.BackgroundRenderer);
+  }
+  scene.Window->AddRenderer(scene.FaceRenderer);
+  int* size = reader->GetWindowSize();
+  scene.Window->SetSize(size[0], size[1]);
+
+  scene.Interactor = vtkRenderWindowInteractor::New();
+  scene.Interactor->SetRenderWindow(scene.Window);
+
+  scene.FaceReader = vtkPolyDataReader::New();
+  scene.FaceReader->SetFileName("woman.vtk");
+  scene.HairReader = vtkPolyDataReader::New();
+  scene.HairReader->SetFileName("hair.vtk");
+  CheckFaceMesh(scene.FaceReader);
+
+  stopwatch_start();
+  scene.TransformFilter = vtkTransformPolyDataFilter::New();
+  scene.TransformFilter->SetTransform(transform);
+  scene.TransformFilter->SetInputConnection(scene.FaceReader->GetOutputPort());
+  std::cout << "Transform time: " << stopwatch_elapsed() << " sec." << std::endl;
+
+  scene.FaceMapper = vtkDataSetMapper::New();
+  scene.FaceMapper->SetInputConnection(scene.TransformFilter->GetOutputPort());
+
+  scene.HairMapping = vtkTextureMapToCylinder::New();
+  scene.HairMapping->SetInputConnection(scene.HairReader->GetOutputPort());
+  scene.HairMapper = vtkDataSetMapper::New();
+  scene.HairMapper->SetInputConnection(scene.HairMapping->GetOutputPort());
+
+  scene.FaceActor = vtkActor::New();
+  scene.FaceActor->SetMapper(scene.FaceMapper);
+  SetFaceMaterial(scene.FaceActor->GetProperty());
+  scene.BackFaceProperty = vtkProperty::New();
+  scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
+  scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
+
+  scene.HairActor = vtkActor::New();
+  scene.HairActor->SetMapper(scene.HairMapper);
+  if (reader->GetUseTexture() == 1)
+  {
+    scene.HairActor->SetTexture(reader->GetTexture());
+  }
+  SetHairMaterial(scene.HairActor->GetProperty());
+  scene.HairActor->SetBackfaceProperty(scene.BackFaceProperty);
+
+  scene.FaceRenderer->AddViewProp(scene.FaceActor);
+  scene.FaceRenderer->AddViewProp(scene.HairActor);
+  PlaceCamera(scene.FaceRenderer->GetActiveCamera());
+
+  RenderFrame(scene);
+  scene.FrameWriter = vtkBMPWriter::New();
+  if (scene.SaveImages)
+  {
+    CaptureFrame(scene, 0);
+  }
+  return scene;
+}
+
+void RenderFrame(Scene& scene)
+{
+  scene.Window->Render();
+}
+
+void CaptureFrame(Scene& scene, int index)
+{
+  char name[32];
+  std::snprintf(name, sizeof(name), "image%.4d.bmp", index);
+  vtkWindowToImageFilter* capture = vtkWindowToImageFilter::New();
+  capture->SetInput(scene.Window);
+  scene.FrameWriter->SetInputConnection(capture->GetOutputPort());
+  WriteAtomically(name,
+                  [&scene](const char* path)
+                  {
+                    scene.FrameWriter->SetFileName(path);
+                    scene.FrameWriter->Write();
+                    return scene.FrameWriter->GetErrorCode() == 0;
+                  });
+  capture->Delete();
+}

@@ -1,0 +1,35 @@
+#include "solve_stage.h"
+
+#include "stopwatch.h"
+#include "vtkDatReader.h"
+#include "vtkMatrixSolver.h"
+#include "vtkShapeTransform.h"
+
+#include <iostream>
+
+SplineFit SolveSpline(vtkDatReader* reader)
+{
+  vtkMatrixSolver* solver = vtkMatrixSolver::New();
+  solver->SetRadius(reader->GetRadius());
+  solver->SetPointArray(reader->GetPointArray());
+  solver->SetList(reader->GetList());
+  solver->SetMax(reader->GetMax());
+  solver->SetBX(reader->GetBX());
+  solver->SetBY(reader->GetBY());
+  solver->SetBZ(reader->GetBZ());
+
+  stopwatch_start();
+  solver->Solve();
+  std::cout << "Solving time: " << stopwatch_elapsed() << " sec. " << std::endl;
+
+  vtkShapeTransform* transform = vtkShapeTransform::New();
+  vtkPointLocator* tree = reader->GetTree();
+  int* unlist = reader->GetUnList();
+  float* coeffZ = solver->GetSplineCoeffZ();
+  float* coeffY = solver->GetSplineCoeffY();
+  float* coeffX = solver->GetSplineCoeffX();
+  vtkPoints* points = reader->GetPointArray();
+  float radius = reader->GetRadius();
+  transform->SetSpline(radius, points, coeffX, coeffY, coeffZ, unlist, tree);
+  return { solver, transform };
+}
