@@ -2,12 +2,13 @@
 // row-pointer matrices, and Solve() against the interpolation conditions and
 // an independent dense solve of the bordered system in double precision.
 #include "allocate_matrix.h"
+#include "dense_solve.h"
+#include "trace_capture.h"
 #include "vtkMatrixSolver.h"
 
 #include <gtest/gtest.h>
 
 #include <vtkObjectFactory.h>
-#include <vtkOutputWindow.h>
 #include <vtkPoints.h>
 #include <vtkSmartPointer.h>
 #include <vtkVersionMacros.h>
@@ -25,21 +26,6 @@
 namespace
 {
 const std::string header = ANIMATION_SOURCE_DIR "/solver/vtkMatrixSolver.h";
-
-// Keeps every debug text the toolkit hands to its output window.
-class CapturingWindow : public vtkOutputWindow
-{
-public:
-  vtkTypeMacro(CapturingWindow, vtkOutputWindow);
-  static CapturingWindow* New()
-  {
-    CapturingWindow* window = new CapturingWindow;
-    window->InitializeObjectBase();
-    return window;
-  }
-  void DisplayDebugText(const char* text) override { this->Texts.emplace_back(text); }
-  std::vector<std::string> Texts;
-};
 
 std::string Address(const void* pointer)
 {
@@ -66,31 +52,16 @@ int TraceLine(const std::string& trace)
 class MatrixSolverObject : public ::testing::Test
 {
 protected:
-  void SetUp() override
-  {
-    this->Previous = vtkOutputWindow::GetInstance();
-    this->Previous->Register(nullptr);
-    this->Window = CapturingWindow::New();
-    vtkOutputWindow::SetInstance(this->Window);
-    this->WarningDisplay = vtkObject::GetGlobalWarningDisplay();
-    vtkObject::GlobalWarningDisplayOn();
-    this->Solver = vtkMatrixSolver::New();
-  }
+  void SetUp() override { this->Solver = vtkMatrixSolver::New(); }
   void TearDown() override
   {
     if (this->Solver)
     {
       this->Solver->Delete();
     }
-    vtkObject::SetGlobalWarningDisplay(this->WarningDisplay);
-    vtkOutputWindow::SetInstance(this->Previous);
-    this->Previous->UnRegister(nullptr);
-    this->Window->Delete();
   }
 
-  vtkOutputWindow* Previous = nullptr;
-  CapturingWindow* Window = nullptr;
-  int WarningDisplay = 1;
+  TraceCapture Traces;
   vtkMatrixSolver* Solver = nullptr;
 };
 
@@ -106,7 +77,7 @@ TEST_F(MatrixSolverObject, NewSolverHoldsDefaults)
   EXPECT_EQ(this->Solver->GetBZ(), nullptr);
   EXPECT_EQ(this->Solver->GetRadius(), 0.0f);
   EXPECT_EQ(this->Solver->GetMax(), 0);
-  EXPECT_TRUE(this->Window->Texts.empty()); // debugging is off
+  EXPECT_TRUE(this->Traces.DebugTexts().empty()); // debugging is off
 }
 
 TEST_F(MatrixSolverObject, AnswersItsClassNameAndItsBase)
@@ -157,11 +128,11 @@ TEST_F(MatrixSolverObject, EveryAccessorTracesItsOwnTextAndHeaderLine)
   s->DebugOn();
   for (const Case& c : cases)
   {
-    this->Window->Texts.clear();
+    this->Traces.Clear();
     c.Call();
-    ASSERT_EQ(this->Window->Texts.size(), 1u) << c.Own;
-    EXPECT_EQ(this->Window->Texts[0], Trace(s, c.Line, c.Own));
-    EXPECT_EQ(TraceLine(this->Window->Texts[0]), c.Line) << c.Own;
+    ASSERT_EQ(this->Traces.DebugTexts().size(), 1u) << c.Own;
+    EXPECT_EQ(this->Traces.DebugTexts()[0], Trace(s, c.Line, c.Own));
+    EXPECT_EQ(TraceLine(this->Traces.DebugTexts()[0]), c.Line) << c.Own;
   }
   s->SetSplineCoeffX(nullptr);
   s->SetSplineCoeffY(nullptr);
@@ -175,7 +146,7 @@ TEST_F(MatrixSolverObject, TracesNeedBothDebugAndGlobalWarningDisplay)
   vtkObject::GlobalWarningDisplayOff();
   this->Solver->SetRadius(2.0f);
   this->Solver->GetMax();
-  EXPECT_TRUE(this->Window->Texts.empty());
+  EXPECT_TRUE(this->Traces.DebugTexts().empty());
   EXPECT_EQ(this->Solver->GetRadius(), 2.0f);
 }
 
@@ -192,7 +163,7 @@ TEST_F(MatrixSolverObject, SettingTheHeldValueTracesButKeepsModificationTime)
   this->Solver->SetBY(array);
   this->Solver->SetPointArray(nullptr);
   EXPECT_EQ(this->Solver->GetMTime(), before);
-  EXPECT_EQ(this->Window->Texts.size(), 4u);
+  EXPECT_EQ(this->Traces.DebugTexts().size(), 4u);
 
   this->Solver->SetMax(5);
   EXPECT_GT(this->Solver->GetMTime(), before);
@@ -234,7 +205,7 @@ TEST_F(MatrixSolverObject, DestructorClearsMembersThroughTheSetters)
   this->Solver->Delete();
   this->Solver = nullptr;
   std::vector<int> lines;
-  for (const std::string& text : this->Window->Texts)
+  for (const std::string& text : this->Traces.DebugTexts())
   {
     lines.push_back(TraceLine(text));
   }
@@ -694,43 +665,6 @@ TEST_F(MatrixSolverSolve, AffineFieldHasZeroWeightsAndItsOwnCoefficients)
   }
 }
 
-// Gaussian elimination with partial pivoting, in double.
-std::vector<double> DenseSolve(std::vector<std::vector<double>> a, std::vector<double> b)
-{
-  const int n = static_cast<int>(b.size());
-  for (int k = 0; k < n; ++k)
-  {
-    int pivot = k;
-    for (int i = k + 1; i < n; ++i)
-    {
-      if (std::fabs(a[i][k]) > std::fabs(a[pivot][k]))
-      {
-        pivot = i;
-      }
-    }
-    std::swap(a[k], a[pivot]);
-    std::swap(b[k], b[pivot]);
-    for (int i = k + 1; i < n; ++i)
-    {
-      const double m = a[i][k] / a[k][k];
-      for (int j = k; j < n; ++j)
-      {
-        a[i][j] -= m * a[k][j];
-      }
-      b[i] -= m * b[k];
-    }
-  }
-  for (int i = n - 1; i >= 0; --i)
-  {
-    for (int j = i + 1; j < n; ++j)
-    {
-      b[i] -= a[i][j] * b[j];
-    }
-    b[i] /= a[i][i];
-  }
-  return b;
-}
-
 TEST_F(MatrixSolverSolve, CoefficientsAgreeWithDenseBorderedSolve)
 {
   std::mt19937 random(29);
@@ -808,10 +742,7 @@ TEST_F(MatrixSolverSolve, SolveAssignsCoefficientsWithoutTraceOrModification)
   std::mt19937 random(37);
   this->RandomPoints(20, random);
   this->DefaultInputs();
-  CapturingWindow* window = CapturingWindow::New();
-  vtkOutputWindow* previous = vtkOutputWindow::GetInstance();
-  previous->Register(nullptr);
-  vtkOutputWindow::SetInstance(window);
+  TraceCapture capture;
   this->Solver = vtkSmartPointer<vtkMatrixSolver>::New();
   this->Solver->SetRadius(0.5f);
   this->Solver->SetPointArray(this->Points);
@@ -823,11 +754,8 @@ TEST_F(MatrixSolverSolve, SolveAssignsCoefficientsWithoutTraceOrModification)
   this->Solver->DebugOn();
   const vtkMTimeType before = this->Solver->GetMTime();
   const SolveOutcome run = this->Again();
-  const std::size_t traces = window->Texts.size();
-  vtkOutputWindow::SetInstance(previous);
-  previous->UnRegister(nullptr);
+  const std::size_t traces = capture.DebugTexts().size();
   this->Solver->DebugOff();
-  window->Delete();
   ASSERT_EQ(run.Thrown, "");
   EXPECT_EQ(traces, 0u);
   EXPECT_EQ(this->Solver->GetMTime(), before);

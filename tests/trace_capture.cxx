@@ -14,18 +14,19 @@ public:
     window->InitializeObjectBase();
     return window;
   }
-  void DisplayDebugText(const char* text) override { this->Debug += text; }
+  void DisplayDebugText(const char* text) override { this->Debug.emplace_back(text); }
   void DisplayErrorText(const char* text) override { this->Errors += text; }
   void DisplayWarningText(const char* text) override { this->Errors += text; }
   void DisplayGenericWarningText(const char* text) override { this->Errors += text; }
   void DisplayText(const char*) override {}
 
-  std::string Debug;
+  std::vector<std::string> Debug;
   std::string Errors;
 };
 
 TraceCapture::TraceCapture()
   : Previous(vtkOutputWindow::GetInstance())
+  , PreviousWarningDisplay(vtkObject::GetGlobalWarningDisplay())
   , Capture(Window::New())
 {
   this->Previous->Register(nullptr);
@@ -37,14 +38,25 @@ TraceCapture::TraceCapture()
 
 TraceCapture::~TraceCapture()
 {
+  vtkObject::SetGlobalWarningDisplay(this->PreviousWarningDisplay);
   vtkOutputWindow::SetInstance(this->Previous);
   this->Previous->UnRegister(nullptr);
   this->Capture->Delete();
 }
 
-const std::string& TraceCapture::Debug() const
+const std::vector<std::string>& TraceCapture::DebugTexts() const
 {
   return this->Capture->Debug;
+}
+
+std::string TraceCapture::Debug() const
+{
+  std::string joined;
+  for (const std::string& text : this->Capture->Debug)
+  {
+    joined += text;
+  }
+  return joined;
 }
 
 const std::string& TraceCapture::Errors() const

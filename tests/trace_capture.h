@@ -6,9 +6,11 @@
 #include <vtkOutputWindow.h>
 
 #include <string>
+#include <vector>
 
-// Installed as the toolkit's output window for its lifetime; keeps every
-// debug and error text it receives, and shows nothing.
+// Installed as the toolkit's output window for its lifetime, with the global
+// warning display on; keeps every debug and error text it receives, and
+// shows nothing.
 class TraceCapture
 {
 public:
@@ -17,12 +19,15 @@ public:
   TraceCapture(const TraceCapture&) = delete;
   TraceCapture& operator=(const TraceCapture&) = delete;
 
-  const std::string& Debug() const;
+  // Every debug text received, in order, and all of them joined.
+  const std::vector<std::string>& DebugTexts() const;
+  std::string Debug() const;
   const std::string& Errors() const;
   void Clear();
 
 private:
   vtkOutputWindow* Previous;
+  int PreviousWarningDisplay;
   class Window;
   Window* Capture;
 };
