@@ -25,6 +25,15 @@
 // backward substitution with L'. Both substitutions skip work on zeros of the
 // right-hand side.
 //
+// The forward substitution, and with it the factorisation, spends its time in
+// inner products accumulated in double precision, each a chain of dependent
+// additions. It takes the rows eight at a time: the parts of their inner
+// products left of the first row of the eight depend only on components
+// already known, so the eight chains run side by side, two to a vector
+// register, and share each component as it is loaded. Every chain still adds
+// its terms in increasing column order, so every result is rounded exactly
+// as one row at a time.
+//
 // The solver fills the module-level matrix `envelope` and drives the kernels
 // through envelope_solve(); the three routines take the arrays as arguments
 // because the factorisation applies the forward substitution to a block of

@@ -18,6 +18,7 @@
 
 #include "allocate_matrix.h"
 #include "envelope.h"
+#include "envelope_assembly.h"
 #include "qr.h"
 #include "stopwatch.h"
 
@@ -80,24 +81,6 @@ heap_block<T> obtain(std::int64_t count, const char* failure)
   return block;
 }
 
-// realloc that leaves the block unchanged and answers false on failure.
-bool resize(heap_block<float>& block, std::int64_t count)
-{
-  if (static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(float))
-  {
-    return false;
-  }
-  float* moved = static_cast<float*>(
-    std::realloc(block.get(), std::max<std::int64_t>(count, 1) * sizeof(float)));
-  if (!moved)
-  {
-    return false;
-  }
-  block.release();
-  block.reset(moved);
-  return true;
-}
-
 // A row-pointer matrix of allocate_matrix indexed from 0, released when it
 // goes out of scope.
 class row_matrix
@@ -137,99 +120,6 @@ public:
 double seconds_since(int mark)
 {
   return (stopwatch_ticks() - mark) * 0.001;
-}
-
-// The strictly lower envelope of A as it is assembled.
-struct envelope_rows
-{
-  heap_block<float> Env;
-  std::int64_t Capacity = 0;
-  std::int64_t Entries = 0;
-  int Relocations = 0;
-  // A basis value of exactly 1 off the diagonal makes a principal block
-  // [1 1; 1 1] of A, which is then singular whatever the factorisation sees.
-  bool Coincident = false;
-};
-
-// The first block of Env: 4*n*(Max-1) floats, 10 if that is negative, and
-// 10*n if the first cannot be obtained. Sizes are 64-bit: these products
-// outgrow 32 bits for large point sets.
-envelope_rows start_envelope(std::int64_t n, int max)
-{
-  envelope_rows rows;
-  rows.Capacity = 4 * n * (std::int64_t(max) - 1);
-  if (rows.Capacity < 0)
-  {
-    rows.Capacity = 10;
-  }
-  rows.Env.reset(try_obtain<float>(rows.Capacity));
-  if (!rows.Env)
-  {
-    rows.Capacity = 10 * n;
-    rows.Env.reset(try_obtain<float>(rows.Capacity));
-    if (!rows.Env)
-    {
-      throw "Not enough memory to allocate Env";
-    }
-  }
-  return rows;
-}
-
-// Assembles A below the diagonal, row by row, into `rows` and Xenv.
-//   P       4 x n, in: row 0 ones, rows 1-3 the coordinates in list order
-//   n       in
-//   max     in: width of the neighbour window
-//   radius  in: support radius of phi
-//   Xenv    n+1 entries, out
-//   rows    in/out: grown by 10*n floats whenever full
-void assemble_rows(const row_matrix& P,
-                   int n,
-                   int max,
-                   double radius,
-                   int* Xenv,
-                   envelope_rows& rows)
-{
-  const double radius2 = radius * radius;
-  auto phi = [&](int i, int j)
-  {
-    const double dx = static_cast<double>(P[1][i]) - P[1][j];
-    const double dy = static_cast<double>(P[2][i]) - P[2][j];
-    const double dz = static_cast<double>(P[3][i]) - P[3][j];
-    const double r2 = dx * dx + dy * dy + dz * dz;
-    if (!(r2 < radius2))
-    {
-      return 0.0f;
-    }
-    const double t = 1.0 - std::sqrt(r2) / radius;
-    return static_cast<float>(t * t);
-  };
-  Xenv[0] = 1;
-  for (int i = 0; i < n; ++i)
-  {
-    int j = max <= 0 ? i : static_cast<int>(std::max<std::int64_t>(0, i - std::int64_t(max)));
-    while (j < i && phi(i, j) == 0.0f)
-    {
-      ++j;
-    }
-    // Row i's envelope begins at its first neighbour j; every column from
-    // there to the diagonal is stored, zeros included.
-    for (; j < i; ++j)
-    {
-      const float value = phi(i, j);
-      if (rows.Entries + 1 > rows.Capacity)
-      {
-        rows.Capacity += 10 * std::int64_t(n);
-        ++rows.Relocations;
-        if (!resize(rows.Env, rows.Capacity))
-        {
-          throw "Not enogh memory to floatlocate Env";
-        }
-      }
-      rows.Env[rows.Entries++] = value;
-      rows.Coincident = rows.Coincident || value == 1.0f;
-    }
-    Xenv[i + 1] = static_cast<int>(rows.Entries + 1);
-  }
 }
 
 // True when the control points, rows 1 to 3 of P, do not span space.
@@ -436,7 +326,7 @@ int vtkMatrixSolver::Solve()
 
   envelope_rows rows = start_envelope(n, this->Max);
   const int constructionStart = stopwatch_ticks();
-  assemble_rows(P, n, this->Max, this->Radius, Xenv.get(), rows);
+  assemble_envelope(P[1], P[2], P[3], n, this->Max, this->Radius, Xenv.get(), rows);
   std::cout << "Constructing time: " << seconds_since(constructionStart) << " sec., ("
             << rows.Relocations << " relocations)." << std::endl;
 
@@ -448,7 +338,7 @@ int vtkMatrixSolver::Solve()
             << "(" << envelopeBytes / 1048576 << " MiB) <= " << fullBytes << " bytes ("
             << fullBytes / 1048576 << " MiB) if stored as full matrix." << std::endl;
 
-  resize(rows.Env, rows.Entries);
+  resize_envelope(rows, rows.Entries);
   const int solvingStart = stopwatch_ticks();
   envelope_binding binding(n, Diag.get(), Xenv.get(), rows.Env.get());
   envelope_solve(1, nullptr);

@@ -51,6 +51,20 @@ void ReadPoint(vtkPoints* points, const float* coordinates, vtkIdType i, float x
   x[2] = static_cast<float>(p[2]);
 }
 
+// Control point k as the locator sees it, in double precision; read directly from the
+// coordinates of a single-precision point set, without a virtual call per point.
+void ReadControlPoint(vtkPoints* points, const float* coordinates, vtkIdType k, double p[3])
+{
+  if (coordinates)
+  {
+    p[0] = coordinates[3 * k];
+    p[1] = coordinates[3 * k + 1];
+    p[2] = coordinates[3 * k + 2];
+    return;
+  }
+  points->GetPoint(k, p);
+}
+
 // The polynomial part c0 + c1 x + c2 y + c3 z of one coordinate; the coefficients follow the nc
 // weights.
 double Polynomial(const float* coeff, vtkIdType nc, const float x[3])
@@ -143,6 +157,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
+  const float* controls = FloatCoordinates(this->PointArray);
 
   for (vtkIdType i = 0; i < n; ++i)
   {
@@ -159,7 +174,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
       {
         const vtkIdType k = this->NeighborIds->GetId(j);
         double p[3];
-        this->PointArray->GetPoint(k, p);
+        ReadControlPoint(this->PointArray, controls, k, p);
         const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, xd));
         const double phi = (1.0 - r / radius) * (1.0 - r / radius);
         const int m = this->UnList[k];

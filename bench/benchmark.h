@@ -1,0 +1,109 @@
+// The benchmark of the animation's stages and of their peers.
+//
+// One run of animation_benchmark measures one workload: a folder that holds
+// a scene as the program reads it (woman.ptt with n control points, woman.vtk
+// with N mesh points, hair.vtk and the images). Every stage is measured on
+// its own with the program's own code, then the peers on the same control
+// points, the same matrix and the same mesh, so that every ratio comes from
+// one process on one machine. The figures are written as "key value" lines;
+// the report mode turns the files of several runs into markdown tables.
+#ifndef benchmark_h
+#define benchmark_h
+
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+class vtkPoints;
+
+// Figures of one workload, in the order they were measured.
+class Results
+{
+public:
+  void Add(const std::string& key, double value);
+  // The value of key, or NaN when it was not measured.
+  double Get(const std::string& key) const;
+  bool Has(const std::string& key) const;
+  void Write(const std::string& path) const;
+  static Results Read(const std::string& path);
+
+private:
+  std::vector<std::pair<std::string, double>> Values;
+};
+
+// Seconds of a steady clock since start.
+using Clock = std::chrono::steady_clock;
+double SecondsSince(Clock::time_point start);
+
+// Median of the figures that repeats calls of measure return; each call
+// returns the seconds of the work it timed, its preparation excluded.
+template<typename Measure>
+double MedianSeconds(int repeats, Measure measure);
+
+// The interpolation matrix A as assembled, before it is factored, and the
+// seven right-hand sides of the solve: the four rows of P, then BX, BY, BZ.
+struct AssembledSystem
+{
+  int N = 0;
+  std::vector<float> Diag;
+  std::vector<int> Xenv;
+  std::vector<float> Env;
+  std::vector<std::vector<float>> Rhs;
+  std::vector<std::vector<float>> Solutions; // the envelope kernels' answers
+};
+
+// What the peers need besides the matrix.
+struct Landmarks
+{
+  vtkPoints* Sources = nullptr; // owned by the caller
+  vtkPoints* Targets = nullptr;
+  vtkPoints* Mesh = nullptr;
+};
+
+struct Options
+{
+  int Repeats = 3;
+  int TpsMaxControls = 1000; // the dense solve of larger sets takes minutes
+  bool Render = true;
+};
+
+// Reads the scene of the working folder and measures the program's stages:
+// locator build, ordering, assembly, factorisation with seven solves, the
+// whole fit, cache fill, a later frame, the memory floor, and a rendered and
+// captured frame; then the peak memory. Fills system with the matrix and
+// landmarks with copies of the points, which the caller releases.
+void MeasureStages(const Options& options,
+                   Results& results,
+                   AssembledSystem& system,
+                   Landmarks& landmarks);
+
+// Eigen's SimplicialLLT and CHOLMOD on system, vtkThinPlateSplineTransform on
+// the landmarks.
+void MeasurePeers(const Options& options,
+                  const AssembledSystem& system,
+                  const Landmarks& landmarks,
+                  Results& results);
+
+// The program's start as main() runs it, up to its first rendered frame:
+// process start to main, reading, solving, scene with frame 0. Writes the
+// figures to path; the console of the stages goes to standard output.
+int MeasureStartup(const std::string& path);
+
+// Markdown tables of the result files, to standard output.
+int WriteReport(const std::vector<std::string>& files);
+
+template<typename Measure>
+double MedianSeconds(int repeats, Measure measure)
+{
+  std::vector<double> seconds;
+  for (int r = 0; r < repeats; ++r)
+  {
+    seconds.push_back(measure());
+  }
+  std::sort(seconds.begin(), seconds.end());
+  return seconds[seconds.size() / 2];
+}
+
+#endif

@@ -1,0 +1,152 @@
+// animation_benchmark - times the animation's stages and their peers.
+//
+// Usage:
+//   animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N] [--no-render]
+//       measures the scene of the working folder and writes RESULTS
+//   animation_benchmark --startup RESULTS
+//       runs the program's own stages up to its first rendered frame on the
+//       scene of the working folder, timing each, and writes RESULTS
+//   animation_benchmark --report RESULTS...
+//       prints the markdown tables of the result files
+//
+// bench/run-benchmarks drives both; rendering needs an X display.
+#include "benchmark.h"
+
+#include <vtkLogger.h>
+#include <vtkOutputWindow.h>
+#include <vtkPoints.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <limits>
+
+void Results::Add(const std::string& key, double value)
+{
+  this->Values.emplace_back(key, value);
+}
+
+bool Results::Has(const std::string& key) const
+{
+  for (const auto& entry : this->Values)
+  {
+    if (entry.first == key)
+    {
+      return true;
+    }
+  }
+  return false;
+}
+
+double Results::Get(const std::string& key) const
+{
+  for (const auto& entry : this->Values)
+  {
+    if (entry.first == key)
+    {
+      return entry.second;
+    }
+  }
+  return std::numeric_limits<double>::quiet_NaN();
+}
+
+void Results::Write(const std::string& path) const
+{
+  std::ofstream file(path);
+  file.precision(9);
+  for (const auto& entry : this->Values)
+  {
+    file << entry.first << " " << entry.second << "\n";
+  }
+}
+
+Results Results::Read(const std::string& path)
+{
+  Results results;
+  std::ifstream file(path);
+  std::string key;
+  double value;
+  while (file >> key >> value)
+  {
+    results.Add(key, value);
+  }
+  return results;
+}
+
+namespace
+{
+const char* const Usage =
+  "Usage: animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N] [--no-render]\n"
+  "       animation_benchmark --startup RESULTS\n"
+  "       animation_benchmark --report RESULTS...\n";
+
+int Run(const std::string& path, const Options& options)
+{
+  Results results;
+  AssembledSystem system;
+  Landmarks landmarks;
+  MeasureStages(options, results, system, landmarks);
+  MeasurePeers(options, system, landmarks, results);
+  landmarks.Sources->Delete();
+  landmarks.Targets->Delete();
+  landmarks.Mesh->Delete();
+  results.Write(path);
+  return 0;
+}
+}
+
+int main(int argc, char* argv[])
+{
+  vtkLogger::SetStderrVerbosity(vtkLogger::VERBOSITY_OFF);
+  vtkOutputWindow::GetInstance()->SetDisplayModeToAlways();
+  if (argc >= 3 && std::strcmp(argv[1], "--report") == 0)
+  {
+    return WriteReport(std::vector<std::string>(argv + 2, argv + argc));
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--startup") == 0)
+  {
+    return MeasureStartup(argv[2]);
+  }
+  if (argc < 3 || std::strcmp(argv[1], "--run") != 0)
+  {
+    std::cerr << Usage;
+    return 2;
+  }
+  Options options;
+  for (int i = 3; i < argc; ++i)
+  {
+    if (std::strcmp(argv[i], "--no-render") == 0)
+    {
+      options.Render = false;
+    }
+    else if (i + 1 < argc && std::strcmp(argv[i], "--repeats") == 0)
+    {
+      options.Repeats = std::max(1, std::atoi(argv[++i]));
+    }
+    else if (i + 1 < argc && std::strcmp(argv[i], "--tps-max-controls") == 0)
+    {
+      options.TpsMaxControls = std::atoi(argv[++i]);
+    }
+    else
+    {
+      std::cerr << Usage;
+      return 2;
+    }
+  }
+  try
+  {
+    return Run(argv[2], options);
+  }
+  catch (const char* message)
+  {
+    std::cerr << message << std::endl;
+  }
+  catch (const std::exception& failure)
+  {
+    std::cerr << failure.what() << std::endl;
+  }
+  return 1;
+}

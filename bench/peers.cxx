@@ -1,0 +1,148 @@
+// The peers: what a user of VTK or of a sparse direct solver would reach for
+// to do the same work.
+//
+// - vtkThinPlateSplineTransform with the R basis on the same landmarks: its
+//   set-up (a dense solve of the n + 4 system) and one evaluation of the mesh.
+// - Eigen's SimplicialLLT and, when installed, CHOLMOD (through Eigen's
+//   CholmodSupport) on the same compactly supported matrix A, in double
+//   precision with their own fill-reducing orderings: factorisation plus the
+//   seven solves. SimplicialLLT in the list order of the program shows what
+//   the ordering alone is worth.
+#include "benchmark.h"
+
+#include <Eigen/OrderingMethods>
+#include <Eigen/SparseCholesky>
+#include <Eigen/SparseCore>
+#ifdef ANIMATION_HAVE_CHOLMOD
+#include <Eigen/CholmodSupport>
+#endif
+
+#include <vtkPoints.h>
+#include <vtkSmartPointer.h>
+#include <vtkThinPlateSplineTransform.h>
+
+#include <cmath>
+
+namespace
+{
+using SparseMatrix = Eigen::SparseMatrix<double>;
+
+// The lower triangle of A with the nonzeros of its envelope.
+SparseMatrix LowerTriangle(const AssembledSystem& system)
+{
+  std::vector<Eigen::Triplet<double>> entries;
+  for (int i = 0; i < system.N; ++i)
+  {
+    const int b = system.Xenv[i + 1] - system.Xenv[i];
+    const float* row = system.Env.data() + (system.Xenv[i] - 1);
+    for (int k = 0; k < b; ++k)
+    {
+      if (row[k] != 0.0f)
+      {
+        entries.emplace_back(i, i - b + k, row[k]);
+      }
+    }
+    entries.emplace_back(i, i, system.Diag[i]);
+  }
+  SparseMatrix a(system.N, system.N);
+  a.setFromTriplets(entries.begin(), entries.end());
+  return a;
+}
+
+std::vector<Eigen::VectorXd> RightHandSides(const AssembledSystem& system)
+{
+  std::vector<Eigen::VectorXd> rhs;
+  for (const std::vector<float>& b : system.Rhs)
+  {
+    rhs.push_back(Eigen::Map<const Eigen::VectorXf>(b.data(), b.size()).cast<double>());
+  }
+  return rhs;
+}
+
+// Largest difference between a peer's solutions and the envelope kernels',
+// relative to the largest component of each solution.
+double Disagreement(const AssembledSystem& system, const std::vector<Eigen::VectorXd>& solutions)
+{
+  double worst = 0.0;
+  for (std::size_t k = 0; k < solutions.size(); ++k)
+  {
+    const Eigen::VectorXd ours =
+      Eigen::Map<const Eigen::VectorXf>(system.Solutions[k].data(), system.N).cast<double>();
+    const double scale = std::max(solutions[k].cwiseAbs().maxCoeff(), 1e-300);
+    worst = std::max(worst, (ours - solutions[k]).cwiseAbs().maxCoeff() / scale);
+  }
+  return worst;
+}
+
+// Factorisation plus the seven solves; the decomposition is made fresh for
+// every repetition, as the program factors once per run.
+template<typename Solver, typename Size>
+void MeasureSolver(const Options& options,
+                   const AssembledSystem& system,
+                   const std::string& name,
+                   Size factorSize,
+                   Results& results)
+{
+  const SparseMatrix a = LowerTriangle(system);
+  const std::vector<Eigen::VectorXd> rhs = RightHandSides(system);
+  std::vector<Eigen::VectorXd> solutions(rhs.size());
+  double entries = 0.0;
+  results.Add(name,
+              MedianSeconds(options.Repeats,
+                            [&]
+                            {
+                              Solver solver;
+                              const Clock::time_point start = Clock::now();
+                              solver.compute(a);
+                              for (std::size_t k = 0; k < rhs.size(); ++k)
+                              {
+                                solutions[k] = solver.solve(rhs[k]);
+                              }
+                              const double seconds = SecondsSince(start);
+                              entries = factorSize(solver);
+                              return seconds;
+                            }));
+  results.Add(name + "_factor_entries", entries);
+  results.Add(name + "_disagreement", Disagreement(system, solutions));
+}
+
+void MeasureThinPlateSpline(const Landmarks& landmarks, Results& results)
+{
+  auto spline = vtkSmartPointer<vtkThinPlateSplineTransform>::New();
+  spline->SetBasisToR();
+  spline->SetSourceLandmarks(landmarks.Sources);
+  spline->SetTargetLandmarks(landmarks.Targets);
+  Clock::time_point start = Clock::now();
+  spline->Update();
+  results.Add("tps_setup", SecondsSince(start));
+  auto out = vtkSmartPointer<vtkPoints>::New();
+  out->Allocate(landmarks.Mesh->GetNumberOfPoints());
+  start = Clock::now();
+  spline->TransformPoints(landmarks.Mesh, out);
+  results.Add("tps_evaluation", SecondsSince(start));
+}
+}
+
+void MeasurePeers(const Options& options,
+                  const AssembledSystem& system,
+                  const Landmarks& landmarks,
+                  Results& results)
+{
+  // Nonzeros of L, its diagonal included.
+  auto simplicialSize = [](const auto& solver)
+  { return static_cast<double>(solver.matrixL().nestedExpression().nonZeros()); };
+  MeasureSolver<Eigen::SimplicialLLT<SparseMatrix, Eigen::Lower>>(
+    options, system, "llt", simplicialSize, results);
+  MeasureSolver<Eigen::SimplicialLLT<SparseMatrix, Eigen::Lower, Eigen::NaturalOrdering<int>>>(
+    options, system, "llt_list_order", simplicialSize, results);
+#ifdef ANIMATION_HAVE_CHOLMOD
+  // CHOLMOD's own count of the nonzeros of L for the ordering it chose.
+  auto cholmodSize = [](auto& solver) { return solver.cholmod().lnz; };
+  MeasureSolver<Eigen::CholmodDecomposition<SparseMatrix, Eigen::Lower>>(
+    options, system, "cholmod", cholmodSize, results);
+#endif
+  if (system.N <= options.TpsMaxControls)
+  {
+    MeasureThinPlateSpline(landmarks, results);
+  }
+}

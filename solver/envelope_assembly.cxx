@@ -1,0 +1,112 @@
+// Assembly of the interpolation matrix; the method is described in
+// envelope_assembly.h.
+#include "envelope_assembly.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+namespace
+{
+// malloc of count floats, or null when the byte count does not fit; an empty
+// block is a valid one-element block.
+float* try_obtain(std::int64_t count)
+{
+  if (count < 0 || static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(float))
+  {
+    return nullptr;
+  }
+  return static_cast<float*>(std::malloc(std::max<std::int64_t>(1, count) * sizeof(float)));
+}
+}
+
+envelope_rows start_envelope(std::int64_t n, int max)
+{
+  // 64-bit sizes: these products outgrow 32 bits for large point sets.
+  envelope_rows rows;
+  rows.Capacity = 4 * n * (std::int64_t(max) - 1);
+  if (rows.Capacity < 0)
+  {
+    rows.Capacity = 10;
+  }
+  rows.Env.reset(try_obtain(rows.Capacity));
+  if (!rows.Env)
+  {
+    rows.Capacity = 10 * n;
+    rows.Env.reset(try_obtain(rows.Capacity));
+    if (!rows.Env)
+    {
+      throw "Not enough memory to allocate Env";
+    }
+  }
+  return rows;
+}
+
+bool resize_envelope(envelope_rows& rows, std::int64_t count)
+{
+  if (static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(float))
+  {
+    return false;
+  }
+  float* moved = static_cast<float*>(
+    std::realloc(rows.Env.get(), std::max<std::int64_t>(count, 1) * sizeof(float)));
+  if (!moved)
+  {
+    return false;
+  }
+  rows.Env.release();
+  rows.Env.reset(moved);
+  return true;
+}
+
+void assemble_envelope(const float* x,
+                       const float* y,
+                       const float* z,
+                       int n,
+                       int max,
+                       double radius,
+                       int* Xenv,
+                       envelope_rows& rows)
+{
+  const double radius2 = radius * radius;
+  auto phi = [&](int i, int j)
+  {
+    const double dx = static_cast<double>(x[i]) - x[j];
+    const double dy = static_cast<double>(y[i]) - y[j];
+    const double dz = static_cast<double>(z[i]) - z[j];
+    const double r2 = dx * dx + dy * dy + dz * dz;
+    if (!(r2 < radius2))
+    {
+      return 0.0f;
+    }
+    const double t = 1.0 - std::sqrt(r2) / radius;
+    return static_cast<float>(t * t);
+  };
+  Xenv[0] = 1;
+  for (int i = 0; i < n; ++i)
+  {
+    int j = max <= 0 ? i : static_cast<int>(std::max<std::int64_t>(0, i - std::int64_t(max)));
+    while (j < i && phi(i, j) == 0.0f)
+    {
+      ++j;
+    }
+    // Row i's envelope begins at its first neighbour j; every column from
+    // there to the diagonal is stored, zeros included.
+    for (; j < i; ++j)
+    {
+      const float value = phi(i, j);
+      if (rows.Entries + 1 > rows.Capacity)
+      {
+        rows.Capacity += 10 * std::int64_t(n);
+        ++rows.Relocations;
+        if (!resize_envelope(rows, rows.Capacity))
+        {
+          throw "Not enogh memory to floatlocate Env";
+        }
+      }
+      rows.Env[rows.Entries++] = value;
+      rows.Coincident = rows.Coincident || value == 1.0f;
+    }
+    Xenv[i + 1] = static_cast<int>(rows.Entries + 1);
+  }
+}

@@ -1,0 +1,67 @@
+// Assembly of the interpolation matrix A of the control points in envelope
+// storage (the layout of envelope.h).
+//
+// The points are given in list order: x[i], y[i], z[i] are the coordinates of
+// the point at position i of the well-ordered list. With phi(r) = (1 - r/R)^2
+// for r < R and 0 otherwise, A(i,i) = 1 and, for j < i within the neighbour
+// window i - max <= j, A(i,j) = phi(|p(i) - p(j)|). Row i's envelope begins
+// at the first column j of its window with phi != 0, and every column from
+// there to the diagonal is stored, zeros included. Columns outside the
+// window are never looked at, so the order must keep every pair closer than
+// R within max positions of each other.
+//
+// phi is formed in double precision from the float coordinates and rounded
+// to float. Env grows in steps of 10*n floats; each growth is a relocation.
+#ifndef envelope_assembly_h
+#define envelope_assembly_h
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+// The strictly lower envelope of A as it is assembled. Env is a malloc block
+// of Capacity floats, of which the first Entries are in use.
+struct envelope_rows
+{
+  struct free_deleter
+  {
+    void operator()(float* block) const { std::free(block); }
+  };
+  std::unique_ptr<float[], free_deleter> Env;
+  std::int64_t Capacity = 0;
+  std::int64_t Entries = 0;
+  int Relocations = 0;
+  // A basis value of exactly 1 off the diagonal makes a principal block
+  // [1 1; 1 1] of A, which is then singular whatever the factorisation sees.
+  bool Coincident = false;
+};
+
+// The first block of Env: 4*n*(max-1) floats, 10 if that is negative, and
+// 10*n if the first cannot be obtained. Throws "Not enough memory to allocate
+// Env" when neither can.
+//   n    in
+//   max  in: width of the neighbour window
+envelope_rows start_envelope(std::int64_t n, int max);
+
+// Assembles A below the diagonal, row by row, into rows and Xenv. Throws
+// "Not enogh memory to floatlocate Env" when Env cannot grow.
+//   x, y, z  n entries each, in: the points in list order
+//   n        in
+//   max      in: width of the neighbour window
+//   radius   in: support radius R of phi
+//   Xenv     n+1 entries, out: Xenv[0] = 1, Xenv[i+1] = entries after row i, plus 1
+//   rows     in/out: from start_envelope; grown by 10*n floats whenever full
+void assemble_envelope(const float* x,
+                       const float* y,
+                       const float* z,
+                       int n,
+                       int max,
+                       double radius,
+                       int* Xenv,
+                       envelope_rows& rows);
+
+// Resizes Env to exactly count floats (at least one), keeping its contents;
+// false, with Env unchanged, when the block cannot be obtained.
+bool resize_envelope(envelope_rows& rows, std::int64_t count);
+
+#endif

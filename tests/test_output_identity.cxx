@@ -1,0 +1,133 @@
+// The outputs of a whole run, pinned byte for byte: the deformed mesh
+// animated_shape.vtk, every saved frame, and the console with its timings
+// masked. The golden checksums were recorded from the program before any
+// work on its speed; a faster reader, solver, kernel or transform must leave
+// every one of them unchanged.
+//
+// The scene is the sphere scene of the end-to-end tests with a control-point
+// file of its own: every second vertex of the face is a control point, moved
+// by a smooth field in all three coordinates, so that the envelope holds
+// long rows, the ordering builds one large group and every face vertex sees
+// several basis functions. Frames render with Mesa's llvmpipe under the
+// virtual X server, which draws the same pixels on every run.
+#include "run_program.h"
+#include "scene_file.h"
+#include "test_scene.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+
+namespace
+{
+// FNV-1a, 64 bits.
+std::uint64_t Checksum(const std::string& bytes)
+{
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (unsigned char byte : bytes)
+  {
+    hash ^= byte;
+    hash *= 0x100000001b3ull;
+  }
+  return hash;
+}
+
+// The console with every time replaced by "#": the seconds before " sec" and
+// the frames per second of the speed line. Counts, sizes and texts remain.
+std::string MaskTimes(const std::string& console)
+{
+  const std::string number = "-?[0-9.]+(e[-+][0-9]+)?|inf|nan";
+  std::string masked = std::regex_replace(console, std::regex("(" + number + ")( sec)"), "#$3");
+  return std::regex_replace(
+    masked, std::regex("Average speed: (" + number + ")\\."), "Average speed: #.");
+}
+
+const char* const Settings = "FramesNumber 5\n"
+                             "LoopCount 1\n"
+                             "SaveImages yes\n"
+                             "WindowSize 200 160\n"
+                             "BackgroundImage studio.bmp\n";
+
+// Every second face vertex, moved by a smooth field; six decimals as a user
+// would write them.
+void WriteControlPoints(const TemporaryFolder& folder)
+{
+  std::ofstream ptt(folder.File("woman.ptt"));
+  ptt << "Texture hair.bmp\n" << Settings;
+  auto face = ReadMeshPoints(folder.File("woman.vtk"));
+  char line[160];
+  for (size_t id = 0; id < face.size(); id += 2)
+  {
+    const double* p = face[id].data();
+    const double target[3] = { p[0] + 0.04 * std::sin(3.0 * p[2]),
+                               p[1] - 0.06 * std::cos(2.0 * p[0]),
+                               p[2] + 0.03 * std::sin(2.0 * p[1] + p[0]) };
+    std::snprintf(line,
+                  sizeof(line),
+                  "%.6f %.6f %.6f %.6f %.6f %.6f\n",
+                  p[0],
+                  p[1],
+                  p[2],
+                  target[0],
+                  target[1],
+                  target[2]);
+    ptt << line;
+  }
+}
+
+class OutputIdentityTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    WriteTestScene(this->Folder.Path(), Settings);
+    WriteControlPoints(this->Folder);
+    this->Run = RunAnimation(this->Folder.Path(), "--batch");
+    ASSERT_EQ(this->Run.Status, 0) << this->Run.Err;
+  }
+
+  std::uint64_t FileChecksum(const std::string& name) const
+  {
+    EXPECT_TRUE(std::filesystem::exists(this->Folder.File(name))) << name;
+    return Checksum(ReadWholeFile(this->Folder.File(name)));
+  }
+
+  TemporaryFolder Folder;
+  ProgramRun Run;
+};
+}
+
+TEST_F(OutputIdentityTest, ConsoleApartFromTimesIsUnchanged)
+{
+  EXPECT_EQ(Checksum(MaskTimes(this->Run.Out)), 0xc76b667a418b75daull) << MaskTimes(this->Run.Out);
+  EXPECT_EQ(this->Run.Err, "");
+}
+
+TEST_F(OutputIdentityTest, DeformedMeshIsUnchanged)
+{
+  EXPECT_EQ(this->FileChecksum("animated_shape.vtk"), 0xe11a39834bd8c167ull);
+}
+
+TEST_F(OutputIdentityTest, EveryFrameIsUnchanged)
+{
+  // Blend factors 0, 0.2, 0.4, 0.6 and 0.8.
+  const std::uint64_t golden[5] = { 0x471d12a27090d4c9ull,
+                                    0x847b6fedc01abd47ull,
+                                    0x157ab24e6919bf76ull,
+                                    0x2574589e6bfcde12ull,
+                                    0xb308353d1fa4a9eeull };
+  for (int frame = 0; frame < 5; ++frame)
+  {
+    char name[32];
+    std::snprintf(name, sizeof(name), "image%.4d.bmp", frame);
+    EXPECT_EQ(this->FileChecksum(name), golden[frame]) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(this->Folder.File("image0005.bmp")));
+}
