@@ -75,13 +75,17 @@ void WriteDeformedMesh(Scene& scene)
 {
   vtkPolyDataWriter* writer = vtkPolyDataWriter::New();
   writer->SetInputConnection(scene.TransformFilter->GetOutputPort());
-  WriteAtomically("animated_shape.vtk",
-                  [writer](const char* path)
-                  {
-                    writer->SetFileName(path);
-                    return writer->Write() == 1;
-                  });
+  const bool written = WriteAtomically("animated_shape.vtk",
+                                       [writer](const char* path)
+                                       {
+                                         writer->SetFileName(path);
+                                         return writer->Write() == 1;
+                                       });
   writer->Delete();
+  if (!written)
+  {
+    throw "Cannot write animated_shape.vtk into the working folder";
+  }
 }
 
 void Interact(Scene& scene)
@@ -111,4 +115,23 @@ void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   scene.HairMapper->Delete();
   scene.HairActor->Delete();
   scene.BackFaceProperty->Delete();
+}
+
+void ReleaseAfterFailure(Scene& scene, SplineFit& fit, vtkDatReader* reader)
+{
+  // The scene holds the transform, and the transform reads the solver's
+  // coefficients and the reader's points: they go in that order.
+  ReleaseScene(scene);
+  if (fit.Transform)
+  {
+    fit.Transform->Delete();
+  }
+  if (fit.Solver)
+  {
+    fit.Solver->Delete();
+  }
+  if (reader)
+  {
+    reader->Delete();
+  }
 }

@@ -29,6 +29,8 @@ float BlendFactorOfFrame(int64_t frame, int framesNumber);
 void Animate(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transform);
 
 // Writes the face as the last frame shows it to "animated_shape.vtk".
+// Throws a text message when the file cannot be written; an earlier file of
+// that name is then left as it was.
 void WriteDeformedMesh(Scene& scene);
 
 // Hands the window to the user until it is closed.
@@ -36,5 +38,9 @@ void Interact(Scene& scene);
 
 // Releases the scene, the spline fit and the reader.
 void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader);
+
+// Releases what a run that failed has made so far: the scene's objects and
+// the fit's that are not null, then the reader when it is not null.
+void ReleaseAfterFailure(Scene& scene, SplineFit& fit, vtkDatReader* reader);
 
 #endif

@@ -3,8 +3,9 @@
 // The run is one fixed sequence of stages: banner, read the scene, solve the
 // spline, build the scene, animate, report, write the deformed mesh, hand the
 // window to the user, tear down, farewell. Every fatal condition is thrown as
-// a text message and caught here, the only handler: the message goes to
-// standard error and the program ends with status 1.
+// a text message and caught here, the only handler: the objects made so far
+// are released, the message goes to standard error and the program ends with
+// status 1.
 #include "animation_loop.h"
 #include "console.h"
 #include "read_stage.h"
@@ -64,12 +65,17 @@ int main(int argc, char* argv[])
   vtkLogger::SetStderrVerbosity(vtkLogger::VERBOSITY_OFF);
   vtkOutputWindow::GetInstance()->SetDisplayModeToAlways();
 
+  // Each stage releases what it made itself when it fails; what the earlier
+  // stages made is released by the handlers.
+  vtkDatReader* reader = nullptr;
+  SplineFit fit{ nullptr, nullptr };
+  Scene scene{};
   try
   {
     PrintBanner();
-    vtkDatReader* reader = ReadScene();
-    SplineFit fit = SolveSpline(reader);
-    Scene scene = BuildScene(reader, fit.Transform);
+    reader = ReadScene();
+    fit = SolveSpline(reader);
+    scene = BuildScene(reader, fit.Transform);
     Animate(scene, reader, fit.Transform);
     WriteDeformedMesh(scene);
     if (mode == Mode::Interactive)
@@ -82,11 +88,13 @@ int main(int argc, char* argv[])
   catch (const char* message)
   {
     std::cerr << message << std::endl;
+    ReleaseAfterFailure(scene, fit, reader);
     return 1;
   }
   catch (const std::exception& failure)
   {
     std::cerr << failure.what() << std::endl;
+    ReleaseAfterFailure(scene, fit, reader);
     return 1;
   }
   return 0;

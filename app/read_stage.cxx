@@ -39,10 +39,18 @@ vtkDatReader* ReadScene()
   reader->FileName = "woman.ptt";
   // The ordering uses the radius held at read time, so it is set first.
   reader->SetRadius(0.5);
-  if (reader->ReadFile() != 0)
+  try
   {
-    throw "Very-very bad!";
+    if (reader->ReadFile() != 0)
+    {
+      throw "Very-very bad!";
+    }
+    CheckSettings(reader);
   }
-  CheckSettings(reader);
+  catch (...)
+  {
+    reader->Delete();
+    throw;
+  }
   return reader;
 }

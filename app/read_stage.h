@@ -10,7 +10,7 @@ constexpr int MaximumWindowSide = 16384;
 // Reads "woman.ptt" from the working directory with the support radius 0.5.
 // Throws "Very-very bad!" when the reader fails (it has already told why
 // through its error trace), and a message naming the setting when the window
-// size or the number of frames is out of range.
+// size or the number of frames is out of range; the reader is released then.
 vtkDatReader* ReadScene();
 
 #endif

@@ -1,6 +1,8 @@
 #include "scene.h"
 
 #include "atomic_write.h"
+#include "image_check.h"
+#include "mesh_check.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkShapeTransform.h"
@@ -10,6 +12,7 @@
 #include <vtkCamera.h>
 #include <vtkDataSetMapper.h>
 #include <vtkImageActor.h>
+#include <vtkImageMapper3D.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkProperty.h>
@@ -23,6 +26,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 
 namespace
@@ -30,11 +34,37 @@ namespace
 // The face is the one mesh the run cannot do without.
 void CheckFaceMesh(vtkPolyDataReader* faceReader)
 {
-  faceReader->Update();
-  if (faceReader->GetErrorCode() != 0 || faceReader->GetOutput()->GetNumberOfPoints() == 0)
+  std::string why;
+  if (!ReadCheckedMesh(faceReader, why))
   {
-    throw "Cannot read the face mesh woman.vtk: the file is missing, unreadable or has no points";
+    throw std::runtime_error("Cannot read the face mesh woman.vtk: " + why);
   }
+}
+
+// The hair is optional: a mesh that cannot be used is left out of the scene.
+bool HairMeshIsUsable(vtkPolyDataReader* hairReader)
+{
+  std::string why;
+  if (ReadCheckedMesh(hairReader, why))
+  {
+    return true;
+  }
+  std::cerr << "Cannot use the hair mesh hair.vtk: " << why << "; the head is drawn without hair"
+            << std::endl;
+  return false;
+}
+
+// The scene file's images are optional: one that cannot be used is left out
+// with a message on standard error, and the run goes on.
+bool ImageIsUsable(vtkAlgorithm* source, const char* role, const char* instead)
+{
+  std::string why;
+  if (ReadCheckedImage(source, why))
+  {
+    return true;
+  }
+  std::cerr << "Cannot use the " << role << ": " << why << "; " << instead << std::endl;
+  return false;
 }
 
 // Layer of the renderers when a background image is used. The toolkit draws
@@ -91,13 +121,16 @@ void PlaceCamera(vtkCamera* camera)
   camera->SetViewUp(0.00928477, -0.0520647, 0.998601);
   camera->SetClippingRange(0.168546, 16.8546);
 }
-}
 
-Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform)
+// The steps of BuildScene; every object goes into scene as soon as it is made.
+void AssembleScene(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transform)
 {
-  Scene scene{};
   scene.SaveImages = reader->GetSaveImages() == 1;
-  const bool useBackground = reader->GetUseBackground() != 0;
+  const bool useBackground =
+    reader->GetUseBackground() != 0 &&
+    ImageIsUsable(reader->GetImageActor()->GetMapper()->GetInputAlgorithm(),
+                  "background image",
+                  "the window shows the background colour instead");
   float* background = reader->GetBackGroundColor();
 
   scene.FaceRenderer = vtkRenderer::New();
@@ -131,6 +164,7 @@ Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform)
   scene.HairReader = vtkPolyDataReader::New();
   scene.HairReader->SetFileName("hair.vtk");
   CheckFaceMesh(scene.FaceReader);
+  const bool useHair = HairMeshIsUsable(scene.HairReader);
 
   stopwatch_start();
   scene.TransformFilter = vtkTransformPolyDataFilter::New();
@@ -155,7 +189,9 @@ Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform)
 
   scene.HairActor = vtkActor::New();
   scene.HairActor->SetMapper(scene.HairMapper);
-  if (reader->GetUseTexture() == 1)
+  if (reader->GetUseTexture() == 1 && ImageIsUsable(reader->GetTexture()->GetInputAlgorithm(),
+                                                    "hair texture",
+                                                    "the hair is drawn without it"))
   {
     scene.HairActor->SetTexture(reader->GetTexture());
   }
@@ -163,7 +199,10 @@ Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform)
   scene.HairActor->SetBackfaceProperty(scene.BackFaceProperty);
 
   scene.FaceRenderer->AddViewProp(scene.FaceActor);
-  scene.FaceRenderer->AddViewProp(scene.HairActor);
+  if (useHair)
+  {
+    scene.FaceRenderer->AddViewProp(scene.HairActor);
+  }
   PlaceCamera(scene.FaceRenderer->GetActiveCamera());
 
   RenderFrame(scene);
@@ -172,7 +211,50 @@ Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform)
   {
     CaptureFrame(scene, 0);
   }
+}
+
+template<typename T>
+void Release(T*& object)
+{
+  if (object)
+  {
+    object->Delete();
+    object = nullptr;
+  }
+}
+}
+
+Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform)
+{
+  Scene scene{};
+  try
+  {
+    AssembleScene(scene, reader, transform);
+  }
+  catch (...)
+  {
+    ReleaseScene(scene);
+    throw;
+  }
   return scene;
+}
+
+void ReleaseScene(Scene& scene)
+{
+  Release(scene.FaceRenderer);
+  Release(scene.BackgroundRenderer);
+  Release(scene.Window);
+  Release(scene.Interactor);
+  Release(scene.FaceReader);
+  Release(scene.HairReader);
+  Release(scene.TransformFilter);
+  Release(scene.HairMapping);
+  Release(scene.FaceMapper);
+  Release(scene.HairMapper);
+  Release(scene.FaceActor);
+  Release(scene.HairActor);
+  Release(scene.BackFaceProperty);
+  Release(scene.FrameWriter);
 }
 
 void RenderFrame(Scene& scene)
@@ -187,12 +269,17 @@ void CaptureFrame(Scene& scene, int index)
   vtkWindowToImageFilter* capture = vtkWindowToImageFilter::New();
   capture->SetInput(scene.Window);
   scene.FrameWriter->SetInputConnection(capture->GetOutputPort());
-  WriteAtomically(name,
-                  [&scene](const char* path)
-                  {
-                    scene.FrameWriter->SetFileName(path);
-                    scene.FrameWriter->Write();
-                    return scene.FrameWriter->GetErrorCode() == 0;
-                  });
+  const bool written = WriteAtomically(name,
+                                       [&scene](const char* path)
+                                       {
+                                         scene.FrameWriter->SetFileName(path);
+                                         scene.FrameWriter->Write();
+                                         return scene.FrameWriter->GetErrorCode() == 0;
+                                       });
   capture->Delete();
+  // The user asked for every frame: a run that loses some is not complete.
+  if (!written)
+  {
+    throw std::runtime_error(std::string("Cannot write ") + name + " into the working folder");
+  }
 }

@@ -37,14 +37,20 @@ struct Scene
 
 // Builds the scene, prints "Transform time: ... sec.", renders frame 0 and
 // saves it when the scene file asks for saved images. Throws a text message
-// when the face mesh "woman.vtk" cannot be read or has no points; nothing is
-// shown then.
+// when the face mesh "woman.vtk" cannot be read or is not a whole mesh
+// (nothing is shown then), and CaptureFrame's failure when frame 0 cannot be saved.
+// Whatever it built is released before a failure leaves it.
 Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform);
+
+// Releases every object the scene holds and clears its pointers; members that
+// are null are skipped. The failure path's teardown.
+void ReleaseScene(Scene& scene);
 
 // Renders the window's next frame.
 void RenderFrame(Scene& scene);
 
-// Saves what the window shows as "image%.4d.bmp" of frame index.
+// Saves what the window shows as "image%.4d.bmp" of frame index. Throws
+// std::runtime_error naming the file when it cannot be written.
 void CaptureFrame(Scene& scene, int index);
 
 #endif

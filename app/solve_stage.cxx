@@ -19,7 +19,15 @@ SplineFit SolveSpline(vtkDatReader* reader)
   solver->SetBZ(reader->GetBZ());
 
   stopwatch_start();
-  solver->Solve();
+  try
+  {
+    solver->Solve();
+  }
+  catch (...)
+  {
+    solver->Delete();
+    throw;
+  }
   std::cout << "Solving time: " << stopwatch_elapsed() << " sec. " << std::endl;
 
   vtkShapeTransform* transform = vtkShapeTransform::New();

@@ -15,7 +15,8 @@ struct SplineFit
 
 // Hands the reader's control-point data to a new solver, solves (printing
 // "Solving time: ... sec. ") and gives the coefficients to a new shape
-// transform. The solver's failures are thrown as text.
+// transform. The solver's failures are thrown as text, after the solver is
+// released; the reader is left to the caller.
 SplineFit SolveSpline(vtkDatReader* reader);
 
 #endif

@@ -1,0 +1,622 @@
+// Bad input, end to end: the real executable in scene folders that users get
+// wrong. Every run must end complete (status 0) or with a clear message on
+// standard error and status 1: never a crash, a hang, a garbage mesh or a
+// half-written file. Each test is one row of the table in docs/robustness.md.
+#include "run_program.h"
+#include "scene_file.h"
+#include "test_scene.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace
+{
+const char* const FewOrPlanarPoints =
+  "Solve: the control points need at least four points not all in one plane";
+const char* const NotPositiveDefinite = "Solve: the interpolation matrix is not positive definite";
+const char* const Farewell = "Thank you for using our application";
+constexpr double Pi = 3.14159265358979323846;
+
+// Bytes that no rule of the scene file can take for a keyword or a number:
+// control characters (no line end or blank) and bytes above 127.
+std::string Garbage(std::size_t size, unsigned seed)
+{
+  std::mt19937 random(seed);
+  std::string bytes;
+  while (bytes.size() < size)
+  {
+    const auto byte = static_cast<unsigned char>(random());
+    if (byte >= 0x80 || byte < 0x09 || (byte > 0x0d && byte < 0x20))
+    {
+      bytes.push_back(static_cast<char>(byte));
+    }
+  }
+  return bytes;
+}
+
+// Every byte value, pseudo-random, line ends and digits included.
+std::string RandomBytes(std::size_t size, unsigned seed)
+{
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& byte : bytes)
+  {
+    byte = static_cast<char>(random());
+  }
+  return bytes;
+}
+
+// Size of a 24-bit BMP file of the toolkit's writer: a 54-byte header and
+// rows padded to four bytes.
+std::uintmax_t BmpFileSize(int width, int height)
+{
+  return 54 + static_cast<std::uintmax_t>(height) * ((3 * width + 3) / 4 * 4);
+}
+
+std::string ControlLine(const std::array<double, 3>& source, const std::array<double, 3>& target)
+{
+  char line[200];
+  std::snprintf(line,
+                sizeof(line),
+                "%.6f %.6f %.6f %.6f %.6f %.6f\n",
+                source[0],
+                source[1],
+                source[2],
+                target[0],
+                target[1],
+                target[2]);
+  return line;
+}
+
+class RobustnessTest : public ::testing::Test
+{
+protected:
+  // Writes the small test scene; settings are extra scene-file lines.
+  void WriteScene(const std::string& settings = "")
+  {
+    this->Scene = WriteTestScene(this->Folder.Path(), settings);
+  }
+
+  // Rewrites woman.ptt with the test scene's control points and the given
+  // lines, before and after them.
+  void WriteSceneFile(const std::string& before, const std::string& after = "")
+  {
+    std::string text = before;
+    for (const ControlPair& pair : this->Scene.Controls)
+    {
+      text += ControlLine(pair.Source, pair.Target);
+    }
+    this->Folder.Write("woman.ptt", text + after);
+  }
+
+  ProgramRun Run(int timeoutSeconds = 120)
+  {
+    return RunAnimation(this->Folder.Path(), "--batch", timeoutSeconds);
+  }
+
+  bool Exists(const std::string& name) const
+  {
+    return std::filesystem::exists(this->Folder.File(name));
+  }
+
+  void MakeFolder(const std::string& name)
+  {
+    std::filesystem::remove(this->Folder.File(name));
+    ASSERT_TRUE(std::filesystem::create_directory(this->Folder.File(name)));
+  }
+
+  // The run ended on its message, with status 1, before the farewell and
+  // without writing the deformed mesh.
+  void ExpectFailure(const ProgramRun& run, const std::string& message)
+  {
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_NE(run.Err.find(message), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out.find(Farewell), std::string::npos) << run.Out;
+    EXPECT_FALSE(std::filesystem::is_regular_file(this->Folder.File("animated_shape.vtk")));
+  }
+
+  // The run is complete and its mesh has the face's vertices.
+  void ExpectComplete(const ProgramRun& run)
+  {
+    EXPECT_EQ(run.Status, 0) << run.Err;
+    EXPECT_NE(run.Out.find(Farewell), std::string::npos) << run.Out;
+    const auto face = ReadMeshPoints(this->Folder.File("woman.vtk"));
+    const auto animated = ReadMeshPoints(this->Folder.File("animated_shape.vtk"));
+    EXPECT_GT(face.size(), 0u);
+    EXPECT_EQ(animated.size(), face.size());
+  }
+
+  TemporaryFolder Folder;
+  TestScene Scene;
+};
+}
+
+// --- The scene file -------------------------------------------------------------
+
+TEST_F(RobustnessTest, EmptySceneFileHasNoControlPointsToSolve)
+{
+  this->WriteScene();
+  this->Folder.Write("woman.ptt", "");
+  ProgramRun run = this->Run();
+  this->ExpectFailure(run, FewOrPlanarPoints);
+  EXPECT_NE(run.Out.find("Sorting time: "), std::string::npos) << run.Out;
+  EXPECT_EQ(run.Out.find("Constructing time"), std::string::npos) << run.Out;
+}
+
+TEST_F(RobustnessTest, BinaryGarbageSceneFileEndsWithAMessage)
+{
+  this->WriteScene();
+  // Random bytes of every value hold no keyword and no line of six numbers.
+  this->Folder.Write("woman.ptt", RandomBytes(64 * 1024, 11));
+  ProgramRun run = this->Run();
+  this->ExpectFailure(run, FewOrPlanarPoints);
+}
+
+TEST_F(RobustnessTest, BinaryGarbageLinesAreSkipped)
+{
+  this->WriteScene();
+  const std::string garbage = Garbage(2000, 5);
+  this->WriteSceneFile(garbage + "\n" + "FramesNumber 3\n" + garbage + "\n", garbage);
+  ProgramRun run = this->Run();
+  this->ExpectComplete(run);
+  EXPECT_NE(run.Out.find("\n3 frames generated in "), std::string::npos) << run.Out;
+}
+
+TEST_F(RobustnessTest, TenThousandCharacterLinesAreReadInPieces)
+{
+  this->WriteScene();
+  // A comment and a texture name of 10,000 characters: the pieces of 79
+  // characters match no rule but the first of the texture line, whose
+  // image then does not exist, which the toolkit reports and the run survives.
+  this->WriteSceneFile("#" + std::string(9999, 'x') + "\nTexture " + std::string(9992, 'a') +
+                       "\nFramesNumber 2\n");
+  ProgramRun run = this->Run();
+  this->ExpectComplete(run);
+  EXPECT_NE(run.Out.find("\n2 frames generated in "), std::string::npos) << run.Out;
+}
+
+TEST_F(RobustnessTest, TenThousandCharacterLineOfNumbersRepeatsControlPoints)
+{
+  this->WriteScene();
+  // Every 79-character piece of "0.25 0.25 ..." that starts on a number is a
+  // control point (0.25, 0.25, 0.25): the same source many times over.
+  std::string numbers;
+  while (numbers.size() < 10000)
+  {
+    numbers += "0.25 ";
+  }
+  this->WriteSceneFile("", numbers.substr(0, 10000) + "\n");
+  ProgramRun run = this->Run();
+  this->ExpectFailure(run, NotPositiveDefinite);
+}
+
+TEST_F(RobustnessTest, InfiniteNumbersEndTheRunBeforeSolving)
+{
+  const std::vector<std::pair<std::string, std::string>> cases = {
+    { "0.1 0.2 0.3 inf 0.2 0.3\n", "holds a number that is not finite" },
+    { "-inf 0.2 0.3 0.1 0.2 0.3\n", "holds a number that is not finite" },
+    { "0.1 0.2 0.3 0.1 1e39 0.3\n", "holds a number that is not finite" },
+    { "0.1 -1e400 0.3 0.1 0.2 0.3\n", "holds a number that is not finite" },
+    { "BackgroundColor inf 0 0\n", "BackgroundColor on line 2 is not a finite colour" },
+  };
+  for (const auto& [line, message] : cases)
+  {
+    TemporaryFolder folder;
+    WriteTestScene(folder.Path(), line);
+    ProgramRun run = RunAnimation(folder.Path(), "--batch");
+    EXPECT_EQ(run.Status, 1) << line;
+    EXPECT_NE(run.Err.find(message), std::string::npos) << line << run.Err;
+    EXPECT_NE(run.Err.find("Very-very bad!"), std::string::npos) << line;
+    EXPECT_EQ(run.Out.find("Tree build time"), std::string::npos) << line;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("animated_shape.vtk"))) << line;
+  }
+}
+
+// --- Control points ---------------------------------------------------------------
+
+TEST_F(RobustnessTest, HundredThousandControlPointsFinishInSeconds)
+{
+  this->WriteScene();
+  // 100,000 points on a tube of radius 1 around the line through the face's
+  // centre along x, 40 to a ring and rings 0.16 apart: about 30 neighbours
+  // within the radius 0.5 each. Every target is its source moved by t, so the
+  // spline is the translation t: the last frame (blend 1/2) shows every face
+  // vertex that has a control point within 0.5 moved by t/2, and every other
+  // vertex where it was.
+  const std::array<double, 3> centre = { 0.145534, 0.631591, 7.68539 };
+  const std::array<double, 3> t = { 0.02, -0.05, 0.03 };
+  const int perRing = 40;
+  const int rings = 2500;
+  std::string text = "FramesNumber 2\n";
+  for (int ring = 0; ring < rings; ++ring)
+  {
+    for (int k = 0; k < perRing; ++k)
+    {
+      const double angle = 2 * Pi * (k + 0.5 * (ring % 2)) / perRing;
+      const std::array<double, 3> source = { centre[0] - 200 + 0.16 * ring,
+                                             centre[1] + std::cos(angle),
+                                             centre[2] + std::sin(angle) };
+      text += ControlLine(source, { source[0] + t[0], source[1] + t[1], source[2] + t[2] });
+    }
+  }
+  this->Folder.Write("woman.ptt", text);
+
+  const auto start = std::chrono::steady_clock::now();
+  ProgramRun run = this->Run(600);
+  const double seconds =
+    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::cout << "100,000 control points: the whole run took " << seconds << " s" << std::endl;
+  this->ExpectComplete(run);
+  EXPECT_NE(run.Out.find("Size of matrix A is (100000*100000)"), std::string::npos) << run.Out;
+
+  const auto face = ReadMeshPoints(this->Folder.File("woman.vtk"));
+  const auto animated = ReadMeshPoints(this->Folder.File("animated_shape.vtk"));
+  ASSERT_EQ(animated.size(), face.size());
+  int moved = 0;
+  for (std::size_t id = 0; id < face.size(); ++id)
+  {
+    // Distance to the tube: a lower bound of the distance to its points, and
+    // at most 0.11 below the distance to the nearest one.
+    const double dy = face[id][1] - centre[1];
+    const double dz = face[id][2] - centre[2];
+    const double toTube = std::fabs(std::sqrt(dy * dy + dz * dz) - 1);
+    const bool isMoved = std::fabs(animated[id][0] - face[id][0]) > 1e-3;
+    const double blend = isMoved ? 0.5 : 0.0;
+    for (int k = 0; k < 3; ++k)
+    {
+      EXPECT_NEAR(animated[id][k], face[id][k] + blend * t[k], 1e-3) << "vertex " << id;
+    }
+    if (toTube < 0.3)
+    {
+      EXPECT_TRUE(isMoved) << "vertex " << id << " lies " << toTube << " from the tube";
+    }
+    if (toTube > 0.55)
+    {
+      EXPECT_FALSE(isMoved) << "vertex " << id << " lies " << toTube << " from the tube";
+    }
+    moved += isMoved;
+  }
+  EXPECT_GT(moved, 500);
+  EXPECT_LT(moved, static_cast<int>(face.size()));
+}
+
+TEST_F(RobustnessTest, DuplicateControlPointsEndWithTheFactorisationMessage)
+{
+  this->WriteScene();
+  const ControlPair& first = this->Scene.Controls.front();
+  // The same pair twice, and one source with two targets.
+  const std::array<double, 3> elsewhere = { first.Target[0] + 0.1,
+                                            first.Target[1],
+                                            first.Target[2] };
+  for (const std::string& extra :
+       { ControlLine(first.Source, first.Target), ControlLine(first.Source, elsewhere) })
+  {
+    this->WriteSceneFile("", extra);
+    ProgramRun run = this->Run();
+    this->ExpectFailure(run, NotPositiveDefinite);
+    EXPECT_NE(run.Out.find("Matrix is not positive  Iflag =1"), std::string::npos) << run.Out;
+  }
+}
+
+TEST_F(RobustnessTest, FewerThanFourControlPointsEndWithTheControlPointMessage)
+{
+  this->WriteScene();
+  this->Folder.Write("woman.ptt",
+                     "0 0 7 0 0 7.1\n"
+                     "1 0 7 1 0 7\n"
+                     "0 1 8 0 1 8\n");
+  this->ExpectFailure(this->Run(), FewOrPlanarPoints);
+}
+
+TEST_F(RobustnessTest, ControlPointsInOnePlaneEndWithTheControlPointMessage)
+{
+  this->WriteScene();
+  std::string text;
+  for (int i = 0; i < 10; ++i)
+  {
+    for (int j = 0; j < 10; ++j)
+    {
+      const std::array<double, 3> source = { 0.3 * i, 0.3 * j, 7.5 };
+      text += ControlLine(source, { source[0], source[1], source[2] + 0.1 * (i == 5) });
+    }
+  }
+  this->Folder.Write("woman.ptt", text);
+  this->ExpectFailure(this->Run(), FewOrPlanarPoints);
+}
+
+// --- Settings ---------------------------------------------------------------------
+
+TEST_F(RobustnessTest, HugeFramesNumberOrLoopCountIsRefusedBeforeSolving)
+{
+  for (const char* settings : { "FramesNumber 2147483647\n",
+                                "LoopCount 2147483647\n",
+                                "FramesNumber 1000001\n",
+                                "FramesNumber 2147483647\nLoopCount 2147483647\n" })
+  {
+    TemporaryFolder folder;
+    WriteTestScene(folder.Path(), settings);
+    ProgramRun run = RunAnimation(folder.Path(), "--batch");
+    EXPECT_EQ(run.Status, 1) << settings;
+    EXPECT_NE(run.Err.find("frames; a run may have at most 1000000"), std::string::npos)
+      << settings << run.Err;
+    EXPECT_EQ(run.Out.find("Solving time"), std::string::npos) << settings;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("animated_shape.vtk"))) << settings;
+  }
+}
+
+TEST_F(RobustnessTest, MostNegativeCountsRenderOnlyFrameZero)
+{
+  this->WriteScene("FramesNumber -2147483648\nLoopCount -2147483648\nSaveImages yes\n");
+  ProgramRun run = this->Run();
+  this->ExpectComplete(run);
+  EXPECT_NE(run.Out.find("\n1 frames generated in "), std::string::npos) << run.Out;
+  EXPECT_TRUE(this->Exists("image0000.bmp"));
+  EXPECT_FALSE(this->Exists("image0001.bmp"));
+}
+
+TEST_F(RobustnessTest, HugeWindowSizeIsRefusedBeforeAnyWindow)
+{
+  for (const char* size : { "2147483647 2147483647", "-2147483648 300", "300 16385" })
+  {
+    TemporaryFolder folder;
+    WriteTestScene(folder.Path(), std::string("WindowSize ") + size + "\n");
+    ProgramRun run = RunAnimation(folder.Path(), "--batch");
+    EXPECT_EQ(run.Status, 1) << size;
+    EXPECT_NE(run.Err.find(std::string("WindowSize ") + size +
+                           " is out of range: width and height must be 1 to 16384 pixels"),
+              std::string::npos)
+      << run.Err;
+    EXPECT_EQ(run.Out.find("Transform time"), std::string::npos) << size;
+  }
+}
+
+// --- Meshes and images ------------------------------------------------------------
+
+namespace
+{
+const std::string MeshHeader = "# vtk DataFile Version 3.0\nmesh\nASCII\nDATASET POLYDATA\n";
+
+// Meshes the toolkit's reader takes without an error, each with the reason
+// the program gives: fewer points than declared, and a cell that names a
+// point the mesh does not have.
+const std::vector<std::pair<std::string, std::string>> IncompleteMeshes = {
+  { MeshHeader + "POINTS 100000 float\n0 0 7 1 0 7 0 1 7\nPOLYGONS 1 4\n3 0 1 2\n",
+    "the file is missing, unreadable or incomplete" },
+  { MeshHeader + "POINTS 3 float\n0 0 7 1 0 7 0 1 7\nPOLYGONS 1 4\n3 0 1 200000\n",
+    "it has a cell that names a point it does not have" },
+};
+}
+
+TEST_F(RobustnessTest, IncompleteFaceMeshIsFatal)
+{
+  this->WriteScene();
+  for (const auto& [mesh, reason] : IncompleteMeshes)
+  {
+    this->Folder.Write("woman.vtk", mesh);
+    ProgramRun run = this->Run();
+    this->ExpectFailure(run, "Cannot read the face mesh woman.vtk: " + reason);
+    EXPECT_EQ(run.Out.find("Transform time"), std::string::npos);
+  }
+}
+
+TEST_F(RobustnessTest, CorruptHairMeshIsLeftOutWithAMessage)
+{
+  this->WriteScene("BackgroundColor 1 0 0\nSaveImages yes\nFramesNumber 2\n");
+  // Above the face, to its left, the hair shows in front of the scene's colour.
+  const std::array<int, 3> red = { 255, 0, 0 };
+  ASSERT_EQ(this->Run().Status, 0);
+  ASSERT_NE(ReadBmp(this->Folder.File("image0001.bmp")).At(120, 239), red);
+  std::vector<std::pair<std::string, std::string>> meshes = IncompleteMeshes;
+  meshes.push_back({ RandomBytes(4096, 3), "the file is missing, unreadable or incomplete" });
+  for (const auto& [mesh, reason] : meshes)
+  {
+    this->Folder.Write("hair.vtk", mesh);
+    ProgramRun run = this->Run();
+    this->ExpectComplete(run);
+    EXPECT_NE(run.Err.find("Cannot use the hair mesh hair.vtk: " + reason +
+                           "; the head is drawn without hair"),
+              std::string::npos)
+      << run.Err;
+    EXPECT_EQ(ReadBmp(this->Folder.File("image0001.bmp")).At(120, 239), red);
+  }
+}
+
+namespace
+{
+// Bad versions of a BMP image, each with the reason the program gives: bytes
+// of every value, a header whose pixels are missing, and a header that
+// announces an image of 30000 x 30000 pixels.
+std::vector<std::pair<std::string, std::string>> BadImages(const std::string& image)
+{
+  std::string huge = image.substr(0, 54);
+  huge[18] = huge[22] = static_cast<char>(0x30);
+  huge[19] = huge[23] = static_cast<char>(0x75);
+  return { { RandomBytes(4096, 4), " is not a Windows BMP file" },
+           { image.substr(0, 60), " holds fewer pixels than its header announces" },
+           { huge, " is not an 8- or 24-bit image of 1 to 16384 pixels a side" } };
+}
+}
+
+TEST_F(RobustnessTest, CorruptTextureImageIsLeftOutWithAMessage)
+{
+  this->WriteScene("SaveImages yes\nFramesNumber 2\n");
+  for (const auto& [bytes, reason] : BadImages(ReadWholeFile(this->Folder.File("hair.bmp"))))
+  {
+    this->Folder.Write("hair.bmp", bytes);
+    ProgramRun run = this->Run();
+    this->ExpectComplete(run);
+    EXPECT_NE(run.Err.find("Cannot use the hair texture: hair.bmp" + reason +
+                           "; the hair is drawn without it"),
+              std::string::npos)
+      << run.Err;
+    EXPECT_EQ(ReadBmp(this->Folder.File("image0001.bmp")).Width, 300);
+  }
+}
+
+TEST_F(RobustnessTest, CorruptBackgroundImageIsLeftOutWithAMessage)
+{
+  this->WriteScene("BackgroundImage studio.bmp\nBackgroundColor 1 0 0\nSaveImages yes\n"
+                   "FramesNumber 2\n");
+  for (const auto& [bytes, reason] : BadImages(ReadWholeFile(this->Folder.File("studio.bmp"))))
+  {
+    this->Folder.Write("studio.bmp", bytes);
+    ProgramRun run = this->Run();
+    this->ExpectComplete(run);
+    EXPECT_NE(run.Err.find("Cannot use the background image: studio.bmp" + reason +
+                           "; the window shows the background colour instead"),
+              std::string::npos)
+      << run.Err;
+    // The corner shows the scene's colour where the image would have been.
+    EXPECT_EQ(ReadBmp(this->Folder.File("image0001.bmp")).At(2, 2),
+              (std::array<int, 3>{ 255, 0, 0 }));
+  }
+}
+
+TEST_F(RobustnessTest, FolderInPlaceOfTheFaceMeshIsFatal)
+{
+  this->WriteScene();
+  this->MakeFolder("woman.vtk");
+  ProgramRun run = this->Run();
+  this->ExpectFailure(run, "Cannot read the face mesh woman.vtk");
+  EXPECT_EQ(run.Out.find("Transform time"), std::string::npos);
+}
+
+TEST_F(RobustnessTest, FolderInPlaceOfTheHairMeshOrAnImageIsSkipped)
+{
+  for (const char* name : { "hair.vtk", "hair.bmp", "studio.bmp" })
+  {
+    TemporaryFolder folder;
+    WriteTestScene(folder.Path(), "BackgroundImage studio.bmp\n");
+    std::filesystem::remove(folder.File(name));
+    std::filesystem::create_directory(folder.File(name));
+    ProgramRun run = RunAnimation(folder.Path(), "--batch");
+    EXPECT_EQ(run.Status, 0) << name << run.Err;
+    EXPECT_NE(run.Out.find(Farewell), std::string::npos) << name;
+    if (std::string(name) != "hair.vtk")
+    {
+      EXPECT_NE(run.Err.find(std::string(name) + " is missing or is not a file"), std::string::npos)
+        << run.Err;
+    }
+    EXPECT_TRUE(std::filesystem::is_regular_file(folder.File("animated_shape.vtk"))) << name;
+  }
+}
+
+// --- Output files -----------------------------------------------------------------
+
+TEST_F(RobustnessTest, FolderNamedLikeTheOutputMeshFailsTheRun)
+{
+  this->WriteScene();
+  this->MakeFolder("animated_shape.vtk");
+  ProgramRun run = this->Run();
+  this->ExpectFailure(run, "Cannot write animated_shape.vtk into the working folder");
+  // The report came first; the folder is left as it was, with no temporary.
+  EXPECT_NE(run.Out.find("Average speed: "), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_directory(this->Folder.File("animated_shape.vtk")));
+  EXPECT_TRUE(std::filesystem::is_empty(this->Folder.File("animated_shape.vtk")));
+  EXPECT_FALSE(this->Exists("animated_shape.vtk.partial"));
+}
+
+TEST_F(RobustnessTest, FolderNamedLikeAFrameFailsTheRun)
+{
+  this->WriteScene("SaveImages yes\nFramesNumber 4\n");
+  this->MakeFolder("image0002.bmp");
+  ProgramRun run = this->Run();
+  this->ExpectFailure(run, "Cannot write image0002.bmp into the working folder");
+  EXPECT_EQ(ReadBmp(this->Folder.File("image0001.bmp")).Width, 300);
+  EXPECT_FALSE(this->Exists("image0003.bmp"));
+  EXPECT_FALSE(this->Exists("image0002.bmp.partial"));
+}
+
+TEST_F(RobustnessTest, UnwritableWorkingFolderFailsTheRunAndKeepsTheEarlierMesh)
+{
+  // The scene sits in a folder of its own, which the program may read but
+  // not write; its console goes to the folder above.
+  const std::string work = this->Folder.File("work");
+  ASSERT_TRUE(std::filesystem::create_directory(work));
+  WriteTestScene(work, "SaveImages yes\n");
+  const std::string earlier = "an earlier animated_shape.vtk\n";
+  std::ofstream(work + "/animated_shape.vtk") << earlier;
+  const std::string program = "'" ANIMATION_BINARY_DIR "/bin/animation' --batch";
+  const std::string console =
+    " >'" + this->Folder.File("out") + "' 2>'" + this->Folder.File("err") + "' </dev/null";
+  std::string command;
+  if (geteuid() == 0)
+  {
+    // Permissions do not stop root: the folder is mounted read-only instead,
+    // in a mount namespace of the program's own.
+    command = "unshare -m sh -c \"mount --bind '" + work + "' '" + work +
+              "' && mount -o remount,ro,bind '" + work + "' && cd '" + work + "' && exec " +
+              program + console + "\"";
+  }
+  else
+  {
+    ASSERT_EQ(chmod(work.c_str(), 0555), 0);
+    command = "cd '" + work + "' && exec " + program + console;
+  }
+  const int status = std::system(command.c_str());
+  chmod(work.c_str(), 0755);
+  const std::string err = ReadWholeFile(this->Folder.File("err"));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+  EXPECT_NE(err.find("Cannot write image0000.bmp into the working folder"), std::string::npos)
+    << err;
+  EXPECT_EQ(ReadWholeFile(this->Folder.File("out")).find(Farewell), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(work + "/animated_shape.vtk"), earlier);
+  EXPECT_FALSE(std::filesystem::exists(work + "/image0000.bmp"));
+}
+
+TEST_F(RobustnessTest, RunKilledMidWriteLeavesOnlyCompleteFrames)
+{
+  // Large frames take long enough to write that the kill below, sent as soon
+  // as a frame's temporary file shows, usually lands in the middle of a write.
+  this->WriteScene("SaveImages yes\nFramesNumber 50\nLoopCount 4\nWindowSize 1200 1000\n");
+  this->Folder.Write(
+    "kill-mid-write.sh",
+    "'" ANIMATION_BINARY_DIR "/bin/animation' --batch >console.txt 2>&1 </dev/null &\n"
+    "pid=$!\n"
+    "while [ ! -e image0002.bmp ] && kill -0 $pid 2>/dev/null; do sleep 0.01; done\n"
+    "while kill -0 $pid 2>/dev/null; do\n"
+    "  if [ -n \"$(find . -maxdepth 1 -name '*.partial')\" ]; then kill -9 $pid; break; fi\n"
+    "done\n"
+    "wait $pid\n");
+  const int status =
+    std::system(("cd '" + this->Folder.Path() + "' && bash kill-mid-write.sh").c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  // bash reports a child killed by SIGKILL as 128 + 9.
+  ASSERT_EQ(WEXITSTATUS(status), 128 + SIGKILL) << ReadWholeFile(this->Folder.File("console.txt"));
+
+  int complete = 0;
+  const std::regex frameName("image[0-9]{4}\\.bmp");
+  for (const auto& entry : std::filesystem::directory_iterator(this->Folder.Path()))
+  {
+    const std::string name = entry.path().filename().string();
+    if (!std::regex_match(name, frameName))
+    {
+      continue;
+    }
+    EXPECT_EQ(entry.file_size(), BmpFileSize(1200, 1000)) << name;
+    RgbImage image = ReadBmp(entry.path().string());
+    EXPECT_EQ(image.Width, 1200) << name;
+    EXPECT_EQ(image.Height, 1000) << name;
+    ++complete;
+  }
+  EXPECT_GE(complete, 3);
+  EXPECT_FALSE(this->Exists("animated_shape.vtk"));
+}
