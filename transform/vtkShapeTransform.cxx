@@ -51,6 +51,21 @@ void ReadPoint(vtkPoints* points, const float* coordinates, vtkIdType i, float x
   x[2] = static_cast<float>(p[2]);
 }
 
+// Point i of points becomes x; coordinates is its float array, or null.
+void WritePoint(vtkPoints* points, float* coordinates, vtkIdType i, const float x[3])
+{
+  if (coordinates)
+  {
+    coordinates[3 * i] = x[0];
+    coordinates[3 * i + 1] = x[1];
+    coordinates[3 * i + 2] = x[2];
+    return;
+  }
+  // Through the float overload: handed over as three doubles, the rounding of x to single
+  // precision was dropped by GCC 12 at -O3 for the vectorised components.
+  points->SetPoint(i, x);
+}
+
 // Control point k as the locator sees it, in double precision; read directly from the
 // coordinates of a single-precision point set, without a virtual call per point.
 void ReadControlPoint(vtkPoints* points, const float* coordinates, vtkIdType k, double p[3])
@@ -193,19 +208,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
       cache[3 * i + c] = static_cast<float>(s[c]);
       moved[c] = static_cast<float>(xd[c] - blend * s[c]);
     }
-    if (out)
-    {
-      float* o = out + 3 * (start + i);
-      o[0] = moved[0];
-      o[1] = moved[1];
-      o[2] = moved[2];
-    }
-    else
-    {
-      // Through the float overload: handed over as three doubles, the rounding of moved to
-      // single precision was dropped by GCC 12 at -O3 for the vectorised components.
-      outPts->SetPoint(start + i, moved);
-    }
+    WritePoint(outPts, out, start + i, moved);
     this->NeighborIds->Reset();
   }
   this->DisplacementsCached = true;
@@ -236,17 +239,7 @@ void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
     ReadPoint(inPts, in, i, x);
     const float* d = cache + 3 * i;
     const float moved[3] = { x[0] - blend * d[0], x[1] - blend * d[1], x[2] - blend * d[2] };
-    if (out)
-    {
-      float* o = out + 3 * (start + i);
-      o[0] = moved[0];
-      o[1] = moved[1];
-      o[2] = moved[2];
-    }
-    else
-    {
-      outPts->SetPoint(start + i, moved);
-    }
+    WritePoint(outPts, out, start + i, moved);
   }
 }
 
