@@ -21,15 +21,20 @@ void PrintFarewell()
 
 void PrintUsage(std::ostream& os)
 {
-  os << "Usage: animation [--batch | --help]\n"
+  os << "Usage: animation [--batch] [--movie FILE] [--fps N] [FOLDER]\n"
+        "       animation --help\n"
         "\n"
-        "Animates the face mesh woman.vtk of the working directory toward the\n"
-        "expression that the control points of woman.ptt describe, and back.\n"
-        "Writes animated_shape.vtk (the last frame's mesh) and, when woman.ptt\n"
-        "says \"SaveImages yes\", every frame as image0000.bmp, image0001.bmp, ...\n"
+        "Animates the face mesh of the scene in FOLDER (the working folder when\n"
+        "none is given) toward the expression that the control points of its\n"
+        "woman.ptt describe, and back. Writes animated_shape.vtk (the last frame's\n"
+        "mesh) into FOLDER and, when woman.ptt says \"SaveImages yes\", every frame\n"
+        "as image0000.bmp, image0001.bmp, ...\n"
         "\n"
-        "  --batch  run without the interactive phase: the program ends after\n"
-        "           the last frame instead of waiting for the window to close\n"
-        "  --help   print this text and exit\n"
+        "  --batch       run without the interactive phase: the program ends after\n"
+        "                the last frame instead of waiting for the window to close\n"
+        "  --movie FILE  also write every frame into the Ogg Theora video FILE\n"
+        "                (relative to the folder the program is started in)\n"
+        "  --fps N       frames per second of the video (default 25)\n"
+        "  --help        print this text and exit\n"
      << std::flush;
 }

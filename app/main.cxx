@@ -8,6 +8,7 @@
 // status 1.
 #include "animation_loop.h"
 #include "console.h"
+#include "options.h"
 #include "read_stage.h"
 #include "scene.h"
 #include "solve_stage.h"
@@ -15,47 +16,19 @@
 #include <vtkLogger.h>
 #include <vtkOutputWindow.h>
 
-#include <cstring>
 #include <exception>
 #include <iostream>
 
-namespace
-{
-enum class Mode
-{
-  Interactive,
-  Batch,
-  Help,
-  Invalid
-};
-
-Mode ModeOfArguments(int argc, char* argv[])
-{
-  if (argc == 1)
-  {
-    return Mode::Interactive;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--batch") == 0)
-  {
-    return Mode::Batch;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0)
-  {
-    return Mode::Help;
-  }
-  return Mode::Invalid;
-}
-}
-
 int main(int argc, char* argv[])
 {
-  const Mode mode = ModeOfArguments(argc, argv);
-  if (mode == Mode::Invalid)
+  const RunOptions options = ParseOptions(argc, argv);
+  if (options.Mode == RunMode::Invalid)
   {
+    std::cerr << "animation: " << options.Error << "\n\n";
     PrintUsage(std::cerr);
     return 2;
   }
-  if (mode == Mode::Help)
+  if (options.Mode == RunMode::Help)
   {
     PrintUsage(std::cout);
     return 0;
@@ -78,7 +51,7 @@ int main(int argc, char* argv[])
     scene = BuildScene(reader, fit.Transform);
     Animate(scene, reader, fit.Transform);
     WriteDeformedMesh(scene);
-    if (mode == Mode::Interactive)
+    if (options.Mode == RunMode::Interactive)
     {
       Interact(scene);
     }

@@ -72,15 +72,22 @@ TEST_F(AnimationRunTest, HelpPrintsUsageAndSucceeds)
   EXPECT_EQ(run.Err, "");
 }
 
-TEST_F(AnimationRunTest, UnknownArgumentIsAUsageError)
+TEST_F(AnimationRunTest, WrongArgumentIsNamedInAUsageError)
 {
   this->Folder.Write("woman.ptt", "0 0 0 0 0 0\n");
-  for (const char* arguments : { "--fast", "extra", "--batch --batch", "--help x" })
+  const std::pair<const char*, const char*> cases[] = {
+    { "--bathc", "animation: unknown option '--bathc'\n" },
+    { "--fps", "animation: --fps needs a value\n" },
+    { "--fps 0",
+      "animation: --fps takes a whole number of frames per second from 1 to 1000, not '0'\n" },
+    { "one two", "animation: more than one folder: 'one' and 'two'\n" },
+  };
+  for (const auto& [arguments, error] : cases)
   {
     ProgramRun run = RunAnimation(this->Folder.Path(), arguments);
     EXPECT_EQ(run.Status, 2) << arguments;
     EXPECT_EQ(run.Out, "") << arguments;
-    EXPECT_EQ(run.Err.rfind("Usage: animation", 0), 0u) << arguments;
+    EXPECT_EQ(run.Err.rfind(std::string(error) + "\nUsage: animation", 0), 0u) << run.Err;
   }
 }
 
