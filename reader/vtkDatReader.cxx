@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -24,14 +26,66 @@ vtkObjectFactoryNewMacro(vtkDatReader);
 
 namespace
 {
-// A line longer than this is read in pieces of at most this many characters.
-constexpr int LineBufferSize = 80;
+// Longest piece of a line quoted in a warning.
+constexpr size_t QuotedLength = 60;
+
+constexpr const char* WhiteSpace = " \t\r\n\v\f";
+
+// Reads one line whole, whatever its length, without its line end. Returns
+// false when nothing is left to read.
+bool ReadWholeLine(FILE* file, std::string& line)
+{
+  line.clear();
+  char piece[256];
+  while (std::fgets(piece, sizeof(piece), file))
+  {
+    line += piece;
+    if (!line.empty() && line.back() == '\n')
+    {
+      line.pop_back();
+      return true;
+    }
+  }
+  return !line.empty();
+}
+
+// True for text that is white space alone, or a comment starting with '#'.
+bool IsBlankOrComment(const char* text)
+{
+  const char first = text[std::strspn(text, WhiteSpace)];
+  return first == '\0' || first == '#';
+}
+
+// The text without its surrounding white space, in double quotes, cut to a
+// length that fits a console line.
+std::string Quoted(const char* text)
+{
+  std::string trimmed = text + std::strspn(text, WhiteSpace);
+  trimmed.erase(trimmed.find_last_not_of(WhiteSpace) + 1);
+  if (trimmed.size() > QuotedLength)
+  {
+    trimmed = trimmed.substr(0, QuotedLength) + "...";
+  }
+  return "\"" + trimmed + "\"";
+}
 
 bool AllFinite(const float* values, int count)
 {
   for (int i = 0; i < count; ++i)
   {
     if (!std::isfinite(values[i]))
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool AllWithin(const float* values, int count, float low, float high)
+{
+  for (int i = 0; i < count; ++i)
+  {
+    if (!(values[i] >= low && values[i] <= high))
     {
       return false;
     }
@@ -74,6 +128,12 @@ vtkDatReader::vtkDatReader()
   , BackGroundColor{ 0.24f, 0.35f, 0.67f }
   , DiffuseColor{ 1.0f, 0.9608f, 0.9333f }
   , SpecularColor{ 0.7529f, 0.7529f, 0.7529f }
+  , FaceFileName("woman.vtk")
+  , HairFileName("hair.vtk")
+  , UseCamera(0)
+  , CameraPosition{ 2.11247, -5.16695, 7.36478 }
+  , CameraFocalPoint{ 0.145534, 0.631591, 7.68539 }
+  , CameraViewUp{ 0.00928477, -0.0520647, 0.998601 }
 {
   this->Tree->Initialize();
 }
@@ -117,17 +177,12 @@ int vtkDatReader::ReadFile()
     return -1;
   }
 
-  char line[LineBufferSize];
-  int lineNumber = 1;
+  std::string line;
+  int lineNumber = 0;
   int result = 0;
-  while (result == 0 && std::fgets(line, LineBufferSize, file))
+  while (result == 0 && ReadWholeLine(file, line))
   {
-    result = this->ParseLine(line, lineNumber);
-    // A piece without its line end is the first part of a longer line.
-    if (std::strchr(line, '\n'))
-    {
-      ++lineNumber;
-    }
+    result = this->ParseLine(line, ++lineNumber);
   }
   std::fclose(file);
   if (result != 0)
@@ -137,80 +192,107 @@ int vtkDatReader::ReadFile()
   return this->PrepareControlPoints();
 }
 
-int vtkDatReader::ParseLine(const char* line, int lineNumber)
+int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
 {
-  char word[LineBufferSize];
+  const char* line = text.c_str();
+  // A word field can be as long as the line itself.
+  std::vector<char> buffer(text.size() + 1);
+  char* word = buffer.data();
   float v[6];
   int first, second;
+  // Characters consumed up to the end of the last field: what follows is
+  // ignored, and named in a warning unless it is blank.
+  int end = 0;
 
-  if (std::sscanf(line, "FramesNumber %d", &first) == 1)
+  if (std::sscanf(line, "FramesNumber %d%n", &first, &end) == 1)
   {
     this->FramesNumber = first;
   }
-  else if (std::sscanf(line, "LoopCount %d", &first) == 1)
+  else if (std::sscanf(line, "LoopCount %d%n", &first, &end) == 1)
   {
     this->LoopCount = first;
   }
-  else if (std::sscanf(line, "Texture %s", word) == 1)
+  else if (std::sscanf(line, "Texture %s%n", word, &end) == 1)
   {
     this->SetUpTexture(word);
   }
-  else if (std::sscanf(line, "BackgroundImage %s", word) == 1)
+  else if (std::sscanf(line, "BackgroundImage %s%n", word, &end) == 1)
   {
     this->SetUpBackground(word);
   }
-  else if (std::sscanf(line, "SaveImages %s", word) == 1)
+  else if (std::sscanf(line, "SaveImages %s%n", word, &end) == 1)
   {
     if (std::strcmp(word, "yes") == 0)
     {
       this->SaveImages = 1;
     }
+    else
+    {
+      this->Warn(lineNumber,
+                 std::string("SaveImages takes only \"yes\"; \"") + word + "\" changes nothing");
+    }
   }
-  else if (std::sscanf(line, "WindowSize %d %d", &first, &second) == 2)
+  else if (std::sscanf(line, "WindowSize %d %d%n", &first, &second, &end) == 2)
   {
     this->WindowSize[0] = first;
     this->WindowSize[1] = second;
   }
-  else if (std::sscanf(line, "RotateX %f", v) == 1)
+  else if (std::sscanf(line, "RotateX %f%n", v, &end) == 1)
   {
     this->TX = v[0];
   }
-  else if (std::sscanf(line, "RotateY %f", v) == 1)
+  else if (std::sscanf(line, "RotateY %f%n", v, &end) == 1)
   {
     this->TY = v[0];
   }
-  else if (std::sscanf(line, "RotateZ %f", v) == 1)
+  else if (std::sscanf(line, "RotateZ %f%n", v, &end) == 1)
   {
     this->TZ = v[0];
   }
-  else if (std::sscanf(line, "BackgroundColor %f %f %f", v, v + 1, v + 2) == 3)
+  else if (std::sscanf(line, "BackgroundColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
-    if (!AllFinite(v, 3))
+    return this->StoreColour("BackgroundColor", v, this->BackGroundColor, line, end, lineNumber);
+  }
+  else if (std::sscanf(line, "DiffuseColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreColour("DiffuseColor", v, this->DiffuseColor, line, end, lineNumber);
+  }
+  else if (std::sscanf(line, "SpecularColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreColour("SpecularColor", v, this->SpecularColor, line, end, lineNumber);
+  }
+  else if (std::sscanf(line, "SupportRadius %f%n", v, &end) == 1)
+  {
+    if (!(std::isfinite(v[0]) && v[0] > 0))
     {
-      animErrorMacro(<< "BackgroundColor on line " << lineNumber << " is not a finite colour");
+      animErrorMacro(<< "SupportRadius on line " << lineNumber
+                     << " must be a positive finite number");
       return -1;
     }
-    std::copy(v, v + 3, this->BackGroundColor);
+    this->SetRadius(v[0]);
   }
-  else if (std::sscanf(line, "DiffuseColor %f %f %f", v, v + 1, v + 2) == 3)
+  else if (std::sscanf(line, "Face %s%n", word, &end) == 1)
   {
-    if (!AllFinite(v, 3))
-    {
-      animErrorMacro(<< "DiffuseColor on line " << lineNumber << " is not a finite colour");
-      return -1;
-    }
-    std::copy(v, v + 3, this->DiffuseColor);
+    this->FaceFileName = word;
   }
-  else if (std::sscanf(line, "SpecularColor %f %f %f", v, v + 1, v + 2) == 3)
+  else if (std::sscanf(line, "Hair %s%n", word, &end) == 1)
   {
-    if (!AllFinite(v, 3))
-    {
-      animErrorMacro(<< "SpecularColor on line " << lineNumber << " is not a finite colour");
-      return -1;
-    }
-    std::copy(v, v + 3, this->SpecularColor);
+    this->HairFileName = word;
   }
-  else if (std::sscanf(line, "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 4, v + 5) == 6)
+  else if (std::sscanf(line, "CameraPosition %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreCamera("CameraPosition", v, this->CameraPosition, line, end, lineNumber);
+  }
+  else if (std::sscanf(line, "CameraFocalPoint %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreCamera("CameraFocalPoint", v, this->CameraFocalPoint, line, end, lineNumber);
+  }
+  else if (std::sscanf(line, "CameraViewUp %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreCamera("CameraViewUp", v, this->CameraViewUp, line, end, lineNumber);
+  }
+  else if (std::sscanf(line, "%f %f %f %f %f %f%n", v, v + 1, v + 2, v + 3, v + 4, v + 5, &end) ==
+           6)
   {
     // nan, inf and numbers beyond the float range would poison the locator
     // and the solve, so the whole read fails here.
@@ -223,7 +305,73 @@ int vtkDatReader::ParseLine(const char* line, int lineNumber)
     this->PointArray->InsertNextPoint(v[0], v[1], v[2]);
     this->PointArrayN->InsertNextPoint(v[3], v[4], v[5]);
   }
+  else
+  {
+    if (!IsBlankOrComment(line))
+    {
+      this->Warn(lineNumber,
+                 "ignored, it is neither a setting nor a control point: " + Quoted(line));
+    }
+    return 0;
+  }
+  this->WarnAboutTrailingText(line, end, lineNumber);
   return 0;
+}
+
+int vtkDatReader::StoreColour(const char* keyword,
+                              const float value[3],
+                              float colour[3],
+                              const char* line,
+                              int end,
+                              int lineNumber)
+{
+  if (!AllFinite(value, 3))
+  {
+    animErrorMacro(<< keyword << " on line " << lineNumber << " is not a finite colour");
+    return -1;
+  }
+  std::copy(value, value + 3, colour);
+  if (!AllWithin(value, 3, 0, 1))
+  {
+    this->Warn(lineNumber,
+               std::string(keyword) + " has a component outside 0 to 1: " + Quoted(line));
+  }
+  this->WarnAboutTrailingText(line, end, lineNumber);
+  return 0;
+}
+
+int vtkDatReader::StoreCamera(const char* keyword,
+                              const float value[3],
+                              double vector[3],
+                              const char* line,
+                              int end,
+                              int lineNumber)
+{
+  if (!AllFinite(value, 3))
+  {
+    animErrorMacro(<< keyword << " on line " << lineNumber << " holds a number that is not finite");
+    return -1;
+  }
+  std::copy(value, value + 3, vector);
+  this->UseCamera = 1;
+  this->WarnAboutTrailingText(line, end, lineNumber);
+  return 0;
+}
+
+void vtkDatReader::WarnAboutTrailingText(const char* line, int end, int lineNumber) const
+{
+  if (!IsBlankOrComment(line + end))
+  {
+    this->Warn(lineNumber,
+               "the text " + Quoted(line + end) +
+                 " after the last value is ignored: " + Quoted(line));
+  }
+}
+
+void vtkDatReader::Warn(int lineNumber, const std::string& text) const
+{
+  std::cerr << "Warning: " << (this->FileName ? this->FileName : "") << " line " << lineNumber
+            << ": " << text << std::endl;
 }
 
 void vtkDatReader::SetUpTexture(const char* fileName)

@@ -16,14 +16,21 @@
 //   reader->SetRadius(0.5);
 //   if (reader->ReadFile() != 0) { ...fail... }
 //
-// The file is plain text, read line by line through an 80-character buffer.
-// Each line is matched, like sscanf, against the keyword patterns
+// The file is plain text, read line by line, each line whole whatever its
+// length. Each line is matched, like sscanf, against the keyword patterns
 // "FramesNumber %d", "LoopCount %d", "Texture %s", "BackgroundImage %s",
 // "SaveImages %s", "WindowSize %d %d", "RotateX %f", "RotateY %f",
 // "RotateZ %f", "BackgroundColor %f %f %f", "DiffuseColor %f %f %f",
-// "SpecularColor %f %f %f" and finally the control-point pattern
-// "%f %f %f %f %f %f"; the first that accepts a line is applied and lines
-// that none accepts are skipped.
+// "SpecularColor %f %f %f", "SupportRadius %f", "Face %s", "Hair %s",
+// "CameraPosition %f %f %f", "CameraFocalPoint %f %f %f",
+// "CameraViewUp %f %f %f" and finally the control-point pattern
+// "%f %f %f %f %f %f"; the first that accepts a line is applied.
+//
+// A line that no pattern accepts, unless blank or a '#' comment, is skipped
+// with a warning on standard error that names the file and the line number.
+// So is a line whose value is read differently from how it is written: text
+// after the last value (other than a '#' comment), a "SaveImages" word other
+// than "yes", a colour component outside 0..1. Such values are applied as read.
 //
 // .SECTION Warnings
 // ReadFile is meant to be called once per reader. The reader is not a
@@ -36,6 +43,8 @@
 #include "vtkAnimationMacros.h"
 
 #include <vtkObject.h>
+
+#include <string>
 
 class vtkBMPReader;
 class vtkImageActor;
@@ -51,8 +60,9 @@ public:
   vtkTypeMacro(vtkDatReader, vtkObject);
 
   // Parses FileName and prepares the control points. Returns 0 on success and
-  // -1 when the file cannot be opened, holds a number that is not finite, or
-  // an array cannot be allocated; the reason goes to the error trace.
+  // -1 when the file cannot be opened, holds a number that is not finite or a
+  // SupportRadius that is not positive, or an array cannot be allocated; the
+  // reason goes to the error trace.
   int ReadFile();
 
   // The point locator over the source points, built by ReadFile.
@@ -97,7 +107,8 @@ public:
   animGetVectorMacro(WindowSize, int, 2);
 
   // Neighbourhood radius of the ordering, passed on to the solver and the
-  // transform; 0.1 by default.
+  // transform; 0.1 by default. A "SupportRadius" line of the file replaces
+  // it, before the ordering uses it.
   animSetMacro(Radius, float);
   animGetMacro(Radius, float);
 
@@ -110,6 +121,29 @@ public:
   animGetMacro(FramesNumber, int);
   animGetMacro(LoopCount, int);
 
+  // Face and hair mesh files, relative to the scene's folder: the "Face" and
+  // "Hair" words; "woman.vtk" and "hair.vtk" by default.
+  virtual const char* GetFaceFileName()
+  {
+    animDebugMacro(<< "): returning FaceFileName of " << this->FaceFileName);
+    return this->FaceFileName.c_str();
+  }
+  virtual const char* GetHairFileName()
+  {
+    animDebugMacro(<< "): returning HairFileName of " << this->HairFileName);
+    return this->HairFileName.c_str();
+  }
+
+  // The camera of the face renderer. UseCamera is 1 when the file set any of
+  // "CameraPosition", "CameraFocalPoint" or "CameraViewUp"; the others keep
+  // their defaults, the program's fixed camera: position 2.11247, -5.16695,
+  // 7.36478, focal point 0.145534, 0.631591, 7.68539, view-up 0.00928477,
+  // -0.0520647, 0.998601.
+  animGetMacro(UseCamera, int);
+  animGetVectorMacro(CameraPosition, double, 3);
+  animGetVectorMacro(CameraFocalPoint, double, 3);
+  animGetVectorMacro(CameraViewUp, double, 3);
+
   // The scene description file; set directly, not copied.
   const char* FileName;
 
@@ -117,10 +151,29 @@ protected:
   vtkDatReader();
   ~vtkDatReader() override;
 
-  // Applies the first rule that accepts one piece of the file. lineNumber is
-  // the piece's line in the file, for messages. Returns 0, or -1 when a
+  // Applies the first rule that accepts one line of the file. lineNumber
+  // counts from 1, for messages. Returns 0, or -1 when a
   // colour or a control point holds a number that is not finite.
-  int ParseLine(const char* line, int lineNumber);
+  int ParseLine(const std::string& line, int lineNumber);
+  // Store a colour or a camera vector read from line, after checking it.
+  // Return -1 when a number is not finite, 0 otherwise.
+  int StoreColour(const char* keyword,
+                  const float value[3],
+                  float colour[3],
+                  const char* line,
+                  int end,
+                  int lineNumber);
+  int StoreCamera(const char* keyword,
+                  const float value[3],
+                  double vector[3],
+                  const char* line,
+                  int end,
+                  int lineNumber);
+  // Warns when line holds more than white space or a comment after its
+  // character end, the end of the last value read.
+  void WarnAboutTrailingText(const char* line, int end, int lineNumber) const;
+  // One warning line on standard error about a line of the file.
+  void Warn(int lineNumber, const std::string& text) const;
   void SetUpTexture(const char* fileName);
   void SetUpBackground(const char* fileName);
 
@@ -154,6 +207,12 @@ protected:
   float BackGroundColor[3];
   float DiffuseColor[3];
   float SpecularColor[3];
+  std::string FaceFileName;
+  std::string HairFileName;
+  int UseCamera;
+  double CameraPosition[3];
+  double CameraFocalPoint[3];
+  double CameraViewUp[3];
 
 private:
   vtkDatReader(const vtkDatReader&) = delete;

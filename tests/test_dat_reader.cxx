@@ -249,30 +249,89 @@ TEST_F(DatReaderTest, WindowsLineEndsAreAccepted)
   EXPECT_EQ(this->Reader->GetPointArray()->GetNumberOfPoints(), 1);
 }
 
-TEST_F(DatReaderTest, LongLineIsReadInPiecesOf79Characters)
+TEST_F(DatReaderTest, LongLineIsReadWhole)
 {
-  // The first 79 characters hold six whole numbers; the rest "7 8 9 10 11 12"
-  // is a line of its own and gives a second control point.
-  std::string first = "1 2 3 4 5 6";
-  first += std::string(79 - first.size(), ' ');
-  ASSERT_EQ(this->Read(first + "7 8 9 10 11 12\n"), 0);
-  vtkPoints* source = this->Reader->GetPointArray();
-  ASSERT_EQ(source->GetNumberOfPoints(), 2);
-  EXPECT_EQ(this->Coordinate(source, 0, 0), 1.0);
-  EXPECT_EQ(this->Coordinate(source, 1, 0), 7.0);
-  EXPECT_EQ(this->Coordinate(this->Reader->GetPointArrayN(), 1, 2), 12.0);
-}
-
-TEST_F(DatReaderTest, NumberCutByTheSplitIsReadAsFarAsItGoes)
-{
-  // Column 79 falls inside "123456": the first piece ends in "1234".
-  std::string line = "1 2 3 4 5";
-  line += std::string(79 - line.size() - 4, ' ');
-  line += "123456\n";
-  ASSERT_EQ(this->Read(line), 0);
+  // Full double precision: 113 characters, every number read to its end.
+  const std::string line = "0.14553400000000001 0.63159100000000001 7.6853899999999999 "
+                           "0.14553400000000001 0.58159099999999997 7.6853899999999999";
+  ASSERT_GT(line.size(), 100u);
+  ASSERT_EQ(this->Read(line + "\n" + std::string(300, ' ') + "FramesNumber 4\n"), 0);
   vtkPoints* target = this->Reader->GetPointArrayN();
   ASSERT_EQ(target->GetNumberOfPoints(), 1);
-  EXPECT_EQ(this->Coordinate(target, 0, 2), 1234.0);
+  EXPECT_EQ(this->Coordinate(target, 0, 1), static_cast<double>(0.581591f));
+  EXPECT_EQ(this->Coordinate(target, 0, 2), static_cast<double>(7.68539f));
+  // A long blank run is not split into a line of its own.
+  EXPECT_EQ(this->Reader->GetFramesNumber(), 10);
+}
+
+TEST_F(DatReaderTest, NewKeywordsSetRadiusMeshesAndCamera)
+{
+  this->Reader->SetRadius(0.5);
+  ASSERT_EQ(this->Read("SupportRadius 50\n"
+                       "Face head.ply\n"
+                       "Hair scalp.obj\n"
+                       "CameraPosition 1 2 3\n"
+                       "CameraViewUp 0 0 -1\n"),
+            0);
+  EXPECT_EQ(this->Reader->GetRadius(), 50.0f);
+  EXPECT_STREQ(this->Reader->GetFaceFileName(), "head.ply");
+  EXPECT_STREQ(this->Reader->GetHairFileName(), "scalp.obj");
+  EXPECT_EQ(this->Reader->GetUseCamera(), 1);
+  EXPECT_EQ(this->Reader->GetCameraPosition()[2], 3.0);
+  EXPECT_EQ(this->Reader->GetCameraViewUp()[2], -1.0);
+  // Not given: the fixed camera's focal point stays.
+  EXPECT_EQ(this->Reader->GetCameraFocalPoint()[2], 7.68539);
+}
+
+TEST_F(DatReaderTest, SupportRadiusMustBePositiveAndFinite)
+{
+  for (const char* value : { "0", "-1", "inf", "nan" })
+  {
+    vtkDatReader* reader = vtkDatReader::New();
+    const std::string path =
+      this->Folder.Write("radius.ptt", std::string("SupportRadius ") + value);
+    reader->FileName = path.c_str();
+    TraceCapture traces;
+    EXPECT_EQ(reader->ReadFile(), -1) << value;
+    EXPECT_NE(traces.Errors().find("SupportRadius on line 1 must be a positive finite number"),
+              std::string::npos)
+      << traces.Errors();
+    reader->Delete();
+  }
+}
+
+TEST_F(DatReaderTest, WarningsNameTheLineAndWhatWasIgnored)
+{
+  ::testing::internal::CaptureStderr();
+  ASSERT_EQ(this->Read("# a comment\n"
+                       "FrameNumber 4\n"
+                       "FramesNumber: 4\n"
+                       "FramesNumber 4.5\n"
+                       "SaveImages Yes\n"
+                       "WindowSize 600x600\n"
+                       "BackgroundColor 255 128 0\n"
+                       "\n"
+                       "LoopCount 2 # two loops\n"
+                       "1 2 3 4 5 6 7\n"
+                       "Texture " +
+                       std::string(100, 'x') + "\n"),
+            0);
+  const std::string warnings = ::testing::internal::GetCapturedStderr();
+  const std::string at = "Warning: " + this->Path + " line ";
+  EXPECT_EQ(
+    warnings,
+    at + "2: ignored, it is neither a setting nor a control point: \"FrameNumber 4\"\n" + at +
+      "3: ignored, it is neither a setting nor a control point: \"FramesNumber: 4\"\n" + at +
+      "4: the text \".5\" after the last value is ignored: \"FramesNumber 4.5\"\n" + at +
+      "5: SaveImages takes only \"yes\"; \"Yes\" changes nothing\n" + at +
+      "6: ignored, it is neither a setting nor a control point: \"WindowSize 600x600\"\n" + at +
+      "7: BackgroundColor has a component outside 0 to 1: \"BackgroundColor 255 128 0\"\n" + at +
+      "10: the text \"7\" after the last value is ignored: \"1 2 3 4 5 6 7\"\n");
+  // The values are applied as read.
+  EXPECT_EQ(this->Reader->GetFramesNumber(), 4);
+  EXPECT_EQ(this->Reader->GetLoopCount(), 2);
+  EXPECT_EQ(this->Reader->GetBackGroundColor()[0], 255.0f);
+  EXPECT_EQ(this->Reader->GetPointArray()->GetNumberOfPoints(), 1);
 }
 
 TEST_F(DatReaderTest, EmptyFileReadsWithoutControlPoints)
