@@ -1,16 +1,16 @@
 // Animation: animates a smooth, local deformation of a face mesh.
 //
-// The run is one fixed sequence of stages: banner, read the scene, solve the
-// spline, build the scene, animate, report, write the deformed mesh, hand the
-// window to the user, tear down, farewell. Every fatal condition is thrown as
-// a text message and caught here, the only handler: the objects made so far
-// are released, the message goes to standard error and the program ends with
-// status 1.
+// The run is one fixed sequence of stages: enter the scene's folder, banner,
+// read the scene, solve the spline, build the scene, animate, report, write
+// the deformed mesh, hand the window to the user, tear down, farewell. Every fatal condition is
+// thrown as a text message and caught here, the only handler: the objects made so far are released,
+// the message goes to standard error and the program ends with status 1.
 #include "animation_loop.h"
 #include "console.h"
 #include "options.h"
 #include "read_stage.h"
 #include "scene.h"
+#include "scene_folder.h"
 #include "solve_stage.h"
 
 #include <vtkLogger.h>
@@ -45,6 +45,7 @@ int main(int argc, char* argv[])
   Scene scene{};
   try
   {
+    EnterSceneFolder(options.Folder);
     PrintBanner();
     reader = ReadScene();
     fit = SolveSpline(reader);

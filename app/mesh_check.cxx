@@ -1,42 +1,17 @@
 #include "mesh_check.h"
 
-#include <vtkCallbackCommand.h>
+#include "toolkit_messages.h"
+
+#include <vtkAlgorithm.h>
 #include <vtkCellArray.h>
-#include <vtkCommand.h>
 #include <vtkDataArray.h>
-#include <vtkOutputWindow.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataReader.h>
-#include <vtkSmartPointer.h>
 
 #include <cmath>
 
 namespace
 {
-void CountComplaint(vtkObject*, unsigned long, void* count, void*)
-{
-  ++*static_cast<int*>(count);
-}
-
-// Errors and warnings that the toolkit shows while the reader runs; many of
-// the reader's are not tied to the reader object, so the output window that
-// shows them all is observed.
-int ReadCountingComplaints(vtkPolyDataReader* reader)
-{
-  int complaints = 0;
-  auto counter = vtkSmartPointer<vtkCallbackCommand>::New();
-  counter->SetCallback(CountComplaint);
-  counter->SetClientData(&complaints);
-  vtkOutputWindow* window = vtkOutputWindow::GetInstance();
-  const unsigned long onError = window->AddObserver(vtkCommand::ErrorEvent, counter);
-  const unsigned long onWarning = window->AddObserver(vtkCommand::WarningEvent, counter);
-  reader->Update();
-  window->RemoveObserver(onError);
-  window->RemoveObserver(onWarning);
-  return complaints;
-}
-
 bool AllFinite(vtkPoints* points)
 {
   for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
@@ -73,12 +48,19 @@ bool NamesOnlyPoints(vtkCellArray* cells, vtkIdType count)
 }
 }
 
-bool ReadCheckedMesh(vtkPolyDataReader* reader, std::string& why)
+bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why)
 {
-  const int complaints = ReadCountingComplaints(reader);
-  vtkPolyData* mesh = reader->GetOutput();
-  vtkPoints* points = mesh->GetPoints();
-  if (complaints != 0 || reader->GetErrorCode() != 0)
+  // Many of the readers' complaints are not tied to the reader object, so
+  // every message of the toolkit is counted while it runs.
+  int complaints = 0;
+  {
+    ToolkitMessageCapture capture;
+    reader->Update();
+    complaints = capture.Complaints();
+  }
+  vtkPolyData* mesh = vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
+  vtkPoints* points = mesh ? mesh->GetPoints() : nullptr;
+  if (complaints != 0 || reader->GetErrorCode() != 0 || !mesh)
   {
     why = "the file is missing, unreadable or incomplete";
   }

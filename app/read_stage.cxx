@@ -3,8 +3,11 @@
 #include "animation_loop.h"
 #include "vtkDatReader.h"
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <system_error>
 
 namespace
 {
@@ -31,6 +34,20 @@ void CheckSettings(vtkDatReader* reader)
     throw std::runtime_error(text.str());
   }
 }
+
+// The reader has said why through its error trace; a file that is not there
+// is named with the folder it was looked for in.
+[[noreturn]] void FailToRead(const char* fileName)
+{
+  std::error_code error;
+  if (std::filesystem::is_regular_file(fileName, error) && std::ifstream(fileName).good())
+  {
+    throw "Very-very bad!";
+  }
+  throw std::runtime_error(std::string("Very-very bad!\nThere is no readable scene file ") +
+                           fileName + " in the folder " +
+                           std::filesystem::current_path(error).string());
+}
 }
 
 vtkDatReader* ReadScene()
@@ -43,7 +60,7 @@ vtkDatReader* ReadScene()
   {
     if (reader->ReadFile() != 0)
     {
-      throw "Very-very bad!";
+      FailToRead(reader->FileName);
     }
     CheckSettings(reader);
   }

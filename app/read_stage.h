@@ -7,9 +7,10 @@ class vtkDatReader;
 // Largest window width or height accepted, in pixels.
 constexpr int MaximumWindowSide = 16384;
 
-// Reads "woman.ptt" from the working directory with the support radius 0.5.
-// Throws "Very-very bad!" when the reader fails (it has already told why
-// through its error trace), and a message naming the setting when the window
+// Reads "woman.ptt" from the working directory with the support radius 0.5,
+// unless the file sets its own. Throws "Very-very bad!" when the reader fails
+// (it has already told why through its error trace; a missing file is named
+// with the folder on the next line), and a message naming the setting when the window
 // size or the number of frames is out of range; the reader is released then.
 vtkDatReader* ReadScene();
 

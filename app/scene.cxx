@@ -1,18 +1,23 @@
 #include "scene.h"
 
 #include "atomic_write.h"
+#include "camera.h"
 #include "image_check.h"
 #include "mesh_check.h"
+#include "mesh_reader.h"
+#include "scale_check.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkShapeTransform.h"
 
 #include <vtkActor.h>
 #include <vtkBMPWriter.h>
+#include <vtkBoundingBox.h>
 #include <vtkCamera.h>
 #include <vtkDataSetMapper.h>
 #include <vtkImageActor.h>
 #include <vtkImageMapper3D.h>
+#include <vtkMath.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkProperty.h>
@@ -24,6 +29,8 @@
 #include <vtkTransformPolyDataFilter.h>
 #include <vtkWindowToImageFilter.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <stdexcept>
@@ -31,27 +38,71 @@
 
 namespace
 {
-// The face is the one mesh the run cannot do without.
-void CheckFaceMesh(vtkPolyDataReader* faceReader)
+// The face is the one mesh the run cannot do without. Returns its reader,
+// run and checked.
+vtkAlgorithm* ReadFaceMesh(const char* fileName)
 {
   std::string why;
-  if (!ReadCheckedMesh(faceReader, why))
+  vtkAlgorithm* reader = NewMeshReader(fileName, why);
+  if (reader && !ReadCheckedMesh(reader, why))
   {
-    throw std::runtime_error("Cannot read the face mesh woman.vtk: " + why);
+    reader->Delete();
+    reader = nullptr;
   }
+  if (!reader)
+  {
+    throw std::runtime_error(std::string("Cannot read the face mesh ") + fileName + ": " + why);
+  }
+  return reader;
 }
 
 // The hair is optional: a mesh that cannot be used is left out of the scene.
-bool HairMeshIsUsable(vtkPolyDataReader* hairReader)
+// Returns its reader, run and checked, or null.
+vtkAlgorithm* ReadHairMesh(const char* fileName)
 {
   std::string why;
-  if (ReadCheckedMesh(hairReader, why))
+  vtkAlgorithm* reader = NewMeshReader(fileName, why);
+  if (reader && ReadCheckedMesh(reader, why))
   {
-    return true;
+    return reader;
   }
-  std::cerr << "Cannot use the hair mesh hair.vtk: " << why << "; the head is drawn without hair"
-            << std::endl;
-  return false;
+  if (reader)
+  {
+    reader->Delete();
+  }
+  std::cerr << "Cannot use the hair mesh " << fileName << ": " << why
+            << "; the head is drawn without hair" << std::endl;
+  return nullptr;
+}
+
+vtkPolyData* MeshOf(vtkAlgorithm* reader)
+{
+  return vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
+}
+
+// What the camera must show: the face, widened by the largest move of a
+// control point, and the hair.
+SceneBounds BoundsOf(vtkAlgorithm* faceReader, vtkAlgorithm* hairReader, vtkDatReader* reader)
+{
+  SceneBounds bounds;
+  MeshOf(faceReader)->GetBounds(bounds.Face);
+  double reach = 0;
+  for (vtkIdType id = 0; id < reader->GetPointArray()->GetNumberOfPoints(); ++id)
+  {
+    double source[3], target[3];
+    reader->GetPointArray()->GetPoint(id, source);
+    reader->GetPointArrayN()->GetPoint(id, target);
+    reach = std::max(reach, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
+  }
+  vtkBoundingBox box(bounds.Face);
+  box.Inflate(reach);
+  box.GetBounds(bounds.Face);
+  if (hairReader)
+  {
+    box.AddBounds(MeshOf(hairReader)->GetBounds());
+  }
+  box.GetBounds(bounds.All);
+  return bounds;
 }
 
 // The scene file's images are optional: one that cannot be used is left out
@@ -114,14 +165,6 @@ void SetHairMaterial(vtkProperty* property)
   property->SetSpecularPower(10.5f);
 }
 
-void PlaceCamera(vtkCamera* camera)
-{
-  camera->SetPosition(2.11247, -5.16695, 7.36478);
-  camera->SetFocalPoint(0.145534, 0.631591, 7.68539);
-  camera->SetViewUp(0.00928477, -0.0520647, 0.998601);
-  camera->SetClippingRange(0.168546, 16.8546);
-}
-
 // The steps of BuildScene; every object goes into scene as soon as it is made.
 void AssembleScene(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transform)
 {
@@ -159,12 +202,15 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transf
   scene.Interactor = vtkRenderWindowInteractor::New();
   scene.Interactor->SetRenderWindow(scene.Window);
 
-  scene.FaceReader = vtkPolyDataReader::New();
-  scene.FaceReader->SetFileName("woman.vtk");
-  scene.HairReader = vtkPolyDataReader::New();
-  scene.HairReader->SetFileName("hair.vtk");
-  CheckFaceMesh(scene.FaceReader);
-  const bool useHair = HairMeshIsUsable(scene.HairReader);
+  scene.FaceReader = ReadFaceMesh(reader->GetFaceFileName());
+  WarnAboutScale(reader, MeshOf(scene.FaceReader));
+  // Without a usable hair mesh, the hair's pipeline reads an empty mesh.
+  scene.HairReader = ReadHairMesh(reader->GetHairFileName());
+  const bool useHair = scene.HairReader != nullptr;
+  if (!useHair)
+  {
+    scene.HairReader = vtkPolyDataReader::New();
+  }
 
   stopwatch_start();
   scene.TransformFilter = vtkTransformPolyDataFilter::New();
@@ -203,7 +249,10 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transf
   {
     scene.FaceRenderer->AddViewProp(scene.HairActor);
   }
-  PlaceCamera(scene.FaceRenderer->GetActiveCamera());
+  PlaceCamera(scene.FaceRenderer,
+              reader,
+              BoundsOf(scene.FaceReader, useHair ? scene.HairReader : nullptr, reader),
+              static_cast<double>(size[0]) / size[1]);
 
   RenderFrame(scene);
   scene.FrameWriter = vtkBMPWriter::New();

@@ -4,10 +4,10 @@
 #define scene_h
 
 class vtkActor;
+class vtkAlgorithm;
 class vtkBMPWriter;
 class vtkDataSetMapper;
 class vtkDatReader;
-class vtkPolyDataReader;
 class vtkProperty;
 class vtkRenderWindow;
 class vtkRenderWindowInteractor;
@@ -22,8 +22,8 @@ struct Scene
   vtkRenderer* BackgroundRenderer; // null without a background image
   vtkRenderWindow* Window;
   vtkRenderWindowInteractor* Interactor;
-  vtkPolyDataReader* FaceReader;
-  vtkPolyDataReader* HairReader;
+  vtkAlgorithm* FaceReader;                    // the reader chosen by the face mesh's extension
+  vtkAlgorithm* HairReader;                    // likewise; reads nothing without a usable hair mesh
   vtkTransformPolyDataFilter* TransformFilter; // its output is the deformed face
   vtkTextureMapToCylinder* HairMapping;
   vtkDataSetMapper* FaceMapper;
@@ -36,9 +36,12 @@ struct Scene
 };
 
 // Builds the scene, prints "Transform time: ... sec.", renders frame 0 and
-// saves it when the scene file asks for saved images. Throws a text message
-// when the face mesh "woman.vtk" cannot be read or is not a whole mesh
-// (nothing is shown then), and CaptureFrame's failure when frame 0 cannot be saved.
+// saves it when the scene file asks for saved images. The meshes are the
+// scene file's Face and Hair (woman.vtk and hair.vtk by default); the support
+// radius is checked against the face's size (scale_check.h) and the camera
+// placed to show the face (camera.h). Throws a text message when the face
+// mesh cannot be read or is not a whole mesh (nothing is shown then), and
+// CaptureFrame's failure when frame 0 cannot be saved.
 // Whatever it built is released before a failure leaves it.
 Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform);
 

@@ -29,7 +29,7 @@ protected:
 };
 }
 
-TEST_F(AnimationRunTest, MissingSceneFileEndsWithVeryVeryBad)
+TEST_F(AnimationRunTest, MissingSceneFileEndsWithVeryVeryBadAndNamesFileAndFolder)
 {
   ProgramRun run = RunAnimation(this->Folder.Path());
   EXPECT_EQ(run.Status, 1);
@@ -37,9 +37,11 @@ TEST_F(AnimationRunTest, MissingSceneFileEndsWithVeryVeryBad)
   EXPECT_NE(run.Err.find("ERROR: In "), std::string::npos) << run.Err;
   EXPECT_NE(run.Err.find("vtkDatReader ("), std::string::npos) << run.Err;
   EXPECT_NE(run.Err.find("): Not correct FileName\n\n"), std::string::npos) << run.Err;
-  // The failure message is the last thing printed.
-  const std::string last = "Very-very bad!\n";
-  ASSERT_GE(run.Err.size(), last.size());
+  // The failure message is the last thing printed, then the file and folder.
+  const std::string last =
+    "Very-very bad!\nThere is no readable scene file woman.ptt in the folder " +
+    std::filesystem::canonical(this->Folder.Path()).string() + "\n";
+  ASSERT_GE(run.Err.size(), last.size()) << run.Err;
   EXPECT_EQ(run.Err.substr(run.Err.size() - last.size()), last);
 }
 
@@ -338,7 +340,13 @@ TEST_F(CompleteRunTest, MissingHairTextureAndBackgroundAreNotFatal)
   ProgramRun run = RunAnimation(this->Folder.Path(), "--batch");
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_NE(run.Out.find("Thank you for using our application"), std::string::npos);
-  EXPECT_NE(run.Err.find("ERROR: In "), std::string::npos) << "the toolkit reports what it missed";
+  // One line of the program's own for each, without the toolkit's raw error.
+  EXPECT_NE(run.Err.find("Cannot use the hair mesh hair.vtk: the file does not exist or is not a "
+                         "readable file; the head is drawn without hair\n"),
+            std::string::npos)
+    << run.Err;
+  EXPECT_EQ(run.Err.find("ERROR: In "), std::string::npos) << run.Err;
+  EXPECT_EQ(std::count(run.Err.begin(), run.Err.end(), '\n'), 3) << run.Err;
   EXPECT_TRUE(this->Exists("animated_shape.vtk"));
 }
 

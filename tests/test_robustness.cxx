@@ -179,24 +179,25 @@ TEST_F(RobustnessTest, BinaryGarbageLinesAreSkipped)
   EXPECT_NE(run.Out.find("\n3 frames generated in "), std::string::npos) << run.Out;
 }
 
-TEST_F(RobustnessTest, TenThousandCharacterLinesAreReadInPieces)
+TEST_F(RobustnessTest, TenThousandCharacterLinesAreReadWhole)
 {
   this->WriteScene();
-  // A comment and a texture name of 10,000 characters: the pieces of 79
-  // characters match no rule but the first of the texture line, whose
-  // image then does not exist, which the toolkit reports and the run survives.
+  // A comment and a texture name of 10,000 characters: the comment is
+  // skipped, the texture does not exist and is left out, the run survives.
   this->WriteSceneFile("#" + std::string(9999, 'x') + "\nTexture " + std::string(9992, 'a') +
                        "\nFramesNumber 2\n");
   ProgramRun run = this->Run();
   this->ExpectComplete(run);
   EXPECT_NE(run.Out.find("\n2 frames generated in "), std::string::npos) << run.Out;
+  EXPECT_NE(run.Err.find("Cannot use the hair texture: " + std::string(9992, 'a')),
+            std::string::npos);
 }
 
-TEST_F(RobustnessTest, TenThousandCharacterLineOfNumbersRepeatsControlPoints)
+TEST_F(RobustnessTest, TenThousandCharacterLineOfNumbersIsOneControlPoint)
 {
   this->WriteScene();
-  // Every 79-character piece of "0.25 0.25 ..." that starts on a number is a
-  // control point (0.25, 0.25, 0.25): the same source many times over.
+  // "0.25 0.25 ...": its first six numbers make one control point, far from
+  // the face; the rest is named as ignored.
   std::string numbers;
   while (numbers.size() < 10000)
   {
@@ -204,7 +205,16 @@ TEST_F(RobustnessTest, TenThousandCharacterLineOfNumbersRepeatsControlPoints)
   }
   this->WriteSceneFile("", numbers.substr(0, 10000) + "\n");
   ProgramRun run = this->Run();
-  this->ExpectFailure(run, NotPositiveDefinite);
+  this->ExpectComplete(run);
+  const std::string line = std::to_string(this->Scene.Controls.size() + 1);
+  EXPECT_NE(run.Err.find("Warning: woman.ptt line " + line + ": the text \"0.25 0.25 0.25"),
+            std::string::npos)
+    << run.Err;
+  EXPECT_NE(run.Err.find("Warning: 1 control point lies farther than SupportRadius 0.5 from every "
+                         "point of the face mesh and moves nothing (the first is control point " +
+                         line + ", source 0.25 0.25 0.25)"),
+            std::string::npos)
+    << run.Err;
 }
 
 TEST_F(RobustnessTest, InfiniteNumbersEndTheRunBeforeSolving)

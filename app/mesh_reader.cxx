@@ -1,0 +1,114 @@
+#include "mesh_reader.h"
+
+#include "toolkit_messages.h"
+
+#include <vtkOBJReader.h>
+#include <vtkPLYReader.h>
+#include <vtkPolyDataReader.h>
+#include <vtkSTLReader.h>
+#include <vtkXMLPolyDataReader.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+const char* const AcceptedMeshFormats = "legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
+                                        "PLY (.ply), Wavefront OBJ (.obj) and STL (.stl)";
+
+namespace
+{
+std::string LowerCaseExtension(const std::string& fileName)
+{
+  std::string extension = std::filesystem::path(fileName).extension().string();
+  std::transform(extension.begin(),
+                 extension.end(),
+                 extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+bool IsReadableFile(const std::string& fileName)
+{
+  std::error_code ignored;
+  return std::filesystem::is_regular_file(fileName, ignored) && std::ifstream(fileName).good();
+}
+
+// The kind of data set a legacy VTK file holds when it is not polydata, or
+// null when it is polydata or no legacy data set the reader recognises (the
+// read then says what is wrong with it).
+const char* OtherLegacyDataSet(vtkPolyDataReader* reader)
+{
+  ToolkitMessageCapture quiet;
+  if (reader->IsFilePolyData())
+  {
+    return nullptr;
+  }
+  if (reader->IsFileUnstructuredGrid())
+  {
+    return "an unstructured grid";
+  }
+  if (reader->IsFileStructuredGrid())
+  {
+    return "a structured grid";
+  }
+  if (reader->IsFileStructuredPoints())
+  {
+    return "structured points";
+  }
+  if (reader->IsFileRectilinearGrid())
+  {
+    return "a rectilinear grid";
+  }
+  return nullptr;
+}
+
+template<typename Reader>
+vtkAlgorithm* NewReaderOf(const std::string& fileName)
+{
+  Reader* reader = Reader::New();
+  reader->SetFileName(fileName.c_str());
+  return reader;
+}
+}
+
+vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why)
+{
+  if (!IsReadableFile(fileName))
+  {
+    why = "the file does not exist or is not a readable file";
+    return nullptr;
+  }
+  const std::string extension = LowerCaseExtension(fileName);
+  if (extension == ".vtk")
+  {
+    vtkPolyDataReader* reader = vtkPolyDataReader::New();
+    reader->SetFileName(fileName.c_str());
+    if (const char* other = OtherLegacyDataSet(reader))
+    {
+      reader->Delete();
+      why =
+        std::string("it holds ") + other + ", not polydata; accepted are " + AcceptedMeshFormats;
+      return nullptr;
+    }
+    return reader;
+  }
+  if (extension == ".vtp")
+  {
+    return NewReaderOf<vtkXMLPolyDataReader>(fileName);
+  }
+  if (extension == ".ply")
+  {
+    return NewReaderOf<vtkPLYReader>(fileName);
+  }
+  if (extension == ".obj")
+  {
+    return NewReaderOf<vtkOBJReader>(fileName);
+  }
+  if (extension == ".stl")
+  {
+    return NewReaderOf<vtkSTLReader>(fileName);
+  }
+  why = "its extension names no accepted format; accepted are " + std::string(AcceptedMeshFormats);
+  return nullptr;
+}

@@ -1,0 +1,22 @@
+// Units: the support radius must suit the size of the face mesh. With a mesh
+// in millimetres and the radius of a mesh in metres, only the control
+// vertices themselves move; the other way round, everything moves. Control
+// points whose source lies beyond the radius of every mesh point move nothing.
+#ifndef scale_check_h
+#define scale_check_h
+
+class vtkDatReader;
+class vtkPolyData;
+
+// The support radius may be at most half the face mesh's bounding-box
+// diagonal and at least this share of it without a warning.
+constexpr double SmallestRadiusShare = 1.0 / 200;
+constexpr double LargestRadiusShare = 0.5;
+
+// Prints one line on standard error, naming the "SupportRadius" keyword, when
+// the reader's radius is out of proportion to face, and one line when some
+// control point's source lies farther than the radius from every point of
+// face (it counts them and names the first).
+void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face);
+
+#endif

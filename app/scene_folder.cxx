@@ -1,0 +1,24 @@
+#include "scene_folder.h"
+
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
+void EnterSceneFolder(const std::string& folder)
+{
+  std::error_code error;
+  const auto status = std::filesystem::status(folder, error);
+  if (!std::filesystem::exists(status))
+  {
+    throw std::runtime_error("The scene folder '" + folder + "' does not exist");
+  }
+  if (!std::filesystem::is_directory(status))
+  {
+    throw std::runtime_error("The scene folder '" + folder + "' is not a folder");
+  }
+  std::filesystem::current_path(folder, error);
+  if (error)
+  {
+    throw std::runtime_error("Cannot enter the scene folder '" + folder + "': " + error.message());
+  }
+}
