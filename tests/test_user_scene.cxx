@@ -1,0 +1,394 @@
+// Scenes other than the demo, end to end, as a new user makes them: a mesh
+// away from the fixed camera, in other units, from other tools, with long
+// lines and typos in the scene file, in a folder of its own.
+#include "run_program.h"
+#include "scene_file.h"
+#include "test_scene.h"
+
+#include <vtkOBJWriter.h>
+#include <vtkPLYWriter.h>
+#include <vtkPolyData.h>
+#include <vtkPolyDataReader.h>
+#include <vtkPolyDataWriter.h>
+#include <vtkSTLWriter.h>
+#include <vtkSmartPointer.h>
+#include <vtkSphereSource.h>
+#include <vtkUnstructuredGrid.h>
+#include <vtkUnstructuredGridWriter.h>
+#include <vtkWriter.h>
+#include <vtkXMLPolyDataWriter.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Points = std::vector<std::array<double, 3>>;
+
+const char* const Reframed = "the camera was moved to frame the mesh";
+
+// A unit sphere at the origin: far below and in front of the fixed camera's
+// focal point, so that the fixed camera sees none of it.
+vtkSmartPointer<vtkPolyData> UnitSphere()
+{
+  auto sphere = vtkSmartPointer<vtkSphereSource>::New();
+  sphere->SetRadius(1.0);
+  sphere->SetThetaResolution(24);
+  sphere->SetPhiResolution(24);
+  sphere->Update();
+  return sphere->GetOutput();
+}
+
+template<typename Writer>
+void Write(vtkDataObject* data, const std::string& path)
+{
+  auto writer = vtkSmartPointer<Writer>::New();
+  writer->SetInputData(data);
+  writer->SetFileName(path.c_str());
+  writer->Write();
+}
+
+// Every fourth vertex of face is a control point; those at the front (y <
+// -0.8) move 0.1 further towards -y, the others hold the surface.
+std::string ControlLines(const Points& face)
+{
+  std::string lines;
+  char line[200];
+  for (size_t id = 0; id < face.size(); id += 4)
+  {
+    const auto& p = face[id];
+    const double move = p[1] < -0.8 ? -0.1 : 0.0;
+    std::snprintf(line,
+                  sizeof(line),
+                  "%.6f %.6f %.6f %.6f %.6f %.6f\n",
+                  p[0],
+                  p[1],
+                  p[2],
+                  p[0],
+                  p[1] + move,
+                  p[2]);
+    lines += line;
+  }
+  return lines;
+}
+
+// Fraction of the pixels of a frame whose colour differs from the corner's,
+// the background's.
+double ShareNotBackground(const RgbImage& frame)
+{
+  const auto background = frame.At(0, 0);
+  int differing = 0;
+  for (int y = 0; y < frame.Height; ++y)
+  {
+    for (int x = 0; x < frame.Width; ++x)
+    {
+      const auto pixel = frame.At(x, y);
+      int gap = 0;
+      for (int c = 0; c < 3; ++c)
+      {
+        gap = std::max(gap, std::abs(pixel[c] - background[c]));
+      }
+      differing += gap > 30;
+    }
+  }
+  return static_cast<double>(differing) / (frame.Width * frame.Height);
+}
+
+// The points sorted, so that meshes whose readers number them differently compare.
+Points Sorted(Points points)
+{
+  std::sort(points.begin(), points.end());
+  return points;
+}
+
+double LargestGap(const Points& a, const Points& b)
+{
+  double gap = 0;
+  for (size_t i = 0; i < a.size(); ++i)
+  {
+    for (int k = 0; k < 3; ++k)
+    {
+      gap = std::max(gap, std::fabs(a[i][k] - b[i][k]));
+    }
+  }
+  return gap;
+}
+
+class UserSceneTest : public ::testing::Test
+{
+protected:
+  // The unit sphere as the face (in the file face), no hair, the given
+  // settings and the sphere's control lines.
+  void WriteSphereScene(const std::string& settings, const std::string& face = "woman.vtk")
+  {
+    Write<vtkPolyDataWriter>(UnitSphere(), this->Folder.File("woman.vtk"));
+    this->Folder.Write("woman.ptt",
+                       settings + "Hair none.vtk\n" +
+                         ControlLines(ReadMeshPoints(this->Folder.File("woman.vtk"))));
+    if (face != "woman.vtk")
+    {
+      std::filesystem::remove(this->Folder.File("woman.vtk"));
+    }
+  }
+
+  ProgramRun Run(const std::string& arguments = "--batch")
+  {
+    return RunAnimation(this->Folder.Path(), arguments);
+  }
+
+  TemporaryFolder Folder;
+};
+}
+
+TEST_F(UserSceneTest, SphereAtTheOriginShowsOnFrameZero)
+{
+  this->WriteSphereScene("SaveImages yes\nFramesNumber 2\n");
+  ProgramRun run = this->Run();
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Err.find(Reframed), std::string::npos) << run.Err;
+  RgbImage frame = ReadBmp(this->Folder.File("image0000.bmp"));
+  ASSERT_EQ(frame.Width, 300);
+  // The whole sphere is in view, in the middle: not a speck, and not cut by
+  // the window's edges.
+  EXPECT_GT(ShareNotBackground(frame), 0.1);
+  EXPECT_NE(frame.At(150, 150), frame.At(0, 0));
+  for (int k = 0; k < 300; ++k)
+  {
+    ASSERT_EQ(frame.At(k, 0), frame.At(0, 0)) << k;
+    ASSERT_EQ(frame.At(k, 299), frame.At(0, 0)) << k;
+    ASSERT_EQ(frame.At(0, k), frame.At(0, 0)) << k;
+    ASSERT_EQ(frame.At(299, k), frame.At(0, 0)) << k;
+  }
+
+  // The camera keywords place the camera as written: looking at the sphere
+  // from 6 units along -y, it fills about two thirds of the window's height.
+  this->WriteSphereScene("SaveImages yes\nFramesNumber 2\n"
+                         "CameraPosition 0 -6 0\nCameraFocalPoint 0 0 0\nCameraViewUp 0 0 1\n");
+  run = this->Run();
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err.find(Reframed), std::string::npos) << run.Err;
+  frame = ReadBmp(this->Folder.File("image0000.bmp"));
+  int top = 0, bottom = frame.Height;
+  for (int y = 0; y < frame.Height; ++y)
+  {
+    if (frame.At(150, y) != frame.At(0, 0))
+    {
+      top = std::max(top, y);
+      bottom = std::min(bottom, y);
+    }
+  }
+  // A sphere of radius 1 at distance 6 under a 30 degree view angle.
+  const double expected = frame.Height * std::tan(std::asin(1.0 / 6)) / std::tan(M_PI / 12);
+  EXPECT_NEAR(top - bottom + 1, expected, 4);
+}
+
+TEST_F(UserSceneTest, SceneScaledByAHundredWithSupportRadiusFiftyGivesTheMeshScaled)
+{
+  TestScene scene = WriteTestScene(this->Folder.Path(), "");
+  ProgramRun run = this->Run();
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const Points face = ReadMeshPoints(this->Folder.File("woman.vtk"));
+  const Points metres = ReadMeshPoints(this->Folder.File("animated_shape.vtk"));
+
+  // The same scene in centimetres.
+  TemporaryFolder centimetres;
+  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
+  reader->SetFileName(this->Folder.File("woman.vtk").c_str());
+  reader->Update();
+  vtkPoints* points = reader->GetOutput()->GetPoints();
+  for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
+  {
+    double p[3];
+    points->GetPoint(id, p);
+    points->SetPoint(id, 100 * p[0], 100 * p[1], 100 * p[2]);
+  }
+  Write<vtkPolyDataWriter>(reader->GetOutput(), centimetres.File("woman.vtk"));
+  std::string ptt = "SupportRadius 50\n";
+  char line[200];
+  for (const ControlPair& pair : scene.Controls)
+  {
+    const auto& s = pair.Source;
+    const auto& t = pair.Target;
+    std::snprintf(line,
+                  sizeof(line),
+                  "%.4f %.4f %.4f %.4f %.4f %.4f\n",
+                  100 * s[0],
+                  100 * s[1],
+                  100 * s[2],
+                  100 * t[0],
+                  100 * t[1],
+                  100 * t[2]);
+    ptt += line;
+  }
+  centimetres.Write("woman.ptt", ptt);
+  run = RunAnimation(centimetres.Path(), "--batch");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err.find("SupportRadius 50 is"), std::string::npos) << run.Err;
+  const Points scaled = ReadMeshPoints(centimetres.File("animated_shape.vtk"));
+
+  ASSERT_EQ(scaled.size(), metres.size());
+  double moved = 0, gap = 0;
+  for (size_t id = 0; id < scaled.size(); ++id)
+  {
+    for (int k = 0; k < 3; ++k)
+    {
+      moved = std::max(moved, std::fabs(metres[id][k] - face[id][k]));
+      gap = std::max(gap, std::fabs(scaled[id][k] - 100 * metres[id][k]));
+    }
+  }
+  // The face moves by up to 0.15 * 0.9; in centimetres by 100 times that,
+  // to float precision.
+  EXPECT_GT(moved, 0.1);
+  EXPECT_LT(gap, 2e-3);
+
+  // The radius of a scene in metres, in centimetres: named, with the reason.
+  std::ofstream(centimetres.File("woman.ptt"), std::ios::app) << "SupportRadius 0.5\n";
+  run = RunAnimation(centimetres.Path(), "--batch");
+  EXPECT_NE(run.Err.find("Warning: SupportRadius 0.5 is less than 1/200 of the size of the face "
+                         "mesh (bounding-box diagonal 346."),
+            std::string::npos)
+    << run.Err;
+}
+
+TEST_F(UserSceneTest, TwelveDecimalControlLinesGiveWhatTheirSixDecimalFormGives)
+{
+  WriteTestScene(this->Folder.Path(), "");
+  ASSERT_EQ(this->Run().Status, 0);
+  const std::string sixDecimals = ReadWholeFile(this->Folder.File("animated_shape.vtk"));
+
+  // Every number of the control lines gets six more zeros: lines of about 90
+  // characters holding the same values.
+  std::ifstream in(this->Folder.File("woman.ptt"));
+  std::string text, line;
+  size_t longest = 0;
+  while (std::getline(in, line))
+  {
+    std::string padded;
+    for (size_t at = 0; at < line.size(); ++at)
+    {
+      padded += line[at];
+      const bool endsNumber = std::isdigit(static_cast<unsigned char>(line[at])) &&
+                              (at + 1 == line.size() || line[at + 1] == ' ');
+      if (endsNumber && line.find('.') != std::string::npos && line[0] != 'T')
+      {
+        padded += "000000";
+      }
+    }
+    longest = std::max(longest, padded.size());
+    text += padded + "\n";
+  }
+  ASSERT_GT(longest, 85u);
+  this->Folder.Write("woman.ptt", text);
+  std::filesystem::remove(this->Folder.File("animated_shape.vtk"));
+  ProgramRun run = this->Run();
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(ReadWholeFile(this->Folder.File("animated_shape.vtk")), sixDecimals);
+}
+
+TEST_F(UserSceneTest, EachMeshFormatLoadsTheSameFace)
+{
+  this->WriteSphereScene("");
+  ASSERT_EQ(this->Run().Status, 0);
+  const Points expected = Sorted(ReadMeshPoints(this->Folder.File("animated_shape.vtk")));
+  ASSERT_GT(expected.size(), 500u);
+
+  vtkSmartPointer<vtkPolyData> sphere = UnitSphere();
+  const std::vector<std::pair<std::string, void (*)(vtkDataObject*, const std::string&)>>
+    formats = {
+      { "face.vtp", Write<vtkXMLPolyDataWriter> },
+      { "face.ply", Write<vtkPLYWriter> },
+      { "face.obj", Write<vtkOBJWriter> },
+      { "FACE.STL", Write<vtkSTLWriter> },
+    };
+  for (const auto& [name, write] : formats)
+  {
+    this->WriteSphereScene("Face " + name + "\n", name);
+    write(sphere, this->Folder.File(name));
+    ProgramRun run = this->Run();
+    ASSERT_EQ(run.Status, 0) << name << run.Err;
+    const Points animated = Sorted(ReadMeshPoints(this->Folder.File("animated_shape.vtk")));
+    ASSERT_EQ(animated.size(), expected.size()) << name;
+    EXPECT_LT(LargestGap(animated, expected), 1e-5) << name;
+  }
+
+  // Another format, and a legacy file of another data set: the message names
+  // what is accepted.
+  const std::string accepted = "accepted are legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
+                               "PLY (.ply), Wavefront OBJ (.obj) and STL (.stl)";
+  this->WriteSphereScene("Face face.off\n", "face.off");
+  this->Folder.Write("face.off", "OFF\n0 0 0\n");
+  ProgramRun run = this->Run();
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("Cannot read the face mesh face.off: its extension names no accepted "
+                         "format; " +
+                         accepted + "\n"),
+            std::string::npos)
+    << run.Err;
+
+  this->WriteSphereScene("Face grid.vtk\n", "grid.vtk");
+  auto grid = vtkSmartPointer<vtkUnstructuredGrid>::New();
+  grid->SetPoints(sphere->GetPoints());
+  Write<vtkUnstructuredGridWriter>(grid, this->Folder.File("grid.vtk"));
+  run = this->Run();
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("Cannot read the face mesh grid.vtk: it holds an unstructured grid, not "
+                         "polydata; " +
+                         accepted + "\n"),
+            std::string::npos)
+    << run.Err;
+}
+
+TEST_F(UserSceneTest, WarningsNameTheirLineNumbersAndLeaveTheConsoleAlone)
+{
+  this->WriteSphereScene("FramesNumber 3\nFrameNumber 4\nWindowSize 600x600\n");
+  ProgramRun run = this->Run();
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Err.find("Warning: woman.ptt line 2: ignored, it is neither a setting nor a "
+                         "control point: \"FrameNumber 4\"\n"),
+            std::string::npos)
+    << run.Err;
+  EXPECT_NE(run.Err.find("Warning: woman.ptt line 3: ignored, it is neither a setting nor a "
+                         "control point: \"WindowSize 600x600\"\n"),
+            std::string::npos)
+    << run.Err;
+  EXPECT_EQ(run.Out.find("Warning"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("\n3 frames generated in "), std::string::npos) << run.Out;
+}
+
+TEST_F(UserSceneTest, FolderArgumentWorksFromAnotherWorkingFolder)
+{
+  WriteTestScene(this->Folder.Path(), "SaveImages yes\nFramesNumber 2\n");
+  TemporaryFolder elsewhere;
+  const std::string relative =
+    std::filesystem::relative(this->Folder.Path(), elsewhere.Path()).string();
+  ProgramRun run = RunAnimation(elsewhere.Path(), "--batch '" + relative + "'");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(std::filesystem::exists(this->Folder.File("animated_shape.vtk")));
+  EXPECT_TRUE(std::filesystem::exists(this->Folder.File("image0001.bmp")));
+  // The working folder holds only the console captures of the test's runner.
+  for (const auto& entry : std::filesystem::directory_iterator(elsewhere.Path()))
+  {
+    EXPECT_EQ(entry.path().filename().string()[0], '.') << entry.path();
+  }
+
+  for (const std::string& folder : { elsewhere.File("nowhere"), this->Folder.File("woman.vtk") })
+  {
+    run = RunAnimation(elsewhere.Path(), "--batch '" + folder + "'");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(run.Err,
+              "The scene folder '" + folder + "' " +
+                (folder == elsewhere.File("nowhere") ? "does not exist" : "is not a folder") +
+                "\n");
+  }
+}
