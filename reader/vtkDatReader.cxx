@@ -12,6 +12,7 @@
 #include <vtkPolyData.h>
 #include <vtkTexture.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -57,7 +58,7 @@ bool IsBlankOrComment(const char* text)
 }
 
 // The text without its surrounding white space, in double quotes, cut to a
-// length that fits a console line.
+// length that fits a console line, control characters shown as '?'.
 std::string Quoted(const char* text)
 {
   std::string trimmed = text + std::strspn(text, WhiteSpace);
@@ -65,6 +66,14 @@ std::string Quoted(const char* text)
   if (trimmed.size() > QuotedLength)
   {
     trimmed = trimmed.substr(0, QuotedLength) + "...";
+  }
+  // Control characters of a binary file would garble the console.
+  for (char& c : trimmed)
+  {
+    if (std::iscntrl(static_cast<unsigned char>(c)))
+    {
+      c = '?';
+    }
   }
   return "\"" + trimmed + "\"";
 }
