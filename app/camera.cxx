@@ -2,12 +2,16 @@
 
 #include "vtkDatReader.h"
 
+#include <vtkBoundingBox.h>
 #include <vtkCamera.h>
 #include <vtkMath.h>
 #include <vtkMatrix4x4.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
 #include <vtkRenderer.h>
 
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <stdexcept>
 
@@ -74,6 +78,28 @@ void CheckCameraKeywords(const double position[3],
       "CameraFocalPoint");
   }
 }
+}
+
+SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader)
+{
+  double reach = 0;
+  for (vtkIdType id = 0; id < reader->GetPointArray()->GetNumberOfPoints(); ++id)
+  {
+    double source[3], target[3];
+    reader->GetPointArray()->GetPoint(id, source);
+    reader->GetPointArrayN()->GetPoint(id, target);
+    reach = std::max(reach, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
+  }
+  SceneBounds bounds;
+  vtkBoundingBox box(face->GetBounds());
+  box.Inflate(reach);
+  box.GetBounds(bounds.Face);
+  if (hair)
+  {
+    box.AddBounds(hair->GetBounds());
+  }
+  box.GetBounds(bounds.All);
+  return bounds;
 }
 
 void PlaceCamera(vtkRenderer* renderer,

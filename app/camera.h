@@ -10,6 +10,7 @@
 #define camera_h
 
 class vtkDatReader;
+class vtkPolyData;
 class vtkRenderer;
 
 // The region the camera must show: the face mesh's bounds (xmin, xmax, ymin,
@@ -20,6 +21,10 @@ struct SceneBounds
   double Face[6];
   double All[6];
 };
+
+// The bounds of face, widened by the largest move of a control point of
+// reader, and of hair (null when the scene has none).
+SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader);
 
 // Places the active camera of renderer for a window of the given aspect
 // (width / height). Throws a text message when the scene file's camera

@@ -12,12 +12,10 @@
 
 #include <vtkActor.h>
 #include <vtkBMPWriter.h>
-#include <vtkBoundingBox.h>
 #include <vtkCamera.h>
 #include <vtkDataSetMapper.h>
 #include <vtkImageActor.h>
 #include <vtkImageMapper3D.h>
-#include <vtkMath.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkProperty.h>
@@ -29,8 +27,6 @@
 #include <vtkTransformPolyDataFilter.h>
 #include <vtkWindowToImageFilter.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <stdexcept>
@@ -78,31 +74,6 @@ vtkAlgorithm* ReadHairMesh(const char* fileName)
 vtkPolyData* MeshOf(vtkAlgorithm* reader)
 {
   return vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
-}
-
-// What the camera must show: the face, widened by the largest move of a
-// control point, and the hair.
-SceneBounds BoundsOf(vtkAlgorithm* faceReader, vtkAlgorithm* hairReader, vtkDatReader* reader)
-{
-  SceneBounds bounds;
-  MeshOf(faceReader)->GetBounds(bounds.Face);
-  double reach = 0;
-  for (vtkIdType id = 0; id < reader->GetPointArray()->GetNumberOfPoints(); ++id)
-  {
-    double source[3], target[3];
-    reader->GetPointArray()->GetPoint(id, source);
-    reader->GetPointArrayN()->GetPoint(id, target);
-    reach = std::max(reach, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
-  }
-  vtkBoundingBox box(bounds.Face);
-  box.Inflate(reach);
-  box.GetBounds(bounds.Face);
-  if (hairReader)
-  {
-    box.AddBounds(MeshOf(hairReader)->GetBounds());
-  }
-  box.GetBounds(bounds.All);
-  return bounds;
 }
 
 // The scene file's images are optional: one that cannot be used is left out
@@ -249,10 +220,11 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transf
   {
     scene.FaceRenderer->AddViewProp(scene.HairActor);
   }
-  PlaceCamera(scene.FaceRenderer,
-              reader,
-              BoundsOf(scene.FaceReader, useHair ? scene.HairReader : nullptr, reader),
-              static_cast<double>(size[0]) / size[1]);
+  PlaceCamera(
+    scene.FaceRenderer,
+    reader,
+    MeasureScene(MeshOf(scene.FaceReader), useHair ? MeshOf(scene.HairReader) : nullptr, reader),
+    static_cast<double>(size[0]) / size[1]);
 
   RenderFrame(scene);
   scene.FrameWriter = vtkBMPWriter::New();
