@@ -22,9 +22,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -261,30 +261,30 @@ TEST_F(UserSceneTest, SceneScaledByAHundredWithSupportRadiusFiftyGivesTheMeshSca
 
 TEST_F(UserSceneTest, TwelveDecimalControlLinesGiveWhatTheirSixDecimalFormGives)
 {
-  WriteTestScene(this->Folder.Path(), "");
+  const TestScene scene = WriteTestScene(this->Folder.Path(), "");
   ASSERT_EQ(this->Run().Status, 0);
   const std::string sixDecimals = ReadWholeFile(this->Folder.File("animated_shape.vtk"));
 
-  // Every number of the control lines gets six more zeros: lines of about 90
-  // characters holding the same values.
-  std::ifstream in(this->Folder.File("woman.ptt"));
-  std::string text, line;
+  // Every number gets six more zeros: lines of about 90 characters that
+  // hold the same values.
+  std::string text = "Texture hair.bmp\n";
   size_t longest = 0;
-  while (std::getline(in, line))
+  char line[200];
+  for (const ControlPair& pair : scene.Controls)
   {
-    std::string padded;
-    for (size_t at = 0; at < line.size(); ++at)
-    {
-      padded += line[at];
-      const bool endsNumber = std::isdigit(static_cast<unsigned char>(line[at])) &&
-                              (at + 1 == line.size() || line[at + 1] == ' ');
-      if (endsNumber && line.find('.') != std::string::npos && line[0] != 'T')
-      {
-        padded += "000000";
-      }
-    }
-    longest = std::max(longest, padded.size());
-    text += padded + "\n";
+    const auto& s = pair.Source;
+    const auto& t = pair.Target;
+    std::snprintf(line,
+                  sizeof(line),
+                  "%.6f000000 %.6f000000 %.6f000000 %.6f000000 %.6f000000 %.6f000000\n",
+                  s[0],
+                  s[1],
+                  s[2],
+                  t[0],
+                  t[1],
+                  t[2]);
+    longest = std::max(longest, std::strlen(line));
+    text += line;
   }
   ASSERT_GT(longest, 85u);
   this->Folder.Write("woman.ptt", text);
