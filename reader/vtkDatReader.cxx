@@ -33,21 +33,26 @@ constexpr size_t QuotedLength = 60;
 constexpr const char* WhiteSpace = " \t\r\n\v\f";
 
 // Reads one line whole, whatever its length, without its line end. Returns
-// false when nothing is left to read.
+// false when nothing is left to read. A zero byte inside a line stays in it
+// (the line's text then ends there for the parser); it never joins two lines.
 bool ReadWholeLine(FILE* file, std::string& line)
 {
-  line.clear();
-  char piece[256];
-  while (std::fgets(piece, sizeof(piece), file))
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  const ssize_t length = getline(&buffer, &capacity, file);
+  if (length < 0)
   {
-    line += piece;
-    if (!line.empty() && line.back() == '\n')
-    {
-      line.pop_back();
-      return true;
-    }
+    std::free(buffer);
+    line.clear();
+    return false;
   }
-  return !line.empty();
+  line.assign(buffer, static_cast<size_t>(length));
+  std::free(buffer);
+  if (!line.empty() && line.back() == '\n')
+  {
+    line.pop_back();
+  }
+  return true;
 }
 
 // True for text that is white space alone, or a comment starting with '#'.

@@ -264,6 +264,13 @@ TEST_F(DatReaderTest, LongLineIsReadWhole)
   EXPECT_EQ(this->Reader->GetFramesNumber(), 10);
 }
 
+TEST_F(DatReaderTest, ZeroByteEndsTheLineTextButNotTheLine)
+{
+  ASSERT_EQ(this->Read(std::string("FramesNumber 7\0junk\nLoopCount 3\n", 32)), 0);
+  EXPECT_EQ(this->Reader->GetFramesNumber(), 7);
+  EXPECT_EQ(this->Reader->GetLoopCount(), 3);
+}
+
 TEST_F(DatReaderTest, NewKeywordsSetRadiusMeshesAndCamera)
 {
   this->Reader->SetRadius(0.5);
