@@ -38,6 +38,7 @@ bool ToolkitCanRender()
     setrlimit(RLIMIT_CORE, &noCore);
     vtkRenderWindow* window = vtkRenderWindow::New();
     const int supported = window->SupportsOpenGL();
+    window->Delete();
     _exit(supported ? 0 : 1);
   }
   int status = 0;
@@ -59,13 +60,16 @@ void CheckDisplay()
       std::string("Cannot open a window: DISPLAY is not set, so there is no screen to draw on; ") +
       WayOut);
   }
-  Display* display = XOpenDisplay(name);
+  // The connection stays open until the process ends. An X server resets
+  // itself when its last client leaves, and a connection tried during the
+  // reset fails: the toolkit's own connections, in the child below and for
+  // the window later, must never find the server without a client.
+  static Display* const display = XOpenDisplay(name);
   if (!display)
   {
     throw std::runtime_error(std::string("Cannot open a window on display ") + name +
                              ": no X server answers there; " + WayOut);
   }
-  XCloseDisplay(display);
   if (!ToolkitCanRender())
   {
     throw std::runtime_error(std::string("Cannot open a window on display ") + name +
