@@ -45,8 +45,8 @@ std::uint32_t BigEndian(const std::string& bytes, std::size_t at, int count)
 
 // Splits the Ogg pages into packets (RFC 3533: a packet is a run of lacing
 // values that ends with one below 255) and reads the identification header
-// of the Theora stream (Theora specification, section 6.2). Every packet that
-// does not have its top bit set is one frame.
+// of the Theora stream (Xiph.org's Theora format document, section 6.2).
+// Every packet that does not have its top bit set is one frame.
 TheoraVideo ReadTheora(const std::string& bytes)
 {
   TheoraVideo video;
