@@ -18,6 +18,28 @@ namespace
 {
 const char* const WayOut = "run under xvfb-run on a machine without a screen";
 
+// A connection to the X server of the display name, or null when none
+// answers. A server that is resetting itself, because the last client of an
+// earlier program has just left, refuses connections for a few
+// milliseconds, so the connection is tried again for most of a second.
+Display* ConnectWithRetries(const char* name)
+{
+  int pause = 50; // milliseconds
+  for (int attempt = 0;; ++attempt)
+  {
+    if (Display* display = XOpenDisplay(name))
+    {
+      return display;
+    }
+    if (attempt == 4)
+    {
+      return nullptr;
+    }
+    usleep(pause * 1000);
+    pause *= 2;
+  }
+}
+
 // The toolkit aborts the process when it cannot make an OpenGL context, so
 // a child process tries it: a window of the toolkit's own kind is asked to
 // create an off-screen context and report its OpenGL version. The child
@@ -64,7 +86,7 @@ void CheckDisplay()
   // itself when its last client leaves, and a connection tried during the
   // reset fails: the toolkit's own connections, in the child below and for
   // the window later, must never find the server without a client.
-  static Display* const display = XOpenDisplay(name);
+  static Display* const display = ConnectWithRetries(name);
   if (!display)
   {
     throw std::runtime_error(std::string("Cannot open a window on display ") + name +
