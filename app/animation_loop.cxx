@@ -1,6 +1,8 @@
 #include "animation_loop.h"
 
 #include "atomic_write.h"
+#include "interrupt.h"
+#include "progress.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
@@ -18,6 +20,7 @@
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTransformPolyDataFilter.h>
 
+#include <csignal>
 #include <iostream>
 
 int64_t FrameCount(int framesNumber, int loopCount)
@@ -43,22 +46,33 @@ float BlendFactorOfFrame(int64_t frame, int framesNumber)
   return static_cast<float>(static_cast<double>(sign * remainder + falling * sweep) / framesNumber);
 }
 
-void Animate(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transform)
+int64_t Animate(Scene& scene,
+                vtkDatReader* reader,
+                vtkShapeTransform* transform,
+                MovieRecording& movie)
 {
   const int framesNumber = reader->GetFramesNumber();
   transform->BlendFactor = 0;
   transform->Modified();
   stopwatch_start();
 
-  const int64_t frames = FrameCount(framesNumber, reader->GetLoopCount());
-  for (int64_t frame = 1; frame < frames; ++frame)
+  const int64_t total = FrameCount(framesNumber, reader->GetLoopCount());
+  int64_t frames = 1;
   {
-    transform->BlendFactor = BlendFactorOfFrame(frame, framesNumber);
-    transform->Modified();
-    RenderFrame(scene);
-    if (scene.SaveImages)
+    progress_stage rendering("Rendering the frames", total);
+    AddMovieFrame(movie);
+    progress_advance();
+    for (; frames < total && !PendingInterrupt(); ++frames)
     {
-      CaptureFrame(scene, static_cast<int>(frame));
+      transform->BlendFactor = BlendFactorOfFrame(frames, framesNumber);
+      transform->Modified();
+      RenderFrame(scene);
+      if (scene.SaveImages)
+      {
+        CaptureFrame(scene, static_cast<int>(frames));
+      }
+      AddMovieFrame(movie);
+      progress_advance();
     }
   }
 
@@ -69,6 +83,14 @@ void Animate(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transform)
   std::cout << frames << " frames generated in " << seconds << " sec., " << perFrame
             << " sec. per frame." << std::endl;
   std::cout << "Average speed: " << speed << "." << std::endl;
+  return frames;
+}
+
+void ReportInterruption(int signal, int64_t frames, vtkDatReader* reader)
+{
+  std::cerr << "Interrupted by " << (signal == SIGINT ? "SIGINT" : "SIGTERM") << " after frame "
+            << frames << " of " << FrameCount(reader->GetFramesNumber(), reader->GetLoopCount())
+            << ": animated_shape.vtk holds the shape of that frame" << std::endl;
 }
 
 void WriteDeformedMesh(Scene& scene)

@@ -4,6 +4,7 @@
 #ifndef animation_loop_h
 #define animation_loop_h
 
+#include "movie.h"
 #include "scene.h"
 #include "solve_stage.h"
 
@@ -23,10 +24,20 @@ int64_t FrameCount(int framesNumber, int loopCount);
 // With F <= 1 there is no sweep and every frame gets 0.
 float BlendFactorOfFrame(int64_t frame, int framesNumber);
 
-// Renders frames 1 ... FrameCount - 1, saving each when asked, then prints
-// "<N> frames generated in <T> sec., <t> sec. per frame." and
-// "Average speed: <v>.".
-void Animate(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transform);
+// Adds frame 0, which the window shows, to the movie; renders frames 1 ...
+// FrameCount - 1, saving each when asked and adding it to the movie; then
+// prints "<N> frames generated in <T> sec., <t> sec. per frame." and
+// "Average speed: <v>.". When an interrupt is pending (interrupt.h) the loop
+// stops after the frame in hand, and N counts the frames rendered so far.
+// Returns N.
+int64_t Animate(Scene& scene,
+                vtkDatReader* reader,
+                vtkShapeTransform* transform,
+                MovieRecording& movie);
+
+// Says on standard error that signal ended the run after frames of the
+// scene's frames, and that animated_shape.vtk holds the last of them.
+void ReportInterruption(int signal, int64_t frames, vtkDatReader* reader);
 
 // Writes the face as the last frame shows it to "animated_shape.vtk".
 // Throws a text message when the file cannot be written; an earlier file of

@@ -34,7 +34,7 @@ void PrintUsage(std::ostream& os)
         "                the last frame instead of waiting for the window to close\n"
         "  --movie FILE  also write every frame into the Ogg Theora video FILE\n"
         "                (relative to the folder the program is started in)\n"
-        "  --fps N       frames per second of the video (default 25)\n"
+        "  --fps N       frames per second of the video, 1 to 1000 (default 25)\n"
         "  --help        print this text and exit\n"
         "\n"
         "Besides the animation settings and the control-point lines, woman.ptt may\n"
@@ -46,5 +46,11 @@ void PrintUsage(std::ostream& os)
         "  CameraPosition X Y Z, CameraFocalPoint X Y Z, CameraViewUp X Y Z\n"
         "                        the camera (default: the fixed camera when the face\n"
         "                        fills its view, otherwise one that frames the face)\n"
+        "\n"
+        "The run needs a display with OpenGL; without a screen, run it under\n"
+        "xvfb-run. Long stages show their progress on standard error when it is a\n"
+        "terminal. Ctrl-C or SIGTERM during the frames ends the run after the frame\n"
+        "in hand, with animated_shape.vtk and the video of the frames made (exit\n"
+        "status 130 or 143).\n"
      << std::flush;
 }

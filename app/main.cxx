@@ -1,13 +1,19 @@
 // Animation: animates a smooth, local deformation of a face mesh.
 //
 // The run is one fixed sequence of stages: enter the scene's folder, banner,
-// read the scene, solve the spline, build the scene, animate, report, write
-// the deformed mesh, hand the window to the user, tear down, farewell. Every fatal condition is
-// thrown as a text message and caught here, the only handler: the objects made so far are released,
-// the message goes to standard error and the program ends with status 1.
+// check the display, read the scene, solve the spline, build the scene,
+// animate, report, write the deformed mesh, hand the window to the user, tear
+// down, farewell. Every fatal condition is thrown as a text message and caught
+// here, the only handler: the objects made so far are released, the message
+// goes to standard error and the program ends with status 1. SIGINT or SIGTERM
+// during the frames ends the run after the frame in hand, with the mesh and the
+// video of the frames made, and status 130 or 143.
 #include "animation_loop.h"
 #include "console.h"
+#include "display_check.h"
+#include "interrupt.h"
 #include "options.h"
+#include "output_space.h"
 #include "read_stage.h"
 #include "scene.h"
 #include "scene_folder.h"
@@ -43,15 +49,29 @@ int main(int argc, char* argv[])
   vtkDatReader* reader = nullptr;
   SplineFit fit{ nullptr, nullptr };
   Scene scene{};
+  MovieRecording movie;
   try
   {
     EnterSceneFolder(options.Folder);
     PrintBanner();
+    CheckDisplay();
     reader = ReadScene();
+    CheckOutputSpace(reader, options.Movie);
     fit = SolveSpline(reader);
     scene = BuildScene(reader, fit.Transform);
-    Animate(scene, reader, fit.Transform);
-    WriteDeformedMesh(scene);
+    {
+      InterruptCatcher interrupts;
+      movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);
+      const int64_t frames = Animate(scene, reader, fit.Transform, movie);
+      WriteDeformedMesh(scene);
+      FinishMovie(movie);
+      if (const int signal = PendingInterrupt())
+      {
+        ReportInterruption(signal, frames, reader);
+        TearDown(scene, fit, reader);
+        return InterruptedStatus(signal);
+      }
+    }
     if (options.Mode == RunMode::Interactive)
     {
       Interact(scene);
@@ -62,12 +82,14 @@ int main(int argc, char* argv[])
   catch (const char* message)
   {
     std::cerr << message << std::endl;
+    DiscardMovie(movie);
     ReleaseAfterFailure(scene, fit, reader);
     return 1;
   }
   catch (const std::exception& failure)
   {
     std::cerr << failure.what() << std::endl;
+    DiscardMovie(movie);
     ReleaseAfterFailure(scene, fit, reader);
     return 1;
   }

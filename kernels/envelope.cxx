@@ -1,7 +1,10 @@
 // Envelope Cholesky kernels; the storage scheme is described in envelope.h.
 #include "envelope.h"
 
+#include "progress.h"
+
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 envelope_matrix envelope = { 0, nullptr, nullptr, nullptr, 0 };
@@ -61,6 +64,7 @@ void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag
     {
       *Iflag = 1;
     }
+    progress_advance(1 + static_cast<std::int64_t>(b) * b);
   }
 }
 

@@ -68,6 +68,10 @@ int envelope_solve(int mode, float* rhs);
 //   Env    Xenv[n]-1 entries, in/out: A's envelope, then L's
 //   Diag   n entries, in/out: A's diagonal, then L's
 //   Iflag  out: set to 1 on a pivot that is not positive, never reset to 0
+//
+// Row i reports 1 + b(i)^2 units of work to the open progress stage, about
+// its share of the operations; the kernel prints nothing itself.
+//
 // A first diagonal entry that is not positive stops the factorisation with
 // nothing changed. A later failed pivot leaves its Diag entry at the input
 // value, and the rows after it are still factored with that value.

@@ -1,5 +1,6 @@
 #include "vtkDatReader.h"
 
+#include "envelope_estimate.h"
 #include "stopwatch.h"
 #include "well_ordered_list.h"
 
@@ -430,6 +431,7 @@ int vtkDatReader::PrepareControlPoints()
     this->Tree->BuildLocator();
   }
   std::cout << "Tree build time: " << stopwatch_elapsed() << " sec." << std::endl;
+  CheckMatrixFits(count, this->Radius, this->PointArray, this->Tree);
 
   stopwatch_start();
   this->List = GetWellOderredList(this->Max, count, this->Radius, this->PointArray, this->Tree);

@@ -15,6 +15,8 @@
 // placed - n seen when a point is placed; seeds do not count.
 #include "well_ordered_list.h"
 
+#include "progress.h"
+
 #include <vtkIdList.h>
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
@@ -51,6 +53,7 @@ int* GetWellOderredList(int& max,
     // so no query ever grows it.
     vtkIdList* neighbours = vtkIdList::New();
     neighbours->Allocate(count);
+    progress_stage ordering("Ordering the control points", count);
     int placed = 0;
     int lowestUnplaced = 0; // no id below it is unplaced: placement is permanent
     for (int n = 0; placed < count; ++n)
@@ -86,6 +89,7 @@ int* GetWellOderredList(int& max,
         }
       }
       // Every neighbour of positions 0..n is now placed, at most max after it.
+      progress_advance();
     }
     neighbours->Delete();
   }

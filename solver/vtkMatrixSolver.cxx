@@ -19,6 +19,7 @@
 #include "allocate_matrix.h"
 #include "envelope.h"
 #include "envelope_assembly.h"
+#include "progress.h"
 #include "qr.h"
 #include "stopwatch.h"
 
@@ -237,6 +238,18 @@ void solve_coordinate(const row_matrix& P,
   }
 }
 
+// The units of work that envelope_factor reports: 1 + b(i)^2 for row i.
+std::int64_t factorisation_work(const int* Xenv, int n)
+{
+  std::int64_t work = 0;
+  for (int i = 0; i < n; ++i)
+  {
+    const std::int64_t b = Xenv[i + 1] - Xenv[i];
+    work += 1 + b * b;
+  }
+  return work;
+}
+
 bool all_finite(const float* values, int count)
 {
   return std::all_of(values, values + count, [](float v) { return std::isfinite(v); });
@@ -341,7 +354,10 @@ int vtkMatrixSolver::Solve()
   resize_envelope(rows, rows.Entries);
   const int solvingStart = stopwatch_ticks();
   envelope_binding binding(n, Diag.get(), Xenv.get(), rows.Env.get());
-  envelope_solve(1, nullptr);
+  {
+    progress_stage factoring("Factorising the matrix", factorisation_work(Xenv.get(), n));
+    envelope_solve(1, nullptr);
+  }
   if (envelope.Iflag == 1 || rows.Coincident)
   {
     throw not_positive_definite;

@@ -6,6 +6,12 @@
 
 #include <sys/wait.h>
 
+const std::string Banner = "Animation\n"
+                           "Information:\n"
+                           "Version 0.2 \n"
+                           "Time precission on this computer is 0.001 sec.\n"
+                           "\n";
+
 ProgramRun RunAnimation(const std::string& folder, const std::string& arguments, int timeoutSeconds)
 {
   const std::string out = folder + "/.stdout";

@@ -11,6 +11,9 @@ struct ProgramRun
   std::string Err; // standard error
 };
 
+// The five lines that every run prints first.
+extern const std::string Banner;
+
 // Runs build/bin/animation with the given arguments (a shell word list) in
 // folder, with standard input closed, and waits at most timeoutSeconds.
 ProgramRun RunAnimation(const std::string& folder,

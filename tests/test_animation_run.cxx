@@ -16,12 +16,6 @@
 
 namespace
 {
-const std::string Banner = "Animation\n"
-                           "Information:\n"
-                           "Version 0.2 \n"
-                           "Time precission on this computer is 0.001 sec.\n"
-                           "\n";
-
 class AnimationRunTest : public ::testing::Test
 {
 protected:

@@ -1,5 +1,7 @@
 #include "vtkShapeTransform.h"
 
+#include "progress.h"
+
 #include <vtkDataArray.h>
 #include <vtkIdList.h>
 #include <vtkMath.h>
@@ -174,6 +176,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
   const float* in = FloatCoordinates(inPts);
   const float* controls = FloatCoordinates(this->PointArray);
 
+  progress_stage filling("Computing the displacements of the mesh points", n);
   for (vtkIdType i = 0; i < n; ++i)
   {
     float x[3];
@@ -210,6 +213,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
     }
     WritePoint(outPts, out, start + i, moved);
     this->NeighborIds->Reset();
+    progress_advance();
   }
   this->DisplacementsCached = true;
 }

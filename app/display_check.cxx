@@ -1,0 +1,102 @@
+#include "display_check.h"
+
+#include <vtkRenderWindow.h>
+
+#include <X11/Xlib.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+namespace
+{
+const char* const WayOut = "run under xvfb-run on a machine without a screen";
+
+// A connection to the X server of the display name, or null when none
+// answers. A server that is resetting itself, because the last client of an
+// earlier program has just left, refuses connections for a few
+// milliseconds, so the connection is tried again for most of a second.
+Display* ConnectWithRetries(const char* name)
+{
+  int pause = 50; // milliseconds
+  for (int attempt = 0;; ++attempt)
+  {
+    if (Display* display = XOpenDisplay(name))
+    {
+      return display;
+    }
+    if (attempt == 4)
+    {
+      return nullptr;
+    }
+    usleep(pause * 1000);
+    pause *= 2;
+  }
+}
+
+// The toolkit aborts the process when it cannot make an OpenGL context, so
+// a child process tries it: a window of the toolkit's own kind is asked to
+// create an off-screen context and report its OpenGL version. The child
+// writes nothing (its standard error goes nowhere) and leaves no core.
+bool ToolkitCanRender()
+{
+  const pid_t child = fork();
+  if (child < 0)
+  {
+    return true; // no way to ask: the first render will tell
+  }
+  if (child == 0)
+  {
+    const int nowhere = open("/dev/null", O_WRONLY);
+    dup2(nowhere, STDERR_FILENO);
+    dup2(nowhere, STDOUT_FILENO);
+    const rlimit noCore = { 0, 0 };
+    setrlimit(RLIMIT_CORE, &noCore);
+    vtkRenderWindow* window = vtkRenderWindow::New();
+    const int supported = window->SupportsOpenGL();
+    window->Delete();
+    _exit(supported ? 0 : 1);
+  }
+  int status = 0;
+  pid_t waited;
+  do
+  {
+    waited = waitpid(child, &status, 0);
+  } while (waited < 0 && errno == EINTR);
+  return waited < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+}
+
+void CheckDisplay()
+{
+  const char* name = std::getenv("DISPLAY");
+  if (!name || !*name)
+  {
+    throw std::runtime_error(
+      std::string("Cannot open a window: DISPLAY is not set, so there is no screen to draw on; ") +
+      WayOut);
+  }
+  // The connection stays open until the process ends. An X server resets
+  // itself when its last client leaves, and a connection tried during the
+  // reset fails: the toolkit's own connections, in the child below and for
+  // the window later, must never find the server without a client.
+  static Display* const display = ConnectWithRetries(name);
+  if (!display)
+  {
+    throw std::runtime_error(std::string("Cannot open a window on display ") + name +
+                             ": no X server answers there; " + WayOut);
+  }
+  if (!ToolkitCanRender())
+  {
+    throw std::runtime_error(std::string("Cannot open a window on display ") + name +
+                             ": its X server cannot give the toolkit an OpenGL context (it may "
+                             "lack the GLX extension); " +
+                             WayOut);
+  }
+}

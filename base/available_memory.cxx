@@ -1,0 +1,55 @@
+#include "available_memory.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+
+namespace
+{
+// MemAvailable in bytes, or -1.
+std::int64_t system_available()
+{
+  std::ifstream meminfo("/proc/meminfo");
+  std::string key;
+  std::int64_t kibibytes = 0;
+  std::string unit;
+  while (meminfo >> key >> kibibytes >> unit)
+  {
+    if (key == "MemAvailable:")
+    {
+      return kibibytes * 1024;
+    }
+  }
+  return -1;
+}
+
+// What the address-space limit leaves, or -1 without a limit.
+std::int64_t limit_left()
+{
+  rlimit limit;
+  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+  {
+    return -1;
+  }
+  // The first number of statm is the process's size in pages.
+  std::ifstream statm("/proc/self/statm");
+  std::int64_t pages = 0;
+  statm >> pages;
+  const std::int64_t used = pages * sysconf(_SC_PAGESIZE);
+  return std::max<std::int64_t>(0, static_cast<std::int64_t>(limit.rlim_cur) - used);
+}
+}
+
+std::int64_t available_memory_bytes()
+{
+  const std::int64_t system = system_available();
+  const std::int64_t limit = limit_left();
+  if (system < 0 || limit < 0)
+  {
+    return std::max(system, limit);
+  }
+  return std::min(system, limit);
+}

@@ -1,0 +1,152 @@
+// A run that cannot open its window, end to end: without DISPLAY, with a
+// DISPLAY on which no X server answers, and with a server that has no OpenGL
+// (GLX) for the toolkit. Each ends before the first render with a message
+// that names the display and status 1, keeping the banner: no crash, no core,
+// no output file.
+#include "run_program.h"
+#include "scene_file.h"
+#include "test_scene.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace
+{
+const std::string WayOut = "run under xvfb-run on a machine without a screen\n";
+
+// A display number from first up with no X server and no lock of one. The
+// tests search from numbers of their own, below those of xvfb-run -a, so
+// that one's server is not taken for another's missing one.
+std::string FreeDisplay(int first)
+{
+  for (int number = first;; ++number)
+  {
+    const std::string n = std::to_string(number);
+    if (!std::filesystem::exists("/tmp/.X11-unix/X" + n) &&
+        !std::filesystem::exists("/tmp/.X" + n + "-lock"))
+    {
+      return ":" + n;
+    }
+  }
+}
+
+// Sets DISPLAY (or unsets it, for an empty value) for the programs that the
+// test starts, and restores it at the end.
+class DisplaySetting
+{
+public:
+  explicit DisplaySetting(const std::string& value)
+  {
+    const char* earlier = std::getenv("DISPLAY");
+    this->Had = earlier != nullptr;
+    this->Earlier = earlier ? earlier : "";
+    if (value.empty())
+    {
+      unsetenv("DISPLAY");
+    }
+    else
+    {
+      setenv("DISPLAY", value.c_str(), 1);
+    }
+  }
+  ~DisplaySetting()
+  {
+    if (this->Had)
+    {
+      setenv("DISPLAY", this->Earlier.c_str(), 1);
+    }
+    else
+    {
+      unsetenv("DISPLAY");
+    }
+  }
+
+private:
+  bool Had;
+  std::string Earlier;
+};
+
+class DisplayCheckTest : public ::testing::Test
+{
+protected:
+  void SetUp() override { WriteTestScene(this->Folder.Path(), "SaveImages yes\n"); }
+
+  void ExpectRefusal(const ProgramRun& run, const std::string& message)
+  {
+    EXPECT_EQ(run.Status, 1) << run.Err;
+    EXPECT_EQ(run.Out, Banner);
+    EXPECT_EQ(run.Err, message);
+    EXPECT_FALSE(std::filesystem::exists(this->Folder.File("animated_shape.vtk")));
+    EXPECT_FALSE(std::filesystem::exists(this->Folder.File("image0000.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(this->Folder.File("core")));
+  }
+
+  TemporaryFolder Folder;
+};
+}
+
+TEST_F(DisplayCheckTest, NoDisplayIsNamedBeforeAnyWork)
+{
+  DisplaySetting none("");
+  ExpectRefusal(RunAnimation(this->Folder.Path(), "--batch"),
+                "Cannot open a window: DISPLAY is not set, so there is no screen to draw on; " +
+                  WayOut);
+}
+
+TEST_F(DisplayCheckTest, DisplayWithoutServerIsNamed)
+{
+  const std::string display = FreeDisplay(60);
+  DisplaySetting nowhere(display);
+  ExpectRefusal(RunAnimation(this->Folder.Path(), "--batch"),
+                "Cannot open a window on display " + display + ": no X server answers there; " +
+                  WayOut);
+}
+
+TEST_F(DisplayCheckTest, ServerWithoutOpenGlIsNamed)
+{
+  if (std::system("command -v Xvfb >/dev/null") != 0)
+  {
+    GTEST_SKIP() << "Xvfb is not installed";
+  }
+  const std::string display = FreeDisplay(80);
+  const pid_t server = fork();
+  ASSERT_GE(server, 0);
+  if (server == 0)
+  {
+    execlp("Xvfb",
+           "Xvfb",
+           display.c_str(),
+           "-extension",
+           "GLX",
+           "-nolisten",
+           "tcp",
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const std::string socket = "/tmp/.X11-unix/X" + display.substr(1);
+  for (int wait = 0; wait < 500 && !std::filesystem::exists(socket); ++wait)
+  {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ProgramRun run;
+  {
+    DisplaySetting noOpenGl(display);
+    run = RunAnimation(this->Folder.Path(), "--batch");
+  }
+  kill(server, SIGTERM);
+  waitpid(server, nullptr, 0);
+  ExpectRefusal(run,
+                "Cannot open a window on display " + display +
+                  ": its X server cannot give the toolkit an OpenGL context (it may lack the GLX "
+                  "extension); " +
+                  WayOut);
+}
