@@ -1,6 +1,7 @@
 #include "animation_loop.h"
 
 #include "atomic_write.h"
+#include "file_growth_progress.h"
 #include "interrupt.h"
 #include "progress.h"
 #include "stopwatch.h"
@@ -97,10 +98,13 @@ void WriteDeformedMesh(Scene& scene)
 {
   vtkPolyDataWriter* writer = vtkPolyDataWriter::New();
   writer->SetInputConnection(scene.TransformFilter->GetOutputPort());
+  progress_stage writing("Writing animated_shape.vtk",
+                         EstimatedLegacyTextBytes(scene.TransformFilter->GetOutput()));
   const bool written = WriteAtomically("animated_shape.vtk",
                                        [writer](const char* path)
                                        {
                                          writer->SetFileName(path);
+                                         FileGrowthProgress growth(path);
                                          return writer->Write() == 1;
                                        });
   writer->Delete();
