@@ -1,7 +1,6 @@
 // Envelope Cholesky kernels; the storage scheme is described in envelope.h.
 #include "envelope.h"
 
-#include <cmath>
 #include <cstdio>
 
 envelope_matrix envelope = { 0, nullptr, nullptr, nullptr, 0 };
@@ -24,44 +23,6 @@ int envelope_solve(int mode, float* rhs)
     envelope_upper_solve(a.n, a.Xenv, a.Env, a.Diag, rhs);
   }
   return a.Iflag;
-}
-
-void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag)
-{
-  if (!(Diag[0] > 0.0f))
-  {
-    *Iflag = 1;
-    return;
-  }
-  Diag[0] = static_cast<float>(std::sqrt(static_cast<double>(Diag[0])));
-  for (int i = 1; i < n; ++i)
-  {
-    // Rows 0 ... i-1 hold L.
-    const int b = Xenv[i + 1] - Xenv[i];
-    double t = Diag[i];
-    if (b > 0)
-    {
-      // The block of rows f ... i-1 of L, seen from column f on, is itself an
-      // envelope lower triangle: the lower solve clamps the bandwidth of its
-      // row k to k, so entries left of column f take no part.
-      const int f = i - b;
-      float* row = Env + (Xenv[i] - 1);
-      envelope_lower_solve(b, Xenv + f, Env, Diag + f, row);
-      for (int k = 0; k < b; ++k)
-      {
-        t -= static_cast<double>(row[k]) * row[k];
-      }
-    }
-    // A failed pivot leaves Diag[i] at its input value; later rows use it.
-    if (t > 0.0)
-    {
-      Diag[i] = static_cast<float>(std::sqrt(t));
-    }
-    else
-    {
-      *Iflag = 1;
-    }
-  }
 }
 
 namespace

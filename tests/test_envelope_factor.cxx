@@ -1,0 +1,172 @@
+// The blocked envelope factorisation against the row-by-row definition of
+// the factor, bit for bit: every tile implementation this processor has,
+// one thread and several, and matrices whose groups and tiles end in tails.
+#include "envelope.h"
+#include "envelope_tile.h"
+
+#include <gtest/gtest.h>
+
+#include <vtkSMPTools.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace
+{
+struct Envelope
+{
+  std::vector<float> Diag;
+  std::vector<int> Xenv;
+  std::vector<float> Env;
+};
+
+// Diagonally dominant matrix whose row bandwidths come from band(i), with a
+// fifth of the stored entries zero.
+template<typename Band>
+Envelope MakeEnvelope(int n, std::mt19937& random, Band band)
+{
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  Envelope a;
+  a.Xenv.push_back(1);
+  std::vector<double> weight(n, 0.0);
+  for (int i = 0; i < n; ++i)
+  {
+    const int b = i == 0 ? 0 : std::min(i, band(i));
+    for (int j = i - b; j < i; ++j)
+    {
+      const float entry = random() % 5 == 0 ? 0.0f : value(random);
+      a.Env.push_back(entry);
+      weight[i] += std::fabs(entry);
+      weight[j] += std::fabs(entry);
+    }
+    a.Xenv.push_back(static_cast<int>(a.Env.size()) + 1);
+  }
+  for (int i = 0; i < n; ++i)
+  {
+    a.Diag.push_back(static_cast<float>(weight[i] + 1.0));
+  }
+  return a;
+}
+
+// The factor by its definition: row after row, each entry's sum in double
+// precision over increasing columns, rounded once.
+Envelope DefinitionFactor(Envelope a)
+{
+  const int n = static_cast<int>(a.Diag.size());
+  auto first = [&](int i) { return i - (a.Xenv[i + 1] - a.Xenv[i]); };
+  auto at = [&](int i, int k) -> float& { return a.Env[a.Xenv[i] - 1 + (k - first(i))]; };
+  for (int i = 0; i < n; ++i)
+  {
+    for (int j = first(i); j < i; ++j)
+    {
+      double s = at(i, j);
+      for (int k = std::max(first(i), first(j)); k < j; ++k)
+      {
+        s -= static_cast<double>(at(j, k)) * at(i, k);
+      }
+      at(i, j) = s != 0.0 ? static_cast<float>(s / a.Diag[j]) : 0.0f;
+    }
+    double t = a.Diag[i];
+    for (int k = first(i); k < i; ++k)
+    {
+      t -= static_cast<double>(at(i, k)) * at(i, k);
+    }
+    a.Diag[i] = static_cast<float>(std::sqrt(t));
+  }
+  return a;
+}
+
+bool SameBits(const std::vector<float>& a, const std::vector<float>& b)
+{
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+std::vector<const envelope_tile_kernel*> Kernels()
+{
+  std::vector<const envelope_tile_kernel*> kernels = { &envelope_tile_generic() };
+  if (const envelope_tile_kernel* wide = envelope_tile_avx512())
+  {
+    kernels.push_back(wide);
+  }
+  return kernels;
+}
+
+class EnvelopeFactor : public ::testing::Test
+{
+protected:
+  void TearDown() override { vtkSMPTools::Initialize(0); }
+
+  // Factors a with every kernel on 1 and on 3 threads and compares each
+  // factor with the definition.
+  void ExpectDefinitionBits(const Envelope& a, const char* what)
+  {
+    const Envelope expected = DefinitionFactor(a);
+    for (int threads : { 1, 3 })
+    {
+      vtkSMPTools::Initialize(threads);
+      for (const envelope_tile_kernel* kernel : Kernels())
+      {
+        Envelope l = a;
+        int flag = 0;
+        envelope_factor_tiled(static_cast<int>(l.Diag.size()),
+                              l.Xenv.data(),
+                              l.Env.data(),
+                              l.Diag.data(),
+                              &flag,
+                              *kernel);
+        EXPECT_EQ(flag, 0);
+        EXPECT_TRUE(SameBits(l.Env, expected.Env) && SameBits(l.Diag, expected.Diag))
+          << what << ", n = " << a.Diag.size() << ", " << threads << " threads, " << kernel->Columns
+          << " columns a tile";
+      }
+    }
+  }
+};
+
+TEST_F(EnvelopeFactor, TileAndGroupTailsGiveTheDefinitionsBits)
+{
+  // Sizes around the tile's 8 lanes and the kernels' 3 and 24 columns.
+  std::mt19937 random(10);
+  for (int n : { 1, 2, 7, 8, 9, 23, 25, 47, 61, 130, 301 })
+  {
+    ExpectDefinitionBits(
+      MakeEnvelope(n, random, [&](int i) { return static_cast<int>(random() % (i + 1)); }),
+      "random bandwidths");
+  }
+}
+
+TEST_F(EnvelopeFactor, RowsOfBandwidthZeroAndOneInsideTilesGiveTheDefinitionsBits)
+{
+  std::mt19937 random(11);
+  for (int n : { 40, 157, 400 })
+  {
+    // Long rows with rows of bandwidth 0 and 1 between them, in runs and
+    // alone, so that tiles mix rows that start far left with rows that start
+    // at or just before their diagonal.
+    ExpectDefinitionBits(MakeEnvelope(n,
+                                      random,
+                                      [&](int)
+                                      {
+                                        const int kind = static_cast<int>(random() % 4);
+                                        return kind < 2 ? kind
+                                                        : 30 + static_cast<int>(random() % 90);
+                                      }),
+                         "bandwidths 0, 1 and long");
+    ExpectDefinitionBits(MakeEnvelope(n, random, [](int i) { return i % 11 < 6 ? 0 : 1; }),
+                         "bandwidths 0 and 1 only");
+  }
+}
+
+TEST_F(EnvelopeFactor, WideBandOnManyThreadsGivesTheDefinitionsBits)
+{
+  // Bandwidth near 600: several tiles a group and many column blocks.
+  std::mt19937 random(12);
+  ExpectDefinitionBits(
+    MakeEnvelope(900, random, [&](int) { return 500 + static_cast<int>(random() % 200); }),
+    "wide band");
+}
+}
