@@ -63,6 +63,15 @@ extern envelope_matrix envelope;
 // fails. Returns envelope.Iflag.
 int envelope_solve(int mode, float* rhs);
 
+// Mode 2 of envelope_solve on count right-hand sides of n entries each, at
+// once: each is overwritten by its solution, the same bits as alone. They
+// pass through L in step, a block of rows at a time, so that each block is
+// read from memory once for all of them, and they are spread over the
+// threads of vtkSMPTools.
+//   count  in
+//   rhs    count pointers, in; each to n entries, in/out
+void envelope_solve_many(int count, float* const* rhs);
+
 // Factors A = L*L' in place.
 //   n      in
 //   Xenv   n+1 entries, in
