@@ -73,9 +73,14 @@ inline int first_column(const int* Xenv, int i)
   return i - (Xenv[i + 1] - Xenv[i]);
 }
 
-// Fills the panels of the rows g0 ... g1-1 from A.
-//   Xenv, Env, Diag  in: rows before g0 hold L, the group's rows hold A
-//   nr               in: columns of a tile
+// Step 1: fills the panels of the rows g0 ... g1-1 from A.
+//   g       out: X holds A(i, F ... g0-1), C holds A(i, g0 ... i-1) and A(i,i),
+//           zero outside each row's envelope and in the padding
+//   g0, g1  in: 1 <= g0 < g1 <= n
+//   Xenv    n+1 entries, in
+//   Env     in: the group's rows hold A
+//   Diag    in: the group's entries hold A(i,i)
+//   nr      in: columns of a tile
 void pack_group(row_group& g,
                 int g0,
                 int g1,
@@ -121,7 +126,13 @@ void pack_group(row_group& g,
 }
 
 // Step 2 for the tiles t0 ... t1-1: columns F ... g0-1 of their rows.
-//   B   work, (g0 - F + nr) * nr entries
+//   g       in/out: X of the tiles goes from A to L
+//   t0, t1  in: 0 <= t0 <= t1 <= g.Tiles
+//   Xenv    n+1 entries, in
+//   Env     in: rows before g0 hold L; only they are read
+//   Diag    in: entries before g0 hold L's pivots
+//   kernel  in
+//   B       work, at least (g0 - F + nr) * nr entries
 void solve_left_columns(row_group& g,
                         int t0,
                         int t1,
@@ -196,7 +207,11 @@ void solve_left_columns(row_group& g,
 
 // Step 3, first part, for the tiles t0 ... t1-1: C(j, lane) -= the terms of
 // columns F ... g0-1, for the group's own columns j.
-//   B   work, (g0 - F) * nr entries
+//   g       in/out: X of every tile holds L (step 2 done for all tiles); C of
+//           the tiles t0 ... t1-1 is updated
+//   t0, t1  in: 0 <= t0 <= t1 <= g.Tiles
+//   kernel  in
+//   B       work, at least (g0 - F) * nr entries
 void update_own_columns(row_group& g,
                         int t0,
                         int t1,
@@ -237,7 +252,8 @@ void update_own_columns(row_group& g,
 
 // Step 3, second part: rows g0 ... g1-1 in turn finish their own columns
 // and take their pivots.
-//   Xenv   in
+//   g      in: C holds the sums left of g0 of the group's own columns
+//   Xenv   n+1 entries, in
 //   Env    in/out: L(i, g0 ... i-1) is written for each row i of the group
 //   Diag   in/out: L(i,i), or A(i,i) left in place on a failed pivot
 //   Iflag  out: set to 1 on a pivot that is not positive
@@ -277,6 +293,10 @@ void finish_own_columns(row_group& g, const int* Xenv, float* Env, float* Diag, 
 }
 
 // Step 4 for the tiles t0 ... t1-1: L(i, f(i) ... g0-1) from X into Env.
+//   g       in: X of the tiles holds L
+//   t0, t1  in: 0 <= t0 <= t1 <= g.Tiles
+//   Xenv    n+1 entries, in
+//   Env     out: the entries left of g0 of the tiles' rows
 void unpack_left_columns(const row_group& g, int t0, int t1, const int* Xenv, float* Env)
 {
   for (int i = g.G0 + t0 * lanes; i < std::min(g.G1, g.G0 + t1 * lanes); ++i)
@@ -294,7 +314,10 @@ void unpack_left_columns(const row_group& g, int t0, int t1, const int* Xenv, fl
 
 // Rows of a group: enough tiles for every thread, and few enough rows that
 // the sequential step 3 stays small beside step 2, whose work grows with
-// the square of the bandwidth.
+// the square of the bandwidth. The factor does not depend on it.
+//   n        in, >= 1
+//   Xenv     n+1 entries, in
+//   threads  in, >= 1
 int group_rows(int n, const int* Xenv, int threads)
 {
   const double mean_band = (Xenv[n] - 1.0) / n;
@@ -302,7 +325,8 @@ int group_rows(int n, const int* Xenv, int threads)
   return lanes * std::max(2 * threads, std::min(tiles, 16 * threads));
 }
 
-// Runs body(t0, t1) over the tiles 0 ... tiles-1 in one range per thread.
+// Runs body(t0, t1) over the tiles 0 ... tiles-1 in about one range per
+// thread, on the threads of vtkSMPTools.
 template<typename Body>
 void for_tiles(int tiles, int threads, Body body)
 {
