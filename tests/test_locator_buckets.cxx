@@ -126,4 +126,22 @@ TEST_F(LocatorBuckets, FlatAndCoincidentPointsGiveTheLocatorsIds)
   }
   ExpectSameAnswers(points, queries, { 0.1, 0.3 });
 }
+
+TEST_F(LocatorBuckets, LocatorWithoutPointsFindsNothing)
+{
+  const double x[3] = { 0.0, 0.0, 0.0 };
+  std::vector<vtkIdType> found = { 7 };
+  vtkNew<vtkPointLocator> bare;
+  locator_buckets(bare).FindPointsWithinRadius(1.0, x, found);
+  EXPECT_TRUE(found.empty());
+
+  vtkNew<vtkPoints> none;
+  vtkNew<vtkPolyData> data;
+  data->SetPoints(none);
+  vtkNew<vtkPointLocator> empty;
+  empty->SetDataSet(data);
+  found = { 7 };
+  locator_buckets(empty).FindPointsWithinRadius(1.0, x, found);
+  EXPECT_TRUE(found.empty());
+}
 }

@@ -7,7 +7,15 @@
 #include <algorithm>
 
 locator_buckets::locator_buckets(vtkPointLocator* locator)
+  : Origin{ 0.0, 0.0, 0.0 }
+  , Scale{ 0.0, 0.0, 0.0 }
+  , Divisions{ 0, 0, 0 }
 {
+  vtkDataSet* points = locator->GetDataSet();
+  if (!points || points->GetNumberOfPoints() == 0)
+  {
+    return; // no buckets: every query finds nothing
+  }
   locator->BuildLocator();
   // The locator's bucket width is (bounds extent) / divisions, and its index
   // scale the reciprocal, computed from these same numbers.
@@ -21,7 +29,6 @@ locator_buckets::locator_buckets(vtkPointLocator* locator)
       1.0 / ((bounds[2 * a + 1] - bounds[2 * a]) / static_cast<double>(divisions[a]));
   }
 
-  vtkDataSet* points = locator->GetDataSet();
   const vtkIdType count = points->GetNumberOfPoints();
   const vtkIdType buckets = vtkIdType(this->Divisions[0]) * this->Divisions[1] * this->Divisions[2];
   std::vector<vtkIdType> bucket(count);
@@ -85,6 +92,10 @@ void locator_buckets::FindPointsWithinRadius(double radius,
                                              std::vector<vtkIdType>& ids) const
 {
   ids.clear();
+  if (this->Ids.empty())
+  {
+    return;
+  }
   const double radius2 = radius * radius;
   int own[3];
   int low[3];

@@ -34,8 +34,8 @@ class vtkPointLocator;
 class locator_buckets
 {
 public:
-  // Copies the buckets of locator, building it first if it is not built.
-  // The locator must have a data set with at least one point.
+  // Copies the buckets of locator, building it first if it is not built. A
+  // locator without a data set or points gives a copy that finds nothing.
   explicit locator_buckets(vtkPointLocator* locator);
 
   // The ids of the points within radius of x (distance <= radius), in the
