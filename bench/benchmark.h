@@ -66,8 +66,14 @@ struct Options
 {
   int Repeats = 3;
   int TpsMaxControls = 1000; // the dense solve of larger sets takes minutes
+  int LltMaxControls = 5000; // SimplicialLLT and the row-by-row factorisation above take minutes
   bool Render = true;
 };
+
+// The program's factorisation and seven solves, as Solve() runs them, on a
+// fresh copy of system's matrix; returns the seconds they took and leaves
+// the solutions in system.Solutions.
+double FactorAndSolveOnce(AssembledSystem& system);
 
 // Reads the scene of the working folder and measures the program's stages:
 // locator build, ordering, assembly, factorisation with seven solves, the
@@ -94,6 +100,13 @@ int MeasureStartup(const std::string& path);
 // Markdown tables of the result files, to standard output.
 int WriteReport(const std::vector<std::string>& files);
 
+// The median of figures (at least one).
+inline double Median(std::vector<double> figures)
+{
+  std::sort(figures.begin(), figures.end());
+  return figures[figures.size() / 2];
+}
+
 template<typename Measure>
 double MedianSeconds(int repeats, Measure measure)
 {
@@ -102,8 +115,7 @@ double MedianSeconds(int repeats, Measure measure)
   {
     seconds.push_back(measure());
   }
-  std::sort(seconds.begin(), seconds.end());
-  return seconds[seconds.size() / 2];
+  return Median(seconds);
 }
 
 #endif

@@ -1,8 +1,13 @@
 // animation_benchmark - times the animation's stages and their peers.
 //
 // Usage:
-//   animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N] [--no-render]
-//       measures the scene of the working folder and writes RESULTS
+//   animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N]
+//                       [--llt-max-controls N] [--no-render]
+//       measures the scene of the working folder and writes RESULTS; the
+//       thin-plate spline, SimplicialLLT and the row-by-row factorisation run
+//       only up to the given numbers of control points
+//   animation_benchmark --threads
+//       prints vtkSMPTools' backend and number of threads
 //   animation_benchmark --startup RESULTS
 //       runs the program's own stages up to its first rendered frame on the
 //       scene of the working folder, timing each, and writes RESULTS
@@ -15,6 +20,7 @@
 #include <vtkLogger.h>
 #include <vtkOutputWindow.h>
 #include <vtkPoints.h>
+#include <vtkSMPTools.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -79,8 +85,10 @@ Results Results::Read(const std::string& path)
 namespace
 {
 const char* const Usage =
-  "Usage: animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N] [--no-render]\n"
+  "Usage: animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N]\n"
+  "                                 [--llt-max-controls N] [--no-render]\n"
   "       animation_benchmark --startup RESULTS\n"
+  "       animation_benchmark --threads\n"
   "       animation_benchmark --report RESULTS...\n";
 
 int Run(const std::string& path, const Options& options)
@@ -106,6 +114,12 @@ int main(int argc, char* argv[])
   {
     return WriteReport(std::vector<std::string>(argv + 2, argv + argc));
   }
+  if (argc == 2 && std::strcmp(argv[1], "--threads") == 0)
+  {
+    std::cout << vtkSMPTools::GetBackend() << " " << vtkSMPTools::GetEstimatedNumberOfThreads()
+              << "\n";
+    return 0;
+  }
   if (argc == 3 && std::strcmp(argv[1], "--startup") == 0)
   {
     return MeasureStartup(argv[2]);
@@ -129,6 +143,10 @@ int main(int argc, char* argv[])
     else if (i + 1 < argc && std::strcmp(argv[i], "--tps-max-controls") == 0)
     {
       options.TpsMaxControls = std::atoi(argv[++i]);
+    }
+    else if (i + 1 < argc && std::strcmp(argv[i], "--llt-max-controls") == 0)
+    {
+      options.LltMaxControls = std::atoi(argv[++i]);
     }
     else
     {

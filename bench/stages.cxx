@@ -16,11 +16,14 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
+#include <vtkSMPTools.h>
 #include <vtkSmartPointer.h>
 
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -127,29 +130,94 @@ void MeasureAssembly(const Options& options,
   }
 }
 
-// envelope_solve on a fresh copy of A: mode 1 once, mode 2 seven times.
+// Multiply-adds of the factorisation of an envelope, as flops (two each): for
+// each entry L(i,j) the products of columns max(f(i), f(j)) ... j-1, and for
+// each pivot those of its row.
+double FactorisationFlops(const AssembledSystem& system)
+{
+  auto first = [&](int i) { return i - (system.Xenv[i + 1] - system.Xenv[i]); };
+  double products = 0.0;
+  for (int i = 0; i < system.N; ++i)
+  {
+    for (int j = first(i); j < i; ++j)
+    {
+      products += j - std::max(first(i), first(j));
+    }
+    products += i - first(i);
+  }
+  return 2.0 * products;
+}
+
+// The factorisation as it was before the register tiles: row after row, the
+// forward substitution of the row's border on the rows above it.
+void BorderingFactor(int n, const int* Xenv, float* Env, float* Diag)
+{
+  Diag[0] = static_cast<float>(std::sqrt(static_cast<double>(Diag[0])));
+  for (int i = 1; i < n; ++i)
+  {
+    const int b = Xenv[i + 1] - Xenv[i];
+    double t = Diag[i];
+    if (b > 0)
+    {
+      float* row = Env + (Xenv[i] - 1);
+      envelope_lower_solve(b, Xenv + (i - b), Env, Diag + (i - b), row);
+      for (int k = 0; k < b; ++k)
+      {
+        t -= static_cast<double>(row[k]) * row[k];
+      }
+    }
+    if (t > 0.0)
+    {
+      Diag[i] = static_cast<float>(std::sqrt(t));
+    }
+  }
+}
+
+// The factorisation with seven solves; the factorisation alone, its rate, and
+// the row-by-row factorisation of before beside it (with a check that both
+// give the same bits).
 void MeasureFactorisation(const Options& options, Results& results, AssembledSystem& system)
 {
   const int n = system.N;
   results.Add("factor_and_solves",
+              MedianSeconds(options.Repeats, [&] { return FactorAndSolveOnce(system); }));
+  std::vector<float> tiled;
+  std::vector<float> bordered;
+  results.Add("factor",
               MedianSeconds(options.Repeats,
                             [&]
                             {
                               std::vector<float> env = system.Env;
                               std::vector<float> diag = system.Diag;
-                              std::vector<int> xenv = system.Xenv;
-                              system.Solutions = system.Rhs;
-                              envelope = { n, diag.data(), xenv.data(), env.data(), 0 };
+                              int flag = 0;
                               const Clock::time_point start = Clock::now();
-                              envelope_solve(1, nullptr);
-                              for (std::vector<float>& b : system.Solutions)
-                              {
-                                envelope_solve(2, b.data());
-                              }
+                              envelope_factor(
+                                n, system.Xenv.data(), env.data(), diag.data(), &flag);
                               const double seconds = SecondsSince(start);
-                              envelope = { 0, nullptr, nullptr, nullptr, 0 };
+                              tiled = env;
+                              tiled.insert(tiled.end(), diag.begin(), diag.end());
                               return seconds;
                             }));
+  results.Add("factor_flops", FactorisationFlops(system));
+  if (n > options.LltMaxControls)
+  {
+    return;
+  }
+  results.Add("bordering_factor",
+              MedianSeconds(options.Repeats,
+                            [&]
+                            {
+                              std::vector<float> env = system.Env;
+                              std::vector<float> diag = system.Diag;
+                              const Clock::time_point start = Clock::now();
+                              BorderingFactor(n, system.Xenv.data(), env.data(), diag.data());
+                              const double seconds = SecondsSince(start);
+                              bordered = env;
+                              bordered.insert(bordered.end(), diag.begin(), diag.end());
+                              return seconds;
+                            }));
+  results.Add("bordering_same_bits",
+              std::memcmp(tiled.data(), bordered.data(), tiled.size() * sizeof(float)) == 0);
 }
 
 vtkSmartPointer<vtkPoints> ReadMesh()
@@ -165,6 +233,103 @@ vtkSmartPointer<vtkPoints> ReadMesh()
   return points;
 }
 
+// The cache fill as a plain single-threaded loop would do it: a uniform grid
+// of cells of size R over the control points, the 27 cells around each mesh
+// point, the same distance test, phi and double sums (in the grid's order of
+// the neighbours, so the last bits may differ from the program's).
+double GridLoopOnce(vtkDatReader* reader,
+                    vtkMatrixSolver* solver,
+                    vtkPoints* mesh,
+                    std::vector<float>& cache)
+{
+  const Clock::time_point start = Clock::now();
+  vtkPoints* controls = reader->GetPointArray();
+  const vtkIdType nc = controls->GetNumberOfPoints();
+  const float* c = static_cast<const float*>(controls->GetVoidPointer(0));
+  const float* m = static_cast<const float*>(mesh->GetVoidPointer(0));
+  const double radius = reader->GetRadius();
+  const double* bounds = controls->GetBounds();
+  int dims[3];
+  for (int a = 0; a < 3; ++a)
+  {
+    dims[a] = 1 + static_cast<int>((bounds[2 * a + 1] - bounds[2 * a]) / radius);
+  }
+  auto cellOf = [&](const float* p, int a)
+  { return static_cast<int>(std::floor((p[a] - bounds[2 * a]) / radius)); };
+  std::vector<int> start_of(std::size_t(dims[0]) * dims[1] * dims[2] + 1, 0);
+  std::vector<int> cell(nc);
+  for (vtkIdType k = 0; k < nc; ++k)
+  {
+    const float* p = c + 3 * k;
+    cell[k] =
+      (std::min(cellOf(p, 0), dims[0] - 1) * dims[1] + std::min(cellOf(p, 1), dims[1] - 1)) *
+        dims[2] +
+      std::min(cellOf(p, 2), dims[2] - 1);
+    ++start_of[cell[k] + 1];
+  }
+  for (std::size_t b = 1; b < start_of.size(); ++b)
+  {
+    start_of[b] += start_of[b - 1];
+  }
+  std::vector<int> ids(nc);
+  std::vector<int> next(start_of.begin(), start_of.end() - 1);
+  for (vtkIdType k = 0; k < nc; ++k)
+  {
+    ids[next[cell[k]]++] = static_cast<int>(k);
+  }
+  const float* coeff[3] = { solver->GetSplineCoeffX(),
+                            solver->GetSplineCoeffY(),
+                            solver->GetSplineCoeffZ() };
+  const int* unlist = reader->GetUnList();
+  const double radius2 = radius * radius;
+  const vtkIdType n = mesh->GetNumberOfPoints();
+  cache.resize(3 * n);
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    const double x[3] = { m[3 * i], m[3 * i + 1], m[3 * i + 2] };
+    const int ci = cellOf(m + 3 * i, 0);
+    const int cj = cellOf(m + 3 * i, 1);
+    const int ck = cellOf(m + 3 * i, 2);
+    double s[3] = { 0.0, 0.0, 0.0 };
+    bool near = false;
+    for (int a = std::max(ci - 1, 0); a <= std::min(ci + 1, dims[0] - 1); ++a)
+    {
+      for (int b = std::max(cj - 1, 0); b <= std::min(cj + 1, dims[1] - 1); ++b)
+      {
+        for (int d = std::max(ck - 1, 0); d <= std::min(ck + 1, dims[2] - 1); ++d)
+        {
+          const int bucket = (a * dims[1] + b) * dims[2] + d;
+          for (int slot = start_of[bucket]; slot < start_of[bucket + 1]; ++slot)
+          {
+            const float* p = c + 3 * ids[slot];
+            const double d2 = (x[0] - p[0]) * (x[0] - p[0]) + (x[1] - p[1]) * (x[1] - p[1]) +
+                              (x[2] - p[2]) * (x[2] - p[2]);
+            if (d2 <= radius2)
+            {
+              const double t = 1.0 - std::sqrt(d2) / radius;
+              const int w = unlist[ids[slot]];
+              s[0] += t * t * coeff[0][w];
+              s[1] += t * t * coeff[1][w];
+              s[2] += t * t * coeff[2][w];
+              near = true;
+            }
+          }
+        }
+      }
+    }
+    for (int a = 0; a < 3 && near; ++a)
+    {
+      s[a] +=
+        x[0] * coeff[a][nc + 1] + x[1] * coeff[a][nc + 2] + x[2] * coeff[a][nc + 3] + coeff[a][nc];
+    }
+    for (int a = 0; a < 3; ++a)
+    {
+      cache[3 * i + a] = static_cast<float>(s[a]);
+    }
+  }
+  return SecondsSince(start);
+}
+
 // Cache fill, later frames and the memory floor of a frame.
 void MeasureTransform(const Options& options,
                       vtkDatReader* reader,
@@ -176,23 +341,39 @@ void MeasureTransform(const Options& options,
   vtkShapeTransform* transform = fit.Transform;
   vtkMatrixSolver* solver = fit.Solver;
   results.Add("mesh_points", static_cast<double>(count));
-  results.Add("cache_fill",
-              MedianSeconds(options.Repeats,
-                            [&]
-                            {
-                              transform->SetSpline(reader->GetRadius(),
-                                                   reader->GetPointArray(),
-                                                   solver->GetSplineCoeffX(),
-                                                   solver->GetSplineCoeffY(),
-                                                   solver->GetSplineCoeffZ(),
-                                                   reader->GetUnList(),
-                                                   reader->GetTree());
-                              transform->BlendFactor = 0.0f;
-                              const Clock::time_point start = Clock::now();
-                              vtkSmartPointer<vtkPoints> out = FilterOutput(mesh, count);
-                              transform->TransformPoints(mesh, out);
-                              return SecondsSince(start);
-                            }));
+  // The cache fill and the plain grid loop in turns, so that both meet the
+  // same load of the machine.
+  std::vector<double> fills;
+  std::vector<double> loops;
+  std::vector<float> gridCache;
+  for (int r = 0; r < 2 * options.Repeats + 1; ++r)
+  {
+    transform->SetSpline(reader->GetRadius(),
+                         reader->GetPointArray(),
+                         solver->GetSplineCoeffX(),
+                         solver->GetSplineCoeffY(),
+                         solver->GetSplineCoeffZ(),
+                         reader->GetUnList(),
+                         reader->GetTree());
+    transform->BlendFactor = 0.0f;
+    const Clock::time_point start = Clock::now();
+    vtkSmartPointer<vtkPoints> out = FilterOutput(mesh, count);
+    transform->TransformPoints(mesh, out);
+    fills.push_back(SecondsSince(start));
+    loops.push_back(GridLoopOnce(reader, solver, mesh, gridCache));
+  }
+  results.Add("cache_fill", Median(fills));
+  results.Add("grid_loop", Median(loops));
+  // The two caches agree up to the order of the sums.
+  const float* cache = static_cast<const float*>(transform->GetDisplacements()->GetVoidPointer(0));
+  double largest = 0.0;
+  double difference = 0.0;
+  for (std::size_t j = 0; j < gridCache.size(); ++j)
+  {
+    largest = std::max(largest, std::fabs(static_cast<double>(cache[j])));
+    difference = std::max(difference, std::fabs(static_cast<double>(cache[j]) - gridCache[j]));
+  }
+  results.Add("grid_loop_difference", difference / std::max(largest, 1e-300));
   transform->BlendFactor = 0.5f;
   // As the transform filter runs it: a new output point set every frame.
   results.Add("frame",
@@ -274,6 +455,27 @@ double SecondsSince(Clock::time_point start)
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+double FactorAndSolveOnce(AssembledSystem& system)
+{
+  std::vector<float> env = system.Env;
+  std::vector<float> diag = system.Diag;
+  std::vector<int> xenv = system.Xenv;
+  system.Solutions = system.Rhs;
+  envelope = { system.N, diag.data(), xenv.data(), env.data(), 0 };
+  const Clock::time_point start = Clock::now();
+  envelope_solve(1, nullptr);
+  float* rhs[7];
+  for (int r = 0; r < 7; ++r)
+  {
+    rhs[r] = system.Solutions[r].data();
+  }
+  envelope_solve_many(4, rhs);
+  envelope_solve_many(3, rhs + 4);
+  const double seconds = SecondsSince(start);
+  envelope = { 0, nullptr, nullptr, nullptr, 0 };
+  return seconds;
+}
+
 void MeasureStages(const Options& options,
                    Results& results,
                    AssembledSystem& system,
@@ -282,6 +484,7 @@ void MeasureStages(const Options& options,
   vtkDatReader* reader = ReadScene();
   const int n = static_cast<int>(reader->GetPointArray()->GetNumberOfPoints());
   results.Add("controls", n);
+  results.Add("threads", vtkSMPTools::GetEstimatedNumberOfThreads());
   MeasureLocatorAndOrdering(options, reader, results);
   MeasureAssembly(options, reader, results, system);
   MeasureFactorisation(options, results, system);

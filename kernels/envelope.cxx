@@ -1,11 +1,11 @@
 // Envelope Cholesky kernels; the storage scheme is described in envelope.h.
 #include "envelope.h"
 
-#include "progress.h"
+#include <vtkSMPTools.h>
 
-#include <cmath>
-#include <cstdint>
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 envelope_matrix envelope = { 0, nullptr, nullptr, nullptr, 0 };
 
@@ -27,45 +27,6 @@ int envelope_solve(int mode, float* rhs)
     envelope_upper_solve(a.n, a.Xenv, a.Env, a.Diag, rhs);
   }
   return a.Iflag;
-}
-
-void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag)
-{
-  if (!(Diag[0] > 0.0f))
-  {
-    *Iflag = 1;
-    return;
-  }
-  Diag[0] = static_cast<float>(std::sqrt(static_cast<double>(Diag[0])));
-  for (int i = 1; i < n; ++i)
-  {
-    // Rows 0 ... i-1 hold L.
-    const int b = Xenv[i + 1] - Xenv[i];
-    double t = Diag[i];
-    if (b > 0)
-    {
-      // The block of rows f ... i-1 of L, seen from column f on, is itself an
-      // envelope lower triangle: the lower solve clamps the bandwidth of its
-      // row k to k, so entries left of column f take no part.
-      const int f = i - b;
-      float* row = Env + (Xenv[i] - 1);
-      envelope_lower_solve(b, Xenv + f, Env, Diag + f, row);
-      for (int k = 0; k < b; ++k)
-      {
-        t -= static_cast<double>(row[k]) * row[k];
-      }
-    }
-    // A failed pivot leaves Diag[i] at its input value; later rows use it.
-    if (t > 0.0)
-    {
-      Diag[i] = static_cast<float>(std::sqrt(t));
-    }
-    else
-    {
-      *Iflag = 1;
-    }
-    progress_advance(1 + static_cast<std::int64_t>(b) * b);
-  }
 }
 
 namespace
@@ -208,46 +169,65 @@ void lower_solve_rows(int i0,
     }
   }
 }
-}
 
-void envelope_lower_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
+// A forward substitution in progress: rows before Next are solved, and every
+// nonzero component found so far lies at or before Last.
+struct lower_progress
+{
+  int Next;
+  int Last;
+};
+
+// The first row to solve: rhs[0 ... f-1] are zero, and so are those
+// components of the solution; n when there is none (n = 0).
+lower_progress lower_start(int n, const float* rhs)
 {
   int f = 0;
   while (f < n - 1 && rhs[f] == 0.0f)
   {
     ++f;
   }
-  if (f >= n)
-  {
-    return;
-  }
-  // rhs[0 ... f-1] are zero, and so are those components of the solution.
-  int last = 0;
-  int i = f;
-  while (i < n)
+  return { f, 0 };
+}
+
+// Solves the rows from p.Next on until p.Next >= until (or n).
+void lower_advance(int n,
+                   const int* Xenv,
+                   const float* Env,
+                   const float* Diag,
+                   float* rhs,
+                   lower_progress& p,
+                   int until)
+{
+  const int end = until < n ? until : n;
+  int i = p.Next;
+  while (i < end)
   {
     // Rows are taken a group at a time when the first of them takes its
     // inner product; otherwise, near the start of a sparse right-hand side,
     // one at a time.
     const int b = block_band(Xenv, i);
-    if (i + group <= n && b != 0 && last >= i - b)
+    if (i + group <= n && b != 0 && p.Last >= i - b)
     {
-      lower_solve_rows(i, Xenv, Env, Diag, rhs, last);
+      lower_solve_rows(i, Xenv, Env, Diag, rhs, p.Last);
       i += group;
     }
     else
     {
-      lower_solve_row(i, Xenv, Env, Diag, rhs, last);
+      lower_solve_row(i, Xenv, Env, Diag, rhs, p.Last);
       ++i;
     }
   }
+  p.Next = i;
 }
 
-void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
+// The backward substitution on rows high-1 down to low, which must follow
+// rows above high.
+void upper_rows(int low, int high, const int* Xenv, const float* Env, const float* Diag, float* rhs)
 {
   // Column-oriented: once x[i] is known, its multiples are removed from the
   // components i-b ... i-1 that row i of L couples it with.
-  for (int i = n - 1; i >= 0; --i)
+  for (int i = high - 1; i >= low; --i)
   {
     if (rhs[i] == 0.0f)
     {
@@ -255,11 +235,7 @@ void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float*
     }
     const float s = static_cast<float>(static_cast<double>(rhs[i]) / Diag[i]);
     rhs[i] = s;
-    int b = Xenv[i + 1] - Xenv[i];
-    if (b >= i + 1)
-    {
-      b = i;
-    }
+    const int b = block_band(Xenv, i);
     const float* row = Env + (Xenv[i + 1] - b - 1);
     float* x = rhs + (i - b);
     for (int k = 0; k < b; ++k)
@@ -267,4 +243,53 @@ void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float*
       x[k] = static_cast<float>(x[k] - static_cast<double>(s) * row[k]);
     }
   }
+}
+
+// Rows that several right-hand sides pass through before the next block: a
+// block of L small enough to stay in the core's cache between them.
+constexpr int rows_in_step = 32;
+}
+
+void envelope_lower_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
+{
+  lower_progress p = lower_start(n, rhs);
+  lower_advance(n, Xenv, Env, Diag, rhs, p, n);
+}
+
+void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
+{
+  upper_rows(0, n, Xenv, Env, Diag, rhs);
+}
+
+void envelope_solve_many(int count, float* const* rhs)
+{
+  const envelope_matrix& a = envelope;
+  const int sets = std::max(1, std::min(count, vtkSMPTools::GetEstimatedNumberOfThreads()));
+  // Set s solves the right-hand sides s, s + sets, ... side by side.
+  auto solve_set = [&](vtkIdType s0, vtkIdType s1)
+  {
+    for (vtkIdType s = s0; s < s1; ++s)
+    {
+      std::vector<lower_progress> progress;
+      for (int r = static_cast<int>(s); r < count; r += sets)
+      {
+        progress.push_back(lower_start(a.n, rhs[r]));
+      }
+      for (int step = 0; step < a.n; step += rows_in_step)
+      {
+        for (int r = static_cast<int>(s), q = 0; r < count; r += sets, ++q)
+        {
+          lower_advance(a.n, a.Xenv, a.Env, a.Diag, rhs[r], progress[q], step + rows_in_step);
+        }
+      }
+      for (int step = a.n; step > 0; step -= rows_in_step)
+      {
+        for (int r = static_cast<int>(s); r < count; r += sets)
+        {
+          upper_rows(std::max(0, step - rows_in_step), step, a.Xenv, a.Env, a.Diag, rhs[r]);
+        }
+      }
+    }
+  };
+  vtkSMPTools::For(0, sets, 1, solve_set);
 }

@@ -25,14 +25,15 @@
 // backward substitution with L'. Both substitutions skip work on zeros of the
 // right-hand side.
 //
-// The forward substitution, and with it the factorisation, spends its time in
-// inner products accumulated in double precision, each a chain of dependent
-// additions. It takes the rows eight at a time: the parts of their inner
-// products left of the first row of the eight depend only on components
-// already known, so the eight chains run side by side, two to a vector
-// register, and share each component as it is loaded. Every chain still adds
-// its terms in increasing column order, so every result is rounded exactly
-// as one row at a time.
+// Every inner product is accumulated in double precision in increasing
+// column order and rounded once, and the factor is defined by that order.
+// envelope_factor (envelope_factor.cxx) computes the same sums blocked: many
+// rows of a group at once, in register tiles that use each loaded entry of L
+// many times, on every core (envelope_tile.h); the forward substitution of a
+// solve takes eight rows at a time, their sums side by side, two to a vector
+// register. Neither changes the order of any sum, so every stored value is
+// rounded exactly as by the plain row-by-row method, on any processor and
+// for any number of threads.
 //
 // The solver fills the module-level matrix `envelope` and drives the kernels
 // through envelope_solve(); the three routines take the arrays as arguments
@@ -62,6 +63,15 @@ extern envelope_matrix envelope;
 // fails. Returns envelope.Iflag.
 int envelope_solve(int mode, float* rhs);
 
+// Mode 2 of envelope_solve on count right-hand sides of n entries each, at
+// once: each is overwritten by its solution, the same bits as alone. They
+// pass through L in step, a block of rows at a time, so that each block is
+// read from memory once for all of them, and they are spread over the
+// threads of vtkSMPTools.
+//   count  in
+//   rhs    count pointers, in; each to n entries, in/out
+void envelope_solve_many(int count, float* const* rhs);
+
 // Factors A = L*L' in place.
 //   n      in
 //   Xenv   n+1 entries, in
@@ -74,7 +84,9 @@ int envelope_solve(int mode, float* rhs);
 //
 // A first diagonal entry that is not positive stops the factorisation with
 // nothing changed. A later failed pivot leaves its Diag entry at the input
-// value, and the rows after it are still factored with that value.
+// value, and the rows after it are still factored with that value. Runs on
+// the threads of vtkSMPTools (at most VTK_SMP_MAX_THREADS when it is set);
+// the result does not depend on their number.
 void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag);
 
 // Solves L*y = rhs in place.

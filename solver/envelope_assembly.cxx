@@ -2,9 +2,13 @@
 // envelope_assembly.h.
 #include "envelope_assembly.h"
 
+#include <vtkSMPTools.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace
 {
@@ -82,31 +86,67 @@ void assemble_envelope(const float* x,
     const double t = 1.0 - std::sqrt(r2) / radius;
     return static_cast<float>(t * t);
   };
+
+  // Row i's envelope begins at its first neighbour in the window; every
+  // column from there to the diagonal is stored, zeros included. The rows
+  // are independent: their first columns, then their entries, are found on
+  // every core.
+  std::vector<int> first(n);
+  auto find_first = [&](vtkIdType i0, vtkIdType i1)
+  {
+    for (int i = static_cast<int>(i0); i < i1; ++i)
+    {
+      int j = max <= 0 ? i : static_cast<int>(std::max<std::int64_t>(0, i - std::int64_t(max)));
+      while (j < i && phi(i, j) == 0.0f)
+      {
+        ++j;
+      }
+      first[i] = j;
+    }
+  };
+  vtkSMPTools::For(0, n, 256, find_first);
   Xenv[0] = 1;
+  std::int64_t entries = 0;
   for (int i = 0; i < n; ++i)
   {
-    int j = max <= 0 ? i : static_cast<int>(std::max<std::int64_t>(0, i - std::int64_t(max)));
-    while (j < i && phi(i, j) == 0.0f)
-    {
-      ++j;
-    }
-    // Row i's envelope begins at its first neighbour j; every column from
-    // there to the diagonal is stored, zeros included.
-    for (; j < i; ++j)
-    {
-      const float value = phi(i, j);
-      if (rows.Entries + 1 > rows.Capacity)
-      {
-        rows.Capacity += 10 * std::int64_t(n);
-        ++rows.Relocations;
-        if (!resize_envelope(rows, rows.Capacity))
-        {
-          throw "Not enogh memory to floatlocate Env";
-        }
-      }
-      rows.Env[rows.Entries++] = value;
-      rows.Coincident = rows.Coincident || value == 1.0f;
-    }
-    Xenv[i + 1] = static_cast<int>(rows.Entries + 1);
+    entries += i - first[i];
+    Xenv[i + 1] = static_cast<int>(entries + 1);
   }
+
+  // Env grows by 10*n floats whenever the next entry does not fit: as many
+  // relocations as steps take the capacity to the entry count, made at once.
+  if (entries > rows.Capacity)
+  {
+    const std::int64_t step = 10 * std::int64_t(n);
+    const std::int64_t steps = (entries - rows.Capacity + step - 1) / step;
+    rows.Capacity += steps * step;
+    rows.Relocations += static_cast<int>(steps);
+    if (!resize_envelope(rows, rows.Capacity))
+    {
+      throw "Not enogh memory to floatlocate Env";
+    }
+  }
+  rows.Entries = entries;
+
+  float* env = rows.Env.get();
+  std::atomic<bool> coincident(false);
+  auto fill = [&](vtkIdType i0, vtkIdType i1)
+  {
+    bool one = false;
+    for (int i = static_cast<int>(i0); i < i1; ++i)
+    {
+      float* row = env + (Xenv[i] - 1) - first[i];
+      for (int j = first[i]; j < i; ++j)
+      {
+        row[j] = phi(i, j);
+        one = one || row[j] == 1.0f;
+      }
+    }
+    if (one)
+    {
+      coincident = true;
+    }
+  };
+  vtkSMPTools::For(0, n, 256, fill);
+  rows.Coincident = rows.Coincident || coincident;
 }

@@ -12,6 +12,8 @@
 //
 // phi is formed in double precision from the float coordinates and rounded
 // to float. Env grows in steps of 10*n floats; each growth is a relocation.
+// The rows are assembled on the threads of vtkSMPTools; each entry is the
+// same whichever thread computes it.
 #ifndef envelope_assembly_h
 #define envelope_assembly_h
 

@@ -166,20 +166,25 @@ bool few_or_planar(const row_matrix& P, int n)
 //   n    in
 //   W    n x 4, out
 //   S    4 x 4, in/out: zero on entry
-//   FFF  n entries, work
+//   FFF  4*n entries, work
 void eliminate_polynomial(const row_matrix& P,
                           int n,
                           const row_matrix& W,
                           const row_matrix& S,
                           float* FFF)
 {
+  float* columns[4];
   for (int k = 0; k < 4; ++k)
   {
-    std::copy(P[k], P[k] + n, FFF);
-    envelope_solve(2, FFF);
+    columns[k] = FFF + std::size_t(k) * n;
+    std::copy(P[k], P[k] + n, columns[k]);
+  }
+  envelope_solve_many(4, columns);
+  for (int k = 0; k < 4; ++k)
+  {
     for (int i = 0; i < n; ++i)
     {
-      W[i][k] = FFF[i];
+      W[i][k] = columns[k][i];
     }
   }
   for (int r = 0; r < 4; ++r)
@@ -196,8 +201,8 @@ void eliminate_polynomial(const row_matrix& P,
   }
 }
 
-// Solves one coordinate, given the factor of A in `envelope`, W and S.
-//   b  n entries, in/out: the values at the control points, then the weights
+// Finishes one coordinate, given W, S and b solved with the factor of A.
+//   b  n entries, in/out: inv(A) times the values at the control points, then the weights
 //   F  4 entries, in/out: zero on entry, then d0 ... d3
 void solve_coordinate(const row_matrix& P,
                       const row_matrix& W,
@@ -206,7 +211,6 @@ void solve_coordinate(const row_matrix& P,
                       float* b,
                       float* F)
 {
-  envelope_solve(2, b);
   for (int r = 0; r < 4; ++r)
   {
     double sum = 0.0;
@@ -319,7 +323,7 @@ int vtkMatrixSolver::Solve()
   heap_block<float> FrightX = obtain<float>(4, "allocation faliture for the Fright_partX");
   heap_block<float> FrightY = obtain<float>(4, "allocation faliture for the Fright_partY");
   heap_block<float> FrightZ = obtain<float>(4, "allocation faliture for the Fright_partZ");
-  heap_block<float> FFF = obtain<float>(n, "allocation faliture for the FFF");
+  heap_block<float> FFF = obtain<float>(4 * std::int64_t(n), "allocation faliture for the FFF");
 
   for (int r = 0; r < 4; ++r)
   {
@@ -367,6 +371,8 @@ int vtkMatrixSolver::Solve()
     throw few_or_planar_points;
   }
   eliminate_polynomial(P, n, W, S, FFF.get());
+  float* const coordinates[3] = { this->BX, this->BY, this->BZ };
+  envelope_solve_many(3, coordinates);
   solve_coordinate(P, W, S, n, this->BX, FrightX.get());
   solve_coordinate(P, W, S, n, this->BY, FrightY.get());
   solve_coordinate(P, W, S, n, this->BZ, FrightZ.get());

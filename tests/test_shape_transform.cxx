@@ -11,6 +11,7 @@
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+#include <vtkSMPTools.h>
 #include <vtkSmartPointer.h>
 #include <vtkTransformPolyDataFilter.h>
 #include <vtkVersionMacros.h>
@@ -89,6 +90,30 @@ protected:
                                this->Tree);
   }
 
+  // nc control points in the unit cube with random weights, polynomial and list order, radius
+  // 0.2, handed over to the transform.
+  std::vector<Point> SetRandomField(int nc, std::mt19937& random)
+  {
+    std::uniform_real_distribution<double> inCube(0.0, 1.0);
+    std::uniform_real_distribution<float> coefficient(-1.0f, 1.0f);
+    std::vector<Point> controls(nc);
+    for (Point& p : controls)
+    {
+      p = { inCube(random), inCube(random), inCube(random) };
+    }
+    this->SetControlPoints(controls);
+    std::shuffle(this->UnList.begin(), this->UnList.end(), random);
+    for (int m = 0; m < nc + 4; ++m)
+    {
+      this->CoeffX[m] = coefficient(random);
+      this->CoeffY[m] = coefficient(random);
+      this->CoeffZ[m] = coefficient(random);
+    }
+    this->Radius = 0.2f;
+    this->HandOver();
+    return controls;
+  }
+
   vtkSmartPointer<vtkPoints> Apply(vtkPoints* in)
   {
     auto out = vtkSmartPointer<vtkPoints>::New();
@@ -104,6 +129,18 @@ protected:
   std::vector<int> UnList;
   float Radius = 1.0f;
 };
+
+// n points in and around the unit cube.
+std::vector<Point> RandomMesh(int n, std::mt19937& random)
+{
+  std::uniform_real_distribution<double> aroundCube(-0.3, 1.3);
+  std::vector<Point> mesh(n);
+  for (Point& p : mesh)
+  {
+    p = { aroundCube(random), aroundCube(random), aroundCube(random) };
+  }
+  return mesh;
+}
 
 void ExpectSamePoints(vtkPoints* expected, vtkPoints* actual)
 {
@@ -359,33 +396,10 @@ TEST_F(ShapeTransformTest, NormalsAreCopiedAndVectorsUntouched)
 TEST_F(ShapeTransformTest, FieldMatchesBruteForceEvaluation)
 {
   std::mt19937 random(20261209);
-  std::uniform_real_distribution<double> inCube(0.0, 1.0);
-  std::uniform_real_distribution<double> aroundCube(-0.3, 1.3);
-  std::uniform_real_distribution<float> coefficient(-1.0f, 1.0f);
-
   const int nc = 300;
-  std::vector<Point> controls(nc);
-  for (Point& p : controls)
-  {
-    p = { inCube(random), inCube(random), inCube(random) };
-  }
-  this->SetControlPoints(controls);
-  std::shuffle(this->UnList.begin(), this->UnList.end(), random);
-  for (int m = 0; m < nc + 4; ++m)
-  {
-    this->CoeffX[m] = coefficient(random);
-    this->CoeffY[m] = coefficient(random);
-    this->CoeffZ[m] = coefficient(random);
-  }
-  this->Radius = 0.2f;
-  this->HandOver();
-
+  const std::vector<Point> controls = this->SetRandomField(nc, random);
   const int n = 3000;
-  std::vector<Point> mesh(n);
-  for (Point& p : mesh)
-  {
-    p = { aroundCube(random), aroundCube(random), aroundCube(random) };
-  }
+  std::vector<Point> mesh = RandomMesh(n, random);
   mesh[0] = controls[17];
   auto in = MakePoints(mesh);
   const float blend = 0.7f;
@@ -445,6 +459,25 @@ TEST_F(ShapeTransformTest, FieldMatchesBruteForceEvaluation)
   // Both kinds of point occur, so both branches were compared.
   EXPECT_GT(moved, n / 10);
   EXPECT_GT(unmoved, n / 20);
+}
+
+TEST_F(ShapeTransformTest, CacheAndOutputAreTheSameOnOneThreadAndOnMany)
+{
+  // Enough points for several chunks of the threaded loop.
+  std::mt19937 random(10);
+  this->SetRandomField(500, random);
+  auto in = MakePoints(RandomMesh(20000, random));
+  this->Transform->BlendFactor = 0.6f;
+  vtkSMPTools::Initialize(1);
+  auto single = this->Apply(in);
+  auto singleCache = vtkSmartPointer<vtkPoints>::New();
+  singleCache->DeepCopy(this->Transform->GetDisplacements());
+  vtkSMPTools::Initialize(3);
+  this->HandOver();
+  auto many = this->Apply(in);
+  vtkSMPTools::Initialize(0);
+  ExpectSamePoints(single, many);
+  ExpectSamePoints(singleCache, this->Transform->GetDisplacements());
 }
 
 class ShapeTransformPipelineTest : public ShapeTransformTest

@@ -1,15 +1,18 @@
 #include "vtkShapeTransform.h"
 
+#include "locator_buckets.h"
 #include "progress.h"
 
 #include <vtkDataArray.h>
-#include <vtkIdList.h>
 #include <vtkMath.h>
 #include <vtkObjectFactory.h>
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
+#include <vtkSMPThreadLocal.h>
+#include <vtkSMPTools.h>
 
 #include <cmath>
+#include <vector>
 
 vtkObjectFactoryNewMacro(vtkShapeTransform);
 
@@ -104,15 +107,12 @@ vtkShapeTransform::vtkShapeTransform()
   , UnList(nullptr)
   , Tree(nullptr)
   , Math(vtkMath::New())
-  , NeighborIds(vtkIdList::New())
 {
-  this->NeighborIds->Allocate(300, 0);
 }
 
 vtkShapeTransform::~vtkShapeTransform()
 {
   this->Math->Delete();
-  this->NeighborIds->Delete();
   this->Displacements->Delete();
   this->DisplacementsCached = false;
   this->SplineSet = false;
@@ -158,15 +158,46 @@ void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
   this->ComputeDisplacements(inPts, outPts);
 }
 
-// s(x) is accumulated in double precision over the control points within Radius of x, then
-// rounded to float into the cache; the output point is rounded from x - BlendFactor * s in
-// double. The locator returns only points with |x - p| <= Radius, so phi needs no support test
-// and a point on the boundary of the support contributes 0.
+// s(x) is accumulated in double precision over the control points within Radius of x, in the
+// order in which the locator returns them; the query returns only points with |x - p| <= Radius,
+// so phi needs no support test and a point on the boundary of the support contributes 0.
+void vtkShapeTransform::EvaluateField(const float x[3],
+                                      const vtkIdType* ids,
+                                      vtkIdType count,
+                                      const float* controls,
+                                      double s[3]) const
+{
+  s[0] = s[1] = s[2] = 0.0;
+  if (count == 0)
+  {
+    return;
+  }
+  const double radius = this->Radius;
+  const double xd[3] = { x[0], x[1], x[2] };
+  for (vtkIdType j = 0; j < count; ++j)
+  {
+    const vtkIdType k = ids[j];
+    double p[3];
+    ReadControlPoint(this->PointArray, controls, k, p);
+    const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, xd));
+    const double phi = (1.0 - r / radius) * (1.0 - r / radius);
+    const int m = this->UnList[k];
+    s[0] += phi * this->SplineCoeffX[m];
+    s[1] += phi * this->SplineCoeffY[m];
+    s[2] += phi * this->SplineCoeffZ[m];
+  }
+  const vtkIdType nc = this->PointArray->GetNumberOfPoints();
+  s[0] += Polynomial(this->SplineCoeffX, nc, x);
+  s[1] += Polynomial(this->SplineCoeffY, nc, x);
+  s[2] += Polynomial(this->SplineCoeffZ, nc, x);
+}
+
+// The mesh points are evaluated independently, each from its own neighbours in the locator's
+// order, on the threads of vtkSMPTools; the cache is rounded to float from the double sum, and the
+// output point from x - BlendFactor * s in double, whatever thread computes it.
 void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts)
 {
   const vtkIdType n = inPts->GetNumberOfPoints();
-  const vtkIdType nc = this->PointArray->GetNumberOfPoints();
-  const double radius = this->Radius;
   const double blend = this->BlendFactor;
 
   this->Displacements->SetNumberOfPoints(n);
@@ -175,45 +206,39 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
   const float* controls = FloatCoordinates(this->PointArray);
+  const locator_buckets neighbours(this->Tree);
+  // Output point sets of another type are written afterwards, on this thread.
+  std::vector<float> moved(out ? 0 : 3 * n);
+  float* written = out ? out + 3 * start : moved.data();
 
   progress_stage filling("Computing the displacements of the mesh points", n);
-  for (vtkIdType i = 0; i < n; ++i)
+  vtkSMPThreadLocal<std::vector<vtkIdType>> found;
+  auto evaluate = [&](vtkIdType begin, vtkIdType end)
   {
-    float x[3];
-    ReadPoint(inPts, in, i, x);
-    const double xd[3] = { x[0], x[1], x[2] };
-    double s[3] = { 0.0, 0.0, 0.0 };
-
-    this->Tree->FindPointsWithinRadius(radius, xd, this->NeighborIds);
-    const vtkIdType found = this->NeighborIds->GetNumberOfIds();
-    if (found > 0)
+    std::vector<vtkIdType>& ids = found.Local();
+    for (vtkIdType i = begin; i < end; ++i)
     {
-      for (vtkIdType j = 0; j < found; ++j)
+      float x[3];
+      ReadPoint(inPts, in, i, x);
+      const double xd[3] = { x[0], x[1], x[2] };
+      neighbours.FindPointsWithinRadius(this->Radius, xd, ids);
+      double s[3];
+      this->EvaluateField(x, ids.data(), static_cast<vtkIdType>(ids.size()), controls, s);
+      for (int c = 0; c < 3; ++c)
       {
-        const vtkIdType k = this->NeighborIds->GetId(j);
-        double p[3];
-        ReadControlPoint(this->PointArray, controls, k, p);
-        const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, xd));
-        const double phi = (1.0 - r / radius) * (1.0 - r / radius);
-        const int m = this->UnList[k];
-        s[0] += phi * this->SplineCoeffX[m];
-        s[1] += phi * this->SplineCoeffY[m];
-        s[2] += phi * this->SplineCoeffZ[m];
+        cache[3 * i + c] = static_cast<float>(s[c]);
+        written[3 * i + c] = static_cast<float>(xd[c] - blend * s[c]);
       }
-      s[0] += Polynomial(this->SplineCoeffX, nc, x);
-      s[1] += Polynomial(this->SplineCoeffY, nc, x);
-      s[2] += Polynomial(this->SplineCoeffZ, nc, x);
     }
-
-    float moved[3];
-    for (int c = 0; c < 3; ++c)
+    progress_advance(end - begin);
+  };
+  vtkSMPTools::For(0, n, 1024, evaluate);
+  if (!out)
+  {
+    for (vtkIdType i = 0; i < n; ++i)
     {
-      cache[3 * i + c] = static_cast<float>(s[c]);
-      moved[c] = static_cast<float>(xd[c] - blend * s[c]);
+      WritePoint(outPts, nullptr, start + i, &moved[3 * i]);
     }
-    WritePoint(outPts, out, start + i, moved);
-    this->NeighborIds->Reset();
-    progress_advance();
   }
   this->DisplacementsCached = true;
 }

@@ -21,6 +21,12 @@
  * vtkTransformPolyDataFilter, calls SetSpline() once, and for every frame writes BlendFactor and
  * calls Modified() so that the filter executes again.
  *
+ * The first evaluation finds the control points near each input point in a flat copy of the
+ * locator's buckets (locator_buckets.h), which returns the locator's own answer in its order, and
+ * spreads the input points over the threads of vtkSMPTools (at most VTK_SMP_MAX_THREADS when that
+ * environment variable is set). Each point's sum takes the same terms in the same order on any
+ * thread, so the cache does not depend on the number of threads.
+ *
  * @warning
  * The cache is indexed by point id and belongs to the point set of the first evaluation. It is
  * recomputed when the transform is applied to a point set with a different number of points, but
@@ -49,7 +55,6 @@
 #include <vtkAbstractTransform.h>
 
 class vtkDataArray;
-class vtkIdList;
 class vtkMath;
 class vtkPointLocator;
 class vtkPoints;
@@ -159,6 +164,13 @@ protected:
 
   // Evaluate the field at every input point, fill the cache and append the blended points.
   void ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts);
+  // The field s at x from the control points within Radius of x, ids in the locator's order;
+  // controls is the float array of PointArray, or null. s = 0 when count is 0.
+  void EvaluateField(const float x[3],
+                     const vtkIdType* ids,
+                     vtkIdType count,
+                     const float* controls,
+                     double s[3]) const;
   // Append every input point minus BlendFactor times its cached displacement.
   void BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts);
 
@@ -173,8 +185,6 @@ protected:
   int* UnList;
   vtkPointLocator* Tree;
   vtkMath* Math;
-  // Control points found within Radius of the point being evaluated; allocated once for 300 ids.
-  vtkIdList* NeighborIds;
 
 private:
   vtkShapeTransform(const vtkShapeTransform&) = delete;
