@@ -1,6 +1,9 @@
 #include "vtkShapeTransform.h"
 
+#include "spline_field.h"
+
 #include <vtkDataArray.h>
+#include <vtkFloatArray.h>
 #include <vtkIdList.h>
 #include <vtkMath.h>
 #include <vtkObjectFactory.h>
@@ -65,28 +68,6 @@ void WritePoint(vtkPoints* points, float* coordinates, vtkIdType i, const float 
   // precision was dropped by GCC 12 at -O3 for the vectorised components.
   points->SetPoint(i, x);
 }
-
-// Control point k as the locator sees it, in double precision; read directly from the
-// coordinates of a single-precision point set, without a virtual call per point.
-void ReadControlPoint(vtkPoints* points, const float* coordinates, vtkIdType k, double p[3])
-{
-  if (coordinates)
-  {
-    p[0] = coordinates[3 * k];
-    p[1] = coordinates[3 * k + 1];
-    p[2] = coordinates[3 * k + 2];
-    return;
-  }
-  points->GetPoint(k, p);
-}
-
-// The polynomial part c0 + c1 x + c2 y + c3 z of one coordinate; the coefficients follow the nc
-// weights.
-double Polynomial(const float* coeff, vtkIdType nc, const float x[3])
-{
-  return static_cast<double>(x[0]) * coeff[nc + 1] + static_cast<double>(x[1]) * coeff[nc + 2] +
-         static_cast<double>(x[2]) * coeff[nc + 3] + coeff[nc];
-}
 }
 
 vtkShapeTransform::vtkShapeTransform()
@@ -94,6 +75,7 @@ vtkShapeTransform::vtkShapeTransform()
   , Radius(0.0f)
   , PointArray(nullptr)
   , Displacements(vtkPoints::New())
+  , Jacobians(vtkFloatArray::New())
   , DisplacementsCached(false)
   , SplineSet(false)
   , SplineCoeffX(nullptr)
@@ -105,6 +87,7 @@ vtkShapeTransform::vtkShapeTransform()
   , NeighborIds(vtkIdList::New())
 {
   this->NeighborIds->Allocate(300, 0);
+  this->Jacobians->SetNumberOfComponents(9);
 }
 
 vtkShapeTransform::~vtkShapeTransform()
@@ -112,6 +95,7 @@ vtkShapeTransform::~vtkShapeTransform()
   this->Math->Delete();
   this->NeighborIds->Delete();
   this->Displacements->Delete();
+  this->Jacobians->Delete();
   this->DisplacementsCached = false;
   this->SplineSet = false;
 }
@@ -135,6 +119,8 @@ void vtkShapeTransform::SetSpline(float radius,
   this->DisplacementsCached = false;
   this->Displacements->Delete();
   this->Displacements = vtkPoints::New();
+  this->Jacobians->Initialize();
+  this->Jacobians->SetNumberOfComponents(9);
 }
 
 void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
@@ -163,50 +149,47 @@ void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
 void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts)
 {
   const vtkIdType n = inPts->GetNumberOfPoints();
-  const vtkIdType nc = this->PointArray->GetNumberOfPoints();
   const double radius = this->Radius;
   const double blend = this->BlendFactor;
+  const spline_field field = { radius,
+                               this->PointArray,
+                               FloatCoordinates(this->PointArray),
+                               { this->SplineCoeffX, this->SplineCoeffY, this->SplineCoeffZ },
+                               this->UnList };
 
   this->Displacements->SetNumberOfPoints(n);
   float* cache = static_cast<float*>(this->Displacements->GetVoidPointer(0));
+  this->Jacobians->SetNumberOfTuples(n);
+  float* jacobians = this->Jacobians->GetPointer(0);
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
-  const float* controls = FloatCoordinates(this->PointArray);
 
   for (vtkIdType i = 0; i < n; ++i)
   {
     float x[3];
     ReadPoint(inPts, in, i, x);
     const double xd[3] = { x[0], x[1], x[2] };
-    double s[3] = { 0.0, 0.0, 0.0 };
 
     this->Tree->FindPointsWithinRadius(radius, xd, this->NeighborIds);
-    const vtkIdType found = this->NeighborIds->GetNumberOfIds();
-    if (found > 0)
-    {
-      for (vtkIdType j = 0; j < found; ++j)
-      {
-        const vtkIdType k = this->NeighborIds->GetId(j);
-        double p[3];
-        ReadControlPoint(this->PointArray, controls, k, p);
-        const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, xd));
-        const double phi = (1.0 - r / radius) * (1.0 - r / radius);
-        const int m = this->UnList[k];
-        s[0] += phi * this->SplineCoeffX[m];
-        s[1] += phi * this->SplineCoeffY[m];
-        s[2] += phi * this->SplineCoeffZ[m];
-      }
-      s[0] += Polynomial(this->SplineCoeffX, nc, x);
-      s[1] += Polynomial(this->SplineCoeffY, nc, x);
-      s[2] += Polynomial(this->SplineCoeffZ, nc, x);
-    }
+    double s[3];
+    double jacobian[3][3];
+    evaluate_spline_field(field,
+                          xd,
+                          this->NeighborIds->GetPointer(0),
+                          this->NeighborIds->GetNumberOfIds(),
+                          s,
+                          jacobian);
 
     float moved[3];
     for (int c = 0; c < 3; ++c)
     {
       cache[3 * i + c] = static_cast<float>(s[c]);
       moved[c] = static_cast<float>(xd[c] - blend * s[c]);
+      for (int b = 0; b < 3; ++b)
+      {
+        jacobians[9 * i + 3 * c + b] = static_cast<float>(jacobian[c][b]);
+      }
     }
     WritePoint(outPts, out, start + i, moved);
     this->NeighborIds->Reset();
@@ -263,9 +246,62 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     outPts->DeepCopy(inPts);
   }
-  if (inNms && outNms)
+  if (!inNms || !outNms)
   {
-    outNms->DeepCopy(inNms);
+    return;
+  }
+  if (this->DisplacementsCached &&
+      inNms->GetNumberOfTuples() == this->Jacobians->GetNumberOfTuples())
+  {
+    this->BlendNormals(inNms, outNms);
+    return;
+  }
+  outNms->DeepCopy(inNms);
+}
+
+// Normal i is carried by the derivative I - BlendFactor * J(i) of the map at point i, J(i) its
+// cached Jacobian; in single precision, like the blend of the points.
+void vtkShapeTransform::BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms)
+{
+  const vtkIdType n = inNms->GetNumberOfTuples();
+  const float blend = this->BlendFactor;
+  const float* jacobians = this->Jacobians->GetPointer(0);
+  outNms->SetNumberOfComponents(3);
+  outNms->SetNumberOfTuples(n);
+  vtkFloatArray* inFloat = vtkFloatArray::FastDownCast(inNms);
+  vtkFloatArray* outFloat = vtkFloatArray::FastDownCast(outNms);
+  const float* in = inFloat ? inFloat->GetPointer(0) : nullptr;
+  float* out = outFloat ? outFloat->GetPointer(0) : nullptr;
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    float m[3][3];
+    blended_derivative(jacobians + 9 * i, blend, m);
+    float normal[3];
+    if (in)
+    {
+      normal[0] = in[3 * i];
+      normal[1] = in[3 * i + 1];
+      normal[2] = in[3 * i + 2];
+    }
+    else
+    {
+      double d[3];
+      inNms->GetTuple(i, d);
+      normal[0] = static_cast<float>(d[0]);
+      normal[1] = static_cast<float>(d[1]);
+      normal[2] = static_cast<float>(d[2]);
+    }
+    transform_normal(m, normal);
+    if (out)
+    {
+      out[3 * i] = normal[0];
+      out[3 * i + 1] = normal[1];
+      out[3 * i + 2] = normal[2];
+    }
+    else
+    {
+      outNms->SetTuple(i, normal);
+    }
   }
 }
 

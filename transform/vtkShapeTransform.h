@@ -16,9 +16,11 @@
  * functions nor the polynomial part are evaluated there.
  *
  * The field is costly to evaluate and the blend is cheap, so the first evaluation after
- * SetSpline() computes s at every input point and caches it in Displacements; every later
- * evaluation only scales the cache by BlendFactor. An animation places the transform in a
- * vtkTransformPolyDataFilter, calls SetSpline() once, and for every frame writes BlendFactor and
+ * SetSpline() computes s at every input point and caches it in Displacements, with its Jacobian
+ * J = ds/dx in Jacobians; every later evaluation only scales the cache by BlendFactor. Normals are
+ * carried by the derivative I - BlendFactor * J of the map: by its inverse transpose, renormalised,
+ * so that the shading of the surface follows its deformation. An animation places the transform in
+ * a vtkTransformPolyDataFilter, calls SetSpline() once, and for every frame writes BlendFactor and
  * calls Modified() so that the filter executes again.
  *
  * @warning
@@ -33,8 +35,8 @@
  * locator built over the same control points, until the transform is deleted.
  *
  * @warning
- * Only TransformPoints() and TransformPointsNormalsVectors() apply the field. Normals are passed
- * through unrotated and vectors are not written. The single-point interface (TransformPoint() and
+ * Only TransformPoints() and TransformPointsNormalsVectors() apply the field; vectors are not
+ * written. The single-point interface (TransformPoint() and
  * the derivative) returns the point unchanged with an identity derivative, and Inverse() does
  * nothing, so the transform returned by GetInverse() leaves points where they are.
  *
@@ -49,6 +51,7 @@
 #include <vtkAbstractTransform.h>
 
 class vtkDataArray;
+class vtkFloatArray;
 class vtkIdList;
 class vtkMath;
 class vtkPointLocator;
@@ -93,11 +96,13 @@ public:
   /**
    * The state of the evaluation: SplineSet is true once SetSpline() has been called,
    * DisplacementsCached once Displacements holds the field at every point of the last evaluated
-   * point set (single precision, indexed like that point set). Both false after construction.
+   * point set (single precision, indexed like that point set) and Jacobians its Jacobian there
+   * (9 components, ds_a/dx_b at 3a + b). Both false after construction.
    */
   animGetMacro(SplineSet, bool);
   animGetMacro(DisplacementsCached, bool);
   animGetObjectMacro(Displacements, vtkPoints);
+  animGetObjectMacro(Jacobians, vtkFloatArray);
   ///@}
 
   /**
@@ -116,7 +121,9 @@ public:
 
   /**
    * Transform the points as TransformPoints() does (before SetSpline() outPts becomes a copy of
-   * inPts), copy the normals unchanged when they are given, and leave the vectors alone.
+   * inPts) and the normals, when they are given, by the inverse transpose of I - BlendFactor * J
+   * from the cached Jacobians, renormalised; a normal where that matrix is singular is kept, and
+   * before SetSpline() the normals are copied unchanged. Vectors are left alone.
    */
   void TransformPointsNormalsVectors(vtkPoints* inPts,
                                      vtkPoints* outPts,
@@ -161,10 +168,15 @@ protected:
   void ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts);
   // Append every input point minus BlendFactor times its cached displacement.
   void BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts);
+  // Carry every normal by the derivative of the map, from the cached Jacobians.
+  void BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms);
 
   float Radius;
   vtkPoints* PointArray;
   vtkPoints* Displacements;
+  // Jacobian ds/dx of the field at every cached point, 9 components row by row, beside
+  // Displacements.
+  vtkFloatArray* Jacobians;
   bool DisplacementsCached;
   bool SplineSet;
   float* SplineCoeffX;
