@@ -1,5 +1,7 @@
 #include "mesh_check.h"
 
+#include "finite_points.h"
+
 #include <vtkCallbackCommand.h>
 #include <vtkCellArray.h>
 #include <vtkCommand.h>
@@ -9,8 +11,6 @@
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkSmartPointer.h>
-
-#include <cmath>
 
 namespace
 {
@@ -35,20 +35,6 @@ int ReadCountingComplaints(vtkPolyDataReader* reader)
   window->RemoveObserver(onError);
   window->RemoveObserver(onWarning);
   return complaints;
-}
-
-bool AllFinite(vtkPoints* points)
-{
-  for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
-  {
-    double p[3];
-    points->GetPoint(id, p);
-    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-    {
-      return false;
-    }
-  }
-  return true;
 }
 
 // True when every point id of cells lies in 0 ... count - 1. The ids are
@@ -86,7 +72,7 @@ bool ReadCheckedMesh(vtkPolyDataReader* reader, std::string& why)
   {
     why = "it has no points";
   }
-  else if (!AllFinite(points))
+  else if (!AllPointsFinite(points))
   {
     why = "it holds a coordinate that is not finite";
   }
