@@ -89,3 +89,44 @@ void evaluate_spline_field(const spline_field& field,
     }
   }
 }
+
+void normal_terms(const float jacobian[9], const float normal[3], float terms[9])
+{
+  double j[3][3];
+  for (int a = 0; a < 3; ++a)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      j[a][b] = jacobian[3 * a + b];
+    }
+  }
+  const double n[3] = { normal[0], normal[1], normal[2] };
+  double jn[3];  // J' n
+  double jjn[3]; // J' J' n
+  for (int b = 0; b < 3; ++b)
+  {
+    jn[b] = j[0][b] * n[0] + j[1][b] * n[1] + j[2][b] * n[2];
+  }
+  for (int b = 0; b < 3; ++b)
+  {
+    jjn[b] = j[0][b] * jn[0] + j[1][b] * jn[1] + j[2][b] * jn[2];
+  }
+  const double trace = j[0][0] + j[1][1] + j[2][2];
+  double traceOfSquare = 0.0;
+  for (int a = 0; a < 3; ++a)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      traceOfSquare += j[a][b] * j[b][a];
+    }
+  }
+  const double sigma = 0.5 * (trace * trace - traceOfSquare);
+  for (int a = 0; a < 3; ++a)
+  {
+    terms[a] = static_cast<float>(jn[a] - trace * n[a]);
+    terms[3 + a] = static_cast<float>(sigma * n[a] - trace * jn[a] + jjn[a]);
+  }
+  terms[6] = static_cast<float>(trace);
+  terms[7] = static_cast<float>(sigma);
+  terms[8] = static_cast<float>(vtkMath::Determinant3x3(j));
+}

@@ -24,6 +24,7 @@
 #include <vtkType.h>
 
 #include <cmath>
+#include <limits>
 
 class vtkPoints;
 
@@ -86,6 +87,43 @@ inline void transform_normal(const T m[3][3], T normal[3])
   normal[0] = n[0] * scale;
   normal[1] = n[1] * scale;
   normal[2] = n[2] * scale;
+}
+
+// A normal carried by x -> x - b s(x) for many blend factors b with one Jacobian J: by the
+// Cayley-Hamilton theorem, with t = tr J and sigma = (t^2 - tr J^2) / 2,
+//
+//   cof(I - b J) = I + b (J' - t I) + b^2 (sigma I - t J' + J'^2),
+//   det(I - b J) = 1 - b t + b^2 sigma - b^3 det J,
+//
+// so cof(I - b J) n = n + b u1 + b^2 u2 with u1 = J'n - t n and u2 = sigma n - t J'n + J'(J'n).
+// normal_terms() forms u1, u2, t, sigma and det J once (in double precision); blend_normal() then
+// costs two multiply-adds per component, the determinant's sign and the renormalisation.
+//   jacobian  9 entries, in: J row by row
+//   normal    3 entries, in: n
+//   terms     9 entries, out: u1, u2, t, sigma, det J
+void normal_terms(const float jacobian[9], const float normal[3], float terms[9]);
+
+// The normal of transform_normal() for m = I - blend * J, from n and its terms.
+//   terms   9 entries, in: from normal_terms()
+//   blend   in
+//   normal  3 entries, in/out: n, then the carried normal
+inline void blend_normal(const float terms[9], float blend, float normal[3])
+{
+  float n[3];
+  for (int a = 0; a < 3; ++a)
+  {
+    n[a] = normal[a] + blend * (terms[a] + blend * terms[3 + a]);
+  }
+  const float determinant = 1.0f + blend * (-terms[6] + blend * (terms[7] - blend * terms[8]));
+  const float square = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+  // Selections rather than branches, so that a loop over many normals vectorises.
+  const bool usable = (square > 0.0f) & (square <= std::numeric_limits<float>::max());
+  const float inverse = 1.0f / std::sqrt(usable ? square : 1.0f);
+  const float scale = determinant < 0.0f ? -inverse : inverse;
+  for (int a = 0; a < 3; ++a)
+  {
+    normal[a] = usable ? n[a] * scale : normal[a];
+  }
 }
 
 // m = I - blend * jacobian: the derivative of x -> x - blend * s(x).

@@ -10,6 +10,7 @@
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
 
+#include <algorithm>
 #include <cmath>
 
 vtkObjectFactoryNewMacro(vtkShapeTransform);
@@ -76,6 +77,9 @@ vtkShapeTransform::vtkShapeTransform()
   , PointArray(nullptr)
   , Displacements(vtkPoints::New())
   , Jacobians(vtkFloatArray::New())
+  , NormalTerms(vtkFloatArray::New())
+  , NormalTermsSource(nullptr)
+  , NormalTermsTime(0)
   , DisplacementsCached(false)
   , SplineSet(false)
   , SplineCoeffX(nullptr)
@@ -88,6 +92,7 @@ vtkShapeTransform::vtkShapeTransform()
 {
   this->NeighborIds->Allocate(300, 0);
   this->Jacobians->SetNumberOfComponents(9);
+  this->NormalTerms->SetNumberOfComponents(9);
 }
 
 vtkShapeTransform::~vtkShapeTransform()
@@ -96,6 +101,7 @@ vtkShapeTransform::~vtkShapeTransform()
   this->NeighborIds->Delete();
   this->Displacements->Delete();
   this->Jacobians->Delete();
+  this->NormalTerms->Delete();
   this->DisplacementsCached = false;
   this->SplineSet = false;
 }
@@ -195,6 +201,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
     this->NeighborIds->Reset();
   }
   this->DisplacementsCached = true;
+  this->NormalTermsSource = nullptr;
 }
 
 // One multiply-subtract per coordinate, in single precision, over the cache.
@@ -260,48 +267,65 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
 }
 
 // Normal i is carried by the derivative I - BlendFactor * J(i) of the map at point i, J(i) its
-// cached Jacobian; in single precision, like the blend of the points.
+// cached Jacobian, in single precision like the blend of the points. The terms of that normal as
+// a polynomial in BlendFactor are formed once for the normals array and the cache, so that each
+// frame costs two multiply-adds per component and a renormalisation.
 void vtkShapeTransform::BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms)
 {
   const vtkIdType n = inNms->GetNumberOfTuples();
-  const float blend = this->BlendFactor;
-  const float* jacobians = this->Jacobians->GetPointer(0);
-  outNms->SetNumberOfComponents(3);
-  outNms->SetNumberOfTuples(n);
   vtkFloatArray* inFloat = vtkFloatArray::FastDownCast(inNms);
-  vtkFloatArray* outFloat = vtkFloatArray::FastDownCast(outNms);
   const float* in = inFloat ? inFloat->GetPointer(0) : nullptr;
-  float* out = outFloat ? outFloat->GetPointer(0) : nullptr;
-  for (vtkIdType i = 0; i < n; ++i)
+  auto readNormal = [inNms, in](vtkIdType i, float normal[3])
   {
-    float m[3][3];
-    blended_derivative(jacobians + 9 * i, blend, m);
-    float normal[3];
     if (in)
     {
-      normal[0] = in[3 * i];
-      normal[1] = in[3 * i + 1];
-      normal[2] = in[3 * i + 2];
+      std::copy(in + 3 * i, in + 3 * i + 3, normal);
+      return;
     }
-    else
+    double d[3];
+    inNms->GetTuple(i, d);
+    std::copy(d, d + 3, normal);
+  };
+
+  if (this->NormalTermsSource != inNms || this->NormalTermsTime != inNms->GetMTime())
+  {
+    this->NormalTerms->SetNumberOfTuples(n);
+    float* terms = this->NormalTerms->GetPointer(0);
+    const float* jacobians = this->Jacobians->GetPointer(0);
+    for (vtkIdType i = 0; i < n; ++i)
     {
-      double d[3];
-      inNms->GetTuple(i, d);
-      normal[0] = static_cast<float>(d[0]);
-      normal[1] = static_cast<float>(d[1]);
-      normal[2] = static_cast<float>(d[2]);
+      float normal[3];
+      readNormal(i, normal);
+      normal_terms(jacobians + 9 * i, normal, terms + 9 * i);
     }
-    transform_normal(m, normal);
-    if (out)
+    this->NormalTermsSource = inNms;
+    this->NormalTermsTime = inNms->GetMTime();
+  }
+
+  const float blend = this->BlendFactor;
+  const float* terms = this->NormalTerms->GetPointer(0);
+  outNms->SetNumberOfComponents(3);
+  outNms->SetNumberOfTuples(n);
+  vtkFloatArray* outFloat = vtkFloatArray::FastDownCast(outNms);
+  if (in && outFloat)
+  {
+    float* out = outFloat->GetPointer(0);
+    for (vtkIdType i = 0; i < n; ++i)
     {
+      float normal[3] = { in[3 * i], in[3 * i + 1], in[3 * i + 2] };
+      blend_normal(terms + 9 * i, blend, normal);
       out[3 * i] = normal[0];
       out[3 * i + 1] = normal[1];
       out[3 * i + 2] = normal[2];
     }
-    else
-    {
-      outNms->SetTuple(i, normal);
-    }
+    return;
+  }
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    float normal[3];
+    readNormal(i, normal);
+    blend_normal(terms + 9 * i, blend, normal);
+    outNms->SetTuple(i, normal);
   }
 }
 

@@ -177,6 +177,11 @@ protected:
   // Jacobian ds/dx of the field at every cached point, 9 components row by row, beside
   // Displacements.
   vtkFloatArray* Jacobians;
+  // The normals of NormalTermsSource, as it was at NormalTermsTime, as polynomials in BlendFactor
+  // (see normal_terms()); 9 components, formed from Jacobians.
+  vtkFloatArray* NormalTerms;
+  vtkDataArray* NormalTermsSource;
+  vtkMTimeType NormalTermsTime;
   bool DisplacementsCached;
   bool SplineSet;
   float* SplineCoeffX;
