@@ -17,7 +17,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
-#include <string>
 #include <vector>
 
 vtkStandardNewMacro(vtkCompactSplineTransform);
@@ -211,14 +210,12 @@ void vtkCompactSplineTransform::InternalUpdate()
   try
   {
     // The landmarks and their breadth-first order, as the program's reader prepares them.
-    fit.Controls->DeepCopy(source);
-    if (fit.Controls->GetDataType() != VTK_FLOAT)
+    fit.Controls->SetNumberOfPoints(n);
+    for (vtkIdType k = 0; k < n; ++k)
     {
-      vtkNew<vtkPoints> rounded;
-      rounded->SetDataType(VTK_FLOAT);
-      rounded->DeepCopy(source);
-      fit.Controls->ShallowCopy(rounded);
+      fit.Controls->SetPoint(k, source->GetPoint(k));
     }
+    fit.Controls->Modified();
     fit.ControlSet->SetPoints(fit.Controls);
     fit.Locator->SetDataSet(fit.ControlSet);
     fit.Locator->BuildLocator();
