@@ -1,5 +1,6 @@
 #include "mesh_check.h"
 
+#include "finite_points.h"
 #include "toolkit_messages.h"
 
 #include <vtkAlgorithm.h>
@@ -8,24 +9,8 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 
-#include <cmath>
-
 namespace
 {
-bool AllFinite(vtkPoints* points)
-{
-  for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
-  {
-    double p[3];
-    points->GetPoint(id, p);
-    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-    {
-      return false;
-    }
-  }
-  return true;
-}
-
 // True when every point id of cells lies in 0 ... count - 1. The ids are
 // read one by one: GetRange would store the range in the array's
 // information, which the mesh writer then writes out with the mesh.
@@ -68,7 +53,7 @@ bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why)
   {
     why = "it has no points";
   }
-  else if (!AllFinite(points))
+  else if (!AllPointsFinite(points))
   {
     why = "it holds a coordinate that is not finite";
   }

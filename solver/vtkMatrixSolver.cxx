@@ -21,6 +21,7 @@
 #include "envelope_assembly.h"
 #include "progress.h"
 #include "qr.h"
+#include "spline_fit.h"
 #include "stopwatch.h"
 
 #include <vtkMath.h>
@@ -302,17 +303,17 @@ vtkMatrixSolver::~vtkMatrixSolver()
   }
 }
 
-int vtkMatrixSolver::Solve()
+void fit_spline(vtkPoints* points,
+                const int* list,
+                int max,
+                float radius,
+                float* bx,
+                float* by,
+                float* bz,
+                float polynomial[3][4],
+                std::ostream* report)
 {
-  const int n = this->PointArray ? static_cast<int>(this->PointArray->GetNumberOfPoints()) : 0;
-  if (n == 0)
-  {
-    throw few_or_planar_points;
-  }
-  if (!this->List || !this->BX || !this->BY || !this->BZ)
-  {
-    throw "Solve: List, BX, BY and BZ must be set before Solve";
-  }
+  const int n = static_cast<int>(points->GetNumberOfPoints());
 
   // Work storage; all of it is released when Solve() ends, however it ends.
   heap_block<float> Diag = obtain<float>(n, "Not enough memory to allocate Diag");
@@ -333,7 +334,7 @@ int vtkMatrixSolver::Solve()
   for (int i = 0; i < n; ++i)
   {
     double p[3];
-    this->PointArray->GetPoint(this->List[i], p);
+    points->GetPoint(list[i], p);
     P[0][i] = 1.0f;
     P[1][i] = static_cast<float>(p[0]);
     P[2][i] = static_cast<float>(p[1]);
@@ -341,19 +342,25 @@ int vtkMatrixSolver::Solve()
     Diag[i] = 1.0f; // phi(0)
   }
 
-  envelope_rows rows = start_envelope(n, this->Max);
+  envelope_rows rows = start_envelope(n, max);
   const int constructionStart = stopwatch_ticks();
-  assemble_envelope(P[1], P[2], P[3], n, this->Max, this->Radius, Xenv.get(), rows);
-  std::cout << "Constructing time: " << seconds_since(constructionStart) << " sec., ("
+  assemble_envelope(P[1], P[2], P[3], n, max, radius, Xenv.get(), rows);
+  if (report)
+  {
+    *report << "Constructing time: " << seconds_since(constructionStart) << " sec., ("
             << rows.Relocations << " relocations)." << std::endl;
+  }
 
   // Four bytes per envelope entry and eight per row, against four per entry
   // of the full matrix.
   const std::int64_t envelopeBytes = 4 * (rows.Entries + 2 * std::int64_t(n));
   const std::int64_t fullBytes = 4 * std::int64_t(n) * n;
-  std::cout << "Size of matrix A is (" << n << "*" << n << "): " << envelopeBytes << " bytes "
+  if (report)
+  {
+    *report << "Size of matrix A is (" << n << "*" << n << "): " << envelopeBytes << " bytes "
             << "(" << envelopeBytes / 1048576 << " MiB) <= " << fullBytes << " bytes ("
             << fullBytes / 1048576 << " MiB) if stored as full matrix." << std::endl;
+  }
 
   resize_envelope(rows, rows.Entries);
   const int solvingStart = stopwatch_ticks();
@@ -371,18 +378,49 @@ int vtkMatrixSolver::Solve()
     throw few_or_planar_points;
   }
   eliminate_polynomial(P, n, W, S, FFF.get());
-  float* const coordinates[3] = { this->BX, this->BY, this->BZ };
+  float* const coordinates[3] = { bx, by, bz };
   envelope_solve_many(3, coordinates);
-  solve_coordinate(P, W, S, n, this->BX, FrightX.get());
-  solve_coordinate(P, W, S, n, this->BY, FrightY.get());
-  solve_coordinate(P, W, S, n, this->BZ, FrightZ.get());
-  if (!all_finite(this->BX, n) || !all_finite(this->BY, n) || !all_finite(this->BZ, n) ||
+  solve_coordinate(P, W, S, n, bx, FrightX.get());
+  solve_coordinate(P, W, S, n, by, FrightY.get());
+  solve_coordinate(P, W, S, n, bz, FrightZ.get());
+  if (!all_finite(bx, n) || !all_finite(by, n) || !all_finite(bz, n) ||
       !all_finite(FrightX.get(), 4) || !all_finite(FrightY.get(), 4) ||
       !all_finite(FrightZ.get(), 4))
   {
     throw not_finite;
   }
-  std::cout << "Solving time: " << seconds_since(solvingStart) << " sec." << std::endl;
+  if (report)
+  {
+    *report << "Solving time: " << seconds_since(solvingStart) << " sec." << std::endl;
+  }
+  const float* solved[3] = { FrightX.get(), FrightY.get(), FrightZ.get() };
+  for (int a = 0; a < 3; ++a)
+  {
+    std::copy(solved[a], solved[a] + 4, polynomial[a]);
+  }
+}
+
+int vtkMatrixSolver::Solve()
+{
+  const int n = this->PointArray ? static_cast<int>(this->PointArray->GetNumberOfPoints()) : 0;
+  if (n == 0)
+  {
+    throw few_or_planar_points;
+  }
+  if (!this->List || !this->BX || !this->BY || !this->BZ)
+  {
+    throw "Solve: List, BX, BY and BZ must be set before Solve";
+  }
+  float polynomial[3][4];
+  fit_spline(this->PointArray,
+             this->List,
+             this->Max,
+             this->Radius,
+             this->BX,
+             this->BY,
+             this->BZ,
+             polynomial,
+             &std::cout);
 
   // All three arrays are obtained before the earlier ones are released, so a
   // failure leaves the coefficients of the last Solve() in place.
@@ -391,7 +429,6 @@ int vtkMatrixSolver::Solve()
                                  obtain<float>(std::int64_t(n) + 4, coeffFailure),
                                  obtain<float>(std::int64_t(n) + 4, coeffFailure) };
   const float* weights[3] = { this->BX, this->BY, this->BZ };
-  const float* polynomial[3] = { FrightX.get(), FrightY.get(), FrightZ.get() };
   for (int a = 0; a < 3; ++a)
   {
     std::copy(weights[a], weights[a] + n, coeff[a].get());

@@ -1,6 +1,6 @@
 // Tests of vtkShapeTransform: the state machine of the cache, the worked field values, the
-// pass-through of normals, the single-point interface, and the field at random points checked
-// against a brute-force evaluation over all control points in double precision.
+// normals carried by the cached Jacobian, the single-point interface, and the field at random
+// points checked against a brute-force evaluation over all control points in double precision.
 #include "vtkShapeTransform.h"
 
 #include <vtkCellArray.h>
@@ -351,12 +351,15 @@ TEST_F(ShapeTransformTest, DoublePointsGiveTheFloatResults)
   }
 }
 
-TEST_F(ShapeTransformTest, NormalsAreCopiedAndVectorsUntouched)
+// With the worked example at BlendFactor 0.5 the Jacobian at (0.5, 0, 0) has the single entry
+// ds_x/dx = 0.4 * (-1) + 0.2 = -0.2, so the map's derivative is diag(1.1, 1, 1) and a normal
+// (nx, ny, nz) becomes (nx / 1.1, ny, nz), renormalised. At (2, 0, 0) nothing moves.
+TEST_F(ShapeTransformTest, NormalsFollowTheJacobianAndVectorsAreUntouched)
 {
   auto in = MakePoints({ { 0.5, 0.0, 0.0 }, { 2.0, 0.0, 0.0 } });
   vtkNew<vtkFloatArray> normals;
   normals->SetNumberOfComponents(3);
-  normals->InsertNextTuple3(0.0, 0.0, 1.0);
+  normals->InsertNextTuple3(0.6, 0.8, 0.0);
   normals->InsertNextTuple3(0.6, 0.8, 0.0);
   vtkNew<vtkFloatArray> vectors;
   vectors->SetNumberOfComponents(3);
@@ -382,12 +385,13 @@ TEST_F(ShapeTransformTest, NormalsAreCopiedAndVectorsUntouched)
     const float expectedX = splineSet ? 0.35f : 0.5f;
     EXPECT_FLOAT_EQ(expectedX, static_cast<float>(PointOf(outPoints, 0)[0]));
     ASSERT_EQ(2, outNormals->GetNumberOfTuples());
-    for (vtkIdType i = 0; i < 2; ++i)
+    const double length = std::hypot(0.6 / 1.1, 0.8);
+    const Point moved =
+      splineSet ? Point{ 0.6 / 1.1 / length, 0.8 / length, 0.0 } : Point{ 0.6, 0.8, 0.0 };
+    for (int c = 0; c < 3; ++c)
     {
-      for (int c = 0; c < 3; ++c)
-      {
-        EXPECT_EQ(normals->GetComponent(i, c), outNormals->GetComponent(i, c));
-      }
+      EXPECT_NEAR(moved[c], outNormals->GetComponent(0, c), 1e-6) << c;
+      EXPECT_EQ(normals->GetComponent(1, c), outNormals->GetComponent(1, c)) << c;
     }
     EXPECT_EQ(0, outVectors->GetNumberOfTuples());
   }
@@ -529,12 +533,15 @@ TEST_F(ShapeTransformPipelineTest, FilterFollowsBlendFactorAfterModified)
   EXPECT_FLOAT_EQ(2.0f, this->OutputX(2));
 }
 
-TEST_F(ShapeTransformPipelineTest, FilterPassesNormalsThrough)
+// At (0, 0.5, 0) the Jacobian's x row is 0.4 * (0, -1, 0) + (0.2, 0, 0), so the derivative's x
+// row is (0.9, 0.2, 0) at BlendFactor 0.5; its inverse transpose takes (1, 0, 0) to
+// (1, -0.2, 0) / 0.9.
+TEST_F(ShapeTransformPipelineTest, FilterCarriesNormalsByTheJacobian)
 {
   vtkNew<vtkFloatArray> normals;
   normals->SetNumberOfComponents(3);
   normals->InsertNextTuple3(0.0, 0.0, 1.0);
-  normals->InsertNextTuple3(0.0, 1.0, 0.0);
+  normals->InsertNextTuple3(1.0, 0.0, 0.0);
   normals->InsertNextTuple3(1.0, 0.0, 0.0);
   this->Mesh->GetPointData()->SetNormals(normals);
   this->Transform->BlendFactor = 0.5f;
@@ -543,14 +550,31 @@ TEST_F(ShapeTransformPipelineTest, FilterPassesNormalsThrough)
   vtkDataArray* outNormals = this->Filter->GetOutput()->GetPointData()->GetNormals();
   ASSERT_NE(nullptr, outNormals);
   ASSERT_EQ(3, outNormals->GetNumberOfTuples());
+  const double length = std::sqrt(1.04);
+  const Point expected[3] = { { 0.0, 0.0, 1.0 },
+                              { 1.0 / length, -0.2 / length, 0.0 },
+                              { 1.0, 0.0, 0.0 } };
   for (vtkIdType i = 0; i < 3; ++i)
   {
     for (int c = 0; c < 3; ++c)
     {
-      EXPECT_EQ(normals->GetComponent(i, c), outNormals->GetComponent(i, c));
+      EXPECT_NEAR(expected[i][c], outNormals->GetComponent(i, c), 1e-6) << i << " " << c;
     }
   }
   EXPECT_FLOAT_EQ(0.35f, this->OutputX(0));
+
+  // Back at BlendFactor 0 the normals are the input's again, from the same cache.
+  this->Transform->BlendFactor = 0.0f;
+  this->Transform->Modified();
+  this->Filter->Update();
+  outNormals = this->Filter->GetOutput()->GetPointData()->GetNormals();
+  for (vtkIdType i = 0; i < 3; ++i)
+  {
+    for (int c = 0; c < 3; ++c)
+    {
+      EXPECT_EQ(normals->GetComponent(i, c), outNormals->GetComponent(i, c)) << i << " " << c;
+    }
+  }
 }
 
 TEST_F(ShapeTransformTest, SinglePointInterfaceReturnsThePointUnchanged)

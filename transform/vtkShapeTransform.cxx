@@ -2,8 +2,10 @@
 
 #include "locator_buckets.h"
 #include "progress.h"
+#include "spline_field.h"
 
 #include <vtkDataArray.h>
+#include <vtkFloatArray.h>
 #include <vtkMath.h>
 #include <vtkObjectFactory.h>
 #include <vtkPointLocator.h>
@@ -11,6 +13,7 @@
 #include <vtkSMPThreadLocal.h>
 #include <vtkSMPTools.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -70,28 +73,6 @@ void WritePoint(vtkPoints* points, float* coordinates, vtkIdType i, const float 
   // precision was dropped by GCC 12 at -O3 for the vectorised components.
   points->SetPoint(i, x);
 }
-
-// Control point k as the locator sees it, in double precision; read directly from the
-// coordinates of a single-precision point set, without a virtual call per point.
-void ReadControlPoint(vtkPoints* points, const float* coordinates, vtkIdType k, double p[3])
-{
-  if (coordinates)
-  {
-    p[0] = coordinates[3 * k];
-    p[1] = coordinates[3 * k + 1];
-    p[2] = coordinates[3 * k + 2];
-    return;
-  }
-  points->GetPoint(k, p);
-}
-
-// The polynomial part c0 + c1 x + c2 y + c3 z of one coordinate; the coefficients follow the nc
-// weights.
-double Polynomial(const float* coeff, vtkIdType nc, const float x[3])
-{
-  return static_cast<double>(x[0]) * coeff[nc + 1] + static_cast<double>(x[1]) * coeff[nc + 2] +
-         static_cast<double>(x[2]) * coeff[nc + 3] + coeff[nc];
-}
 }
 
 vtkShapeTransform::vtkShapeTransform()
@@ -99,6 +80,10 @@ vtkShapeTransform::vtkShapeTransform()
   , Radius(0.0f)
   , PointArray(nullptr)
   , Displacements(vtkPoints::New())
+  , Jacobians(vtkFloatArray::New())
+  , NormalTerms(vtkFloatArray::New())
+  , NormalTermsSource(nullptr)
+  , NormalTermsTime(0)
   , DisplacementsCached(false)
   , SplineSet(false)
   , SplineCoeffX(nullptr)
@@ -108,12 +93,16 @@ vtkShapeTransform::vtkShapeTransform()
   , Tree(nullptr)
   , Math(vtkMath::New())
 {
+  this->Jacobians->SetNumberOfComponents(9);
+  this->NormalTerms->SetNumberOfComponents(9);
 }
 
 vtkShapeTransform::~vtkShapeTransform()
 {
   this->Math->Delete();
   this->Displacements->Delete();
+  this->Jacobians->Delete();
+  this->NormalTerms->Delete();
   this->DisplacementsCached = false;
   this->SplineSet = false;
 }
@@ -137,6 +126,8 @@ void vtkShapeTransform::SetSpline(float radius,
   this->DisplacementsCached = false;
   this->Displacements->Delete();
   this->Displacements = vtkPoints::New();
+  this->Jacobians->Initialize();
+  this->Jacobians->SetNumberOfComponents(9);
 }
 
 void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
@@ -158,40 +149,6 @@ void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
   this->ComputeDisplacements(inPts, outPts);
 }
 
-// s(x) is accumulated in double precision over the control points within Radius of x, in the
-// order in which the locator returns them; the query returns only points with |x - p| <= Radius,
-// so phi needs no support test and a point on the boundary of the support contributes 0.
-void vtkShapeTransform::EvaluateField(const float x[3],
-                                      const vtkIdType* ids,
-                                      vtkIdType count,
-                                      const float* controls,
-                                      double s[3]) const
-{
-  s[0] = s[1] = s[2] = 0.0;
-  if (count == 0)
-  {
-    return;
-  }
-  const double radius = this->Radius;
-  const double xd[3] = { x[0], x[1], x[2] };
-  for (vtkIdType j = 0; j < count; ++j)
-  {
-    const vtkIdType k = ids[j];
-    double p[3];
-    ReadControlPoint(this->PointArray, controls, k, p);
-    const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, xd));
-    const double phi = (1.0 - r / radius) * (1.0 - r / radius);
-    const int m = this->UnList[k];
-    s[0] += phi * this->SplineCoeffX[m];
-    s[1] += phi * this->SplineCoeffY[m];
-    s[2] += phi * this->SplineCoeffZ[m];
-  }
-  const vtkIdType nc = this->PointArray->GetNumberOfPoints();
-  s[0] += Polynomial(this->SplineCoeffX, nc, x);
-  s[1] += Polynomial(this->SplineCoeffY, nc, x);
-  s[2] += Polynomial(this->SplineCoeffZ, nc, x);
-}
-
 // The mesh points are evaluated independently, each from its own neighbours in the locator's
 // order, on the threads of vtkSMPTools; the cache is rounded to float from the double sum, and the
 // output point from x - BlendFactor * s in double, whatever thread computes it.
@@ -199,13 +156,19 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
 {
   const vtkIdType n = inPts->GetNumberOfPoints();
   const double blend = this->BlendFactor;
+  const spline_field field = { this->Radius,
+                               this->PointArray,
+                               FloatCoordinates(this->PointArray),
+                               { this->SplineCoeffX, this->SplineCoeffY, this->SplineCoeffZ },
+                               this->UnList };
 
   this->Displacements->SetNumberOfPoints(n);
   float* cache = static_cast<float*>(this->Displacements->GetVoidPointer(0));
+  this->Jacobians->SetNumberOfTuples(n);
+  float* jacobians = this->Jacobians->GetPointer(0);
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
-  const float* controls = FloatCoordinates(this->PointArray);
   const locator_buckets neighbours(this->Tree);
   // Output point sets of another type are written afterwards, on this thread.
   std::vector<float> moved(out ? 0 : 3 * n);
@@ -223,11 +186,17 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
       const double xd[3] = { x[0], x[1], x[2] };
       neighbours.FindPointsWithinRadius(this->Radius, xd, ids);
       double s[3];
-      this->EvaluateField(x, ids.data(), static_cast<vtkIdType>(ids.size()), controls, s);
+      double jacobian[3][3];
+      evaluate_spline_field(
+        field, xd, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
       for (int c = 0; c < 3; ++c)
       {
         cache[3 * i + c] = static_cast<float>(s[c]);
         written[3 * i + c] = static_cast<float>(xd[c] - blend * s[c]);
+        for (int b = 0; b < 3; ++b)
+        {
+          jacobians[9 * i + 3 * c + b] = static_cast<float>(jacobian[c][b]);
+        }
       }
     }
     progress_advance(end - begin);
@@ -241,6 +210,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
     }
   }
   this->DisplacementsCached = true;
+  this->NormalTermsSource = nullptr;
 }
 
 // One multiply-subtract per coordinate, in single precision, over the cache.
@@ -292,9 +262,79 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     outPts->DeepCopy(inPts);
   }
-  if (inNms && outNms)
+  if (!inNms || !outNms)
   {
-    outNms->DeepCopy(inNms);
+    return;
+  }
+  if (this->DisplacementsCached &&
+      inNms->GetNumberOfTuples() == this->Jacobians->GetNumberOfTuples())
+  {
+    this->BlendNormals(inNms, outNms);
+    return;
+  }
+  outNms->DeepCopy(inNms);
+}
+
+// Normal i is carried by the derivative I - BlendFactor * J(i) of the map at point i, J(i) its
+// cached Jacobian, in single precision like the blend of the points. The terms of that normal as
+// a polynomial in BlendFactor are formed once for the normals array and the cache, so that each
+// frame costs two multiply-adds per component and a renormalisation.
+void vtkShapeTransform::BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms)
+{
+  const vtkIdType n = inNms->GetNumberOfTuples();
+  vtkFloatArray* inFloat = vtkFloatArray::FastDownCast(inNms);
+  const float* in = inFloat ? inFloat->GetPointer(0) : nullptr;
+  auto readNormal = [inNms, in](vtkIdType i, float normal[3])
+  {
+    if (in)
+    {
+      std::copy(in + 3 * i, in + 3 * i + 3, normal);
+      return;
+    }
+    double d[3];
+    inNms->GetTuple(i, d);
+    std::copy(d, d + 3, normal);
+  };
+
+  if (this->NormalTermsSource != inNms || this->NormalTermsTime != inNms->GetMTime())
+  {
+    this->NormalTerms->SetNumberOfTuples(n);
+    float* terms = this->NormalTerms->GetPointer(0);
+    const float* jacobians = this->Jacobians->GetPointer(0);
+    for (vtkIdType i = 0; i < n; ++i)
+    {
+      float normal[3];
+      readNormal(i, normal);
+      normal_terms(jacobians + 9 * i, normal, terms + 9 * i);
+    }
+    this->NormalTermsSource = inNms;
+    this->NormalTermsTime = inNms->GetMTime();
+  }
+
+  const float blend = this->BlendFactor;
+  const float* terms = this->NormalTerms->GetPointer(0);
+  outNms->SetNumberOfComponents(3);
+  outNms->SetNumberOfTuples(n);
+  vtkFloatArray* outFloat = vtkFloatArray::FastDownCast(outNms);
+  if (in && outFloat)
+  {
+    float* out = outFloat->GetPointer(0);
+    for (vtkIdType i = 0; i < n; ++i)
+    {
+      float normal[3] = { in[3 * i], in[3 * i + 1], in[3 * i + 2] };
+      blend_normal(terms + 9 * i, blend, normal);
+      out[3 * i] = normal[0];
+      out[3 * i + 1] = normal[1];
+      out[3 * i + 2] = normal[2];
+    }
+    return;
+  }
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    float normal[3];
+    readNormal(i, normal);
+    blend_normal(terms + 9 * i, blend, normal);
+    outNms->SetTuple(i, normal);
   }
 }
 

@@ -16,9 +16,11 @@
  * functions nor the polynomial part are evaluated there.
  *
  * The field is costly to evaluate and the blend is cheap, so the first evaluation after
- * SetSpline() computes s at every input point and caches it in Displacements; every later
- * evaluation only scales the cache by BlendFactor. An animation places the transform in a
- * vtkTransformPolyDataFilter, calls SetSpline() once, and for every frame writes BlendFactor and
+ * SetSpline() computes s at every input point and caches it in Displacements, with its Jacobian
+ * J = ds/dx in Jacobians; every later evaluation only scales the cache by BlendFactor. Normals are
+ * carried by the derivative I - BlendFactor * J of the map: by its inverse transpose, renormalised,
+ * so that the shading of the surface follows its deformation. An animation places the transform in
+ * a vtkTransformPolyDataFilter, calls SetSpline() once, and for every frame writes BlendFactor and
  * calls Modified() so that the filter executes again.
  *
  * The first evaluation finds the control points near each input point in a flat copy of the
@@ -39,8 +41,8 @@
  * locator built over the same control points, until the transform is deleted.
  *
  * @warning
- * Only TransformPoints() and TransformPointsNormalsVectors() apply the field. Normals are passed
- * through unrotated and vectors are not written. The single-point interface (TransformPoint() and
+ * Only TransformPoints() and TransformPointsNormalsVectors() apply the field; vectors are not
+ * written. The single-point interface (TransformPoint() and
  * the derivative) returns the point unchanged with an identity derivative, and Inverse() does
  * nothing, so the transform returned by GetInverse() leaves points where they are.
  *
@@ -55,6 +57,7 @@
 #include <vtkAbstractTransform.h>
 
 class vtkDataArray;
+class vtkFloatArray;
 class vtkMath;
 class vtkPointLocator;
 class vtkPoints;
@@ -98,11 +101,13 @@ public:
   /**
    * The state of the evaluation: SplineSet is true once SetSpline() has been called,
    * DisplacementsCached once Displacements holds the field at every point of the last evaluated
-   * point set (single precision, indexed like that point set). Both false after construction.
+   * point set (single precision, indexed like that point set) and Jacobians its Jacobian there
+   * (9 components, ds_a/dx_b at 3a + b). Both false after construction.
    */
   animGetMacro(SplineSet, bool);
   animGetMacro(DisplacementsCached, bool);
   animGetObjectMacro(Displacements, vtkPoints);
+  animGetObjectMacro(Jacobians, vtkFloatArray);
   ///@}
 
   /**
@@ -121,7 +126,9 @@ public:
 
   /**
    * Transform the points as TransformPoints() does (before SetSpline() outPts becomes a copy of
-   * inPts), copy the normals unchanged when they are given, and leave the vectors alone.
+   * inPts) and the normals, when they are given, by the inverse transpose of I - BlendFactor * J
+   * from the cached Jacobians, renormalised; a normal where that matrix is singular is kept, and
+   * before SetSpline() the normals are copied unchanged. Vectors are left alone.
    */
   void TransformPointsNormalsVectors(vtkPoints* inPts,
                                      vtkPoints* outPts,
@@ -164,19 +171,22 @@ protected:
 
   // Evaluate the field at every input point, fill the cache and append the blended points.
   void ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts);
-  // The field s at x from the control points within Radius of x, ids in the locator's order;
-  // controls is the float array of PointArray, or null. s = 0 when count is 0.
-  void EvaluateField(const float x[3],
-                     const vtkIdType* ids,
-                     vtkIdType count,
-                     const float* controls,
-                     double s[3]) const;
   // Append every input point minus BlendFactor times its cached displacement.
   void BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts);
+  // Carry every normal by the derivative of the map, from the cached Jacobians.
+  void BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms);
 
   float Radius;
   vtkPoints* PointArray;
   vtkPoints* Displacements;
+  // Jacobian ds/dx of the field at every cached point, 9 components row by row, beside
+  // Displacements.
+  vtkFloatArray* Jacobians;
+  // The normals of NormalTermsSource, as it was at NormalTermsTime, as polynomials in BlendFactor
+  // (see normal_terms()); 9 components, formed from Jacobians.
+  vtkFloatArray* NormalTerms;
+  vtkDataArray* NormalTermsSource;
+  vtkMTimeType NormalTermsTime;
   bool DisplacementsCached;
   bool SplineSet;
   float* SplineCoeffX;

@@ -1,0 +1,2 @@
+"""Animation's deformation for VTK: vtkCompactSplineTransform and its kin."""
+from .AnimationDeformation import *

@@ -1,0 +1,132 @@
+#include "spline_field.h"
+
+#include <vtkMath.h>
+#include <vtkPoints.h>
+
+#include <cmath>
+
+namespace
+{
+// Control point k in double precision, from the float coordinates when there are any.
+void ReadControl(const spline_field& field, vtkIdType k, double p[3])
+{
+  if (field.ControlCoords)
+  {
+    const float* c = field.ControlCoords + 3 * k;
+    p[0] = c[0];
+    p[1] = c[1];
+    p[2] = c[2];
+    return;
+  }
+  field.Controls->GetPoint(k, p);
+}
+
+// The polynomial part c0 + c1 x + c2 y + c3 z of one coordinate; the coefficients follow the nc
+// weights.
+double Polynomial(const float* coeff, vtkIdType nc, const double x[3])
+{
+  return x[0] * coeff[nc + 1] + x[1] * coeff[nc + 2] + x[2] * coeff[nc + 3] + coeff[nc];
+}
+}
+
+// The terms are added in the order of ids and the polynomial part last, in double precision; the
+// caller rounds.
+void evaluate_spline_field(const spline_field& field,
+                           const double x[3],
+                           const vtkIdType* ids,
+                           vtkIdType count,
+                           double s[3],
+                           double jacobian[3][3])
+{
+  s[0] = s[1] = s[2] = 0.0;
+  if (jacobian)
+  {
+    for (int a = 0; a < 3; ++a)
+    {
+      jacobian[a][0] = jacobian[a][1] = jacobian[a][2] = 0.0;
+    }
+  }
+  if (count == 0)
+  {
+    return;
+  }
+  const double radius = field.Radius;
+  for (vtkIdType j = 0; j < count; ++j)
+  {
+    const vtkIdType k = ids[j];
+    double p[3];
+    ReadControl(field, k, p);
+    const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, x));
+    const double phi = (1.0 - r / radius) * (1.0 - r / radius);
+    const int m = field.UnList[k];
+    for (int a = 0; a < 3; ++a)
+    {
+      s[a] += phi * field.Coeff[a][m];
+    }
+    if (jacobian && r > 0.0)
+    {
+      const double slope = -2.0 * (1.0 - r / radius) / (radius * r);
+      for (int a = 0; a < 3; ++a)
+      {
+        const double w = field.Coeff[a][m];
+        for (int b = 0; b < 3; ++b)
+        {
+          jacobian[a][b] += w * slope * (x[b] - p[b]);
+        }
+      }
+    }
+  }
+  const vtkIdType nc = field.Controls->GetNumberOfPoints();
+  for (int a = 0; a < 3; ++a)
+  {
+    s[a] += Polynomial(field.Coeff[a], nc, x);
+    if (jacobian)
+    {
+      for (int b = 0; b < 3; ++b)
+      {
+        jacobian[a][b] += field.Coeff[a][nc + 1 + b];
+      }
+    }
+  }
+}
+
+void normal_terms(const float jacobian[9], const float normal[3], float terms[9])
+{
+  double j[3][3];
+  for (int a = 0; a < 3; ++a)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      j[a][b] = jacobian[3 * a + b];
+    }
+  }
+  const double n[3] = { normal[0], normal[1], normal[2] };
+  double jn[3];  // J' n
+  double jjn[3]; // J' J' n
+  for (int b = 0; b < 3; ++b)
+  {
+    jn[b] = j[0][b] * n[0] + j[1][b] * n[1] + j[2][b] * n[2];
+  }
+  for (int b = 0; b < 3; ++b)
+  {
+    jjn[b] = j[0][b] * jn[0] + j[1][b] * jn[1] + j[2][b] * jn[2];
+  }
+  const double trace = j[0][0] + j[1][1] + j[2][2];
+  double traceOfSquare = 0.0;
+  for (int a = 0; a < 3; ++a)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      traceOfSquare += j[a][b] * j[b][a];
+    }
+  }
+  const double sigma = 0.5 * (trace * trace - traceOfSquare);
+  for (int a = 0; a < 3; ++a)
+  {
+    terms[a] = static_cast<float>(jn[a] - trace * n[a]);
+    terms[3 + a] = static_cast<float>(sigma * n[a] - trace * jn[a] + jjn[a]);
+  }
+  terms[6] = static_cast<float>(trace);
+  terms[7] = static_cast<float>(sigma);
+  terms[8] = static_cast<float>(vtkMath::Determinant3x3(j));
+}

@@ -1,0 +1,142 @@
+// The fitted displacement field at one point, with its Jacobian: the one
+// evaluation behind vtkShapeTransform's cache and every path of
+// vtkCompactSplineTransform.
+//
+// The field of each coordinate a is
+//
+//   s_a(x) = sum_k w_a(k) phi(|x - p(k)|) + c_a0 + c_a1 x + c_a2 y + c_a3 z,
+//   phi(r) = (1 - r/R)^2 for r < R,
+//
+// the sum running over the control points p(k) within R of x, and s = 0 where
+// there is none (neither the basis functions nor the polynomial part are
+// evaluated there). Its Jacobian J(a, b) = ds_a/dx_b is
+//
+//   J(a, b) = sum_k w_a(k) dphi/dx_b + c_a(b+1),
+//   dphi/dx_b = -2 (1 - r/R) / (R r) * (x_b - p_b(k)),
+//
+// and 0 where s is 0. At r = 0 phi has a cusp (its one-sided slopes are -2/R
+// in every direction) and the gradient is undefined; the term is taken as 0,
+// the mean of the one-sided slopes of any line through the control point, so
+// the Jacobian stays bounded and symmetric about the control point.
+#ifndef spline_field_h
+#define spline_field_h
+
+#include <vtkType.h>
+
+#include <cmath>
+#include <limits>
+
+class vtkPoints;
+
+// A fitted field as the solver leaves it: coefficients in list order.
+struct spline_field
+{
+  double Radius;              // support radius R
+  vtkPoints* Controls;        // the control points p(k), nc of them
+  const float* ControlCoords; // their 3*nc float coordinates, or null to read Controls
+  const float* Coeff[3];      // nc + 4 entries each: weights in list order, c_a0 ... c_a3
+  const int* UnList;          // control point id -> list position (index of its weight)
+};
+
+// Evaluates the field at x from the ids of the control points within R of x.
+//   field     in
+//   x         3 entries, in: the point
+//   ids       count entries, in: the control point ids found within R of x,
+//             in the order in which their terms are added
+//   count     in: 0 when no control point lies within R
+//   s         3 entries, out: the displacement, summed in double precision
+//   jacobian  3x3, out: J(a, b) = ds_a/dx_b; may be null when not wanted
+void evaluate_spline_field(const spline_field& field,
+                           const double x[3],
+                           const vtkIdType* ids,
+                           vtkIdType count,
+                           double s[3],
+                           double jacobian[3][3]);
+
+// The normal of a surface after a map with derivative m at the point: the
+// inverse transpose of m applied to the normal, renormalised. The cofactor
+// matrix of m, whose rows are the cross products of the rows of m in cyclic
+// order, is det(m) times the inverse transpose, so the normal is formed with
+// the cofactors and no division by det(m); the sign of det(m) keeps the
+// orientation. A result of length 0 or not finite (a degenerate m) leaves the
+// normal as it was.
+//   m       3x3, in: the derivative of the map at the point
+//   normal  3 entries, in/out
+template<typename T>
+inline void transform_normal(const T m[3][3], T normal[3])
+{
+  const T c[3][3] = { { m[1][1] * m[2][2] - m[1][2] * m[2][1],
+                        m[1][2] * m[2][0] - m[1][0] * m[2][2],
+                        m[1][0] * m[2][1] - m[1][1] * m[2][0] },
+                      { m[2][1] * m[0][2] - m[2][2] * m[0][1],
+                        m[2][2] * m[0][0] - m[2][0] * m[0][2],
+                        m[2][0] * m[0][1] - m[2][1] * m[0][0] },
+                      { m[0][1] * m[1][2] - m[0][2] * m[1][1],
+                        m[0][2] * m[1][0] - m[0][0] * m[1][2],
+                        m[0][0] * m[1][1] - m[0][1] * m[1][0] } };
+  const T n[3] = { c[0][0] * normal[0] + c[0][1] * normal[1] + c[0][2] * normal[2],
+                   c[1][0] * normal[0] + c[1][1] * normal[1] + c[1][2] * normal[2],
+                   c[2][0] * normal[0] + c[2][1] * normal[1] + c[2][2] * normal[2] };
+  const T determinant = m[0][0] * c[0][0] + m[0][1] * c[0][1] + m[0][2] * c[0][2];
+  const T length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  if (!(length > T(0)) || !std::isfinite(length))
+  {
+    return;
+  }
+  const T scale = determinant < T(0) ? T(-1) / length : T(1) / length;
+  normal[0] = n[0] * scale;
+  normal[1] = n[1] * scale;
+  normal[2] = n[2] * scale;
+}
+
+// A normal carried by x -> x - b s(x) for many blend factors b with one Jacobian J: by the
+// Cayley-Hamilton theorem, with t = tr J and sigma = (t^2 - tr J^2) / 2,
+//
+//   cof(I - b J) = I + b (J' - t I) + b^2 (sigma I - t J' + J'^2),
+//   det(I - b J) = 1 - b t + b^2 sigma - b^3 det J,
+//
+// so cof(I - b J) n = n + b u1 + b^2 u2 with u1 = J'n - t n and u2 = sigma n - t J'n + J'(J'n).
+// normal_terms() forms u1, u2, t, sigma and det J once (in double precision); blend_normal() then
+// costs two multiply-adds per component, the determinant's sign and the renormalisation.
+//   jacobian  9 entries, in: J row by row
+//   normal    3 entries, in: n
+//   terms     9 entries, out: u1, u2, t, sigma, det J
+void normal_terms(const float jacobian[9], const float normal[3], float terms[9]);
+
+// The normal of transform_normal() for m = I - blend * J, from n and its terms.
+//   terms   9 entries, in: from normal_terms()
+//   blend   in
+//   normal  3 entries, in/out: n, then the carried normal
+inline void blend_normal(const float terms[9], float blend, float normal[3])
+{
+  float n[3];
+  for (int a = 0; a < 3; ++a)
+  {
+    n[a] = normal[a] + blend * (terms[a] + blend * terms[3 + a]);
+  }
+  const float determinant = 1.0f + blend * (-terms[6] + blend * (terms[7] - blend * terms[8]));
+  const float square = n[0] * n[0] + n[1] * n[1] + n[2] * n[2];
+  // Selections rather than branches, so that a loop over many normals vectorises.
+  const bool usable = (square > 0.0f) & (square <= std::numeric_limits<float>::max());
+  const float inverse = 1.0f / std::sqrt(usable ? square : 1.0f);
+  const float scale = determinant < 0.0f ? -inverse : inverse;
+  for (int a = 0; a < 3; ++a)
+  {
+    normal[a] = usable ? n[a] * scale : normal[a];
+  }
+}
+
+// m = I - blend * jacobian: the derivative of x -> x - blend * s(x).
+template<typename T>
+inline void blended_derivative(const T jacobian[9], T blend, T m[3][3])
+{
+  for (int a = 0; a < 3; ++a)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      m[a][b] = (a == b ? T(1) : T(0)) - blend * jacobian[3 * a + b];
+    }
+  }
+}
+
+#endif

@@ -1,0 +1,163 @@
+/**
+ * @class   vtkCompactSplineTransform
+ * @brief   landmark warp with compactly supported radial basis functions
+ *
+ * vtkCompactSplineTransform moves every point x to x - BlendFactor * s(x), where s is the
+ * displacement field that carries the source landmarks onto the target landmarks:
+ *
+ *   s(x) = sum_k w_k phi(|x - p_k|) + c0 + c1 x + c2 y + c3 z,   phi(r) = (1 - r/R)^2 for r < R,
+ *
+ * one field per coordinate, fitted so that s(p_k) = p_k - q_k at every source landmark p_k with
+ * target q_k. At BlendFactor 1 the source landmarks land on the target landmarks; at 0 nothing
+ * moves. The sum runs over the landmarks within the support radius R of x, and where no landmark
+ * lies within R the field is 0 (the polynomial part included): the warp is local, and a point
+ * far from every landmark stays where it is.
+ *
+ * Each basis function couples only landmarks closer than R, so the interpolation matrix is
+ * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
+ * in envelope storage in that order and factored once by envelope Cholesky, and the four
+ * polynomial terms are eliminated through a 4x4 system solved by Householder QR. This is the fit
+ * of the animation program (vtkMatrixSolver), in single precision like it: the landmarks and the
+ * radius are rounded to float for the fit and the field.
+ *
+ * The fit is made lazily, on the first use after the landmarks (their modification times) or the
+ * radius changed; a change of BlendFactor only rescales. Single points, derivatives and the
+ * inherited inverse (a Newton iteration on the analytic Jacobian) evaluate the field directly.
+ * TransformPoints() and TransformPointsNormalsVectors() evaluate it once per point set and keep
+ * the displacement and its Jacobian, so that an animation that changes BlendFactor only redoes a
+ * multiply-subtract per coordinate. The cache belongs to one vtkPoints object and is used again
+ * while that object is alive and unmodified and the fit unchanged. Normals are carried by the
+ * inverse transpose of the derivative I - BlendFactor * J and renormalised, vectors by the
+ * derivative itself.
+ *
+ * The derivative of phi is -2 (1 - r/R) / (R r) (x - p); at a landmark (r = 0) phi has a cusp and
+ * its term in the Jacobian is taken as 0. Across the boundary of the union of the supports the
+ * field jumps from its polynomial part to 0; place landmarks whose source equals their target
+ * (anchors) around the region to be warped so that the field is 0 there anyway.
+ *
+ * @warning
+ * Landmarks that give no fit (different numbers of source and target points, fewer than four
+ * points or all in one plane, two sources at one position, values that are not finite, a radius
+ * that is not positive) raise an error and leave the transform the identity until they change.
+ * The fit uses process-wide work storage: fit one transform at a time.
+ *
+ * @sa
+ * vtkThinPlateSplineTransform vtkWarpTransform vtkTransformPolyDataFilter vtkShapeTransform
+ */
+#ifndef vtkCompactSplineTransform_h
+#define vtkCompactSplineTransform_h
+
+#include "AnimationDeformationModule.h" // For export macro
+#include "vtkWarpTransform.h"
+
+class vtkDataArray;
+class vtkPoints;
+
+class ANIMATIONDEFORMATION_EXPORT vtkCompactSplineTransform : public vtkWarpTransform
+{
+public:
+  vtkTypeMacro(vtkCompactSplineTransform, vtkWarpTransform);
+  void PrintSelf(ostream& os, vtkIndent indent) override;
+  static vtkCompactSplineTransform* New();
+
+  ///@{
+  /**
+   * The landmarks: source positions and the target positions they move to at BlendFactor 1, the
+   * same number of each. Modifying either point set refits the transform on its next use.
+   */
+  void SetSourceLandmarks(vtkPoints* source);
+  vtkGetObjectMacro(SourceLandmarks, vtkPoints);
+  void SetTargetLandmarks(vtkPoints* target);
+  vtkGetObjectMacro(TargetLandmarks, vtkPoints);
+  ///@}
+
+  ///@{
+  /**
+   * The support radius R of the basis functions: a landmark influences only points within R.
+   * Default 0.5. Changing it refits the transform on its next use.
+   */
+  void SetSupportRadius(double radius);
+  vtkGetMacro(SupportRadius, double);
+  ///@}
+
+  ///@{
+  /**
+   * The fraction of the displacement applied, 0 to 1: a point x goes to x - BlendFactor * s(x).
+   * Default 1. Changing it never refits.
+   */
+  vtkSetClampMacro(BlendFactor, double, 0.0, 1.0);
+  vtkGetMacro(BlendFactor, double);
+  ///@}
+
+  /**
+   * True when the last fit succeeded; false before the first fit, without landmarks, and after
+   * landmarks that give no fit (the transform is then the identity). Fits first when needed.
+   */
+  bool IsFitted();
+
+  /**
+   * Transform a point set through the cached displacement (see the class description).
+   */
+  void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
+
+  /**
+   * Transform points, normals and vectors through the cached displacement and Jacobian.
+   */
+  void TransformPointsNormalsVectors(vtkPoints* inPts,
+                                     vtkPoints* outPts,
+                                     vtkDataArray* inNms,
+                                     vtkDataArray* outNms,
+                                     vtkDataArray* inVrs,
+                                     vtkDataArray* outVrs,
+                                     int nOptionalVectors = 0,
+                                     vtkDataArray** inVrsArr = nullptr,
+                                     vtkDataArray** outVrsArr = nullptr) override;
+
+  /**
+   * The modification time includes that of the landmarks.
+   */
+  vtkMTimeType GetMTime() override;
+
+  /**
+   * A new vtkCompactSplineTransform with default settings.
+   */
+  VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
+
+protected:
+  vtkCompactSplineTransform();
+  ~vtkCompactSplineTransform() override;
+
+  /**
+   * Fit again when the landmarks or the radius changed since the last fit.
+   */
+  void InternalUpdate() override;
+
+  /**
+   * Copy the landmarks (shared, as vtkThinPlateSplineTransform does), radius, blend factor and the
+   * inverse settings; the copy fits on its own first use.
+   */
+  void InternalDeepCopy(vtkAbstractTransform* transform) override;
+
+  void ForwardTransformPoint(const float in[3], float out[3]) override;
+  void ForwardTransformPoint(const double in[3], double out[3]) override;
+
+  void ForwardTransformDerivative(const float in[3], float out[3], float derivative[3][3]) override;
+  void ForwardTransformDerivative(const double in[3],
+                                  double out[3],
+                                  double derivative[3][3]) override;
+
+  vtkPoints* SourceLandmarks;
+  vtkPoints* TargetLandmarks;
+  double SupportRadius;
+  double BlendFactor;
+
+private:
+  vtkCompactSplineTransform(const vtkCompactSplineTransform&) = delete;
+  void operator=(const vtkCompactSplineTransform&) = delete;
+
+  // The fit and the cache of the last point set.
+  class vtkInternals;
+  vtkInternals* Internals;
+};
+
+#endif
