@@ -1,17 +1,19 @@
 #include "vtkCompactSplineTransform.h"
 
 #include "finite_points.h"
+#include "locator_buckets.h"
 #include "spline_field.h"
 #include "spline_fit.h"
 #include "well_ordered_list.h"
 
 #include <vtkDataArray.h>
-#include <vtkIdList.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+#include <vtkSMPThreadLocal.h>
+#include <vtkSMPTools.h>
 #include <vtkWeakPointer.h>
 
 #include <cmath>
@@ -29,6 +31,8 @@ public:
   vtkNew<vtkPoints> Controls;
   vtkNew<vtkPolyData> ControlSet;
   vtkNew<vtkPointLocator> Locator;
+  // The locator's buckets as flat arrays: the same neighbours in the same order, from any thread.
+  std::unique_ptr<locator_buckets> Neighbours;
   std::vector<int> UnList;
   std::vector<float> Coeff[3];
   float Radius = 0.0f;
@@ -48,7 +52,7 @@ public:
 
   vtkInternals() { this->Controls->SetDataType(VTK_FLOAT); }
 
-  spline_field Field()
+  spline_field Field() const
   {
     return { this->Radius,
              this->Controls,
@@ -57,17 +61,22 @@ public:
              this->UnList.data() };
   }
 
-  // s and J at x; ids is working storage for the neighbour query.
-  void Evaluate(const double x[3], vtkIdList* ids, double s[3], double jacobian[3][3])
+  // s and J at x; ids is working storage for the neighbour query. Safe to call from several
+  // threads at once, each with its own ids.
+  void Evaluate(const double x[3],
+                std::vector<vtkIdType>& ids,
+                double s[3],
+                double jacobian[3][3]) const
   {
-    this->Locator->FindPointsWithinRadius(this->Radius, x, ids);
-    evaluate_spline_field(this->Field(), x, ids->GetPointer(0), ids->GetNumberOfIds(), s, jacobian);
-    ids->Reset();
+    this->Neighbours->FindPointsWithinRadius(this->Radius, x, ids);
+    evaluate_spline_field(
+      this->Field(), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
   }
 
   void Forget()
   {
     this->Fitted = false;
+    this->Neighbours.reset();
     this->UnList.clear();
     for (auto& c : this->Coeff)
     {
@@ -261,6 +270,7 @@ void vtkCompactSplineTransform::InternalUpdate()
       fit.Coeff[a].insert(fit.Coeff[a].end(), polynomial[a], polynomial[a] + 4);
     }
     fit.Radius = radius;
+    fit.Neighbours = std::make_unique<locator_buckets>(fit.Locator);
     fit.Fitted = true;
   }
   catch (const char* message)
@@ -294,7 +304,7 @@ void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
   double jacobian[3][3] = {};
   if (this->Internals->Fitted)
   {
-    vtkNew<vtkIdList> ids;
+    thread_local std::vector<vtkIdType> ids;
     this->Internals->Evaluate(in, ids, s, jacobian);
   }
   for (int a = 0; a < 3; ++a)
@@ -362,14 +372,25 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     fit.Displacement.resize(3 * n);
     fit.Jacobian.resize(9 * n);
-    vtkNew<vtkIdList> ids;
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      double x[3];
-      inPts->GetPoint(i, x);
-      fit.Evaluate(
-        x, ids, &fit.Displacement[3 * i], reinterpret_cast<double(*)[3]>(&fit.Jacobian[9 * i]));
-    }
+    // Each point's field comes from its own neighbours in a fixed order, so the cache does not
+    // depend on the number of threads.
+    vtkSMPThreadLocal<std::vector<vtkIdType>> found;
+    vtkSMPTools::For(0,
+                     n,
+                     1024,
+                     [&](vtkIdType begin, vtkIdType end)
+                     {
+                       std::vector<vtkIdType>& ids = found.Local();
+                       for (vtkIdType i = begin; i < end; ++i)
+                       {
+                         double x[3];
+                         inPts->GetPoint(i, x);
+                         fit.Evaluate(x,
+                                      ids,
+                                      &fit.Displacement[3 * i],
+                                      reinterpret_cast<double(*)[3]>(&fit.Jacobian[9 * i]));
+                       }
+                     });
     fit.CachedPoints = inPts;
     fit.CachedPointsTime = inPts->GetMTime();
     fit.CachedFitTime = fit.FitTime.GetMTime();

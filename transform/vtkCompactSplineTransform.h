@@ -28,7 +28,10 @@
  * multiply-subtract per coordinate. The cache belongs to one vtkPoints object and is used again
  * while that object is alive and unmodified and the fit unchanged. Normals are carried by the
  * inverse transpose of the derivative I - BlendFactor * J and renormalised, vectors by the
- * derivative itself.
+ * derivative itself. The neighbours of a point come from a flat copy of the landmark locator's
+ * buckets, and a point set's cache is filled on the threads of vtkSMPTools (at most
+ * VTK_SMP_MAX_THREADS when that environment variable is set); each point's sum takes the same
+ * terms in the same order on any thread, so the results do not depend on the number of threads.
  *
  * The derivative of phi is -2 (1 - r/R) / (R r) (x - p); at a landmark (r = 0) phi has a cusp and
  * its term in the Jacobian is taken as 0. Across the boundary of the union of the supports the
