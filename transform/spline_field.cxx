@@ -4,6 +4,7 @@
 #include <vtkPoints.h>
 
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -129,4 +130,40 @@ void normal_terms(const float jacobian[9], const float normal[3], float terms[9]
   terms[6] = static_cast<float>(trace);
   terms[7] = static_cast<float>(sigma);
   terms[8] = static_cast<float>(vtkMath::Determinant3x3(j));
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) void blend_normals(vtkIdType n,
+                                                                                const float* terms,
+                                                                                float blend,
+                                                                                const float* in,
+                                                                                float* out)
+{
+  const float* __restrict u0 = terms;
+  const float* __restrict u1 = terms + n;
+  const float* __restrict u2 = terms + 2 * n;
+  const float* __restrict v0 = terms + 3 * n;
+  const float* __restrict v1 = terms + 4 * n;
+  const float* __restrict v2 = terms + 5 * n;
+  const float* __restrict trace = terms + 6 * n;
+  const float* __restrict sigma = terms + 7 * n;
+  const float* __restrict det = terms + 8 * n;
+  const float* __restrict normals = in;
+  float* __restrict carried = out;
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    const float nx = normals[3 * i];
+    const float ny = normals[3 * i + 1];
+    const float nz = normals[3 * i + 2];
+    const float x = nx + blend * (u0[i] + blend * v0[i]);
+    const float y = ny + blend * (u1[i] + blend * v1[i]);
+    const float z = nz + blend * (u2[i] + blend * v2[i]);
+    const float determinant = 1.0f + blend * (-trace[i] + blend * (sigma[i] - blend * det[i]));
+    const float square = x * x + y * y + z * z;
+    // Selections and copysign rather than branches, so that the loop vectorises.
+    const bool usable = (square > 0.0f) & (square <= std::numeric_limits<float>::max());
+    const float scale = std::copysign(1.0f / std::sqrt(usable ? square : 1.0f), determinant);
+    carried[3 * i] = usable ? x * scale : nx;
+    carried[3 * i + 1] = usable ? y * scale : ny;
+    carried[3 * i + 2] = usable ? z * scale : nz;
+  }
 }

@@ -94,7 +94,6 @@ vtkShapeTransform::vtkShapeTransform()
   , Math(vtkMath::New())
 {
   this->Jacobians->SetNumberOfComponents(9);
-  this->NormalTerms->SetNumberOfComponents(9);
 }
 
 vtkShapeTransform::~vtkShapeTransform()
@@ -187,8 +186,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
       neighbours.FindPointsWithinRadius(this->Radius, xd, ids);
       double s[3];
       double jacobian[3][3];
-      evaluate_spline_field(
-        field, xd, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+      evaluate_spline_field(field, xd, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
       for (int c = 0; c < 3; ++c)
       {
         cache[3 * i + c] = static_cast<float>(s[c]);
@@ -283,58 +281,51 @@ void vtkShapeTransform::BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms)
 {
   const vtkIdType n = inNms->GetNumberOfTuples();
   vtkFloatArray* inFloat = vtkFloatArray::FastDownCast(inNms);
-  const float* in = inFloat ? inFloat->GetPointer(0) : nullptr;
-  auto readNormal = [inNms, in](vtkIdType i, float normal[3])
+  std::vector<float> copied;
+  if (!inFloat)
   {
-    if (in)
+    copied.resize(3 * n);
+    for (vtkIdType i = 0; i < n; ++i)
     {
-      std::copy(in + 3 * i, in + 3 * i + 3, normal);
-      return;
+      double d[3];
+      inNms->GetTuple(i, d);
+      std::copy(d, d + 3, &copied[3 * i]);
     }
-    double d[3];
-    inNms->GetTuple(i, d);
-    std::copy(d, d + 3, normal);
-  };
+  }
+  const float* in = inFloat ? inFloat->GetPointer(0) : copied.data();
 
   if (this->NormalTermsSource != inNms || this->NormalTermsTime != inNms->GetMTime())
   {
-    this->NormalTerms->SetNumberOfTuples(n);
-    float* terms = this->NormalTerms->GetPointer(0);
+    this->NormalTerms->SetNumberOfTuples(9 * n);
+    float* planes = this->NormalTerms->GetPointer(0);
     const float* jacobians = this->Jacobians->GetPointer(0);
     for (vtkIdType i = 0; i < n; ++i)
     {
-      float normal[3];
-      readNormal(i, normal);
-      normal_terms(jacobians + 9 * i, normal, terms + 9 * i);
+      float terms[9];
+      normal_terms(jacobians + 9 * i, in + 3 * i, terms);
+      for (int k = 0; k < 9; ++k)
+      {
+        planes[k * n + i] = terms[k];
+      }
     }
     this->NormalTermsSource = inNms;
     this->NormalTermsTime = inNms->GetMTime();
   }
 
-  const float blend = this->BlendFactor;
-  const float* terms = this->NormalTerms->GetPointer(0);
   outNms->SetNumberOfComponents(3);
   outNms->SetNumberOfTuples(n);
   vtkFloatArray* outFloat = vtkFloatArray::FastDownCast(outNms);
-  if (in && outFloat)
+  if (outFloat && outFloat != inFloat)
   {
-    float* out = outFloat->GetPointer(0);
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      float normal[3] = { in[3 * i], in[3 * i + 1], in[3 * i + 2] };
-      blend_normal(terms + 9 * i, blend, normal);
-      out[3 * i] = normal[0];
-      out[3 * i + 1] = normal[1];
-      out[3 * i + 2] = normal[2];
-    }
+    blend_normals(
+      n, this->NormalTerms->GetPointer(0), this->BlendFactor, in, outFloat->GetPointer(0));
     return;
   }
+  std::vector<float> carried(3 * n);
+  blend_normals(n, this->NormalTerms->GetPointer(0), this->BlendFactor, in, carried.data());
   for (vtkIdType i = 0; i < n; ++i)
   {
-    float normal[3];
-    readNormal(i, normal);
-    blend_normal(terms + 9 * i, blend, normal);
-    outNms->SetTuple(i, normal);
+    outNms->SetTuple(i, &carried[3 * i]);
   }
 }
 

@@ -183,7 +183,7 @@ protected:
   // Displacements.
   vtkFloatArray* Jacobians;
   // The normals of NormalTermsSource, as it was at NormalTermsTime, as polynomials in BlendFactor
-  // (see normal_terms()); 9 components, formed from Jacobians.
+  // (see normal_terms()): nine planes of one float a normal, formed from Jacobians.
   vtkFloatArray* NormalTerms;
   vtkDataArray* NormalTermsSource;
   vtkMTimeType NormalTermsTime;
