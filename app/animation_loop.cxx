@@ -10,9 +10,9 @@
 #include "vtkShapeTransform.h"
 
 #include <vtkActor.h>
+#include <vtkAlgorithm.h>
 #include <vtkBMPWriter.h>
 #include <vtkDataSetMapper.h>
-#include <vtkPolyDataReader.h>
 #include <vtkPolyDataWriter.h>
 #include <vtkProperty.h>
 #include <vtkRenderWindow.h>

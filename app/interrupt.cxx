@@ -1,8 +1,14 @@
 #include "interrupt.h"
 
+#include <atomic>
+
 namespace
 {
-volatile std::sig_atomic_t noted = 0;
+// Set by the handler, which may run on any thread of the process (the
+// toolkit's worker threads included), and read by the frame loop: a lock-free
+// atomic is safe in a handler and seen by every thread.
+std::atomic<int> noted{ 0 };
+static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free flag");
 
 const int caught[2] = { SIGINT, SIGTERM };
 

@@ -14,6 +14,7 @@
 #include "interrupt.h"
 #include "options.h"
 #include "output_space.h"
+#include "progress.h"
 #include "read_stage.h"
 #include "scene.h"
 #include "scene_folder.h"
@@ -40,6 +41,8 @@ int main(int argc, char* argv[])
     return 0;
   }
 
+  // Long stages show their progress when standard error is a terminal.
+  progress_enable();
   // Traces go to the console as plain text, without the logger's decoration.
   vtkLogger::SetStderrVerbosity(vtkLogger::VERBOSITY_OFF);
   vtkOutputWindow::GetInstance()->SetDisplayModeToAlways();

@@ -25,6 +25,7 @@ RunOptions ParseOptions(int argc, char* argv[])
 {
   RunOptions options;
   bool folderGiven = false;
+  bool framesPerSecondGiven = false;
   auto invalid = [&options](const std::string& error)
   {
     options.Mode = RunMode::Invalid;
@@ -61,6 +62,7 @@ RunOptions ParseOptions(int argc, char* argv[])
       else
       {
         options.FramesPerSecond = ParseFramesPerSecond(value);
+        framesPerSecondGiven = true;
         if (options.FramesPerSecond == 0)
         {
           return invalid("--fps takes a whole number of frames per second from 1 to 1000, not '" +
@@ -81,6 +83,10 @@ RunOptions ParseOptions(int argc, char* argv[])
       options.Folder = argument;
       folderGiven = true;
     }
+  }
+  if (framesPerSecondGiven && options.Movie.empty())
+  {
+    return invalid("--fps sets the frame rate of the video: it needs --movie FILE");
   }
   return options;
 }

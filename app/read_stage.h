@@ -10,8 +10,9 @@ constexpr int MaximumWindowSide = 16384;
 // Reads "woman.ptt" from the working directory with the support radius 0.5,
 // unless the file sets its own. Throws "Very-very bad!" when the reader fails
 // (it has already told why through its error trace; a missing file is named
-// with the folder on the next line), and a message naming the setting when the window
-// size or the number of frames is out of range; the reader is released then.
+// with the folder on the next line), a message naming the setting when the window
+// size or the number of frames is out of range, and the refusal of a matrix
+// that cannot fit in the memory available; the reader is released then.
 vtkDatReader* ReadScene();
 
 #endif

@@ -39,9 +39,10 @@ struct Scene
 // saves it when the scene file asks for saved images. The meshes are the
 // scene file's Face and Hair (woman.vtk and hair.vtk by default); the support
 // radius is checked against the face's size (scale_check.h) and the camera
-// placed to show the face (camera.h). Throws a text message when the face
-// mesh cannot be read or is not a whole mesh (nothing is shown then), and
-// CaptureFrame's failure when frame 0 cannot be saved.
+// placed to show the face (camera.h). Throws a message (std::runtime_error)
+// when the face mesh cannot be read or is not a whole mesh, or the camera
+// keywords give no usable camera (nothing is shown then), and CaptureFrame's
+// failure when frame 0 cannot be saved.
 // Whatever it built is released before a failure leaves it.
 Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform);
 

@@ -36,12 +36,19 @@ double seconds_since(progress_clock::time_point start)
 {
   return std::chrono::duration<double>(progress_clock::now() - start).count();
 }
+
+std::atomic<bool> enabled{ false };
+}
+
+void progress_enable()
+{
+  enabled = true;
 }
 
 bool progress_shown()
 {
   static const bool terminal = isatty(STDERR_FILENO) == 1;
-  return terminal;
+  return enabled && terminal;
 }
 
 std::string progress_text(const char* name, std::int64_t done, std::int64_t total, double elapsed)

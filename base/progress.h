@@ -2,9 +2,10 @@
 // stage of the run (ordering, factorisation, cache fill, frame loop, writing
 // the mesh), showing the stage, a percentage and an estimate of the time left.
 //
-// Nothing is shown when standard error is not a terminal, and nothing for a
-// stage that ends within its first second; a line that was shown is cleared
-// when the stage ends, so the console keeps only the run's own lines.
+// Nothing is shown unless the program asked for the line (progress_enable)
+// and standard error is a terminal, and nothing for a stage that ends within
+// its first second; a line that was shown is cleared when the stage ends, so
+// the console keeps only the run's own lines.
 // Standard output is never written.
 //
 // A stage is opened by a progress_stage object for the length of its scope;
@@ -41,7 +42,12 @@ void progress_advance(std::int64_t units = 1);
 // left assumes that the rest of the work goes at the rate seen so far.
 std::string progress_text(const char* name, std::int64_t done, std::int64_t total, double elapsed);
 
-// Whether the line is shown at all: standard error is a terminal. Read once.
+// Lets the line show. The program calls it at its start; a library user of the
+// module's classes, who did not ask for it, sees nothing on standard error.
+void progress_enable();
+
+// Whether the line is shown at all: progress_enable() was called and standard
+// error is a terminal.
 bool progress_shown();
 
 #endif

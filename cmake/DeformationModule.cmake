@@ -37,8 +37,9 @@ install(FILES
   DESTINATION ${animation_cmake_destination})
 
 if(ANIMATION_WRAP_PYTHON)
-  # lib/python3.X/site-packages, beside the library in lib/, so the extension
-  # finds the library through a runpath relative to itself.
+  # The toolkit's own Python folder below the prefix (lib/python3/dist-packages
+  # on Debian), beside the library in lib/, so the extension finds the library
+  # through a runpath relative to itself.
   vtk_module_python_default_destination(ANIMATION_PYTHON_DESTINATION)
   vtk_module_wrap_python(
     MODULES ${animation_modules}

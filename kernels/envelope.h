@@ -36,11 +36,13 @@
 // for any number of threads.
 //
 // The solver fills the module-level matrix `envelope` and drives the kernels
-// through envelope_solve(); the three routines take the arrays as arguments
-// because the factorisation applies the forward substitution to a block of
-// rows in the middle of the matrix.
+// through envelope_solve(); the routines below also take the arrays as
+// arguments, so that a block of rows in the middle of a matrix can be solved
+// on its own.
 #ifndef envelope_h
 #define envelope_h
+
+#include <cstdint>
 
 struct envelope_matrix
 {
@@ -88,6 +90,11 @@ void envelope_solve_many(int count, float* const* rhs);
 // the threads of vtkSMPTools (at most VTK_SMP_MAX_THREADS when it is set);
 // the result does not depend on their number.
 void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag);
+
+// The work of factoring rows first ... last-1, in the units the factorisation
+// reports to the progress line: 1 + b(i)^2 for row i of bandwidth b(i).
+//   Xenv   in: at least last+1 entries
+std::int64_t envelope_factor_work(const int* Xenv, int first, int last);
 
 // Solves L*y = rhs in place.
 //   n      in

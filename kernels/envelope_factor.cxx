@@ -381,14 +381,17 @@ void envelope_factor_tiled(int n,
                 update_own_columns(g, t0, t1, kernel, B);
               });
     finish_own_columns(g, Xenv, Env, Diag, Iflag);
-    // Row i costs about its bandwidth squared; the progress line counts
-    // 1 + b(i)^2 a row.
-    std::int64_t work = 0;
-    for (int i = g0; i < g1; ++i)
-    {
-      const std::int64_t b = Xenv[i + 1] - Xenv[i];
-      work += 1 + b * b;
-    }
-    progress_advance(work);
+    progress_advance(envelope_factor_work(Xenv, g0, g1));
   }
+}
+
+std::int64_t envelope_factor_work(const int* Xenv, int first, int last)
+{
+  std::int64_t work = 0;
+  for (int i = first; i < last; ++i)
+  {
+    const std::int64_t b = Xenv[i + 1] - Xenv[i];
+    work += 1 + b * b;
+  }
+  return work;
 }

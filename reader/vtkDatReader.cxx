@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,8 @@ int vtkDatReader::ReadFile()
     return -1;
   }
 
+  // Closed however the reading ends, a failed allocation for a huge line included.
+  const std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
   std::string line;
   int lineNumber = 0;
   int result = 0;
@@ -199,7 +202,6 @@ int vtkDatReader::ReadFile()
   {
     result = this->ParseLine(line, ++lineNumber);
   }
-  std::fclose(file);
   if (result != 0)
   {
     return result;
@@ -243,8 +245,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
     }
     else
     {
-      this->Warn(lineNumber,
-                 std::string("SaveImages takes only \"yes\"; \"") + word + "\" changes nothing");
+      this->Warn(lineNumber, "SaveImages takes only \"yes\"; " + Quoted(word) + " changes nothing");
     }
   }
   else if (std::sscanf(line, "WindowSize %d %d%n", &first, &second, &end) == 2)

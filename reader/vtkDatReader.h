@@ -155,8 +155,9 @@ protected:
   ~vtkDatReader() override;
 
   // Applies the first rule that accepts one line of the file. lineNumber
-  // counts from 1, for messages. Returns 0, or -1 when a
-  // colour or a control point holds a number that is not finite.
+  // counts from 1, for messages. Returns 0, or -1 when a colour, a camera
+  // vector or a control point holds a number that is not finite, or the
+  // SupportRadius is not positive.
   int ParseLine(const std::string& line, int lineNumber);
   // Store a colour or a camera vector read from line, after checking it.
   // Return -1 when a number is not finite, 0 otherwise.

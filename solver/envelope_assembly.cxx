@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace
@@ -110,6 +111,13 @@ void assemble_envelope(const float* x,
   for (int i = 0; i < n; ++i)
   {
     entries += i - first[i];
+    // Xenv holds 32-bit offsets: a larger envelope cannot be addressed.
+    if (entries >= std::numeric_limits<int>::max())
+    {
+      throw "The interpolation matrix has more than 2^31 - 1 envelope entries, more than its "
+            "32-bit offsets address: there are far more control points within the support "
+            "radius of one another than a fit can hold";
+    }
     Xenv[i + 1] = static_cast<int>(entries + 1);
   }
 

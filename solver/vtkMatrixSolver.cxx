@@ -243,18 +243,6 @@ void solve_coordinate(const row_matrix& P,
   }
 }
 
-// The units of work that envelope_factor reports: 1 + b(i)^2 for row i.
-std::int64_t factorisation_work(const int* Xenv, int n)
-{
-  std::int64_t work = 0;
-  for (int i = 0; i < n; ++i)
-  {
-    const std::int64_t b = Xenv[i + 1] - Xenv[i];
-    work += 1 + b * b;
-  }
-  return work;
-}
-
 bool all_finite(const float* values, int count)
 {
   return std::all_of(values, values + count, [](float v) { return std::isfinite(v); });
@@ -366,7 +354,7 @@ void fit_spline(vtkPoints* points,
   const int solvingStart = stopwatch_ticks();
   envelope_binding binding(n, Diag.get(), Xenv.get(), rows.Env.get());
   {
-    progress_stage factoring("Factorising the matrix", factorisation_work(Xenv.get(), n));
+    progress_stage factoring("Factorising the matrix", envelope_factor_work(Xenv.get(), 0, n));
     envelope_solve(1, nullptr);
   }
   if (envelope.Iflag == 1 || rows.Coincident)

@@ -77,6 +77,7 @@ TEST_F(AnimationRunTest, WrongArgumentIsNamedInAUsageError)
     { "--fps 0",
       "animation: --fps takes a whole number of frames per second from 1 to 1000, not '0'\n" },
     { "one two", "animation: more than one folder: 'one' and 'two'\n" },
+    { "--fps 30", "animation: --fps sets the frame rate of the video: it needs --movie FILE\n" },
   };
   for (const auto& [arguments, error] : cases)
   {

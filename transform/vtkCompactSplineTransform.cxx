@@ -278,6 +278,11 @@ void vtkCompactSplineTransform::InternalUpdate()
     fit.Forget();
     vtkErrorMacro(<< "Update: " << message << "; the transform is the identity");
   }
+  catch (const std::exception& failure)
+  {
+    fit.Forget();
+    vtkErrorMacro(<< "Update: " << failure.what() << "; the transform is the identity");
+  }
 }
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])

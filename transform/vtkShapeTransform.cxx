@@ -8,13 +8,11 @@
 #include <vtkFloatArray.h>
 #include <vtkMath.h>
 #include <vtkObjectFactory.h>
-#include <vtkPointLocator.h>
 #include <vtkPoints.h>
 #include <vtkSMPThreadLocal.h>
 #include <vtkSMPTools.h>
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 vtkObjectFactoryNewMacro(vtkShapeTransform);
