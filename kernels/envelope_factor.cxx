@@ -74,6 +74,15 @@ inline int first_column(const int* Xenv, int i)
   return i - (Xenv[i + 1] - Xenv[i]);
 }
 
+// Row i of the envelope seen as row[k] = entry (i,k), k = f ... i-1, f its first
+// column; null for a row without entries, so that no pointer is formed from
+// an Env that holds none.
+template<typename T>
+inline T* envelope_row(T* Env, const int* Xenv, int i, int f)
+{
+  return f < i ? Env + (Xenv[i] - 1) - f : nullptr;
+}
+
 // Step 1: fills the panels of the rows g0 ... g1-1 from A.
 //   g       out: X holds A(i, F ... g0-1), C holds A(i, g0 ... i-1) and A(i,i),
 //           zero outside each row's envelope and in the padding
@@ -109,7 +118,7 @@ void pack_group(row_group& g,
     const int t = (i - g0) / lanes;
     const int q = (i - g0) % lanes;
     const int f = first_column(Xenv, i);
-    const float* row = Env + (Xenv[i] - 1) - f; // row[k] = A(i,k)
+    const float* row = envelope_row(Env, Xenv, i, f); // row[k] = A(i,k)
     g.First[i - g0] = f;
     g.TileF[t] = std::min(g.TileF[t], f);
     double* x = g.XTile(t);
@@ -165,7 +174,7 @@ void solve_left_columns(row_group& g,
     {
       const int j = j0 + jj;
       const int f = first_column(Xenv, j);
-      const float* row = Env + (Xenv[j] - 1) - f;
+      const float* row = envelope_row(Env, Xenv, j, f);
       for (int k = std::max(f, low); k < j; ++k)
       {
         B[std::size_t(k - low) * nr + jj] = row[k];
@@ -264,11 +273,11 @@ void finish_own_columns(row_group& g, const int* Xenv, float* Env, float* Diag, 
   {
     const double* c = g.CTile((i - g.G0) / lanes) + (i - g.G0) % lanes;
     const int f = g.First[i - g.G0];
-    float* row = Env + (Xenv[i] - 1) - f; // row[k] = L(i,k)
+    float* row = envelope_row(Env, Xenv, i, f); // row[k] = L(i,k)
     for (int j = std::max(f, g.G0); j < i; ++j)
     {
       const int fj = first_column(Xenv, j);
-      const float* other = Env + (Xenv[j] - 1) - fj;
+      const float* other = envelope_row(Env, Xenv, j, fj);
       double s = c[std::size_t(j - g.G0) * lanes];
       for (int k = std::max({ g.G0, f, fj }); k < j; ++k)
       {
@@ -305,7 +314,7 @@ void unpack_left_columns(const row_group& g, int t0, int t1, const int* Xenv, fl
     const int t = (i - g.G0) / lanes;
     const double* x = g.X.data() + std::size_t(t) * g.Depth * lanes + (i - g.G0) % lanes;
     const int f = g.First[i - g.G0];
-    float* row = Env + (Xenv[i] - 1) - f;
+    float* row = envelope_row(Env, Xenv, i, f);
     for (int k = f; k < g.G0; ++k)
     {
       row[k] = static_cast<float>(x[std::size_t(k - g.F) * lanes]);
