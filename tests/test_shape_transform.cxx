@@ -366,12 +366,20 @@ TEST_F(ShapeTransformTest, NormalsFollowTheJacobianAndVectorsAreUntouched)
   vectors->InsertNextTuple3(1.0, 2.0, 3.0);
   vectors->InsertNextTuple3(4.0, 5.0, 6.0);
 
-  for (bool splineSet : { false, true })
+  // Without a spline; with one; with one whose cache was first filled for the points alone,
+  // without the Jacobians that the normals need.
+  for (int variant : { 0, 1, 2 })
   {
+    const bool splineSet = variant > 0;
     if (splineSet)
     {
       this->SetWorkedExample();
       this->Transform->BlendFactor = 0.5f;
+    }
+    if (variant == 2)
+    {
+      vtkNew<vtkPoints> pointsAlone;
+      this->Transform->TransformPoints(in, pointsAlone);
     }
     vtkNew<vtkPoints> outPoints;
     vtkNew<vtkFloatArray> outNormals;

@@ -143,13 +143,15 @@ void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
     this->BlendDisplacements(inPts, outPts);
     return;
   }
-  this->ComputeDisplacements(inPts, outPts);
+  this->ComputeDisplacements(inPts, outPts, false);
 }
 
 // The mesh points are evaluated independently, each from its own neighbours in the locator's
 // order, on the threads of vtkSMPTools; the cache is rounded to float from the double sum, and the
 // output point from x - BlendFactor * s in double, whatever thread computes it.
-void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts)
+void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
+                                             vtkPoints* outPts,
+                                             bool withJacobians)
 {
   const vtkIdType n = inPts->GetNumberOfPoints();
   const double blend = this->BlendFactor;
@@ -161,8 +163,8 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
 
   this->Displacements->SetNumberOfPoints(n);
   float* cache = static_cast<float*>(this->Displacements->GetVoidPointer(0));
-  this->Jacobians->SetNumberOfTuples(n);
-  float* jacobians = this->Jacobians->GetPointer(0);
+  this->Jacobians->SetNumberOfTuples(withJacobians ? n : 0);
+  float* jacobians = withJacobians ? this->Jacobians->GetPointer(0) : nullptr;
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
@@ -184,15 +186,20 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts
       neighbours.FindPointsWithinRadius(this->Radius, xd, ids);
       double s[3];
       double jacobian[3][3];
-      evaluate_spline_field(field, xd, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+      evaluate_spline_field(field,
+                            xd,
+                            ids.data(),
+                            static_cast<vtkIdType>(ids.size()),
+                            s,
+                            jacobians ? jacobian : nullptr);
       for (int c = 0; c < 3; ++c)
       {
         cache[3 * i + c] = static_cast<float>(s[c]);
         written[3 * i + c] = static_cast<float>(xd[c] - blend * s[c]);
-        for (int b = 0; b < 3; ++b)
-        {
-          jacobians[9 * i + 3 * c + b] = static_cast<float>(jacobian[c][b]);
-        }
+      }
+      for (int k = 0; jacobians && k < 9; ++k)
+      {
+        jacobians[9 * i + k] = static_cast<float>(jacobian[k / 3][k % 3]);
       }
     }
     progress_advance(end - begin);
@@ -250,7 +257,15 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
 {
   this->Update();
 
-  if (this->SplineSet)
+  const bool normals = inNms && outNms;
+  const vtkIdType n = inPts->GetNumberOfPoints();
+  if (this->SplineSet && normals &&
+      !(this->DisplacementsCached && this->Jacobians->GetNumberOfTuples() == n))
+  {
+    // Normals need the Jacobians too: one pass over the neighbours gives both.
+    this->ComputeDisplacements(inPts, outPts, true);
+  }
+  else if (this->SplineSet)
   {
     this->TransformPoints(inPts, outPts);
   }
@@ -258,7 +273,7 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     outPts->DeepCopy(inPts);
   }
-  if (!inNms || !outNms)
+  if (!normals)
   {
     return;
   }

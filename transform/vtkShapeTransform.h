@@ -169,8 +169,9 @@ protected:
   vtkShapeTransform();
   ~vtkShapeTransform() override;
 
-  // Evaluate the field at every input point, fill the cache and append the blended points.
-  void ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts);
+  // Evaluate the field at every input point, fill the cache and append the blended points; the
+  // Jacobians too when asked (normals need them, points alone do not).
+  void ComputeDisplacements(vtkPoints* inPts, vtkPoints* outPts, bool withJacobians);
   // Append every input point minus BlendFactor times its cached displacement.
   void BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts);
   // Carry every normal by the derivative of the map, from the cached Jacobians.
