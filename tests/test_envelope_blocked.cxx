@@ -84,7 +84,9 @@ Envelope DefinitionFactor(Envelope a)
 
 bool SameBits(const std::vector<float>& a, const std::vector<float>& b)
 {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+  // An empty vector's data() may be null, which memcmp must not be given.
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 std::vector<const envelope_tile_kernel*> Kernels()
