@@ -3,9 +3,16 @@
 #include "envelope_tile.h"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+
+// The functions below are compiled for AVX-512; the program calls them only
+// where the processor has it.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f,fma"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx512f,fma")
-#include <immintrin.h>
+#endif
 
 namespace
 {
@@ -44,7 +51,11 @@ inline vec finish(vec s, double pivot)
 const envelope_tile_kernel kernel = { NR, update, solve };
 }
 }
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 const envelope_tile_kernel* envelope_tile_avx512()
 {

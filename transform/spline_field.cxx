@@ -132,11 +132,15 @@ void normal_terms(const float jacobian[9], const float normal[3], float terms[9]
   terms[8] = static_cast<float>(vtkMath::Determinant3x3(j));
 }
 
-__attribute__((target_clones("avx512f", "avx2", "default"))) void blend_normals(vtkIdType n,
-                                                                                const float* terms,
-                                                                                float blend,
-                                                                                const float* in,
-                                                                                float* out)
+namespace
+{
+// The loop of blend_normals, inlined into each version below, which the
+// compiler vectorises for its own instruction set.
+inline __attribute__((always_inline)) void blend_normals_loop(vtkIdType n,
+                                                              const float* terms,
+                                                              float blend,
+                                                              const float* in,
+                                                              float* out)
 {
   const float* __restrict u0 = terms;
   const float* __restrict u1 = terms + n;
@@ -166,4 +170,57 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void blend_normals(
     carried[3 * i + 1] = usable ? y * scale : ny;
     carried[3 * i + 2] = usable ? z * scale : nz;
   }
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx512f"))) void blend_normals_avx512(vtkIdType n,
+                                                             const float* terms,
+                                                             float blend,
+                                                             const float* in,
+                                                             float* out)
+{
+  blend_normals_loop(n, terms, blend, in, out);
+}
+
+__attribute__((target("avx2"))) void blend_normals_avx2(vtkIdType n,
+                                                        const float* terms,
+                                                        float blend,
+                                                        const float* in,
+                                                        float* out)
+{
+  blend_normals_loop(n, terms, blend, in, out);
+}
+#endif
+
+void blend_normals_baseline(vtkIdType n,
+                            const float* terms,
+                            float blend,
+                            const float* in,
+                            float* out)
+{
+  blend_normals_loop(n, terms, blend, in, out);
+}
+
+using blend_normals_version = void (*)(vtkIdType, const float*, float, const float*, float*);
+
+blend_normals_version chosen_blend_normals()
+{
+#if defined(__x86_64__)
+  if (__builtin_cpu_supports("avx512f"))
+  {
+    return blend_normals_avx512;
+  }
+  if (__builtin_cpu_supports("avx2"))
+  {
+    return blend_normals_avx2;
+  }
+#endif
+  return blend_normals_baseline;
+}
+}
+
+void blend_normals(vtkIdType n, const float* terms, float blend, const float* in, float* out)
+{
+  static const blend_normals_version version = chosen_blend_normals();
+  version(n, terms, blend, in, out);
 }

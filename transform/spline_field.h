@@ -105,7 +105,7 @@ void normal_terms(const float jacobian[9], const float normal[3], float terms[9]
 // The normals of transform_normal() for m = I - blend * J(i), i = 0 ... n-1, from the normals n(i)
 // and their terms. The terms are stored as nine planes of n floats (plane k holds term k of
 // every normal), so that the loop reads every array with unit stride and runs on vector
-// registers; it is compiled for AVX-512, AVX2 and the baseline, chosen when the program loads.
+// registers; it is compiled for AVX-512, AVX2 and the baseline, chosen at the first call.
 // Every operation is a single IEEE operation, so each version gives the same bits. A normal whose
 // carried length is 0 or not finite (a degenerate m) is left as it was; the sign of det(m) keeps
 // the orientation.
