@@ -353,7 +353,9 @@ TEST_F(CompactSplineTransformTest, NormalsMatchThoseOfTheDeformedSurface)
 }
 
 // The fit and the field are the program's: the program's transform, given the coefficients of
-// vtkMatrixSolver on the same control points, caches the same displacements.
+// vtkMatrixSolver on the same control points, caches the same displacements, to the precision of
+// a single-precision fit (this transform fits relative to the landmarks' centre, the program on
+// the raw coordinates).
 TEST_F(CompactSplineTransformTest, FieldIsTheProgramsField)
 {
   vtkNew<vtkPoints> controls;
@@ -419,8 +421,7 @@ TEST_F(CompactSplineTransformTest, FieldIsTheProgramsField)
     const Point y = PointOf(actual, i);
     for (int c = 0; c < 3; ++c)
     {
-      // The program caches single precision; this transform keeps the double sum.
-      EXPECT_EQ(static_cast<float>(d[c]), static_cast<float>(x[c] - y[c])) << "point " << i;
+      EXPECT_NEAR(d[c], x[c] - y[c], 1e-6) << "point " << i;
     }
   }
   std::free(list);
@@ -499,7 +500,9 @@ TEST_F(CompactSplineTransformTest, DegenerateLandmarksRaiseAnErrorAndLeaveTheIde
 
   this->Transform->SetSourceLandmarks(planar);
   identity();
-  EXPECT_NE(capture.Errors().find("differ in number"), std::string::npos) << capture.Errors();
+  EXPECT_NE(capture.Errors().find("20 source landmarks but 600 target landmarks"),
+            std::string::npos)
+    << capture.Errors();
 
   capture.Clear();
   vtkNew<vtkPoints> shifted;
@@ -512,8 +515,11 @@ TEST_F(CompactSplineTransformTest, DegenerateLandmarksRaiseAnErrorAndLeaveTheIde
   planar->SetPoint(19, 0.3, 0.2, 0.4);
   planar->SetPoint(18, 0.3, 0.2, 0.4);
   planar->Modified();
+  // A failed fit says why through the error trace only, never on standard output.
   testing::internal::CaptureStdout();
   identity();
-  testing::internal::GetCapturedStdout();
-  EXPECT_NE(capture.Errors().find("not positive definite"), std::string::npos) << capture.Errors();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_NE(capture.Errors().find("landmarks 18 and 19 share the position (0.3, 0.2, 0.4)"),
+            std::string::npos)
+    << capture.Errors();
 }
