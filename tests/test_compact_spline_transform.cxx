@@ -523,3 +523,58 @@ TEST_F(CompactSplineTransformTest, DegenerateLandmarksRaiseAnErrorAndLeaveTheIde
             std::string::npos)
     << capture.Errors();
 }
+
+// The fit is relative to the landmarks: the same unit scene far from the origin lands its
+// landmarks on their targets as closely as at the origin.
+TEST_F(CompactSplineTransformTest, TranslatedLandmarksKeepTheirPrecision)
+{
+  for (double offset : { 0.0, 1e4, 1e6 })
+  {
+    vtkNew<vtkPoints> source;
+    vtkNew<vtkPoints> target;
+    source->SetDataTypeToDouble();
+    target->SetDataTypeToDouble();
+    for (vtkIdType k = 0; k < this->Source->GetNumberOfPoints(); ++k)
+    {
+      const Point p = PointOf(this->Source, k);
+      const Point q = PointOf(this->Target, k);
+      source->InsertNextPoint(p[0] + offset, p[1] - offset, p[2] + offset);
+      target->InsertNextPoint(q[0] + offset, q[1] - offset, q[2] + offset);
+    }
+    vtkNew<vtkCompactSplineTransform> transform;
+    transform->SetSourceLandmarks(source);
+    transform->SetTargetLandmarks(target);
+    ASSERT_TRUE(transform->IsFitted()) << "offset " << offset;
+    double worst = 0.0;
+    for (vtkIdType k = 0; k < source->GetNumberOfPoints(); ++k)
+    {
+      const Point p = PointOf(source, k);
+      const Point q = PointOf(target, k);
+      Point moved;
+      transform->TransformPoint(p.data(), moved.data());
+      worst = std::max(worst, std::sqrt(vtkMath::Distance2BetweenPoints(q.data(), moved.data())));
+    }
+    EXPECT_LE(worst, 1e-5) << "offset " << offset;
+  }
+}
+
+// A point handed over as the landmark set's own tuple (GetPoint(i) without an output argument)
+// is read correctly by the evaluation that first refits: the fit does not write through the
+// landmark sets.
+TEST_F(CompactSplineTransformTest, LandmarkTupleIsReadIntactByTheFirstUseAfterARefit)
+{
+  for (int refit = 0; refit < 3; ++refit)
+  {
+    this->Target->SetPoint(0, 0.01 * refit, 0.0, 1.0);
+    this->Target->Modified();
+    const vtkIdType i = 5 + 40 * refit;
+    const Point p = PointOf(this->Source, i);
+    const Point q = PointOf(this->Target, i);
+    Point moved;
+    this->Transform->TransformPoint(this->Source->GetPoint(i), moved.data());
+    for (int c = 0; c < 3; ++c)
+    {
+      EXPECT_NEAR(q[c], moved[c], 2e-5) << "landmark " << i << " from " << p[c];
+    }
+  }
+}
