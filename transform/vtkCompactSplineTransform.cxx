@@ -228,11 +228,15 @@ public:
   std::vector<std::shared_ptr<const keyed_cache>> Caches;
 
   // The cache of inPts under fit, with the Jacobian when asked; made (on every core) when there
-  // is none.
+  // is none, in which case visit(i, x, s) sees every point as it is evaluated and filled is set.
+  template<typename Visit>
   std::shared_ptr<const keyed_cache> CacheFor(vtkPoints* inPts,
                                               const std::shared_ptr<const relative_fit>& fit,
-                                              bool withJacobian)
+                                              bool withJacobian,
+                                              Visit visit,
+                                              bool& filled)
   {
+    filled = false;
     std::lock_guard<std::mutex> lock(this->CacheLock);
     const vtkMTimeType time = inPts->GetMTime();
     const vtkIdType n = inPts->GetNumberOfPoints();
@@ -258,8 +262,9 @@ public:
       [inPts](vtkIdType i, double x[3]) { inPts->GetPoint(i, x); },
       [&field](const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
       { field.Evaluate(x, ids, s, j); },
-      [](vtkIdType, const double*, const double*) {},
+      visit,
       nullptr);
+    filled = true;
     for (std::size_t k = 0; k < this->Caches.size(); ++k)
     {
       if (this->Caches[k]->Points == inPts)
@@ -544,14 +549,24 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   }
 
   const bool derivatives = (inNms && outNms) || (inVrs && outVrs) || nOptionalVectors > 0;
-  const std::shared_ptr<const keyed_cache> entry =
-    this->Internals->CacheFor(inPts, fit, derivatives);
-  const core::displacement_cache<double>& cache = entry->Cache;
-  const vtkIdType n = cache.Count;
   const double blend = this->BlendFactor;
+  const vtkIdType n = inPts->GetNumberOfPoints();
   const vtkIdType start = outPts->GetNumberOfPoints();
   outPts->SetNumberOfPoints(start + n);
   vtkDataArray* out = outPts->GetData();
+  // A point set seen for the first time is moved as its cache is filled, in the same pass.
+  bool filled = false;
+  const std::shared_ptr<const keyed_cache> entry = this->Internals->CacheFor(
+    inPts,
+    fit,
+    derivatives,
+    [blend, start, out](vtkIdType i, const double* x, const double* s)
+    {
+      const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
+      out->SetTuple(start + i, moved);
+    },
+    filled);
+  const core::displacement_cache<double>& cache = entry->Cache;
   auto moveRange = [&](vtkIdType begin, vtkIdType end)
   {
     for (vtkIdType i = begin; i < end; ++i)
@@ -563,7 +578,10 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
       out->SetTuple(start + i, moved);
     }
   };
-  vtkSMPTools::For(0, n, 4096, moveRange);
+  if (!filled)
+  {
+    vtkSMPTools::For(0, n, 4096, moveRange);
+  }
   outPts->Modified();
   if (!derivatives)
   {
