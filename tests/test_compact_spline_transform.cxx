@@ -578,3 +578,28 @@ TEST_F(CompactSplineTransformTest, LandmarkTupleIsReadIntactByTheFirstUseAfterAR
     }
   }
 }
+
+// A fit whose matrix cannot be held is refused from the estimate made before the ordering, not
+// after minutes of ordering and assembly: 1e5 landmarks in a unit cube, each with half of the
+// others within the default radius.
+TEST(CompactSplineTransformSize, OversizedFitIsRefusedFromTheEstimate)
+{
+  TraceCapture capture;
+  vtkNew<vtkPoints> source;
+  vtkNew<vtkPoints> target;
+  std::mt19937 random(1);
+  std::uniform_real_distribution<double> coordinate(0.0, 1.0);
+  for (int i = 0; i < 100000; ++i)
+  {
+    const Point p = { coordinate(random), coordinate(random), coordinate(random) };
+    source->InsertNextPoint(p.data());
+    target->InsertNextPoint(p[0] + 0.01, p[1], p[2]);
+  }
+  vtkNew<vtkCompactSplineTransform> transform;
+  transform->SetSourceLandmarks(source);
+  transform->SetTargetLandmarks(target);
+  EXPECT_FALSE(transform->IsFitted());
+  EXPECT_NE(capture.Errors().find("more than its 32-bit offsets address; the SupportRadius 0.5"),
+            std::string::npos)
+    << capture.Errors();
+}

@@ -154,7 +154,8 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
       return;
     case core::status::too_many_entries:
       vtkErrorWithObjectMacro(self, << "Cannot fit: the interpolation matrix of " << count
-                    << " landmarks has more than 2^31 - 1 entries in its envelope; the "
+                    << " landmarks would have at least " << static_cast<std::int64_t>(failed.Value)
+                    << " entries in its envelope, more than its 32-bit offsets address; the "
                        "SupportRadius "
                     << self->GetSupportRadius() << " reaches too many landmarks from each"
                     << identity);

@@ -355,14 +355,16 @@ outcome make_fit(int n,
 
   if (options.CheckMemory)
   {
-    const std::int64_t available = available_memory_bytes();
-    if (available >= 0)
+    // The estimate errs low, so a matrix it finds too large is too large.
+    const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
+    if (estimate.Entries >= INT_MAX)
     {
-      const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
-      if (MatrixBytes(estimate.Entries, n) > available)
-      {
-        return failure(status::too_large_for_memory, estimate.Entries, double(available));
-      }
+      return failure(status::too_many_entries, -1, double(estimate.Entries));
+    }
+    const std::int64_t available = available_memory_bytes();
+    if (available >= 0 && MatrixBytes(estimate.Entries, n) > available)
+    {
+      return failure(status::too_large_for_memory, estimate.Entries, double(available));
     }
   }
 

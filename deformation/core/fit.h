@@ -49,7 +49,8 @@ struct fit_options
 {
   float Radius = 0.5f; // support radius R, in the units of the control points
   // Refuse, before any ordering, a matrix that the estimate of
-  // reader/envelope_estimate.h finds larger than the memory available.
+  // reader/envelope_estimate.h finds larger than the memory available or
+  // than its 32-bit offsets address.
   bool CheckMemory = true;
 };
 

@@ -21,7 +21,8 @@ enum class status
   // envelope entries; Value: the bytes available.
   too_large_for_memory,
   // The envelope holds more entries than its 32-bit offsets address.
-  // Where: the row at which the count passed 2^31 - 1.
+  // Where: the row at which the count passed 2^31 - 1, or -1 when the
+  // estimate made before the ordering found it; Value: the entries.
   too_many_entries,
   // A pivot of the envelope Cholesky factorisation was not positive.
   // Where: the first failed row (list position).
