@@ -17,6 +17,13 @@
 //                                      kernels/qr.h
 //   allocate_matrix, free_matrix       solver/allocate_matrix.h
 //   Fright_partX/Y/Z, FFF              the work arrays of vtkMatrixSolver::Solve
+//
+// Fixed texts printed by the program's top layers, where they are printed:
+//   "Very-very bad!"                    app/read_stage.cxx, when ReadFile fails
+//   "Not enough memory"                 reader/vtkDatReader.cxx, error trace of ReadFile
+//   "Tree build time: ", "Sorting time: "          reader/vtkDatReader.cxx
+//   "Constructing time: ", "Size of matrix A is (", "Solving time: "
+//                                       solver/vtkMatrixSolver.cxx
 #ifndef animation_fixed_texts_h
 #define animation_fixed_texts_h
 
@@ -42,9 +49,6 @@ constexpr const char* no_memory_matrix_rows_pointer =
 constexpr const char* no_memory_matrix_rows =
   "allocation faliture for the rows of matrix in allocate_matrix";
 constexpr const char* no_memory_ordering = "GetWellOderredList: Can not allocate result array!";
-
-// The reader's error trace when its difference arrays cannot be obtained.
-constexpr const char* no_memory_reader = "Not enough memory";
 
 }
 }
