@@ -108,13 +108,13 @@ void MeasureAssembly(const Options& options,
                               animation::core::envelope_rows rows;
                               animation::core::start_envelope(n, reader->GetMax(), rows);
                               animation::core::assemble_envelope(x.data(),
-                                                y.data(),
-                                                z.data(),
-                                                n,
-                                                reader->GetMax(),
-                                                reader->GetRadius(),
-                                                system.Xenv.data(),
-                                                rows);
+                                                                 y.data(),
+                                                                 z.data(),
+                                                                 n,
+                                                                 reader->GetMax(),
+                                                                 reader->GetRadius(),
+                                                                 system.Xenv.data(),
+                                                                 rows);
                               resize_envelope(rows, rows.Entries);
                               const double seconds = SecondsSince(start);
                               kept = std::move(rows);

@@ -68,13 +68,13 @@ bool resize_envelope(envelope_rows& rows, std::int64_t count)
 }
 
 outcome assemble_envelope(const float* x,
-                       const float* y,
-                       const float* z,
-                       int n,
-                       int max,
-                       double radius,
-                       int* Xenv,
-                       envelope_rows& rows)
+                          const float* y,
+                          const float* z,
+                          int n,
+                          int max,
+                          double radius,
+                          int* Xenv,
+                          envelope_rows& rows)
 {
   const double radius2 = radius * radius;
   auto phi = [&](int i, int j)

@@ -63,13 +63,13 @@ outcome start_envelope(std::int64_t n, int max, envelope_rows& rows);
 //   Xenv     n+1 entries, out: Xenv[0] = 1, Xenv[i+1] = entries after row i, plus 1
 //   rows     in/out: from start_envelope; grown by 10*n floats whenever full
 outcome assemble_envelope(const float* x,
-                       const float* y,
-                       const float* z,
-                       int n,
-                       int max,
-                       double radius,
-                       int* Xenv,
-                       envelope_rows& rows);
+                          const float* y,
+                          const float* z,
+                          int n,
+                          int max,
+                          double radius,
+                          int* Xenv,
+                          envelope_rows& rows);
 
 // Resizes Env to exactly count floats (at least one), keeping its contents;
 // false, with Env unchanged, when the block cannot be obtained.

@@ -140,35 +140,41 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
   switch (failed.Code)
   {
     case core::status::too_large_for_memory:
-      vtkErrorWithObjectMacro(self, << "Cannot fit: the interpolation matrix of " << count
-                    << " landmarks would take about "
-                    << MatrixBytes(failed.Where, count) / 1048576 << " MiB, but only "
-                    << static_cast<std::int64_t>(failed.Value) / 1048576
-                    << " MiB of memory are available; the SupportRadius " << self->GetSupportRadius()
-                    << " reaches too many landmarks from each" << identity);
+      vtkErrorWithObjectMacro(self,
+                              << "Cannot fit: the interpolation matrix of " << count
+                              << " landmarks would take about "
+                              << MatrixBytes(failed.Where, count) / 1048576 << " MiB, but only "
+                              << static_cast<std::int64_t>(failed.Value) / 1048576
+                              << " MiB of memory are available; the SupportRadius "
+                              << self->GetSupportRadius() << " reaches too many landmarks from each"
+                              << identity);
       return;
     case core::status::no_memory:
-      vtkErrorWithObjectMacro(self, << "Cannot fit: " << failed.Value / 1048576
-                    << " MiB of work storage could not be obtained for " << count
-                    << " landmarks" << identity);
+      vtkErrorWithObjectMacro(self,
+                              << "Cannot fit: " << failed.Value / 1048576
+                              << " MiB of work storage could not be obtained for " << count
+                              << " landmarks" << identity);
       return;
     case core::status::too_many_entries:
-      vtkErrorWithObjectMacro(self, << "Cannot fit: the interpolation matrix of " << count
-                    << " landmarks would have at least " << static_cast<std::int64_t>(failed.Value)
-                    << " entries in its envelope, more than its 32-bit offsets address; the "
-                       "SupportRadius "
-                    << self->GetSupportRadius() << " reaches too many landmarks from each"
-                    << identity);
+      vtkErrorWithObjectMacro(
+        self,
+        << "Cannot fit: the interpolation matrix of " << count << " landmarks would have at least "
+        << static_cast<std::int64_t>(failed.Value)
+        << " entries in its envelope, more than its 32-bit offsets address; the "
+           "SupportRadius "
+        << self->GetSupportRadius() << " reaches too many landmarks from each" << identity);
       return;
     case core::status::few_or_planar:
-      vtkErrorWithObjectMacro(self, << "Cannot fit: the linear part needs at least four source landmarks not "
-                       "all in one plane, and the "
-                    << count << " given " << (count < 4 ? "are too few" : "lie in one plane")
-                    << identity);
+      vtkErrorWithObjectMacro(
+        self,
+        << "Cannot fit: the linear part needs at least four source landmarks not "
+           "all in one plane, and the "
+        << count << " given " << (count < 4 ? "are too few" : "lie in one plane") << identity);
       return;
     case core::status::not_finite:
-      vtkErrorWithObjectMacro(self, << "Cannot fit: the coefficients of the " << count
-                    << " landmarks came out infinite or undefined" << identity);
+      vtkErrorWithObjectMacro(self,
+                              << "Cannot fit: the coefficients of the " << count
+                              << " landmarks came out infinite or undefined" << identity);
       return;
     default:
       break;
@@ -178,7 +184,8 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
   // equal.
   if (!ClosestPair(count, sources, pair, closest))
   {
-    vtkErrorWithObjectMacro(self, << "Cannot fit: the interpolation matrix is not positive definite" << identity);
+    vtkErrorWithObjectMacro(
+      self, << "Cannot fit: the interpolation matrix is not positive definite" << identity);
     return;
   }
   const float relative = static_cast<float>(closest / (self->GetSupportRadius() / scale));
@@ -187,27 +194,31 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
   {
     double p[3];
     self->GetSourceLandmarks()->GetPoint(pair[0], p);
-    vtkErrorWithObjectMacro(self, << "Cannot fit: the source landmarks " << pair[0] << " and " << pair[1]
-                  << " share the position (" << p[0] << ", " << p[1] << ", " << p[2] << ")"
-                  << identity);
+    vtkErrorWithObjectMacro(self,
+                            << "Cannot fit: the source landmarks " << pair[0] << " and " << pair[1]
+                            << " share the position (" << p[0] << ", " << p[1] << ", " << p[2]
+                            << ")" << identity);
   }
   else if (phi == 1.0f)
   {
-    vtkErrorWithObjectMacro(self, << "Cannot fit: the SupportRadius " << self->GetSupportRadius()
-                  << " is so large beside the spacing of the landmarks (the closest two, "
-                  << pair[0] << " and " << pair[1] << ", are " << closest * scale
-                  << " apart) that their basis functions are equal in single precision"
-                  << identity);
+    vtkErrorWithObjectMacro(self,
+                            << "Cannot fit: the SupportRadius " << self->GetSupportRadius()
+                            << " is so large beside the spacing of the landmarks (the closest two, "
+                            << pair[0] << " and " << pair[1] << ", are " << closest * scale
+                            << " apart) that their basis functions are equal in single precision"
+                            << identity);
   }
   else
   {
-    vtkErrorWithObjectMacro(self, << "Cannot fit: the interpolation matrix is not positive definite in single "
-                     "precision (failed at row "
-                  << failed.Where << "); the closest landmarks, " << pair[0] << " and " << pair[1]
-                  << ", are " << closest * scale << " apart beside the SupportRadius "
-                  << self->GetSupportRadius() << ", and a smaller radius makes the matrix better "
-                     "conditioned"
-                  << identity);
+    vtkErrorWithObjectMacro(
+      self,
+      << "Cannot fit: the interpolation matrix is not positive definite in single "
+         "precision (failed at row "
+      << failed.Where << "); the closest landmarks, " << pair[0] << " and " << pair[1] << ", are "
+      << closest * scale << " apart beside the SupportRadius " << self->GetSupportRadius()
+      << ", and a smaller radius makes the matrix better "
+         "conditioned"
+      << identity);
   }
 }
 }
@@ -380,8 +391,7 @@ void vtkCompactSplineTransform::InternalUpdate()
   }
   if (target->GetNumberOfPoints() != n)
   {
-    vtkErrorMacro(<< "Cannot fit: " << n << " source landmarks but "
-                  << target->GetNumberOfPoints()
+    vtkErrorMacro(<< "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
                   << " target landmarks; the transform is the identity until they agree.");
     return;
   }

@@ -192,8 +192,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
       const double x[3], std::vector<vtkIdType>& ids, double s[3], double jacobian[3][3])
     {
       neighbours.FindPointsWithinRadius(radius, x, ids);
-      evaluate_spline_field(
-        field, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+      evaluate_spline_field(field, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
     },
     [written, blend](vtkIdType i, const double* x, const double* s)
     {

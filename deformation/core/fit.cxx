@@ -86,11 +86,7 @@ bool few_or_planar(const float* P, int n, double& ratio)
 //   W     n*4, out: W(i,k) at W[4*i + k]
 //   S     16, out: S(r,c) at S[4*r + c]
 //   work  4*n entries
-void eliminate_polynomial(const envelope_view& a,
-                          const float* P,
-                          float* W,
-                          float* S,
-                          float* work)
+void eliminate_polynomial(const envelope_view& a, const float* P, float* W, float* S, float* work)
 {
   const int n = a.n;
   float* columns[4];
@@ -345,7 +341,8 @@ outcome make_fit(int n,
   made.Controls = vtkSmartPointer<vtkPoints>::New();
   made.Controls->SetDataTypeToFloat();
   made.Controls->SetNumberOfPoints(n);
-  std::copy(sources, sources + 3 * std::size_t(n), static_cast<float*>(made.Controls->GetVoidPointer(0)));
+  std::copy(
+    sources, sources + 3 * std::size_t(n), static_cast<float*>(made.Controls->GetVoidPointer(0)));
   made.Controls->Modified();
   vtkNew<vtkPolyData> set;
   set->SetPoints(made.Controls);

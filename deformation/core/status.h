@@ -41,14 +41,14 @@ enum class status
 // no_memory status.
 enum class storage : std::int64_t
 {
-  diagonal,          // Diag, n floats
-  row_starts,        // Xenv, n+1 ints
-  polynomial_rows,   // P and W, 4*n floats each
-  work_columns,      // four columns of n floats
-  envelope_first,    // the first block of Env
-  envelope_growth,   // Env grown while it is assembled
-  ordering,          // the well-ordered list and its inverse
-  coefficients,      // the fitted coefficients
+  diagonal,        // Diag, n floats
+  row_starts,      // Xenv, n+1 ints
+  polynomial_rows, // P and W, 4*n floats each
+  work_columns,    // four columns of n floats
+  envelope_first,  // the first block of Env
+  envelope_growth, // Env grown while it is assembled
+  ordering,        // the well-ordered list and its inverse
+  coefficients,    // the fitted coefficients
 };
 
 struct outcome
