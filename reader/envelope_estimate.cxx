@@ -25,7 +25,7 @@
 #include "envelope_estimate.h"
 
 #include "available_memory.h"
-#include "well_ordered_list.h"
+#include "fit.h"
 
 #include <vtkIdList.h>
 #include <vtkNew.h>
@@ -79,7 +79,12 @@ std::int64_t walked_envelope(vtkPoints* points, float radius)
   locator->SetDataSet(set);
   locator->BuildLocator();
   int max = 0;
-  int* list = GetWellOderredList(max, count, radius, points, locator);
+  std::vector<int> list;
+  // Without storage for the walk of a subsample there is no estimate; it errs low.
+  if (!animation::core::order_points(points, locator, count, radius, list, max, nullptr).Ok())
+  {
+    return 0;
+  }
   std::vector<int> position(count);
   for (int k = 0; k < count; ++k)
   {
@@ -99,7 +104,6 @@ std::int64_t walked_envelope(vtkPoints* points, float radius)
     }
     entries += i - first;
   }
-  std::free(list);
   return entries;
 }
 
