@@ -25,8 +25,10 @@
 #include <vtkTexture.h>
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTransformPolyDataFilter.h>
+#include <vtkUnsignedCharArray.h>
 #include <vtkWindowToImageFilter.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <stdexcept>
@@ -290,17 +292,18 @@ void CaptureFrame(Scene& scene, int index)
   vtkWindowToImageFilter* capture = vtkWindowToImageFilter::New();
   capture->SetInput(scene.Window);
   scene.FrameWriter->SetInputConnection(capture->GetOutputPort());
-  const bool written = WriteAtomically(name,
-                                       [&scene](const char* path)
-                                       {
-                                         scene.FrameWriter->SetFileName(path);
-                                         scene.FrameWriter->Write();
-                                         return scene.FrameWriter->GetErrorCode() == 0;
-                                       });
+  scene.FrameWriter->WriteToMemoryOn();
+  scene.FrameWriter->Write();
+  vtkUnsignedCharArray* image = scene.FrameWriter->GetResult();
+  const bool rendered = scene.FrameWriter->GetErrorCode() == 0 && image;
   capture->Delete();
   // The user asked for every frame: a run that loses some is not complete.
-  if (!written)
-  {
-    throw std::runtime_error(std::string("Cannot write ") + name + " into the working folder");
-  }
+  WriteAtomically(name,
+                  [image, rendered](int descriptor)
+                  {
+                    return rendered ? WriteAll(descriptor,
+                                               image->GetPointer(0),
+                                               static_cast<std::size_t>(image->GetNumberOfValues()))
+                                    : EIO;
+                  });
 }

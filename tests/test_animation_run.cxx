@@ -198,7 +198,7 @@ TEST_F(CompleteRunTest, LastMeshHoldsTheLastFramesBlend)
   ASSERT_EQ(run.Status, 0) << run.Err;
   this->ExpectMeshAtBlend(0.2);
   EXPECT_FALSE(this->Exists("image0000.bmp"));
-  EXPECT_FALSE(this->Exists("animated_shape.vtk.partial"));
+  EXPECT_TRUE(this->Folder.PartialFiles().empty());
 }
 
 TEST_F(CompleteRunTest, DefaultsEndAtNineTenths)
@@ -241,7 +241,7 @@ TEST_F(CompleteRunTest, EveryFrameIsSavedAtTheWindowSize)
     EXPECT_EQ(image.Height, 120) << name;
   }
   EXPECT_FALSE(this->Exists("image0006.bmp"));
-  EXPECT_FALSE(this->Exists("image0000.bmp.partial"));
+  EXPECT_TRUE(this->Folder.PartialFiles().empty());
 }
 
 TEST_F(CompleteRunTest, FrameZeroShowsTheUndeformedFaceAndLaterFramesMoveIt)
