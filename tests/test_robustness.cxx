@@ -408,7 +408,7 @@ const std::string MeshHeader = "# vtk DataFile Version 3.0\nmesh\nASCII\nDATASET
 // point the mesh does not have.
 const std::vector<std::pair<std::string, std::string>> IncompleteMeshes = {
   { MeshHeader + "POINTS 100000 float\n0 0 7 1 0 7 0 1 7\nPOLYGONS 1 4\n3 0 1 2\n",
-    "the file is missing, unreadable or incomplete" },
+    "it declares 100000 points, more than its 40 remaining bytes can hold" },
   { MeshHeader + "POINTS 3 float\n0 0 7 1 0 7 0 1 7\nPOLYGONS 1 4\n3 0 1 200000\n",
     "it has a cell that names a point it does not have" },
 };
