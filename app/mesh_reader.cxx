@@ -119,6 +119,13 @@ vtkAlgorithm* NewToolkitReader(const std::string& fileName, std::string& why)
 
 vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why)
 {
+  std::error_code ignored;
+  const auto bytes = static_cast<long long>(std::filesystem::file_size(fileName, ignored));
+  return NewMeshReader(fileName, why, LimitsForMeshFile(bytes));
+}
+
+vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why, const ReadLimits& limits)
+{
   if (!IsReadableFile(fileName))
   {
     why = "the file does not exist or is not a readable file";
@@ -132,9 +139,7 @@ vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why)
   vtkAlgorithm* copy = nullptr;
   if (DeclaredSizesFit(fileName, LowerCaseExtension(fileName), why))
   {
-    std::error_code ignored;
-    const auto bytes = static_cast<long long>(std::filesystem::file_size(fileName, ignored));
-    copy = ReadInChildProcess(reader, LimitsForMeshFile(bytes), why);
+    copy = ReadInChildProcess(reader, limits, why);
   }
   reader->Delete();
   if (copy)

@@ -3,6 +3,8 @@
 #ifndef mesh_reader_h
 #define mesh_reader_h
 
+#include "isolated_mesh_read.h"
+
 #include <string>
 
 class vtkAlgorithm;
@@ -20,5 +22,8 @@ extern const char* const AcceptedMeshFormats;
 // when a legacy VTK file holds another kind of data set, and when the file
 // fails its checks or its reading.
 vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why);
+
+// The same with the child process's limits given (for tests and fuzzing).
+vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why, const ReadLimits& limits);
 
 #endif
