@@ -25,6 +25,7 @@
 
 #include <vtkObjectFactory.h>
 
+#include <cmath>
 #include <csignal>
 #include <functional>
 #include <iostream>
@@ -139,7 +140,17 @@ int64_t Animate(Scene& scene,
   const float speed = 1.0f / perFrame;
   std::cout << frames << " frames generated in " << seconds << " sec., " << perFrame
             << " sec. per frame." << std::endl;
-  std::cout << "Average speed: " << speed << "." << std::endl;
+  if (std::isinf(speed))
+  {
+    // The frames took less than the stopwatch's resolution: the speed is
+    // only known to exceed the frames per resolution step.
+    std::cout << "Average speed: more than " << static_cast<float>(frames) / 0.001f << "."
+              << std::endl;
+  }
+  else
+  {
+    std::cout << "Average speed: " << speed << "." << std::endl;
+  }
   return frames;
 }
 

@@ -1,5 +1,6 @@
 #include "mesh_reader.h"
 
+#include "console.h"
 #include "isolated_mesh_read.h"
 #include "mesh_check.h"
 #include "mesh_precheck.h"
@@ -149,7 +150,7 @@ vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why, const
     {
       for (const std::string& name : DropArraysThatAreNotFinite(mesh))
       {
-        std::cerr << "Warning: " << fileName << ": its array " << name
+        std::cerr << "Warning: " << ShownName(fileName) << ": its array " << name
                   << " holds numbers that are not finite; the mesh is used without it" << std::endl;
       }
     }

@@ -24,6 +24,8 @@ extern const char* const AcceptedMeshFormats;
 vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why);
 
 // The same with the child process's limits given (for tests and fuzzing).
-vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why, const ReadLimits& limits);
+vtkAlgorithm* NewMeshReader(const std::string& fileName,
+                            std::string& why,
+                            const ReadLimits& limits);
 
 #endif

@@ -1,6 +1,7 @@
 #include "output_guard.h"
 
 #include "animation_loop.h"
+#include "console.h"
 #include "vtkDatReader.h"
 
 #include <vtkAlgorithm.h>
@@ -62,16 +63,16 @@ const char* KindOf(mode_t mode)
 std::vector<NamedFile> InputsOf(vtkDatReader* reader)
 {
   std::vector<NamedFile> inputs{
-    { reader->FileName, std::string("the scene file ") + reader->FileName },
-    { reader->GetFaceFileName(), std::string("the face mesh ") + reader->GetFaceFileName() },
-    { reader->GetHairFileName(), std::string("the hair mesh ") + reader->GetHairFileName() }
+    { reader->FileName, "the scene file " + ShownName(reader->FileName) },
+    { reader->GetFaceFileName(), "the face mesh " + ShownName(reader->GetFaceFileName()) },
+    { reader->GetHairFileName(), "the hair mesh " + ShownName(reader->GetHairFileName()) }
   };
   auto imageOf = [&inputs](vtkAlgorithm* source, const char* role)
   {
     vtkBMPReader* image = vtkBMPReader::SafeDownCast(source);
     if (image && image->GetFileName())
     {
-      inputs.push_back({ image->GetFileName(), std::string(role) + image->GetFileName() });
+      inputs.push_back({ image->GetFileName(), role + ShownName(image->GetFileName()) });
     }
   };
   if (reader->GetUseTexture() == 1)
@@ -200,7 +201,7 @@ void CheckOutputs(vtkDatReader* reader, const std::string& movie)
   if (!movie.empty())
   {
     CheckMovieFolder(movie);
-    outputs.push_back({ movie, "the video " + movie });
+    outputs.push_back({ movie, "the video " + ShownName(movie) });
   }
   // Two outputs that would be one file are found by their names as well,
   // since neither may exist yet.

@@ -2,6 +2,7 @@
 
 #include "atomic_write.h"
 #include "camera.h"
+#include "console.h"
 #include "image_check.h"
 #include "mesh_check.h"
 #include "mesh_reader.h"
@@ -49,7 +50,7 @@ vtkAlgorithm* ReadFaceMesh(const char* fileName)
   }
   if (!reader)
   {
-    throw std::runtime_error(std::string("Cannot read the face mesh ") + fileName + ": " + why);
+    throw std::runtime_error("Cannot read the face mesh " + ShownName(fileName) + ": " + why);
   }
   return reader;
 }
@@ -68,7 +69,7 @@ vtkAlgorithm* ReadHairMesh(const char* fileName)
   {
     reader->Delete();
   }
-  std::cerr << "Cannot use the hair mesh " << fileName << ": " << why
+  std::cerr << "Cannot use the hair mesh " << ShownName(fileName) << ": " << why
             << "; the head is drawn without hair" << std::endl;
   return nullptr;
 }

@@ -123,3 +123,18 @@ TEST_F(OutputGuardTest, ClosedStandardOutputDoesNotStopTheFiles)
   EXPECT_TRUE(std::filesystem::exists(this->Folder.File("run.ogv")));
   EXPECT_TRUE(this->Folder.PartialFiles().empty());
 }
+
+TEST_F(OutputGuardTest, FramesOfAnEarlierLongerRunAreNamed)
+{
+  WriteTestScene(this->Folder.Path(), "FramesNumber 4\nSaveImages yes\n");
+  for (const char* earlier : { "image0009.bmp", "image0010.bmp", "image0011.bmp" })
+  {
+    this->Folder.Write(earlier, "an earlier frame");
+  }
+  ProgramRun run = RunAnimation(this->Folder.Path(), "--batch");
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Err.find("Warning: 3 frames of an earlier, longer run (image0009.bmp to "
+                         "image0011.bmp) stay in the folder beside this run's 4"),
+            std::string::npos)
+    << run.Err;
+}
