@@ -20,6 +20,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -107,6 +108,32 @@ std::string ReasonOfIsolatedRead(MisbehavingSource* source, const ReadLimits& li
   }
   return why;
 }
+}
+
+TEST(MeshReaderTest, ToolkitExportsOfEveryFormatAreReadWhole)
+{
+  // The seeds of fuzz_mesh_reader: each is the format's selector byte and a
+  // 12-point sphere as the toolkit's writer exported it.
+  TemporaryFolder folder;
+  int seeds = 0;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(ANIMATION_SOURCE_DIR "/fuzz/corpus/fuzz_mesh_reader"))
+  {
+    const std::string seed = ReadWholeFile(entry.path().string());
+    const char* const extensions[] = { ".vtk", ".ply", ".obj", ".stl" };
+    const std::string path =
+      folder.Write(entry.path().filename().string() + extensions[seed[0] % 4], seed.substr(1));
+    std::string why;
+    vtkAlgorithm* reader = NewMeshReader(path, why);
+    ASSERT_NE(reader, nullptr) << path << ": " << why;
+    vtkPolyData* mesh = vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
+    // STL stores every triangle's corners, which its reader merges again.
+    EXPECT_EQ(mesh->GetNumberOfPoints(), 12) << path;
+    EXPECT_EQ(mesh->GetNumberOfPolys(), 20) << path;
+    reader->Delete();
+    ++seeds;
+  }
+  EXPECT_EQ(seeds, 7);
 }
 
 TEST(MeshReaderTest, BrokenFilesEndInAReasonNamingTheFault)
