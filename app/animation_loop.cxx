@@ -25,6 +25,7 @@
 
 #include <vtkObjectFactory.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <functional>
@@ -68,17 +69,6 @@ private:
   std::unique_ptr<DescriptorBuffer> Buffer;
 };
 vtkStandardNewMacro(LegacyMeshWriter);
-
-// The path by which the process reaches an open descriptor, for watching the
-// file's growth.
-struct TemporaryFileName
-{
-  explicit TemporaryFileName(int descriptor)
-    : Path("/proc/self/fd/" + std::to_string(descriptor))
-  {
-  }
-  std::string Path;
-};
 }
 
 int64_t FrameCount(int framesNumber, int loopCount)
@@ -172,8 +162,7 @@ void WriteDeformedMesh(Scene& scene)
     WriteAtomically("animated_shape.vtk",
                     [writer](int descriptor)
                     {
-                      TemporaryFileName name(descriptor);
-                      FileGrowthProgress growth(name.Path);
+                      FileGrowthProgress growth(DescriptorPath(descriptor));
                       return writer->WriteInto(descriptor);
                     });
   }

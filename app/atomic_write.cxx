@@ -124,6 +124,11 @@ void DiscardTemporaryFile(TemporaryFile& file)
   }
 }
 
+std::string DescriptorPath(int descriptor)
+{
+  return "/proc/self/fd/" + std::to_string(descriptor);
+}
+
 void RemoveTemporaryFilesNow()
 {
   for (const std::string& path : LiveTemporaries())

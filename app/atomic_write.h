@@ -38,6 +38,11 @@ int CommitTemporaryFile(TemporaryFile& file, const std::string& path);
 // Closes and removes the temporary file; nothing when it is gone already.
 void DiscardTemporaryFile(TemporaryFile& file);
 
+// The name by which the process reaches its open descriptor,
+// "/proc/self/fd/N": a writer that opens its file by name opens the very file
+// behind the descriptor, whatever has become of its name meanwhile.
+std::string DescriptorPath(int descriptor);
+
 // Removes every temporary file of the process that is neither committed nor
 // discarded, for a process that must end at once.
 void RemoveTemporaryFilesNow();

@@ -44,7 +44,7 @@ MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int 
   // named before any frame is made. The writer opens it through the
   // process's own descriptor, never through a name that could be swapped.
   movie.Temporary = CreateTemporaryFile(path);
-  const std::string written = "/proc/self/fd/" + std::to_string(movie.Temporary.Descriptor);
+  const std::string written = DescriptorPath(movie.Temporary.Descriptor);
   movie.Capture = vtkWindowToImageFilter::New();
   movie.Capture->SetInput(window);
   movie.Capture->ShouldRerenderOff();

@@ -33,29 +33,17 @@ struct NamedFile
 
 const char* KindOf(mode_t mode)
 {
-  if (S_ISDIR(mode))
+  const std::pair<bool, const char*> kinds[] = {
+    { S_ISDIR(mode), "a folder" },       { S_ISCHR(mode), "a character device" },
+    { S_ISBLK(mode), "a block device" }, { S_ISFIFO(mode), "a FIFO" },
+    { S_ISSOCK(mode), "a socket" },      { S_ISLNK(mode), "a symbolic link" },
+  };
+  for (const auto& [is, kind] : kinds)
   {
-    return "a folder";
-  }
-  if (S_ISCHR(mode))
-  {
-    return "a character device";
-  }
-  if (S_ISBLK(mode))
-  {
-    return "a block device";
-  }
-  if (S_ISFIFO(mode))
-  {
-    return "a FIFO";
-  }
-  if (S_ISSOCK(mode))
-  {
-    return "a socket";
-  }
-  if (S_ISLNK(mode))
-  {
-    return "a symbolic link";
+    if (is)
+    {
+      return kind;
+    }
   }
   return "not a regular file";
 }
