@@ -2,7 +2,7 @@
 # transform/vtk.module) as a shared library, whatever BUILD_SHARED_LIBS says
 # elsewhere.
 #
-# Installed: the library, its public headers in include/animation, the CMake
+# Installed: the library, its public header in include/animation, the CMake
 # package (find_package(Animation) gives Animation::Deformation) and, when
 # wrapped, the Python package `animation` in the site-packages folder below
 # the prefix.
@@ -18,12 +18,17 @@ vtk_module_build(
   MODULES ${animation_modules}
   PACKAGE Animation
   VERSION ${PROJECT_VERSION}
-  SOVERSION ${PROJECT_VERSION_MAJOR}
   INSTALL_EXPORT Animation
   INSTALL_HEADERS ON
   HEADERS_DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/animation
   CMAKE_DESTINATION ${animation_cmake_destination}
   ENABLE_WRAPPING ${ANIMATION_WRAP_PYTHON})
+
+# The SONAME carries the major version alone (libAnimationDeformation.so.0):
+# the minor versions keep the interface. vtk_module_build would take a
+# SOVERSION of 0 for none and name the library by its whole version.
+get_target_property(deformation_library Animation::Deformation ALIASED_TARGET)
+set_target_properties(${deformation_library} PROPERTIES SOVERSION ${PROJECT_VERSION_MAJOR})
 
 configure_file(${PROJECT_SOURCE_DIR}/cmake/AnimationConfig.cmake.in
   ${PROJECT_BINARY_DIR}/${animation_cmake_destination}/AnimationConfig.cmake @ONLY)

@@ -34,12 +34,13 @@ std::string Address(const void* pointer)
   return text.str();
 }
 
-// The whole trace an accessor of `solver` prints from header line `line`.
-std::string Trace(vtkMatrixSolver* solver, int line, const std::string& own)
+// The whole trace an accessor of `solver` prints from the header line that
+// holds `macro`, its accessor macro.
+std::string Trace(vtkMatrixSolver* solver, const std::string& macro, const std::string& own)
 {
   const std::string object = "vtkMatrixSolver (" + Address(solver);
-  return "Debug: In " + header + ", line " + std::to_string(line) + "\n" + object + "): " + object +
-         own + "\n\n";
+  return "Debug: In " + TraceLocation(header, macro) + "\n" + object + "): " + object + own +
+         "\n\n";
 }
 
 int TraceLine(const std::string& trace)
@@ -100,30 +101,46 @@ TEST_F(MatrixSolverObject, EveryAccessorTracesItsOwnTextAndHeaderLine)
   struct Case
   {
     std::function<void()> Call;
-    int Line;
+    std::string Macro;
     std::string Own;
   };
   const std::vector<Case> cases = {
-    { [&] { s->SetPointArray(points); }, 15, "): setting PointArray to " + P },
-    { [&] { s->GetPointArray(); }, 16, "): returning PointArray address " + P },
-    { [&] { s->SetSplineCoeffX(cx); }, 17, "): setting SplineCoeffX to " + CX },
-    { [&] { s->GetSplineCoeffX(); }, 18, "): returning SplineCoeffX of " + CX },
-    { [&] { s->SetSplineCoeffY(cy); }, 19, "): setting SplineCoeffY to " + CY },
-    { [&] { s->GetSplineCoeffY(); }, 20, "): returning SplineCoeffY of " + CY },
-    { [&] { s->SetSplineCoeffZ(cz); }, 21, "): setting SplineCoeffZ to " + CZ },
-    { [&] { s->GetSplineCoeffZ(); }, 22, "): returning SplineCoeffZ of " + CZ },
-    { [&] { s->SetList(list); }, 23, "): setting List to " + L },
-    { [&] { s->GetList(); }, 24, "): returning List of " + L },
-    { [&] { s->SetBX(bx); }, 25, "): setting BX to " + BX },
-    { [&] { s->GetBX(); }, 26, "): returning BX of " + BX },
-    { [&] { s->SetBY(by); }, 27, "): setting BY to " + BY },
-    { [&] { s->GetBY(); }, 28, "): returning BY of " + BY },
-    { [&] { s->SetBZ(bz); }, 29, "): setting BZ to " + BZ },
-    { [&] { s->GetBZ(); }, 30, "): returning BZ of " + BZ },
-    { [&] { s->SetRadius(0.25f); }, 31, "): setting Radius to 0.25" },
-    { [&] { s->GetRadius(); }, 32, "): returning Radius of 0.25" },
-    { [&] { s->SetMax(-7); }, 33, "): setting Max to -7" },
-    { [&] { s->GetMax(); }, 34, "): returning Max of -7" },
+    { [&] { s->SetPointArray(points); },
+      "animSetObjectMacro(PointArray,",
+      "): setting PointArray to " + P },
+    { [&] { s->GetPointArray(); },
+      "animGetObjectMacro(PointArray,",
+      "): returning PointArray address " + P },
+    { [&] { s->SetSplineCoeffX(cx); },
+      "animSetMacro(SplineCoeffX,",
+      "): setting SplineCoeffX to " + CX },
+    { [&] { s->GetSplineCoeffX(); },
+      "animGetMacro(SplineCoeffX,",
+      "): returning SplineCoeffX of " + CX },
+    { [&] { s->SetSplineCoeffY(cy); },
+      "animSetMacro(SplineCoeffY,",
+      "): setting SplineCoeffY to " + CY },
+    { [&] { s->GetSplineCoeffY(); },
+      "animGetMacro(SplineCoeffY,",
+      "): returning SplineCoeffY of " + CY },
+    { [&] { s->SetSplineCoeffZ(cz); },
+      "animSetMacro(SplineCoeffZ,",
+      "): setting SplineCoeffZ to " + CZ },
+    { [&] { s->GetSplineCoeffZ(); },
+      "animGetMacro(SplineCoeffZ,",
+      "): returning SplineCoeffZ of " + CZ },
+    { [&] { s->SetList(list); }, "animSetMacro(List,", "): setting List to " + L },
+    { [&] { s->GetList(); }, "animGetMacro(List,", "): returning List of " + L },
+    { [&] { s->SetBX(bx); }, "animSetMacro(BX,", "): setting BX to " + BX },
+    { [&] { s->GetBX(); }, "animGetMacro(BX,", "): returning BX of " + BX },
+    { [&] { s->SetBY(by); }, "animSetMacro(BY,", "): setting BY to " + BY },
+    { [&] { s->GetBY(); }, "animGetMacro(BY,", "): returning BY of " + BY },
+    { [&] { s->SetBZ(bz); }, "animSetMacro(BZ,", "): setting BZ to " + BZ },
+    { [&] { s->GetBZ(); }, "animGetMacro(BZ,", "): returning BZ of " + BZ },
+    { [&] { s->SetRadius(0.25f); }, "animSetMacro(Radius,", "): setting Radius to 0.25" },
+    { [&] { s->GetRadius(); }, "animGetMacro(Radius,", "): returning Radius of 0.25" },
+    { [&] { s->SetMax(-7); }, "animSetMacro(Max,", "): setting Max to -7" },
+    { [&] { s->GetMax(); }, "animGetMacro(Max,", "): returning Max of -7" },
   };
   s->DebugOn();
   for (const Case& c : cases)
@@ -131,8 +148,7 @@ TEST_F(MatrixSolverObject, EveryAccessorTracesItsOwnTextAndHeaderLine)
     this->Traces.Clear();
     c.Call();
     ASSERT_EQ(this->Traces.DebugTexts().size(), 1u) << c.Own;
-    EXPECT_EQ(this->Traces.DebugTexts()[0], Trace(s, c.Line, c.Own));
-    EXPECT_EQ(TraceLine(this->Traces.DebugTexts()[0]), c.Line) << c.Own;
+    EXPECT_EQ(this->Traces.DebugTexts()[0], Trace(s, c.Macro, c.Own));
   }
   s->SetSplineCoeffX(nullptr);
   s->SetSplineCoeffY(nullptr);
@@ -209,7 +225,19 @@ TEST_F(MatrixSolverObject, DestructorClearsMembersThroughTheSetters)
   {
     lines.push_back(TraceLine(text));
   }
-  EXPECT_EQ(lines, (std::vector<int>{ 17, 19, 21, 15, 23, 25, 27, 29 }));
+  std::vector<int> setters;
+  for (const char* macro : { "animSetMacro(SplineCoeffX,",
+                             "animSetMacro(SplineCoeffY,",
+                             "animSetMacro(SplineCoeffZ,",
+                             "animSetObjectMacro(PointArray,",
+                             "animSetMacro(List,",
+                             "animSetMacro(BX,",
+                             "animSetMacro(BY,",
+                             "animSetMacro(BZ," })
+  {
+    setters.push_back(LineHolding(header, macro));
+  }
+  EXPECT_EQ(lines, setters);
   EXPECT_EQ(points->GetReferenceCount(), 1);
   points->Delete();
 }

@@ -1,18 +1,35 @@
-// The outputs of a whole run, pinned byte for byte: the deformed mesh
-// animated_shape.vtk, every saved frame, and the console with its timings
-// masked. The golden checksums were recorded from the program before any
-// work on its speed; a faster reader, solver, kernel or transform must leave
-// every one of them unchanged. The deformed points are pinned apart from the
-// rest of the mesh: they have not changed since the first recording, while
-// the normals (and with them the shading of the frames) follow the
-// deformation since the face's normals are carried by the field's Jacobian.
+// The outputs of a whole run: the deformed mesh animated_shape.vtk and the
+// console with its timings masked, pinned byte for byte, and every saved
+// frame, compared with a reference image. The golden checksums were recorded
+// from the program before any work on its speed; a faster reader, solver,
+// kernel or transform must leave every one of them unchanged. The deformed
+// points are pinned apart from the rest of the mesh: they have not changed
+// since the first recording, while the normals (and with them the shading of
+// the frames) follow the deformation since the face's normals are carried by
+// the field's Jacobian.
+//
+// The frames are drawn by Mesa's llvmpipe under the virtual X server, whose
+// rasteriser may shade an edge pixel or a smooth gradient a few levels
+// differently from one Mesa release to the next while the scene is the same.
+// A frame therefore matches its reference in tests/reference/output_identity
+// when few of its pixels differ by more than a few levels. Measured on these
+// frames: Mesa's other software rasteriser, softpipe (GALLIUM_DRIVER=softpipe),
+// draws every frame with 1.0 to 1.1% of the pixels more than 3 levels away
+// from llvmpipe's, at the face's and the hair's outlines; the frames of blend
+// factors 0.4, 0.6 and 0.8 differ from the undeformed frame 0 in 5.7, 8.5 and
+// 9.9% of the pixels, mostly in the shading of the moved face. The bound of
+// 2.5% lies between; the test checks that those frames fail against frame 0,
+// so the tolerance stays tight enough to see the face move. A frame that
+// does not match is written as a PNG file under Testing/Temporary in the
+// build tree, to be inspected and, when the change is meant, copied over its
+// reference.
 //
 // The scene is the sphere scene of the end-to-end tests with a control-point
 // file of its own: every second vertex of the face is a control point, moved
 // by a smooth field in all three coordinates, so that the envelope holds
 // long rows, the ordering builds one large group and every face vertex sees
-// several basis functions. Frames render with Mesa's llvmpipe under the
-// virtual X server, which draws the same pixels on every run.
+// several basis functions.
+#include "image_compare.h"
 #include "run_program.h"
 #include "scene_file.h"
 #include "test_scene.h"
@@ -103,6 +120,25 @@ void WriteControlPoints(const TemporaryFolder& folder)
   }
 }
 
+const std::string ReferenceFolder = ANIMATION_SOURCE_DIR "/tests/reference/output_identity/";
+
+// A pixel differs when one of its channels differs by more than this many
+// levels of 255, and a frame matches when at most this fraction of its
+// pixels differ.
+const int PixelTolerance = 3;
+const double DifferingPixels = 0.025;
+
+// Writes a frame that does not match its reference into the build tree and
+// returns its path.
+std::string KeepForInspection(const RgbImage& image, const std::string& name)
+{
+  const std::string path =
+    ANIMATION_BINARY_DIR "/Testing/Temporary/output_identity_" + name + ".png";
+  std::filesystem::create_directories(ANIMATION_BINARY_DIR "/Testing/Temporary");
+  WritePng(image, path);
+  return path;
+}
+
 class OutputIdentityTest : public ::testing::Test
 {
 protected:
@@ -140,20 +176,27 @@ TEST_F(OutputIdentityTest, DeformedMeshIsUnchanged)
   EXPECT_EQ(this->FileChecksum("animated_shape.vtk"), 0x67879c1672d6929aull);
 }
 
-TEST_F(OutputIdentityTest, EveryFrameIsUnchanged)
+TEST_F(OutputIdentityTest, EveryFrameMatchesItsReferenceImage)
 {
-  // Blend factors 0, 0.2, 0.4, 0.6 and 0.8; frame 0 shows the undeformed face
-  // and its normals, and has not changed since the first recording.
-  const std::uint64_t golden[5] = { 0x471d12a27090d4c9ull,
-                                    0xfebe79de3218eadfull,
-                                    0xf98df6ee9c2b9f12ull,
-                                    0x61371eb334bdd2d4ull,
-                                    0xb0b4883c02c7d29bull };
+  // Blend factors 0, 0.2, 0.4, 0.6 and 0.8; frame 0 shows the undeformed face.
+  const RgbImage undeformed = ReadPng(ReferenceFolder + "image0000.png");
   for (int frame = 0; frame < 5; ++frame)
   {
     char name[32];
-    std::snprintf(name, sizeof(name), "image%.4d.bmp", frame);
-    EXPECT_EQ(this->FileChecksum(name), golden[frame]) << name;
+    std::snprintf(name, sizeof(name), "image%.4d", frame);
+    const RgbImage image = ReadBmp(this->Folder.File(std::string(name) + ".bmp"));
+    const RgbImage reference = ReadPng(ReferenceFolder + name + ".png");
+    const ImageDifference difference = CompareImages(image, reference, PixelTolerance);
+    EXPECT_TRUE(difference.SameSize && difference.Differing <= DifferingPixels)
+      << name << ": " << 100.0 * difference.Differing << "% of the pixels differ by more than "
+      << PixelTolerance << " levels (at most " << 100.0 * DifferingPixels
+      << "% may), the largest difference is " << difference.Largest << "; the frame is "
+      << KeepForInspection(image, name);
+    if (frame >= 2)
+    {
+      EXPECT_GT(CompareImages(image, undeformed, PixelTolerance).Differing, DifferingPixels)
+        << name << " passes for the undeformed frame 0";
+    }
   }
   EXPECT_FALSE(std::filesystem::exists(this->Folder.File("image0005.bmp")));
 }

@@ -149,20 +149,12 @@ std::array<int, 3> RgbImage::At(int x, int y) const
   return { this->Pixels[at], this->Pixels[at + 1], this->Pixels[at + 2] };
 }
 
-RgbImage ReadBmp(const std::string& path)
+RgbImage ImageFromToolkit(vtkImageData* image)
 {
   RgbImage result;
-  auto reader = vtkSmartPointer<vtkBMPReader>::New();
-  if (!reader->CanReadFile(path.c_str()))
-  {
-    return result;
-  }
-  reader->SetFileName(path.c_str());
-  reader->Update();
-  vtkImageData* image = reader->GetOutput();
   int dimensions[3];
   image->GetDimensions(dimensions);
-  if (image->GetNumberOfScalarComponents() < 3)
+  if (image->GetNumberOfScalarComponents() < 3 || image->GetScalarType() != VTK_UNSIGNED_CHAR)
   {
     return result;
   }
@@ -177,4 +169,16 @@ RgbImage ReadBmp(const std::string& path)
     }
   }
   return result;
+}
+
+RgbImage ReadBmp(const std::string& path)
+{
+  auto reader = vtkSmartPointer<vtkBMPReader>::New();
+  if (!reader->CanReadFile(path.c_str()))
+  {
+    return RgbImage();
+  }
+  reader->SetFileName(path.c_str());
+  reader->Update();
+  return ImageFromToolkit(reader->GetOutput());
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class vtkImageData;
+
 struct ControlPair
 {
   std::array<double, 3> Source;
@@ -35,6 +37,10 @@ struct RgbImage
 
   std::array<int, 3> At(int x, int y) const;
 };
+
+// The first three channels of an image of unsigned chars; empty for any
+// other image.
+RgbImage ImageFromToolkit(vtkImageData* image);
 
 // A BMP file as the toolkit reads it; empty when it cannot be read.
 RgbImage ReadBmp(const std::string& path);

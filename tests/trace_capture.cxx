@@ -70,7 +70,7 @@ void TraceCapture::Clear()
   this->Capture->Errors.clear();
 }
 
-std::string TraceLocation(const std::string& path, const std::string& text)
+int LineHolding(const std::string& path, const std::string& text)
 {
   std::ifstream file(path);
   std::string line;
@@ -78,8 +78,13 @@ std::string TraceLocation(const std::string& path, const std::string& text)
   {
     if (line.find(text) != std::string::npos)
     {
-      return path + ", line " + std::to_string(number);
+      return number;
     }
   }
   throw std::runtime_error("no line of " + path + " holds " + text);
+}
+
+std::string TraceLocation(const std::string& path, const std::string& text)
+{
+  return path + ", line " + std::to_string(LineHolding(path, text));
 }

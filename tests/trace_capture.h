@@ -32,6 +32,10 @@ private:
   Window* Capture;
 };
 
+// The number of the first line of a source file that contains text, counted
+// from 1 as __LINE__ counts; throws when no line does.
+int LineHolding(const std::string& path, const std::string& text);
+
 // The path and line of the first line of a source file that contains text,
 // as __FILE__ and __LINE__ name it in a trace: "Debug: In <path>, line <n>".
 std::string TraceLocation(const std::string& path, const std::string& text);
