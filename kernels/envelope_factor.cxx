@@ -140,27 +140,39 @@ void pack_group(row_group& g,
   g.Width = g1 - g0 + nr;
   g.First.assign(std::size_t(g.Tiles) * lanes, g1);
   g.TileF.assign(g.Tiles, g1);
-  g.X.assign(std::size_t(g.Tiles) * g.Depth * lanes, 0.0);
-  g.C.assign(std::size_t(g.Tiles) * g.Width * lanes, 0.0);
-  for (int i = g0; i < g1; ++i)
+  g.X.resize(std::size_t(g.Tiles) * g.Depth * lanes);
+  g.C.resize(std::size_t(g.Tiles) * g.Width * lanes);
+  for (int t = 0; t < g.Tiles; ++t)
   {
-    const int t = (i - g0) / lanes;
-    const int q = (i - g0) % lanes;
-    const int f = first_column(Xenv, i);
-    const float* row = envelope_row(Env, Xenv, i, f); // row[k] = A(i,k)
-    g.First[i - g0] = f;
-    g.TileF[t] = std::min(g.TileF[t], f);
-    double* x = g.XTile(t);
-    for (int k = f; k < g0; ++k)
+    // Lane q holds row g0 + 8t + q, or no row (an empty range of columns).
+    const float* row[lanes] = {}; // row[q][k] = A(i,k)
+    int from[lanes];
+    int to[lanes];
+    for (int q = 0; q < lanes; ++q)
     {
-      x[(k - g.F) * lanes + q] = row[k];
+      const int i = g0 + t * lanes + q;
+      from[q] = i < g1 ? first_column(Xenv, i) : g1;
+      to[q] = i < g1 ? i : g1;
+      row[q] = i < g1 ? envelope_row(Env, Xenv, i, from[q]) : nullptr;
+      g.First[t * lanes + q] = from[q];
+      g.TileF[t] = std::min(g.TileF[t], from[q]);
+    }
+    double* x = g.XTile(t);
+    for (int k = g.F; k < g.F + g.Depth; ++k)
+    {
+      for (int q = 0; q < lanes; ++q)
+      {
+        *x++ = k >= from[q] && k < std::min(to[q], g0) ? row[q][k] : 0.0;
+      }
     }
     double* c = g.CTile(t);
-    for (int k = std::max(f, g0); k < i; ++k)
+    for (int k = g0; k < g0 + g.Width; ++k)
     {
-      c[(k - g0) * lanes + q] = row[k];
+      for (int q = 0; q < lanes; ++q)
+      {
+        *c++ = k >= from[q] && k < to[q] ? row[q][k] : k == to[q] && k < g1 ? Diag[k] : 0.0;
+      }
     }
-    c[(i - g0) * lanes + q] = Diag[i];
   }
 }
 
@@ -183,20 +195,26 @@ void pack_block(std::vector<double>& B,
                 const int* Xenv,
                 const float* Env)
 {
+  // Column jj of B is row j0+jj of L over the columns from ... to-1.
+  const float* row[64] = {};
+  int from[64];
+  int to[64];
   low = j0;
-  for (int jj = 0; jj < columns; ++jj)
-  {
-    low = std::min(low, first_column(Xenv, j0 + jj));
-  }
-  B.assign(std::size_t(j0 + nr - low) * nr, 0.0);
-  for (int jj = 0; jj < columns; ++jj)
+  for (int jj = 0; jj < nr; ++jj)
   {
     const int j = j0 + jj;
-    const int f = first_column(Xenv, j);
-    const float* row = envelope_row(Env, Xenv, j, f);
-    for (int k = f; k < j; ++k)
+    from[jj] = jj < columns ? first_column(Xenv, j) : j0;
+    to[jj] = jj < columns ? j : j0;
+    row[jj] = jj < columns ? envelope_row(Env, Xenv, j, from[jj]) : nullptr;
+    low = std::min(low, from[jj]);
+  }
+  B.resize(std::size_t(j0 + nr - low) * nr);
+  double* b = B.data();
+  for (int k = low; k < j0 + nr; ++k)
+  {
+    for (int jj = 0; jj < nr; ++jj)
     {
-      B[std::size_t(k - low) * nr + jj] = row[k];
+      *b++ = k >= from[jj] && k < to[jj] ? row[jj][k] : 0.0;
     }
   }
 }
@@ -287,16 +305,22 @@ void update_own_columns(row_group& g,
   for (int j0 = g.G0; j0 < g.G1; j0 += nr)
   {
     const int columns = std::min(nr, g.G1 - j0);
-    B.assign(std::size_t(depth) * nr, 0.0);
+    // B(k, jj) = X(k, lane of row j0+jj), zero for jj >= columns.
+    const double* x[64];
     int low = g.G0;
-    for (int jj = 0; jj < columns; ++jj)
+    for (int jj = 0; jj < nr; ++jj)
     {
       const int j = j0 + jj;
-      const double* x = g.XTile((j - g.G0) / lanes) + (j - g.G0) % lanes;
-      low = std::min(low, std::max(g.F, g.First[j - g.G0]));
-      for (int k = 0; k < depth; ++k)
+      x[jj] = jj < columns ? g.XTile((j - g.G0) / lanes) + (j - g.G0) % lanes : nullptr;
+      low = jj < columns ? std::min(low, std::max(g.F, g.First[j - g.G0])) : low;
+    }
+    B.resize(std::size_t(depth) * nr);
+    double* b = B.data();
+    for (int k = 0; k < depth; ++k)
+    {
+      for (int jj = 0; jj < nr; ++jj)
       {
-        B[std::size_t(k) * nr + jj] = x[std::size_t(k) * lanes];
+        *b++ = x[jj] ? x[jj][std::size_t(k) * lanes] : 0.0;
       }
     }
     for (int t = std::max(t0, (j0 - g.G0) / lanes); t < t1; ++t)
