@@ -175,23 +175,21 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
 
   progress_stage filling("Computing the displacements of the mesh points", n);
   vtkSMPThreadLocal<std::vector<vtkIdType>> found;
+  vtkSMPThreadLocal<std::vector<double>> foundDistances2;
   auto evaluate = [&](vtkIdType begin, vtkIdType end)
   {
     std::vector<vtkIdType>& ids = found.Local();
+    std::vector<double>& distances2 = foundDistances2.Local();
     for (vtkIdType i = begin; i < end; ++i)
     {
       float x[3];
       ReadPoint(inPts, in, i, x);
       const double xd[3] = { x[0], x[1], x[2] };
-      neighbours.FindPointsWithinRadius(this->Radius, xd, ids);
+      const vtkIdType count = neighbours.FindPointsWithinRadius(this->Radius, xd, ids, distances2);
       double s[3];
       double jacobian[3][3];
-      evaluate_spline_field(field,
-                            xd,
-                            ids.data(),
-                            static_cast<vtkIdType>(ids.size()),
-                            s,
-                            jacobians ? jacobian : nullptr);
+      evaluate_spline_field(
+        field, xd, ids.data(), count, s, jacobians ? jacobian : nullptr, distances2.data());
       for (int c = 0; c < 3; ++c)
       {
         cache[3 * i + c] = static_cast<float>(s[c]);
