@@ -52,8 +52,9 @@ namespace
 {
 constexpr int lanes = envelope_tile_lanes;
 
-// Columns of B taken at a time by all the tiles of a thread: 24 columns of
-// B by 256 are 48 KiB, within a core's second-level cache beside the tiles.
+// Columns of X taken at a time by all the tiles of a thread (rounded down to
+// whole blocks of NR): 16 tiles of 8 lanes by 256 columns are 256 KiB of X,
+// within a core's second-level cache beside a block of B, 48 KiB.
 constexpr int slice = 256;
 
 // The rows g0 ... g1-1 being factored and their packed panels.
@@ -239,50 +240,75 @@ void solve_left_columns(row_group& g,
                         std::vector<double>& work)
 {
   const int nr = kernel.Columns;
-  double pivot[64];
-  for (int j0 = g.F; j0 < g.G0; j0 += nr)
+  // B of the block J = j0 ... j0+nr-1 and its first column.
+  auto panel = [&](int j0, int& low) -> const double*
   {
     const int columns = std::min(nr, g.G0 - j0);
     const std::vector<double>* held = columns == nr ? packed.Held(j0 / nr) : nullptr;
-    int low = held ? packed.Low[j0 / nr] : j0;
-    if (!held)
+    if (held)
     {
-      pack_block(work, low, j0, columns, nr, Xenv, Env);
+      low = packed.Low[j0 / nr];
+      return held->data();
     }
-    const double* B = held ? held->data() : work.data();
-    for (int jj = 0; jj < nr; ++jj)
-    {
-      pivot[jj] = jj < columns ? Diag[j0 + jj] : 1.0;
-    }
-    // The sums left of J, a slice of columns at a time for all the tiles,
-    // so that the slice of B stays in the core's cache; each sum still
-    // takes its columns in increasing order.
-    for (int k0 = std::max(low, g.F); k0 < j0; k0 += slice)
-    {
-      const int k1 = std::min(j0, k0 + slice);
-      for (int t = t0; t < t1; ++t)
-      {
-        const int start = std::max(k0, g.TileF[t]);
-        if (start >= k1 || g.TileF[t] >= j0 + columns)
-        {
-          continue;
-        }
-        double* x = g.XTile(t);
-        kernel.Update(k1 - start,
-                      x + std::size_t(start - g.F) * lanes,
-                      B + std::size_t(start - low) * nr,
-                      x + std::size_t(j0 - g.F) * lanes);
-      }
-    }
-    // Then the triangle of J itself, and the division by the pivots.
+    pack_block(work, low, j0, columns, nr, Xenv, Env);
+    return work.data();
+  };
+  // X(k0:k1-1, lanes of tile t) * B(k0:k1-1, J)' subtracted from the tile's
+  // columns J, for the tiles that have entries there.
+  auto update = [&](int k0, int k1, int j0, const double* B, int low)
+  {
     for (int t = t0; t < t1; ++t)
     {
-      if (g.TileF[t] >= j0 + columns)
+      const int start = std::max({ k0, low, g.TileF[t] });
+      if (start >= k1 || g.TileF[t] >= std::min(j0 + nr, g.G0))
       {
-        continue; // no lane of the tile reaches these columns
+        continue;
       }
       double* x = g.XTile(t);
-      kernel.Solve(0, x, B + std::size_t(j0 - low) * nr, x + std::size_t(j0 - g.F) * lanes, pivot);
+      kernel.Update(k1 - start,
+                    x + std::size_t(start - g.F) * lanes,
+                    B + std::size_t(start - low) * nr,
+                    x + std::size_t(j0 - g.F) * lanes);
+    }
+  };
+  // The columns are taken a slice K = k0 ... k1-1 of whole blocks at a
+  // time: its blocks are finished, then the slice is subtracted from every
+  // block right of it, so that the tiles' rows of X over the slice stay in
+  // the core's cache while the blocks of B pass. Each sum still takes its
+  // columns in increasing order, slice after slice.
+  const int width = nr * std::max(1, slice / nr);
+  double pivot[64];
+  for (int k0 = g.F; k0 < g.G0; k0 += width)
+  {
+    const int k1 = std::min(g.G0, k0 + width);
+    for (int j0 = k0; j0 < k1; j0 += nr)
+    {
+      int low = j0;
+      const double* B = panel(j0, low);
+      update(k0, j0, j0, B, low);
+      // Then the triangle of J itself, and the division by the pivots.
+      const int columns = std::min(nr, g.G0 - j0);
+      for (int jj = 0; jj < nr; ++jj)
+      {
+        pivot[jj] = jj < columns ? Diag[j0 + jj] : 1.0;
+      }
+      for (int t = t0; t < t1; ++t)
+      {
+        if (g.TileF[t] >= j0 + columns)
+        {
+          continue; // no lane of the tile reaches these columns
+        }
+        double* x = g.XTile(t);
+        kernel.Solve(
+          0, x, B + std::size_t(j0 - low) * nr, x + std::size_t(j0 - g.F) * lanes, pivot);
+      }
+    }
+    // Columns k0 ... k1-1 of the tiles' rows now hold L.
+    for (int j0 = k1; j0 < g.G0; j0 += nr)
+    {
+      int low = j0;
+      const double* B = panel(j0, low);
+      update(k0, k1, j0, B, low);
     }
   }
 }
