@@ -81,8 +81,14 @@ void MeasureScale(const Options& options, int count, int neighbours, Results& re
   system.Xenv.assign(count + 1, 0);
   {
     const Clock::time_point start = Clock::now();
-    envelope_rows rows = start_envelope(count, max);
-    assemble_envelope(x.data(), y.data(), z.data(), count, max, radius, system.Xenv.data(), rows);
+    animation::core::envelope_rows rows;
+    if (!animation::core::start_envelope(count, max, rows).Ok() ||
+        !animation::core::assemble_envelope(
+           x.data(), y.data(), z.data(), count, max, radius, system.Xenv.data(), rows)
+           .Ok())
+    {
+      throw "The matrix of the scale workload cannot be assembled";
+    }
     results.Add("assembly", SecondsSince(start));
     results.Add("envelope_entries", static_cast<double>(rows.Entries));
     system.Env.assign(rows.Env.get(), rows.Env.get() + rows.Entries);

@@ -162,6 +162,7 @@ void locator_buckets::FindPointsWithinRadius(double radius,
                                              const double x[3],
                                              std::vector<vtkIdType>& ids) const
 {
-  std::vector<double> distances2;
+  // The distances go to storage of the calling thread, kept between calls.
+  thread_local std::vector<double> distances2;
   ids.resize(this->FindPointsWithinRadius(radius, x, ids, distances2));
 }
