@@ -23,6 +23,7 @@ class Results
 {
 public:
   void Add(const std::string& key, double value);
+  void Append(const Results& more);
   // The value of key, or NaN when it was not measured.
   double Get(const std::string& key) const;
   bool Has(const std::string& key) const;
@@ -36,6 +37,10 @@ private:
 // Seconds of a steady clock since start.
 using Clock = std::chrono::steady_clock;
 double SecondsSince(Clock::time_point start);
+
+// Seconds of processor time all threads of the process have used so far:
+// on a shared machine, the time it ran, without the time it waited.
+double ProcessorSeconds();
 
 // Median of the figures that repeats calls of measure return; each call
 // returns the seconds of the work it timed, its preparation excluded.
@@ -68,12 +73,27 @@ struct Options
   int TpsMaxControls = 1000; // the dense solve of larger sets takes minutes
   int LltMaxControls = 5000; // SimplicialLLT and the row-by-row factorisation above take minutes
   bool Render = true;
+  bool CholmodAuto = true; // CHOLMOD's automatic choice beside its supernodal AMD and METIS
 };
 
 // The program's factorisation and seven solves, as Solve() runs them, on a
 // fresh copy of system's matrix; returns the seconds they took and leaves
 // the solutions in system.Solutions.
 double FactorAndSolveOnce(AssembledSystem& system);
+
+// The factorisation with seven solves, the factorisation alone with its
+// rate, and up to LltMaxControls the row-by-row factorisation beside it, on
+// system's matrix (left as assembled).
+void MeasureFactorisation(const Options& options, Results& results, AssembledSystem& system);
+
+// The double-precision peak of one core and of all cores, in GFlop/s, for
+// each vector width of the register tiles the processor has.
+void MeasurePeak(Results& results);
+
+// count control points spread evenly over a sphere with about neighbours
+// neighbours each: ordering, assembly, the factorisation with seven solves,
+// the memory it takes, and CHOLMOD on the same matrix.
+void MeasureScale(const Options& options, int count, int neighbours, Results& results);
 
 // Reads the scene of the working folder and measures the program's stages:
 // locator build, ordering, assembly, factorisation with seven solves, the

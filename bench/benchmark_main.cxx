@@ -2,10 +2,15 @@
 //
 // Usage:
 //   animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N]
-//                       [--llt-max-controls N] [--no-render]
+//                       [--llt-max-controls N] [--no-render] [--no-cholmod-auto]
 //       measures the scene of the working folder and writes RESULTS; the
 //       thin-plate spline, SimplicialLLT and the row-by-row factorisation run
 //       only up to the given numbers of control points
+//   animation_benchmark --scale RESULTS COUNT NEIGHBOURS [options of --run]
+//       measures the matrix of COUNT control points spread over a sphere
+//       with about NEIGHBOURS neighbours each, against CHOLMOD
+//   animation_benchmark --peak RESULTS
+//       measures the double-precision peak of one core and of all cores
 //   animation_benchmark --threads
 //       prints vtkSMPTools' backend and number of threads
 //   animation_benchmark --startup RESULTS
@@ -33,6 +38,11 @@
 void Results::Add(const std::string& key, double value)
 {
   this->Values.emplace_back(key, value);
+}
+
+void Results::Append(const Results& more)
+{
+  this->Values.insert(this->Values.end(), more.Values.begin(), more.Values.end());
 }
 
 bool Results::Has(const std::string& key) const
@@ -87,9 +97,20 @@ namespace
 const char* const Usage =
   "Usage: animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N]\n"
   "                                 [--llt-max-controls N] [--no-render]\n"
+  "                                 [--no-cholmod-auto]\n"
+  "       animation_benchmark --scale RESULTS COUNT NEIGHBOURS [options of --run]\n"
+  "       animation_benchmark --peak RESULTS\n"
   "       animation_benchmark --startup RESULTS\n"
   "       animation_benchmark --threads\n"
   "       animation_benchmark --report RESULTS...\n";
+
+int Scale(const std::string& path, int count, int neighbours, const Options& options)
+{
+  Results results;
+  MeasureScale(options, count, neighbours, results);
+  results.Write(path);
+  return 0;
+}
 
 int Run(const std::string& path, const Options& options)
 {
@@ -124,17 +145,29 @@ int main(int argc, char* argv[])
   {
     return MeasureStartup(argv[2]);
   }
-  if (argc < 3 || std::strcmp(argv[1], "--run") != 0)
+  if (argc == 3 && std::strcmp(argv[1], "--peak") == 0)
+  {
+    Results results;
+    MeasurePeak(results);
+    results.Write(argv[2]);
+    return 0;
+  }
+  const bool scale = argc >= 5 && std::strcmp(argv[1], "--scale") == 0;
+  if (argc < 3 || (std::strcmp(argv[1], "--run") != 0 && !scale))
   {
     std::cerr << Usage;
     return 2;
   }
   Options options;
-  for (int i = 3; i < argc; ++i)
+  for (int i = scale ? 5 : 3; i < argc; ++i)
   {
     if (std::strcmp(argv[i], "--no-render") == 0)
     {
       options.Render = false;
+    }
+    else if (std::strcmp(argv[i], "--no-cholmod-auto") == 0)
+    {
+      options.CholmodAuto = false;
     }
     else if (i + 1 < argc && std::strcmp(argv[i], "--repeats") == 0)
     {
@@ -156,7 +189,8 @@ int main(int argc, char* argv[])
   }
   try
   {
-    return Run(argv[2], options);
+    return scale ? Scale(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), options)
+                 : Run(argv[2], options);
   }
   catch (const char* message)
   {

@@ -82,11 +82,14 @@ double Disagreement(const AssembledSystem& system, const std::vector<Eigen::Vect
 // factorisation and solves run just before the peer in every repetition, so
 // that both meet the same load of the machine: name_ours is their median.
 // configure(solver) sets the peer up before it factors.
-template<typename Solver, typename Size, typename Configure>
+// describe(solver, name, results) adds what the peer says of its last
+// factorisation.
+template<typename Solver, typename Size, typename Describe, typename Configure>
 void MeasureSolver(const Options& options,
                    const AssembledSystem& system,
                    const std::string& name,
                    Size factorSize,
+                   Describe describe,
                    Configure configure,
                    Results& results)
 {
@@ -95,6 +98,7 @@ void MeasureSolver(const Options& options,
   std::vector<Eigen::VectorXd> solutions(rhs.size());
   AssembledSystem ours = system;
   double entries = 0.0;
+  Results said;
   bool failed = false;
   std::vector<double> peer;
   std::vector<double> alongside;
@@ -112,6 +116,8 @@ void MeasureSolver(const Options& options,
     peer.push_back(SecondsSince(start));
     failed = failed || solver.info() != Eigen::Success;
     entries = factorSize(solver);
+    said = Results();
+    describe(solver, name, said);
   }
   if (failed)
   {
@@ -120,6 +126,7 @@ void MeasureSolver(const Options& options,
   results.Add(name, Median(peer));
   results.Add(name + "_ours", Median(alongside));
   results.Add(name + "_factor_entries", entries);
+  results.Append(said);
   results.Add(name + "_disagreement", Disagreement(system, solutions));
 }
 
@@ -148,21 +155,32 @@ void MeasurePeers(const Options& options,
   // Nonzeros of L, its diagonal included.
   auto simplicialSize = [](const auto& solver)
   { return static_cast<double>(solver.matrixL().nestedExpression().nonZeros()); };
+  auto nothing = [](const auto&, const std::string&, Results&) {};
   auto asIs = [](auto&) {};
   if (system.N <= options.LltMaxControls)
   {
     MeasureSolver<Eigen::SimplicialLLT<SparseMatrix, Eigen::Lower>>(
-      options, system, "llt", simplicialSize, asIs, results);
+      options, system, "llt", simplicialSize, nothing, asIs, results);
     MeasureSolver<Eigen::SimplicialLLT<SparseMatrix, Eigen::Lower, Eigen::NaturalOrdering<int>>>(
-      options, system, "llt_list_order", simplicialSize, asIs, results);
+      options, system, "llt_list_order", simplicialSize, nothing, asIs, results);
   }
 #ifdef ANIMATION_HAVE_CHOLMOD
   // CHOLMOD's own count of the nonzeros of L for the ordering it chose: its
   // automatic choice of method and ordering, then supernodal with AMD and
   // with METIS's nested dissection, its dense blocks in the BLAS.
+  // It also counts the flops of its factorisation and the most memory its
+  // own allocations held at once (the matrix it was given excluded).
   auto cholmodSize = [](auto& solver) { return solver.cholmod().lnz; };
-  MeasureSolver<Eigen::CholmodDecomposition<SparseMatrix, Eigen::Lower>>(
-    options, system, "cholmod", cholmodSize, asIs, results);
+  auto cholmodSays = [](auto& solver, const std::string& name, Results& said)
+  {
+    said.Add(name + "_flops", solver.cholmod().fl);
+    said.Add(name + "_peak_bytes", static_cast<double>(solver.cholmod().memory_usage));
+  };
+  if (options.CholmodAuto)
+  {
+    MeasureSolver<Eigen::CholmodDecomposition<SparseMatrix, Eigen::Lower>>(
+      options, system, "cholmod", cholmodSize, cholmodSays, asIs, results);
+  }
   for (const auto& ordering : { std::make_pair(std::string("cholmod_amd"), int(CHOLMOD_AMD)),
                                 std::make_pair(std::string("cholmod_metis"), int(CHOLMOD_METIS)) })
   {
@@ -172,7 +190,7 @@ void MeasurePeers(const Options& options,
       solver.cholmod().method[0].ordering = ordering.second;
     };
     MeasureSolver<Eigen::CholmodSupernodalLLT<SparseMatrix, Eigen::Lower>>(
-      options, system, ordering.first, cholmodSize, only, results);
+      options, system, ordering.first, cholmodSize, cholmodSays, only, results);
   }
 #endif
   if (system.N <= options.TpsMaxControls)

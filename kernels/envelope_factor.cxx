@@ -16,16 +16,20 @@
 // 1. Panels. Each tile of 8 rows of G is copied, k-major and in double
 //    precision, into X(k, lane) for k = F ... g0-1 (F the group's first
 //    column), zero outside the row's envelope; X starts as A and ends as L.
-// 2. Columns F ... g0-1, NR at a time (J = j0 ... j0+NR-1), left to right:
-//    the rows J of L are packed into B the same way, and every tile
-//    subtracts X(F:j0-1, lanes) * B' from its columns J, then solves the
-//    triangle of J and divides by the pivots (envelope_tile.h). Tiles are
-//    spread over the threads; each thread packs the B it uses.
+// 2. Columns F ... g0-1, NR at a time (J = j0 ... j0+NR-1, j0 a multiple of
+//    NR), left to right: every tile subtracts X(F:j0-1, lanes) * B' from its
+//    columns J, then solves the triangle of J and divides by the pivots
+//    (envelope_tile.h). B holds the rows J of L packed the same way; each
+//    block of NR final rows is packed once, when its group is done, and kept
+//    until no later row reaches its columns, so that every group and every
+//    thread reads the same double-precision copy. Tiles are spread over the
+//    threads.
 // 3. The group's own columns g0 ... g1-1 and the diagonal: the same tiles
 //    subtract the parts left of g0 into C(j, lane); then, row by row, the
 //    sums are finished over the columns g0 ... j-1 and divided, and the
 //    pivots taken. This part is sequential and short.
-// 4. X is written back into the rows of Env.
+// 4. X is written back into the rows of Env, and the group's blocks of rows,
+//    now final, are packed for the groups below.
 //
 // Each sum runs over the same terms in the same order as the row-by-row
 // bordering method with its forward substitution, plus terms 0*y that the
@@ -35,11 +39,13 @@
 #include "envelope_tile.h"
 #include "envelope_view.h"
 
+#include <vtkSMPThreadLocal.h>
 #include <vtkSMPTools.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numeric>
 #include <vector>
 
 namespace animation
@@ -50,8 +56,9 @@ namespace
 {
 constexpr int lanes = envelope_tile_lanes;
 
-// Columns of B taken at a time by all the tiles of a thread: 24 columns of
-// B by 256 are 48 KiB, within a core's second-level cache beside the tiles.
+// Columns of X taken at a time by all the tiles of a thread (rounded down to
+// whole blocks of NR): 16 tiles of 8 lanes by 256 columns are 256 KiB of X,
+// within a core's second-level cache beside a block of B, 48 KiB.
 constexpr int slice = 256;
 
 // The rows g0 ... g1-1 being factored and their packed panels.
@@ -59,7 +66,8 @@ struct row_group
 {
   int G0;
   int G1;
-  int F;                  // first column of any row of the group
+  int F;                  // first column of X: a multiple of NR at or left of
+                          // the first column of any row of the group
   int Tiles;              // ceil((g1 - g0) / 8); lanes past g1 are zero rows
   int Depth;              // rows of X per tile: g0 - F, plus NR of padding
   int Width;              // rows of C per tile: g1 - g0, plus NR of padding
@@ -70,6 +78,27 @@ struct row_group
 
   double* XTile(int t) { return this->X.data() + std::int64_t(t) * this->Depth * lanes; }
   double* CTile(int t) { return this->C.data() + std::int64_t(t) * this->Width * lanes; }
+};
+
+// The final rows of L that later groups read, in double precision, packed
+// once: block b holds the NR rows J = b*NR ... b*NR+NR-1 as
+//
+//   Blocks[b][(k - Low[b])*NR + jj] = L(b*NR + jj, k),  k = Low[b] ... b*NR+NR-1,
+//
+// zero outside row b*NR+jj's envelope and at and right of its diagonal; Low[b]
+// is the first column of any row of J. A block is empty while it is not held:
+// before its rows are final, and once no later row reaches its columns.
+struct packed_rows
+{
+  int Columns;                             // NR
+  std::vector<int> Low;                    // per block
+  std::vector<std::vector<double>> Blocks; // per block
+  std::vector<std::vector<double>> Spare;  // storage of released blocks, for reuse
+
+  const std::vector<double>* Held(int b) const
+  {
+    return this->Blocks[b].empty() ? nullptr : &this->Blocks[b];
+  }
 };
 
 // First column of row i.
@@ -111,31 +140,87 @@ void pack_group(row_group& g,
   {
     g.F = std::min(g.F, first_column(Xenv, i));
   }
+  g.F -= g.F % nr;
   g.Depth = g0 - g.F + nr;
   g.Width = g1 - g0 + nr;
   g.First.assign(std::size_t(g.Tiles) * lanes, g1);
   g.TileF.assign(g.Tiles, g1);
-  g.X.assign(std::size_t(g.Tiles) * g.Depth * lanes, 0.0);
-  g.C.assign(std::size_t(g.Tiles) * g.Width * lanes, 0.0);
-  for (int i = g0; i < g1; ++i)
+  g.X.resize(std::size_t(g.Tiles) * g.Depth * lanes);
+  g.C.resize(std::size_t(g.Tiles) * g.Width * lanes);
+  for (int t = 0; t < g.Tiles; ++t)
   {
-    const int t = (i - g0) / lanes;
-    const int q = (i - g0) % lanes;
-    const int f = first_column(Xenv, i);
-    const float* row = envelope_row(Env, Xenv, i, f); // row[k] = A(i,k)
-    g.First[i - g0] = f;
-    g.TileF[t] = std::min(g.TileF[t], f);
-    double* x = g.XTile(t);
-    for (int k = f; k < g0; ++k)
+    // Lane q holds row g0 + 8t + q, or no row (an empty range of columns).
+    const float* row[lanes] = {}; // row[q][k] = A(i,k)
+    int from[lanes];
+    int to[lanes];
+    for (int q = 0; q < lanes; ++q)
     {
-      x[(k - g.F) * lanes + q] = row[k];
+      const int i = g0 + t * lanes + q;
+      from[q] = i < g1 ? first_column(Xenv, i) : g1;
+      to[q] = i < g1 ? i : g1;
+      row[q] = i < g1 ? envelope_row(Env, Xenv, i, from[q]) : nullptr;
+      g.First[t * lanes + q] = from[q];
+      g.TileF[t] = std::min(g.TileF[t], from[q]);
+    }
+    double* x = g.XTile(t);
+    for (int k = g.F; k < g.F + g.Depth; ++k)
+    {
+      for (int q = 0; q < lanes; ++q)
+      {
+        *x++ = k >= from[q] && k < std::min(to[q], g0) ? row[q][k] : 0.0;
+      }
     }
     double* c = g.CTile(t);
-    for (int k = std::max(f, g0); k < i; ++k)
+    for (int k = g0; k < g0 + g.Width; ++k)
     {
-      c[(k - g0) * lanes + q] = row[k];
+      for (int q = 0; q < lanes; ++q)
+      {
+        *c++ = k >= from[q] && k < to[q] ? row[q][k] : k == to[q] && k < g1 ? Diag[k] : 0.0;
+      }
     }
-    c[(i - g0) * lanes + q] = Diag[i];
+  }
+}
+
+// B(k, jj) = L(j0+jj, k) for k = low ... j0+nr-1 with low the first column
+// of any row of J = j0 ... j0+columns-1, zero outside row j0+jj's envelope,
+// at and right of its diagonal and for jj >= columns; the layout of a block
+// of packed_rows.
+//   B        out: (j0 + nr - low) * nr entries
+//   low      out
+//   j0       in
+//   columns  in: 1 ... nr
+//   nr       in
+//   Xenv     in: at least j0+columns+1 entries
+//   Env      in: the rows J hold L
+void pack_block(std::vector<double>& B,
+                int& low,
+                int j0,
+                int columns,
+                int nr,
+                const int* Xenv,
+                const float* Env)
+{
+  // Column jj of B is row j0+jj of L over the columns from ... to-1.
+  const float* row[64] = {};
+  int from[64];
+  int to[64];
+  low = j0;
+  for (int jj = 0; jj < nr; ++jj)
+  {
+    const int j = j0 + jj;
+    from[jj] = jj < columns ? first_column(Xenv, j) : j0;
+    to[jj] = jj < columns ? j : j0;
+    row[jj] = jj < columns ? envelope_row(Env, Xenv, j, from[jj]) : nullptr;
+    low = std::min(low, from[jj]);
+  }
+  B.resize(std::size_t(j0 + nr - low) * nr);
+  double* b = B.data();
+  for (int k = low; k < j0 + nr; ++k)
+  {
+    for (int jj = 0; jj < nr; ++jj)
+    {
+      *b++ = k >= from[jj] && k < to[jj] ? row[jj][k] : 0.0;
+    }
   }
 }
 
@@ -145,76 +230,89 @@ void pack_group(row_group& g,
 //   Xenv    n+1 entries, in
 //   Env     in: rows before g0 hold L; only they are read
 //   Diag    in: entries before g0 hold L's pivots
+//   packed  in: the blocks of rows before g0 that are held
 //   kernel  in
-//   B       work, at least (g0 - F + nr) * nr entries
+//   work    work: a block of rows packed here when packed does not hold it
 void solve_left_columns(row_group& g,
                         int t0,
                         int t1,
                         const int* Xenv,
                         const float* Env,
                         const float* Diag,
+                        const packed_rows& packed,
                         const envelope_tile_kernel& kernel,
-                        std::vector<double>& B)
+                        std::vector<double>& work)
 {
   const int nr = kernel.Columns;
-  double pivot[64];
-  for (int j0 = g.F; j0 < g.G0; j0 += nr)
+  // B of the block J = j0 ... j0+nr-1 and its first column.
+  auto panel = [&](int j0, int& low) -> const double*
   {
     const int columns = std::min(nr, g.G0 - j0);
-    int low = j0;
-    for (int jj = 0; jj < columns; ++jj)
+    const std::vector<double>* held = columns == nr ? packed.Held(j0 / nr) : nullptr;
+    if (held)
     {
-      low = std::min(low, first_column(Xenv, j0 + jj));
+      low = packed.Low[j0 / nr];
+      return held->data();
     }
-    low = std::max(low, g.F);
-    // B(k, jj) = L(j0+jj, k) for k = low ... j0+nr-1, zero outside row
-    // j0+jj's envelope and at and right of its diagonal.
-    std::fill(B.begin(), B.begin() + std::size_t(j0 + nr - low) * nr, 0.0);
-    for (int jj = 0; jj < nr; ++jj)
-    {
-      pivot[jj] = 1.0;
-    }
-    for (int jj = 0; jj < columns; ++jj)
-    {
-      const int j = j0 + jj;
-      const int f = first_column(Xenv, j);
-      const float* row = envelope_row(Env, Xenv, j, f);
-      for (int k = std::max(f, low); k < j; ++k)
-      {
-        B[std::size_t(k - low) * nr + jj] = row[k];
-      }
-      pivot[jj] = Diag[j];
-    }
-    // The sums left of J, a slice of columns at a time for all the tiles,
-    // so that the slice of B stays in the core's cache; each sum still
-    // takes its columns in increasing order.
-    for (int k0 = low; k0 < j0; k0 += slice)
-    {
-      const int k1 = std::min(j0, k0 + slice);
-      for (int t = t0; t < t1; ++t)
-      {
-        const int start = std::max(k0, g.TileF[t]);
-        if (start >= k1 || g.TileF[t] >= j0 + columns)
-        {
-          continue;
-        }
-        double* x = g.XTile(t);
-        kernel.Update(k1 - start,
-                      x + std::size_t(start - g.F) * lanes,
-                      B.data() + std::size_t(start - low) * nr,
-                      x + std::size_t(j0 - g.F) * lanes);
-      }
-    }
-    // Then the triangle of J itself, and the division by the pivots.
+    pack_block(work, low, j0, columns, nr, Xenv, Env);
+    return work.data();
+  };
+  // X(k0:k1-1, lanes of tile t) * B(k0:k1-1, J)' subtracted from the tile's
+  // columns J, for the tiles that have entries there.
+  auto update = [&](int k0, int k1, int j0, const double* B, int low)
+  {
     for (int t = t0; t < t1; ++t)
     {
-      if (g.TileF[t] >= j0 + columns)
+      const int start = std::max({ k0, low, g.TileF[t] });
+      if (start >= k1 || g.TileF[t] >= std::min(j0 + nr, g.G0))
       {
-        continue; // no lane of the tile reaches these columns
+        continue;
       }
       double* x = g.XTile(t);
-      kernel.Solve(
-        0, x, B.data() + std::size_t(j0 - low) * nr, x + std::size_t(j0 - g.F) * lanes, pivot);
+      kernel.Update(k1 - start,
+                    x + std::size_t(start - g.F) * lanes,
+                    B + std::size_t(start - low) * nr,
+                    x + std::size_t(j0 - g.F) * lanes);
+    }
+  };
+  // The columns are taken a slice K = k0 ... k1-1 of whole blocks at a
+  // time: its blocks are finished, then the slice is subtracted from every
+  // block right of it, so that the tiles' rows of X over the slice stay in
+  // the core's cache while the blocks of B pass. Each sum still takes its
+  // columns in increasing order, slice after slice.
+  const int width = nr * std::max(1, slice / nr);
+  double pivot[64];
+  for (int k0 = g.F; k0 < g.G0; k0 += width)
+  {
+    const int k1 = std::min(g.G0, k0 + width);
+    for (int j0 = k0; j0 < k1; j0 += nr)
+    {
+      int low = j0;
+      const double* B = panel(j0, low);
+      update(k0, j0, j0, B, low);
+      // Then the triangle of J itself, and the division by the pivots.
+      const int columns = std::min(nr, g.G0 - j0);
+      for (int jj = 0; jj < nr; ++jj)
+      {
+        pivot[jj] = jj < columns ? Diag[j0 + jj] : 1.0;
+      }
+      for (int t = t0; t < t1; ++t)
+      {
+        if (g.TileF[t] >= j0 + columns)
+        {
+          continue; // no lane of the tile reaches these columns
+        }
+        double* x = g.XTile(t);
+        kernel.Solve(
+          0, x, B + std::size_t(j0 - low) * nr, x + std::size_t(j0 - g.F) * lanes, pivot);
+      }
+    }
+    // Columns k0 ... k1-1 of the tiles' rows now hold L.
+    for (int j0 = k1; j0 < g.G0; j0 += nr)
+    {
+      int low = j0;
+      const double* B = panel(j0, low);
+      update(k0, k1, j0, B, low);
     }
   }
 }
@@ -225,7 +323,7 @@ void solve_left_columns(row_group& g,
 //           the tiles t0 ... t1-1 is updated
 //   t0, t1  in: 0 <= t0 <= t1 <= g.Tiles
 //   kernel  in
-//   B       work, at least (g0 - F) * nr entries
+//   B       work
 void update_own_columns(row_group& g,
                         int t0,
                         int t1,
@@ -237,16 +335,22 @@ void update_own_columns(row_group& g,
   for (int j0 = g.G0; j0 < g.G1; j0 += nr)
   {
     const int columns = std::min(nr, g.G1 - j0);
-    std::fill(B.begin(), B.begin() + std::size_t(depth) * nr, 0.0);
+    // B(k, jj) = X(k, lane of row j0+jj), zero for jj >= columns.
+    const double* x[64];
     int low = g.G0;
-    for (int jj = 0; jj < columns; ++jj)
+    for (int jj = 0; jj < nr; ++jj)
     {
       const int j = j0 + jj;
-      const double* x = g.XTile((j - g.G0) / lanes) + (j - g.G0) % lanes;
-      low = std::min(low, std::max(g.F, g.First[j - g.G0]));
-      for (int k = 0; k < depth; ++k)
+      x[jj] = jj < columns ? g.XTile((j - g.G0) / lanes) + (j - g.G0) % lanes : nullptr;
+      low = jj < columns ? std::min(low, std::max(g.F, g.First[j - g.G0])) : low;
+    }
+    B.resize(std::size_t(depth) * nr);
+    double* b = B.data();
+    for (int k = 0; k < depth; ++k)
+    {
+      for (int jj = 0; jj < nr; ++jj)
       {
-        B[std::size_t(k) * nr + jj] = x[std::size_t(k) * lanes];
+        *b++ = x[jj] ? x[jj][std::size_t(k) * lanes] : 0.0;
       }
     }
     for (int t = std::max(t0, (j0 - g.G0) / lanes); t < t1; ++t)
@@ -328,15 +432,73 @@ void unpack_left_columns(const row_group& g, int t0, int t1, const int* Xenv, fl
 
 // Rows of a group: enough tiles for every thread, and few enough rows that
 // the sequential step 3 stays small beside step 2, whose work grows with
-// the square of the bandwidth. The factor does not depend on it.
+// the square of the bandwidth; a multiple of the tile's lanes and columns,
+// so that the groups after the first begin at a block of packed_rows. The
+// factor does not depend on it.
 //   n        in, >= 1
 //   Xenv     n+1 entries, in
 //   threads  in, >= 1
-int group_rows(int n, const int* Xenv, int threads)
+//   nr       in: columns of a tile
+int group_rows(int n, const int* Xenv, int threads, int nr)
 {
   const double mean_band = (Xenv[n] - 1.0) / n;
   const int tiles = static_cast<int>(std::lround(mean_band / 64.0));
-  return lanes * std::max(2 * threads, std::min(tiles, 16 * threads));
+  const int rows = lanes * std::max(2 * threads, std::min(tiles, 16 * threads));
+  const int unit = std::lcm(lanes, nr);
+  return (rows + unit - 1) / unit * unit;
+}
+
+// Step 4, second part: packs the blocks b0 ... b1-1, whose rows are final,
+// into packed, except those that no row from row `from` on reaches; and
+// releases the held blocks left of b0 that no such row reaches.
+//   packed  in/out
+//   b0, b1  in: blocks of nr rows, (b1 * nr) <= n
+//   reach   n+1 entries, in: reach[i] the first column of any row i ... n-1,
+//           reach[n] = n
+//   from    in: the first row not yet factored
+//   Xenv    n+1 entries, in
+//   Env     in: the rows of the blocks hold L
+void keep_final_rows(packed_rows& packed,
+                     int b0,
+                     int b1,
+                     const std::vector<int>& reach,
+                     int from,
+                     const int* Xenv,
+                     const float* Env)
+{
+  const int nr = packed.Columns;
+  // Block b is read by a later row only if that row's envelope reaches its
+  // last row, b*nr + nr - 1.
+  auto reached = [&](int b) { return b * nr + nr - 1 >= reach[from]; };
+  for (int b = 0; b < b0; ++b)
+  {
+    if (!packed.Blocks[b].empty() && !reached(b))
+    {
+      packed.Spare.push_back(std::move(packed.Blocks[b]));
+      packed.Blocks[b].clear();
+    }
+  }
+  for (int b = b0; b < b1; ++b)
+  {
+    if (reached(b) && !packed.Spare.empty())
+    {
+      packed.Blocks[b] = std::move(packed.Spare.back());
+      packed.Spare.pop_back();
+    }
+  }
+  vtkSMPTools::For(b0,
+                   b1,
+                   1,
+                   [&](vtkIdType first, vtkIdType last)
+                   {
+                     for (int b = static_cast<int>(first); b < last; ++b)
+                     {
+                       if (reached(b))
+                       {
+                         pack_block(packed.Blocks[b], packed.Low[b], b * nr, nr, nr, Xenv, Env);
+                       }
+                     }
+                   });
 }
 
 // Runs body(t0, t1) over the tiles 0 ... tiles-1 in about one range per
@@ -371,31 +533,37 @@ int envelope_factor_tiled(const envelope_view& a,
   int failed = -1;
   Diag[0] = static_cast<float>(std::sqrt(static_cast<double>(Diag[0])));
   const int threads = std::max(1, vtkSMPTools::GetEstimatedNumberOfThreads());
-  const int rows = group_rows(n, Xenv, threads);
-  row_group g;
-  for (int g0 = 1; g0 < n; g0 += rows)
+  const int nr = kernel.Columns;
+  const int rows = group_rows(n, Xenv, threads, nr);
+  std::vector<int> reach(std::size_t(n) + 1, n);
+  for (int i = n - 1; i >= 0; --i)
   {
-    // Rows 0 ... g0-1 hold L.
-    const int g1 = std::min(n, g0 + rows);
-    pack_group(g, g0, g1, Xenv, Env, Diag, kernel.Columns);
+    reach[i] = std::min(reach[i + 1], first_column(Xenv, i));
+  }
+  packed_rows packed{ nr, std::vector<int>(n / nr), std::vector<std::vector<double>>(n / nr), {} };
+  vtkSMPThreadLocal<std::vector<double>> work;
+  row_group g;
+  for (int g0 = 1; g0 < n;)
+  {
+    // Rows 0 ... g0-1 hold L; packed holds their full blocks that rows from
+    // g0 on reach.
+    const int g1 = std::min(n, g0 - g0 % rows + rows);
+    pack_group(g, g0, g1, Xenv, Env, Diag, nr);
     for_tiles(g.Tiles,
               threads,
               [&](int t0, int t1)
               {
-                std::vector<double> B(std::size_t(g.Depth) * kernel.Columns);
-                solve_left_columns(g, t0, t1, Xenv, Env, Diag, kernel, B);
+                solve_left_columns(g, t0, t1, Xenv, Env, Diag, packed, kernel, work.Local());
                 unpack_left_columns(g, t0, t1, Xenv, Env);
               });
     // Every row of the group now holds L left of column g0.
     for_tiles(g.Tiles,
               threads,
-              [&](int t0, int t1)
-              {
-                std::vector<double> B(std::size_t(g.Depth) * kernel.Columns);
-                update_own_columns(g, t0, t1, kernel, B);
-              });
+              [&](int t0, int t1) { update_own_columns(g, t0, t1, kernel, work.Local()); });
     finish_own_columns(g, Xenv, Env, Diag, &failed);
+    keep_final_rows(packed, g0 / nr, g1 / nr, reach, g1, Xenv, Env);
     advance(progress, envelope_factor_work(Xenv, g0, g1));
+    g0 = g1;
   }
   return failed;
 }

@@ -42,13 +42,16 @@ struct envelope_tile_kernel
   void (*Solve)(int kcount, const double* x, const double* b, double* c, const double* pivot);
 };
 
-// The tiles for this processor: AVX-512 when it has it, otherwise SSE2.
+// The tiles for this processor: AVX-512 when it has it, otherwise AVX2 with
+// fused multiply-add, otherwise SSE2.
 const envelope_tile_kernel& envelope_tile_select();
 
 // Each implementation, for tests that compare them.
 const envelope_tile_kernel& envelope_tile_generic();
 // Null when the processor lacks AVX-512.
 const envelope_tile_kernel* envelope_tile_avx512();
+// Null when the processor lacks AVX2 or fused multiply-add.
+const envelope_tile_kernel* envelope_tile_avx2();
 
 // envelope_factor (envelope.h) with the given tiles.
 void envelope_factor_tiled(int n,

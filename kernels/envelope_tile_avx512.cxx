@@ -70,7 +70,9 @@ const envelope_tile_kernel* envelope_tile_avx512()
 
 const envelope_tile_kernel& envelope_tile_select()
 {
-  static const envelope_tile_kernel* const chosen =
-    envelope_tile_avx512() ? envelope_tile_avx512() : &envelope_tile_generic();
+  static const envelope_tile_kernel* const chosen = envelope_tile_avx512() ? envelope_tile_avx512()
+                                                    : envelope_tile_avx2()
+                                                      ? envelope_tile_avx2()
+                                                      : &envelope_tile_generic();
   return *chosen;
 }

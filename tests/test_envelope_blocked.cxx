@@ -92,9 +92,12 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b)
 std::vector<const envelope_tile_kernel*> Kernels()
 {
   std::vector<const envelope_tile_kernel*> kernels = { &envelope_tile_generic() };
-  if (const envelope_tile_kernel* wide = envelope_tile_avx512())
+  for (const envelope_tile_kernel* wide : { envelope_tile_avx2(), envelope_tile_avx512() })
   {
-    kernels.push_back(wide);
+    if (wide)
+    {
+      kernels.push_back(wide);
+    }
   }
   return kernels;
 }
@@ -133,7 +136,7 @@ protected:
 
 TEST_F(EnvelopeFactor, TileAndGroupTailsGiveTheDefinitionsBits)
 {
-  // Sizes around the tile's 8 lanes and the kernels' 3 and 24 columns.
+  // Sizes around the tile's 8 lanes and the kernels' 3, 6 and 24 columns.
   std::mt19937 random(10);
   for (int n : { 1, 2, 7, 8, 9, 23, 25, 47, 61, 130, 301 })
   {

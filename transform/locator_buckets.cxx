@@ -68,35 +68,32 @@ void locator_buckets::BucketOf(const double x[3], int ijk[3]) const
   }
 }
 
-void locator_buckets::Scan(vtkIdType first,
-                           vtkIdType last,
-                           const double x[3],
-                           double radius2,
-                           std::vector<vtkIdType>& ids) const
+vtkIdType locator_buckets::Scan(vtkIdType first,
+                                vtkIdType last,
+                                const double x[3],
+                                double radius2,
+                                vtkIdType* ids,
+                                double* distances2,
+                                vtkIdType count) const
 {
+  // Every point is written and kept only if within the radius, so that the
+  // loop has no branch on the distance.
   const vtkIdType end = this->Start[last + 1];
   for (vtkIdType slot = this->Start[first]; slot < end; ++slot)
   {
     const double* p = &this->Coordinates[3 * slot];
     const double d2 =
       (x[0] - p[0]) * (x[0] - p[0]) + (x[1] - p[1]) * (x[1] - p[1]) + (x[2] - p[2]) * (x[2] - p[2]);
-    if (d2 <= radius2)
-    {
-      ids.push_back(this->Ids[slot]);
-    }
+    ids[count] = this->Ids[slot];
+    distances2[count] = d2;
+    count += d2 <= radius2;
   }
+  return count;
 }
 
-void locator_buckets::FindPointsWithinRadius(double radius,
-                                             const double x[3],
-                                             std::vector<vtkIdType>& ids) const
+template<typename Run>
+void locator_buckets::ForEachRun(double radius, const double x[3], Run run) const
 {
-  ids.clear();
-  if (this->Ids.empty())
-  {
-    return;
-  }
-  const double radius2 = radius * radius;
   int own[3];
   int low[3];
   int high[3];
@@ -116,20 +113,56 @@ void locator_buckets::FindPointsWithinRadius(double radius,
       {
         if (own[2] > low[2])
         {
-          this->Scan(column + low[2], column + own[2] - 1, x, radius2, ids);
+          run(column + low[2], column + own[2] - 1);
         }
         if (own[2] < high[2])
         {
-          this->Scan(column + own[2] + 1, column + high[2], x, radius2, ids);
+          run(column + own[2] + 1, column + high[2]);
         }
       }
       else
       {
-        this->Scan(column + low[2], column + high[2], x, radius2, ids);
+        run(column + low[2], column + high[2]);
       }
     }
   }
   const vtkIdType mine =
     (vtkIdType(own[0]) * this->Divisions[1] + own[1]) * this->Divisions[2] + own[2];
-  this->Scan(mine, mine, x, radius2, ids);
+  run(mine, mine);
+}
+
+vtkIdType locator_buckets::FindPointsWithinRadius(double radius,
+                                                  const double x[3],
+                                                  std::vector<vtkIdType>& ids,
+                                                  std::vector<double>& distances2) const
+{
+  if (this->Ids.empty())
+  {
+    return 0;
+  }
+  std::size_t candidates = 0;
+  this->ForEachRun(radius,
+                   x,
+                   [&](vtkIdType first, vtkIdType last)
+                   { candidates += this->Start[last + 1] - this->Start[first]; });
+  ids.resize(std::max(ids.size(), candidates));
+  distances2.resize(std::max(distances2.size(), candidates));
+  const double radius2 = radius * radius;
+  vtkIdType count = 0;
+  this->ForEachRun(radius,
+                   x,
+                   [&](vtkIdType first, vtkIdType last) {
+                     count =
+                       this->Scan(first, last, x, radius2, ids.data(), distances2.data(), count);
+                   });
+  return count;
+}
+
+void locator_buckets::FindPointsWithinRadius(double radius,
+                                             const double x[3],
+                                             std::vector<vtkIdType>& ids) const
+{
+  // The distances go to storage of the calling thread, kept between calls.
+  thread_local std::vector<double> distances2;
+  ids.resize(this->FindPointsWithinRadius(radius, x, ids, distances2));
 }

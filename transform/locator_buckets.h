@@ -42,16 +42,33 @@ public:
   // order of vtkPointLocator::FindPointsWithinRadius. ids is cleared first.
   void FindPointsWithinRadius(double radius, const double x[3], std::vector<vtkIdType>& ids) const;
 
+  // The same points with their squared distances from x, summed as above:
+  // returns their number, count; ids[0 ... count-1] and distances2[0 ...
+  // count-1] hold them. Both vectors are grown as needed and never shrunk,
+  // so that a caller that keeps them allocates nothing once they are large
+  // enough.
+  vtkIdType FindPointsWithinRadius(double radius,
+                                   const double x[3],
+                                   std::vector<vtkIdType>& ids,
+                                   std::vector<double>& distances2) const;
+
 private:
   // Bucket indices of x, as vtkPointLocator computes them.
   void BucketOf(const double x[3], int ijk[3]) const;
-  // Appends the points of the buckets first ... last (flat numbers) that lie
-  // within sqrt(radius2) of x.
-  void Scan(vtkIdType first,
-            vtkIdType last,
-            const double x[3],
-            double radius2,
-            std::vector<vtkIdType>& ids) const;
+  // Calls run(first, last) for the runs of buckets (flat numbers first ...
+  // last) that a query for x visits, in its order.
+  template<typename Run>
+  void ForEachRun(double radius, const double x[3], Run run) const;
+  // Stores the points of the buckets first ... last that lie within
+  // sqrt(radius2) of x at ids[count ...] and distances2[count ...], which
+  // have room for all the points of the buckets; returns the new count.
+  vtkIdType Scan(vtkIdType first,
+                 vtkIdType last,
+                 const double x[3],
+                 double radius2,
+                 vtkIdType* ids,
+                 double* distances2,
+                 vtkIdType count) const;
 
   double Origin[3];
   double Scale[3]; // 1 / H

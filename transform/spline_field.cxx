@@ -37,7 +37,8 @@ void evaluate_spline_field(const spline_field& field,
                            const vtkIdType* ids,
                            vtkIdType count,
                            double s[3],
-                           double jacobian[3][3])
+                           double jacobian[3][3],
+                           const double* distances2)
 {
   s[0] = s[1] = s[2] = 0.0;
   if (jacobian)
@@ -56,8 +57,11 @@ void evaluate_spline_field(const spline_field& field,
   {
     const vtkIdType k = ids[j];
     double p[3];
-    ReadControl(field, k, p);
-    const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, x));
+    if (jacobian || !distances2)
+    {
+      ReadControl(field, k, p);
+    }
+    const double r = std::sqrt(distances2 ? distances2[j] : vtkMath::Distance2BetweenPoints(p, x));
     const double phi = (1.0 - r / radius) * (1.0 - r / radius);
     const int m = field.UnList[k];
     for (int a = 0; a < 3; ++a)

@@ -45,12 +45,16 @@ struct spline_field
 //   count     in: 0 when no control point lies within R
 //   s         3 entries, out: the displacement, summed in double precision
 //   jacobian  3x3, out: J(a, b) = ds_a/dx_b; may be null when not wanted
+//   distances2  count entries, in: the squared distances |x - p|^2 of the
+//             control points, as (x0-p0)^2 + (x1-p1)^2 + (x2-p2)^2 in double
+//             precision; may be null, and they are computed so
 void evaluate_spline_field(const spline_field& field,
                            const double x[3],
                            const vtkIdType* ids,
                            vtkIdType count,
                            double s[3],
-                           double jacobian[3][3]);
+                           double jacobian[3][3],
+                           const double* distances2 = nullptr);
 
 // The normal of a surface after a map with derivative m at the point: the
 // inverse transpose of m applied to the normal, renormalised. The cofactor

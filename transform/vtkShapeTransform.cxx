@@ -177,6 +177,8 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
 
   progress_stage filling("Computing the displacements of the mesh points", n);
   animation::fixed::progress_line_sink line;
+  // The squared distances of the neighbours the query finds, beside their ids.
+  vtkSMPThreadLocal<std::vector<double>> distances;
   this->Cache->Fill(
     n,
     withJacobians,
@@ -188,11 +190,12 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
       x[1] = p[1];
       x[2] = p[2];
     },
-    [&field, &neighbours, radius = this->Radius](
+    [&field, &neighbours, &distances, radius = this->Radius](
       const double x[3], std::vector<vtkIdType>& ids, double s[3], double jacobian[3][3])
     {
-      neighbours.FindPointsWithinRadius(radius, x, ids);
-      evaluate_spline_field(field, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+      std::vector<double>& distances2 = distances.Local();
+      const vtkIdType count = neighbours.FindPointsWithinRadius(radius, x, ids, distances2);
+      evaluate_spline_field(field, x, ids.data(), count, s, jacobian, distances2.data());
     },
     [written, blend](vtkIdType i, const double* x, const double* s)
     {
