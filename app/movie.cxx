@@ -1,8 +1,11 @@
 #include "movie.h"
 
-#include <vtkOggTheoraWriter.h>
+#include <vtkImageData.h>
 #include <vtkRenderWindow.h>
 #include <vtkWindowToImageFilter.h>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,24 +19,30 @@ std::string PartialName(const MovieRecording& movie)
   return movie.Path + ".partial";
 }
 
-// Ends the stream and releases the toolkit's objects; the file stays.
-void Close(MovieRecording& movie)
+// Releases the encoder, the capture and the file descriptor; the file
+// stays. Returns the errno of a failed close, or 0.
+int Close(MovieRecording& movie)
 {
-  if (movie.Writer)
+  movie.Encoder.reset();
+  if (movie.Capture)
   {
-    movie.Writer->End();
-    movie.Writer->Delete();
     movie.Capture->Delete();
-    movie.Writer = nullptr;
     movie.Capture = nullptr;
   }
+  int error = 0;
+  if (movie.Descriptor >= 0 && close(movie.Descriptor) != 0)
+  {
+    error = errno;
+  }
+  movie.Descriptor = -1;
+  return error;
 }
 
-[[noreturn]] void Fail(MovieRecording& movie, const std::string& what)
+[[noreturn]] void Fail(MovieRecording& movie, const std::string& what, const std::string& reason)
 {
   const std::string path = movie.Path;
   DiscardMovie(movie);
-  throw std::runtime_error("Cannot " + what + " the video " + path);
+  throw std::runtime_error("Cannot " + what + " the video " + path + ": " + reason);
 }
 }
 
@@ -44,50 +53,84 @@ MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int 
   {
     return movie;
   }
+  const VideoFormat* format = FindVideoFormat(path);
+  if (!format)
+  {
+    throw std::runtime_error("The video " + path + " must end in " + VideoFormatChoices());
+  }
   movie.Path = path;
-  // The writer opens its file at the first frame; a folder that takes no
-  // file is named now, before any frame is made.
-  std::FILE* probe = std::fopen(PartialName(movie).c_str(), "wb");
-  if (!probe)
+  movie.Descriptor = open(PartialName(movie).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (movie.Descriptor < 0)
   {
     throw std::runtime_error("Cannot write the video " + path + ": " + std::strerror(errno));
   }
-  std::fclose(probe);
+  const int* size = window->GetSize();
+  try
+  {
+    movie.Encoder =
+      std::make_unique<VideoEncoder>(movie.Descriptor, *format, size[0], size[1], framesPerSecond);
+  }
+  catch (const std::runtime_error& failure)
+  {
+    Fail(movie, "write", failure.what());
+  }
   movie.Capture = vtkWindowToImageFilter::New();
   movie.Capture->SetInput(window);
   movie.Capture->ShouldRerenderOff();
-  movie.Writer = vtkOggTheoraWriter::New();
-  movie.Writer->SetInputConnection(movie.Capture->GetOutputPort());
-  movie.Writer->SetFileName(PartialName(movie).c_str());
-  movie.Writer->SetRate(framesPerSecond);
-  movie.Writer->Start();
   return movie;
 }
 
 void AddMovieFrame(MovieRecording& movie)
 {
-  if (!movie.Writer)
+  if (!movie.Encoder)
   {
     return;
   }
   movie.Capture->Modified();
-  movie.Writer->Write();
-  if (movie.Writer->GetError())
+  movie.Capture->Update();
+  vtkImageData* image = movie.Capture->GetOutput();
+  const int* size = image->GetDimensions();
+  if (size[0] != movie.Encoder->GetWidth() || size[1] != movie.Encoder->GetHeight() ||
+      image->GetNumberOfScalarComponents() != 3)
   {
-    Fail(movie, "write a frame into");
+    Fail(movie, "write a frame into", "the window's picture changed its size");
+  }
+  try
+  {
+    movie.Encoder->AddFrame(static_cast<const unsigned char*>(image->GetScalarPointer()));
+  }
+  catch (const std::runtime_error& failure)
+  {
+    Fail(movie, "write a frame into", failure.what());
   }
 }
 
 void FinishMovie(MovieRecording& movie)
 {
-  if (!movie.Writer)
+  if (!movie.Encoder)
   {
     return;
   }
-  Close(movie);
+  try
+  {
+    movie.Encoder->Finish();
+  }
+  catch (const std::runtime_error& failure)
+  {
+    Fail(movie, "complete", failure.what());
+  }
+  // Writes that the file system accepted but could not store yet fail here.
+  if (fsync(movie.Descriptor) != 0)
+  {
+    Fail(movie, "complete", std::strerror(errno));
+  }
+  if (const int error = Close(movie))
+  {
+    Fail(movie, "complete", std::strerror(error));
+  }
   if (std::rename(PartialName(movie).c_str(), movie.Path.c_str()) != 0)
   {
-    Fail(movie, "complete");
+    Fail(movie, "complete", std::strerror(errno));
   }
   movie.Path.clear();
 }
