@@ -67,8 +67,7 @@ MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int 
   const int* size = window->GetSize();
   try
   {
-    movie.Encoder =
-      std::make_unique<VideoEncoder>(movie.Descriptor, *format, size[0], size[1], framesPerSecond);
+    movie.Encoder = OpenVideoEncoder(movie.Descriptor, *format, size[0], size[1], framesPerSecond);
   }
   catch (const std::runtime_error& failure)
   {

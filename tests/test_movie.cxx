@@ -143,11 +143,21 @@ TEST_P(VideoFormatTest, VideoHoldsEveryRenderedFrameAtTheWindowSizeAndRate)
   EXPECT_EQ(video.MislabelledKeys, 0);
   EXPECT_EQ(video.Warnings, "");
   // The last frame is the last BMP, the right way up, within the losses of
-  // 4:2:0 and the codec.
+  // 4:2:0 and the codec: about 2 levels of 255 on average, where the frame
+  // of the other extreme of the blend (image0005.bmp) differs by 4.2 and
+  // the last one upside down by 11.
   const RgbImage saved = ReadBmp(scene + "/image0011.bmp");
   ASSERT_EQ(saved.Width, format.WindowWidth);
-  EXPECT_LT(MeanDifference(saved, video.LastFrame, video.Width), 4.0);
+  EXPECT_LT(MeanDifference(saved, video.LastFrame, video.Width), 3.0);
   EXPECT_FALSE(std::filesystem::exists(path + ".partial"));
+  if (std::string(format.Codec) == "h264")
+  {
+    // The index before the frames, so that playback can start at once.
+    const std::vector<std::string> boxes = Mp4Boxes(ReadWholeFile(path));
+    const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
+    const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
+    EXPECT_TRUE(moov < mdat && mdat != boxes.end()) << ::testing::PrintToString(boxes);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -195,18 +205,6 @@ TEST(BrowserTest, ChromiumPlaysTheWebmAndTheMp4)
     ++checked;
   }
   EXPECT_EQ(checked, 2) << played;
-}
-
-TEST(Mp4Test, IndexComesBeforeTheFrames)
-{
-  TemporaryFolder folder;
-  WriteTestScene(folder.Path(), "FramesNumber 3\n");
-  ProgramRun run = RunAnimation(folder.Path(), "--batch --movie run.mp4");
-  ASSERT_EQ(run.Status, 0) << run.Err;
-  const std::vector<std::string> boxes = Mp4Boxes(ReadWholeFile(folder.File("run.mp4")));
-  const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
-  const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
-  EXPECT_TRUE(moov < mdat && mdat != boxes.end()) << ::testing::PrintToString(boxes);
 }
 
 TEST(MovieWriteTest, VideoThatCannotBeWrittenFailsTheRun)
