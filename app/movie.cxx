@@ -59,6 +59,8 @@ MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int 
     throw std::runtime_error("The video " + path + " must end in " + VideoFormatChoices());
   }
   movie.Path = path;
+  // Open for reading too: the MP4 muxer reads back what it wrote to move its
+  // index to the front.
   movie.Descriptor = open(PartialName(movie).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (movie.Descriptor < 0)
   {
