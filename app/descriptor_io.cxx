@@ -7,11 +7,13 @@ extern "C"
 #include <libavutil/mem.h>
 }
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <string>
 
 namespace
 {
@@ -148,11 +150,20 @@ int OpenReader(AVFormatContext* container,
   {
     return AVERROR(EPERM);
   }
+  // The file itself, opened anew for reading through the process's own
+  // descriptor (which may be open for writing only), never through a name.
   auto* output = static_cast<DescriptorOutput*>(container->opaque);
-  auto* reader = new Reader{ output->Descriptor, 0 };
+  const std::string self = "/proc/self/fd/" + std::to_string(output->Descriptor);
+  const int descriptor = open(self.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0)
+  {
+    return AVERROR(errno);
+  }
+  auto* reader = new Reader{ descriptor, 0 };
   *context = MakeContext(reader, 0, Read, nullptr, SeekReader);
   if (!*context)
   {
+    close(descriptor);
     delete reader;
     return AVERROR(ENOMEM);
   }
@@ -161,7 +172,9 @@ int OpenReader(AVFormatContext* container,
 
 void CloseReader(AVFormatContext*, AVIOContext* context)
 {
-  delete static_cast<Reader*>(context->opaque);
+  auto* reader = static_cast<Reader*>(context->opaque);
+  close(reader->Descriptor);
+  delete reader;
   FreeContext(&context);
 }
 }

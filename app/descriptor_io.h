@@ -15,7 +15,7 @@ struct AVDictionary;
 
 struct DescriptorOutput
 {
-  int Descriptor = -1; // open for reading and writing, positioned at 0
+  int Descriptor = -1; // open for writing, positioned at 0
   int Error = 0;       // the first errno of a failed write or seek, or 0
 };
 

@@ -4,9 +4,6 @@
 #include <vtkRenderWindow.h>
 #include <vtkWindowToImageFilter.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,14 +11,8 @@
 
 namespace
 {
-std::string PartialName(const MovieRecording& movie)
-{
-  return movie.Path + ".partial";
-}
-
-// Releases the encoder, the capture and the file descriptor; the file
-// stays. Returns the errno of a failed close, or 0.
-int Close(MovieRecording& movie)
+// Releases the encoder and the capture; the file stays.
+void Close(MovieRecording& movie)
 {
   movie.Encoder.reset();
   if (movie.Capture)
@@ -29,13 +20,6 @@ int Close(MovieRecording& movie)
     movie.Capture->Delete();
     movie.Capture = nullptr;
   }
-  int error = 0;
-  if (movie.Descriptor >= 0 && close(movie.Descriptor) != 0)
-  {
-    error = errno;
-  }
-  movie.Descriptor = -1;
-  return error;
 }
 
 [[noreturn]] void Fail(MovieRecording& movie, const std::string& what, const std::string& reason)
@@ -59,17 +43,14 @@ MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int 
     throw std::runtime_error("The video " + path + " must end in " + VideoFormatChoices());
   }
   movie.Path = path;
-  // Open for reading too: the MP4 muxer reads back what it wrote to move its
-  // index to the front.
-  movie.Descriptor = open(PartialName(movie).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (movie.Descriptor < 0)
-  {
-    throw std::runtime_error("Cannot write the video " + path + ": " + std::strerror(errno));
-  }
+  // The temporary file is made now, so that a folder that takes no file is
+  // named before any frame is made.
+  movie.Temporary = CreateTemporaryFile(path);
   const int* size = window->GetSize();
   try
   {
-    movie.Encoder = OpenVideoEncoder(movie.Descriptor, *format, size[0], size[1], framesPerSecond);
+    movie.Encoder =
+      OpenVideoEncoder(movie.Temporary.Descriptor, *format, size[0], size[1], framesPerSecond);
   }
   catch (const std::runtime_error& failure)
   {
@@ -120,18 +101,10 @@ void FinishMovie(MovieRecording& movie)
   {
     Fail(movie, "complete", failure.what());
   }
-  // Writes that the file system accepted but could not store yet fail here.
-  if (fsync(movie.Descriptor) != 0)
-  {
-    Fail(movie, "complete", std::strerror(errno));
-  }
-  if (const int error = Close(movie))
+  Close(movie);
+  if (const int error = CommitTemporaryFile(movie.Temporary, movie.Path))
   {
     Fail(movie, "complete", std::strerror(error));
-  }
-  if (std::rename(PartialName(movie).c_str(), movie.Path.c_str()) != 0)
-  {
-    Fail(movie, "complete", std::strerror(errno));
   }
   movie.Path.clear();
 }
@@ -143,5 +116,5 @@ void DiscardMovie(MovieRecording& movie)
     return;
   }
   Close(movie);
-  std::remove(PartialName(movie).c_str());
+  DiscardTemporaryFile(movie.Temporary);
 }

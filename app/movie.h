@@ -4,6 +4,7 @@
 #ifndef movie_h
 #define movie_h
 
+#include "atomic_write.h"
 #include "video_encoder.h"
 
 #include <memory>
@@ -16,8 +17,8 @@ struct MovieRecording
 {
   vtkWindowToImageFilter* Capture = nullptr; // null when no video is written
   std::unique_ptr<VideoEncoder> Encoder;
-  int Descriptor = -1; // the open temporary file
-  std::string Path;    // the video's name; it is written under Path + ".partial"
+  std::string Path;        // the video's name
+  TemporaryFile Temporary; // the file written until it is renamed to Path
 };
 
 // Opens the video path at framesPerSecond for what window shows; an empty

@@ -40,7 +40,7 @@ public:
 
 // Prepares a video of width x height pixels (padded to even sizes when the
 // format needs them) at framesPerSecond into descriptor, which is open for
-// reading and writing, empty, and stays open until the encoder is gone, and
+// writing, empty, and stays open until the encoder is gone, and
 // writes the container's header. Throws std::runtime_error with the reason
 // when the library cannot be loaded or the video cannot be started.
 std::unique_ptr<VideoEncoder> OpenVideoEncoder(int descriptor,
