@@ -1,6 +1,6 @@
 #include "movie.h"
 
-#include <vtkOggTheoraWriter.h>
+#include <vtkImageData.h>
 #include <vtkRenderWindow.h>
 #include <vtkWindowToImageFilter.h>
 
@@ -11,24 +11,22 @@
 
 namespace
 {
-// Ends the stream and releases the toolkit's objects; the file stays.
+// Releases the encoder and the capture; the file stays.
 void Close(MovieRecording& movie)
 {
-  if (movie.Writer)
+  movie.Encoder.reset();
+  if (movie.Capture)
   {
-    movie.Writer->End();
-    movie.Writer->Delete();
     movie.Capture->Delete();
-    movie.Writer = nullptr;
     movie.Capture = nullptr;
   }
 }
 
-[[noreturn]] void Fail(MovieRecording& movie, const std::string& what)
+[[noreturn]] void Fail(MovieRecording& movie, const std::string& what, const std::string& reason)
 {
   const std::string path = movie.Path;
   DiscardMovie(movie);
-  throw std::runtime_error("Cannot " + what + " the video " + path);
+  throw std::runtime_error("Cannot " + what + " the video " + path + ": " + reason);
 }
 }
 
@@ -39,49 +37,74 @@ MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int 
   {
     return movie;
   }
+  const VideoFormat* format = FindVideoFormat(path);
+  if (!format)
+  {
+    throw std::runtime_error("The video " + path + " must end in " + VideoFormatChoices());
+  }
   movie.Path = path;
   // The temporary file is made now, so that a folder that takes no file is
-  // named before any frame is made. The writer opens it through the
-  // process's own descriptor, never through a name that could be swapped.
+  // named before any frame is made.
   movie.Temporary = CreateTemporaryFile(path);
-  const std::string written = DescriptorPath(movie.Temporary.Descriptor);
+  const int* size = window->GetSize();
+  try
+  {
+    movie.Encoder =
+      OpenVideoEncoder(movie.Temporary.Descriptor, *format, size[0], size[1], framesPerSecond);
+  }
+  catch (const std::runtime_error& failure)
+  {
+    Fail(movie, "write", failure.what());
+  }
   movie.Capture = vtkWindowToImageFilter::New();
   movie.Capture->SetInput(window);
   movie.Capture->ShouldRerenderOff();
-  movie.Writer = vtkOggTheoraWriter::New();
-  movie.Writer->SetInputConnection(movie.Capture->GetOutputPort());
-  movie.Writer->SetFileName(written.c_str());
-  movie.Writer->SetRate(framesPerSecond);
-  movie.Writer->Start();
   return movie;
 }
 
 void AddMovieFrame(MovieRecording& movie)
 {
-  if (!movie.Writer)
+  if (!movie.Encoder)
   {
     return;
   }
   movie.Capture->Modified();
-  movie.Writer->Write();
-  if (movie.Writer->GetError())
+  movie.Capture->Update();
+  vtkImageData* image = movie.Capture->GetOutput();
+  const int* size = image->GetDimensions();
+  if (size[0] != movie.Encoder->GetWidth() || size[1] != movie.Encoder->GetHeight() ||
+      image->GetNumberOfScalarComponents() != 3)
   {
-    Fail(movie, "write a frame into");
+    Fail(movie, "write a frame into", "the window's picture changed its size");
+  }
+  try
+  {
+    movie.Encoder->AddFrame(static_cast<const unsigned char*>(image->GetScalarPointer()));
+  }
+  catch (const std::runtime_error& failure)
+  {
+    Fail(movie, "write a frame into", failure.what());
   }
 }
 
 void FinishMovie(MovieRecording& movie)
 {
-  if (!movie.Writer)
+  if (!movie.Encoder)
   {
     return;
+  }
+  try
+  {
+    movie.Encoder->Finish();
+  }
+  catch (const std::runtime_error& failure)
+  {
+    Fail(movie, "complete", failure.what());
   }
   Close(movie);
   if (const int error = CommitTemporaryFile(movie.Temporary, movie.Path))
   {
-    const std::string path = movie.Path;
-    DiscardMovie(movie);
-    throw std::runtime_error("Cannot complete the video " + path + ": " + std::strerror(error));
+    Fail(movie, "complete", std::strerror(error));
   }
   movie.Path.clear();
 }

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "video_format.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -56,6 +58,11 @@ RunOptions ParseOptions(int argc, char* argv[])
         if (value.empty())
         {
           return invalid("--movie needs a file name");
+        }
+        if (!FindVideoFormat(value))
+        {
+          return invalid("--movie writes " + VideoFormatChoices() + ", chosen by the extension: '" +
+                         value + "' has none of them");
         }
         options.Movie = std::filesystem::absolute(value).lexically_normal().string();
       }

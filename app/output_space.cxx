@@ -13,10 +13,10 @@
 
 namespace
 {
-// Bytes of video per pixel and frame. Theora at the writer's default quality
-// keeps a rendered scene in a small fraction of a byte per pixel (the demo's
-// 120 frames at 300 x 300: 0.012); the figure is well above the ones
-// measured, yet far below raw frames (1.5 bytes per pixel in 4:2:0).
+// Bytes of video per pixel and frame, for every format. The demo's 120
+// frames of 300 x 300 take 0.0029 bytes per pixel in H.264, 0.0025 in VP9
+// and 0.0090 in Theora; the figure is well above these, yet far below raw
+// frames (1.5 bytes per pixel in 4:2:0).
 constexpr double MovieBytesPerPixel = 0.2;
 
 constexpr double MiB = 1048576.0;

@@ -13,7 +13,7 @@ class vtkDatReader;
 // and 24-bit rows padded to four bytes.
 std::uint64_t FrameFileBytes(int width, int height);
 
-// Bytes that an Ogg Theora video of frames frames of width x height pixels
+// Bytes that a video of frames frames of width x height pixels
 // is expected to take; see output_space.cxx for the figure.
 std::uint64_t MovieBytes(int width, int height, std::int64_t frames);
 

@@ -78,6 +78,9 @@ TEST_F(AnimationRunTest, WrongArgumentIsNamedInAUsageError)
       "animation: --fps takes a whole number of frames per second from 1 to 1000, not '0'\n" },
     { "one two", "animation: more than one folder: 'one' and 'two'\n" },
     { "--fps 30", "animation: --fps sets the frame rate of the video: it needs --movie FILE\n" },
+    { "--movie run.avi",
+      "animation: --movie writes .mp4 (H.264), .webm (VP9) or .ogv (Theora), chosen by the "
+      "extension: 'run.avi' has none of them\n" },
   };
   for (const auto& [arguments, error] : cases)
   {

@@ -1,138 +1,256 @@
 // The video and the interrupted run, end to end: --movie writes every
-// rendered frame into an Ogg Theora file whose header and packets are read
-// back here, and SIGINT or SIGTERM in the frame loop ends the run after the
-// frame in hand with a readable mesh and a video that plays.
+// rendered frame into the format its extension names, which FFmpeg's
+// libraries read back here (codec, size, rate, frame count, the last frame
+// against the saved BMP) and Chromium plays; a write that fails fails the
+// run; and SIGINT or SIGTERM in the frame loop ends the run after the frame
+// in hand with a readable mesh and a video that plays.
 #include "run_program.h"
 #include "scene_file.h"
 #include "test_scene.h"
+#include "video_probe.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace
 {
-// What an Ogg Theora file says about its video.
-struct TheoraVideo
-{
-  bool Valid = false;
-  int Width = 0; // picture size, in pixels
-  int Height = 0;
-  int RateNumerator = 0; // frames per second as a fraction
-  int RateDenominator = 0;
-  int Frames = 0; // video packets after the three header packets
-};
-
-std::uint32_t BigEndian(const std::string& bytes, std::size_t at, int count)
-{
-  std::uint32_t value = 0;
-  for (int k = 0; k < count; ++k)
-  {
-    value = value << 8 | static_cast<unsigned char>(bytes[at + k]);
-  }
-  return value;
-}
-
-// Splits the Ogg pages into packets (RFC 3533: a packet is a run of lacing
-// values that ends with one below 255) and reads the identification header
-// of the Theora stream (Xiph.org's Theora format document, section 6.2).
-// Every packet that does not have its top bit set is one frame.
-TheoraVideo ReadTheora(const std::string& bytes)
-{
-  TheoraVideo video;
-  std::string packet;
-  int headers = 0;
-  std::size_t at = 0;
-  while (at + 27 <= bytes.size() && bytes.compare(at, 4, "OggS") == 0)
-  {
-    const int segments = static_cast<unsigned char>(bytes[at + 26]);
-    std::size_t data = at + 27 + segments;
-    for (int s = 0; s < segments && data <= bytes.size(); ++s)
-    {
-      const int lacing = static_cast<unsigned char>(bytes[at + 27 + s]);
-      packet += bytes.substr(data, lacing);
-      data += lacing;
-      if (lacing == 255)
-      {
-        continue;
-      }
-      if (!packet.empty() && (packet[0] & 0x80))
-      {
-        if (static_cast<unsigned char>(packet[0]) == 0x80 && packet.size() >= 30 &&
-            packet.compare(1, 6, "theora") == 0)
-        {
-          video.Width = static_cast<int>(BigEndian(packet, 14, 3));
-          video.Height = static_cast<int>(BigEndian(packet, 17, 3));
-          video.RateNumerator = static_cast<int>(BigEndian(packet, 22, 4));
-          video.RateDenominator = static_cast<int>(BigEndian(packet, 26, 4));
-        }
-        ++headers;
-      }
-      else
-      {
-        ++video.Frames;
-      }
-      packet.clear();
-    }
-    at = data;
-  }
-  video.Valid = at == bytes.size() && headers == 3 && packet.empty();
-  return video;
-}
-
 const std::string Interrupted = "Interrupted by ";
 
-class MovieTest : public ::testing::Test
+struct FormatCase
+{
+  const char* File; // the video's name
+  int WindowWidth;  // the scene's WindowSize
+  int WindowHeight;
+  const char* Codec; // FFmpeg's name of the codec in the file
+  int VideoWidth;    // the size of the decoded frames
+  int VideoHeight;
+};
+
+// The file's top-level MP4 boxes, in order (ISO/IEC 14496-12, 4.2: a 32-bit
+// big-endian size, then the four-letter type; size 1 means a 64-bit size
+// follows the type).
+std::vector<std::string> Mp4Boxes(const std::string& bytes)
+{
+  std::vector<std::string> boxes;
+  std::size_t at = 0;
+  while (at + 8 <= bytes.size())
+  {
+    std::uint64_t size = 0;
+    for (int k = 0; k < 4; ++k)
+    {
+      size = size << 8 | static_cast<unsigned char>(bytes[at + k]);
+    }
+    if (size == 1 && at + 16 <= bytes.size())
+    {
+      size = 0;
+      for (int k = 8; k < 16; ++k)
+      {
+        size = size << 8 | static_cast<unsigned char>(bytes[at + k]);
+      }
+    }
+    boxes.push_back(bytes.substr(at + 4, 4));
+    if (size < 8)
+    {
+      break;
+    }
+    at += size;
+  }
+  return boxes;
+}
+
+// Mean absolute difference of the picture's RGB components between the
+// saved frame (bottom row first) and the decoded one (top row first, maybe
+// wider and taller by the padding).
+double MeanDifference(const RgbImage& saved, const std::vector<unsigned char>& decoded, int width)
+{
+  double sum = 0;
+  for (int y = 0; y < saved.Height; ++y)
+  {
+    for (int x = 0; x < saved.Width; ++x)
+    {
+      const std::array<int, 3> pixel = saved.At(x, saved.Height - 1 - y);
+      for (int c = 0; c < 3; ++c)
+      {
+        sum += std::abs(pixel[c] - decoded[3 * (static_cast<std::size_t>(y) * width + x) + c]);
+      }
+    }
+  }
+  return sum / (3.0 * saved.Width * saved.Height);
+}
+
+const FormatCase Formats[] = {
+  { "run.webm", 200, 160, "vp9", 200, 160 },
+  // 4:2:0 H.264 has even sizes: one column and one row are added.
+  { "run.mp4", 201, 161, "h264", 202, 162 },
+  { "run.ogv", 203, 150, "theora", 203, 150 },
+};
+
+class VideoFormatTest : public ::testing::TestWithParam<FormatCase>
 {
 protected:
   TemporaryFolder Folder;
 };
 }
 
-TEST_F(MovieTest, VideoHoldsEveryFrameAtTheWindowSizeAndRate)
+TEST_P(VideoFormatTest, VideoHoldsEveryRenderedFrameAtTheWindowSizeAndRate)
 {
-  // Eight frames; an odd window size, which the video's 16-pixel blocks pad.
+  // Twelve frames at 20 per second, saved as BMP too.
+  const FormatCase& format = GetParam();
   const std::string scene = this->Folder.File("scene");
   std::filesystem::create_directory(scene);
-  WriteTestScene(scene, "FramesNumber 4\nLoopCount 2\nWindowSize 203 150\n");
+  WriteTestScene(scene,
+                 "FramesNumber 6\nLoopCount 2\nSaveImages yes\nWindowSize " +
+                   std::to_string(format.WindowWidth) + " " + std::to_string(format.WindowHeight) +
+                   "\n");
   std::filesystem::create_directory(this->Folder.File("videos"));
   // The path is relative to the folder the program starts in.
-  ProgramRun run = RunAnimation(scene, "--batch --movie ../videos/run.ogv --fps 12");
+  ProgramRun run =
+    RunAnimation(scene, std::string("--batch --movie ../videos/") + format.File + " --fps 20");
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Err, "");
-  EXPECT_NE(run.Out.find("8 frames generated in "), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("12 frames generated in "), std::string::npos) << run.Out;
 
-  const std::string path = this->Folder.File("videos/run.ogv");
-  const TheoraVideo video = ReadTheora(ReadWholeFile(path));
-  EXPECT_TRUE(video.Valid);
-  EXPECT_EQ(video.Width, 203);
-  EXPECT_EQ(video.Height, 150);
-  EXPECT_EQ(video.RateNumerator, 12);
-  EXPECT_EQ(video.RateDenominator, 1);
-  EXPECT_EQ(video.Frames, 8);
-  EXPECT_FALSE(std::filesystem::exists(path + ".partial"));
-  EXPECT_FALSE(std::filesystem::exists(scene + "/image0000.bmp"));
+  const std::string path = this->Folder.File(std::string("videos/") + format.File);
+  const VideoProbe video = ProbeVideo(path);
+  ASSERT_TRUE(video.Opened) << path;
+  EXPECT_EQ(video.Codec, format.Codec);
+  EXPECT_EQ(video.PixelFormat, "yuv420p");
+  EXPECT_EQ(video.Width, format.VideoWidth);
+  EXPECT_EQ(video.Height, format.VideoHeight);
+  EXPECT_DOUBLE_EQ(video.FramesPerSecond, 20.0);
+  EXPECT_EQ(video.Frames, 12);
+  EXPECT_NEAR(video.Seconds, 12 / 20.0, 0.5 / 20);
+  EXPECT_EQ(video.DecodeErrors, 0);
+  // Key frames are marked as such in the container: no warning while
+  // reading, as ffprobe would print it.
+  EXPECT_EQ(video.MislabelledKeys, 0);
+  EXPECT_EQ(video.Warnings, "");
+  // The last frame is the last BMP, the right way up, within the losses of
+  // 4:2:0 and the codec: about 2 levels of 255 on average, where the frame
+  // of the other extreme of the blend (image0005.bmp) differs by 4.2 and
+  // the last one upside down by 11.
+  const RgbImage saved = ReadBmp(scene + "/image0011.bmp");
+  ASSERT_EQ(saved.Width, format.WindowWidth);
+  EXPECT_LT(MeanDifference(saved, video.LastFrame, video.Width), 3.0);
+  // The video alone: no temporary file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(this->Folder.File("videos")),
+                          std::filesystem::directory_iterator()),
+            1);
+  if (std::string(format.Codec) == "h264")
+  {
+    // The index before the frames, so that playback can start at once.
+    const std::vector<std::string> boxes = Mp4Boxes(ReadWholeFile(path));
+    const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
+    const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
+    EXPECT_TRUE(moov < mdat && mdat != boxes.end()) << ::testing::PrintToString(boxes);
+  }
 }
 
-TEST_F(MovieTest, VideoThatCannotBeWrittenFailsTheRun)
+INSTANTIATE_TEST_SUITE_P(
+  WebmMp4Ogv,
+  VideoFormatTest,
+  ::testing::ValuesIn(Formats),
+  [](const ::testing::TestParamInfo<FormatCase>& info)
+  { return std::filesystem::path(info.param.File).extension().string().substr(1); });
+
+TEST(BrowserTest, ChromiumPlaysTheWebmAndTheMp4)
 {
-  WriteTestScene(this->Folder.Path(), "FramesNumber 3\n");
-  ProgramRun run = RunAnimation(this->Folder.Path(), "--batch --movie no/such/folder/run.ogv");
+  // The two formats that browsers play, each at the size of its case above.
+  TemporaryFolder folder;
+  std::string files;
+  for (const FormatCase& format : { Formats[0], Formats[1] })
+  {
+    const std::string scene = folder.File(format.Codec);
+    std::filesystem::create_directory(scene);
+    WriteTestScene(scene,
+                   "FramesNumber 6\nLoopCount 2\nWindowSize " + std::to_string(format.WindowWidth) +
+                     " " + std::to_string(format.WindowHeight) + "\n");
+    ProgramRun run = RunAnimation(scene, std::string("--batch --fps 20 --movie ") + format.File);
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    files += " '" + scene + "/" + format.File + "'";
+  }
+  const std::string report = folder.File("played");
+  const std::string command = "node '" ANIMATION_SOURCE_DIR "/tests/browser/play-video.mjs'" +
+                              files + " >'" + report + "' 2>&1";
+  const int status = std::system(command.c_str());
+  const std::string played = ReadWholeFile(report);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << played;
+
+  // play-video.mjs prints what the page measured, one line of JSON a file.
+  const std::regex line("\\{\"file\":\"[^\"]*/([a-z0-9]+)/run\\.[a-z0-9]+\",\"width\":([0-9]+),"
+                        "\"height\":([0-9]+),\"duration\":([0-9.]+),\"brightest\":([0-9]+)\\}");
+  int checked = 0;
+  for (std::sregex_iterator said(played.begin(), played.end(), line), end; said != end; ++said)
+  {
+    const FormatCase& format = (*said)[1] == Formats[0].Codec ? Formats[0] : Formats[1];
+    EXPECT_EQ(std::stoi((*said)[2]), format.VideoWidth) << format.File;
+    EXPECT_EQ(std::stoi((*said)[3]), format.VideoHeight) << format.File;
+    EXPECT_NEAR(std::stod((*said)[4]), 12 / 20.0, 0.5 / 20) << format.File;
+    // A frame drawn onto a canvas is not black: the scene's background is blue.
+    EXPECT_GT(std::stoi((*said)[5]), 64) << format.File;
+    ++checked;
+  }
+  EXPECT_EQ(checked, 2) << played;
+}
+
+TEST(MovieWriteTest, VideoThatCannotBeWrittenFailsTheRun)
+{
+  TemporaryFolder folder;
+  WriteTestScene(folder.Path(), "FramesNumber 3\n");
+  ProgramRun run = RunAnimation(folder.Path(), "--batch --movie no/such/folder/run.mp4");
   EXPECT_EQ(run.Status, 1);
-  EXPECT_NE(run.Err.find("Cannot write the video " + this->Folder.File("no/such/folder/run.ogv")),
+  EXPECT_NE(run.Err.find("Cannot write the video " + folder.File("no/such/folder/run.mp4")),
             std::string::npos)
     << run.Err;
-  EXPECT_FALSE(std::filesystem::exists(this->Folder.File("animated_shape.vtk")));
+  EXPECT_FALSE(std::filesystem::exists(folder.File("animated_shape.vtk")));
+}
+
+TEST(MovieWriteTest, FailedWriteFailsTheRunAndLeavesNoVideo)
+{
+  // A file size limit of 2 KiB makes write() fail with EFBIG once the
+  // video passes it, in the frame loop: the MP4 muxer writes each frame as
+  // the encoder gives it. (SIGXFSZ, ignored, would otherwise end the run.)
+  TemporaryFolder folder;
+  WriteTestScene(folder.Path(), "FramesNumber 60\n");
+  struct rlimit earlier;
+  getrlimit(RLIMIT_FSIZE, &earlier);
+  struct rlimit limit = earlier;
+  limit.rlim_cur = 2048;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  const sighandler_t earlierHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ProgramRun run = RunAnimation(folder.Path(), "--batch --movie run.mp4");
+  std::signal(SIGXFSZ, earlierHandler);
+  setrlimit(RLIMIT_FSIZE, &earlier);
+
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("Cannot write a frame into the video " + folder.File("run.mp4") +
+                         ": File too large"),
+            std::string::npos)
+    << run.Err;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("run.mp4")));
+  for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+  {
+    EXPECT_NE(entry.path().extension(), ".partial") << entry.path();
+  }
+  EXPECT_EQ(run.Out.find("frames generated in "), std::string::npos) << run.Out;
 }
 
 class InterruptTest : public ::testing::TestWithParam<int>
@@ -161,7 +279,7 @@ TEST_P(InterruptTest, SignalInTheFrameLoopEndsAfterTheFrameInHand)
           "animation",
           "--batch",
           "--movie",
-          "run.ogv",
+          "run.mp4",
           static_cast<char*>(nullptr));
     _exit(127);
   }
@@ -194,8 +312,8 @@ TEST_P(InterruptTest, SignalInTheFrameLoopEndsAfterTheFrameInHand)
   EXPECT_TRUE(std::filesystem::exists(this->Folder.File(last))) << last;
   std::snprintf(last, sizeof(last), "image%.4d.bmp", frames);
   EXPECT_FALSE(std::filesystem::exists(this->Folder.File(last))) << last;
-  const TheoraVideo video = ReadTheora(ReadWholeFile(this->Folder.File("run.ogv")));
-  EXPECT_TRUE(video.Valid);
+  const VideoProbe video = ProbeVideo(this->Folder.File("run.mp4"));
+  EXPECT_EQ(video.Warnings, "");
   EXPECT_EQ(video.Frames, frames);
   EXPECT_EQ(ReadMeshPoints(this->Folder.File("animated_shape.vtk")).size(),
             ReadMeshPoints(this->Folder.File("woman.vtk")).size());

@@ -67,12 +67,11 @@ TEST_F(OutputGuardTest, OutputThatIsNoRegularFileOrNamesAnInputIsRefusedBeforeAn
     { "ln -s /dev/null sink.ogv",
       "--movie sink.ogv",
       "sink.ogv: it exists and is a symbolic link" },
-    { "mkdir videos", "--movie videos", "it exists and is a folder" },
-    { "true",
-      "--movie woman.vtk",
+    { "mkdir videos.ogv", "--movie videos.ogv", "it exists and is a folder" },
+    { "ln -s woman.vtk face.ogv",
+      "--movie face.ogv",
       "it is the face mesh woman.vtk, which the run reads or writes too" },
     { "ln -s woman.ptt link.ogv", "--movie link.ogv", "it is the scene file woman.ptt" },
-    { "true", "--movie animated_shape.vtk", "it is animated_shape.vtk too" },
     { "true", "--movie missing/run.ogv", "/missing/run.ogv: No such file or directory" },
   };
   for (const RefusedOutput& refused : cases)
