@@ -1,6 +1,7 @@
 #include "animation_loop.h"
 
 #include "atomic_write.h"
+#include "expressions.h"
 #include "file_growth_progress.h"
 #include "interrupt.h"
 #include "progress.h"
@@ -47,17 +48,19 @@ float BlendFactorOfFrame(int64_t frame, int framesNumber)
   return static_cast<float>(static_cast<double>(sign * remainder + falling * sweep) / framesNumber);
 }
 
-int64_t Animate(Scene& scene,
-                vtkDatReader* reader,
-                vtkShapeTransform* transform,
-                MovieRecording& movie)
+int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecording& movie)
 {
   const int framesNumber = reader->GetFramesNumber();
-  transform->BlendFactor = 0;
-  transform->Modified();
+  vtkShapeTransform* transform = fit.Transform;
+  if (transform)
+  {
+    transform->BlendFactor = 0;
+    transform->Modified();
+  }
   stopwatch_start();
 
-  const int64_t total = FrameCount(framesNumber, reader->GetLoopCount());
+  const int64_t total = fit.Expressions ? fit.Expressions->Keys.Frames
+                                        : FrameCount(framesNumber, reader->GetLoopCount());
   int64_t frames = 1;
   {
     progress_stage rendering("Rendering the frames", total);
@@ -65,8 +68,15 @@ int64_t Animate(Scene& scene,
     progress_advance();
     for (; frames < total && !PendingInterrupt(); ++frames)
     {
-      transform->BlendFactor = BlendFactorOfFrame(frames, framesNumber);
-      transform->Modified();
+      if (fit.Expressions)
+      {
+        ShowFrameWeights(*fit.Expressions, frames);
+      }
+      else
+      {
+        transform->BlendFactor = BlendFactorOfFrame(frames, framesNumber);
+        transform->Modified();
+      }
       RenderFrame(scene);
       if (scene.SaveImages)
       {
@@ -124,8 +134,12 @@ void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   scene.FaceRenderer->Delete();
   scene.Window->Delete();
   scene.Interactor->Delete();
-  fit.Transform->Delete();
-  fit.Solver->Delete();
+  if (fit.Transform)
+  {
+    fit.Transform->Delete();
+    fit.Solver->Delete();
+  }
+  ReleaseExpressions(fit.Expressions);
   scene.FaceMapper->Delete();
   scene.FaceActor->Delete();
   scene.TransformFilter->Delete();
@@ -156,6 +170,8 @@ void ReleaseAfterFailure(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   {
     fit.Solver->Delete();
   }
+  ReleaseExpressions(fit.Expressions);
+  fit.Expressions = nullptr;
   if (reader)
   {
     reader->Delete();

@@ -25,15 +25,12 @@ int64_t FrameCount(int framesNumber, int loopCount);
 float BlendFactorOfFrame(int64_t frame, int framesNumber);
 
 // Adds frame 0, which the window shows, to the movie; renders frames 1 ...
-// FrameCount - 1, saving each when asked and adding it to the movie; then
-// prints "<N> frames generated in <T> sec., <t> sec. per frame." and
+// FrameCount - 1 (or the timeline's frames of a scene with expressions), saving each when asked and
+// adding it to the movie; then prints "<N> frames generated in <T> sec., <t> sec. per frame." and
 // "Average speed: <v>.". When an interrupt is pending (interrupt.h) the loop
 // stops after the frame in hand, and N counts the frames rendered so far.
 // Returns N.
-int64_t Animate(Scene& scene,
-                vtkDatReader* reader,
-                vtkShapeTransform* transform,
-                MovieRecording& movie);
+int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecording& movie);
 
 // Says on standard error that signal ended the run after frames of the
 // scene's frames, and that animated_shape.vtk holds the last of them.

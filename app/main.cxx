@@ -61,11 +61,11 @@ int main(int argc, char* argv[])
     reader = ReadScene();
     CheckOutputSpace(reader, options.Movie);
     fit = SolveSpline(reader);
-    scene = BuildScene(reader, fit.Transform);
+    scene = BuildScene(reader, FaceTransform(fit));
     {
       InterruptCatcher interrupts;
       movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);
-      const int64_t frames = Animate(scene, reader, fit.Transform, movie);
+      const int64_t frames = Animate(scene, reader, fit, movie);
       WriteDeformedMesh(scene);
       FinishMovie(movie);
       if (const int signal = PendingInterrupt())

@@ -35,4 +35,23 @@ void fit_spline(vtkPoints* points,
                 float polynomial[3][4],
                 std::ostream* report);
 
+// The same fit for several sets of values at the same control points: the
+// matrix is assembled and factored once, and each set costs three envelope
+// solves and three 4x4 solves with the same factor.
+//
+//   sets         in: number of value sets, >= 1
+//   values       3*sets arrays of n entries, in/out: x, y, z of set 0, then of
+//                set 1, ...: the values in list order, then the weights
+//   polynomials  3*sets rows, out: d0 ... d3 of each array of values
+//
+// The other arguments, the failures and the shared storage are fit_spline's.
+void fit_spline_sets(vtkPoints* points,
+                     const int* list,
+                     int max,
+                     float radius,
+                     int sets,
+                     float* const* values,
+                     float (*polynomials)[4],
+                     std::ostream* report);
+
 #endif

@@ -291,15 +291,14 @@ vtkMatrixSolver::~vtkMatrixSolver()
   }
 }
 
-void fit_spline(vtkPoints* points,
-                const int* list,
-                int max,
-                float radius,
-                float* bx,
-                float* by,
-                float* bz,
-                float polynomial[3][4],
-                std::ostream* report)
+void fit_spline_sets(vtkPoints* points,
+                     const int* list,
+                     int max,
+                     float radius,
+                     int sets,
+                     float* const* values,
+                     float (*polynomials)[4],
+                     std::ostream* report)
 {
   const int n = static_cast<int>(points->GetNumberOfPoints());
 
@@ -309,14 +308,13 @@ void fit_spline(vtkPoints* points,
   row_matrix P(4, n);
   row_matrix S(4, 4);
   row_matrix W(n, 4);
-  heap_block<float> FrightX = obtain<float>(4, "allocation faliture for the Fright_partX");
-  heap_block<float> FrightY = obtain<float>(4, "allocation faliture for the Fright_partY");
-  heap_block<float> FrightZ = obtain<float>(4, "allocation faliture for the Fright_partZ");
+  // Fright holds d0 ... d3 of each coordinate of each set, 3 * sets rows of 4.
+  heap_block<float> Fright =
+    obtain<float>(12 * std::int64_t(sets), "allocation faliture for the Fright_partX");
   heap_block<float> FFF = obtain<float>(4 * std::int64_t(n), "allocation faliture for the FFF");
 
   for (int r = 0; r < 4; ++r)
   {
-    FrightX[r] = FrightY[r] = FrightZ[r] = 0.0f;
     std::fill(S[r], S[r] + 4, 0.0f);
   }
   for (int i = 0; i < n; ++i)
@@ -366,26 +364,39 @@ void fit_spline(vtkPoints* points,
     throw few_or_planar_points;
   }
   eliminate_polynomial(P, n, W, S, FFF.get());
-  float* const coordinates[3] = { bx, by, bz };
-  envelope_solve_many(3, coordinates);
-  solve_coordinate(P, W, S, n, bx, FrightX.get());
-  solve_coordinate(P, W, S, n, by, FrightY.get());
-  solve_coordinate(P, W, S, n, bz, FrightZ.get());
-  if (!all_finite(bx, n) || !all_finite(by, n) || !all_finite(bz, n) ||
-      !all_finite(FrightX.get(), 4) || !all_finite(FrightY.get(), 4) ||
-      !all_finite(FrightZ.get(), 4))
+  // One factor, W and S serve every set: each costs its three solves.
+  std::fill(Fright.get(), Fright.get() + 12 * std::int64_t(sets), 0.0f);
+  envelope_solve_many(3 * sets, values);
+  for (int v = 0; v < 3 * sets; ++v)
   {
-    throw not_finite;
+    solve_coordinate(P, W, S, n, values[v], Fright.get() + 4 * v);
+    if (!all_finite(values[v], n) || !all_finite(Fright.get() + 4 * v, 4))
+    {
+      throw not_finite;
+    }
   }
   if (report)
   {
     *report << "Solving time: " << seconds_since(solvingStart) << " sec." << std::endl;
   }
-  const float* solved[3] = { FrightX.get(), FrightY.get(), FrightZ.get() };
-  for (int a = 0; a < 3; ++a)
+  for (int v = 0; v < 3 * sets; ++v)
   {
-    std::copy(solved[a], solved[a] + 4, polynomial[a]);
+    std::copy(Fright.get() + 4 * v, Fright.get() + 4 * v + 4, polynomials[v]);
   }
+}
+
+void fit_spline(vtkPoints* points,
+                const int* list,
+                int max,
+                float radius,
+                float* bx,
+                float* by,
+                float* bz,
+                float polynomial[3][4],
+                std::ostream* report)
+{
+  float* const values[3] = { bx, by, bz };
+  fit_spline_sets(points, list, max, radius, 1, values, polynomial, report);
 }
 
 int vtkMatrixSolver::Solve()
