@@ -11,6 +11,7 @@
 #include "animation_loop.h"
 #include "console.h"
 #include "display_check.h"
+#include "gltf_export.h"
 #include "interrupt.h"
 #include "options.h"
 #include "output_space.h"
@@ -67,6 +68,14 @@ int main(int argc, char* argv[])
       movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);
       const int64_t frames = Animate(scene, reader, fit, movie);
       WriteDeformedMesh(scene);
+      if (!options.Gltf.empty())
+      {
+        WriteGltf(options.Gltf, scene, fit, reader, options.FramesPerSecond);
+      }
+      if (!options.ShapesFolder.empty())
+      {
+        ExportShapes(options.ShapesFolder, scene, fit, reader);
+      }
       FinishMovie(movie);
       if (const int signal = PendingInterrupt())
       {

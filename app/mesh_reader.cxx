@@ -1,6 +1,7 @@
 #include "mesh_reader.h"
 
 #include "toolkit_messages.h"
+#include "vtkGLTFFaceReader.h"
 
 #include <vtkOBJReader.h>
 #include <vtkPLYReader.h>
@@ -13,8 +14,9 @@
 #include <filesystem>
 #include <fstream>
 
-const char* const AcceptedMeshFormats = "legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
-                                        "PLY (.ply), Wavefront OBJ (.obj) and STL (.stl)";
+const char* const AcceptedMeshFormats =
+  "legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
+  "PLY (.ply), Wavefront OBJ (.obj), STL (.stl) and glTF (.glb, .gltf)";
 
 namespace
 {
@@ -108,6 +110,10 @@ vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why)
   if (extension == ".stl")
   {
     return NewReaderOf<vtkSTLReader>(fileName);
+  }
+  if (extension == ".glb" || extension == ".gltf")
+  {
+    return NewReaderOf<vtkGLTFFaceReader>(fileName);
   }
   why = "its extension names no accepted format; accepted are " + std::string(AcceptedMeshFormats);
   return nullptr;

@@ -12,7 +12,8 @@ extern const char* const AcceptedMeshFormats;
 
 // A new reader (the caller deletes it) for the mesh file fileName, chosen by
 // its extension, case aside: .vtk legacy VTK polydata, .vtp VTK XML polydata,
-// .ply, .obj (Wavefront) and .stl. Returns null with the reason in why when
+// .ply, .obj (Wavefront), .stl and glTF (.glb, .gltf: its first mesh, at
+// rest). Returns null with the reason in why when
 // the file does not exist or is not readable, when the extension is none of
 // these, and when a legacy VTK file holds another kind of data set; the
 // reader has not read the mesh yet.

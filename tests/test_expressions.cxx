@@ -188,7 +188,7 @@ protected:
 
 TEST_F(ExpressionTimeline, LastFrameIsTheWeightedSumOfDenseFields)
 {
-  const ProgramRun run = RunAnimation(this->Folder.Path(), "--batch");
+  const ProgramRun run = RunAnimation(this->Folder.Path(), "--batch --export-shapes shapes");
   ASSERT_EQ(run.Status, 0) << run.Err;
   // Frames 0 to the last key frame 8; FramesNumber does not apply.
   EXPECT_NE(run.Out.find("\n9 frames generated in "), std::string::npos) << run.Out;
@@ -224,5 +224,23 @@ TEST_F(ExpressionTimeline, LastFrameIsTheWeightedSumOfDenseFields)
   }
   // The expressions do move the face.
   EXPECT_GT(largest, 0.05);
+
+  // Each expression alone at weight 1, in the face's format.
+  const char* const names[3] = { "default", "smile", "wide" };
+  for (int k = 0; k < 3; ++k)
+  {
+    const Points shape =
+      ReadMeshPoints(this->Folder.File(std::string("shapes/") + names[k] + ".vtk"));
+    ASSERT_EQ(shape.size(), rest.size()) << names[k];
+    for (size_t i = 0; i < rest.size(); ++i)
+    {
+      const Point x = Rounded(rest[i]);
+      const Point s = fields[k].At(x);
+      for (int a = 0; a < 3; ++a)
+      {
+        ASSERT_NEAR(shape[i][a], x[a] - s[a], 2e-4) << names[k] << " point " << i << " axis " << a;
+      }
+    }
+  }
 }
 }
