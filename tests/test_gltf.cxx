@@ -1,6 +1,7 @@
 // The binary glTF of a run, end to end: the Khronos validator accepts it,
-// VTK's own glTF reader at the last frame's time shows the program's last
-// frame, and the file serves as the face of another scene.
+// three.js in Chromium and VTK's own glTF reader at the last frame's time
+// show the program's last frame, and the file serves as the face of another
+// scene.
 #include "run_program.h"
 #include "scene_file.h"
 #include "test_scene.h"
@@ -84,6 +85,7 @@ protected:
   void SetUp() override
   {
     const TestScene scene = WriteTestScene(this->Folder.Path(),
+                                           "SaveImages yes\n"
                                            "Expression lift lift.txt\n"
                                            "Key 0 default 0 lift 0\n"
                                            "Key 6 default 1\n"
@@ -122,6 +124,13 @@ TEST_F(GltfExport, ValidatorAndToolkitReaderShowTheLastFrame)
                                this->Folder.File("validation.json");
   EXPECT_EQ(std::system(validate.c_str()), 0)
     << ReadWholeFile(this->Folder.File("validation.json"));
+
+  // three.js in Chromium, through the file's camera at the last frame's time,
+  // against the program's last frame on its background 0.24 0.35 0.67.
+  const std::string view = "node " ANIMATION_SOURCE_DIR "/tests/gltf/browser_view.mjs " +
+                           this->Folder.File("run.glb") + " " + this->Folder.File("image0012.bmp") +
+                           " 1.2 61 89 171 0.85 > " + this->Folder.File("view.json") + " 2>&1";
+  EXPECT_EQ(std::system(view.c_str()), 0) << ReadWholeFile(this->Folder.File("view.json"));
 
   const Points rest = YUp(ReadMeshPoints(this->Folder.File("woman.vtk")));
   const Points last = YUp(ReadMeshPoints(this->Folder.File("animated_shape.vtk")));
