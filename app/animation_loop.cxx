@@ -34,6 +34,15 @@ int64_t FrameCount(int framesNumber, int loopCount)
   return static_cast<int64_t>(framesNumber) * loopCount;
 }
 
+int64_t RunFrameCount(const SplineFit& fit, vtkDatReader* reader)
+{
+  if (fit.Expressions)
+  {
+    return fit.Expressions->Keys.Frames;
+  }
+  return FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
+}
+
 float BlendFactorOfFrame(int64_t frame, int framesNumber)
 {
   const int64_t sweep = static_cast<int64_t>(framesNumber) - 1; // frames of one rise or fall
@@ -59,8 +68,7 @@ int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecordi
   }
   stopwatch_start();
 
-  const int64_t total = fit.Expressions ? fit.Expressions->Keys.Frames
-                                        : FrameCount(framesNumber, reader->GetLoopCount());
+  const int64_t total = RunFrameCount(fit, reader);
   int64_t frames = 1;
   {
     progress_stage rendering("Rendering the frames", total);
@@ -97,11 +105,11 @@ int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecordi
   return frames;
 }
 
-void ReportInterruption(int signal, int64_t frames, vtkDatReader* reader)
+void ReportInterruption(int signal, int64_t frames, int64_t total)
 {
   std::cerr << "Interrupted by " << (signal == SIGINT ? "SIGINT" : "SIGTERM") << " after frame "
-            << frames << " of " << FrameCount(reader->GetFramesNumber(), reader->GetLoopCount())
-            << ": animated_shape.vtk holds the shape of that frame" << std::endl;
+            << frames << " of " << total << ": animated_shape.vtk holds the shape of that frame"
+            << std::endl;
 }
 
 void WriteDeformedMesh(Scene& scene)

@@ -197,9 +197,7 @@ vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, 
 GltfWeights FrameWeights(const SplineFit& fit, vtkDatReader* reader, int framesPerSecond)
 {
   GltfWeights animation;
-  const int64_t frames = fit.Expressions
-                           ? fit.Expressions->Keys.Frames
-                           : FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
+  const int64_t frames = RunFrameCount(fit, reader);
   for (int64_t i = 0; i < frames; ++i)
   {
     animation.Times.push_back(static_cast<float>(static_cast<double>(i) / framesPerSecond));

@@ -79,7 +79,7 @@ int main(int argc, char* argv[])
       FinishMovie(movie);
       if (const int signal = PendingInterrupt())
       {
-        ReportInterruption(signal, frames, reader);
+        ReportInterruption(signal, frames, RunFrameCount(fit, reader));
         TearDown(scene, fit, reader);
         return InterruptedStatus(signal);
       }

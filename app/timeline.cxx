@@ -108,6 +108,14 @@ Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& name
     }
     return timeline;
   }
+  if (names.size() > 1 || wave < 0)
+  {
+    std::cerr << "Warning: " << reader->FileName << " has no Key lines: "
+              << (wave >= 0 ? "the default expression plays the triangle wave and the others keep "
+                              "weight 0"
+                            : "every expression keeps weight 0")
+              << std::endl;
+  }
   timeline.Wave = wave;
   timeline.FramesNumber = reader->GetFramesNumber();
   timeline.Frames = FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
