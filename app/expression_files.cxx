@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -37,13 +39,9 @@ bool EndsWith(const std::string& text, const std::string& end)
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// The fields of a line split at blanks and commas; false when a field is not a
-// whole number or the line's fields are fewer than count. Fields after count
-// are ignored (a CSV may carry a label column).
-bool ReadNumbers(const std::string& line, int count, float* values)
+// The fields of a line, split at blanks, commas, semicolons and tabs.
+std::vector<std::string> Fields(const std::string& line)
 {
-  std::string field;
-  int read = 0;
   std::string spaced = line;
   for (char& c : spaced)
   {
@@ -53,17 +51,53 @@ bool ReadNumbers(const std::string& line, int count, float* values)
     }
   }
   std::istringstream words(spaced);
-  while (read < count && words >> field)
+  std::vector<std::string> fields;
+  for (std::string field; words >> field;)
   {
-    char* end = nullptr;
-    values[read] = std::strtof(field.c_str(), &end);
-    if (end == field.c_str() || *end != '\0')
+    fields.push_back(field);
+  }
+  return fields;
+}
+
+bool IsNumber(const std::string& field, float* value)
+{
+  char* end = nullptr;
+  *value = std::strtof(field.c_str(), &end);
+  return end != field.c_str() && *end == '\0';
+}
+
+// The first count fields of a line as numbers; false when they are fewer or
+// one of them is not a number. Fields after count are ignored (a CSV may
+// carry a label column).
+bool ReadNumbers(const std::string& line, int count, float* values)
+{
+  const std::vector<std::string> fields = Fields(line);
+  if (static_cast<int>(fields.size()) < count)
+  {
+    return false;
+  }
+  for (int i = 0; i < count; ++i)
+  {
+    if (!IsNumber(fields[i], values + i))
     {
       return false;
     }
-    ++read;
   }
-  return read == count;
+  return true;
+}
+
+// A header names its columns: some field of it is not a number.
+bool IsHeader(const std::string& line)
+{
+  float value;
+  for (const std::string& field : Fields(line))
+  {
+    if (!IsNumber(field, &value))
+    {
+      return true;
+    }
+  }
+  return false;
 }
 
 bool BlankOrComment(const std::string& line)
@@ -91,7 +125,7 @@ std::vector<std::vector<float>> ReadRows(const std::string& path, int count)
     std::vector<float> row(count);
     if (!ReadNumbers(line, count, row.data()))
     {
-      if (rows.empty() && !header)
+      if (rows.empty() && !header && IsHeader(line))
       {
         header = true;
         continue;

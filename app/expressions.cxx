@@ -93,6 +93,10 @@ void AddExpressionLine(ExpressionRun& run,
              words[1] + " but " + std::to_string(targets.size()) + " targets in " + words[2]);
     }
   }
+  if (sources.empty())
+  {
+    Fail(reader, line.Line, "expression " + name + " has no control points");
+  }
   vtkNew<vtkPoints> source;
   vtkNew<vtkPoints> target;
   Fill(source, sources);
