@@ -90,15 +90,6 @@ bool IsExpressionName(const char* name)
   return true;
 }
 
-// out = m * v for a 3-component tuple.
-void Multiply(const double m[3][3], const double v[3], double out[3])
-{
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = m[a][0] * v[0] + m[a][1] * v[1] + m[a][2] * v[2];
-  }
-}
-
 // Points blended in blocks of this many coordinates: the block stays in the first-level cache
 // while every expression's displacements stream past it once.
 constexpr vtkIdType BlendBlock = 3 * 1024;
@@ -266,9 +257,39 @@ public:
     }
   }
 
-  // Fills the cache for inPts: each group's neighbours are found once per point, and every
-  // member evaluated from them. The terms of each point come in a fixed order, so the cache does
-  // not depend on the number of threads.
+  // Caches every expression's displacement (and Jacobian) at point i of inPts: each group's
+  // neighbours are found once, and every member evaluated from them.
+  void CachePoint(vtkPoints* inPts, vtkIdType i, std::vector<vtkIdType>& ids, bool withJacobians)
+  {
+    double x[3];
+    inPts->GetPoint(i, x);
+    for (const auto& group : this->Groups)
+    {
+      group->Neighbours->FindPointsWithinRadius(this->Radius, x, ids);
+      for (std::size_t k : group->Members)
+      {
+        double s[3];
+        double J[3][3];
+        evaluate_spline_field(this->Field(*this->Expressions[k]),
+                              x,
+                              ids.data(),
+                              static_cast<vtkIdType>(ids.size()),
+                              s,
+                              withJacobians ? J : nullptr);
+        for (int a = 0; a < 3; ++a)
+        {
+          this->Displacement[k][3 * i + a] = static_cast<float>(s[a]);
+        }
+        for (int c = 0; withJacobians && c < 9; ++c)
+        {
+          this->Jacobian[k][9 * i + c] = static_cast<float>(J[c / 3][c % 3]);
+        }
+      }
+    }
+  }
+
+  // Fills the cache for inPts on the threads of vtkSMPTools. The terms of each point come in a
+  // fixed order, so the cache does not depend on the number of threads.
   void Cache(vtkPoints* inPts, bool withJacobians)
   {
     const vtkIdType n = inPts->GetNumberOfPoints();
@@ -276,41 +297,14 @@ public:
     this->Displacement.assign(count, std::vector<float>(3 * n));
     this->Jacobian.assign(withJacobians ? count : 0, std::vector<float>(9 * n));
     vtkSMPThreadLocal<std::vector<vtkIdType>> found;
-    vtkSMPTools::For(0,
-                     n,
-                     1024,
-                     [&](vtkIdType begin, vtkIdType end)
-                     {
-                       std::vector<vtkIdType>& ids = found.Local();
-                       for (vtkIdType i = begin; i < end; ++i)
-                       {
-                         double x[3];
-                         inPts->GetPoint(i, x);
-                         for (const auto& group : this->Groups)
-                         {
-                           group->Neighbours->FindPointsWithinRadius(this->Radius, x, ids);
-                           for (std::size_t k : group->Members)
-                           {
-                             double s[3];
-                             double J[3][3];
-                             evaluate_spline_field(this->Field(*this->Expressions[k]),
-                                                   x,
-                                                   ids.data(),
-                                                   static_cast<vtkIdType>(ids.size()),
-                                                   s,
-                                                   withJacobians ? J : nullptr);
-                             for (int a = 0; a < 3; ++a)
-                             {
-                               this->Displacement[k][3 * i + a] = static_cast<float>(s[a]);
-                             }
-                             for (int c = 0; withJacobians && c < 9; ++c)
-                             {
-                               this->Jacobian[k][9 * i + c] = static_cast<float>(J[c / 3][c % 3]);
-                             }
-                           }
-                         }
-                       }
-                     });
+    auto fill = [&](vtkIdType begin, vtkIdType end)
+    {
+      for (vtkIdType i = begin; i < end; ++i)
+      {
+        this->CachePoint(inPts, i, found.Local(), withJacobians);
+      }
+    };
+    vtkSMPTools::For(0, n, 1024, fill);
     this->CachedPoints = inPts;
     this->CachedPointsTime = inPts->GetMTime();
     this->CachedFitTime = this->FitTime.GetMTime();
@@ -683,29 +677,7 @@ void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     double m[3][3];
     fit.Derivative(i, m);
-    double tuple[3];
-    if (inNms && outNms)
-    {
-      inNms->GetTuple(i, tuple);
-      transform_normal(m, tuple);
-      outNms->InsertNextTuple(tuple);
-    }
-    double moved[3];
-    if (inVrs && outVrs)
-    {
-      inVrs->GetTuple(i, tuple);
-      Multiply(m, tuple, moved);
-      outVrs->InsertNextTuple(moved);
-    }
-    for (int v = 0; v < nOptionalVectors; ++v)
-    {
-      if (inVrsArr && outVrsArr && inVrsArr[v] && outVrsArr[v])
-      {
-        inVrsArr[v]->GetTuple(i, tuple);
-        Multiply(m, tuple, moved);
-        outVrsArr[v]->InsertNextTuple(moved);
-      }
-    }
+    carry_tuples(m, i, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
   }
 }
 
