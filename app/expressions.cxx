@@ -137,7 +137,7 @@ ExpressionRun* SolveExpressions(vtkDatReader* reader)
   stopwatch_start();
   if (!run->Transform->Fit())
   {
-    throw std::runtime_error(std::string("Solve: ") + run->Transform->GetFitError());
+    throw std::runtime_error(run->Transform->GetFitError());
   }
   std::cout << "Solving time: " << stopwatch_elapsed() << " sec. " << std::endl;
   std::cout << "Factorisations: " << run->Transform->GetNumberOfFactorisations() << " for "

@@ -10,6 +10,7 @@
 #include "vtkExpressionTransform.h"
 #include "vtkShapeTransform.h"
 
+#include <vtkActor.h>
 #include <vtkAlgorithm.h>
 #include <vtkCamera.h>
 #include <vtkCellArray.h>
@@ -51,6 +52,7 @@ void ToYUp(const double in[3], float out[3])
   out[2] = static_cast<float>(-in[1]);
 }
 
+// The points, or the normals made of unit length, in glTF's frame.
 std::vector<float> YUpTriples(vtkPoints* points, vtkDataArray* normals)
 {
   const vtkIdType n = points ? points->GetNumberOfPoints() : normals->GetNumberOfTuples();
@@ -64,7 +66,9 @@ std::vector<float> YUpTriples(vtkPoints* points, vtkDataArray* normals)
     }
     else
     {
+      // glTF's normals are of unit length; a mesh's own may not be.
       normals->GetTuple(i, p);
+      vtkMath::Normalize(p);
     }
     ToYUp(p, &triples[3 * i]);
   }
@@ -257,14 +261,15 @@ GltfCamera CameraOf(Scene& scene)
   return out;
 }
 
-// The hair texture's image as a PNG file; empty without a texture image.
-std::vector<unsigned char> TexturePng(vtkDatReader* reader)
+// The image of the texture the hair is drawn with, as a PNG file; empty when
+// the hair has none (the scene leaves out a texture it cannot read).
+std::vector<unsigned char> TexturePng(vtkActor* hair)
 {
-  if (reader->GetUseTexture() != 1)
+  vtkTexture* texture = hair->GetTexture();
+  if (!texture)
   {
     return {};
   }
-  vtkTexture* texture = reader->GetTexture();
   texture->GetInputAlgorithm()->Update();
   vtkImageData* image = vtkImageData::SafeDownCast(texture->GetInputDataObject(0, 0));
   if (!image || image->GetNumberOfPoints() == 0)
@@ -365,7 +370,7 @@ void WriteGltf(const std::string& path,
   {
     meshes.push_back(MeshFrom(hair, "hair"));
     GltfMesh& mesh = meshes.back();
-    mesh.Png = TexturePng(reader);
+    mesh.Png = TexturePng(scene.HairActor);
     if (mesh.Png.empty() && !mesh.Triangles.empty())
     {
       const float colour[4] = { 0.882353f, 0.682353f, 0.513726f, 1.0f }; // its diffuse colour

@@ -102,8 +102,7 @@ try {
     executablePath: "/usr/bin/chromium",
     headless: true,
     args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync",
-      "--enable-unsafe-swiftshader"],
+      "--disable-background-networking", "--disable-component-update", "--disable-sync"],
   });
   try {
     const tab = await context.newPage();
