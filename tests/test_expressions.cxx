@@ -243,4 +243,15 @@ TEST_F(ExpressionTimeline, LastFrameIsTheWeightedSumOfDenseFields)
     }
   }
 }
+
+TEST_F(ExpressionTimeline, KeyOfAnUnknownExpressionEndsTheRunNamingTheLine)
+{
+  const std::string scene = ReadWholeFile(this->Folder.File("woman.ptt"));
+  this->Folder.Write("woman.ptt", "Key 2 smile 1 nosuch 1\n" + scene);
+  const ProgramRun run = RunAnimation(this->Folder.Path(), "--batch");
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("woman.ptt line 1: Key names nosuch, which is not an expression"),
+            std::string::npos)
+    << run.Err;
+}
 }
