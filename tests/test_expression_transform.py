@@ -20,10 +20,16 @@ class ExpressionTransformBlend(unittest.TestCase):
             lift.InsertNextPoint(x, y, z + 0.05 * max(0.0, z))
             pinch.InsertNextPoint(x * (1 - 0.05 * max(0.0, -y)), y, z)
 
+        # pinch lists the same sources backwards: it still shares the factorisation.
+        reversed_source, reversed_pinch = vtk.vtkPoints(), vtk.vtkPoints()
+        for i in reversed(range(source.GetNumberOfPoints())):
+            reversed_source.InsertNextPoint(source.GetPoint(i))
+            reversed_pinch.InsertNextPoint(pinch.GetPoint(i))
+
         blend = animation.vtkExpressionTransform()
         blend.SetSupportRadius(0.4)
         self.assertEqual(blend.AddExpression("lift", source, lift), 0)
-        self.assertEqual(blend.AddExpression("pinch", source, pinch), 1)
+        self.assertEqual(blend.AddExpression("pinch", reversed_source, reversed_pinch), 1)
         blend.SetWeight("lift", 0.7)
         blend.SetWeight("pinch", -1.3)
         self.assertEqual(blend.GetNumberOfFactorisations(), 1)

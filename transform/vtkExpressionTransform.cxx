@@ -17,6 +17,7 @@
 #include <vtkWeakPointer.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -42,6 +43,8 @@ struct expression_fit
   vtkNew<vtkPoints> Target;
   double Weight = 0.0;
   std::size_t Group = 0;
+  // Order[id] is the index in Source of the group's control point id.
+  std::vector<int> Order;
   std::vector<float> Coeff[3];
 
   expression_fit()
@@ -62,16 +65,51 @@ struct source_group
   std::vector<std::size_t> Members;
 };
 
-bool SameFloatPoints(vtkPoints* a, vtkPoints* b)
+// True when points holds the same positions as controls, in any order; then order[id] is the index
+// in points of control point id. Both sets are single precision; positions compare exactly.
+bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& order)
 {
-  const vtkIdType n = a->GetNumberOfPoints();
-  if (b->GetNumberOfPoints() != n)
+  const vtkIdType n = controls->GetNumberOfPoints();
+  if (points->GetNumberOfPoints() != n)
   {
     return false;
   }
-  const float* pa = static_cast<const float*>(a->GetVoidPointer(0));
-  const float* pb = static_cast<const float*>(b->GetVoidPointer(0));
-  return std::equal(pa, pa + 3 * n, pb);
+  const float* c = static_cast<const float*>(controls->GetVoidPointer(0));
+  const float* p = static_cast<const float*>(points->GetVoidPointer(0));
+  order.resize(n);
+  if (std::equal(c, c + 3 * n, p))
+  {
+    for (vtkIdType i = 0; i < n; ++i)
+    {
+      order[i] = static_cast<int>(i);
+    }
+    return true;
+  }
+  using Key = std::array<float, 3>;
+  std::vector<std::pair<Key, int>> sorted(n);
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    sorted[i] = { { p[3 * i], p[3 * i + 1], p[3 * i + 2] }, static_cast<int>(i) };
+  }
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<bool> taken(n, false);
+  for (vtkIdType id = 0; id < n; ++id)
+  {
+    const Key key = { c[3 * id], c[3 * id + 1], c[3 * id + 2] };
+    auto at = std::lower_bound(
+      sorted.begin(), sorted.end(), key, [](const auto& e, const Key& k) { return e.first < k; });
+    while (at != sorted.end() && at->first == key && taken[at->second])
+    {
+      ++at;
+    }
+    if (at == sorted.end() || at->first != key)
+    {
+      return false;
+    }
+    taken[at->second] = true;
+    order[id] = at->second;
+  }
+  return true;
 }
 
 bool IsExpressionName(const char* name)
@@ -153,11 +191,12 @@ public:
       auto same = std::find_if(this->Groups.begin(),
                                this->Groups.end(),
                                [&e](const std::unique_ptr<source_group>& g)
-                               { return SameFloatPoints(g->Controls, e.Source); });
+                               { return SamePositions(g->Controls, e.Source, e.Order); });
       if (same == this->Groups.end())
       {
         this->Groups.push_back(std::make_unique<source_group>());
         this->Groups.back()->Controls = e.Source;
+        SamePositions(e.Source, e.Source, e.Order);
         same = this->Groups.end() - 1;
       }
       e.Group = static_cast<std::size_t>(same - this->Groups.begin());
@@ -193,10 +232,10 @@ public:
       const float* target = static_cast<const float*>(e.Target->GetVoidPointer(0));
       for (int k = 0; k < count; ++k)
       {
-        const int id = list.get()[k];
+        const int j = e.Order[list.get()[k]];
         for (int a = 0; a < 3; ++a)
         {
-          values[3 * m + a][k] = source[3 * id + a] - target[3 * id + a];
+          values[3 * m + a][k] = source[3 * j + a] - target[3 * j + a];
         }
       }
       for (int a = 0; a < 3; ++a)

@@ -14,7 +14,7 @@
  * SetWeight() and place the transform in a vtkTransformPolyDataFilter; an animation writes new
  * weights for every frame.
  *
- * Expressions whose sources are the same points in the same order share one breadth-first order,
+ * Expressions whose sources are the same positions, in any order, share one breadth-first order,
  * one envelope factorisation and one neighbour search: each further expression costs three
  * envelope solves. GetNumberOfFactorisations() says how many were made.
  *
