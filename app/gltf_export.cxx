@@ -37,9 +37,9 @@
 #include <vtkXMLPolyDataWriter.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 namespace
@@ -290,54 +290,51 @@ std::vector<unsigned char> TexturePng(vtkActor* hair)
 
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
-  const bool written =
-    WriteAtomically(path,
-                    [&bytes](const char* temporary)
-                    {
-                      std::ofstream file(temporary, std::ios::binary);
-                      file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-                      return static_cast<bool>(file.flush());
-                    });
-  if (!written)
-  {
-    throw std::runtime_error("Cannot write " + path);
-  }
+  WriteAtomically(
+    path, [&bytes](int descriptor) { return WriteAll(descriptor, bytes.data(), bytes.size()); });
 }
 
-// Writes shape to path with a writer of type Writer; false when it fails.
+// Writes shape to path with a writer of type Writer, which writes through the
+// path of the temporary file's descriptor. Throws std::runtime_error when it
+// fails.
 template<typename Writer>
-bool WriteShapeWith(vtkPolyData* shape, const std::string& path)
+void WriteShapeWith(vtkPolyData* shape, const std::string& path)
 {
   vtkNew<Writer> writer;
   writer->SetInputData(shape);
-  return WriteAtomically(path,
-                         [&writer](const char* temporary)
-                         {
-                           writer->SetFileName(temporary);
-                           return writer->Write() == 1;
-                         });
+  WriteAtomically(path,
+                  [&writer](int descriptor)
+                  {
+                    const std::string name = "/proc/self/fd/" + std::to_string(descriptor);
+                    writer->SetFileName(name.c_str());
+                    return writer->Write() == 1 ? 0 : EIO;
+                  });
 }
 
 // Writes shape in the format that extension names.
-bool WriteShape(vtkPolyData* shape, const std::string& path, const std::string& extension)
+void WriteShape(vtkPolyData* shape, const std::string& path, const std::string& extension)
 {
   if (extension == ".vtk")
   {
-    return WriteShapeWith<vtkPolyDataWriter>(shape, path);
+    WriteShapeWith<vtkPolyDataWriter>(shape, path);
+    return;
   }
   if (extension == ".ply")
   {
-    return WriteShapeWith<vtkPLYWriter>(shape, path);
+    WriteShapeWith<vtkPLYWriter>(shape, path);
+    return;
   }
   if (extension == ".obj")
   {
-    return WriteShapeWith<vtkOBJWriter>(shape, path);
+    WriteShapeWith<vtkOBJWriter>(shape, path);
+    return;
   }
   if (extension == ".stl")
   {
-    return WriteShapeWith<vtkSTLWriter>(shape, path);
+    WriteShapeWith<vtkSTLWriter>(shape, path);
+    return;
   }
-  return WriteShapeWith<vtkXMLPolyDataWriter>(shape, path);
+  WriteShapeWith<vtkXMLPolyDataWriter>(shape, path);
 }
 }
 
@@ -400,9 +397,6 @@ void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDa
   {
     vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
     const std::string path = (std::filesystem::path(folder) / (names[k] + extension)).string();
-    if (!WriteShape(shape, path, extension))
-    {
-      throw std::runtime_error("Cannot write " + path);
-    }
+    WriteShape(shape, path, extension);
   }
 }

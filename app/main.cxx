@@ -14,6 +14,7 @@
 #include "gltf_export.h"
 #include "interrupt.h"
 #include "options.h"
+#include "output_guard.h"
 #include "output_space.h"
 #include "progress.h"
 #include "read_stage.h"
@@ -42,6 +43,7 @@ int main(int argc, char* argv[])
     return 0;
   }
 
+  KeepRunningWhenWritesFail();
   // Long stages show their progress when standard error is a terminal.
   progress_enable();
   // Traces go to the console as plain text, without the logger's decoration.
@@ -60,6 +62,7 @@ int main(int argc, char* argv[])
     PrintBanner();
     CheckDisplay();
     reader = ReadScene();
+    CheckOutputs(reader, options.Movie);
     CheckOutputSpace(reader, options.Movie);
     fit = SolveSpline(reader);
     scene = BuildScene(reader, FaceTransform(fit));
@@ -67,7 +70,7 @@ int main(int argc, char* argv[])
       InterruptCatcher interrupts;
       movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);
       const int64_t frames = Animate(scene, reader, fit, movie);
-      WriteDeformedMesh(scene);
+      FinishOutputs(scene, movie);
       if (!options.Gltf.empty())
       {
         WriteGltf(options.Gltf, scene, fit, reader, options.FramesPerSecond);
@@ -76,7 +79,6 @@ int main(int argc, char* argv[])
       {
         ExportShapes(options.ShapesFolder, scene, fit, reader);
       }
-      FinishMovie(movie);
       if (const int signal = PendingInterrupt())
       {
         ReportInterruption(signal, frames, RunFrameCount(fit, reader));

@@ -19,6 +19,10 @@
 //
 // Values are 32-bit floats; norms and inner products are accumulated in
 // double precision and every quotient or update is rounded to float.
+//
+// The routines of deformation/core/dense_qr.h do the work on a matrix handed
+// to them; the module-level system and the routines below are the program's
+// fixed interface to them, a thin binding.
 #ifndef qr_h
 #define qr_h
 

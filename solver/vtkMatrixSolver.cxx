@@ -1,41 +1,31 @@
-// Assembly and solution of the interpolation system of vtkMatrixSolver.
-//
-// For each coordinate the unknowns are the weights c (n) and the polynomial
-// coefficients d (4) of the bordered system
-//
-//   [ A  P' ] [ c ]   [ b ]        A(i,j) = phi(|p(i) - p(j)|),
-//   [ P  0  ] [ d ] = [ 0 ],       P = [1 ...; x ...; y ...; z ...].
-//
-// A is assembled row by row in list order into envelope storage, looking
-// only at the Max list positions before each row, and factored once. Block
-// elimination then gives, with W = inv(A)*P' and S = -P*W,
-//
-//   S*d = -P*inv(A)*b,    c = inv(A)*b - W*d,
-//
-// so seven envelope solves (four columns of P', three right-hand sides) and
-// three 4x4 QR solves with the same S do the whole work.
+// Assembly and solution of the interpolation system of vtkMatrixSolver: the
+// program's binding over the fit of deformation/core/fit.h, which describes
+// the system and its block elimination. Solve() hands the control points over
+// in list order, prints the report lines as the stages of the fit pass, and
+// turns a failed fit into the program's text messages.
 #include "vtkMatrixSolver.h"
 
-#include "allocate_matrix.h"
-#include "envelope.h"
-#include "envelope_assembly.h"
+#include "fit.h"
+#include "fixed_texts.h"
 #include "progress.h"
-#include "qr.h"
-#include "spline_fit.h"
 #include "stopwatch.h"
 
 #include <vtkMath.h>
 #include <vtkObjectFactory.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <vector>
 
 namespace
 {
+namespace core = animation::core;
+namespace fixed = animation::fixed;
+
 // Failures of Solve() besides the storage messages.
 const char* const few_or_planar_points =
   "Solve: the control points need at least four points not all in one plane; the linear part "
@@ -46,206 +36,110 @@ const char* const not_positive_definite =
 const char* const not_finite =
   "Solve: the spline coefficients are not finite; check the control points and the right-hand "
   "sides for infinite or undefined values";
-
-// The eigenvalues of the scatter matrix of the control points are the
-// squared extents of the cloud along its principal axes, and the condition
-// of S grows at least like the largest over the smallest. Below this ratio
-// (a cloud thinner than 1e-4 of its length) S is singular to single precision.
-constexpr double planar_eigenvalue_ratio = 1e-8;
-
-struct free_deleter
-{
-  void operator()(void* block) const { std::free(block); }
-};
-template<typename T>
-using heap_block = std::unique_ptr<T[], free_deleter>;
-
-// malloc of count elements, or null when the byte count does not fit; an
-// empty block is a valid one-element block.
-template<typename T>
-T* try_obtain(std::int64_t count)
-{
-  if (count < 0 || static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(T))
-  {
-    return nullptr;
-  }
-  return static_cast<T*>(std::malloc(std::max<std::size_t>(1, count) * sizeof(T)));
-}
-
-template<typename T>
-heap_block<T> obtain(std::int64_t count, const char* failure)
-{
-  heap_block<T> block(try_obtain<T>(count));
-  if (!block)
-  {
-    throw failure;
-  }
-  return block;
-}
-
-// A row-pointer matrix of allocate_matrix indexed from 0, released when it
-// goes out of scope.
-class row_matrix
-{
-public:
-  row_matrix(std::size_t rows, std::size_t columns)
-    : Rows(rows)
-    , Columns(columns)
-    , Data(allocate_matrix(0, rows - 1, 0, columns - 1))
-  {
-  }
-  ~row_matrix() { free_matrix(this->Data, 0, this->Rows - 1, 0, this->Columns - 1); }
-  row_matrix(const row_matrix&) = delete;
-  void operator=(const row_matrix&) = delete;
-  float* operator[](std::size_t row) const { return this->Data[row]; }
-
-private:
-  std::size_t Rows;
-  std::size_t Columns;
-  float** Data;
-};
-
-// Points the module-level envelope matrix at the arrays of one Solve() and
-// detaches it again when the call ends, however it ends.
-class envelope_binding
-{
-public:
-  envelope_binding(int n, float* diag, int* xenv, float* env)
-  {
-    envelope = { n, diag, xenv, env, 0 };
-  }
-  ~envelope_binding() { envelope = { 0, nullptr, nullptr, nullptr, 0 }; }
-  envelope_binding(const envelope_binding&) = delete;
-  void operator=(const envelope_binding&) = delete;
-};
+const char* const too_many_entries =
+  "The interpolation matrix has more than 2^31 - 1 envelope entries, more than its 32-bit "
+  "offsets address: there are far more control points within the support radius of one another "
+  "than a fit can hold";
 
 double seconds_since(int mark)
 {
   return (stopwatch_ticks() - mark) * 0.001;
 }
 
-// True when the control points, rows 1 to 3 of P, do not span space.
-bool few_or_planar(const row_matrix& P, int n)
+// The report lines of Solve(), printed as the fit passes its stages; times
+// are measured with marks of its own, so the caller's stopwatch is not
+// disturbed.
+class solve_report : public core::fit_monitor
 {
-  if (n < 4)
+public:
+  void Advance(std::int64_t units) override { progress_advance(units); }
+  void AssemblyStarted() override { this->ConstructionStart = stopwatch_ticks(); }
+  void Assembled(int n, std::int64_t entries, int relocations) override
   {
-    return true;
+    std::cout << "Constructing time: " << seconds_since(this->ConstructionStart) << " sec., ("
+              << relocations << " relocations)." << std::endl;
+    // Four bytes per envelope entry and eight per row, against four per
+    // entry of the full matrix.
+    const std::int64_t envelopeBytes = 4 * (entries + 2 * std::int64_t(n));
+    const std::int64_t fullBytes = 4 * std::int64_t(n) * n;
+    std::cout << "Size of matrix A is (" << n << "*" << n << "): " << envelopeBytes << " bytes "
+              << "(" << envelopeBytes / 1048576 << " MiB) <= " << fullBytes << " bytes ("
+              << fullBytes / 1048576 << " MiB) if stored as full matrix." << std::endl;
   }
-  double mean[3] = { 0.0, 0.0, 0.0 };
-  for (int a = 0; a < 3; ++a)
+  void FactorStarted(std::int64_t work) override
   {
-    for (int i = 0; i < n; ++i)
+    this->SolvingStart = stopwatch_ticks();
+    this->Factoring = std::make_unique<progress_stage>("Factorising the matrix", work);
+  }
+  void Factored(int failedRow) override
+  {
+    this->Factoring.reset();
+    if (failedRow >= 0)
     {
-      mean[a] += P[a + 1][i];
+      std::printf(fixed::matrix_not_positive, 1);
+      std::fflush(stdout);
     }
-    mean[a] /= n;
   }
-  double scatter[3][3] = {};
-  for (int i = 0; i < n; ++i)
+  void Solved() override
   {
-    const double d[3] = { P[1][i] - mean[0], P[2][i] - mean[1], P[3][i] - mean[2] };
-    for (int a = 0; a < 3; ++a)
-    {
-      for (int b = 0; b < 3; ++b)
+    std::cout << "Solving time: " << seconds_since(this->SolvingStart) << " sec." << std::endl;
+  }
+
+private:
+  int ConstructionStart = 0;
+  int SolvingStart = 0;
+  std::unique_ptr<progress_stage> Factoring;
+};
+
+// The program's text for a failed fit.
+const char* failure_text(const core::outcome& failed)
+{
+  switch (failed.Code)
+  {
+    case core::status::no_memory:
+      switch (static_cast<core::storage>(failed.Where))
       {
-        scatter[a][b] += d[a] * d[b];
+        case core::storage::diagonal:
+          return fixed::no_memory_diag;
+        case core::storage::row_starts:
+          return fixed::no_memory_xenv;
+        case core::storage::polynomial_rows:
+          return fixed::no_memory_matrix_rows;
+        case core::storage::work_columns:
+          return fixed::no_memory_fff;
+        case core::storage::envelope_first:
+          return fixed::no_memory_env;
+        case core::storage::envelope_growth:
+          return fixed::no_memory_env_growth;
+        default:
+          return fixed::no_memory_coeff;
       }
-    }
-  }
-  double eigenvalues[3];
-  double eigenvectors[3][3];
-  vtkMath::Diagonalize3x3(scatter, eigenvalues, eigenvectors);
-  const double largest = std::max({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
-  const double smallest = std::min({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
-  // Undefined coordinates do not count as planar; their coefficients come
-  // out not finite instead.
-  return smallest <= planar_eigenvalue_ratio * largest;
-}
-
-// Forms W = inv(A)*P' and S = -P*W with the factor of A in `envelope`.
-//   P    4 x n, in
-//   n    in
-//   W    n x 4, out
-//   S    4 x 4, in/out: zero on entry
-//   FFF  4*n entries, work
-void eliminate_polynomial(const row_matrix& P,
-                          int n,
-                          const row_matrix& W,
-                          const row_matrix& S,
-                          float* FFF)
-{
-  float* columns[4];
-  for (int k = 0; k < 4; ++k)
-  {
-    columns[k] = FFF + std::size_t(k) * n;
-    std::copy(P[k], P[k] + n, columns[k]);
-  }
-  envelope_solve_many(4, columns);
-  for (int k = 0; k < 4; ++k)
-  {
-    for (int i = 0; i < n; ++i)
-    {
-      W[i][k] = columns[k][i];
-    }
-  }
-  for (int r = 0; r < 4; ++r)
-  {
-    for (int c = 0; c < 4; ++c)
-    {
-      double sum = 0.0;
-      for (int i = 0; i < n; ++i)
-      {
-        sum += static_cast<double>(P[r][i]) * W[i][c];
-      }
-      S[r][c] = static_cast<float>(S[r][c] - sum);
-    }
+    case core::status::too_many_entries:
+      return too_many_entries;
+    case core::status::few_or_planar:
+      return few_or_planar_points;
+    case core::status::not_finite:
+      return not_finite;
+    default:
+      return not_positive_definite;
   }
 }
 
-// Finishes one coordinate, given W, S and b solved with the factor of A.
-//   b  n entries, in/out: inv(A) times the values at the control points, then the weights
-//   F  4 entries, in/out: zero on entry, then d0 ... d3
-void solve_coordinate(const row_matrix& P,
-                      const row_matrix& W,
-                      const row_matrix& S,
-                      int n,
-                      float* b,
-                      float* F)
+struct free_deleter
 {
-  for (int r = 0; r < 4; ++r)
-  {
-    double sum = 0.0;
-    for (int i = 0; i < n; ++i)
-    {
-      sum += static_cast<double>(P[r][i]) * b[i];
-    }
-    F[r] = static_cast<float>(F[r] - sum);
-  }
-  // F = -P*inv(A)*b; the QR solve overwrites it with d, S*d = F.
-  for (int r = 0; r < 4; ++r)
-  {
-    for (int c = 0; c < 4; ++c)
-    {
-      qr_matrix[4 * r + c] = S[r][c];
-    }
-    qr_rhs[r] = F[r];
-  }
-  qr_solve();
-  std::copy(qr_rhs, qr_rhs + 4, F);
-  for (int i = 0; i < n; ++i)
-  {
-    double sum = 0.0;
-    for (int k = 0; k < 4; ++k)
-    {
-      sum += static_cast<double>(F[k]) * W[i][k];
-    }
-    b[i] = static_cast<float>(b[i] - sum);
-  }
-}
+  void operator()(void* block) const { std::free(block); }
+};
 
-bool all_finite(const float* values, int count)
+// malloc of count floats, throwing the SplineCoeff text when it fails.
+std::unique_ptr<float[], free_deleter> obtain_coefficients(std::int64_t count)
 {
-  return std::all_of(values, values + count, [](float v) { return std::isfinite(v); });
+  std::unique_ptr<float[], free_deleter> block(
+    static_cast<float*>(std::malloc(std::size_t(count) * sizeof(float))));
+  if (!block)
+  {
+    throw fixed::no_memory_coeff;
+  }
+  return block;
 }
 }
 
@@ -291,114 +185,6 @@ vtkMatrixSolver::~vtkMatrixSolver()
   }
 }
 
-void fit_spline_sets(vtkPoints* points,
-                     const int* list,
-                     int max,
-                     float radius,
-                     int sets,
-                     float* const* values,
-                     float (*polynomials)[4],
-                     std::ostream* report)
-{
-  const int n = static_cast<int>(points->GetNumberOfPoints());
-
-  // Work storage; all of it is released when Solve() ends, however it ends.
-  heap_block<float> Diag = obtain<float>(n, "Not enough memory to allocate Diag");
-  heap_block<int> Xenv = obtain<int>(std::int64_t(n) + 1, "Not enough memory to allocate Xenv");
-  row_matrix P(4, n);
-  row_matrix S(4, 4);
-  row_matrix W(n, 4);
-  // Fright holds d0 ... d3 of each coordinate of each set, 3 * sets rows of 4.
-  heap_block<float> Fright =
-    obtain<float>(12 * std::int64_t(sets), "allocation faliture for the Fright_partX");
-  heap_block<float> FFF = obtain<float>(4 * std::int64_t(n), "allocation faliture for the FFF");
-
-  for (int r = 0; r < 4; ++r)
-  {
-    std::fill(S[r], S[r] + 4, 0.0f);
-  }
-  for (int i = 0; i < n; ++i)
-  {
-    double p[3];
-    points->GetPoint(list[i], p);
-    P[0][i] = 1.0f;
-    P[1][i] = static_cast<float>(p[0]);
-    P[2][i] = static_cast<float>(p[1]);
-    P[3][i] = static_cast<float>(p[2]);
-    Diag[i] = 1.0f; // phi(0)
-  }
-
-  envelope_rows rows = start_envelope(n, max);
-  const int constructionStart = stopwatch_ticks();
-  assemble_envelope(P[1], P[2], P[3], n, max, radius, Xenv.get(), rows);
-  if (report)
-  {
-    *report << "Constructing time: " << seconds_since(constructionStart) << " sec., ("
-            << rows.Relocations << " relocations)." << std::endl;
-  }
-
-  // Four bytes per envelope entry and eight per row, against four per entry
-  // of the full matrix.
-  const std::int64_t envelopeBytes = 4 * (rows.Entries + 2 * std::int64_t(n));
-  const std::int64_t fullBytes = 4 * std::int64_t(n) * n;
-  if (report)
-  {
-    *report << "Size of matrix A is (" << n << "*" << n << "): " << envelopeBytes << " bytes "
-            << "(" << envelopeBytes / 1048576 << " MiB) <= " << fullBytes << " bytes ("
-            << fullBytes / 1048576 << " MiB) if stored as full matrix." << std::endl;
-  }
-
-  resize_envelope(rows, rows.Entries);
-  const int solvingStart = stopwatch_ticks();
-  envelope_binding binding(n, Diag.get(), Xenv.get(), rows.Env.get());
-  {
-    progress_stage factoring("Factorising the matrix", envelope_factor_work(Xenv.get(), 0, n));
-    envelope_solve(1, nullptr);
-  }
-  if (envelope.Iflag == 1 || rows.Coincident)
-  {
-    throw not_positive_definite;
-  }
-  if (few_or_planar(P, n))
-  {
-    throw few_or_planar_points;
-  }
-  eliminate_polynomial(P, n, W, S, FFF.get());
-  // One factor, W and S serve every set: each costs its three solves.
-  std::fill(Fright.get(), Fright.get() + 12 * std::int64_t(sets), 0.0f);
-  envelope_solve_many(3 * sets, values);
-  for (int v = 0; v < 3 * sets; ++v)
-  {
-    solve_coordinate(P, W, S, n, values[v], Fright.get() + 4 * v);
-    if (!all_finite(values[v], n) || !all_finite(Fright.get() + 4 * v, 4))
-    {
-      throw not_finite;
-    }
-  }
-  if (report)
-  {
-    *report << "Solving time: " << seconds_since(solvingStart) << " sec." << std::endl;
-  }
-  for (int v = 0; v < 3 * sets; ++v)
-  {
-    std::copy(Fright.get() + 4 * v, Fright.get() + 4 * v + 4, polynomials[v]);
-  }
-}
-
-void fit_spline(vtkPoints* points,
-                const int* list,
-                int max,
-                float radius,
-                float* bx,
-                float* by,
-                float* bz,
-                float polynomial[3][4],
-                std::ostream* report)
-{
-  float* const values[3] = { bx, by, bz };
-  fit_spline_sets(points, list, max, radius, 1, values, polynomial, report);
-}
-
 int vtkMatrixSolver::Solve()
 {
   const int n = this->PointArray ? static_cast<int>(this->PointArray->GetNumberOfPoints()) : 0;
@@ -410,27 +196,43 @@ int vtkMatrixSolver::Solve()
   {
     throw "Solve: List, BX, BY and BZ must be set before Solve";
   }
+  // The control points in list order, in single precision.
+  std::vector<float> coordinates(3 * std::size_t(n));
+  for (int i = 0; i < n; ++i)
+  {
+    double p[3];
+    this->PointArray->GetPoint(this->List[i], p);
+    for (int a = 0; a < 3; ++a)
+    {
+      coordinates[std::size_t(a) * n + i] = static_cast<float>(p[a]);
+    }
+  }
+  float* const values[3] = { this->BX, this->BY, this->BZ };
   float polynomial[3][4];
-  fit_spline(this->PointArray,
-             this->List,
-             this->Max,
-             this->Radius,
-             this->BX,
-             this->BY,
-             this->BZ,
-             polynomial,
-             &std::cout);
+  solve_report report;
+  const core::outcome fitted = core::solve_system(coordinates.data(),
+                                                  coordinates.data() + n,
+                                                  coordinates.data() + 2 * std::size_t(n),
+                                                  n,
+                                                  this->Max,
+                                                  this->Radius,
+                                                  values,
+                                                  3,
+                                                  polynomial,
+                                                  &report);
+  if (!fitted.Ok())
+  {
+    throw failure_text(fitted);
+  }
 
   // All three arrays are obtained before the earlier ones are released, so a
   // failure leaves the coefficients of the last Solve() in place.
-  const char* const coeffFailure = "allocation faliture for the SplineCoeff";
-  heap_block<float> coeff[3] = { obtain<float>(std::int64_t(n) + 4, coeffFailure),
-                                 obtain<float>(std::int64_t(n) + 4, coeffFailure),
-                                 obtain<float>(std::int64_t(n) + 4, coeffFailure) };
-  const float* weights[3] = { this->BX, this->BY, this->BZ };
+  std::unique_ptr<float[], free_deleter> coeff[3] = { obtain_coefficients(std::int64_t(n) + 4),
+                                                      obtain_coefficients(std::int64_t(n) + 4),
+                                                      obtain_coefficients(std::int64_t(n) + 4) };
   for (int a = 0; a < 3; ++a)
   {
-    std::copy(weights[a], weights[a] + n, coeff[a].get());
+    std::copy(values[a], values[a] + n, coeff[a].get());
     std::copy(polynomial[a], polynomial[a] + 4, coeff[a].get() + n);
     std::free(this->SolvedCoeff[a]);
     this->SolvedCoeff[a] = coeff[a].release();

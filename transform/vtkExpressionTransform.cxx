@@ -1,10 +1,9 @@
 #include "vtkExpressionTransform.h"
 
 #include "finite_points.h"
+#include "fit.h"
 #include "locator_buckets.h"
 #include "spline_field.h"
-#include "spline_fit.h"
-#include "well_ordered_list.h"
 
 #include <vtkDataArray.h>
 #include <vtkNew.h>
@@ -29,11 +28,6 @@ vtkStandardNewMacro(vtkExpressionTransform);
 
 namespace
 {
-struct free_deleter
-{
-  void operator()(int* block) const { std::free(block); }
-};
-
 // One expression: its landmarks in single precision, its weight, the group of expressions whose
 // sources it shares and its coefficients (weights in the group's list order, then c0 ... c3).
 struct expression_fit
@@ -128,6 +122,26 @@ bool IsExpressionName(const char* name)
   return true;
 }
 
+// Throws the text of a failed step of the fit.
+void Check(const animation::core::outcome& outcome)
+{
+  switch (outcome.Code)
+  {
+    case animation::core::status::ok:
+      return;
+    case animation::core::status::few_or_planar:
+      throw "the control points need at least four points not all in one plane";
+    case animation::core::status::not_positive_definite:
+    case animation::core::status::coincident:
+      throw "the interpolation matrix is not positive definite; two control points probably "
+            "share one source position";
+    case animation::core::status::not_finite:
+      throw "the coefficients are not finite";
+    default:
+      throw "the interpolation matrix does not fit in memory";
+  }
+}
+
 // Points blended in blocks of this many coordinates: the block stays in the first-level cache
 // while every expression's displacements stream past it once.
 constexpr vtkIdType BlendBlock = 3 * 1024;
@@ -205,7 +219,7 @@ public:
   }
 
   // Orders the group's sources, factors their matrix once and solves for every member. Throws
-  // the fit's text messages.
+  // the text of a failure.
   void FitGroup(source_group& group)
   {
     const int count = static_cast<int>(group.Controls->GetNumberOfPoints());
@@ -213,12 +227,19 @@ public:
     group.Locator->SetDataSet(group.ControlSet);
     group.Locator->BuildLocator();
     int max = 0;
-    std::unique_ptr<int, free_deleter> list(
-      GetWellOderredList(max, count, this->Radius, group.Controls, group.Locator));
+    std::vector<int> list;
+    Check(animation::core::order_points(
+      group.Controls, group.Locator, count, this->Radius, list, max, nullptr));
     group.UnList.resize(count);
+    std::vector<float> position[3];
+    const float* controls = static_cast<const float*>(group.Controls->GetVoidPointer(0));
     for (int k = 0; k < count; ++k)
     {
-      group.UnList[list.get()[k]] = k;
+      group.UnList[list[k]] = k;
+      for (int a = 0; a < 3; ++a)
+      {
+        position[a].push_back(controls[3 * list[k] + a]);
+      }
     }
 
     // Source minus target in list order, x y z of each member.
@@ -232,7 +253,7 @@ public:
       const float* target = static_cast<const float*>(e.Target->GetVoidPointer(0));
       for (int k = 0; k < count; ++k)
       {
-        const int j = e.Order[list.get()[k]];
+        const int j = e.Order[list[k]];
         for (int a = 0; a < 3; ++a)
         {
           values[3 * m + a][k] = source[3 * j + a] - target[3 * j + a];
@@ -244,14 +265,16 @@ public:
       }
     }
     std::vector<float> polynomials(12 * members);
-    fit_spline_sets(group.Controls,
-                    list.get(),
-                    max,
-                    this->Radius,
-                    static_cast<int>(members),
-                    columns.data(),
-                    reinterpret_cast<float(*)[4]>(polynomials.data()),
-                    nullptr);
+    Check(animation::core::solve_system(position[0].data(),
+                                        position[1].data(),
+                                        position[2].data(),
+                                        count,
+                                        max,
+                                        this->Radius,
+                                        columns.data(),
+                                        static_cast<int>(3 * members),
+                                        reinterpret_cast<float(*)[4]>(polynomials.data()),
+                                        nullptr));
     for (std::size_t m = 0; m < members; ++m)
     {
       expression_fit& e = *this->Expressions[group.Members[m]];

@@ -27,7 +27,13 @@
  * locator's buckets (locator_buckets.h), which returns the locator's own answer in its order, and
  * spreads the input points over the threads of vtkSMPTools (at most VTK_SMP_MAX_THREADS when that
  * environment variable is set). Each point's sum takes the same terms in the same order on any
- * thread, so the cache does not depend on the number of threads.
+ * thread, so the cache does not depend on the number of threads. The cache is the displacement
+ * cache of vtkCompactSplineTransform (displacement_cache.h) in single precision: 12 bytes a point,
+ * and 36 more for the Jacobian when normals are transformed; Displacements and Jacobians are
+ * views of it.
+ *
+ * @warning
+ * One instance must not be evaluated from two threads at once: an evaluation fills the cache.
  *
  * @warning
  * The cache is indexed by point id and belongs to the point set of the first evaluation. It is
@@ -55,6 +61,17 @@
 #include "vtkAnimationMacros.h"
 
 #include <vtkAbstractTransform.h>
+
+#include <memory> // for std::unique_ptr
+
+namespace animation
+{
+namespace core
+{
+template<typename Real>
+struct displacement_cache;
+}
+}
 
 class vtkDataArray;
 class vtkFloatArray;
@@ -179,6 +196,9 @@ protected:
 
   float Radius;
   vtkPoints* PointArray;
+  // The displacement cache shared with vtkCompactSplineTransform, in single precision; the
+  // Displacements and Jacobians arrays below are views of its storage.
+  std::unique_ptr<animation::core::displacement_cache<float>> Cache;
   vtkPoints* Displacements;
   // Jacobian ds/dx of the field at every cached point, 9 components row by row, beside
   // Displacements.
