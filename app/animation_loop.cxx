@@ -2,6 +2,7 @@
 
 #include "atomic_write.h"
 #include "descriptor_stream.h"
+#include "expressions.h"
 #include "file_growth_progress.h"
 #include "interrupt.h"
 #include "progress.h"
@@ -80,6 +81,15 @@ int64_t FrameCount(int framesNumber, int loopCount)
   return static_cast<int64_t>(framesNumber) * loopCount;
 }
 
+int64_t RunFrameCount(const SplineFit& fit, vtkDatReader* reader)
+{
+  if (fit.Expressions)
+  {
+    return fit.Expressions->Keys.Frames;
+  }
+  return FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
+}
+
 float BlendFactorOfFrame(int64_t frame, int framesNumber)
 {
   const int64_t sweep = static_cast<int64_t>(framesNumber) - 1; // frames of one rise or fall
@@ -94,17 +104,18 @@ float BlendFactorOfFrame(int64_t frame, int framesNumber)
   return static_cast<float>(static_cast<double>(sign * remainder + falling * sweep) / framesNumber);
 }
 
-int64_t Animate(Scene& scene,
-                vtkDatReader* reader,
-                vtkShapeTransform* transform,
-                MovieRecording& movie)
+int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecording& movie)
 {
   const int framesNumber = reader->GetFramesNumber();
-  transform->BlendFactor = 0;
-  transform->Modified();
+  vtkShapeTransform* transform = fit.Transform;
+  if (transform)
+  {
+    transform->BlendFactor = 0;
+    transform->Modified();
+  }
   stopwatch_start();
 
-  const int64_t total = FrameCount(framesNumber, reader->GetLoopCount());
+  const int64_t total = RunFrameCount(fit, reader);
   int64_t frames = 1;
   {
     progress_stage rendering("Rendering the frames", total);
@@ -112,8 +123,15 @@ int64_t Animate(Scene& scene,
     progress_advance();
     for (; frames < total && !PendingInterrupt(); ++frames)
     {
-      transform->BlendFactor = BlendFactorOfFrame(frames, framesNumber);
-      transform->Modified();
+      if (fit.Expressions)
+      {
+        ShowFrameWeights(*fit.Expressions, frames);
+      }
+      else
+      {
+        transform->BlendFactor = BlendFactorOfFrame(frames, framesNumber);
+        transform->Modified();
+      }
       RenderFrame(scene);
       if (scene.SaveImages)
       {
@@ -144,11 +162,11 @@ int64_t Animate(Scene& scene,
   return frames;
 }
 
-void ReportInterruption(int signal, int64_t frames, vtkDatReader* reader)
+void ReportInterruption(int signal, int64_t frames, int64_t total)
 {
   std::cerr << "Interrupted by " << (signal == SIGINT ? "SIGINT" : "SIGTERM") << " after frame "
-            << frames << " of " << FrameCount(reader->GetFramesNumber(), reader->GetLoopCount())
-            << ": animated_shape.vtk holds the shape of that frame" << std::endl;
+            << frames << " of " << total << ": animated_shape.vtk holds the shape of that frame"
+            << std::endl;
 }
 
 void WriteDeformedMesh(Scene& scene)
@@ -207,8 +225,12 @@ void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   scene.FaceRenderer->Delete();
   scene.Window->Delete();
   scene.Interactor->Delete();
-  fit.Transform->Delete();
-  fit.Solver->Delete();
+  if (fit.Transform)
+  {
+    fit.Transform->Delete();
+    fit.Solver->Delete();
+  }
+  ReleaseExpressions(fit.Expressions);
   scene.FaceMapper->Delete();
   scene.FaceActor->Delete();
   scene.TransformFilter->Delete();
@@ -239,6 +261,8 @@ void ReleaseAfterFailure(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   {
     fit.Solver->Delete();
   }
+  ReleaseExpressions(fit.Expressions);
+  fit.Expressions = nullptr;
   if (reader)
   {
     reader->Delete();

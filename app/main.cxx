@@ -11,6 +11,7 @@
 #include "animation_loop.h"
 #include "console.h"
 #include "display_check.h"
+#include "gltf_export.h"
 #include "interrupt.h"
 #include "options.h"
 #include "output_guard.h"
@@ -64,15 +65,23 @@ int main(int argc, char* argv[])
     CheckOutputs(reader, options.Movie);
     CheckOutputSpace(reader, options.Movie);
     fit = SolveSpline(reader);
-    scene = BuildScene(reader, fit.Transform);
+    scene = BuildScene(reader, FaceTransform(fit));
     {
       InterruptCatcher interrupts;
       movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);
-      const int64_t frames = Animate(scene, reader, fit.Transform, movie);
+      const int64_t frames = Animate(scene, reader, fit, movie);
       FinishOutputs(scene, movie);
+      if (!options.Gltf.empty())
+      {
+        WriteGltf(options.Gltf, scene, fit, reader, options.FramesPerSecond);
+      }
+      if (!options.ShapesFolder.empty())
+      {
+        ExportShapes(options.ShapesFolder, scene, fit, reader);
+      }
       if (const int signal = PendingInterrupt())
       {
-        ReportInterruption(signal, frames, reader);
+        ReportInterruption(signal, frames, RunFrameCount(fit, reader));
         TearDown(scene, fit, reader);
         return InterruptedStatus(signal);
       }

@@ -5,6 +5,7 @@
 #include "mesh_check.h"
 #include "mesh_precheck.h"
 #include "toolkit_messages.h"
+#include "vtkGLTFFaceReader.h"
 
 #include <vtkOBJReader.h>
 #include <vtkPLYReader.h>
@@ -19,8 +20,9 @@
 #include <fstream>
 #include <iostream>
 
-const char* const AcceptedMeshFormats = "legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
-                                        "PLY (.ply), Wavefront OBJ (.obj) and STL (.stl)";
+const char* const AcceptedMeshFormats =
+  "legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
+  "PLY (.ply), Wavefront OBJ (.obj), STL (.stl) and glTF (.glb, .gltf)";
 
 namespace
 {
@@ -112,6 +114,10 @@ vtkAlgorithm* NewToolkitReader(const std::string& fileName, std::string& why)
   if (extension == ".stl")
   {
     return NewReaderOf<vtkSTLReader>(fileName);
+  }
+  if (extension == ".glb" || extension == ".gltf")
+  {
+    return NewReaderOf<vtkGLTFFaceReader>(fileName);
   }
   why = "its extension names no accepted format; accepted are " + std::string(AcceptedMeshFormats);
   return nullptr;

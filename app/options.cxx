@@ -46,6 +46,15 @@ RunOptions ParseOptions(int argc, char* argv[])
     {
       options.Mode = RunMode::Batch;
     }
+    else if (argument == "--gltf" || argument == "--export-shapes")
+    {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0')
+      {
+        return invalid(argument + " needs a value");
+      }
+      const std::string value = std::filesystem::absolute(argv[++i]).lexically_normal().string();
+      (argument == "--gltf" ? options.Gltf : options.ShapesFolder) = value;
+    }
     else if (argument == "--movie" || argument == "--fps")
     {
       if (i + 1 >= argc)
@@ -91,7 +100,7 @@ RunOptions ParseOptions(int argc, char* argv[])
       folderGiven = true;
     }
   }
-  if (framesPerSecondGiven && options.Movie.empty())
+  if (framesPerSecondGiven && options.Movie.empty() && options.Gltf.empty())
   {
     return invalid("--fps sets the frame rate of the video: it needs --movie FILE");
   }

@@ -1,4 +1,5 @@
-// The command line: animation [--batch] [--movie FILE] [--fps N] [FOLDER].
+// The command line: animation [--batch] [--movie FILE] [--gltf FILE.glb]
+// [--export-shapes FOLDER] [--fps N] [FOLDER].
 #ifndef options_h
 #define options_h
 
@@ -17,11 +18,14 @@ struct RunOptions
   RunMode Mode = RunMode::Interactive;
   std::string Folder = "."; // where the scene is read and the outputs are written
   std::string Movie;        // video file, absolute; empty for none
-  int FramesPerSecond = 25; // frame rate of the video
+  std::string Gltf;         // binary glTF file of the animation, absolute; empty for none
+  std::string ShapesFolder; // folder for every expression at weight 1, absolute; empty for none
+  int FramesPerSecond = 25; // frame rate of the video and of the glTF animation
   std::string Error;        // with Mode::Invalid, what was wrong
 };
 
-// Reads the arguments. The movie's path is made absolute against the current
+// Reads the arguments. The movie's, the glTF file's and the shapes folder's
+// paths are made absolute against the current
 // folder, so that it means the folder the program was started in.
 RunOptions ParseOptions(int argc, char* argv[]);
 

@@ -140,7 +140,7 @@ void SetHairMaterial(vtkProperty* property)
 }
 
 // The steps of BuildScene; every object goes into scene as soon as it is made.
-void AssembleScene(Scene& scene, vtkDatReader* reader, vtkShapeTransform* transform)
+void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* transform)
 {
   scene.SaveImages = reader->GetSaveImages() == 1;
   const bool useBackground =
@@ -248,7 +248,7 @@ void Release(T*& object)
 }
 }
 
-Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform)
+Scene BuildScene(vtkDatReader* reader, vtkAbstractTransform* transform)
 {
   Scene scene{};
   try

@@ -12,7 +12,7 @@ class vtkProperty;
 class vtkRenderWindow;
 class vtkRenderWindowInteractor;
 class vtkRenderer;
-class vtkShapeTransform;
+class vtkAbstractTransform;
 class vtkTextureMapToCylinder;
 class vtkTransformPolyDataFilter;
 
@@ -44,7 +44,7 @@ struct Scene
 // keywords give no usable camera (nothing is shown then), and CaptureFrame's
 // failure when frame 0 cannot be saved.
 // Whatever it built is released before a failure leaves it.
-Scene BuildScene(vtkDatReader* reader, vtkShapeTransform* transform);
+Scene BuildScene(vtkDatReader* reader, vtkAbstractTransform* transform);
 
 // Releases every object the scene holds and clears its pointers; members that
 // are null are skipped. The failure path's teardown.

@@ -1,7 +1,9 @@
 #include "solve_stage.h"
 
+#include "expressions.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
+#include "vtkExpressionTransform.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
 
@@ -9,6 +11,10 @@
 
 SplineFit SolveSpline(vtkDatReader* reader)
 {
+  if (HasExpressions(reader))
+  {
+    return { nullptr, nullptr, SolveExpressions(reader) };
+  }
   vtkMatrixSolver* solver = vtkMatrixSolver::New();
   solver->SetRadius(reader->GetRadius());
   solver->SetPointArray(reader->GetPointArray());
@@ -40,4 +46,13 @@ SplineFit SolveSpline(vtkDatReader* reader)
   float radius = reader->GetRadius();
   transform->SetSpline(radius, points, coeffX, coeffY, coeffZ, unlist, tree);
   return { solver, transform };
+}
+
+vtkAbstractTransform* FaceTransform(const SplineFit& fit)
+{
+  if (fit.Expressions)
+  {
+    return fit.Expressions->Transform;
+  }
+  return fit.Transform;
 }

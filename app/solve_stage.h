@@ -3,6 +3,8 @@
 #ifndef solve_stage_h
 #define solve_stage_h
 
+struct ExpressionRun;
+class vtkAbstractTransform;
 class vtkDatReader;
 class vtkMatrixSolver;
 class vtkShapeTransform;
@@ -11,12 +13,19 @@ struct SplineFit
 {
   vtkMatrixSolver* Solver;      // owns the coefficient arrays the transform reads
   vtkShapeTransform* Transform; // BlendFactor 0 until the animation writes it
+  // A scene with Expression or Key lines has these instead of the two above.
+  ExpressionRun* Expressions = nullptr;
 };
 
 // Hands the reader's control-point data to a new solver, solves (printing
 // "Solving time: ... sec. ") and gives the coefficients to a new shape
 // transform. The solver's failures are thrown as text, after the solver is
-// released; the reader is left to the caller.
+// released; the reader is left to the caller. A scene with Expression or Key
+// lines is solved by SolveExpressions() (expressions.h) instead.
 SplineFit SolveSpline(vtkDatReader* reader);
+
+// The transform that deforms the face: the shape transform, or the
+// expressions' transform.
+vtkAbstractTransform* FaceTransform(const SplineFit& fit);
 
 #endif

@@ -193,6 +193,7 @@ vtkDatReader::vtkDatReader()
   , CameraPosition{ 2.11247, -5.16695, 7.36478 }
   , CameraFocalPoint{ 0.145534, 0.631591, 7.68539 }
   , CameraViewUp{ 0.00928477, -0.0520647, 0.998601 }
+  , FramesLine(0)
 {
   this->Tree->Initialize();
 }
@@ -299,10 +300,12 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   if (std::sscanf(line, "FramesNumber %d%n", &first, &end) == 1)
   {
     this->FramesNumber = first;
+    this->FramesLine = lineNumber;
   }
   else if (std::sscanf(line, "LoopCount %d%n", &first, &end) == 1)
   {
     this->LoopCount = first;
+    this->FramesLine = lineNumber;
   }
   else if (std::sscanf(line, "Texture %s%n", word, &end) == 1)
   {
@@ -381,6 +384,14 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   else if (std::sscanf(line, "CameraViewUp %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
     return this->StoreCamera("CameraViewUp", v, this->CameraViewUp, line, end, lineNumber);
+  }
+  else if (std::strncmp(line, "Expression", 10) == 0 || std::strncmp(line, "Key", 3) == 0)
+  {
+    // Their fields name files and expressions; the driver reads them.
+    const bool expression = line[0] == 'E';
+    (expression ? this->ExpressionLines : this->KeyLines)
+      .push_back({ lineNumber, line + (expression ? 10 : 3) });
+    return 0;
   }
   else if (std::sscanf(line, "%f %f %f %f %f %f%n", v, v + 1, v + 2, v + 3, v + 4, v + 5, &end) ==
            6)

@@ -23,7 +23,8 @@
 // "RotateZ %f", "BackgroundColor %f %f %f", "DiffuseColor %f %f %f",
 // "SpecularColor %f %f %f", "SupportRadius %f", "Face %s", "Hair %s",
 // "CameraPosition %f %f %f", "CameraFocalPoint %f %f %f",
-// "CameraViewUp %f %f %f" and finally the control-point pattern
+// "CameraViewUp %f %f %f", "Expression ..." and "Key ..." (kept as text for
+// the driver) and finally the control-point pattern
 // "%f %f %f %f %f %f"; the first that accepts a line is applied.
 //
 // A line that no pattern accepts, unless blank or a '#' comment, is skipped
@@ -48,6 +49,7 @@
 #include <vtkObject.h>
 
 #include <string>
+#include <vector>
 
 class vtkBMPReader;
 class vtkImageActor;
@@ -147,6 +149,19 @@ public:
   animGetVectorMacro(CameraFocalPoint, double, 3);
   animGetVectorMacro(CameraViewUp, double, 3);
 
+  // The "Expression" and "Key" lines, each as the text after its keyword
+  // with its line number, in file order; the driver reads their fields. And
+  // the line number of the last "FramesNumber" or "LoopCount" line, 0 when
+  // there is none.
+  struct KeywordLine
+  {
+    int Line;
+    std::string Text;
+  };
+  const std::vector<KeywordLine>& GetExpressionLines() const { return this->ExpressionLines; }
+  const std::vector<KeywordLine>& GetKeyLines() const { return this->KeyLines; }
+  int GetFramesLine() const { return this->FramesLine; }
+
   // The scene description file; set directly, not copied.
   const char* FileName;
 
@@ -217,6 +232,9 @@ protected:
   double CameraPosition[3];
   double CameraFocalPoint[3];
   double CameraViewUp[3];
+  std::vector<KeywordLine> ExpressionLines;
+  std::vector<KeywordLine> KeyLines;
+  int FramesLine;
 
 private:
   vtkDatReader(const vtkDatReader&) = delete;

@@ -324,7 +324,7 @@ TEST_F(UserSceneTest, EachMeshFormatLoadsTheSameFace)
   // Another format, and a legacy file of another data set: the message names
   // what is accepted.
   const std::string accepted = "accepted are legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
-                               "PLY (.ply), Wavefront OBJ (.obj) and STL (.stl)";
+                               "PLY (.ply), Wavefront OBJ (.obj), STL (.stl) and glTF (.glb, .gltf)";
   this->WriteSphereScene("Face face.off\n", "face.off");
   this->Folder.Write("face.off", "OFF\n0 0 0\n");
   ProgramRun run = this->Run();

@@ -1,11 +1,13 @@
 // make_demo_scene - writes the demo scene folder of the animation program.
 //
 // Usage: make_demo_scene [--out DIR] [--points N] [--controls N] [--save-images]
+//                        [--timeline]
 //
 // Without options it writes the demo into ./demo: a head of 40000 points with
 // a smiling expression. --points and --controls make the larger scenes of the
 // benchmarks: a face mesh of about N points, and exactly N control points
-// spread over the whole head at a common minimum spacing.
+// spread over the whole head at a common minimum spacing. --timeline adds a
+// second expression and a timeline of key frames.
 
 #include "scene_files.h"
 
@@ -23,7 +25,9 @@ const char* const kUsage =
   "  --points N      face mesh of about N points (default: 40000)\n"
   "  --controls N    N control points spread over the head instead of the\n"
   "                  demo expression's landmarks and anchors\n"
-  "  --save-images   let the program save every frame (SaveImages yes)\n";
+  "  --save-images   let the program save every frame (SaveImages yes)\n"
+  "  --timeline      add a second expression (frown.txt) and Key lines that\n"
+  "                  play the smile, the frown and back to rest\n";
 
 // Reads a positive count; false when the text is not one.
 bool read_count(const char* text, int* count)
@@ -51,6 +55,10 @@ int main(int argc, char* argv[])
     if (std::strcmp(option, "--save-images") == 0)
     {
       options.SaveImages = true;
+    }
+    else if (std::strcmp(option, "--timeline") == 0)
+    {
+      options.Timeline = true;
     }
     else if (std::strcmp(option, "--help") == 0)
     {

@@ -132,12 +132,34 @@ bool write_scene_file(const std::string& path,
                "# Written by make_demo_scene; run the animation program in this folder.\n"
                "#\n"
                "# A line is a setting when it starts with a keyword, a control point\n"
-               "# when it holds six numbers; every other line is a comment.\n"
-               "#\n"
-               "# The face moves from its own shape towards the expression and back,\n"
-               "# FramesNumber frames a sweep, over FramesNumber * LoopCount frames.\n"
-               "FramesNumber %d\n"
-               "LoopCount %d\n"
+               "# when it holds six numbers; every other line is a comment.\n");
+  if (options.Timeline)
+  {
+    std::fprintf(file,
+                 "#\n"
+                 "# Two expressions: default, the smile of the control points below,\n"
+                 "# and frown, whose pairs frown.txt holds on the same sources. Each Key\n"
+                 "# line sets weights at a frame; between keys they change linearly.\n"
+                 "# The face smiles, turns to the frown, and comes back to rest.\n"
+                 "Expression frown frown.txt\n"
+                 "Key 0 default 0 frown 0\n"
+                 "Key 30 default 1\n"
+                 "Key 45 default 1 frown 0\n"
+                 "Key 75 default 0 frown 1\n"
+                 "Key 90 frown 0\n");
+  }
+  else
+  {
+    std::fprintf(file,
+                 "#\n"
+                 "# The face moves from its own shape towards the expression and back,\n"
+                 "# FramesNumber frames a sweep, over FramesNumber * LoopCount frames.\n"
+                 "FramesNumber %d\n"
+                 "LoopCount %d\n",
+                 kFramesNumber,
+                 kLoopCount);
+  }
+  std::fprintf(file,
                "#\n"
                "# Images (BMP): the hair texture and the backdrop behind the head.\n"
                "Texture hair.bmp\n"
@@ -146,8 +168,6 @@ bool write_scene_file(const std::string& path,
                "# Window size in pixels and the window colour (red green blue, 0 to 1).\n"
                "WindowSize 300 300\n"
                "BackgroundColor %.6f %.6f %.6f\n",
-               kFramesNumber,
-               kLoopCount,
                kBackgroundColour[0],
                kBackgroundColour[1],
                kBackgroundColour[2]);
@@ -178,6 +198,36 @@ bool write_scene_file(const std::string& path,
       std::fprintf(file, "#\n# Control points: %s.\n", face_part_name(part));
     }
     write_pair(file, pairs[i]);
+  }
+  return std::fclose(file) == 0;
+}
+
+// The frown: the smile's brows, cheeks and mouth moved half as far the other
+// way, on the same sources, so that both expressions share one factorisation; the jaw
+// and the anchors stay.
+bool write_frown(const std::string& path, const std::vector<ControlPair>& pairs)
+{
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (!file)
+  {
+    return false;
+  }
+  std::fprintf(file,
+               "# frown.txt - the demo's second expression, written by make_demo_scene:\n"
+               "# source x y z, then target x y z, on the sources of woman.ptt.\n");
+  for (ControlPair pair : pairs)
+  {
+    // Reversed in full the lips would press into each other: half of the
+    // smile, the other way.
+    const double reversed =
+      pair.Part == FacePart::Brows || pair.Part == FacePart::Cheeks || pair.Part == FacePart::Mouth
+        ? -0.5
+        : 0.0;
+    for (int a = 0; a < 3; ++a)
+    {
+      pair.Target[a] = pair.Source[a] + reversed * (pair.Target[a] - pair.Source[a]);
+    }
+    write_pair(file, pair);
   }
   return std::fclose(file) == 0;
 }
@@ -284,7 +334,8 @@ bool write_demo_scene(const SceneOptions& options)
     write_mesh(make_hair_mesh(), folder + "hair.vtk", "Demo hair made by make_demo_scene") &&
     write_image(make_hair_texture(), folder + "hair.bmp") &&
     write_image(make_backdrop(), folder + "background.bmp") &&
-    write_scene_file(folder + "woman.ptt", options, pairs, spacing);
+    write_scene_file(folder + "woman.ptt", options, pairs, spacing) &&
+    (!options.Timeline || write_frown(folder + "frown.txt", pairs));
   if (!written)
   {
     std::cerr << "Cannot write the scene files into " << options.Folder << "\n";

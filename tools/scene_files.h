@@ -12,7 +12,8 @@
 //   background.bmp  512 x 512 studio backdrop: a soft vertical gradient with a
 //                   light patch behind the head and darker corners;
 //   woman.ptt       scene description: animation settings, the two images
-//                   and the control-point pairs, with comments for the user.
+//                   and the control-point pairs, with comments for the user;
+//   frown.txt       with the timeline only: the second expression's pairs.
 //
 // Every file is computed here from fixed parameters and a fixed seed, so two
 // runs with the same options write the same bytes.
@@ -42,6 +43,11 @@ struct SceneOptions
   int Controls = 0;
   // Adds "SaveImages yes" to the scene file.
   bool SaveImages = false;
+  // Adds a second expression, a frown (frown.txt: the smile's brows, cheeks
+  // and mouth moved half as far the other way, on the same sources), and Key
+  // lines that play smile, frown and back to rest instead of the triangle
+  // wave.
+  bool Timeline = false;
 };
 
 // Writes the five files of the scene. On failure prints the reason on

@@ -77,15 +77,6 @@ constexpr std::size_t kept_caches = 4;
 // radius is within a few hundred single-precision steps of the coordinates.
 constexpr double smallest_relative_radius = 1e-5;
 
-// out = m * v for a 3-component tuple.
-void Multiply(const double m[3][3], const double v[3], double out[3])
-{
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = m[a][0] * v[0] + m[a][1] * v[1] + m[a][2] * v[2];
-  }
-}
-
 // The closest two of the n points (3 floats each): their ids and distance;
 // false for fewer than two points.
 bool ClosestPair(int n, const float* points, vtkIdType pair[2], double& distance)
@@ -603,29 +594,7 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     double m[3][3];
     blended_derivative(&cache.Jacobian[9 * i], blend, m);
-    double tuple[3];
-    if (inNms && outNms)
-    {
-      inNms->GetTuple(i, tuple);
-      transform_normal(m, tuple);
-      outNms->InsertNextTuple(tuple);
-    }
-    double moved[3];
-    if (inVrs && outVrs)
-    {
-      inVrs->GetTuple(i, tuple);
-      Multiply(m, tuple, moved);
-      outVrs->InsertNextTuple(moved);
-    }
-    for (int v = 0; v < nOptionalVectors; ++v)
-    {
-      if (inVrsArr && outVrsArr && inVrsArr[v] && outVrsArr[v])
-      {
-        inVrsArr[v]->GetTuple(i, tuple);
-        Multiply(m, tuple, moved);
-        outVrsArr[v]->InsertNextTuple(moved);
-      }
-    }
+    carry_tuples(m, i, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
   }
 }
 

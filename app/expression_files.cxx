@@ -1,0 +1,224 @@
+#include "expression_files.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace
+{
+[[noreturn]] void Fail(const std::string& path, int line, const std::string& text)
+{
+  std::ostringstream message;
+  message << "Expression file " << path;
+  if (line > 0)
+  {
+    message << " line " << line;
+  }
+  message << ": " << text;
+  throw std::runtime_error(message.str());
+}
+
+std::string ReadText(const std::string& path)
+{
+  std::ifstream file(path, std::ios::binary);
+  if (!file)
+  {
+    Fail(path, 0, "cannot be read");
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// The fields of a line, split at blanks, commas, semicolons and tabs.
+std::vector<std::string> Fields(const std::string& line)
+{
+  std::string spaced = line;
+  for (char& c : spaced)
+  {
+    if (c == ',' || c == ';' || c == '\t' || c == '\r')
+    {
+      c = ' ';
+    }
+  }
+  std::istringstream words(spaced);
+  std::vector<std::string> fields;
+  for (std::string field; words >> field;)
+  {
+    fields.push_back(field);
+  }
+  return fields;
+}
+
+bool IsNumber(const std::string& field, float* value)
+{
+  char* end = nullptr;
+  *value = std::strtof(field.c_str(), &end);
+  return end != field.c_str() && *end == '\0';
+}
+
+// The first count fields of a line as numbers; false when they are fewer or
+// one of them is not a number. Fields after count are ignored (a CSV may
+// carry a label column).
+bool ReadNumbers(const std::string& line, int count, float* values)
+{
+  const std::vector<std::string> fields = Fields(line);
+  if (static_cast<int>(fields.size()) < count)
+  {
+    return false;
+  }
+  for (int i = 0; i < count; ++i)
+  {
+    if (!IsNumber(fields[i], values + i))
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A header names its columns: some field of it is not a number.
+bool IsHeader(const std::string& line)
+{
+  float value;
+  for (const std::string& field : Fields(line))
+  {
+    if (!IsNumber(field, &value))
+    {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool BlankOrComment(const std::string& line)
+{
+  const size_t first = line.find_first_not_of(" \t\r");
+  return first == std::string::npos || line[first] == '#';
+}
+
+// Rows of count numbers from a text of lines; one header line is allowed
+// before the first row.
+std::vector<std::vector<float>> ReadRows(const std::string& path, int count)
+{
+  std::istringstream text(ReadText(path));
+  std::vector<std::vector<float>> rows;
+  std::string line;
+  int number = 0;
+  bool header = false;
+  while (std::getline(text, line))
+  {
+    ++number;
+    if (BlankOrComment(line))
+    {
+      continue;
+    }
+    std::vector<float> row(count);
+    if (!ReadNumbers(line, count, row.data()))
+    {
+      if (rows.empty() && !header && IsHeader(line))
+      {
+        header = true;
+        continue;
+      }
+      Fail(path, number, "expected " + std::to_string(count) + " numbers");
+    }
+    for (float v : row)
+    {
+      if (!std::isfinite(v))
+      {
+        Fail(path, number, "holds a number that is not finite");
+      }
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The "position" arrays of a Slicer markups file, in file order.
+PointList ReadMarkupsJson(const std::string& path)
+{
+  const std::string text = ReadText(path);
+  PointList points;
+  for (size_t at = text.find("\"position\""); at != std::string::npos;
+       at = text.find("\"position\"", at + 1))
+  {
+    const size_t open = text.find('[', at);
+    const size_t close = text.find(']', open);
+    if (open == std::string::npos || close == std::string::npos)
+    {
+      Fail(path, 0, "a \"position\" has no [x, y, z]");
+    }
+    float p[3];
+    if (!ReadNumbers(text.substr(open + 1, close - open - 1), 3, p) || !std::isfinite(p[0]) ||
+        !std::isfinite(p[1]) || !std::isfinite(p[2]))
+    {
+      Fail(path, 0, "a \"position\" is not three finite numbers");
+    }
+    points.push_back({ p[0], p[1], p[2] });
+  }
+  return points;
+}
+
+// The x, y, z columns (the second to the fourth) of a Slicer fiducial list.
+PointList ReadFiducials(const std::string& path)
+{
+  std::istringstream text(ReadText(path));
+  PointList points;
+  std::string line;
+  int number = 0;
+  while (std::getline(text, line))
+  {
+    ++number;
+    if (BlankOrComment(line))
+    {
+      continue;
+    }
+    const size_t comma = line.find(',');
+    float p[3];
+    if (comma == std::string::npos || !ReadNumbers(line.substr(comma + 1), 3, p) ||
+        !std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+    {
+      Fail(path, number, "expected id,x,y,z,...");
+    }
+    points.push_back({ p[0], p[1], p[2] });
+  }
+  return points;
+}
+}
+
+void ReadControlPairs(const std::string& path, PointList& sources, PointList& targets)
+{
+  for (const auto& row : ReadRows(path, 6))
+  {
+    sources.push_back({ row[0], row[1], row[2] });
+    targets.push_back({ row[3], row[4], row[5] });
+  }
+}
+
+PointList ReadPointFile(const std::string& path)
+{
+  if (EndsWith(path, ".mrk.json"))
+  {
+    return ReadMarkupsJson(path);
+  }
+  if (EndsWith(path, ".fcsv"))
+  {
+    return ReadFiducials(path);
+  }
+  PointList points;
+  for (const auto& row : ReadRows(path, 3))
+  {
+    points.push_back({ row[0], row[1], row[2] });
+  }
+  return points;
+}

@@ -1,0 +1,165 @@
+#include "expressions.h"
+
+#include "expression_files.h"
+#include "stopwatch.h"
+#include "vtkDatReader.h"
+#include "vtkExpressionTransform.h"
+
+#include <vtkNew.h>
+#include <vtkPoints.h>
+
+#include <cctype>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+namespace
+{
+[[noreturn]] void Fail(vtkDatReader* reader, int line, const std::string& text)
+{
+  std::ostringstream message;
+  message << reader->FileName << " line " << line << ": " << text;
+  throw std::runtime_error(message.str());
+}
+
+bool IsName(const std::string& name)
+{
+  for (char c : name)
+  {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
+    {
+      return false;
+    }
+  }
+  return !name.empty();
+}
+
+void Fill(vtkPoints* points, const PointList& list)
+{
+  points->SetNumberOfPoints(static_cast<vtkIdType>(list.size()));
+  for (size_t i = 0; i < list.size(); ++i)
+  {
+    points->SetPoint(static_cast<vtkIdType>(i), list[i].data());
+  }
+}
+
+// Adds the expression of one "Expression NAME FILE" or "Expression NAME
+// SOURCES TARGETS" line.
+void AddExpressionLine(ExpressionRun& run,
+                       vtkDatReader* reader,
+                       const vtkDatReader::KeywordLine& line)
+{
+  std::istringstream fields(line.Text);
+  std::vector<std::string> words;
+  for (std::string word; fields >> word && word[0] != '#';)
+  {
+    words.push_back(word);
+  }
+  if (words.size() < 2 || words.size() > 3)
+  {
+    Fail(reader, line.Line, "Expression needs NAME FILE or NAME SOURCES TARGETS");
+  }
+  const std::string& name = words[0];
+  if (!IsName(name))
+  {
+    Fail(reader, line.Line, "the expression name " + name + " is not letters, digits and _");
+  }
+  for (const auto& known : run.Names)
+  {
+    if (known == name)
+    {
+      Fail(reader,
+           line.Line,
+           "there is an expression named " + name +
+             " already (default is the scene's own control points)");
+    }
+  }
+  PointList sources;
+  PointList targets;
+  if (words.size() == 2)
+  {
+    ReadControlPairs(words[1], sources, targets);
+  }
+  else
+  {
+    sources = ReadPointFile(words[1]);
+    targets = ReadPointFile(words[2]);
+    if (sources.size() != targets.size())
+    {
+      Fail(reader,
+           line.Line,
+           "expression " + name + " has " + std::to_string(sources.size()) + " sources in " +
+             words[1] + " but " + std::to_string(targets.size()) + " targets in " + words[2]);
+    }
+  }
+  if (sources.empty())
+  {
+    Fail(reader, line.Line, "expression " + name + " has no control points");
+  }
+  vtkNew<vtkPoints> source;
+  vtkNew<vtkPoints> target;
+  Fill(source, sources);
+  Fill(target, targets);
+  run.Transform->AddExpression(name.c_str(), source, target);
+  run.Names.push_back(name);
+}
+}
+
+bool HasExpressions(vtkDatReader* reader)
+{
+  return !reader->GetExpressionLines().empty() || !reader->GetKeyLines().empty();
+}
+
+ExpressionRun* SolveExpressions(vtkDatReader* reader)
+{
+  auto release = [](ExpressionRun* run) { ReleaseExpressions(run); };
+  std::unique_ptr<ExpressionRun, decltype(release)> run(
+    new ExpressionRun{ vtkExpressionTransform::New(), {}, {} }, release);
+  run->Transform->SetSupportRadius(reader->GetRadius());
+  if (reader->GetPointArray()->GetNumberOfPoints() > 0)
+  {
+    run->Transform->AddExpression("default", reader->GetPointArray(), reader->GetPointArrayN());
+    run->Names.push_back("default");
+  }
+  for (const auto& line : reader->GetExpressionLines())
+  {
+    AddExpressionLine(*run, reader, line);
+  }
+  if (run->Names.empty())
+  {
+    throw std::runtime_error(std::string(reader->FileName) +
+                             " has Key lines but no expression: no control points and no "
+                             "Expression line");
+  }
+  run->Keys = ReadTimeline(reader, run->Names, run->Names[0] == "default" ? 0 : -1);
+
+  stopwatch_start();
+  if (!run->Transform->Fit())
+  {
+    throw std::runtime_error(run->Transform->GetFitError());
+  }
+  std::cout << "Solving time: " << stopwatch_elapsed() << " sec. " << std::endl;
+  std::cout << "Factorisations: " << run->Transform->GetNumberOfFactorisations() << " for "
+            << run->Names.size() << " expressions." << std::endl;
+  ShowFrameWeights(*run, 0);
+  return run.release();
+}
+
+void ShowFrameWeights(ExpressionRun& run, int64_t frame)
+{
+  const std::vector<double> weights = WeightsOfFrame(run.Keys, frame);
+  for (size_t k = 0; k < weights.size(); ++k)
+  {
+    run.Transform->SetWeight(static_cast<int>(k), weights[k]);
+  }
+}
+
+void ReleaseExpressions(ExpressionRun* run)
+{
+  if (run)
+  {
+    run->Transform->Delete();
+    delete run;
+  }
+}

@@ -1,0 +1,32 @@
+// The run's expressions leave the program as files other tools open: the
+// animation as binary glTF, and every expression at weight 1 as a mesh.
+#ifndef gltf_export_h
+#define gltf_export_h
+
+#include <string>
+
+struct Scene;
+struct SplineFit;
+class vtkDatReader;
+
+// Writes the run to path as binary glTF 2.0 (gltf_writer.h): the face at rest
+// with its normals, colours and texture coordinates where it has them, one
+// morph target per expression (the position and normal differences of the
+// expression at weight 1), one animation whose weights reproduce every frame
+// of the run at framesPerSecond (linear between frames), the hair with its
+// texture, and the window's camera. Everything is turned from the scene's
+// Z-up frame to glTF's Y-up one: (x, y, z) becomes (x, z, -y). Throws
+// std::runtime_error when the file cannot be written.
+void WriteGltf(const std::string& path,
+               Scene& scene,
+               SplineFit& fit,
+               vtkDatReader* reader,
+               int framesPerSecond);
+
+// Writes every expression at weight 1 (the others at 0) into folder, made
+// when missing, as NAME plus the face mesh's extension (.vtk, .vtp, .ply,
+// .obj or .stl; .vtp for a glTF face). Throws std::runtime_error when a file
+// cannot be written.
+void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader);
+
+#endif

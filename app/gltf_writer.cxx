@@ -1,0 +1,265 @@
+#include "gltf_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <sstream>
+
+namespace
+{
+constexpr int Float = 5126;
+constexpr int UnsignedInt = 5125;
+constexpr int ArrayBuffer = 34962;
+constexpr int ElementArrayBuffer = 34963;
+
+// The binary chunk and the JSON arrays that describe its pieces.
+class Document
+{
+public:
+  // Appends bytes as a buffer view (target 0 for none); returns its index.
+  int View(const void* data, size_t bytes, int target)
+  {
+    const size_t offset = this->Binary.size();
+    this->Binary.append(static_cast<const char*>(data), bytes);
+    this->Binary.append((4 - bytes % 4) % 4, '\0');
+    std::ostringstream view;
+    view << "{\"buffer\":0,\"byteOffset\":" << offset << ",\"byteLength\":" << bytes;
+    if (target)
+    {
+      view << ",\"target\":" << target;
+    }
+    view << "}";
+    this->Views.push_back(view.str());
+    return static_cast<int>(this->Views.size()) - 1;
+  }
+
+  // An accessor of count elements of components floats each (type names the
+  // element), with its bounds when bounded; vertex data go to a view for
+  // vertex buffers, animation data to a plain one. Returns its index.
+  int Floats(const std::vector<float>& values,
+             int components,
+             const char* type,
+             bool bounded,
+             bool vertices = true)
+  {
+    const size_t count = values.size() / components;
+    const int view =
+      this->View(values.data(), values.size() * sizeof(float), vertices ? ArrayBuffer : 0);
+    std::ostringstream accessor;
+    accessor.precision(std::numeric_limits<float>::max_digits10);
+    accessor << "{\"bufferView\":" << view << ",\"componentType\":" << Float
+             << ",\"count\":" << count << ",\"type\":\"" << type << "\"";
+    if (bounded && count > 0)
+    {
+      std::vector<float> low(values.begin(), values.begin() + components);
+      std::vector<float> high = low;
+      for (size_t i = 0; i < count; ++i)
+      {
+        for (int c = 0; c < components; ++c)
+        {
+          low[c] = std::min(low[c], values[i * components + c]);
+          high[c] = std::max(high[c], values[i * components + c]);
+        }
+      }
+      accessor << ",\"min\":" << List(low) << ",\"max\":" << List(high);
+    }
+    accessor << "}";
+    this->Accessors.push_back(accessor.str());
+    return static_cast<int>(this->Accessors.size()) - 1;
+  }
+
+  int Indices(const std::vector<std::uint32_t>& indices)
+  {
+    const int view =
+      this->View(indices.data(), indices.size() * sizeof(std::uint32_t), ElementArrayBuffer);
+    std::ostringstream accessor;
+    accessor << "{\"bufferView\":" << view << ",\"componentType\":" << UnsignedInt
+             << ",\"count\":" << indices.size() << ",\"type\":\"SCALAR\"}";
+    this->Accessors.push_back(accessor.str());
+    return static_cast<int>(this->Accessors.size()) - 1;
+  }
+
+  template<typename T>
+  static std::string List(const std::vector<T>& values)
+  {
+    std::ostringstream list;
+    list.precision(std::numeric_limits<T>::max_digits10);
+    list << "[";
+    for (size_t i = 0; i < values.size(); ++i)
+    {
+      list << (i ? "," : "") << values[i];
+    }
+    list << "]";
+    return list.str();
+  }
+
+  static std::string Joined(const std::vector<std::string>& items)
+  {
+    std::string joined = "[";
+    for (size_t i = 0; i < items.size(); ++i)
+    {
+      joined += (i ? "," : "") + items[i];
+    }
+    return joined + "]";
+  }
+
+  std::string Binary;
+  std::vector<std::string> Views;
+  std::vector<std::string> Accessors;
+};
+
+// A JSON string of a name made of letters, digits and '_' (nothing to escape).
+std::string Quoted(const std::string& name)
+{
+  return "\"" + name + "\"";
+}
+
+void AppendChunk(std::string& file, const std::string& data, std::uint32_t type)
+{
+  const std::uint32_t length = static_cast<std::uint32_t>(data.size());
+  file.append(reinterpret_cast<const char*>(&length), 4);
+  file.append(reinterpret_cast<const char*>(&type), 4);
+  file += data;
+}
+}
+
+std::string GlbBytes(const std::vector<GltfMesh>& meshes,
+                     const GltfCamera& camera,
+                     const GltfWeights& animation)
+{
+  Document document;
+  std::vector<std::string> meshItems;
+  std::vector<std::string> materials;
+  std::vector<std::string> textures;
+  std::vector<std::string> images;
+  std::vector<std::string> nodes;
+  for (const GltfMesh& mesh : meshes)
+  {
+    std::ostringstream attributes;
+    attributes << "{\"POSITION\":" << document.Floats(mesh.Positions, 3, "VEC3", true);
+    if (!mesh.Normals.empty())
+    {
+      attributes << ",\"NORMAL\":" << document.Floats(mesh.Normals, 3, "VEC3", false);
+    }
+    if (!mesh.Colours.empty())
+    {
+      attributes << ",\"COLOR_0\":" << document.Floats(mesh.Colours, 3, "VEC3", false);
+    }
+    if (!mesh.TexCoords.empty())
+    {
+      attributes << ",\"TEXCOORD_0\":" << document.Floats(mesh.TexCoords, 2, "VEC2", false);
+    }
+    attributes << "}";
+
+    std::ostringstream material;
+    material << "{\"pbrMetallicRoughness\":{\"baseColorFactor\":"
+             << Document::List(std::vector<float>(mesh.BaseColour, mesh.BaseColour + 4));
+    if (!mesh.Png.empty() && !mesh.TexCoords.empty())
+    {
+      const int view = document.View(mesh.Png.data(), mesh.Png.size(), 0);
+      images.push_back("{\"bufferView\":" + std::to_string(view) + ",\"mimeType\":\"image/png\"}");
+      textures.push_back("{\"sampler\":0,\"source\":" + std::to_string(images.size() - 1) + "}");
+      material << ",\"baseColorTexture\":{\"index\":" << textures.size() - 1 << "}";
+    }
+    material << ",\"metallicFactor\":0,\"roughnessFactor\":0.6},\"doubleSided\":true}";
+    materials.push_back(material.str());
+
+    std::vector<std::string> targets;
+    for (size_t t = 0; t < mesh.TargetPositions.size(); ++t)
+    {
+      std::string target =
+        "{\"POSITION\":" +
+        std::to_string(document.Floats(mesh.TargetPositions[t], 3, "VEC3", true));
+      if (!mesh.Normals.empty() && t < mesh.TargetNormals.size())
+      {
+        target +=
+          ",\"NORMAL\":" + std::to_string(document.Floats(mesh.TargetNormals[t], 3, "VEC3", false));
+      }
+      targets.push_back(target + "}");
+    }
+
+    std::ostringstream item;
+    item << "{\"name\":" << Quoted(mesh.Name)
+         << ",\"primitives\":[{\"attributes\":" << attributes.str()
+         << ",\"indices\":" << document.Indices(mesh.Triangles)
+         << ",\"material\":" << materials.size() - 1 << ",\"mode\":4";
+    if (!targets.empty())
+    {
+      item << ",\"targets\":" << Document::Joined(targets);
+    }
+    item << "}]";
+    if (!targets.empty())
+    {
+      std::vector<std::string> names;
+      for (const auto& name : mesh.TargetNames)
+      {
+        names.push_back(Quoted(name));
+      }
+      item << ",\"weights\":" << Document::List(std::vector<float>(targets.size(), 0.0f))
+           << ",\"extras\":{\"targetNames\":" << Document::Joined(names) << "}";
+    }
+    item << "}";
+    meshItems.push_back(item.str());
+    nodes.push_back("{\"name\":" + Quoted(mesh.Name) +
+                    ",\"mesh\":" + std::to_string(meshItems.size() - 1) + "}");
+  }
+
+  std::ostringstream cameraNode;
+  cameraNode.precision(17);
+  cameraNode << "{\"name\":\"camera\",\"camera\":0,\"translation\":"
+             << Document::List(std::vector<double>(camera.Translation, camera.Translation + 3))
+             << ",\"rotation\":"
+             << Document::List(std::vector<double>(camera.Rotation, camera.Rotation + 4)) << "}";
+  nodes.push_back(cameraNode.str());
+  std::ostringstream cameraItem;
+  cameraItem.precision(17);
+  cameraItem << "[{\"type\":\"perspective\",\"perspective\":{\"yfov\":" << camera.YFov
+             << ",\"aspectRatio\":" << camera.AspectRatio << ",\"znear\":" << camera.ZNear
+             << ",\"zfar\":" << camera.ZFar << "}}]";
+
+  std::string animations;
+  if (!meshes.empty() && !meshes[0].TargetPositions.empty() && !animation.Times.empty())
+  {
+    const int input = document.Floats(animation.Times, 1, "SCALAR", true, false);
+    const int output = document.Floats(animation.Weights, 1, "SCALAR", false, false);
+    animations = ",\"animations\":[{\"name\":\"expressions\",\"channels\":[{\"sampler\":0,"
+                 "\"target\":{\"node\":0,\"path\":\"weights\"}}],\"samplers\":[{\"input\":" +
+                 std::to_string(input) + ",\"output\":" + std::to_string(output) +
+                 ",\"interpolation\":\"LINEAR\"}]}]";
+  }
+
+  std::vector<std::string> sceneNodes;
+  for (size_t n = 0; n < nodes.size(); ++n)
+  {
+    sceneNodes.push_back(std::to_string(n));
+  }
+  std::ostringstream json;
+  json << "{\"asset\":{\"version\":\"2.0\",\"generator\":\"Animation\"},\"scene\":0,"
+       << "\"scenes\":[{\"nodes\":" << Document::Joined(sceneNodes) << "}],"
+       << "\"nodes\":" << Document::Joined(nodes) << ",\"meshes\":" << Document::Joined(meshItems)
+       << ",\"materials\":" << Document::Joined(materials) << ",\"cameras\":" << cameraItem.str();
+  if (!textures.empty())
+  {
+    json << ",\"textures\":" << Document::Joined(textures)
+         << ",\"images\":" << Document::Joined(images)
+         << ",\"samplers\":[{\"magFilter\":9729,\"minFilter\":9729,\"wrapS\":10497,"
+            "\"wrapT\":10497}]";
+  }
+  json << animations << ",\"accessors\":" << Document::Joined(document.Accessors)
+       << ",\"bufferViews\":" << Document::Joined(document.Views)
+       << ",\"buffers\":[{\"byteLength\":" << document.Binary.size() << "}]}";
+
+  std::string text = json.str();
+  text.append((4 - text.size() % 4) % 4, ' ');
+  std::string file;
+  const std::uint32_t magic = 0x46546C67; // "glTF"
+  const std::uint32_t version = 2;
+  const std::uint32_t length =
+    static_cast<std::uint32_t>(12 + 8 + text.size() + 8 + document.Binary.size());
+  file.append(reinterpret_cast<const char*>(&magic), 4);
+  file.append(reinterpret_cast<const char*>(&version), 4);
+  file.append(reinterpret_cast<const char*>(&length), 4);
+  AppendChunk(file, text, 0x4E4F534A);            // "JSON"
+  AppendChunk(file, document.Binary, 0x004E4942); // "BIN\0"
+  return file;
+}

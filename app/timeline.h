@@ -1,0 +1,40 @@
+// The timeline of a scene with expressions: the weight of every expression at
+// every frame, from the "Key" lines or, without them, the triangle wave.
+#ifndef timeline_h
+#define timeline_h
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+class vtkDatReader;
+
+struct Timeline
+{
+  // Frames of the run, frame 0 included.
+  int64_t Frames = 1;
+  // The keys of each expression, (frame, weight) by increasing frame; empty
+  // for an expression without keys, whose weight stays 0.
+  std::vector<std::vector<std::pair<int64_t, double>>> Tracks;
+  // Without Key lines: the expression that plays the triangle wave of
+  // FramesNumber (the default one), or -1 for none.
+  int Wave = -1;
+  int FramesNumber = 0;
+};
+
+// Reads the reader's "Key FRAME NAME WEIGHT [NAME WEIGHT ...]" lines for the
+// expressions names. With keys, the run shows frames 0 to the last key frame,
+// each expression's weight linear between its keys and held before the first
+// and after the last; a FramesNumber or LoopCount line then does not apply and
+// a warning on standard error says so. Without keys, the expression wave
+// (index into names, or -1) plays the triangle wave of FramesNumber over
+// FramesNumber x LoopCount frames. Throws std::runtime_error naming the line
+// when a frame is not an integer from 0 to the frame limit, a name is not an
+// expression, or a weight is not a finite number.
+Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& names, int wave);
+
+// The weight of every expression at frame, single-precision values.
+std::vector<double> WeightsOfFrame(const Timeline& timeline, int64_t frame);
+
+#endif

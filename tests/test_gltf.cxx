@@ -1,0 +1,166 @@
+// The binary glTF of a run, end to end: the Khronos validator accepts it,
+// three.js in Chromium and VTK's own glTF reader at the last frame's time
+// show the program's last frame, and the file serves as the face of another
+// scene.
+#include "run_program.h"
+#include "scene_file.h"
+#include "test_scene.h"
+
+#include <vtkDataObjectTreeIterator.h>
+#include <vtkGLTFReader.h>
+#include <vtkMultiBlockDataSet.h>
+#include <vtkNew.h>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Points = std::vector<std::array<double, 3>>;
+
+// The scene's frame turned to glTF's: (x, y, z) becomes (x, z, -y).
+Points YUp(const Points& points)
+{
+  Points turned;
+  for (const auto& p : points)
+  {
+    turned.push_back({ p[0], p[2], -p[1] });
+  }
+  return turned;
+}
+
+// The points of the file's first mesh with its animation at time seconds.
+Points FirstMeshAt(const std::string& path, double seconds)
+{
+  vtkNew<vtkGLTFReader> reader;
+  reader->SetFileName(path.c_str());
+  reader->SetFrameRate(10);
+  reader->UpdateInformation();
+  EXPECT_EQ(reader->GetNumberOfAnimations(), 1);
+  reader->EnableAnimation(0);
+  reader->ApplyDeformationsToGeometryOn();
+  reader->UpdateTimeStep(seconds);
+  auto leaves =
+    vtkSmartPointer<vtkDataObjectTreeIterator>::Take(reader->GetOutput()->NewTreeIterator());
+  leaves->InitTraversal();
+  Points points;
+  if (auto* mesh = vtkPolyData::SafeDownCast(leaves->GetCurrentDataObject()))
+  {
+    for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i)
+    {
+      double p[3];
+      mesh->GetPoint(i, p);
+      points.push_back({ p[0], p[1], p[2] });
+    }
+  }
+  return points;
+}
+
+double LargestGap(const Points& a, const Points& b)
+{
+  double gap = 0.0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+  {
+    for (int c = 0; c < 3; ++c)
+    {
+      gap = std::max(gap, std::fabs(a[i][c] - b[i][c]));
+    }
+  }
+  return gap;
+}
+
+// A second expression on the test scene's sources (the front raised by 0.1)
+// and a timeline of 13 frames: at 10 frames a second the last is at 1.2 s.
+class GltfExport : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    const TestScene scene = WriteTestScene(this->Folder.Path(),
+                                           "SaveImages yes\n"
+                                           "Expression lift lift.txt\n"
+                                           "Key 0 default 0 lift 0\n"
+                                           "Key 6 default 1\n"
+                                           "Key 12 default 0.4 lift 1.25\n");
+    std::string lift;
+    char line[200];
+    for (const ControlPair& pair : scene.Controls)
+    {
+      const double raise = pair.Source[1] < 0.631591 - 0.8 ? 0.1 : 0.0;
+      std::snprintf(line,
+                    sizeof(line),
+                    "%.6f %.6f %.6f %.6f %.6f %.6f\n",
+                    pair.Source[0],
+                    pair.Source[1],
+                    pair.Source[2],
+                    pair.Source[0],
+                    pair.Source[1],
+                    pair.Source[2] + raise);
+      lift += line;
+    }
+    this->Folder.Write("lift.txt", lift);
+  }
+
+  TemporaryFolder Folder;
+};
+
+TEST_F(GltfExport, ValidatorAndToolkitReaderShowTheLastFrame)
+{
+  const ProgramRun run = RunAnimation(
+    this->Folder.Path(), "--batch --gltf " + this->Folder.File("run.glb") + " --fps 10");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  ASSERT_NE(run.Out.find("\n13 frames generated in "), std::string::npos) << run.Out;
+
+  const std::string validate = "node " ANIMATION_SOURCE_DIR "/tests/gltf/validate.mjs " +
+                               this->Folder.File("run.glb") + " > " +
+                               this->Folder.File("validation.json");
+  EXPECT_EQ(std::system(validate.c_str()), 0)
+    << ReadWholeFile(this->Folder.File("validation.json"));
+
+  // three.js in Chromium, through the file's camera at the last frame's time,
+  // against the program's last frame on its background 0.24 0.35 0.67.
+  const std::string view = "node " ANIMATION_SOURCE_DIR "/tests/gltf/browser_view.mjs " +
+                           this->Folder.File("run.glb") + " " + this->Folder.File("image0012.bmp") +
+                           " 1.2 61 89 171 0.85 > " + this->Folder.File("view.json") + " 2>&1";
+  EXPECT_EQ(std::system(view.c_str()), 0) << ReadWholeFile(this->Folder.File("view.json"));
+
+  const Points rest = YUp(ReadMeshPoints(this->Folder.File("woman.vtk")));
+  const Points last = YUp(ReadMeshPoints(this->Folder.File("animated_shape.vtk")));
+  const Points atStart = FirstMeshAt(this->Folder.File("run.glb"), 0.0);
+  const Points atEnd = FirstMeshAt(this->Folder.File("run.glb"), 1.2);
+  ASSERT_EQ(atStart.size(), rest.size());
+  ASSERT_EQ(atEnd.size(), rest.size());
+  EXPECT_LT(LargestGap(atStart, rest), 1e-6);
+  EXPECT_LT(LargestGap(atEnd, last), 1e-4);
+  // The last frame is not the rest shape.
+  EXPECT_GT(LargestGap(last, rest), 0.05);
+
+  // The file as the face of another scene: its first mesh, at rest. Anchors
+  // alone leave it where it is.
+  TemporaryFolder other;
+  std::string ptt = "Face face.glb\nHair none.vtk\n";
+  char line[200];
+  for (size_t i = 0; i < rest.size(); i += 97)
+  {
+    const auto& p = rest[i];
+    std::snprintf(
+      line, sizeof(line), "%.7f %.7f %.7f %.7f %.7f %.7f\n", p[0], p[1], p[2], p[0], p[1], p[2]);
+    ptt += line;
+  }
+  other.Write("woman.ptt", ptt);
+  other.Write("face.glb", ReadWholeFile(this->Folder.File("run.glb")));
+  const ProgramRun second = RunAnimation(other.Path(), "--batch");
+  ASSERT_EQ(second.Status, 0) << second.Err;
+  const Points read = ReadMeshPoints(other.File("animated_shape.vtk"));
+  ASSERT_EQ(read.size(), rest.size());
+  EXPECT_LT(LargestGap(read, rest), 1e-5);
+}
+}

@@ -1,0 +1,165 @@
+/**
+ * @class   vtkExpressionTransform
+ * @brief   warp transform that blends several named expressions of one face
+ *
+ * An expression is a set of landmark pairs, source positions on the face and the target positions
+ * they move to. vtkExpressionTransform fits each expression as vtkCompactSplineTransform does, a
+ * compactly supported spline field s_k (source minus target) of support radius R, and moves a
+ * point x to
+ *
+ *   x - sum_k w_k s_k(x),
+ *
+ * w_k the weight of expression k (0 by default; any real number, so that 1.5 exaggerates an
+ * expression and -1 reverses it). Add the expressions with AddExpression(), set the weights with
+ * SetWeight() and place the transform in a vtkTransformPolyDataFilter; an animation writes new
+ * weights for every frame.
+ *
+ * Expressions whose sources are the same positions, in any order, share one breadth-first order,
+ * one envelope factorisation and one neighbour search: each further expression costs three
+ * envelope solves. GetNumberOfFactorisations() says how many were made.
+ *
+ * A point set is evaluated once: the first TransformPoints() on it caches every expression's
+ * displacement at every point (and its Jacobian when normals are transformed), and every later
+ * call with new weights is a weighted sum of the cached arrays. Normals are carried by the
+ * inverse transpose of I - sum_k w_k J_k, renormalised; vectors by that derivative.
+ *
+ * @warning
+ * The landmarks are copied by AddExpression(): later changes to the point sets given there are
+ * not seen. The fit uses process-wide work storage: fit one transform at a time.
+ *
+ * @sa
+ * vtkCompactSplineTransform vtkTransformPolyDataFilter
+ */
+#ifndef vtkExpressionTransform_h
+#define vtkExpressionTransform_h
+
+#include "AnimationDeformationModule.h" // For export macro
+#include "vtkWarpTransform.h"
+
+class vtkDataArray;
+class vtkPoints;
+
+class ANIMATIONDEFORMATION_EXPORT vtkExpressionTransform : public vtkWarpTransform
+{
+public:
+  vtkTypeMacro(vtkExpressionTransform, vtkWarpTransform);
+  void PrintSelf(ostream& os, vtkIndent indent) override;
+  static vtkExpressionTransform* New();
+
+  /**
+   * Add an expression: a name of letters, digits and '_' not used before, and its source and
+   * target landmarks, the same number of each (copied). Its weight starts at 0. Returns its
+   * index, or -1 with an error when the name or the landmarks are not acceptable.
+   */
+  int AddExpression(const char* name, vtkPoints* source, vtkPoints* target);
+
+  /**
+   * Remove every expression.
+   */
+  void RemoveAllExpressions();
+
+  ///@{
+  /**
+   * The expressions in the order in which they were added, and the index of a name (-1 when
+   * there is none).
+   */
+  int GetNumberOfExpressions();
+  const char* GetExpressionName(int index);
+  int GetExpressionIndex(const char* name);
+  ///@}
+
+  ///@{
+  /**
+   * The weight of an expression, by name or by index; 0 after AddExpression(). Setting an
+   * unknown expression is an error that changes nothing. Changing a weight never refits.
+   */
+  void SetWeight(const char* name, double weight);
+  void SetWeight(int index, double weight);
+  double GetWeight(const char* name);
+  double GetWeight(int index);
+  ///@}
+
+  ///@{
+  /**
+   * The support radius R of the basis functions, shared by every expression. Default 0.5.
+   * Changing it refits on the next use.
+   */
+  void SetSupportRadius(double radius);
+  vtkGetMacro(SupportRadius, double);
+  ///@}
+
+  /**
+   * Fit every expression now if the expressions or the radius changed since the last fit.
+   * Returns 1 on success; otherwise 0, the transform is the identity and GetFitError() says why.
+   * Update() calls it and reports a failure as a VTK error.
+   */
+  int Fit();
+
+  /**
+   * Why the last fit failed, naming the expression; empty after a successful fit.
+   */
+  const char* GetFitError();
+
+  /**
+   * Number of envelope factorisations the last successful fit made: one per distinct set of
+   * sources. Fits first when needed.
+   */
+  int GetNumberOfFactorisations();
+
+  /**
+   * Transform a point set through the cached displacements (see the class description).
+   */
+  void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
+
+  /**
+   * Transform points, normals and vectors through the cached displacements and Jacobians.
+   */
+  void TransformPointsNormalsVectors(vtkPoints* inPts,
+                                     vtkPoints* outPts,
+                                     vtkDataArray* inNms,
+                                     vtkDataArray* outNms,
+                                     vtkDataArray* inVrs,
+                                     vtkDataArray* outVrs,
+                                     int nOptionalVectors = 0,
+                                     vtkDataArray** inVrsArr = nullptr,
+                                     vtkDataArray** outVrsArr = nullptr) override;
+
+  /**
+   * A new, empty vtkExpressionTransform.
+   */
+  VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
+
+protected:
+  vtkExpressionTransform();
+  ~vtkExpressionTransform() override;
+
+  /**
+   * Fit again when needed (see Fit()).
+   */
+  void InternalUpdate() override;
+
+  /**
+   * Copy the expressions, weights, radius and inverse settings; the copy fits on its own first
+   * use.
+   */
+  void InternalDeepCopy(vtkAbstractTransform* transform) override;
+
+  void ForwardTransformPoint(const float in[3], float out[3]) override;
+  void ForwardTransformPoint(const double in[3], double out[3]) override;
+  void ForwardTransformDerivative(const float in[3], float out[3], float derivative[3][3]) override;
+  void ForwardTransformDerivative(const double in[3],
+                                  double out[3],
+                                  double derivative[3][3]) override;
+
+  double SupportRadius;
+
+private:
+  vtkExpressionTransform(const vtkExpressionTransform&) = delete;
+  void operator=(const vtkExpressionTransform&) = delete;
+
+  // The expressions, their fits and the cache of the last point set.
+  class vtkInternals;
+  vtkInternals* Internals;
+};
+
+#endif
