@@ -18,4 +18,8 @@ extern const char* const AcceptedMeshFormats;
 // reader has not read the mesh yet.
 vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why);
 
+// The extension of fileName with its dot, in lower case (".obj"); empty when
+// it has none.
+std::string LowerCaseExtension(const std::string& fileName);
+
 #endif

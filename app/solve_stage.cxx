@@ -17,6 +17,7 @@ SplineFit SolveSpline(vtkDatReader* reader)
   solver->SetBX(reader->GetBX());
   solver->SetBY(reader->GetBY());
   solver->SetBZ(reader->GetBZ());
+  solver->SetOptions(reader->GetSplineOptions());
 
   stopwatch_start();
   try
@@ -38,6 +39,7 @@ SplineFit SolveSpline(vtkDatReader* reader)
   float* coeffX = solver->GetSplineCoeffX();
   vtkPoints* points = reader->GetPointArray();
   float radius = reader->GetRadius();
-  transform->SetSpline(radius, points, coeffX, coeffY, coeffZ, unlist, tree);
+  transform->SetSpline(
+    radius, points, coeffX, coeffY, coeffZ, unlist, tree, reader->GetSplineOptions().Kernel);
   return { solver, transform };
 }

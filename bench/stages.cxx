@@ -112,6 +112,7 @@ void MeasureAssembly(const Options& options,
                                                 n,
                                                 reader->GetMax(),
                                                 reader->GetRadius(),
+                                                basis_kernel::quadratic,
                                                 system.Xenv.data(),
                                                 rows);
                               resize_envelope(rows, rows.Entries);

@@ -6,12 +6,12 @@
 float qr_matrix[qr_order * qr_order];
 float qr_rhs[qr_order];
 
-void qr_solve()
+void qr_solve(int order)
 {
   float scalars[qr_order];
-  qr_factor(qr_order, qr_order, scalars);
-  qr_forward_solve(qr_rhs, qr_order, qr_order);
-  qr_apply_q(scalars, qr_rhs, qr_order, qr_order);
+  qr_factor(order, order, scalars);
+  qr_forward_solve(qr_rhs, order, order);
+  qr_apply_q(scalars, qr_rhs, order, order);
 }
 
 void qr_factor(int rows, int columns, float* scalars)

@@ -30,8 +30,11 @@ constexpr int qr_order = 4;
 extern float qr_matrix[qr_order * qr_order];
 extern float qr_rhs[qr_order];
 
-// Solves S*x = b held in qr_matrix and qr_rhs.
-void qr_solve();
+// Solves S*x = b held in qr_matrix and qr_rhs. A smaller system of the
+// reduced polynomial part (order 1 to qr_order) is held compactly: S(r,c) at
+// position r*order + c, b and x in the first order entries of qr_rhs.
+//   order  in: 1 ... qr_order
+void qr_solve(int order = qr_order);
 
 // Factors the working matrix M of qr_matrix in place.
 //   rows     in, at most qr_order

@@ -307,6 +307,56 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     return this->StoreCamera("CameraViewUp", v, this->CameraViewUp, line, end, lineNumber);
   }
+  else if (std::sscanf(line, "Polynomial %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "yes") == 0 || std::strcmp(word, "no") == 0)
+    {
+      this->SplineOptions.Polynomial = std::strcmp(word, "yes") == 0;
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Polynomial takes \"yes\" or \"no\"; " + Quoted(word) + " changes nothing");
+    }
+  }
+  else if (std::sscanf(line, "Kernel %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "quadratic") == 0 || std::strcmp(word, "wendland") == 0)
+    {
+      this->SplineOptions.Kernel =
+        std::strcmp(word, "wendland") == 0 ? basis_kernel::wendland : basis_kernel::quadratic;
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Kernel takes \"quadratic\" or \"wendland\"; " + Quoted(word) +
+                   " changes nothing");
+    }
+  }
+  else if (std::sscanf(line, "Smoothing %f%n", v, &end) == 1)
+  {
+    if (std::isfinite(v[0]) && v[0] >= 0)
+    {
+      this->SplineOptions.Smoothing = v[0];
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Smoothing takes a finite number of 0 or more; " + Quoted(line) +
+                   " changes nothing");
+    }
+  }
+  else if (std::sscanf(line, "UpAxis %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "y") == 0 || std::strcmp(word, "z") == 0)
+    {
+      this->UpAxis = word;
+    }
+    else
+    {
+      this->Warn(lineNumber, "UpAxis takes \"y\" or \"z\"; " + Quoted(word) + " changes nothing");
+    }
+  }
   else if (std::sscanf(line, "%f %f %f %f %f %f%n", v, v + 1, v + 2, v + 3, v + 4, v + 5, &end) ==
            6)
   {

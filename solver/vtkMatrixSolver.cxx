@@ -3,17 +3,26 @@
 // For each coordinate the unknowns are the weights c (n) and the polynomial
 // coefficients d (4) of the bordered system
 //
-//   [ A  P' ] [ c ]   [ b ]        A(i,j) = phi(|p(i) - p(j)|),
-//   [ P  0  ] [ d ] = [ 0 ],       P = [1 ...; x ...; y ...; z ...].
+//   [ A + lambda I  P' ] [ c ]   [ b ]     A(i,j) = phi(|p(i) - p(j)|),
+//   [ P             0  ] [ d ] = [ 0 ],    P = [1 ...; x ...; y ...; z ...],
 //
-// A is assembled row by row in list order into envelope storage, looking
-// only at the Max list positions before each row, and factored once. Block
-// elimination then gives, with W = inv(A)*P' and S = -P*W,
+// lambda >= 0 the smoothing (0 interpolates). A is assembled row by row in
+// list order into envelope storage, looking only at the Max list positions
+// before each row, and factored once. Block elimination then gives, with
+// W = inv(A)*P' and S = -P*W (A standing for A + lambda I from here on),
 //
 //   S*d = -P*inv(A)*b,    c = inv(A)*b - W*d,
 //
 // so seven envelope solves (four columns of P', three right-hand sides) and
 // three 4x4 QR solves with the same S do the whole work.
+//
+// Points that do not span space (fewer than four, or all in one plane or on
+// one line) make S singular: over them, 1, x, y and z are linearly
+// dependent. P is then reduced to 1 and the coordinates along the affine hull
+// of the points (two in a plane, one on a line, none for one point), and the
+// same elimination runs with that smaller S; the reduced coefficients are
+// expanded into d0 ... d3 of 1, x, y, z, so that the field is evaluated as
+// usual. Without the polynomial part, c = inv(A)*b and d = 0.
 #include "vtkMatrixSolver.h"
 
 #include "allocate_matrix.h"
@@ -37,9 +46,7 @@
 namespace
 {
 // Failures of Solve() besides the storage messages.
-const char* const few_or_planar_points =
-  "Solve: the control points need at least four points not all in one plane; the linear part "
-  "of the spline is undetermined";
+const char* const no_points = "Solve: there are no control points to fit";
 const char* const not_positive_definite =
   "Solve: the interpolation matrix is not positive definite; two control points probably share "
   "one source position";
@@ -50,7 +57,8 @@ const char* const not_finite =
 // The eigenvalues of the scatter matrix of the control points are the
 // squared extents of the cloud along its principal axes, and the condition
 // of S grows at least like the largest over the smallest. Below this ratio
-// (a cloud thinner than 1e-4 of its length) S is singular to single precision.
+// (a cloud thinner than 1e-4 of its length) S is singular to single
+// precision, and the axis counts as no extent of the cloud.
 constexpr double planar_eigenvalue_ratio = 1e-8;
 
 struct free_deleter
@@ -124,26 +132,38 @@ double seconds_since(int mark)
   return (stopwatch_ticks() - mark) * 0.001;
 }
 
-// True when the control points, rows 1 to 3 of P, do not span space.
-bool few_or_planar(const row_matrix& P, int n)
+// The affine hull of the control points: its dimension and, when it is less
+// than 3, a frame of it. The eigenvectors of the scatter matrix of the points
+// about their centroid are the principal axes of the cloud and its
+// eigenvalues the squared extents along them; an axis whose eigenvalue is at
+// most planar_eigenvalue_ratio times the largest is taken as no extent.
+struct affine_hull
 {
-  if (n < 4)
-  {
-    return true;
-  }
-  double mean[3] = { 0.0, 0.0, 0.0 };
+  int Dimension;      // 0 (one point) ... 3 (the points span space)
+  double Centroid[3]; // the mean of the points
+  double Axes[3][3];  // Axes[0 ... Dimension-1]: unit directions of the hull
+};
+
+// The affine hull of the points in rows 1 to 3 of P.
+//   P  4 x n, in
+//   n  in, >= 1
+affine_hull find_affine_hull(const row_matrix& P, int n)
+{
+  affine_hull hull = { 3, { 0.0, 0.0, 0.0 }, {} };
   for (int a = 0; a < 3; ++a)
   {
     for (int i = 0; i < n; ++i)
     {
-      mean[a] += P[a + 1][i];
+      hull.Centroid[a] += P[a + 1][i];
     }
-    mean[a] /= n;
+    hull.Centroid[a] /= n;
   }
   double scatter[3][3] = {};
   for (int i = 0; i < n; ++i)
   {
-    const double d[3] = { P[1][i] - mean[0], P[2][i] - mean[1], P[3][i] - mean[2] };
+    const double d[3] = { P[1][i] - hull.Centroid[0],
+                          P[2][i] - hull.Centroid[1],
+                          P[3][i] - hull.Centroid[2] };
     for (int a = 0; a < 3; ++a)
     {
       for (int b = 0; b < 3; ++b)
@@ -152,45 +172,113 @@ bool few_or_planar(const row_matrix& P, int n)
       }
     }
   }
+  // The eigenvectors are the columns of the result.
   double eigenvalues[3];
   double eigenvectors[3][3];
   vtkMath::Diagonalize3x3(scatter, eigenvalues, eigenvectors);
+  // Undefined coordinates keep the full polynomial part; their coefficients
+  // come out not finite instead.
+  if (!std::isfinite(eigenvalues[0] + eigenvalues[1] + eigenvalues[2]))
+  {
+    return hull;
+  }
   const double largest = std::max({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
-  const double smallest = std::min({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
-  // Undefined coordinates do not count as planar; their coefficients come
-  // out not finite instead.
-  return smallest <= planar_eigenvalue_ratio * largest;
+  hull.Dimension = 0;
+  for (int k = 0; k < 3; ++k)
+  {
+    if (eigenvalues[k] > planar_eigenvalue_ratio * largest)
+    {
+      for (int b = 0; b < 3; ++b)
+      {
+        hull.Axes[hull.Dimension][b] = eigenvectors[b][k];
+      }
+      ++hull.Dimension;
+    }
+  }
+  return hull;
+}
+
+// The polynomial part reduced to the affine functions of the hull of points
+// that do not span space: 1 and the coordinates u_j = Axes[j].(p - Centroid)
+// along the hull, j < Dimension. Rows 1 ... Dimension of P are replaced by
+// the u_j of the points; the order of the reduced system is Dimension + 1.
+//   hull  in: Dimension < 3
+//   P     4 x n, in/out
+//   n     in
+void reduce_polynomial_basis(const affine_hull& hull, const row_matrix& P, int n)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    const double d[3] = { P[1][i] - hull.Centroid[0],
+                          P[2][i] - hull.Centroid[1],
+                          P[3][i] - hull.Centroid[2] };
+    double u[3];
+    for (int j = 0; j < hull.Dimension; ++j)
+    {
+      u[j] = hull.Axes[j][0] * d[0] + hull.Axes[j][1] * d[1] + hull.Axes[j][2] * d[2];
+    }
+    for (int j = 0; j < hull.Dimension; ++j)
+    {
+      P[j + 1][i] = static_cast<float>(u[j]);
+    }
+  }
+}
+
+// The coefficients e of the reduced basis as d0 ... d3 of 1, x, y, z:
+// e0 + sum_j e_j Axes[j].(x - Centroid) = d0 + d1 x + d2 y + d3 z.
+//   hull     in
+//   reduced  Dimension + 1 entries, in
+//   d        4 entries, out
+void expand_polynomial(const affine_hull& hull, const float* reduced, float d[4])
+{
+  double constant = reduced[0];
+  double linear[3] = { 0.0, 0.0, 0.0 };
+  for (int j = 0; j < hull.Dimension; ++j)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      linear[b] += reduced[j + 1] * hull.Axes[j][b];
+      constant -= reduced[j + 1] * hull.Axes[j][b] * hull.Centroid[b];
+    }
+  }
+  d[0] = static_cast<float>(constant);
+  for (int b = 0; b < 3; ++b)
+  {
+    d[b + 1] = static_cast<float>(linear[b]);
+  }
 }
 
 // Forms W = inv(A)*P' and S = -P*W with the factor of A in `envelope`.
-//   P    4 x n, in
-//   n    in
-//   W    n x 4, out
-//   S    4 x 4, in/out: zero on entry
-//   FFF  4*n entries, work
+//   P      4 x n, in: its first order rows are used
+//   n      in
+//   order  in: the number of polynomial terms, 1 ... 4
+//   W      n x 4, out: its first order columns
+//   S      4 x 4, in/out: zero on entry; its leading order x order block
+//   FFF    4*n entries, work
 void eliminate_polynomial(const row_matrix& P,
                           int n,
+                          int order,
                           const row_matrix& W,
                           const row_matrix& S,
                           float* FFF)
 {
   float* columns[4];
-  for (int k = 0; k < 4; ++k)
+  for (int k = 0; k < order; ++k)
   {
     columns[k] = FFF + std::size_t(k) * n;
     std::copy(P[k], P[k] + n, columns[k]);
   }
-  envelope_solve_many(4, columns);
-  for (int k = 0; k < 4; ++k)
+  envelope_solve_many(order, columns);
+  for (int k = 0; k < order; ++k)
   {
     for (int i = 0; i < n; ++i)
     {
       W[i][k] = columns[k][i];
     }
   }
-  for (int r = 0; r < 4; ++r)
+  for (int r = 0; r < order; ++r)
   {
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < order; ++c)
     {
       double sum = 0.0;
       for (int i = 0; i < n; ++i)
@@ -203,16 +291,18 @@ void eliminate_polynomial(const row_matrix& P,
 }
 
 // Finishes one coordinate, given W, S and b solved with the factor of A.
-//   b  n entries, in/out: inv(A) times the values at the control points, then the weights
-//   F  4 entries, in/out: zero on entry, then d0 ... d3
+//   order  in: the number of polynomial terms, as for eliminate_polynomial
+//   b      n entries, in/out: inv(A) times the values at the control points, then the weights
+//   F      4 entries, in/out: zero on entry, then the order polynomial coefficients
 void solve_coordinate(const row_matrix& P,
                       const row_matrix& W,
                       const row_matrix& S,
                       int n,
+                      int order,
                       float* b,
                       float* F)
 {
-  for (int r = 0; r < 4; ++r)
+  for (int r = 0; r < order; ++r)
   {
     double sum = 0.0;
     for (int i = 0; i < n; ++i)
@@ -222,20 +312,20 @@ void solve_coordinate(const row_matrix& P,
     F[r] = static_cast<float>(F[r] - sum);
   }
   // F = -P*inv(A)*b; the QR solve overwrites it with d, S*d = F.
-  for (int r = 0; r < 4; ++r)
+  for (int r = 0; r < order; ++r)
   {
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < order; ++c)
     {
-      qr_matrix[4 * r + c] = S[r][c];
+      qr_matrix[order * r + c] = S[r][c];
     }
     qr_rhs[r] = F[r];
   }
-  qr_solve();
-  std::copy(qr_rhs, qr_rhs + 4, F);
+  qr_solve(order);
+  std::copy(qr_rhs, qr_rhs + order, F);
   for (int i = 0; i < n; ++i)
   {
     double sum = 0.0;
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < order; ++k)
     {
       sum += static_cast<double>(F[k]) * W[i][k];
     }
@@ -274,6 +364,12 @@ vtkMatrixSolver::vtkMatrixSolver()
 {
 }
 
+void vtkMatrixSolver::SetOptions(const spline_options& options)
+{
+  this->Options = options;
+  this->Modified();
+}
+
 vtkMatrixSolver::~vtkMatrixSolver()
 {
   this->SetSplineCoeffX(nullptr);
@@ -295,6 +391,7 @@ void fit_spline(vtkPoints* points,
                 const int* list,
                 int max,
                 float radius,
+                const spline_options& options,
                 float* bx,
                 float* by,
                 float* bz,
@@ -319,6 +416,8 @@ void fit_spline(vtkPoints* points,
     FrightX[r] = FrightY[r] = FrightZ[r] = 0.0f;
     std::fill(S[r], S[r] + 4, 0.0f);
   }
+  // The diagonal of A + lambda I: phi(0) = 1 plus the smoothing.
+  const float diagonal = static_cast<float>(1.0 + options.Smoothing);
   for (int i = 0; i < n; ++i)
   {
     double p[3];
@@ -327,12 +426,12 @@ void fit_spline(vtkPoints* points,
     P[1][i] = static_cast<float>(p[0]);
     P[2][i] = static_cast<float>(p[1]);
     P[3][i] = static_cast<float>(p[2]);
-    Diag[i] = 1.0f; // phi(0)
+    Diag[i] = diagonal;
   }
 
   envelope_rows rows = start_envelope(n, max);
   const int constructionStart = stopwatch_ticks();
-  assemble_envelope(P[1], P[2], P[3], n, max, radius, Xenv.get(), rows);
+  assemble_envelope(P[1], P[2], P[3], n, max, radius, options.Kernel, Xenv.get(), rows);
   if (report)
   {
     *report << "Constructing time: " << seconds_since(constructionStart) << " sec., ("
@@ -361,16 +460,39 @@ void fit_spline(vtkPoints* points,
   {
     throw not_positive_definite;
   }
-  if (few_or_planar(P, n))
-  {
-    throw few_or_planar_points;
-  }
-  eliminate_polynomial(P, n, W, S, FFF.get());
   float* const coordinates[3] = { bx, by, bz };
-  envelope_solve_many(3, coordinates);
-  solve_coordinate(P, W, S, n, bx, FrightX.get());
-  solve_coordinate(P, W, S, n, by, FrightY.get());
-  solve_coordinate(P, W, S, n, bz, FrightZ.get());
+  float* const solved[3] = { FrightX.get(), FrightY.get(), FrightZ.get() };
+  if (options.Polynomial)
+  {
+    // Points that do not span space determine only the affine functions of
+    // their hull; the polynomial part is reduced to those.
+    const affine_hull hull = find_affine_hull(P, n);
+    if (hull.Dimension < 3)
+    {
+      reduce_polynomial_basis(hull, P, n);
+    }
+    const int order = hull.Dimension + 1;
+    eliminate_polynomial(P, n, order, W, S, FFF.get());
+    envelope_solve_many(3, coordinates);
+    for (int a = 0; a < 3; ++a)
+    {
+      solve_coordinate(P, W, S, n, order, coordinates[a], solved[a]);
+    }
+    if (hull.Dimension < 3)
+    {
+      for (float* d : solved)
+      {
+        float reduced[4];
+        std::copy(d, d + 4, reduced);
+        expand_polynomial(hull, reduced, d);
+      }
+    }
+  }
+  else
+  {
+    // The compactly supported part alone: c = inv(A + lambda I) b, d = 0.
+    envelope_solve_many(3, coordinates);
+  }
   if (!all_finite(bx, n) || !all_finite(by, n) || !all_finite(bz, n) ||
       !all_finite(FrightX.get(), 4) || !all_finite(FrightY.get(), 4) ||
       !all_finite(FrightZ.get(), 4))
@@ -381,7 +503,6 @@ void fit_spline(vtkPoints* points,
   {
     *report << "Solving time: " << seconds_since(solvingStart) << " sec." << std::endl;
   }
-  const float* solved[3] = { FrightX.get(), FrightY.get(), FrightZ.get() };
   for (int a = 0; a < 3; ++a)
   {
     std::copy(solved[a], solved[a] + 4, polynomial[a]);
@@ -393,7 +514,7 @@ int vtkMatrixSolver::Solve()
   const int n = this->PointArray ? static_cast<int>(this->PointArray->GetNumberOfPoints()) : 0;
   if (n == 0)
   {
-    throw few_or_planar_points;
+    throw no_points;
   }
   if (!this->List || !this->BX || !this->BY || !this->BZ)
   {
@@ -404,6 +525,7 @@ int vtkMatrixSolver::Solve()
              this->List,
              this->Max,
              this->Radius,
+             this->Options,
              this->BX,
              this->BY,
              this->BZ,

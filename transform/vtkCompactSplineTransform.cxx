@@ -7,6 +7,7 @@
 #include "well_ordered_list.h"
 
 #include <vtkDataArray.h>
+#include <vtkMath.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPointLocator.h>
@@ -16,6 +17,7 @@
 #include <vtkSMPTools.h>
 #include <vtkWeakPointer.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -36,6 +38,11 @@ public:
   std::vector<int> UnList;
   std::vector<float> Coeff[3];
   float Radius = 0.0f;
+  basis_kernel Kernel = basis_kernel::quadratic;
+  // The largest landmark move |p_k - q_k| of the fit, and whether the move of a point beyond the
+  // supports has been reported for it.
+  double LargestLandmarkMove = 0.0;
+  bool FarMoveReported = false;
   bool Fitted = false;
   // Modified whenever a fit is made or found impossible, and when the radius or the landmark
   // objects change.
@@ -58,11 +65,12 @@ public:
              this->Controls,
              static_cast<const float*>(this->Controls->GetVoidPointer(0)),
              { this->Coeff[0].data(), this->Coeff[1].data(), this->Coeff[2].data() },
-             this->UnList.data() };
+             this->UnList.data(),
+             this->Kernel };
   }
 
-  // s and J at x; ids is working storage for the neighbour query. Safe to call from several
-  // threads at once, each with its own ids.
+  // s and J at x; ids is working storage for the neighbour query, left holding the landmarks
+  // within R of x. Safe to call from several threads at once, each with its own ids.
   void Evaluate(const double x[3],
                 std::vector<vtkIdType>& ids,
                 double s[3],
@@ -141,6 +149,44 @@ void vtkCompactSplineTransform::SetTargetLandmarks(vtkPoints* target)
   this->Internals->ParametersTime.Modified();
 }
 
+void vtkCompactSplineTransform::SetKernel(basis_kernel kernel)
+{
+  if (this->Options.Kernel == kernel)
+  {
+    return;
+  }
+  this->Options.Kernel = kernel;
+  this->Internals->ParametersTime.Modified();
+  this->Modified();
+}
+
+const char* vtkCompactSplineTransform::GetKernelAsString() const
+{
+  return this->Options.Kernel == basis_kernel::wendland ? "Wendland" : "Quadratic";
+}
+
+void vtkCompactSplineTransform::SetPolynomial(bool polynomial)
+{
+  if (this->Options.Polynomial == polynomial)
+  {
+    return;
+  }
+  this->Options.Polynomial = polynomial;
+  this->Internals->ParametersTime.Modified();
+  this->Modified();
+}
+
+void vtkCompactSplineTransform::SetSmoothing(double smoothing)
+{
+  if (this->Options.Smoothing == smoothing)
+  {
+    return;
+  }
+  this->Options.Smoothing = smoothing;
+  this->Internals->ParametersTime.Modified();
+  this->Modified();
+}
+
 void vtkCompactSplineTransform::SetSupportRadius(double radius)
 {
   if (this->SupportRadius == radius)
@@ -209,6 +255,12 @@ void vtkCompactSplineTransform::InternalUpdate()
                   << " is not positive; the transform is the identity");
     return;
   }
+  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
+  {
+    vtkErrorMacro(<< "Update: the smoothing " << this->Options.Smoothing
+                  << " is not a finite number of 0 or more; the transform is the identity");
+    return;
+  }
   if (n > VTK_INT_MAX - 4 || !AllPointsFinite(source) || !AllPointsFinite(target))
   {
     vtkErrorMacro(<< "Update: the landmarks are not finite or too many; the transform is the "
@@ -240,6 +292,7 @@ void vtkCompactSplineTransform::InternalUpdate()
       values.resize(count);
     }
     fit.UnList.resize(count);
+    double largestMove = 0.0;
     for (int k = 0; k < count; ++k)
     {
       const int id = list.get()[k];
@@ -252,6 +305,7 @@ void vtkCompactSplineTransform::InternalUpdate()
       {
         b[a][k] = static_cast<float>(p[a]) - static_cast<float>(q[a]);
       }
+      largestMove = std::max(largestMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
     }
 
     float polynomial[3][4];
@@ -259,6 +313,7 @@ void vtkCompactSplineTransform::InternalUpdate()
                list.get(),
                max,
                radius,
+               this->Options,
                b[0].data(),
                b[1].data(),
                b[2].data(),
@@ -270,6 +325,9 @@ void vtkCompactSplineTransform::InternalUpdate()
       fit.Coeff[a].insert(fit.Coeff[a].end(), polynomial[a], polynomial[a] + 4);
     }
     fit.Radius = radius;
+    fit.Kernel = this->Options.Kernel;
+    fit.LargestLandmarkMove = largestMove;
+    fit.FarMoveReported = false;
     fit.Neighbours = std::make_unique<locator_buckets>(fit.Locator);
     fit.Fitted = true;
   }
@@ -380,22 +438,42 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
     // Each point's field comes from its own neighbours in a fixed order, so the cache does not
     // depend on the number of threads.
     vtkSMPThreadLocal<std::vector<vtkIdType>> found;
+    vtkSMPThreadLocal<double> beyondSupports(0.0);
     vtkSMPTools::For(0,
                      n,
                      1024,
                      [&](vtkIdType begin, vtkIdType end)
                      {
                        std::vector<vtkIdType>& ids = found.Local();
+                       double& largestBeyond = beyondSupports.Local();
                        for (vtkIdType i = begin; i < end; ++i)
                        {
                          double x[3];
                          inPts->GetPoint(i, x);
-                         fit.Evaluate(x,
-                                      ids,
-                                      &fit.Displacement[3 * i],
-                                      reinterpret_cast<double(*)[3]>(&fit.Jacobian[9 * i]));
+                         double* s = &fit.Displacement[3 * i];
+                         fit.Evaluate(
+                           x, ids, s, reinterpret_cast<double(*)[3]>(&fit.Jacobian[9 * i]));
+                         if (ids.empty())
+                         {
+                           largestBeyond = std::max(largestBeyond, vtkMath::Norm(s));
+                         }
                        }
                      });
+    double largestBeyond = 0.0;
+    for (double largest : beyondSupports)
+    {
+      largestBeyond = std::max(largestBeyond, largest);
+    }
+    if (!fit.FarMoveReported && largestBeyond > 0.1 * fit.LargestLandmarkMove)
+    {
+      fit.FarMoveReported = true;
+      vtkWarningMacro(<< "The affine part of the fit moves points beyond the support of every "
+                         "landmark by up to "
+                      << largestBeyond << ", more than a tenth of the largest landmark move "
+                      << fit.LargestLandmarkMove
+                      << ". To keep the rest still, place landmarks whose source equals their "
+                         "target around the edit, or call SetPolynomial(false).");
+    }
     fit.CachedPoints = inPts;
     fit.CachedPointsTime = inPts->GetMTime();
     fit.CachedFitTime = fit.FitTime.GetMTime();
@@ -458,6 +536,9 @@ void vtkCompactSplineTransform::InternalDeepCopy(vtkAbstractTransform* transform
   this->SetInverseTolerance(other->InverseTolerance);
   this->SetInverseIterations(other->InverseIterations);
   this->SetSupportRadius(other->SupportRadius);
+  this->SetKernel(other->Options.Kernel);
+  this->SetPolynomial(other->Options.Polynomial);
+  this->SetSmoothing(other->Options.Smoothing);
   this->SetBlendFactor(other->BlendFactor);
   this->SetSourceLandmarks(other->SourceLandmarks);
   this->SetTargetLandmarks(other->TargetLandmarks);
@@ -482,6 +563,9 @@ void vtkCompactSplineTransform::PrintSelf(ostream& os, vtkIndent indent)
     this->TargetLandmarks->PrintSelf(os, indent.GetNextIndent());
   }
   os << indent << "SupportRadius: " << this->SupportRadius << "\n";
+  os << indent << "Kernel: " << this->GetKernelAsString() << "\n";
+  os << indent << "Polynomial: " << (this->Options.Polynomial ? "On" : "Off") << "\n";
+  os << indent << "Smoothing: " << this->Options.Smoothing << "\n";
   os << indent << "BlendFactor: " << this->BlendFactor << "\n";
   os << indent << "Fitted: " << (this->Internals->Fitted ? "yes" : "no") << "\n";
   os << indent << "CachedPoints: " << this->Internals->Displacement.size() / 3 << "\n";

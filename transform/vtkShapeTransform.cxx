@@ -13,6 +13,7 @@
 #include <vtkSMPTools.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 vtkObjectFactoryNewMacro(vtkShapeTransform);
@@ -89,6 +90,8 @@ vtkShapeTransform::vtkShapeTransform()
   , SplineCoeffZ(nullptr)
   , UnList(nullptr)
   , Tree(nullptr)
+  , Kernel(basis_kernel::quadratic)
+  , LargestMoveBeyondSupports(0.0)
   , Math(vtkMath::New())
 {
   this->Jacobians->SetNumberOfComponents(9);
@@ -110,7 +113,8 @@ void vtkShapeTransform::SetSpline(float radius,
                                   float* splineCoeffY,
                                   float* splineCoeffZ,
                                   int* unList,
-                                  vtkPointLocator* tree)
+                                  vtkPointLocator* tree,
+                                  basis_kernel kernel)
 {
   this->Radius = radius;
   this->PointArray = pointArray;
@@ -119,6 +123,8 @@ void vtkShapeTransform::SetSpline(float radius,
   this->SplineCoeffZ = splineCoeffZ;
   this->UnList = unList;
   this->Tree = tree;
+  this->Kernel = kernel;
+  this->LargestMoveBeyondSupports = 0.0;
   this->SplineSet = true;
   this->DisplacementsCached = false;
   this->Displacements->Delete();
@@ -159,7 +165,8 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
                                this->PointArray,
                                FloatCoordinates(this->PointArray),
                                { this->SplineCoeffX, this->SplineCoeffY, this->SplineCoeffZ },
-                               this->UnList };
+                               this->UnList,
+                               this->Kernel };
 
   this->Displacements->SetNumberOfPoints(n);
   float* cache = static_cast<float*>(this->Displacements->GetVoidPointer(0));
@@ -175,9 +182,11 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
 
   progress_stage filling("Computing the displacements of the mesh points", n);
   vtkSMPThreadLocal<std::vector<vtkIdType>> found;
+  vtkSMPThreadLocal<double> beyondSupports(0.0);
   auto evaluate = [&](vtkIdType begin, vtkIdType end)
   {
     std::vector<vtkIdType>& ids = found.Local();
+    double& largestBeyond = beyondSupports.Local();
     for (vtkIdType i = begin; i < end; ++i)
     {
       float x[3];
@@ -197,6 +206,10 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
         cache[3 * i + c] = static_cast<float>(s[c]);
         written[3 * i + c] = static_cast<float>(xd[c] - blend * s[c]);
       }
+      if (ids.empty())
+      {
+        largestBeyond = std::max(largestBeyond, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+      }
       for (int k = 0; jacobians && k < 9; ++k)
       {
         jacobians[9 * i + k] = static_cast<float>(jacobian[k / 3][k % 3]);
@@ -205,6 +218,11 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
     progress_advance(end - begin);
   };
   vtkSMPTools::For(0, n, 1024, evaluate);
+  this->LargestMoveBeyondSupports = 0.0;
+  for (double largest : beyondSupports)
+  {
+    this->LargestMoveBeyondSupports = std::max(this->LargestMoveBeyondSupports, largest);
+  }
   if (!out)
   {
     for (vtkIdType i = 0; i < n; ++i)
