@@ -469,9 +469,20 @@ TEST_F(UserSceneTest, EachMeshFormatLoadsTheSameFace)
 
 TEST_F(UserSceneTest, WarningsNameTheirLineNumbersAndLeaveTheConsoleAlone)
 {
-  this->WriteSphereScene("FramesNumber 3\nFrameNumber 4\nWindowSize 600x600\n");
+  this->WriteSphereScene("FramesNumber 3\nFrameNumber 4\nWindowSize 600x600\n"
+                         "Polynomial maybe\nKernel cubic\nSmoothing -1\nUpAxis x\n");
   ProgramRun run = this->Run();
   ASSERT_EQ(run.Status, 0) << run.Err;
+  for (const char* warning :
+       { "line 4: Polynomial takes \"yes\" or \"no\"; \"maybe\" changes nothing\n",
+         "line 5: Kernel takes \"quadratic\" or \"wendland\"; \"cubic\" changes nothing\n",
+         "line 6: Smoothing takes a finite number of 0 or more; \"Smoothing -1\" changes "
+         "nothing\n",
+         "line 7: UpAxis takes \"y\" or \"z\"; \"x\" changes nothing\n" })
+  {
+    EXPECT_NE(run.Err.find(std::string("Warning: woman.ptt ") + warning), std::string::npos)
+      << warning << run.Err;
+  }
   EXPECT_NE(run.Err.find("Warning: woman.ptt line 2: ignored, it is neither a setting nor a "
                          "control point: \"FrameNumber 4\"\n"),
             std::string::npos)
