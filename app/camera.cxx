@@ -1,5 +1,6 @@
 #include "camera.h"
 
+#include "scale_check.h"
 #include "vtkDatReader.h"
 
 #include <vtkBoundingBox.h>
@@ -92,14 +93,7 @@ void ZUpToYUp(const double in[3], double out[3])
 
 SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader)
 {
-  double reach = 0;
-  for (vtkIdType id = 0; id < reader->GetPointArray()->GetNumberOfPoints(); ++id)
-  {
-    double source[3], target[3];
-    reader->GetPointArray()->GetPoint(id, source);
-    reader->GetPointArrayN()->GetPoint(id, target);
-    reach = std::max(reach, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
-  }
+  const double reach = LargestControlPointMove(reader);
   SceneBounds bounds;
   vtkBoundingBox box(face->GetBounds());
   box.Inflate(reach);

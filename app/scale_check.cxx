@@ -73,16 +73,22 @@ void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face)
   WarnAboutUnreachedControlPoints(radius, reader->GetPointArray(), face);
 }
 
-void WarnAboutMotionBeyondSupports(vtkDatReader* reader, vtkShapeTransform* transform)
+double LargestControlPointMove(vtkDatReader* reader)
 {
-  double largestMove = 0;
+  double largest = 0;
   for (vtkIdType id = 0; id < reader->GetPointArray()->GetNumberOfPoints(); ++id)
   {
     double source[3], target[3];
     reader->GetPointArray()->GetPoint(id, source);
     reader->GetPointArrayN()->GetPoint(id, target);
-    largestMove = std::max(largestMove, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
+    largest = std::max(largest, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
   }
+  return largest;
+}
+
+void WarnAboutMotionBeyondSupports(vtkDatReader* reader, vtkShapeTransform* transform)
+{
+  const double largestMove = LargestControlPointMove(reader);
   const double beyond = transform->GetLargestMoveBeyondSupports();
   if (beyond > LargestShareMovedBeyondSupports * largestMove)
   {

@@ -22,6 +22,9 @@ constexpr double LargestRadiusShare = 0.5;
 // face (it counts them and names the first).
 void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face);
 
+// The largest distance between the source and the target of a control point.
+double LargestControlPointMove(vtkDatReader* reader);
+
 // A field with a polynomial part moves the mesh beyond the supports of the
 // control points by that part. Prints one line on standard error, naming the
 // two ways to keep the rest of the mesh still, when the transform's cached

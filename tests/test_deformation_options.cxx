@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -74,21 +73,11 @@ protected:
   std::vector<DensePoint> RunField(const std::string& settings, const ControlPoints& controls)
   {
     std::string text = "FramesNumber 2\nWindowSize 48 48\nHair none\n" + settings;
-    char line[200];
     for (std::size_t k = 0; k < controls.Sources.size(); ++k)
     {
       const DensePoint& p = controls.Sources[k];
       const DensePoint& m = controls.Moves[k];
-      std::snprintf(line,
-                    sizeof(line),
-                    "%.6f %.6f %.6f %.6f %.6f %.6f\n",
-                    p[0],
-                    p[1],
-                    p[2],
-                    p[0] + m[0],
-                    p[1] + m[1],
-                    p[2] + m[2]);
-      text += line;
+      text += ControlLine(p, { p[0] + m[0], p[1] + m[1], p[2] + m[2] });
     }
     this->Folder.Write("woman.ptt", text);
     this->Run = RunAnimation(this->Folder.Path(), "--batch");

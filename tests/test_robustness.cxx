@@ -69,21 +69,6 @@ std::uintmax_t BmpFileSize(int width, int height)
   return 54 + static_cast<std::uintmax_t>(height) * ((3 * width + 3) / 4 * 4);
 }
 
-std::string ControlLine(const std::array<double, 3>& source, const std::array<double, 3>& target)
-{
-  char line[200];
-  std::snprintf(line,
-                sizeof(line),
-                "%.6f %.6f %.6f %.6f %.6f %.6f\n",
-                source[0],
-                source[1],
-                source[2],
-                target[0],
-                target[1],
-                target[2]);
-  return line;
-}
-
 class RobustnessTest : public ::testing::Test
 {
 protected:

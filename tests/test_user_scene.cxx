@@ -66,21 +66,10 @@ void Write(vtkDataObject* data, const std::string& path)
 std::string ControlLines(const Points& face)
 {
   std::string lines;
-  char line[200];
   for (size_t id = 0; id < face.size(); id += 4)
   {
     const auto& p = face[id];
-    const double move = p[1] < -0.8 ? -0.1 : 0.0;
-    std::snprintf(line,
-                  sizeof(line),
-                  "%.6f %.6f %.6f %.6f %.6f %.6f\n",
-                  p[0],
-                  p[1],
-                  p[2],
-                  p[0],
-                  p[1] + move,
-                  p[2]);
-    lines += line;
+    lines += ControlLine(p, { p[0], p[1] + (p[1] < -0.8 ? -0.1 : 0.0), p[2] });
   }
   return lines;
 }
@@ -185,13 +174,9 @@ Points PointsOf(vtkPolyData* mesh)
 std::string AnchorLines(const Points& face)
 {
   std::string lines;
-  char line[200];
   for (size_t id = 0; id < face.size(); id += 8)
   {
-    const auto& p = face[id];
-    std::snprintf(
-      line, sizeof(line), "%.6f %.6f %.6f %.6f %.6f %.6f\n", p[0], p[1], p[2], p[0], p[1], p[2]);
-    lines += line;
+    lines += ControlLine(face[id], face[id]);
   }
   return lines;
 }
