@@ -216,70 +216,79 @@ TEST_F(CompactSplineTransformTest, SinglePointsEqualTheBulkEvaluation)
 // the landmarks; vectors are carried by the same derivative.
 TEST_F(CompactSplineTransformTest, DerivativeMatchesCentralDifferences)
 {
-  this->Transform->SetBlendFactor(0.8);
-  this->Transform->Update(); // the Internal methods evaluate the fit as it stands
-  auto in = RandomPoints(300, 2);
-  const double h = 1e-6;
-  int compared = 0;
-  vtkNew<vtkDoubleArray> vectors;
-  vectors->SetNumberOfComponents(3);
-  vtkNew<vtkPoints> used;
-  used->SetDataTypeToDouble();
-  std::vector<std::array<double, 9>> derivatives;
-  for (vtkIdType i = 0; i < in->GetNumberOfPoints(); ++i)
+  // The quadratic function's Jacobian, then Wendland's.
+  for (const bool wendland : { false, true })
   {
-    const Point x = PointOf(in, i);
-    if (this->NearestLandmark(x) < 1e-3)
+    if (wendland)
     {
-      continue;
+      this->Transform->SetKernelToWendland();
     }
-    double derivative[3][3];
-    Point y;
-    this->Transform->InternalTransformDerivative(x.data(), y.data(), derivative);
-    for (int b = 0; b < 3; ++b)
+    this->Transform->SetBlendFactor(0.8);
+    this->Transform->Update(); // the Internal methods evaluate the fit as it stands
+    auto in = RandomPoints(300, 2);
+    const double h = 1e-6;
+    int compared = 0;
+    vtkNew<vtkDoubleArray> vectors;
+    vectors->SetNumberOfComponents(3);
+    vtkNew<vtkPoints> used;
+    used->SetDataTypeToDouble();
+    std::vector<std::array<double, 9>> derivatives;
+    for (vtkIdType i = 0; i < in->GetNumberOfPoints(); ++i)
     {
-      Point forward = x;
-      Point backward = x;
-      forward[b] += h;
-      backward[b] -= h;
-      Point yf;
-      Point yb;
-      this->Transform->TransformPoint(forward.data(), yf.data());
-      this->Transform->TransformPoint(backward.data(), yb.data());
+      const Point x = PointOf(in, i);
+      if (this->NearestLandmark(x) < 1e-3)
+      {
+        continue;
+      }
+      double derivative[3][3];
+      Point y;
+      this->Transform->InternalTransformDerivative(x.data(), y.data(), derivative);
+      for (int b = 0; b < 3; ++b)
+      {
+        Point forward = x;
+        Point backward = x;
+        forward[b] += h;
+        backward[b] -= h;
+        Point yf;
+        Point yb;
+        this->Transform->TransformPoint(forward.data(), yf.data());
+        this->Transform->TransformPoint(backward.data(), yb.data());
+        for (int a = 0; a < 3; ++a)
+        {
+          EXPECT_NEAR((yf[a] - yb[a]) / (2.0 * h), derivative[a][b], 1e-6)
+            << "point " << i << " d" << a << "/d" << b << (wendland ? " wendland" : "");
+        }
+      }
+      used->InsertNextPoint(x.data());
+      vectors->InsertNextTuple3(1.0, -2.0, 0.5);
+      derivatives.push_back({ derivative[0][0],
+                              derivative[0][1],
+                              derivative[0][2],
+                              derivative[1][0],
+                              derivative[1][1],
+                              derivative[1][2],
+                              derivative[2][0],
+                              derivative[2][1],
+                              derivative[2][2] });
+      ++compared;
+    }
+    EXPECT_GT(compared, 250);
+
+    vtkNew<vtkPoints> out;
+    vtkNew<vtkDoubleArray> outVectors;
+    outVectors->SetNumberOfComponents(3);
+    this->Transform->TransformPointsNormalsVectors(
+      used, out, nullptr, nullptr, vectors, outVectors);
+    ASSERT_EQ(used->GetNumberOfPoints(), outVectors->GetNumberOfTuples());
+    for (vtkIdType i = 0; i < used->GetNumberOfPoints(); ++i)
+    {
+      const auto& d = derivatives[i];
+      const double v[3] = { 1.0, -2.0, 0.5 };
       for (int a = 0; a < 3; ++a)
       {
-        EXPECT_NEAR((yf[a] - yb[a]) / (2.0 * h), derivative[a][b], 1e-6)
-          << "point " << i << " d" << a << "/d" << b;
+        const double expected = d[3 * a] * v[0] + d[3 * a + 1] * v[1] + d[3 * a + 2] * v[2];
+        EXPECT_NEAR(expected, outVectors->GetComponent(i, a), 1e-12) << "vector " << i;
       }
-    }
-    used->InsertNextPoint(x.data());
-    vectors->InsertNextTuple3(1.0, -2.0, 0.5);
-    derivatives.push_back({ derivative[0][0],
-                            derivative[0][1],
-                            derivative[0][2],
-                            derivative[1][0],
-                            derivative[1][1],
-                            derivative[1][2],
-                            derivative[2][0],
-                            derivative[2][1],
-                            derivative[2][2] });
-    ++compared;
-  }
-  EXPECT_GT(compared, 250);
-
-  vtkNew<vtkPoints> out;
-  vtkNew<vtkDoubleArray> outVectors;
-  outVectors->SetNumberOfComponents(3);
-  this->Transform->TransformPointsNormalsVectors(used, out, nullptr, nullptr, vectors, outVectors);
-  ASSERT_EQ(used->GetNumberOfPoints(), outVectors->GetNumberOfTuples());
-  for (vtkIdType i = 0; i < used->GetNumberOfPoints(); ++i)
-  {
-    const auto& d = derivatives[i];
-    const double v[3] = { 1.0, -2.0, 0.5 };
-    for (int a = 0; a < 3; ++a)
-    {
-      const double expected = d[3 * a] * v[0] + d[3 * a + 1] * v[1] + d[3 * a + 2] * v[2];
-      EXPECT_NEAR(expected, outVectors->GetComponent(i, a), 1e-12) << "vector " << i;
     }
   }
 }
