@@ -52,6 +52,5 @@ bool MeshesHaveYUp(vtkDatReader* reader)
   {
     return axis == "y";
   }
-  const std::string extension = LowerCaseExtension(reader->GetFaceFileName());
-  return extension == ".obj" || extension == ".gltf" || extension == ".glb";
+  return LowerCaseExtension(reader->GetFaceFileName()) == ".obj";
 }

@@ -32,8 +32,8 @@ void ColourFaceWithoutColours(vtkPolyData* face,
                               vtkProperty* property);
 
 // True when the meshes have Y up: the scene file's "UpAxis" word, or else
-// the convention of the face file's format (Wavefront OBJ and glTF are Y up,
-// the others Z up).
+// the convention of the face file's format (Wavefront OBJ is Y up, the
+// other accepted formats Z up).
 bool MeshesHaveYUp(vtkDatReader* reader);
 
 #endif
