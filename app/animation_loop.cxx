@@ -1,10 +1,12 @@
 #include "animation_loop.h"
 
 #include "atomic_write.h"
+#include "descriptor_stream.h"
 #include "file_growth_progress.h"
 #include "interrupt.h"
 #include "progress.h"
 #include "stopwatch.h"
+#include "toolkit_messages.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
@@ -21,8 +23,63 @@
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTransformPolyDataFilter.h>
 
+#include <vtkObjectFactory.h>
+
+#include <cmath>
 #include <csignal>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+
+namespace
+{
+// The toolkit's legacy polydata writer, writing into a descriptor that the
+// program opened itself, so that the file is the one it created and every
+// failed write is known with its cause.
+class LegacyMeshWriter : public vtkPolyDataWriter
+{
+public:
+  static LegacyMeshWriter* New();
+  vtkTypeMacro(LegacyMeshWriter, vtkPolyDataWriter);
+
+  // Writes the input into descriptor; returns 0 or the errno of the failure.
+  int WriteInto(int descriptor)
+  {
+    this->Buffer = std::make_unique<DescriptorBuffer>(descriptor);
+    int written = 0;
+    {
+      // The writer's own message blames a full disk for every failure; the
+      // caller names the real cause.
+      ToolkitMessageCapture quiet;
+      written = this->Write();
+    }
+    this->Buffer->pubsync();
+    const int error = this->Buffer->Error();
+    this->Buffer.reset();
+    return error != 0 ? error : written == 1 ? 0 : EIO;
+  }
+
+protected:
+  ostream* OpenVTKFile() override { return new std::ostream(this->Buffer.get()); }
+
+private:
+  std::unique_ptr<DescriptorBuffer> Buffer;
+};
+vtkStandardNewMacro(LegacyMeshWriter);
+
+// The path by which the process reaches an open descriptor, for watching the
+// file's growth.
+struct TemporaryFileName
+{
+  explicit TemporaryFileName(int descriptor)
+    : Path("/proc/self/fd/" + std::to_string(descriptor))
+  {
+  }
+  std::string Path;
+};
+}
 
 int64_t FrameCount(int framesNumber, int loopCount)
 {
@@ -83,7 +140,17 @@ int64_t Animate(Scene& scene,
   const float speed = 1.0f / perFrame;
   std::cout << frames << " frames generated in " << seconds << " sec., " << perFrame
             << " sec. per frame." << std::endl;
-  std::cout << "Average speed: " << speed << "." << std::endl;
+  if (std::isinf(speed))
+  {
+    // The frames took less than the stopwatch's resolution: the speed is
+    // only known to exceed the frames per resolution step.
+    std::cout << "Average speed: more than " << static_cast<float>(frames) / 0.001f << "."
+              << std::endl;
+  }
+  else
+  {
+    std::cout << "Average speed: " << speed << "." << std::endl;
+  }
   return frames;
 }
 
@@ -96,21 +163,48 @@ void ReportInterruption(int signal, int64_t frames, vtkDatReader* reader)
 
 void WriteDeformedMesh(Scene& scene)
 {
-  vtkPolyDataWriter* writer = vtkPolyDataWriter::New();
+  LegacyMeshWriter* writer = LegacyMeshWriter::New();
   writer->SetInputConnection(scene.TransformFilter->GetOutputPort());
   progress_stage writing("Writing animated_shape.vtk",
                          EstimatedLegacyTextBytes(scene.TransformFilter->GetOutput()));
-  const bool written = WriteAtomically("animated_shape.vtk",
-                                       [writer](const char* path)
-                                       {
-                                         writer->SetFileName(path);
-                                         FileGrowthProgress growth(path);
-                                         return writer->Write() == 1;
-                                       });
-  writer->Delete();
-  if (!written)
+  try
   {
-    throw "Cannot write animated_shape.vtk into the working folder";
+    WriteAtomically("animated_shape.vtk",
+                    [writer](int descriptor)
+                    {
+                      TemporaryFileName name(descriptor);
+                      FileGrowthProgress growth(name.Path);
+                      return writer->WriteInto(descriptor);
+                    });
+  }
+  catch (...)
+  {
+    writer->Delete();
+    throw;
+  }
+  writer->Delete();
+}
+
+void FinishOutputs(Scene& scene, MovieRecording& movie)
+{
+  // Each output is finished whatever became of the other: a mesh that
+  // cannot be written does not cost the finished video, nor the other way.
+  std::string failures;
+  for (const auto& finish : { std::function<void()>([&scene] { WriteDeformedMesh(scene); }),
+                              std::function<void()>([&movie] { FinishMovie(movie); }) })
+  {
+    try
+    {
+      finish();
+    }
+    catch (const std::exception& failure)
+    {
+      failures += (failures.empty() ? "" : "\n") + std::string(failure.what());
+    }
+  }
+  if (!failures.empty())
+  {
+    throw std::runtime_error(failures);
   }
 }
 

@@ -40,9 +40,13 @@ int64_t Animate(Scene& scene,
 void ReportInterruption(int signal, int64_t frames, vtkDatReader* reader);
 
 // Writes the face as the last frame shows it to "animated_shape.vtk".
-// Throws a text message when the file cannot be written; an earlier file of
-// that name is then left as it was.
+// Throws std::runtime_error naming the file and the cause when it cannot be
+// written; an earlier file of that name is then left as it was.
 void WriteDeformedMesh(Scene& scene);
+
+// Writes the deformed mesh and finishes the video, each whatever became of
+// the other. Throws std::runtime_error with the failures, one per line.
+void FinishOutputs(Scene& scene, MovieRecording& movie);
 
 // Hands the window to the user until it is closed.
 void Interact(Scene& scene);

@@ -1,14 +1,162 @@
 #include "atomic_write.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-bool WriteAtomically(const std::string& path, const std::function<bool(const char*)>& write)
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace
 {
-  const std::string partial = path + ".partial";
-  if (write(partial.c_str()) && std::rename(partial.c_str(), path.c_str()) == 0)
+// The temporary files that are open or written and not yet renamed.
+std::vector<std::string>& LiveTemporaries()
+{
+  static std::vector<std::string> paths;
+  return paths;
+}
+
+void Forget(const std::string& path)
+{
+  std::vector<std::string>& live = LiveTemporaries();
+  live.erase(std::remove(live.begin(), live.end(), path), live.end());
+}
+
+std::string RandomSuffix(std::mt19937_64& generator)
+{
+  static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::uniform_int_distribution<int> pick(0, sizeof(letters) - 2);
+  std::string suffix(6, ' ');
+  for (char& letter : suffix)
   {
-    return true;
+    letter = letters[pick(generator)];
   }
-  std::remove(partial.c_str());
-  return false;
+  return suffix;
+}
+}
+
+TemporaryFile CreateTemporaryFile(const std::string& path)
+{
+  std::random_device entropy;
+  std::mt19937_64 generator((static_cast<std::uint64_t>(entropy()) << 32) ^ entropy() ^
+                            static_cast<std::uint64_t>(getpid()));
+  int error = EEXIST;
+  for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt)
+  {
+    TemporaryFile file;
+    file.Path = path + "." + RandomSuffix(generator) + ".partial";
+    file.Descriptor =
+      open(file.Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (file.Descriptor >= 0)
+    {
+      LiveTemporaries().push_back(file.Path);
+      return file;
+    }
+    error = errno;
+  }
+  throw std::runtime_error(WriteFailureMessage(path, error));
+}
+
+int WriteAll(int descriptor, const void* data, std::size_t size)
+{
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0)
+  {
+    const ssize_t written = write(descriptor, bytes, size);
+    if (written < 0 && errno == EINTR)
+    {
+      continue;
+    }
+    if (written <= 0)
+    {
+      return written < 0 ? errno : EIO;
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+int CommitTemporaryFile(TemporaryFile& file, const std::string& path)
+{
+  int error = 0;
+  if (fsync(file.Descriptor) != 0)
+  {
+    error = errno;
+  }
+  // close reports the errors of a file system that writes only then (NFS).
+  if (close(file.Descriptor) != 0 && error == 0)
+  {
+    error = errno;
+  }
+  file.Descriptor = -1;
+  if (error == 0 && std::rename(file.Path.c_str(), path.c_str()) != 0)
+  {
+    error = errno;
+  }
+  if (error != 0)
+  {
+    DiscardTemporaryFile(file);
+    return error;
+  }
+  Forget(file.Path);
+  file.Path.clear();
+  return 0;
+}
+
+void DiscardTemporaryFile(TemporaryFile& file)
+{
+  if (file.Descriptor >= 0)
+  {
+    close(file.Descriptor);
+    file.Descriptor = -1;
+  }
+  if (!file.Path.empty())
+  {
+    unlink(file.Path.c_str());
+    Forget(file.Path);
+    file.Path.clear();
+  }
+}
+
+void RemoveTemporaryFilesNow()
+{
+  for (const std::string& path : LiveTemporaries())
+  {
+    unlink(path.c_str());
+  }
+  LiveTemporaries().clear();
+}
+
+std::string WriteFailureMessage(const std::string& path, int error)
+{
+  std::string message = "Cannot write " + path + ": " + std::strerror(error);
+  if (error == EFBIG)
+  {
+    message += " (beyond the largest file the system or ulimit -f allows)";
+  }
+  return message;
+}
+
+void WriteAtomically(const std::string& path, const std::function<int(int descriptor)>& write)
+{
+  TemporaryFile file = CreateTemporaryFile(path);
+  int error = write(file.Descriptor);
+  if (error != 0)
+  {
+    DiscardTemporaryFile(file);
+  }
+  else
+  {
+    error = CommitTemporaryFile(file, path);
+  }
+  if (error != 0)
+  {
+    throw std::runtime_error(WriteFailureMessage(path, error));
+  }
 }

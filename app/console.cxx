@@ -66,3 +66,13 @@ void PrintUsage(std::ostream& os)
         "status 130 or 143).\n"
      << std::flush;
 }
+
+std::string ShownName(const std::string& name)
+{
+  if (name.size() <= 100)
+  {
+    return name;
+  }
+  return name.substr(0, 60) + "[... " + std::to_string(name.size() - 90) + " characters ...]" +
+         name.substr(name.size() - 30);
+}

@@ -1,5 +1,7 @@
 #include "display_check.h"
 
+#include "atomic_write.h"
+
 #include <vtkRenderWindow.h>
 
 #include <X11/Xlib.h>
@@ -17,6 +19,56 @@
 namespace
 {
 const char* const WayOut = "run under xvfb-run on a machine without a screen";
+
+// The name of the display in use, for the message of a server that goes away.
+std::string DisplayName;
+
+// The process's limits that can keep a window from opening, as a message
+// names them: the address space (ulimit -v) and the open files (ulimit -n);
+// empty when neither is set low.
+std::string TightLimits()
+{
+  std::string limits;
+  rlimit limit;
+  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+  {
+    limits += "the address space is limited to " + std::to_string(limit.rlim_cur >> 20) +
+              " MiB (ulimit -v)";
+  }
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      limit.rlim_cur < 256)
+  {
+    limits += std::string(limits.empty() ? "" : " and ") + "at most " +
+              std::to_string(limit.rlim_cur) + " files may be open (ulimit -n)";
+  }
+  return limits;
+}
+
+// A failure to reach the server or to get a context, blamed on the limits
+// when they are tight, else on the display.
+std::string Blame(const std::string& displayCause)
+{
+  const std::string limits = TightLimits();
+  if (limits.empty())
+  {
+    return displayCause + "; " + WayOut;
+  }
+  return "the process's resource limits may be the cause, not the display: " + limits +
+         "; raise them, or " + WayOut;
+}
+
+// Xlib calls this when the connection to the X server is lost, and ends the
+// process when it returns: the outputs being written are removed first, so
+// that no temporary file is left, and the cause is named.
+int ServerWentAway(Display*)
+{
+  RemoveTemporaryFilesNow();
+  const std::string message = "The X server of display " + DisplayName +
+                              " went away during the run; the outputs in progress were removed\n";
+  const ssize_t ignored = write(STDERR_FILENO, message.data(), message.size());
+  (void)ignored;
+  _exit(1);
+}
 
 // A connection to the X server of the display name, or null when none
 // answers. A server that is resetting itself, because the last client of an
@@ -89,14 +141,15 @@ void CheckDisplay()
   static Display* const display = ConnectWithRetries(name);
   if (!display)
   {
-    throw std::runtime_error(std::string("Cannot open a window on display ") + name +
-                             ": no X server answers there; " + WayOut);
+    throw std::runtime_error(std::string("Cannot open a window on display ") + name + ": " +
+                             Blame("no X server answers there"));
   }
+  DisplayName = name;
+  XSetIOErrorHandler(ServerWentAway);
   if (!ToolkitCanRender())
   {
-    throw std::runtime_error(std::string("Cannot open a window on display ") + name +
-                             ": its X server cannot give the toolkit an OpenGL context (it may "
-                             "lack the GLX extension); " +
-                             WayOut);
+    throw std::runtime_error(std::string("Cannot open a window on display ") + name + ": " +
+                             Blame("its X server cannot give the toolkit an OpenGL context (it "
+                                   "may lack the GLX extension)"));
   }
 }

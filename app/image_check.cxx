@@ -1,5 +1,7 @@
 #include "image_check.h"
 
+#include "console.h"
+
 #include <vtkBMPReader.h>
 #include <vtkImageData.h>
 #include <vtkPointData.h>
@@ -36,12 +38,12 @@ bool ReadCheckedImage(vtkAlgorithm* source, std::string& why)
   std::error_code error;
   if (!std::filesystem::is_regular_file(name, error))
   {
-    why = std::string(name) + " is missing or is not a file";
+    why = ShownName(name) + " is missing or is not a file";
     return false;
   }
   if (!reader->CanReadFile(name))
   {
-    why = std::string(name) + " is not a Windows BMP file";
+    why = ShownName(name) + " is not a Windows BMP file";
     return false;
   }
   reader->UpdateInformation();
@@ -53,7 +55,7 @@ bool ReadCheckedImage(vtkAlgorithm* source, std::string& why)
   if (width < 1 || width > MaximumImageSide || height < 1 || height > MaximumImageSide ||
       (depth != 8 && depth != 24))
   {
-    why = std::string(name) + " is not an 8- or 24-bit image of 1 to " +
+    why = ShownName(name) + " is not an 8- or 24-bit image of 1 to " +
           std::to_string(MaximumImageSide) + " pixels a side";
     return false;
   }
@@ -63,7 +65,7 @@ bool ReadCheckedImage(vtkAlgorithm* source, std::string& why)
   const auto size = static_cast<std::int64_t>(std::filesystem::file_size(name, error));
   if (error || offset < 0 || size < offset + height * rowBytes)
   {
-    why = std::string(name) + " holds fewer pixels than its header announces";
+    why = ShownName(name) + " holds fewer pixels than its header announces";
     return false;
   }
   reader->Update();
@@ -71,7 +73,7 @@ bool ReadCheckedImage(vtkAlgorithm* source, std::string& why)
   if (reader->GetErrorCode() != 0 || !image->GetPointData()->GetScalars() ||
       image->GetNumberOfPoints() != width * height)
   {
-    why = std::string(name) + " could not be read";
+    why = ShownName(name) + " could not be read";
     return false;
   }
   return true;

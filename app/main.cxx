@@ -13,6 +13,7 @@
 #include "display_check.h"
 #include "interrupt.h"
 #include "options.h"
+#include "output_guard.h"
 #include "output_space.h"
 #include "progress.h"
 #include "read_stage.h"
@@ -41,6 +42,7 @@ int main(int argc, char* argv[])
     return 0;
   }
 
+  KeepRunningWhenWritesFail();
   // Long stages show their progress when standard error is a terminal.
   progress_enable();
   // Traces go to the console as plain text, without the logger's decoration.
@@ -59,6 +61,7 @@ int main(int argc, char* argv[])
     PrintBanner();
     CheckDisplay();
     reader = ReadScene();
+    CheckOutputs(reader, options.Movie);
     CheckOutputSpace(reader, options.Movie);
     fit = SolveSpline(reader);
     scene = BuildScene(reader, fit.Transform);
@@ -66,8 +69,7 @@ int main(int argc, char* argv[])
       InterruptCatcher interrupts;
       movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);
       const int64_t frames = Animate(scene, reader, fit.Transform, movie);
-      WriteDeformedMesh(scene);
-      FinishMovie(movie);
+      FinishOutputs(scene, movie);
       if (const int signal = PendingInterrupt())
       {
         ReportInterruption(signal, frames, reader);

@@ -5,9 +5,14 @@
 
 #include <vtkAlgorithm.h>
 #include <vtkCellArray.h>
+#include <vtkCellData.h>
 #include <vtkDataArray.h>
+#include <vtkFieldData.h>
+#include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+
+#include <cmath>
 
 namespace
 {
@@ -53,6 +58,10 @@ bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why)
   {
     why = "it has no points";
   }
+  else if (mesh->GetNumberOfCells() == 0)
+  {
+    why = "it has points but no faces, lines or vertices to draw (is the file cut short?)";
+  }
   else if (!AllPointsFinite(points))
   {
     why = "it holds a coordinate that is not finite";
@@ -69,4 +78,34 @@ bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why)
     return true;
   }
   return false;
+}
+
+std::vector<std::string> DropArraysThatAreNotFinite(vtkPolyData* mesh)
+{
+  std::vector<std::string> dropped;
+  for (vtkFieldData* data : { static_cast<vtkFieldData*>(mesh->GetPointData()),
+                              static_cast<vtkFieldData*>(mesh->GetCellData()) })
+  {
+    for (int k = data->GetNumberOfArrays() - 1; k >= 0; --k)
+    {
+      vtkDataArray* array = data->GetArray(k);
+      if (!array || (!array->IsA("vtkFloatArray") && !array->IsA("vtkDoubleArray")))
+      {
+        continue;
+      }
+      bool finite = true;
+      for (vtkIdType v = 0; v < array->GetNumberOfValues() && finite; ++v)
+      {
+        finite =
+          std::isfinite(array->GetComponent(v / array->GetNumberOfComponents(),
+                                            static_cast<int>(v % array->GetNumberOfComponents())));
+      }
+      if (!finite)
+      {
+        dropped.push_back(array->GetName() ? array->GetName() : "unnamed");
+        data->RemoveArray(k);
+      }
+    }
+  }
+  return dropped;
 }

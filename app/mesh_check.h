@@ -7,14 +7,21 @@
 #define mesh_check_h
 
 #include <string>
+#include <vector>
 
 class vtkAlgorithm;
+class vtkPolyData;
 
 // Runs reader (a mesh reader with its file name set) and returns true when
 // its output is a whole mesh: the toolkit reported no error and no warning
 // while reading (its messages are held back from the console), the mesh has
-// points, every coordinate is finite and every cell names points of the mesh. Otherwise returns
-// false with the reason in why.
+// points and cells, every coordinate is finite and every cell names points of the mesh. Otherwise
+// returns false with the reason in why.
 bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why);
+
+// Removes from mesh's point and cell data every floating-point array that
+// holds a NaN or an infinity (normals from a degenerate face, for one): the
+// deformed mesh written from it could not be read back. Returns their names.
+std::vector<std::string> DropArraysThatAreNotFinite(vtkPolyData* mesh);
 
 #endif

@@ -1,9 +1,14 @@
 #include "mesh_reader.h"
 
+#include "console.h"
+#include "isolated_mesh_read.h"
+#include "mesh_check.h"
+#include "mesh_precheck.h"
 #include "toolkit_messages.h"
 
 #include <vtkOBJReader.h>
 #include <vtkPLYReader.h>
+#include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkSTLReader.h>
 #include <vtkXMLPolyDataReader.h>
@@ -12,6 +17,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 const char* const AcceptedMeshFormats = "legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
                                         "PLY (.ply), Wavefront OBJ (.obj) and STL (.stl)";
@@ -72,13 +78,11 @@ vtkAlgorithm* NewReaderOf(const std::string& fileName)
 }
 }
 
-vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why)
+namespace
 {
-  if (!IsReadableFile(fileName))
-  {
-    why = "the file does not exist or is not a readable file";
-    return nullptr;
-  }
+// The toolkit's reader for the file's extension, or null with why.
+vtkAlgorithm* NewToolkitReader(const std::string& fileName, std::string& why)
+{
   const std::string extension = LowerCaseExtension(fileName);
   if (extension == ".vtk")
   {
@@ -111,4 +115,45 @@ vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why)
   }
   why = "its extension names no accepted format; accepted are " + std::string(AcceptedMeshFormats);
   return nullptr;
+}
+}
+
+vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why)
+{
+  std::error_code ignored;
+  const auto bytes = static_cast<long long>(std::filesystem::file_size(fileName, ignored));
+  return NewMeshReader(fileName, why, LimitsForMeshFile(bytes));
+}
+
+vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why, const ReadLimits& limits)
+{
+  if (!IsReadableFile(fileName))
+  {
+    why = "the file does not exist or is not a readable file";
+    return nullptr;
+  }
+  vtkAlgorithm* reader = NewToolkitReader(fileName, why);
+  if (!reader)
+  {
+    return nullptr;
+  }
+  vtkAlgorithm* copy = nullptr;
+  if (DeclaredSizesFit(fileName, LowerCaseExtension(fileName), why))
+  {
+    copy = ReadInChildProcess(reader, limits, why);
+  }
+  reader->Delete();
+  if (copy)
+  {
+    copy->Update();
+    if (vtkPolyData* mesh = vtkPolyData::SafeDownCast(copy->GetOutputDataObject(0)))
+    {
+      for (const std::string& name : DropArraysThatAreNotFinite(mesh))
+      {
+        std::cerr << "Warning: " << ShownName(fileName) << ": its array " << name
+                  << " holds numbers that are not finite; the mesh is used without it" << std::endl;
+      }
+    }
+  }
+  return copy;
 }

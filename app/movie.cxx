@@ -11,11 +11,6 @@
 
 namespace
 {
-std::string PartialName(const MovieRecording& movie)
-{
-  return movie.Path + ".partial";
-}
-
 // Ends the stream and releases the toolkit's objects; the file stays.
 void Close(MovieRecording& movie)
 {
@@ -45,20 +40,17 @@ MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int 
     return movie;
   }
   movie.Path = path;
-  // The writer opens its file at the first frame; a folder that takes no
-  // file is named now, before any frame is made.
-  std::FILE* probe = std::fopen(PartialName(movie).c_str(), "wb");
-  if (!probe)
-  {
-    throw std::runtime_error("Cannot write the video " + path + ": " + std::strerror(errno));
-  }
-  std::fclose(probe);
+  // The temporary file is made now, so that a folder that takes no file is
+  // named before any frame is made. The writer opens it through the
+  // process's own descriptor, never through a name that could be swapped.
+  movie.Temporary = CreateTemporaryFile(path);
+  const std::string written = "/proc/self/fd/" + std::to_string(movie.Temporary.Descriptor);
   movie.Capture = vtkWindowToImageFilter::New();
   movie.Capture->SetInput(window);
   movie.Capture->ShouldRerenderOff();
   movie.Writer = vtkOggTheoraWriter::New();
   movie.Writer->SetInputConnection(movie.Capture->GetOutputPort());
-  movie.Writer->SetFileName(PartialName(movie).c_str());
+  movie.Writer->SetFileName(written.c_str());
   movie.Writer->SetRate(framesPerSecond);
   movie.Writer->Start();
   return movie;
@@ -85,9 +77,11 @@ void FinishMovie(MovieRecording& movie)
     return;
   }
   Close(movie);
-  if (std::rename(PartialName(movie).c_str(), movie.Path.c_str()) != 0)
+  if (const int error = CommitTemporaryFile(movie.Temporary, movie.Path))
   {
-    Fail(movie, "complete");
+    const std::string path = movie.Path;
+    DiscardMovie(movie);
+    throw std::runtime_error("Cannot complete the video " + path + ": " + std::strerror(error));
   }
   movie.Path.clear();
 }
@@ -99,5 +93,5 @@ void DiscardMovie(MovieRecording& movie)
     return;
   }
   Close(movie);
-  std::remove(PartialName(movie).c_str());
+  DiscardTemporaryFile(movie.Temporary);
 }

@@ -3,6 +3,8 @@
 #ifndef movie_h
 #define movie_h
 
+#include "atomic_write.h"
+
 #include <string>
 
 class vtkOggTheoraWriter;
@@ -13,7 +15,8 @@ struct MovieRecording
 {
   vtkWindowToImageFilter* Capture = nullptr; // null when no video is written
   vtkOggTheoraWriter* Writer = nullptr;
-  std::string Path; // the video's name; it is written under Path + ".partial"
+  std::string Path;        // the video's name
+  TemporaryFile Temporary; // the file written until it is renamed to Path
 };
 
 // Opens the video path at framesPerSecond for what window shows; an empty

@@ -3,6 +3,7 @@
 #include "atomic_write.h"
 #include "camera.h"
 #include "face_surface.h"
+#include "console.h"
 #include "image_check.h"
 #include "mesh_check.h"
 #include "mesh_reader.h"
@@ -26,8 +27,10 @@
 #include <vtkTexture.h>
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTransformPolyDataFilter.h>
+#include <vtkUnsignedCharArray.h>
 #include <vtkWindowToImageFilter.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -49,7 +52,7 @@ vtkAlgorithm* ReadFaceMesh(const char* fileName)
   }
   if (!reader)
   {
-    throw std::runtime_error(std::string("Cannot read the face mesh ") + fileName + ": " + why);
+    throw std::runtime_error("Cannot read the face mesh " + ShownName(fileName) + ": " + why);
   }
   return reader;
 }
@@ -76,7 +79,7 @@ vtkAlgorithm* ReadHairMesh(const char* fileName)
   {
     reader->Delete();
   }
-  std::cerr << "Cannot use the hair mesh " << fileName << ": " << why
+  std::cerr << "Cannot use the hair mesh " << ShownName(fileName) << ": " << why
             << "; the head is drawn without hair" << std::endl;
   return nullptr;
 }
@@ -310,17 +313,18 @@ void CaptureFrame(Scene& scene, int index)
   vtkWindowToImageFilter* capture = vtkWindowToImageFilter::New();
   capture->SetInput(scene.Window);
   scene.FrameWriter->SetInputConnection(capture->GetOutputPort());
-  const bool written = WriteAtomically(name,
-                                       [&scene](const char* path)
-                                       {
-                                         scene.FrameWriter->SetFileName(path);
-                                         scene.FrameWriter->Write();
-                                         return scene.FrameWriter->GetErrorCode() == 0;
-                                       });
+  scene.FrameWriter->WriteToMemoryOn();
+  scene.FrameWriter->Write();
+  vtkUnsignedCharArray* image = scene.FrameWriter->GetResult();
+  const bool rendered = scene.FrameWriter->GetErrorCode() == 0 && image;
   capture->Delete();
   // The user asked for every frame: a run that loses some is not complete.
-  if (!written)
-  {
-    throw std::runtime_error(std::string("Cannot write ") + name + " into the working folder");
-  }
+  WriteAtomically(name,
+                  [image, rendered](int descriptor)
+                  {
+                    return rendered ? WriteAll(descriptor,
+                                               image->GetPointer(0),
+                                               static_cast<std::size_t>(image->GetNumberOfValues()))
+                                    : EIO;
+                  });
 }

@@ -17,7 +17,7 @@ SplineFit SolveSpline(vtkDatReader* reader)
   solver->SetBX(reader->GetBX());
   solver->SetBY(reader->GetBY());
   solver->SetBZ(reader->GetBZ());
-  solver->SetOptions(reader->GetSplineOptions());
+  solver->SetOptions(reader->GetFitOptions());
 
   stopwatch_start();
   try
@@ -40,6 +40,6 @@ SplineFit SolveSpline(vtkDatReader* reader)
   vtkPoints* points = reader->GetPointArray();
   float radius = reader->GetRadius();
   transform->SetSpline(
-    radius, points, coeffX, coeffY, coeffZ, unlist, tree, reader->GetSplineOptions().Kernel);
+    radius, points, coeffX, coeffY, coeffZ, unlist, tree, reader->GetFitOptions().Kernel);
   return { solver, transform };
 }

@@ -99,22 +99,23 @@ void MeasureAssembly(const Options& options,
   }
   system.N = n;
   system.Xenv.assign(n + 1, 0);
-  envelope_rows kept;
+  animation::core::envelope_rows kept;
   results.Add("assembly",
               MedianSeconds(options.Repeats,
                             [&]
                             {
                               const Clock::time_point start = Clock::now();
-                              envelope_rows rows = start_envelope(n, reader->GetMax());
-                              assemble_envelope(x.data(),
-                                                y.data(),
-                                                z.data(),
-                                                n,
-                                                reader->GetMax(),
-                                                reader->GetRadius(),
-                                                basis_kernel::quadratic,
-                                                system.Xenv.data(),
-                                                rows);
+                              animation::core::envelope_rows rows;
+                              animation::core::start_envelope(n, reader->GetMax(), rows);
+                              animation::core::assemble_envelope(x.data(),
+                                                                 y.data(),
+                                                                 z.data(),
+                                                                 n,
+                                                                 reader->GetMax(),
+                                                                 reader->GetRadius(),
+                                                                 animation::core::basis_kernel::quadratic,
+                                                                 system.Xenv.data(),
+                                                                 rows);
                               resize_envelope(rows, rows.Entries);
                               const double seconds = SecondsSince(start);
                               kept = std::move(rows);

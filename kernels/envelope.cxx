@@ -1,5 +1,13 @@
 // Envelope Cholesky kernels; the storage scheme is described in envelope.h.
+// The solves work on the arrays they are given (animation::core); the
+// module-level matrix `envelope` and envelope_solve() are the program's
+// binding over them.
 #include "envelope.h"
+
+#include "envelope_tile.h"
+#include "envelope_view.h"
+#include "fixed_texts.h"
+#include "progress_line_sink.h"
 
 #include <vtkSMPTools.h>
 
@@ -9,6 +17,14 @@
 
 envelope_matrix envelope = { 0, nullptr, nullptr, nullptr, 0 };
 
+namespace
+{
+animation::core::envelope_view view_of(const envelope_matrix& a)
+{
+  return { a.n, a.Xenv, a.Env, a.Diag };
+}
+}
+
 int envelope_solve(int mode, float* rhs)
 {
   envelope_matrix& a = envelope;
@@ -17,18 +33,55 @@ int envelope_solve(int mode, float* rhs)
     envelope_factor(a.n, a.Xenv, a.Env, a.Diag, &a.Iflag);
     if (a.Iflag == 1)
     {
-      std::printf("Matrix is not positive  Iflag =%d\n", a.Iflag);
+      std::printf(animation::fixed::matrix_not_positive, a.Iflag);
       std::fflush(stdout);
     }
   }
   if (mode == 0 || mode == 2)
   {
-    envelope_lower_solve(a.n, a.Xenv, a.Env, a.Diag, rhs);
-    envelope_upper_solve(a.n, a.Xenv, a.Env, a.Diag, rhs);
+    animation::core::envelope_solve(view_of(a), rhs);
   }
   return a.Iflag;
 }
 
+void envelope_solve_many(int count, float* const* rhs)
+{
+  animation::core::envelope_solve_many(view_of(envelope), count, rhs);
+}
+
+void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag)
+{
+  envelope_factor_tiled(n, Xenv, Env, Diag, Iflag, envelope_tile_select());
+}
+
+void envelope_factor_tiled(int n,
+                           const int* Xenv,
+                           float* Env,
+                           float* Diag,
+                           int* Iflag,
+                           const envelope_tile_kernel& kernel)
+{
+  animation::fixed::progress_line_sink line;
+  if (animation::core::envelope_factor_tiled({ n, Xenv, Env, Diag }, kernel, &line) >= 0)
+  {
+    *Iflag = 1;
+  }
+}
+
+void envelope_lower_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
+{
+  animation::core::envelope_lower_solve(n, Xenv, Env, Diag, rhs);
+}
+
+void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
+{
+  animation::core::envelope_upper_solve(n, Xenv, Env, Diag, rhs);
+}
+
+namespace animation
+{
+namespace core
+{
 namespace
 {
 // Row i's bandwidth within a block of rows whose first row is row 0: entries
@@ -261,9 +314,14 @@ void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float*
   upper_rows(0, n, Xenv, Env, Diag, rhs);
 }
 
-void envelope_solve_many(int count, float* const* rhs)
+void envelope_solve(const envelope_view& a, float* rhs)
 {
-  const envelope_matrix& a = envelope;
+  envelope_lower_solve(a.n, a.Xenv, a.Env, a.Diag, rhs);
+  envelope_upper_solve(a.n, a.Xenv, a.Env, a.Diag, rhs);
+}
+
+void envelope_solve_many(const envelope_view& a, int count, float* const* rhs)
+{
   const int sets = std::max(1, std::min(count, vtkSMPTools::GetEstimatedNumberOfThreads()));
   // Set s solves the right-hand sides s, s + sets, ... side by side.
   auto solve_set = [&](vtkIdType s0, vtkIdType s1)
@@ -292,4 +350,6 @@ void envelope_solve_many(int count, float* const* rhs)
     }
   };
   vtkSMPTools::For(0, sets, 1, solve_set);
+}
+}
 }

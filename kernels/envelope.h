@@ -35,10 +35,11 @@
 // rounded exactly as by the plain row-by-row method, on any processor and
 // for any number of threads.
 //
-// The solver fills the module-level matrix `envelope` and drives the kernels
-// through envelope_solve(); the routines below also take the arrays as
-// arguments, so that a block of rows in the middle of a matrix can be solved
-// on its own.
+// The kernels themselves work on the arrays handed to them
+// (deformation/core/envelope_view.h), so that any number of matrices can be
+// factored at once. The module-level matrix `envelope`, envelope_solve() and
+// the routines below are the program's fixed interface to them, a thin
+// binding: they hold no arithmetic of their own.
 #ifndef envelope_h
 #define envelope_h
 

@@ -33,7 +33,7 @@
 // the same whatever the group size, tile width and number of threads.
 #include "envelope.h"
 #include "envelope_tile.h"
-#include "progress.h"
+#include "envelope_view.h"
 
 #include <vtkSMPTools.h>
 
@@ -42,6 +42,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace animation
+{
+namespace core
+{
 namespace
 {
 constexpr int lanes = envelope_tile_lanes;
@@ -266,8 +270,8 @@ void update_own_columns(row_group& g,
 //   Xenv   n+1 entries, in
 //   Env    in/out: L(i, g0 ... i-1) is written for each row i of the group
 //   Diag   in/out: L(i,i), or A(i,i) left in place on a failed pivot
-//   Iflag  out: set to 1 on a pivot that is not positive
-void finish_own_columns(row_group& g, const int* Xenv, float* Env, float* Diag, int* Iflag)
+//   failed  in/out: the first row whose pivot was not positive, or -1
+void finish_own_columns(row_group& g, const int* Xenv, float* Env, float* Diag, int* failed)
 {
   for (int i = g.G0; i < g.G1; ++i)
   {
@@ -297,7 +301,7 @@ void finish_own_columns(row_group& g, const int* Xenv, float* Env, float* Diag, 
     }
     else
     {
-      *Iflag = 1;
+      *failed = *failed < 0 ? i : *failed;
     }
   }
 }
@@ -347,23 +351,24 @@ void for_tiles(int tiles, int threads, Body body)
 }
 }
 
-void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag)
+int envelope_factor(const envelope_view& a, progress_sink* progress)
 {
-  envelope_factor_tiled(n, Xenv, Env, Diag, Iflag, envelope_tile_select());
+  return envelope_factor_tiled(a, envelope_tile_select(), progress);
 }
 
-void envelope_factor_tiled(int n,
-                           const int* Xenv,
-                           float* Env,
-                           float* Diag,
-                           int* Iflag,
-                           const envelope_tile_kernel& kernel)
+int envelope_factor_tiled(const envelope_view& a,
+                          const envelope_tile_kernel& kernel,
+                          progress_sink* progress)
 {
+  const int n = a.n;
+  const int* Xenv = a.Xenv;
+  float* Env = a.Env;
+  float* Diag = a.Diag;
   if (!(Diag[0] > 0.0f))
   {
-    *Iflag = 1;
-    return;
+    return 0;
   }
+  int failed = -1;
   Diag[0] = static_cast<float>(std::sqrt(static_cast<double>(Diag[0])));
   const int threads = std::max(1, vtkSMPTools::GetEstimatedNumberOfThreads());
   const int rows = group_rows(n, Xenv, threads);
@@ -389,9 +394,12 @@ void envelope_factor_tiled(int n,
                 std::vector<double> B(std::size_t(g.Depth) * kernel.Columns);
                 update_own_columns(g, t0, t1, kernel, B);
               });
-    finish_own_columns(g, Xenv, Env, Diag, Iflag);
-    progress_advance(envelope_factor_work(Xenv, g0, g1));
+    finish_own_columns(g, Xenv, Env, Diag, &failed);
+    advance(progress, envelope_factor_work(Xenv, g0, g1));
   }
+  return failed;
+}
+}
 }
 
 std::int64_t envelope_factor_work(const int* Xenv, int first, int last)

@@ -19,6 +19,10 @@
 //
 // Values are 32-bit floats; norms and inner products are accumulated in
 // double precision and every quotient or update is rounded to float.
+//
+// The routines of deformation/core/dense_qr.h do the work on a matrix handed
+// to them; the module-level system and the routines below are the program's
+// fixed interface to them, a thin binding.
 #ifndef qr_h
 #define qr_h
 
@@ -30,11 +34,8 @@ constexpr int qr_order = 4;
 extern float qr_matrix[qr_order * qr_order];
 extern float qr_rhs[qr_order];
 
-// Solves S*x = b held in qr_matrix and qr_rhs. A smaller system of the
-// reduced polynomial part (order 1 to qr_order) is held compactly: S(r,c) at
-// position r*order + c, b and x in the first order entries of qr_rhs.
-//   order  in: 1 ... qr_order
-void qr_solve(int order = qr_order);
+// Solves S*x = b held in qr_matrix and qr_rhs.
+void qr_solve();
 
 // Factors the working matrix M of qr_matrix in place.
 //   rows     in, at most qr_order

@@ -19,11 +19,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 vtkObjectFactoryNewMacro(vtkDatReader);
 
@@ -53,6 +56,46 @@ bool ReadWholeLine(FILE* file, std::string& line)
   if (!line.empty() && line.back() == '\n')
   {
     line.pop_back();
+  }
+  return true;
+}
+
+// Largest scene file read: a million control-point lines and more.
+constexpr long long MaximumSceneFileBytes = 256LL << 20;
+
+// True when file begins with a UTF-16 byte-order mark, or its first bytes
+// hold the zero bytes of UTF-16 text without one. The file is rewound.
+bool IsUtf16(FILE* file)
+{
+  unsigned char start[64];
+  const size_t count = std::fread(start, 1, sizeof(start), file);
+  std::rewind(file);
+  if (count >= 2 &&
+      ((start[0] == 0xff && start[1] == 0xfe) || (start[0] == 0xfe && start[1] == 0xff)))
+  {
+    return true;
+  }
+  size_t zeros = 0;
+  for (size_t k = 0; k < count; ++k)
+  {
+    zeros += start[k] == 0;
+  }
+  return count >= 8 && zeros >= count / 3;
+}
+
+// True when the integers that line holds for format (a keyword's pattern
+// with %lld fields) lie in the range of int: %d wraps larger ones silently,
+// 4294967298 to 2.
+bool IntegersFitInt(const char* line, const char* format)
+{
+  long long value[2] = { 0, 0 };
+  const int count = std::sscanf(line, format, &value[0], &value[1]);
+  for (int k = 0; k < count; ++k)
+  {
+    if (value[k] < std::numeric_limits<int>::min() || value[k] > std::numeric_limits<int>::max())
+    {
+      return false;
+    }
   }
   return true;
 }
@@ -179,17 +222,40 @@ vtkDatReader::~vtkDatReader()
 
 int vtkDatReader::ReadFile()
 {
-  FILE* file = this->FileName ? std::fopen(this->FileName, "r") : nullptr;
-  // A folder opens like a file on some systems, then reads as empty.
+  // Opened without waiting, so that a FIFO cannot block the run; only a
+  // regular file of sensible size is read.
+  const int descriptor =
+    this->FileName ? open(this->FileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
   struct stat status;
-  if (file && (fstat(fileno(file), &status) != 0 || S_ISDIR(status.st_mode)))
+  if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
   {
-    std::fclose(file);
-    file = nullptr;
+    if (descriptor >= 0)
+    {
+      close(descriptor);
+    }
+    animErrorMacro(<< "Not correct FileName");
+    return -1;
   }
+  if (status.st_size > MaximumSceneFileBytes)
+  {
+    close(descriptor);
+    animErrorMacro(<< "Not correct FileName: " << this->FileName << " holds " << status.st_size
+                   << " bytes, more than a scene file may (" << MaximumSceneFileBytes << ")");
+    return -1;
+  }
+  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+  FILE* file = fdopen(descriptor, "r");
   if (!file)
   {
+    close(descriptor);
     animErrorMacro(<< "Not correct FileName");
+    return -1;
+  }
+  if (IsUtf16(file))
+  {
+    std::fclose(file);
+    animErrorMacro(<< "Not correct FileName: " << this->FileName
+                   << " is UTF-16 text; save it as plain text (ASCII or UTF-8)");
     return -1;
   }
 
@@ -221,6 +287,15 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   // ignored, and named in a warning unless it is blank.
   int end = 0;
 
+  for (const char* format : { "FramesNumber %lld", "LoopCount %lld", "WindowSize %lld %lld" })
+  {
+    if (!IntegersFitInt(line, format))
+    {
+      animErrorMacro(<< "The number on line " << lineNumber << " is out of range (-2147483648 to "
+                     << "2147483647): " << Quoted(line));
+      return -1;
+    }
+  }
   if (std::sscanf(line, "FramesNumber %d%n", &first, &end) == 1)
   {
     this->FramesNumber = first;
@@ -311,7 +386,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     if (std::strcmp(word, "yes") == 0 || std::strcmp(word, "no") == 0)
     {
-      this->SplineOptions.Polynomial = std::strcmp(word, "yes") == 0;
+      this->FitOptions.Polynomial = std::strcmp(word, "yes") == 0;
     }
     else
     {
@@ -323,8 +398,8 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     if (std::strcmp(word, "quadratic") == 0 || std::strcmp(word, "wendland") == 0)
     {
-      this->SplineOptions.Kernel =
-        std::strcmp(word, "wendland") == 0 ? basis_kernel::wendland : basis_kernel::quadratic;
+      this->FitOptions.Kernel =
+        std::strcmp(word, "wendland") == 0 ? animation::core::basis_kernel::wendland : animation::core::basis_kernel::quadratic;
     }
     else
     {
@@ -337,7 +412,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     if (std::isfinite(v[0]) && v[0] >= 0)
     {
-      this->SplineOptions.Smoothing = v[0];
+      this->FitOptions.Smoothing = v[0];
     }
     else
     {

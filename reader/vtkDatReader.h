@@ -48,7 +48,7 @@
 #ifndef vtkDatReader_h
 #define vtkDatReader_h
 
-#include "spline_options.h"
+#include "fit_options.h" // For the fit's options
 #include "vtkAnimationMacros.h"
 
 #include <vtkObject.h>
@@ -155,8 +155,9 @@ public:
 
   // The fit's options: the "Kernel" (quadratic or wendland), "Polynomial"
   // (yes or no) and "Smoothing" (0 or more) lines; by default the quadratic
-  // function, with the polynomial part, no smoothing.
-  const spline_options& GetSplineOptions() const { return this->SplineOptions; }
+  // function, with the polynomial part, no smoothing. Its Radius is left at
+  // the default: GetRadius() is the support radius.
+  const animation::core::fit_options& GetFitOptions() const { return this->FitOptions; }
 
   // The up axis of the meshes, the "UpAxis" word: "y" or "z", or empty when
   // the file names none (the face file's convention then decides).
@@ -232,7 +233,7 @@ protected:
   double CameraPosition[3];
   double CameraFocalPoint[3];
   double CameraViewUp[3];
-  spline_options SplineOptions;
+  animation::core::fit_options FitOptions;
   std::string UpAxis;
 
 private:

@@ -1,5 +1,7 @@
 #include "allocate_matrix.h"
 
+#include "fixed_texts.h"
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -27,7 +29,7 @@ float** allocate_matrix(std::size_t row_low,
   float** base = static_cast<float**>(obtain(rows, sizeof(float*)));
   if (!base)
   {
-    throw "allocation faliture for the matrix in allocate_matrix";
+    throw animation::fixed::no_memory_matrix_rows_pointer;
   }
   for (std::size_t r = 0; r < rows; ++r)
   {
@@ -39,7 +41,7 @@ float** allocate_matrix(std::size_t row_low,
         std::free(base[--r] + col_low);
       }
       std::free(base);
-      throw "allocation faliture for the rows of matrix in allocate_matrix";
+      throw animation::fixed::no_memory_matrix_rows;
     }
     base[r] = row - col_low;
   }

@@ -13,6 +13,10 @@
 #include <limits>
 #include <vector>
 
+namespace animation
+{
+namespace core
+{
 namespace
 {
 // malloc of count floats, or null when the byte count does not fit; an empty
@@ -27,10 +31,9 @@ float* try_obtain(std::int64_t count)
 }
 }
 
-envelope_rows start_envelope(std::int64_t n, int max)
+outcome start_envelope(std::int64_t n, int max, envelope_rows& rows)
 {
   // 64-bit sizes: these products outgrow 32 bits for large point sets.
-  envelope_rows rows;
   rows.Capacity = 4 * n * (std::int64_t(max) - 1);
   if (rows.Capacity < 0)
   {
@@ -43,10 +46,10 @@ envelope_rows start_envelope(std::int64_t n, int max)
     rows.Env.reset(try_obtain(rows.Capacity));
     if (!rows.Env)
     {
-      throw "Not enough memory to allocate Env";
+      return out_of_memory(storage::envelope_first, 4.0 * rows.Capacity);
     }
   }
-  return rows;
+  return {};
 }
 
 bool resize_envelope(envelope_rows& rows, std::int64_t count)
@@ -66,15 +69,15 @@ bool resize_envelope(envelope_rows& rows, std::int64_t count)
   return true;
 }
 
-void assemble_envelope(const float* x,
-                       const float* y,
-                       const float* z,
-                       int n,
-                       int max,
-                       double radius,
-                       basis_kernel kernel,
-                       int* Xenv,
-                       envelope_rows& rows)
+outcome assemble_envelope(const float* x,
+                          const float* y,
+                          const float* z,
+                          int n,
+                          int max,
+                          double radius,
+                          basis_kernel kernel,
+                          int* Xenv,
+                          envelope_rows& rows)
 {
   const double radius2 = radius * radius;
   auto phi = [&](int i, int j)
@@ -116,9 +119,7 @@ void assemble_envelope(const float* x,
     // Xenv holds 32-bit offsets: a larger envelope cannot be addressed.
     if (entries >= std::numeric_limits<int>::max())
     {
-      throw "The interpolation matrix has more than 2^31 - 1 envelope entries, more than its "
-            "32-bit offsets address: there are far more control points within the support "
-            "radius of one another than a fit can hold";
+      return failure(status::too_many_entries, i, static_cast<double>(entries));
     }
     Xenv[i + 1] = static_cast<int>(entries + 1);
   }
@@ -133,7 +134,7 @@ void assemble_envelope(const float* x,
     rows.Relocations += static_cast<int>(steps);
     if (!resize_envelope(rows, rows.Capacity))
     {
-      throw "Not enogh memory to floatlocate Env";
+      return out_of_memory(storage::envelope_growth, 4.0 * rows.Capacity);
     }
   }
   rows.Entries = entries;
@@ -159,4 +160,7 @@ void assemble_envelope(const float* x,
   };
   vtkSMPTools::For(0, n, 256, fill);
   rows.Coincident = rows.Coincident || coincident;
+  return {};
+}
+}
 }

@@ -18,11 +18,17 @@
 #ifndef envelope_assembly_h
 #define envelope_assembly_h
 
-#include "spline_options.h"
+#include "fit_options.h"
+#include "status.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+
+namespace animation
+{
+namespace core
+{
 
 // The strictly lower envelope of A as it is assembled. Env is a malloc block
 // of Capacity floats, of which the first Entries are in use.
@@ -42,14 +48,16 @@ struct envelope_rows
 };
 
 // The first block of Env: 4*n*(max-1) floats, 10 if that is negative, and
-// 10*n if the first cannot be obtained. Throws "Not enough memory to allocate
-// Env" when neither can.
-//   n    in
-//   max  in: width of the neighbour window
-envelope_rows start_envelope(std::int64_t n, int max);
+// 10*n if the first cannot be obtained. Fails with no_memory
+// (storage::envelope_first) when neither can.
+//   n     in
+//   max   in: width of the neighbour window
+//   rows  out
+outcome start_envelope(std::int64_t n, int max, envelope_rows& rows);
 
-// Assembles A below the diagonal, row by row, into rows and Xenv. Throws
-// "Not enogh memory to floatlocate Env" when Env cannot grow.
+// Assembles A below the diagonal, row by row, into rows and Xenv. Fails with
+// no_memory (storage::envelope_growth) when Env cannot grow, and with
+// too_many_entries when the envelope outgrows its 32-bit offsets.
 //   x, y, z  n entries each, in: the points in list order
 //   n        in
 //   max      in: width of the neighbour window
@@ -57,18 +65,20 @@ envelope_rows start_envelope(std::int64_t n, int max);
 //   kernel   in: which phi
 //   Xenv     n+1 entries, out: Xenv[0] = 1, Xenv[i+1] = entries after row i, plus 1
 //   rows     in/out: from start_envelope; grown by 10*n floats whenever full
-void assemble_envelope(const float* x,
-                       const float* y,
-                       const float* z,
-                       int n,
-                       int max,
-                       double radius,
-                       basis_kernel kernel,
-                       int* Xenv,
-                       envelope_rows& rows);
+outcome assemble_envelope(const float* x,
+                          const float* y,
+                          const float* z,
+                          int n,
+                          int max,
+                          double radius,
+                          basis_kernel kernel,
+                          int* Xenv,
+                          envelope_rows& rows);
 
 // Resizes Env to exactly count floats (at least one), keeping its contents;
 // false, with Env unchanged, when the block cannot be obtained.
 bool resize_envelope(envelope_rows& rows, std::int64_t count);
+}
+}
 
 #endif

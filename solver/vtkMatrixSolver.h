@@ -1,7 +1,7 @@
 // vtkMatrixSolver - fits the spline of the control points; accessors first (traces name lines).
 #ifndef vtkMatrixSolver_h
 #define vtkMatrixSolver_h
-#include "spline_options.h"
+#include "fit_options.h"
 #include "vtkAnimationMacros.h"
 #include <vtkObject.h>
 #include <vtkPoints.h>
@@ -97,10 +97,10 @@ public:
   // no work storage is left allocated.
 
   // The basis function, the polynomial part and the smoothing of the fit
-  // (spline_options.h). Default: the quadratic function, with the
-  // polynomial part, no smoothing.
-  void SetOptions(const spline_options& options);
-  const spline_options& GetOptions() const { return this->Options; }
+  // (fit_options.h; its Radius is not used: Solve() fits with Radius).
+  // Default: the quadratic function, with the polynomial part, no smoothing.
+  void SetOptions(const animation::core::fit_options& options);
+  const animation::core::fit_options& GetOptions() const { return this->Options; }
 
 protected:
   vtkMatrixSolver();
@@ -116,7 +116,7 @@ protected:
   float* BZ;
   float Radius;
   int Max;
-  spline_options Options;
+  animation::core::fit_options Options;
   vtkMath* Math; // made by the constructor, deleted by the destructor; unused
 
   // The coefficient arrays made by the last Solve(), X, Y, Z; owned.

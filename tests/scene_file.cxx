@@ -31,6 +31,19 @@ std::string TemporaryFolder::Write(const std::string& name, const std::string& t
   return path;
 }
 
+std::vector<std::string> TemporaryFolder::PartialFiles() const
+{
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(this->Folder))
+  {
+    if (entry.path().extension() == ".partial")
+    {
+      names.push_back(entry.path().filename().string());
+    }
+  }
+  return names;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
   std::ifstream in(path, std::ios::binary);

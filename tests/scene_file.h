@@ -3,6 +3,7 @@
 #define scene_file_h
 
 #include <string>
+#include <vector>
 
 // A fresh empty folder under the system's temporary folder, removed with its
 // contents when the object goes.
@@ -19,6 +20,8 @@ public:
   std::string File(const std::string& name) const { return this->Folder + "/" + name; }
   // Writes text, byte for byte, to a file inside the folder; returns its path.
   std::string Write(const std::string& name, const std::string& text) const;
+  // Names of the temporary files of outputs ("*.partial") in the folder.
+  std::vector<std::string> PartialFiles() const;
 
 private:
   std::string Folder;

@@ -1,13 +1,16 @@
 // WriteAtomically: the output file is whole or absent, whatever the write
-// does. The writer under test is a plain function that writes some text to
-// the name it is given and reports success or failure.
+// does, and it is written only through a file the program created itself.
+// The writer under test is a plain function that writes some text into the
+// descriptor it is given and reports success or an errno.
 #include "atomic_write.h"
 #include "scene_file.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
+#include <regex>
+#include <stdexcept>
 #include <string>
 
 namespace
@@ -15,52 +18,81 @@ namespace
 class AtomicWriteTest : public ::testing::Test
 {
 protected:
-  // A writer that writes text to the name it gets, remembers that name, and
-  // answers succeed.
-  std::function<bool(const char*)> Writer(const std::string& text, bool succeed)
+  // A writer that writes text into its descriptor, remembers the temporary
+  // file's name, and answers error.
+  std::function<int(int)> Writer(const std::string& text, int error = 0)
   {
-    return [this, text, succeed](const char* path)
+    return [this, text, error](int descriptor)
     {
-      this->WrittenTo = path;
-      std::ofstream out(path, std::ios::binary);
-      out << text;
-      return succeed && static_cast<bool>(out);
+      this->Temporaries = this->Folder.PartialFiles();
+      return error != 0 ? error : WriteAll(descriptor, text.data(), text.size());
     };
   }
 
-  bool Exists(const std::string& name) const
+  // The message WriteAtomically throws, or "" when it succeeds.
+  std::string Failure(const std::string& path, const std::function<int(int)>& write)
   {
-    return std::filesystem::exists(this->Folder.File(name));
+    try
+    {
+      WriteAtomically(path, write);
+    }
+    catch (const std::runtime_error& failure)
+    {
+      return failure.what();
+    }
+    return "";
   }
 
   TemporaryFolder Folder;
-  std::string WrittenTo;
+  std::vector<std::string> Temporaries;
 };
 }
 
-TEST_F(AtomicWriteTest, WriteGoesToATemporaryNameInTheSameFolderAndIsRenamedIntoPlace)
+TEST_F(AtomicWriteTest, WriteGoesToAUniqueTemporaryNameInTheSameFolderAndIsRenamedIntoPlace)
 {
   const std::string path = this->Folder.Write("mesh.vtk", "earlier");
-  EXPECT_TRUE(WriteAtomically(path, this->Writer("new", true)));
-  EXPECT_EQ(this->WrittenTo, path + ".partial");
+  EXPECT_EQ(this->Failure(path, this->Writer("new")), "");
+  ASSERT_EQ(this->Temporaries.size(), 1u);
+  EXPECT_TRUE(
+    std::regex_match(this->Temporaries[0], std::regex("mesh\\.vtk\\.[A-Za-z0-9]{6}\\.partial")))
+    << this->Temporaries[0];
   EXPECT_EQ(ReadWholeFile(path), "new");
-  EXPECT_FALSE(this->Exists("mesh.vtk.partial"));
+  EXPECT_TRUE(this->Folder.PartialFiles().empty());
+
+  // Two files of one name open at once, as two runs in one folder have them,
+  // never share a temporary file.
+  TemporaryFile first = CreateTemporaryFile(path);
+  TemporaryFile second = CreateTemporaryFile(path);
+  EXPECT_NE(first.Path, second.Path);
+  DiscardTemporaryFile(first);
+  DiscardTemporaryFile(second);
+  EXPECT_TRUE(this->Folder.PartialFiles().empty());
 }
 
-TEST_F(AtomicWriteTest, FailedWriteKeepsTheEarlierFileAndRemovesTheTemporary)
+TEST_F(AtomicWriteTest, PlantedLinkAtTheOldTemporaryNameIsNeverFollowed)
+{
+  const std::string victim = this->Folder.Write("victim", "someone else's file");
+  const std::string path = this->Folder.File("animated_shape.vtk");
+  std::filesystem::create_symlink(victim, path + ".partial");
+  EXPECT_EQ(this->Failure(path, this->Writer("the mesh")), "");
+  EXPECT_EQ(ReadWholeFile(victim), "someone else's file");
+  EXPECT_EQ(ReadWholeFile(path), "the mesh");
+  EXPECT_FALSE(std::filesystem::is_symlink(path));
+}
+
+TEST_F(AtomicWriteTest, FailedWriteKeepsTheEarlierFileRemovesTheTemporaryAndSaysWhy)
 {
   const std::string path = this->Folder.Write("mesh.vtk", "earlier");
-  EXPECT_FALSE(WriteAtomically(path, this->Writer("half a me", false)));
+  EXPECT_EQ(this->Failure(path, this->Writer("half a me", ENOSPC)),
+            "Cannot write " + path + ": No space left on device");
   EXPECT_EQ(ReadWholeFile(path), "earlier");
-  EXPECT_FALSE(this->Exists("mesh.vtk.partial"));
-}
+  EXPECT_TRUE(this->Folder.PartialFiles().empty());
 
-TEST_F(AtomicWriteTest, FailedFirstWriteLeavesNoFile)
-{
-  const std::string path = this->Folder.File("frame.bmp");
-  EXPECT_FALSE(WriteAtomically(path, this->Writer("half a fra", false)));
-  EXPECT_FALSE(this->Exists("frame.bmp"));
-  EXPECT_FALSE(this->Exists("frame.bmp.partial"));
+  const std::string frame = this->Folder.File("frame.bmp");
+  EXPECT_NE(this->Failure(frame, this->Writer("half a fra", EFBIG)).find("File too large"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(frame));
+  EXPECT_TRUE(this->Folder.PartialFiles().empty());
 }
 
 TEST_F(AtomicWriteTest, FolderInPlaceOfTheFileIsLeftAlone)
@@ -68,14 +100,15 @@ TEST_F(AtomicWriteTest, FolderInPlaceOfTheFileIsLeftAlone)
   const std::string path = this->Folder.File("mesh.vtk");
   ASSERT_TRUE(std::filesystem::create_directory(path));
   this->Folder.Write("mesh.vtk/inside", "kept");
-  EXPECT_FALSE(WriteAtomically(path, this->Writer("new", true)));
+  EXPECT_EQ(this->Failure(path, this->Writer("new")), "Cannot write " + path + ": Is a directory");
   EXPECT_EQ(ReadWholeFile(path + "/inside"), "kept");
-  EXPECT_FALSE(this->Exists("mesh.vtk.partial"));
+  EXPECT_TRUE(this->Folder.PartialFiles().empty());
 }
 
 TEST_F(AtomicWriteTest, NameInAMissingFolderFails)
 {
   const std::string path = this->Folder.File("missing/mesh.vtk");
-  EXPECT_FALSE(WriteAtomically(path, this->Writer("new", true)));
-  EXPECT_FALSE(this->Exists("missing"));
+  EXPECT_EQ(this->Failure(path, this->Writer("new")),
+            "Cannot write " + path + ": No such file or directory");
+  EXPECT_FALSE(std::filesystem::exists(this->Folder.File("missing")));
 }

@@ -13,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
+
+#include <sys/stat.h>
 
 namespace
 {
@@ -544,4 +547,45 @@ TEST_F(DatReaderTest, LocatorIsBuiltOverTheSourcePoints)
   ASSERT_EQ(this->Read("0 0 0 9 9 9\n3 0 0 9 9 9\n"), 0);
   double near[3] = { 2.9, 0, 0 };
   EXPECT_EQ(this->Reader->GetTree()->FindClosestPoint(near), 1);
+}
+
+TEST_F(DatReaderTest, FilesThatAreNoPlainSceneTextAreRefusedWithoutWaiting)
+{
+  struct Refused
+  {
+    std::string Name;
+    std::string Error;
+  };
+  const std::string fifo = this->Folder.File("fifo.ptt");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string zero = this->Folder.File("zero.ptt");
+  std::filesystem::create_symlink("/dev/zero", zero);
+  const std::string wide = this->Folder.Write("wide.ptt",
+                                              std::string("\xff\xfe"
+                                                          "F\0r\0a\0m\0e\0s\0",
+                                                          14));
+  const std::string big = this->Folder.Write("big.ptt", "FramesNumber 2\n");
+  std::filesystem::resize_file(big, (256 << 20) + 1);
+  const Refused cases[] = {
+    { fifo, "Not correct FileName" },
+    { zero, "Not correct FileName" },
+    { wide, "is UTF-16 text" },
+    { big, "holds 268435457 bytes, more than a scene file may" },
+    { this->Folder.Write("frames.ptt", "FramesNumber 4294967298\n"),
+      "The number on line 1 is out of range (-2147483648 to 2147483647): \"FramesNumber "
+      "4294967298\"" },
+    { this->Folder.Write("size.ptt", "# window\nWindowSize 4294967596 300\n"),
+      "The number on line 2 is out of range" },
+    { this->Folder.Write("loops.ptt", "LoopCount -99999999999999999999999\n"),
+      "The number on line 1 is out of range" },
+  };
+  for (const Refused& refused : cases)
+  {
+    vtkDatReader* reader = vtkDatReader::New();
+    reader->FileName = refused.Name.c_str();
+    TraceCapture traces;
+    EXPECT_EQ(reader->ReadFile(), -1) << refused.Name;
+    EXPECT_NE(traces.Errors().find(refused.Error), std::string::npos) << traces.Errors();
+    reader->Delete();
+  }
 }

@@ -150,3 +150,81 @@ TEST_F(DisplayCheckTest, ServerWithoutOpenGlIsNamed)
                   "extension); " +
                   WayOut);
 }
+
+TEST_F(DisplayCheckTest, ResourceLimitIsNamedInsteadOfTheDisplay)
+{
+  if (!std::getenv("DISPLAY"))
+  {
+    GTEST_SKIP() << "no display";
+  }
+  // Five open files leave the toolkit none for its connection to the server.
+  const std::string command = "cd '" + this->Folder.Path() +
+                              "' && exec </dev/null >.stdout 2>.stderr && ulimit -n 5 && exec '" +
+                              ANIMATION_BINARY_DIR "/bin/animation' --batch";
+  const int status = std::system(command.c_str());
+  ProgramRun run;
+  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.Out = ReadWholeFile(this->Folder.File(".stdout"));
+  run.Err = ReadWholeFile(this->Folder.File(".stderr"));
+  // Xlib says on its own that it could not read the authorization file.
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Out, Banner);
+  EXPECT_NE(run.Err.find("Cannot open a window on display " + std::string(std::getenv("DISPLAY")) +
+                         ": the process's resource limits may be the cause, not the display: at "
+                         "most 5 files may be open (ulimit -n); raise them, or " +
+                         WayOut),
+            std::string::npos)
+    << run.Err;
+}
+
+TEST_F(DisplayCheckTest, ServerThatDiesMidRunIsNamedAndLeavesNoTemporaryFile)
+{
+  if (std::system("command -v Xvfb >/dev/null") != 0)
+  {
+    GTEST_SKIP() << "Xvfb is not installed";
+  }
+  WriteTestScene(this->Folder.Path(), "SaveImages yes\nFramesNumber 500\nLoopCount 4\n");
+  const std::string display = FreeDisplay(120);
+  const pid_t server = fork();
+  ASSERT_GE(server, 0);
+  if (server == 0)
+  {
+    execlp("Xvfb", "Xvfb", display.c_str(), "-nolisten", "tcp", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const std::string socket = "/tmp/.X11-unix/X" + display.substr(1);
+  for (int wait = 0; wait < 500 && !std::filesystem::exists(socket); ++wait)
+  {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  DisplaySetting dying(display);
+  const pid_t program = fork();
+  ASSERT_GE(program, 0);
+  if (program == 0)
+  {
+    const std::string command = "cd '" + this->Folder.Path() + "' && exec '" +
+                                ANIMATION_BINARY_DIR "/bin/animation' --batch --movie run.ogv "
+                                                     "</dev/null >.stdout 2>.stderr";
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // The server goes once the frames are being made.
+  for (int wait = 0; wait < 3000 && !std::filesystem::exists(this->Folder.File("image0002.bmp"));
+       ++wait)
+  {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  kill(server, SIGKILL);
+  waitpid(server, nullptr, 0);
+  int status = 0;
+  waitpid(program, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(ReadWholeFile(this->Folder.File(".stderr"))
+              .find("The X server of display " + display + " went away during the run"),
+            std::string::npos)
+    << ReadWholeFile(this->Folder.File(".stderr"));
+  EXPECT_TRUE(this->Folder.PartialFiles().empty());
+  EXPECT_FALSE(std::filesystem::exists(this->Folder.File("run.ogv")));
+  std::filesystem::remove(socket);
+}

@@ -167,14 +167,20 @@ TEST_F(RobustnessTest, TenThousandCharacterLinesAreReadWhole)
 {
   this->WriteScene();
   // A comment and a texture name of 10,000 characters: the comment is
-  // skipped, the texture does not exist and is left out, the run survives.
+  // skipped, the texture does not exist and is left out with a message that
+  // shows its name cut, the run survives.
   this->WriteSceneFile("#" + std::string(9999, 'x') + "\nTexture " + std::string(9992, 'a') +
                        "\nFramesNumber 2\n");
   ProgramRun run = this->Run();
   this->ExpectComplete(run);
   EXPECT_NE(run.Out.find("\n2 frames generated in "), std::string::npos) << run.Out;
-  EXPECT_NE(run.Err.find("Cannot use the hair texture: " + std::string(9992, 'a')),
-            std::string::npos);
+  // The name is shown cut, its length told, so that a long one cannot flood
+  // the console.
+  EXPECT_NE(run.Err.find("Cannot use the hair texture: " + std::string(60, 'a') +
+                         "[... 9902 characters ...]" + std::string(30, 'a') + " is missing"),
+            std::string::npos)
+    << run.Err.substr(0, 300);
+  EXPECT_LT(run.Err.size(), 1000u);
 }
 
 TEST_F(RobustnessTest, TenThousandCharacterLineOfNumbersIsOneControlPoint)
@@ -369,7 +375,7 @@ const std::string MeshHeader = "# vtk DataFile Version 3.0\nmesh\nASCII\nDATASET
 // point the mesh does not have.
 const std::vector<std::pair<std::string, std::string>> IncompleteMeshes = {
   { MeshHeader + "POINTS 100000 float\n0 0 7 1 0 7 0 1 7\nPOLYGONS 1 4\n3 0 1 2\n",
-    "the file is missing, unreadable or incomplete" },
+    "it declares 100000 points, more than its 40 remaining bytes can hold" },
   { MeshHeader + "POINTS 3 float\n0 0 7 1 0 7 0 1 7\nPOLYGONS 1 4\n3 0 1 200000\n",
     "it has a cell that names a point it does not have" },
 };
@@ -491,30 +497,6 @@ TEST_F(RobustnessTest, FolderInPlaceOfTheHairMeshOrAnImageIsSkipped)
 
 // --- Output files -----------------------------------------------------------------
 
-TEST_F(RobustnessTest, FolderNamedLikeTheOutputMeshFailsTheRun)
-{
-  this->WriteScene();
-  this->MakeFolder("animated_shape.vtk");
-  ProgramRun run = this->Run();
-  this->ExpectFailure(run, "Cannot write animated_shape.vtk into the working folder");
-  // The report came first; the folder is left as it was, with no temporary.
-  EXPECT_NE(run.Out.find("Average speed: "), std::string::npos);
-  EXPECT_TRUE(std::filesystem::is_directory(this->Folder.File("animated_shape.vtk")));
-  EXPECT_TRUE(std::filesystem::is_empty(this->Folder.File("animated_shape.vtk")));
-  EXPECT_FALSE(this->Exists("animated_shape.vtk.partial"));
-}
-
-TEST_F(RobustnessTest, FolderNamedLikeAFrameFailsTheRun)
-{
-  this->WriteScene("SaveImages yes\nFramesNumber 4\n");
-  this->MakeFolder("image0002.bmp");
-  ProgramRun run = this->Run();
-  this->ExpectFailure(run, "Cannot write image0002.bmp into the working folder");
-  EXPECT_EQ(ReadBmp(this->Folder.File("image0001.bmp")).Width, 300);
-  EXPECT_FALSE(this->Exists("image0003.bmp"));
-  EXPECT_FALSE(this->Exists("image0002.bmp.partial"));
-}
-
 TEST_F(RobustnessTest, UnwritableWorkingFolderFailsTheRunAndKeepsTheEarlierMesh)
 {
   // The scene sits in a folder of its own, which the program may read but
@@ -546,7 +528,9 @@ TEST_F(RobustnessTest, UnwritableWorkingFolderFailsTheRunAndKeepsTheEarlierMesh)
   const std::string err = ReadWholeFile(this->Folder.File("err"));
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 1) << err;
-  EXPECT_NE(err.find("Cannot write image0000.bmp into the working folder"), std::string::npos)
+  EXPECT_NE(err.find(std::string("Cannot write image0000.bmp: ") +
+                     (geteuid() == 0 ? "Read-only file system" : "Permission denied")),
+            std::string::npos)
     << err;
   EXPECT_EQ(ReadWholeFile(this->Folder.File("out")).find(Farewell), std::string::npos);
   EXPECT_EQ(ReadWholeFile(work + "/animated_shape.vtk"), earlier);

@@ -56,7 +56,7 @@ void evaluate_spline_field(const spline_field& field,
     double p[3];
     ReadControl(field, k, p);
     const double r = std::sqrt(vtkMath::Distance2BetweenPoints(p, x));
-    const double phi = basis_value(field.Kernel, r, radius);
+    const double phi = animation::core::basis_value(field.Kernel, r, radius);
     const int m = field.UnList[k];
     for (int a = 0; a < 3; ++a)
     {
@@ -64,7 +64,7 @@ void evaluate_spline_field(const spline_field& field,
     }
     if (jacobian)
     {
-      const double slope = basis_gradient_factor(field.Kernel, r, radius);
+      const double slope = animation::core::basis_gradient_factor(field.Kernel, r, radius);
       for (int a = 0; a < 3; ++a)
       {
         const double w = field.Coeff[a][m];

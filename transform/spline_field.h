@@ -20,7 +20,7 @@
 #ifndef spline_field_h
 #define spline_field_h
 
-#include "spline_options.h"
+#include "fit_options.h"
 
 #include <vtkType.h>
 
@@ -36,7 +36,7 @@ struct spline_field
   const float* ControlCoords; // their 3*nc float coordinates, or null to read Controls
   const float* Coeff[3];      // nc + 4 entries each: weights in list order, c_a0 ... c_a3
   const int* UnList;          // control point id -> list position (index of its weight)
-  basis_kernel Kernel;        // the basis function phi
+  animation::core::basis_kernel Kernel; // the basis function phi
 };
 
 // Evaluates the field at x from the ids of the control points within R of x.

@@ -1,12 +1,16 @@
 #include "vtkCompactSplineTransform.h"
 
+#include "basis_function.h"
+#include "displacement_cache.h"
+#include "envelope_estimate.h"
 #include "finite_points.h"
-#include "locator_buckets.h"
+#include "fit.h"
 #include "spline_field.h"
-#include "spline_fit.h"
-#include "well_ordered_list.h"
 
 #include <vtkDataArray.h>
+#include <vtkDoubleArray.h>
+#include <vtkFloatArray.h>
+#include <vtkIdList.h>
 #include <vtkMath.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
@@ -14,94 +18,75 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSMPThreadLocal.h>
-#include <vtkSMPTools.h>
-#include <vtkWeakPointer.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cfloat>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 vtkStandardNewMacro(vtkCompactSplineTransform);
 
-class vtkCompactSplineTransform::vtkInternals
+namespace
 {
-public:
-  // The fit: the source landmarks in single precision with their locator, the inverse list order
-  // and the coefficients (weights in list order, then c0 ... c3) of x, y and z.
-  vtkNew<vtkPoints> Controls;
-  vtkNew<vtkPolyData> ControlSet;
-  vtkNew<vtkPointLocator> Locator;
-  // The locator's buckets as flat arrays: the same neighbours in the same order, from any thread.
-  std::unique_ptr<locator_buckets> Neighbours;
-  std::vector<int> UnList;
-  std::vector<float> Coeff[3];
-  float Radius = 0.0f;
-  basis_kernel Kernel = basis_kernel::quadratic;
-  // The largest landmark move |p_k - q_k| of the fit, and whether the move of a point beyond the
-  // supports has been reported for it.
+namespace core = animation::core;
+
+// The fit, relative to the landmarks: a point x is fitted and evaluated at
+// u = (x - Centre) / Scale, in double precision up to the single-precision
+// fit, so that the precision does not depend on where the landmarks lie. The
+// field of u is a displacement in units of Scale. Immutable once made.
+struct relative_fit
+{
+  core::fit Fit;
+  double Centre[3];
+  double Scale;
+  // The largest landmark move |p_k - q_k|, and whether a move of points beyond the supports by
+  // more than a tenth of it has been reported for this fit.
   double LargestLandmarkMove = 0.0;
-  bool FarMoveReported = false;
-  bool Fitted = false;
-  // Modified whenever a fit is made or found impossible, and when the radius or the landmark
-  // objects change.
-  vtkTimeStamp FitTime;
-  vtkTimeStamp ParametersTime;
+  mutable std::atomic<bool> FarMoveReported{ false };
 
-  // The displacement and its Jacobian (row by row) at every point of CachedPoints, as they were
-  // at CachedPointsTime, under the fit of CachedFitTime.
-  vtkWeakPointer<vtkPoints> CachedPoints;
-  vtkMTimeType CachedPointsTime = 0;
-  vtkMTimeType CachedFitTime = 0;
-  std::vector<double> Displacement;
-  std::vector<double> Jacobian;
-
-  vtkInternals() { this->Controls->SetDataType(VTK_FLOAT); }
-
-  spline_field Field() const
-  {
-    return { this->Radius,
-             this->Controls,
-             static_cast<const float*>(this->Controls->GetVoidPointer(0)),
-             { this->Coeff[0].data(), this->Coeff[1].data(), this->Coeff[2].data() },
-             this->UnList.data(),
-             this->Kernel };
-  }
-
-  // s and J at x; ids is working storage for the neighbour query, left holding the landmarks
-  // within R of x. Safe to call from several threads at once, each with its own ids.
+  // s and, when jacobian is not null, ds/dx at x; ids is left holding the
+  // landmarks within R of x. Safe from any number of threads at once, each
+  // with its own ids.
   void Evaluate(const double x[3],
                 std::vector<vtkIdType>& ids,
                 double s[3],
                 double jacobian[3][3]) const
   {
-    this->Neighbours->FindPointsWithinRadius(this->Radius, x, ids);
-    evaluate_spline_field(
-      this->Field(), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
-  }
-
-  void Forget()
-  {
-    this->Fitted = false;
-    this->Neighbours.reset();
-    this->UnList.clear();
-    for (auto& c : this->Coeff)
+    const double u[3] = { (x[0] - this->Centre[0]) / this->Scale,
+                          (x[1] - this->Centre[1]) / this->Scale,
+                          (x[2] - this->Centre[2]) / this->Scale };
+    core::evaluate(this->Fit, u, ids, s, jacobian);
+    // ds/dx = (Scale ds/du) (du/dx): the Jacobian is the same in both units.
+    for (int a = 0; a < 3; ++a)
     {
-      c.clear();
+      s[a] *= this->Scale;
     }
-    this->CachedPoints = nullptr;
-    this->Displacement.clear();
-    this->Jacobian.clear();
   }
 };
 
-namespace
+// A point set's displacements under one fit, keyed by the point set's
+// address and modification time (unique while the object lives: a new object
+// at the same address has a later time) and by the fit it was made with.
+struct keyed_cache
 {
-struct free_deleter
-{
-  void operator()(int* block) const { std::free(block); }
+  const vtkPoints* Points;
+  vtkMTimeType PointsTime;
+  std::shared_ptr<const relative_fit> Fit;
+  core::displacement_cache<double> Cache;
+  // The largest |s| among the points with no landmark within R.
+  double LargestMoveBeyondSupports = 0.0;
 };
+
+// Point sets whose displacements are kept at once: one per pipeline that a
+// few threads may run side by side.
+constexpr std::size_t kept_caches = 4;
+
+// Below this support radius, as a fraction of the landmarks' extent, the
+// radius is within a few hundred single-precision steps of the coordinates.
+constexpr double smallest_relative_radius = 1e-5;
 
 // out = m * v for a 3-component tuple.
 void Multiply(const double m[3][3], const double v[3], double out[3])
@@ -111,7 +96,222 @@ void Multiply(const double m[3][3], const double v[3], double out[3])
     out[a] = m[a][0] * v[0] + m[a][1] * v[1] + m[a][2] * v[2];
   }
 }
+
+// The closest two of the n points (3 floats each): their ids and distance;
+// false for fewer than two points.
+bool ClosestPair(int n, const float* points, vtkIdType pair[2], double& distance)
+{
+  if (n < 2)
+  {
+    return false;
+  }
+  vtkNew<vtkPoints> set;
+  set->SetDataTypeToFloat();
+  set->SetNumberOfPoints(n);
+  std::copy(points, points + 3 * std::size_t(n), static_cast<float*>(set->GetVoidPointer(0)));
+  vtkNew<vtkPolyData> data;
+  data->SetPoints(set);
+  vtkNew<vtkPointLocator> locator;
+  locator->SetDataSet(data);
+  locator->BuildLocator();
+  vtkNew<vtkIdList> found;
+  distance = VTK_DOUBLE_MAX;
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    double x[3];
+    set->GetPoint(i, x);
+    locator->FindClosestNPoints(2, x, found);
+    for (vtkIdType k = 0; k < found->GetNumberOfIds(); ++k)
+    {
+      const vtkIdType j = found->GetId(k);
+      double y[3];
+      set->GetPoint(j, y);
+      const double d = std::sqrt(vtkMath::Distance2BetweenPoints(x, y));
+      if (j != i && d < distance)
+      {
+        distance = d;
+        pair[0] = std::min(i, j);
+        pair[1] = std::max(i, j);
+      }
+    }
+  }
+  return distance < VTK_DOUBLE_MAX;
 }
+// Says why the fit failed, in the words of the landmarks and the radius.
+//   sources  3*count entries, in: the source landmarks relative to the centre, in units of scale
+//   kernel   in: the basis function of the fit
+void ReportFailedFit(vtkCompactSplineTransform* self,
+                     const core::outcome& failed,
+                     int count,
+                     const float* sources,
+                     double scale,
+                     core::basis_kernel kernel)
+{
+  const char* const identity = "; the transform is the identity until the landmarks change.";
+  vtkIdType pair[2] = { 0, 0 };
+  double closest = 0.0;
+  switch (failed.Code)
+  {
+    case core::status::too_large_for_memory:
+      vtkErrorWithObjectMacro(self,
+                              << "Cannot fit: the interpolation matrix of " << count
+                              << " landmarks would take about "
+                              << MatrixBytes(failed.Where, count) / 1048576 << " MiB, but only "
+                              << static_cast<std::int64_t>(failed.Value) / 1048576
+                              << " MiB of memory are available; the SupportRadius "
+                              << self->GetSupportRadius() << " reaches too many landmarks from each"
+                              << identity);
+      return;
+    case core::status::no_memory:
+      vtkErrorWithObjectMacro(self,
+                              << "Cannot fit: " << failed.Value / 1048576
+                              << " MiB of work storage could not be obtained for " << count
+                              << " landmarks" << identity);
+      return;
+    case core::status::too_many_entries:
+      vtkErrorWithObjectMacro(
+        self,
+        << "Cannot fit: the interpolation matrix of " << count << " landmarks would have at least "
+        << static_cast<std::int64_t>(failed.Value)
+        << " entries in its envelope, more than its 32-bit offsets address; the "
+           "SupportRadius "
+        << self->GetSupportRadius() << " reaches too many landmarks from each" << identity);
+      return;
+    case core::status::not_finite:
+      vtkErrorWithObjectMacro(self,
+                              << "Cannot fit: the coefficients of the " << count
+                              << " landmarks came out infinite or undefined" << identity);
+      return;
+    default:
+      break;
+  }
+  // The matrix is singular or not positive definite in single precision: two landmarks at one
+  // position, or a radius so large beside their spacing that neighbouring basis functions are
+  // equal.
+  if (!ClosestPair(count, sources, pair, closest))
+  {
+    vtkErrorWithObjectMacro(
+      self, << "Cannot fit: the interpolation matrix is not positive definite" << identity);
+    return;
+  }
+  const float relative = static_cast<float>(closest / (self->GetSupportRadius() / scale));
+  const float phi = static_cast<float>(core::basis_value(kernel, relative, 1.0));
+  if (closest == 0.0)
+  {
+    double p[3];
+    self->GetSourceLandmarks()->GetPoint(pair[0], p);
+    vtkErrorWithObjectMacro(self,
+                            << "Cannot fit: the source landmarks " << pair[0] << " and " << pair[1]
+                            << " share the position (" << p[0] << ", " << p[1] << ", " << p[2]
+                            << ")" << identity);
+  }
+  else if (phi == 1.0f)
+  {
+    vtkErrorWithObjectMacro(self,
+                            << "Cannot fit: the SupportRadius " << self->GetSupportRadius()
+                            << " is so large beside the spacing of the landmarks (the closest two, "
+                            << pair[0] << " and " << pair[1] << ", are " << closest * scale
+                            << " apart) that their basis functions are equal in single precision"
+                            << identity);
+  }
+  else
+  {
+    vtkErrorWithObjectMacro(
+      self,
+      << "Cannot fit: the interpolation matrix is not positive definite in single "
+         "precision (failed at row "
+      << failed.Where << "); the closest landmarks, " << pair[0] << " and " << pair[1] << ", are "
+      << closest * scale << " apart beside the SupportRadius " << self->GetSupportRadius()
+      << ", and a smaller radius makes the matrix better "
+         "conditioned"
+      << identity);
+  }
+}
+}
+
+class vtkCompactSplineTransform::vtkInternals
+{
+public:
+  // The last fit, or null when there is none. Written only by InternalUpdate(), which the
+  // toolkit runs under the transform's update lock.
+  std::shared_ptr<const relative_fit> Fit;
+  // Modified whenever a fit is made or found impossible, and when the radius or the landmark
+  // objects change.
+  vtkTimeStamp FitTime;
+  vtkTimeStamp ParametersTime;
+
+  // The displacements of the last few point sets, most recent first. An entry is never changed
+  // once made, so a thread may blend from it while another replaces it.
+  std::mutex CacheLock;
+  std::vector<std::shared_ptr<const keyed_cache>> Caches;
+
+  // The cache of inPts under fit, with the Jacobian when asked; made (on every core) when there
+  // is none, in which case visit(i, x, s) sees every point as it is evaluated and filled is set.
+  template<typename Visit>
+  std::shared_ptr<const keyed_cache> CacheFor(vtkPoints* inPts,
+                                              const std::shared_ptr<const relative_fit>& fit,
+                                              bool withJacobian,
+                                              Visit visit,
+                                              bool& filled)
+  {
+    filled = false;
+    std::lock_guard<std::mutex> lock(this->CacheLock);
+    const vtkMTimeType time = inPts->GetMTime();
+    const vtkIdType n = inPts->GetNumberOfPoints();
+    for (std::size_t k = 0; k < this->Caches.size(); ++k)
+    {
+      const std::shared_ptr<const keyed_cache> entry = this->Caches[k];
+      if (entry->Points == inPts && entry->PointsTime == time && entry->Fit == fit &&
+          entry->Cache.Count == n && (!withJacobian || entry->Cache.HasJacobian()))
+      {
+        this->Caches.erase(this->Caches.begin() + k);
+        this->Caches.insert(this->Caches.begin(), entry);
+        return entry;
+      }
+    }
+    auto made = std::make_shared<keyed_cache>();
+    made->Points = inPts;
+    made->PointsTime = time;
+    made->Fit = fit;
+    const relative_fit& field = *fit;
+    vtkSMPThreadLocal<double> beyondSupports(0.0);
+    made->Cache.Fill(
+      n,
+      withJacobian,
+      [inPts](vtkIdType i, double x[3]) { inPts->GetPoint(i, x); },
+      [&field, &beyondSupports](
+        const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
+      {
+        field.Evaluate(x, ids, s, j);
+        if (ids.empty())
+        {
+          double& largest = beyondSupports.Local();
+          largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+        }
+      },
+      visit,
+      nullptr);
+    for (double largest : beyondSupports)
+    {
+      made->LargestMoveBeyondSupports = std::max(made->LargestMoveBeyondSupports, largest);
+    }
+    filled = true;
+    for (std::size_t k = 0; k < this->Caches.size(); ++k)
+    {
+      if (this->Caches[k]->Points == inPts)
+      {
+        this->Caches.erase(this->Caches.begin() + k);
+        break;
+      }
+    }
+    this->Caches.insert(this->Caches.begin(), made);
+    if (this->Caches.size() > kept_caches)
+    {
+      this->Caches.pop_back();
+    }
+    return made;
+  }
+};
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
   : SourceLandmarks(nullptr)
@@ -149,7 +349,7 @@ void vtkCompactSplineTransform::SetTargetLandmarks(vtkPoints* target)
   this->Internals->ParametersTime.Modified();
 }
 
-void vtkCompactSplineTransform::SetKernel(basis_kernel kernel)
+void vtkCompactSplineTransform::SetKernel(core::basis_kernel kernel)
 {
   if (this->Options.Kernel == kernel)
   {
@@ -162,7 +362,7 @@ void vtkCompactSplineTransform::SetKernel(basis_kernel kernel)
 
 const char* vtkCompactSplineTransform::GetKernelAsString() const
 {
-  return this->Options.Kernel == basis_kernel::wendland ? "Wendland" : "Quadratic";
+  return this->Options.Kernel == core::basis_kernel::wendland ? "Wendland" : "Quadratic";
 }
 
 void vtkCompactSplineTransform::SetPolynomial(bool polynomial)
@@ -214,13 +414,13 @@ vtkMTimeType vtkCompactSplineTransform::GetMTime()
 bool vtkCompactSplineTransform::IsFitted()
 {
   this->Update();
-  return this->Internals->Fitted;
+  return this->Internals->Fit != nullptr;
 }
 
 void vtkCompactSplineTransform::InternalUpdate()
 {
-  vtkInternals& fit = *this->Internals;
-  vtkMTimeType changed = fit.ParametersTime.GetMTime();
+  vtkInternals& internals = *this->Internals;
+  vtkMTimeType changed = internals.ParametersTime.GetMTime();
   for (vtkPoints* landmarks : { this->SourceLandmarks, this->TargetLandmarks })
   {
     if (landmarks && landmarks->GetMTime() > changed)
@@ -228,12 +428,16 @@ void vtkCompactSplineTransform::InternalUpdate()
       changed = landmarks->GetMTime();
     }
   }
-  if (fit.FitTime.GetMTime() > changed)
+  if (internals.FitTime.GetMTime() > changed)
   {
     return;
   }
-  fit.Forget();
-  fit.FitTime.Modified();
+  internals.Fit.reset();
+  internals.FitTime.Modified();
+  {
+    std::lock_guard<std::mutex> lock(internals.CacheLock);
+    internals.Caches.clear();
+  }
 
   vtkPoints* source = this->SourceLandmarks;
   vtkPoints* target = this->TargetLandmarks;
@@ -244,109 +448,110 @@ void vtkCompactSplineTransform::InternalUpdate()
   }
   if (target->GetNumberOfPoints() != n)
   {
-    vtkErrorMacro(<< "Update: the source and target landmarks differ in number (" << n << " and "
-                  << target->GetNumberOfPoints() << "); the transform is the identity");
+    vtkErrorMacro(<< "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
+                  << " target landmarks; the transform is the identity until they agree.");
     return;
   }
-  const float radius = static_cast<float>(this->SupportRadius);
-  if (!(radius > 0.0f) || !std::isfinite(radius))
+  if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
   {
-    vtkErrorMacro(<< "Update: the support radius " << this->SupportRadius
-                  << " is not positive; the transform is the identity");
+    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
+                  << " is not a positive finite number; the transform is the identity.");
     return;
   }
   if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
   {
-    vtkErrorMacro(<< "Update: the smoothing " << this->Options.Smoothing
-                  << " is not a finite number of 0 or more; the transform is the identity");
+    vtkErrorMacro(<< "Cannot fit: the smoothing " << this->Options.Smoothing
+                  << " is not a finite number of 0 or more; the transform is the identity.");
     return;
   }
   if (n > VTK_INT_MAX - 4 || !AllPointsFinite(source) || !AllPointsFinite(target))
   {
-    vtkErrorMacro(<< "Update: the landmarks are not finite or too many; the transform is the "
-                     "identity");
+    vtkErrorMacro(<< "Cannot fit: the " << n
+                  << " landmarks hold coordinates that are not finite, or are more than "
+                     "2^31 - 5; the transform is the identity.");
     return;
   }
 
-  try
+  // The centre of the source landmarks and their extent, the largest distance from it.
+  auto fit = std::make_shared<relative_fit>();
+  fit->Centre[0] = fit->Centre[1] = fit->Centre[2] = 0.0;
+  for (vtkIdType k = 0; k < n; ++k)
   {
-    // The landmarks and their breadth-first order, as the program's reader prepares them.
-    fit.Controls->SetNumberOfPoints(n);
-    for (vtkIdType k = 0; k < n; ++k)
-    {
-      fit.Controls->SetPoint(k, source->GetPoint(k));
-    }
-    fit.Controls->Modified();
-    fit.ControlSet->SetPoints(fit.Controls);
-    fit.Locator->SetDataSet(fit.ControlSet);
-    fit.Locator->BuildLocator();
-    int max = 0;
-    const int count = static_cast<int>(n);
-    std::unique_ptr<int, free_deleter> list(
-      GetWellOderredList(max, count, radius, fit.Controls, fit.Locator));
-
-    // Source minus target in list order, in single precision.
-    std::vector<float> b[3];
-    for (auto& values : b)
-    {
-      values.resize(count);
-    }
-    fit.UnList.resize(count);
-    double largestMove = 0.0;
-    for (int k = 0; k < count; ++k)
-    {
-      const int id = list.get()[k];
-      fit.UnList[id] = k;
-      double p[3];
-      double q[3];
-      source->GetPoint(id, p);
-      target->GetPoint(id, q);
-      for (int a = 0; a < 3; ++a)
-      {
-        b[a][k] = static_cast<float>(p[a]) - static_cast<float>(q[a]);
-      }
-      largestMove = std::max(largestMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
-    }
-
-    float polynomial[3][4];
-    fit_spline(fit.Controls,
-               list.get(),
-               max,
-               radius,
-               this->Options,
-               b[0].data(),
-               b[1].data(),
-               b[2].data(),
-               polynomial,
-               nullptr);
+    double p[3];
+    source->GetPoint(k, p);
     for (int a = 0; a < 3; ++a)
     {
-      fit.Coeff[a] = std::move(b[a]);
-      fit.Coeff[a].insert(fit.Coeff[a].end(), polynomial[a], polynomial[a] + 4);
+      fit->Centre[a] += p[a] / n;
     }
-    fit.Radius = radius;
-    fit.Kernel = this->Options.Kernel;
-    fit.LargestLandmarkMove = largestMove;
-    fit.FarMoveReported = false;
-    fit.Neighbours = std::make_unique<locator_buckets>(fit.Locator);
-    fit.Fitted = true;
   }
-  catch (const char* message)
+  double extent = 0.0;
+  for (vtkIdType k = 0; k < n; ++k)
   {
-    fit.Forget();
-    vtkErrorMacro(<< "Update: " << message << "; the transform is the identity");
+    double p[3];
+    source->GetPoint(k, p);
+    extent = std::max(extent, std::sqrt(vtkMath::Distance2BetweenPoints(p, fit->Centre)));
   }
-  catch (const std::exception& failure)
+  fit->Scale = extent > 0.0 ? extent : 1.0;
+  const double radius = this->SupportRadius / fit->Scale;
+  if (radius > 0.5 * FLT_MAX)
   {
-    fit.Forget();
-    vtkErrorMacro(<< "Update: " << failure.what() << "; the transform is the identity");
+    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
+                  << " is beyond single precision beside the landmarks' extent " << extent
+                  << "; the transform is the identity.");
+    return;
   }
+  if (radius < smallest_relative_radius)
+  {
+    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
+                  << " is below the precision of the landmark coordinates (their extent is "
+                  << extent << ", and a radius below " << smallest_relative_radius * extent
+                  << " moves no point but the landmarks); the transform is the identity.");
+    return;
+  }
+
+  // The landmarks relative to the centre, read point by point into arrays of this transform's
+  // own, so that no point the caller holds from the landmark sets is overwritten.
+  const int count = static_cast<int>(n);
+  std::vector<float> sources(3 * std::size_t(n));
+  std::vector<float> targets(3 * std::size_t(n));
+  for (vtkIdType k = 0; k < n; ++k)
+  {
+    double p[3];
+    double q[3];
+    source->GetPoint(k, p);
+    target->GetPoint(k, q);
+    for (int a = 0; a < 3; ++a)
+    {
+      sources[3 * k + a] = static_cast<float>((p[a] - fit->Centre[a]) / fit->Scale);
+      targets[3 * k + a] = static_cast<float>((q[a] - fit->Centre[a]) / fit->Scale);
+    }
+    fit->LargestLandmarkMove =
+      std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
+  }
+  core::fit_options options = this->Options;
+  options.Radius = static_cast<float>(radius);
+  const core::outcome made =
+    core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit);
+  if (made.Ok())
+  {
+    internals.Fit = fit;
+    return;
+  }
+  ReportFailedFit(this, made, count, sources.data(), fit->Scale, options.Kernel);
 }
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])
 {
-  double derivative[3][3];
-  this->ForwardTransformDerivative(in, out, derivative);
+  double s[3] = { 0.0, 0.0, 0.0 };
+  if (const relative_fit* fit = this->Internals->Fit.get())
+  {
+    thread_local std::vector<vtkIdType> ids;
+    fit->Evaluate(in, ids, s, nullptr);
+  }
+  for (int a = 0; a < 3; ++a)
+  {
+    out[a] = in[a] - this->BlendFactor * s[a];
+  }
 }
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const float in[3], float out[3])
@@ -365,10 +570,10 @@ void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
 {
   double s[3] = { 0.0, 0.0, 0.0 };
   double jacobian[3][3] = {};
-  if (this->Internals->Fitted)
+  if (const relative_fit* fit = this->Internals->Fit.get())
   {
     thread_local std::vector<vtkIdType> ids;
-    this->Internals->Evaluate(in, ids, s, jacobian);
+    fit->Evaluate(in, ids, s, jacobian);
   }
   for (int a = 0; a < 3; ++a)
   {
@@ -395,17 +600,8 @@ void vtkCompactSplineTransform::ForwardTransformDerivative(const float in[3],
   }
 }
 
-// The cache is keyed on the point set object, its modification time and the fit; a point set
-// that was deleted leaves the weak pointer null, so a new object at the same address is not
-// mistaken for it.
 void vtkCompactSplineTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
 {
-  this->Update();
-  if (this->InverseFlag || !this->Internals->Fitted)
-  {
-    this->Superclass::TransformPoints(inPts, outPts);
-    return;
-  }
   this->TransformPointsNormalsVectors(inPts, outPts, nullptr, nullptr, nullptr, nullptr);
 }
 
@@ -420,77 +616,61 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
                                                               vtkDataArray** outVrsArr)
 {
   this->Update();
-  vtkInternals& fit = *this->Internals;
-  if (this->InverseFlag || !fit.Fitted)
+  const std::shared_ptr<const relative_fit> fit = this->Internals->Fit;
+  if (this->InverseFlag || !fit)
   {
     this->Superclass::TransformPointsNormalsVectors(
       inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
     return;
   }
 
-  const vtkIdType n = inPts->GetNumberOfPoints();
-  if (fit.CachedPoints != inPts || fit.CachedPointsTime != inPts->GetMTime() ||
-      fit.CachedFitTime != fit.FitTime.GetMTime() ||
-      fit.Displacement.size() != static_cast<std::size_t>(3 * n))
-  {
-    fit.Displacement.resize(3 * n);
-    fit.Jacobian.resize(9 * n);
-    // Each point's field comes from its own neighbours in a fixed order, so the cache does not
-    // depend on the number of threads.
-    vtkSMPThreadLocal<std::vector<vtkIdType>> found;
-    vtkSMPThreadLocal<double> beyondSupports(0.0);
-    vtkSMPTools::For(0,
-                     n,
-                     1024,
-                     [&](vtkIdType begin, vtkIdType end)
-                     {
-                       std::vector<vtkIdType>& ids = found.Local();
-                       double& largestBeyond = beyondSupports.Local();
-                       for (vtkIdType i = begin; i < end; ++i)
-                       {
-                         double x[3];
-                         inPts->GetPoint(i, x);
-                         double* s = &fit.Displacement[3 * i];
-                         fit.Evaluate(
-                           x, ids, s, reinterpret_cast<double(*)[3]>(&fit.Jacobian[9 * i]));
-                         if (ids.empty())
-                         {
-                           largestBeyond = std::max(largestBeyond, vtkMath::Norm(s));
-                         }
-                       }
-                     });
-    double largestBeyond = 0.0;
-    for (double largest : beyondSupports)
-    {
-      largestBeyond = std::max(largestBeyond, largest);
-    }
-    if (!fit.FarMoveReported && largestBeyond > 0.1 * fit.LargestLandmarkMove)
-    {
-      fit.FarMoveReported = true;
-      vtkWarningMacro(<< "The affine part of the fit moves points beyond the support of every "
-                         "landmark by up to "
-                      << largestBeyond << ", more than a tenth of the largest landmark move "
-                      << fit.LargestLandmarkMove
-                      << ". To keep the rest still, place landmarks whose source equals their "
-                         "target around the edit, or call SetPolynomial(false).");
-    }
-    fit.CachedPoints = inPts;
-    fit.CachedPointsTime = inPts->GetMTime();
-    fit.CachedFitTime = fit.FitTime.GetMTime();
-  }
-
+  const bool derivatives = (inNms && outNms) || (inVrs && outVrs) || nOptionalVectors > 0;
   const double blend = this->BlendFactor;
+  const vtkIdType n = inPts->GetNumberOfPoints();
   const vtkIdType start = outPts->GetNumberOfPoints();
   outPts->SetNumberOfPoints(start + n);
-  for (vtkIdType i = 0; i < n; ++i)
+  vtkDataArray* out = outPts->GetData();
+  // A point set seen for the first time is moved as its cache is filled, in the same pass.
+  bool filled = false;
+  const std::shared_ptr<const keyed_cache> entry = this->Internals->CacheFor(
+    inPts,
+    fit,
+    derivatives,
+    [blend, start, out](vtkIdType i, const double* x, const double* s)
+    {
+      const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
+      out->SetTuple(start + i, moved);
+    },
+    filled);
+  const core::displacement_cache<double>& cache = entry->Cache;
+  auto moveRange = [&](vtkIdType begin, vtkIdType end)
   {
-    double x[3];
-    inPts->GetPoint(i, x);
-    const double* s = &fit.Displacement[3 * i];
-    const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
-    outPts->SetPoint(start + i, moved);
+    for (vtkIdType i = begin; i < end; ++i)
+    {
+      double x[3];
+      inPts->GetPoint(i, x);
+      const double* s = &cache.Displacement[3 * i];
+      const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
+      out->SetTuple(start + i, moved);
+    }
+  };
+  if (!filled)
+  {
+    vtkSMPTools::For(0, n, 4096, moveRange);
   }
-  if (!inNms && !inVrs && nOptionalVectors <= 0)
+  else if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
+           !fit->FarMoveReported.exchange(true))
+  {
+    vtkWarningMacro(<< "The affine part of the fit moves points beyond the support of every "
+                       "landmark by up to "
+                    << entry->LargestMoveBeyondSupports
+                    << ", more than a tenth of the largest landmark move "
+                    << fit->LargestLandmarkMove
+                    << ". To keep the rest still, place landmarks whose source equals their "
+                       "target around the edit, or call SetPolynomial(false).");
+  }
+  outPts->Modified();
+  if (!derivatives)
   {
     return;
   }
@@ -498,7 +678,7 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   for (vtkIdType i = 0; i < n; ++i)
   {
     double m[3][3];
-    blended_derivative(&fit.Jacobian[9 * i], blend, m);
+    blended_derivative(&cache.Jacobian[9 * i], blend, m);
     double tuple[3];
     if (inNms && outNms)
     {
@@ -567,6 +747,5 @@ void vtkCompactSplineTransform::PrintSelf(ostream& os, vtkIndent indent)
   os << indent << "Polynomial: " << (this->Options.Polynomial ? "On" : "Off") << "\n";
   os << indent << "Smoothing: " << this->Options.Smoothing << "\n";
   os << indent << "BlendFactor: " << this->BlendFactor << "\n";
-  os << indent << "Fitted: " << (this->Internals->Fitted ? "yes" : "no") << "\n";
-  os << indent << "CachedPoints: " << this->Internals->Displacement.size() / 3 << "\n";
+  os << indent << "Fitted: " << (this->Internals->Fit ? "yes" : "no") << "\n";
 }

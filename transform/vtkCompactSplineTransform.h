@@ -26,22 +26,35 @@
  * Each basis function couples only landmarks closer than R, so the interpolation matrix is
  * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
  * in envelope storage in that order and factored once by envelope Cholesky, and the four
- * polynomial terms are eliminated through a 4x4 system solved by Householder QR. This is the fit
- * of the animation program (vtkMatrixSolver), in single precision like it: the landmarks and the
- * radius are rounded to float for the fit and the field.
+ * polynomial terms are eliminated through a 4x4 system solved by Householder QR: the fit of the
+ * animation program, in single precision like it. The transform fits relative to the landmarks:
+ * a point x enters the fit and the field as (x - centre) / extent, formed in double precision,
+ * with the centre the mean of the source landmarks and the extent their largest distance from
+ * it, so the precision does not depend on where the landmarks lie (a scene 1e6 from the origin
+ * fits as well as one at the origin).
  *
- * The fit is made lazily, on the first use after the landmarks (their modification times) or the
- * radius changed; a change of BlendFactor only rescales. Single points, derivatives and the
- * inherited inverse (a Newton iteration on the analytic Jacobian) evaluate the field directly.
- * TransformPoints() and TransformPointsNormalsVectors() evaluate it once per point set and keep
- * the displacement and its Jacobian, so that an animation that changes BlendFactor only redoes a
- * multiply-subtract per coordinate. The cache belongs to one vtkPoints object and is used again
- * while that object is alive and unmodified and the fit unchanged. Normals are carried by the
- * inverse transpose of the derivative I - BlendFactor * J and renormalised, vectors by the
- * derivative itself. The neighbours of a point come from a flat copy of the landmark locator's
- * buckets, and a point set's cache is filled on the threads of vtkSMPTools (at most
- * VTK_SMP_MAX_THREADS when that environment variable is set); each point's sum takes the same
- * terms in the same order on any thread, so the results do not depend on the number of threads.
+ * The fit is made lazily, on the first use after the landmarks (their modification times), the
+ * radius or the options changed; a change of BlendFactor only rescales. Before the matrix is assembled its size
+ * is estimated, and a fit that cannot fit in the memory available is refused at once. Single
+ * points, derivatives and the inherited inverse (a Newton iteration on the analytic Jacobian)
+ * evaluate the field directly. TransformPoints() and TransformPointsNormalsVectors() evaluate it
+ * once per point set, on the threads of vtkSMPTools, and keep the displacement (3 doubles a point)
+ * and, only when normals or vectors are transformed, its Jacobian (9 more), so that an animation
+ * that changes BlendFactor only redoes a multiply-subtract per coordinate. The displacements of
+ * the last four point sets are kept, each for one vtkPoints object while it is alive and
+ * unmodified and the fit unchanged. Normals are carried by the inverse transpose of the
+ * derivative I - BlendFactor * J and renormalised, vectors by the derivative itself. Each point's
+ * sum takes the same terms in the same order on any thread, so the results do not depend on the
+ * number of threads.
+ *
+ * Thread safety, as for the toolkit's own transforms: separate transforms may be fitted and used
+ * on separate threads at once (a fit keeps no process-wide state). One transform whose landmarks,
+ * radius and blend factor are not being changed may be used from several threads at once: single
+ * points, derivatives, TransformPoints() and TransformPointsNormalsVectors() (one
+ * vtkTransformPolyDataFilter per thread) give the results of one thread; the lazy fit runs under
+ * the transform's update lock and the point-set cache under a lock of its own. Changing the
+ * landmarks, the radius, the options or BlendFactor while another thread uses the transform is
+ * not safe.
  *
  * The derivative of the quadratic phi is -2 (1 - r/R) / (R r) (x - p); at a landmark (r = 0) phi
  * has a cusp and its term in the Jacobian is taken as 0. That of Wendland's phi is
@@ -57,9 +70,11 @@
  *
  * @warning
  * Landmarks that give no fit (different numbers of source and target points, two sources at one
- * position, values that are not finite, a radius that is not positive, a negative smoothing) raise
- * an error and leave the transform the identity until they change.
- * The fit uses process-wide work storage: fit one transform at a time.
+ * position, values that are not finite, a negative smoothing, a radius that is not positive, too
+ * large for single precision beside the landmarks' spacing or below the
+ * precision of their coordinates, a matrix larger than the memory available) raise an error
+ * through the toolkit's error trace, saying which, and leave the transform the identity until
+ * they change. Nothing is printed on standard output.
  *
  * @sa
  * vtkThinPlateSplineTransform vtkWarpTransform vtkTransformPolyDataFilter vtkShapeTransform
@@ -68,7 +83,7 @@
 #define vtkCompactSplineTransform_h
 
 #include "AnimationDeformationModule.h" // For export macro
-#include "spline_options.h"             // For the fit's options
+#include "fit_options.h"                // For the fit's options
 #include "vtkWarpTransform.h"
 
 class vtkDataArray;
@@ -106,8 +121,8 @@ public:
    * The basis function: quadratic, (1 - r/R)^2 (the default), or Wendland's C2 function
    * (1 - r/R)^4 (4r/R + 1). Changing it refits the transform on its next use.
    */
-  void SetKernelToQuadratic() { this->SetKernel(basis_kernel::quadratic); }
-  void SetKernelToWendland() { this->SetKernel(basis_kernel::wendland); }
+  void SetKernelToQuadratic() { this->SetKernel(animation::core::basis_kernel::quadratic); }
+  void SetKernelToWendland() { this->SetKernel(animation::core::basis_kernel::wendland); }
   const char* GetKernelAsString() const;
   ///@}
 
@@ -177,13 +192,13 @@ protected:
   ~vtkCompactSplineTransform() override;
 
   /**
-   * Fit again when the landmarks or the radius changed since the last fit.
+   * Fit again when the landmarks, the radius or the options changed since the last fit.
    */
   void InternalUpdate() override;
 
   /**
-   * Copy the landmarks (shared, as vtkThinPlateSplineTransform does), radius, blend factor and the
-   * inverse settings; the copy fits on its own first use.
+   * Copy the landmarks (shared, as vtkThinPlateSplineTransform does), radius, options, blend factor
+   * and the inverse settings; the copy fits on its own first use.
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
@@ -195,12 +210,14 @@ protected:
                                   double out[3],
                                   double derivative[3][3]) override;
 
-  void SetKernel(basis_kernel kernel);
+  void SetKernel(animation::core::basis_kernel kernel);
 
   vtkPoints* SourceLandmarks;
   vtkPoints* TargetLandmarks;
   double SupportRadius;
-  spline_options Options; // kernel, polynomial part, smoothing
+  // The kernel, polynomial part and smoothing of the fit; its Radius is not used (SupportRadius
+  // is, relative to the landmarks' extent).
+  animation::core::fit_options Options;
   double BlendFactor;
 
 private:

@@ -1,7 +1,9 @@
 #include "vtkShapeTransform.h"
 
+#include "displacement_cache.h"
 #include "locator_buckets.h"
 #include "progress.h"
+#include "progress_line_sink.h"
 #include "spline_field.h"
 
 #include <vtkDataArray.h>
@@ -78,6 +80,7 @@ vtkShapeTransform::vtkShapeTransform()
   : BlendFactor(0.0f)
   , Radius(0.0f)
   , PointArray(nullptr)
+  , Cache(new animation::core::displacement_cache<float>)
   , Displacements(vtkPoints::New())
   , Jacobians(vtkFloatArray::New())
   , NormalTerms(vtkFloatArray::New())
@@ -90,7 +93,7 @@ vtkShapeTransform::vtkShapeTransform()
   , SplineCoeffZ(nullptr)
   , UnList(nullptr)
   , Tree(nullptr)
-  , Kernel(basis_kernel::quadratic)
+  , Kernel(animation::core::basis_kernel::quadratic)
   , LargestMoveBeyondSupports(0.0)
   , Math(vtkMath::New())
 {
@@ -99,6 +102,9 @@ vtkShapeTransform::vtkShapeTransform()
 
 vtkShapeTransform::~vtkShapeTransform()
 {
+  // The arrays are views of the cache, which goes with the transform.
+  this->Displacements->GetData()->Initialize();
+  this->Jacobians->Initialize();
   this->Math->Delete();
   this->Displacements->Delete();
   this->Jacobians->Delete();
@@ -114,7 +120,7 @@ void vtkShapeTransform::SetSpline(float radius,
                                   float* splineCoeffZ,
                                   int* unList,
                                   vtkPointLocator* tree,
-                                  basis_kernel kernel)
+                                  animation::core::basis_kernel kernel)
 {
   this->Radius = radius;
   this->PointArray = pointArray;
@@ -168,10 +174,6 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
                                this->UnList,
                                this->Kernel };
 
-  this->Displacements->SetNumberOfPoints(n);
-  float* cache = static_cast<float*>(this->Displacements->GetVoidPointer(0));
-  this->Jacobians->SetNumberOfTuples(withJacobians ? n : 0);
-  float* jacobians = withJacobians ? this->Jacobians->GetPointer(0) : nullptr;
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
@@ -181,48 +183,49 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
   float* written = out ? out + 3 * start : moved.data();
 
   progress_stage filling("Computing the displacements of the mesh points", n);
-  vtkSMPThreadLocal<std::vector<vtkIdType>> found;
+  animation::fixed::progress_line_sink line;
+  // The largest |s| of the points with no control point within R, on each thread.
   vtkSMPThreadLocal<double> beyondSupports(0.0);
-  auto evaluate = [&](vtkIdType begin, vtkIdType end)
-  {
-    std::vector<vtkIdType>& ids = found.Local();
-    double& largestBeyond = beyondSupports.Local();
-    for (vtkIdType i = begin; i < end; ++i)
+  this->Cache->Fill(
+    n,
+    withJacobians,
+    [inPts, in](vtkIdType i, double x[3])
     {
-      float x[3];
-      ReadPoint(inPts, in, i, x);
-      const double xd[3] = { x[0], x[1], x[2] };
-      neighbours.FindPointsWithinRadius(this->Radius, xd, ids);
-      double s[3];
-      double jacobian[3][3];
-      evaluate_spline_field(field,
-                            xd,
-                            ids.data(),
-                            static_cast<vtkIdType>(ids.size()),
-                            s,
-                            jacobians ? jacobian : nullptr);
-      for (int c = 0; c < 3; ++c)
-      {
-        cache[3 * i + c] = static_cast<float>(s[c]);
-        written[3 * i + c] = static_cast<float>(xd[c] - blend * s[c]);
-      }
+      float p[3];
+      ReadPoint(inPts, in, i, p);
+      x[0] = p[0];
+      x[1] = p[1];
+      x[2] = p[2];
+    },
+    [&field, &neighbours, &beyondSupports, radius = this->Radius](
+      const double x[3], std::vector<vtkIdType>& ids, double s[3], double jacobian[3][3])
+    {
+      neighbours.FindPointsWithinRadius(radius, x, ids);
+      evaluate_spline_field(field, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
       if (ids.empty())
       {
-        largestBeyond = std::max(largestBeyond, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+        double& largest = beyondSupports.Local();
+        largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
       }
-      for (int k = 0; jacobians && k < 9; ++k)
+    },
+    [written, blend](vtkIdType i, const double* x, const double* s)
+    {
+      for (int c = 0; c < 3; ++c)
       {
-        jacobians[9 * i + k] = static_cast<float>(jacobian[k / 3][k % 3]);
+        written[3 * i + c] = static_cast<float>(x[c] - blend * s[c]);
       }
-    }
-    progress_advance(end - begin);
-  };
-  vtkSMPTools::For(0, n, 1024, evaluate);
+    },
+    &line);
   this->LargestMoveBeyondSupports = 0.0;
   for (double largest : beyondSupports)
   {
     this->LargestMoveBeyondSupports = std::max(this->LargestMoveBeyondSupports, largest);
   }
+  // Displacements and Jacobians show the cache's storage without copying it.
+  vtkFloatArray::SafeDownCast(this->Displacements->GetData())
+    ->SetArray(this->Cache->Displacement.data(), 3 * n, 1);
+  this->Displacements->Modified();
+  this->Jacobians->SetArray(this->Cache->Jacobian.data(), this->Cache->Jacobian.size(), 1);
   if (!out)
   {
     for (vtkIdType i = 0; i < n; ++i)

@@ -30,7 +30,13 @@
  * locator's buckets (locator_buckets.h), which returns the locator's own answer in its order, and
  * spreads the input points over the threads of vtkSMPTools (at most VTK_SMP_MAX_THREADS when that
  * environment variable is set). Each point's sum takes the same terms in the same order on any
- * thread, so the cache does not depend on the number of threads.
+ * thread, so the cache does not depend on the number of threads. The cache is the displacement
+ * cache of vtkCompactSplineTransform (displacement_cache.h) in single precision: 12 bytes a point,
+ * and 36 more for the Jacobian when normals are transformed; Displacements and Jacobians are
+ * views of it.
+ *
+ * @warning
+ * One instance must not be evaluated from two threads at once: an evaluation fills the cache.
  *
  * @warning
  * The cache is indexed by point id and belongs to the point set of the first evaluation. It is
@@ -55,10 +61,21 @@
 #ifndef vtkShapeTransform_h
 #define vtkShapeTransform_h
 
-#include "spline_options.h"
+#include "fit_options.h" // For the basis function
 #include "vtkAnimationMacros.h"
 
 #include <vtkAbstractTransform.h>
+
+#include <memory> // for std::unique_ptr
+
+namespace animation
+{
+namespace core
+{
+template<typename Real>
+struct displacement_cache;
+}
+}
 
 class vtkDataArray;
 class vtkFloatArray;
@@ -86,7 +103,7 @@ public:
                  float* splineCoeffZ,
                  int* unList,
                  vtkPointLocator* tree,
-                 basis_kernel kernel = basis_kernel::quadratic);
+                 animation::core::basis_kernel kernel = animation::core::basis_kernel::quadratic);
 
   ///@{
   /**
@@ -192,6 +209,9 @@ protected:
 
   float Radius;
   vtkPoints* PointArray;
+  // The displacement cache shared with vtkCompactSplineTransform, in single precision; the
+  // Displacements and Jacobians arrays below are views of its storage.
+  std::unique_ptr<animation::core::displacement_cache<float>> Cache;
   vtkPoints* Displacements;
   // Jacobian ds/dx of the field at every cached point, 9 components row by row, beside
   // Displacements.
@@ -208,7 +228,7 @@ protected:
   float* SplineCoeffZ;
   int* UnList;
   vtkPointLocator* Tree;
-  basis_kernel Kernel;
+  animation::core::basis_kernel Kernel;
   double LargestMoveBeyondSupports;
   vtkMath* Math;
 

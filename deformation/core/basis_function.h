@@ -16,11 +16,15 @@
 //
 // Values are formed in double precision; callers round to float where they
 // store them.
-#ifndef basis_function_h
-#define basis_function_h
+#ifndef animation_core_basis_function_h
+#define animation_core_basis_function_h
 
-#include "spline_options.h"
+#include "fit_options.h"
 
+namespace animation
+{
+namespace core
+{
 // phi(r) for 0 <= r < R; the caller makes the r < R test.
 //   kernel  in
 //   r       in: the distance, the square root of the squared distance
@@ -45,6 +49,8 @@ inline double basis_gradient_factor(basis_kernel kernel, double r, double radius
     return -20.0 * t * t * t / (radius * radius);
   }
   return r > 0.0 ? -2.0 * t / (radius * r) : 0.0;
+}
+}
 }
 
 #endif

@@ -1,0 +1,783 @@
+#include "mesh_precheck.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace
+{
+// A read position over the bytes of a file.
+struct Cursor
+{
+  const char* At;
+  const char* End;
+
+  std::size_t Left() const { return static_cast<std::size_t>(this->End - this->At); }
+
+  // The next line without its line end; false at the end of the bytes.
+  bool Line(std::string_view& line)
+  {
+    if (this->At == this->End)
+    {
+      return false;
+    }
+    const char* start = this->At;
+    while (this->At != this->End && *this->At != '\n')
+    {
+      ++this->At;
+    }
+    line = std::string_view(start, static_cast<std::size_t>(this->At - start));
+    if (this->At != this->End)
+    {
+      ++this->At;
+    }
+    if (!line.empty() && line.back() == '\r')
+    {
+      line.remove_suffix(1);
+    }
+    return true;
+  }
+
+  // The next run of characters that are not white space.
+  bool Token(std::string_view& token)
+  {
+    while (this->At != this->End && std::isspace(static_cast<unsigned char>(*this->At)))
+    {
+      ++this->At;
+    }
+    const char* start = this->At;
+    while (this->At != this->End && !std::isspace(static_cast<unsigned char>(*this->At)))
+    {
+      ++this->At;
+    }
+    token = std::string_view(start, static_cast<std::size_t>(this->At - start));
+    return !token.empty();
+  }
+
+  // Moves past the end of the current line, where binary data begins.
+  void SkipRestOfLine()
+  {
+    while (this->At != this->End && *this->At++ != '\n')
+    {
+    }
+  }
+
+  bool Skip(std::size_t bytes)
+  {
+    if (bytes > this->Left())
+    {
+      return false;
+    }
+    this->At += bytes;
+    return true;
+  }
+};
+
+// A decimal integer of at most 18 digits, with an optional sign.
+bool ParseInteger(std::string_view text, long long& value)
+{
+  std::size_t digits = text.size();
+  if (!text.empty() && (text[0] == '-' || text[0] == '+'))
+  {
+    --digits;
+  }
+  if (digits == 0 || digits > 18)
+  {
+    return false;
+  }
+  const std::string copy(text);
+  char* end = nullptr;
+  value = std::strtoll(copy.c_str(), &end, 10);
+  return *end == '\0';
+}
+
+bool NextInteger(Cursor& cursor, long long& value)
+{
+  std::string_view token;
+  return cursor.Token(token) && ParseInteger(token, value);
+}
+
+// An unsigned integer of bytes bytes in the byte order given.
+bool ReadBinaryInteger(Cursor& cursor,
+                       std::size_t bytes,
+                       bool bigEndian,
+                       bool isSigned,
+                       long long& value)
+{
+  if (bytes == 0 || bytes > 8 || cursor.Left() < bytes)
+  {
+    return false;
+  }
+  std::uint64_t bits = 0;
+  for (std::size_t k = 0; k < bytes; ++k)
+  {
+    const std::size_t index = bigEndian ? k : bytes - 1 - k;
+    bits = (bits << 8) | static_cast<unsigned char>(cursor.At[index]);
+  }
+  cursor.At += bytes;
+  if (isSigned && bytes < 8 && (bits >> (8 * bytes - 1)) != 0)
+  {
+    bits |= ~std::uint64_t(0) << (8 * bytes);
+  }
+  value = static_cast<long long>(bits);
+  return !(bytes == 8 && !isSigned && value < 0);
+}
+
+bool Refuse(std::string& why, const std::string& reason)
+{
+  why = reason;
+  return false;
+}
+
+// --- Legacy VTK ------------------------------------------------------------------------
+
+// Bytes of one binary value of a legacy type name, 0 for a name not known.
+std::size_t LegacyValueBytes(std::string_view type)
+{
+  if (type == "bit" || type == "char" || type == "unsigned_char")
+  {
+    return 1;
+  }
+  if (type == "short" || type == "unsigned_short")
+  {
+    return 2;
+  }
+  if (type == "int" || type == "unsigned_int" || type == "float")
+  {
+    return 4;
+  }
+  if (type == "long" || type == "unsigned_long" || type == "double" || type == "vtkIdType" ||
+      type == "vtktypeint64" || type == "vtktypeuint64")
+  {
+    return 8;
+  }
+  return 0;
+}
+
+struct LegacyReader
+{
+  Cursor At;
+  bool Binary;
+  std::string& Why;
+
+  // Bytes that count values of type take at least.
+  std::size_t LeastBytes(long long count, std::size_t valueBytes) const
+  {
+    return static_cast<std::size_t>(count) * (this->Binary ? valueBytes : 2) -
+           (this->Binary ? 0 : 1);
+  }
+
+  bool Fits(long long count, std::size_t valueBytes, const std::string& what)
+  {
+    if (count < 0)
+    {
+      return Refuse(this->Why, "it declares " + std::to_string(count) + " " + what);
+    }
+    if (count > 0 && (static_cast<unsigned long long>(count) > this->At.Left() ||
+                      this->LeastBytes(count, valueBytes) > this->At.Left()))
+    {
+      return Refuse(this->Why,
+                    "it declares " + std::to_string(count) + " " + what + ", more than its " +
+                      std::to_string(this->At.Left()) + " remaining bytes can hold");
+    }
+    return true;
+  }
+
+  // The next value, read as an integer (ASCII) or as valueBytes big-endian bytes.
+  bool Integer(std::size_t valueBytes, long long& value)
+  {
+    return this->Binary ? ReadBinaryInteger(this->At, valueBytes, true, true, value)
+                        : NextInteger(this->At, value);
+  }
+
+  bool SkipValues(long long count, std::size_t valueBytes)
+  {
+    if (this->Binary)
+    {
+      return this->At.Skip(static_cast<std::size_t>(count) * valueBytes);
+    }
+    std::string_view token;
+    for (long long k = 0; k < count; ++k)
+    {
+      if (!this->At.Token(token))
+      {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // The type word after a section's counts, and the start of its data.
+  std::size_t TypeBytes()
+  {
+    std::string_view type;
+    this->At.Token(type);
+    if (this->Binary)
+    {
+      this->At.SkipRestOfLine();
+    }
+    return LegacyValueBytes(type);
+  }
+
+  bool Points()
+  {
+    long long count = 0;
+    if (!NextInteger(this->At, count))
+    {
+      return Refuse(this->Why, "its POINTS line has no point count");
+    }
+    const std::size_t bytes = this->TypeBytes();
+    if (bytes == 0)
+    {
+      return true; // a type the reader will name
+    }
+    if (!this->Fits(count, bytes, "points") || count > (1LL << 40) ||
+        !this->Fits(3 * count, bytes, "point coordinates"))
+    {
+      return false;
+    }
+    return this->SkipValues(3 * count, bytes) ||
+           Refuse(this->Why, "it ends before its " + std::to_string(count) + " points");
+  }
+
+  // Cells of the files before version 5: each is its point count followed by
+  // that many point ids, size integers in all.
+  bool CountedCells(const std::string& section, long long cells, long long size)
+  {
+    if (!this->Fits(cells, 4, section + " cells") || !this->Fits(size, 4, section + " entries"))
+    {
+      return false;
+    }
+    // The cell data follow the counts directly, as 32-bit integers.
+    if (this->Binary)
+    {
+      this->At.SkipRestOfLine();
+    }
+    const std::size_t bytes = 4;
+    long long used = 0;
+    for (long long cell = 0; cell < cells; ++cell)
+    {
+      long long points = 0;
+      if (!this->Integer(bytes, points))
+      {
+        return Refuse(this->Why,
+                      "its " + section + " end before their " + std::to_string(cells) + " cells");
+      }
+      if (points < 0 || points > size - used - 1)
+      {
+        return Refuse(this->Why,
+                      "a cell of its " + section + " claims " + std::to_string(points) +
+                        " points, beyond the section's " + std::to_string(size) + " entries");
+      }
+      used += 1 + points;
+      if (!this->SkipValues(points, bytes))
+      {
+        return Refuse(this->Why,
+                      "its " + section + " end before their " + std::to_string(cells) + " cells");
+      }
+    }
+    return used == size || Refuse(this->Why,
+                                  "its " + section + " declare " + std::to_string(size) +
+                                    " entries but their cells hold " + std::to_string(used));
+  }
+
+  // Cells of version 5 files: offsets + 1 offsets into connectivity point ids.
+  bool OffsetCells(const std::string& section, long long offsets, long long connectivity)
+  {
+    std::string_view keyword;
+    if (!this->Fits(offsets, 4, section + " offsets"))
+    {
+      return false;
+    }
+    if (!this->At.Token(keyword) || keyword != "OFFSETS")
+    {
+      return true; // not the layout this walk knows: the reader judges
+    }
+    std::size_t bytes = this->TypeBytes();
+    if (bytes == 0)
+    {
+      return true;
+    }
+    if (!this->Fits(offsets, bytes, section + " offsets"))
+    {
+      return false;
+    }
+    long long previous = 0;
+    for (long long k = 0; k < offsets; ++k)
+    {
+      long long offset = 0;
+      if (!this->Integer(bytes, offset))
+      {
+        return Refuse(this->Why, "its " + section + " end before their offsets");
+      }
+      if ((k == 0 && offset != 0) || offset < previous || offset > connectivity)
+      {
+        return Refuse(this->Why,
+                      "its " + section + " hold an offset " + std::to_string(offset) +
+                        " outside 0 to " + std::to_string(connectivity) + " or out of order");
+      }
+      previous = offset;
+    }
+    if (offsets > 0 && previous != connectivity)
+    {
+      return Refuse(this->Why,
+                    "its " + section + " offsets end at " + std::to_string(previous) +
+                      ", not at the " + std::to_string(connectivity) + " point ids declared");
+    }
+    if (!this->At.Token(keyword) || keyword != "CONNECTIVITY")
+    {
+      return true;
+    }
+    bytes = this->TypeBytes();
+    if (bytes == 0)
+    {
+      return true;
+    }
+    if (!this->Fits(connectivity, bytes, section + " point ids"))
+    {
+      return false;
+    }
+    return this->SkipValues(connectivity, bytes) ||
+           Refuse(this->Why, "its " + section + " end before their point ids");
+  }
+
+  bool Walk(double version)
+  {
+    std::string_view keyword;
+    while (this->At.Token(keyword))
+    {
+      if (keyword == "DATASET")
+      {
+        this->At.Token(keyword);
+        continue;
+      }
+      if (keyword == "POINTS")
+      {
+        if (!this->Points())
+        {
+          return false;
+        }
+        continue;
+      }
+      if (keyword != "VERTICES" && keyword != "LINES" && keyword != "POLYGONS" &&
+          keyword != "TRIANGLE_STRIPS")
+      {
+        return true; // the attributes follow: their counts are the points' or the cells'
+      }
+      const std::string section(keyword);
+      long long first = 0;
+      long long second = 0;
+      if (!NextInteger(this->At, first) || !NextInteger(this->At, second))
+      {
+        return Refuse(this->Why, "its " + section + " line lacks its two counts");
+      }
+      if (first < 0 || second < 0)
+      {
+        return Refuse(this->Why,
+                      "its " + section + " line declares " + std::to_string(first) + " " +
+                        std::to_string(second) + ": counts cannot be negative");
+      }
+      const bool fits = version >= 5.0 ? this->OffsetCells(section, first, second)
+                                       : this->CountedCells(section, first, second);
+      if (!fits)
+      {
+        return false;
+      }
+    }
+    return true;
+  }
+};
+
+bool LegacyFits(Cursor cursor, std::string& why)
+{
+  std::string_view line;
+  const std::string_view mark = "# vtk DataFile Version";
+  if (!cursor.Line(line) || line.substr(0, mark.size()) != mark)
+  {
+    return true; // not a legacy file: the reader says so
+  }
+  const double version = std::atof(std::string(line.substr(mark.size())).c_str());
+  std::string_view title;
+  std::string_view encoding;
+  if (!cursor.Line(title) || !cursor.Line(encoding))
+  {
+    return Refuse(why, "it ends within its header");
+  }
+  const bool binary = encoding.substr(0, 6) == "BINARY";
+  LegacyReader reader{ cursor, binary, why };
+  return reader.Walk(version);
+}
+
+// --- PLY ------------------------------------------------------------------------------
+
+struct PlyProperty
+{
+  bool IsList = false;
+  std::size_t CountBytes = 0; // of a list's count
+  bool CountSigned = false;
+  std::size_t ValueBytes = 0;
+  bool ValueSigned = false;
+  bool IsVertexIndex = false;
+};
+
+struct PlyElement
+{
+  std::string Name;
+  long long Count = 0;
+  std::vector<PlyProperty> Properties;
+};
+
+// Bytes of a PLY scalar type and whether it is a signed integer; 0 when the
+// name is not a type.
+std::size_t PlyTypeBytes(std::string_view type, bool& isSigned)
+{
+  isSigned = type == "char" || type == "int8" || type == "short" || type == "int16" ||
+             type == "int" || type == "int32";
+  if (type == "char" || type == "uchar" || type == "int8" || type == "uint8")
+  {
+    return 1;
+  }
+  if (type == "short" || type == "ushort" || type == "int16" || type == "uint16")
+  {
+    return 2;
+  }
+  if (type == "int" || type == "uint" || type == "int32" || type == "uint32" || type == "float" ||
+      type == "float32")
+  {
+    return 4;
+  }
+  if (type == "double" || type == "float64")
+  {
+    return 8;
+  }
+  return 0;
+}
+
+bool PlyHeader(Cursor& cursor, std::vector<PlyElement>& elements, int& format, std::string& why)
+{
+  std::string_view line;
+  if (!cursor.Line(line) || line != "ply")
+  {
+    return Refuse(why, "it does not begin with the line \"ply\"");
+  }
+  format = -1; // 0 ASCII, 1 binary little-endian, 2 binary big-endian
+  while (cursor.Line(line))
+  {
+    Cursor words{ line.data(), line.data() + line.size() };
+    std::string_view word;
+    if (!words.Token(word) || word == "comment" || word == "obj_info")
+    {
+      continue;
+    }
+    if (word == "end_header")
+    {
+      return format >= 0 || Refuse(why, "its header names no format");
+    }
+    if (word == "format" && words.Token(word))
+    {
+      format = word == "ascii"                  ? 0
+               : word == "binary_little_endian" ? 1
+               : word == "binary_big_endian"    ? 2
+                                                : -1;
+      continue;
+    }
+    if (word == "element")
+    {
+      PlyElement element;
+      std::string_view name;
+      if (!words.Token(name) || !NextInteger(words, element.Count) || element.Count < 0)
+      {
+        return Refuse(why,
+                      "its header line \"" + std::string(line.substr(0, 80)) +
+                        "\" declares no element count");
+      }
+      element.Name = std::string(name);
+      elements.push_back(element);
+      continue;
+    }
+    if (word == "property" && !elements.empty())
+    {
+      PlyProperty property;
+      std::string_view type;
+      words.Token(type);
+      bool isSigned = false;
+      if (type == "list")
+      {
+        std::string_view countType;
+        words.Token(countType);
+        words.Token(type);
+        property.IsList = true;
+        property.CountBytes = PlyTypeBytes(countType, property.CountSigned);
+      }
+      property.ValueBytes = PlyTypeBytes(type, isSigned);
+      property.ValueSigned = isSigned;
+      std::string_view name;
+      words.Token(name);
+      property.IsVertexIndex = property.IsList && elements.back().Name == "face" &&
+                               (name == "vertex_indices" || name == "vertex_index");
+      if (property.ValueBytes == 0 || (property.IsList && property.CountBytes == 0))
+      {
+        return Refuse(
+          why, "its header line \"" + std::string(line.substr(0, 80)) + "\" names no known type");
+      }
+      elements.back().Properties.push_back(property);
+      continue;
+    }
+  }
+  return Refuse(why, "its header has no end_header line");
+}
+
+bool PlyFits(Cursor cursor, std::string& why)
+{
+  std::vector<PlyElement> elements;
+  int format = 0;
+  if (!PlyHeader(cursor, elements, format, why))
+  {
+    return false;
+  }
+  const bool binary = format != 0;
+  const bool bigEndian = format == 2;
+  long long vertices = 0;
+  for (const PlyElement& element : elements)
+  {
+    if (element.Name == "vertex")
+    {
+      vertices = element.Count;
+    }
+    std::size_t least = 0;
+    for (const PlyProperty& property : element.Properties)
+    {
+      least += binary ? (property.IsList ? property.CountBytes : property.ValueBytes) : 2;
+    }
+    if (least > 0 && static_cast<unsigned long long>(element.Count) > cursor.Left() / least + 1)
+    {
+      return Refuse(why,
+                    "it declares " + std::to_string(element.Count) + " " + element.Name +
+                      " elements, more than its " + std::to_string(cursor.Left()) +
+                      " bytes of data can hold");
+    }
+  }
+  for (const PlyElement& element : elements)
+  {
+    const std::string cut = "it ends within its " + std::to_string(element.Count) + " " +
+                            element.Name + " elements (the file is cut short or a line is missing)";
+    for (long long instance = 0; instance < element.Count; ++instance)
+    {
+      for (const PlyProperty& property : element.Properties)
+      {
+        long long values = 1;
+        if (property.IsList)
+        {
+          if (!(binary ? ReadBinaryInteger(
+                           cursor, property.CountBytes, bigEndian, property.CountSigned, values)
+                       : NextInteger(cursor, values)))
+          {
+            return Refuse(why, cut);
+          }
+          if (values < 0 || static_cast<unsigned long long>(values) > cursor.Left())
+          {
+            return Refuse(why,
+                          "a list of its " + element.Name + " elements claims " +
+                            std::to_string(values) +
+                            " values, beyond the file's end (the file is cut short or a line "
+                            "is missing)");
+          }
+        }
+        for (long long k = 0; k < values; ++k)
+        {
+          long long index = 0;
+          bool read = false;
+          if (binary)
+          {
+            read = property.IsVertexIndex
+                     ? ReadBinaryInteger(
+                         cursor, property.ValueBytes, bigEndian, property.ValueSigned, index)
+                     : cursor.Skip(property.ValueBytes);
+          }
+          else
+          {
+            std::string_view token;
+            read = cursor.Token(token) && (!property.IsVertexIndex || ParseInteger(token, index));
+          }
+          if (!read)
+          {
+            return Refuse(why, cut);
+          }
+          if (property.IsVertexIndex && (index < 0 || index >= vertices))
+          {
+            return Refuse(why,
+                          "face " + std::to_string(instance) + " names vertex " +
+                            std::to_string(index) + ", but there are " + std::to_string(vertices) +
+                            " vertices");
+          }
+        }
+      }
+    }
+  }
+  return true;
+}
+
+// --- STL ------------------------------------------------------------------------------
+
+bool StlFits(const char* data, std::size_t size, std::string& why)
+{
+  std::size_t start = 0;
+  while (start < size && std::isspace(static_cast<unsigned char>(data[start])))
+  {
+    ++start;
+  }
+  const bool looksAscii = size - start >= 5 && std::memcmp(data + start, "solid", 5) == 0;
+  if (size >= 84)
+  {
+    long long triangles = 0;
+    Cursor count{ data + 80, data + 84 };
+    ReadBinaryInteger(count, 4, false, false, triangles);
+    if (84 + 50 * static_cast<unsigned long long>(triangles) == size)
+    {
+      return true;
+    }
+    if (!looksAscii)
+    {
+      return Refuse(why,
+                    "its header announces " + std::to_string(triangles) +
+                      " triangles, which take " + std::to_string(84 + 50 * triangles) +
+                      " bytes, but the file has " + std::to_string(size));
+    }
+  }
+  return looksAscii || Refuse(why, "it is neither a binary STL file nor an ASCII one (\"solid\")");
+}
+
+// --- OBJ ------------------------------------------------------------------------------
+
+bool ObjFits(Cursor cursor, std::string& why)
+{
+  // Counts so far and in all of vertices, texture coordinates and normals,
+  // and the largest positive index of each with its line.
+  long long count[3] = { 0, 0, 0 };
+  long long largest[3] = { 0, 0, 0 };
+  long long largestLine[3] = { 0, 0, 0 };
+  const char* const kinds[3] = { "vertex", "texture coordinate", "normal" };
+  std::string_view line;
+  for (long long number = 1; cursor.Line(line); ++number)
+  {
+    Cursor words{ line.data(), line.data() + line.size() };
+    std::string_view word;
+    if (!words.Token(word))
+    {
+      continue;
+    }
+    if (word == "v" || word == "vt" || word == "vn")
+    {
+      ++count[word == "v" ? 0 : word == "vt" ? 1 : 2];
+      continue;
+    }
+    if (word != "f" && word != "l" && word != "p")
+    {
+      continue;
+    }
+    while (words.Token(word))
+    {
+      for (int kind = 0; kind < 3 && !word.empty(); ++kind)
+      {
+        const std::size_t slash = word.find('/');
+        const std::string_view part = word.substr(0, slash);
+        word = slash == std::string_view::npos ? std::string_view() : word.substr(slash + 1);
+        if (part.empty())
+        {
+          continue;
+        }
+        long long index = 0;
+        const std::string where = "line " + std::to_string(number) + " names " + kinds[kind] + " ";
+        if (!ParseInteger(part, index) || index == 0)
+        {
+          return Refuse(why, where + std::string(part.substr(0, 40)) + ", which is no index");
+        }
+        if (index < 0 && -index > count[kind])
+        {
+          return Refuse(why,
+                        where + std::to_string(index) + ", but only " +
+                          std::to_string(count[kind]) + " come before it");
+        }
+        if (index > largest[kind])
+        {
+          largest[kind] = index;
+          largestLine[kind] = number;
+        }
+      }
+    }
+  }
+  for (int kind = 0; kind < 3; ++kind)
+  {
+    if (largest[kind] > count[kind])
+    {
+      return Refuse(why,
+                    "line " + std::to_string(largestLine[kind]) + " names " + kinds[kind] + " " +
+                      std::to_string(largest[kind]) + ", but the file has " +
+                      std::to_string(count[kind]));
+    }
+  }
+  return true;
+}
+}
+
+bool DeclaredSizesFit(const char* data,
+                      std::size_t size,
+                      const std::string& extension,
+                      std::string& why)
+{
+  Cursor cursor{ data, data + size };
+  if (extension == ".vtk")
+  {
+    return LegacyFits(cursor, why);
+  }
+  if (extension == ".ply")
+  {
+    return PlyFits(cursor, why);
+  }
+  if (extension == ".stl")
+  {
+    return StlFits(data, size, why);
+  }
+  if (extension == ".obj")
+  {
+    return ObjFits(cursor, why);
+  }
+  return true;
+}
+
+bool DeclaredSizesFit(const std::string& fileName, const std::string& extension, std::string& why)
+{
+  const int descriptor = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat status;
+  if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
+  {
+    if (descriptor >= 0)
+    {
+      close(descriptor);
+    }
+    return Refuse(why, "the file does not exist or is not a readable file");
+  }
+  const std::size_t size = static_cast<std::size_t>(status.st_size);
+  if (size == 0)
+  {
+    close(descriptor);
+    return Refuse(why, "the file is empty");
+  }
+  void* bytes = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
+  close(descriptor);
+  if (bytes == MAP_FAILED)
+  {
+    return Refuse(why, "the file cannot be read");
+  }
+  const bool fits = DeclaredSizesFit(static_cast<const char*>(bytes), size, extension, why);
+  munmap(bytes, size);
+  return fits;
+}

@@ -1,0 +1,234 @@
+#include "output_guard.h"
+
+#include "animation_loop.h"
+#include "console.h"
+#include "vtkDatReader.h"
+
+#include <vtkAlgorithm.h>
+#include <vtkBMPReader.h>
+#include <vtkImageActor.h>
+#include <vtkImageMapper3D.h>
+#include <vtkTexture.h>
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace
+{
+struct NamedFile
+{
+  std::string Path;
+  std::string Role; // "the face mesh woman.vtk", "the video run.ogv", ...
+};
+
+const char* KindOf(mode_t mode)
+{
+  if (S_ISDIR(mode))
+  {
+    return "a folder";
+  }
+  if (S_ISCHR(mode))
+  {
+    return "a character device";
+  }
+  if (S_ISBLK(mode))
+  {
+    return "a block device";
+  }
+  if (S_ISFIFO(mode))
+  {
+    return "a FIFO";
+  }
+  if (S_ISSOCK(mode))
+  {
+    return "a socket";
+  }
+  if (S_ISLNK(mode))
+  {
+    return "a symbolic link";
+  }
+  return "not a regular file";
+}
+
+std::vector<NamedFile> InputsOf(vtkDatReader* reader)
+{
+  std::vector<NamedFile> inputs{
+    { reader->FileName, "the scene file " + ShownName(reader->FileName) },
+    { reader->GetFaceFileName(), "the face mesh " + ShownName(reader->GetFaceFileName()) },
+    { reader->GetHairFileName(), "the hair mesh " + ShownName(reader->GetHairFileName()) }
+  };
+  auto imageOf = [&inputs](vtkAlgorithm* source, const char* role)
+  {
+    vtkBMPReader* image = vtkBMPReader::SafeDownCast(source);
+    if (image && image->GetFileName())
+    {
+      inputs.push_back({ image->GetFileName(), role + ShownName(image->GetFileName()) });
+    }
+  };
+  if (reader->GetUseTexture() == 1)
+  {
+    imageOf(reader->GetTexture()->GetInputAlgorithm(), "the hair texture ");
+  }
+  if (reader->GetUseBackground() != 0)
+  {
+    imageOf(reader->GetImageActor()->GetMapper()->GetInputAlgorithm(), "the background image ");
+  }
+  return inputs;
+}
+
+// The frame index of a file name that CaptureFrame writes, or -1.
+long FrameIndexOf(const std::string& name)
+{
+  long index = -1;
+  int end = 0;
+  if (std::sscanf(name.c_str(), "image%ld.bmp%n", &index, &end) != 1 ||
+      end != static_cast<int>(name.size()) || index < 0 || index > 2147483647L)
+  {
+    return -1;
+  }
+  char canonical[32];
+  std::snprintf(canonical, sizeof(canonical), "image%.4ld.bmp", index);
+  return name == canonical ? index : -1;
+}
+
+// The frames of this run that already exist in the working folder, and a
+// warning about those of an earlier, longer run.
+std::vector<NamedFile> ExistingFrames(long frames)
+{
+  std::vector<NamedFile> existing;
+  long stale = 0;
+  long first = -1;
+  long last = -1;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(".", error))
+  {
+    const std::string name = entry.path().filename().string();
+    const long index = FrameIndexOf(name);
+    if (index < 0)
+    {
+      continue;
+    }
+    if (index < frames)
+    {
+      existing.push_back({ name, name });
+      continue;
+    }
+    ++stale;
+    first = first < 0 ? index : std::min(first, index);
+    last = std::max(last, index);
+  }
+  if (stale > 0)
+  {
+    char range[80];
+    std::snprintf(range, sizeof(range), "image%.4ld.bmp to image%.4ld.bmp", first, last);
+    std::cerr << "Warning: " << stale << " frames of an earlier, longer run (" << range
+              << ") stay in the folder beside this run's " << frames << std::endl;
+  }
+  return existing;
+}
+
+// Throws when output is one of others, or exists and is not a regular file.
+// A symbolic link is refused too: the rename would replace the link itself
+// (/dev/stdout, for one), not the file it leads to.
+void CheckOutput(const NamedFile& output, const std::vector<const NamedFile*>& others)
+{
+  struct stat status;
+  if (lstat(output.Path.c_str(), &status) != 0)
+  {
+    return; // a new name
+  }
+  struct stat target;
+  if (stat(output.Path.c_str(), &target) == 0)
+  {
+    for (const NamedFile* input : others)
+    {
+      struct stat other;
+      if (input != &output && stat(input->Path.c_str(), &other) == 0 &&
+          other.st_dev == target.st_dev && other.st_ino == target.st_ino)
+      {
+        throw std::runtime_error("Cannot write " + output.Role + ": it is " + input->Role +
+                                 ", which the run reads or writes too; nothing was written");
+      }
+    }
+  }
+  if (!S_ISREG(status.st_mode))
+  {
+    throw std::runtime_error("Cannot write " + output.Role + ": it exists and is " +
+                             KindOf(status.st_mode) + ", not a regular file; nothing was written");
+  }
+}
+
+void CheckMovieFolder(const std::string& movie)
+{
+  const std::filesystem::path folder = std::filesystem::path(movie).parent_path();
+  struct stat status;
+  if (stat(folder.empty() ? "." : folder.c_str(), &status) != 0)
+  {
+    throw std::runtime_error("Cannot write the video " + movie + ": " + std::strerror(errno));
+  }
+  if (!S_ISDIR(status.st_mode))
+  {
+    throw std::runtime_error("Cannot write the video " + movie + ": " + std::strerror(ENOTDIR));
+  }
+}
+}
+
+void KeepRunningWhenWritesFail()
+{
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void CheckOutputs(vtkDatReader* reader, const std::string& movie)
+{
+  std::vector<NamedFile> outputs{ { "animated_shape.vtk", "animated_shape.vtk" } };
+  if (reader->GetSaveImages() == 1)
+  {
+    const std::vector<NamedFile> frames = ExistingFrames(
+      static_cast<long>(FrameCount(reader->GetFramesNumber(), reader->GetLoopCount())));
+    outputs.insert(outputs.end(), frames.begin(), frames.end());
+  }
+  if (!movie.empty())
+  {
+    CheckMovieFolder(movie);
+    outputs.push_back({ movie, "the video " + ShownName(movie) });
+  }
+  // Two outputs that would be one file are found by their names as well,
+  // since neither may exist yet.
+  std::map<std::filesystem::path, const NamedFile*> byName;
+  for (const NamedFile& output : outputs)
+  {
+    std::error_code error;
+    const auto name =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(output.Path, error), error);
+    const auto known = byName.emplace(name, &output);
+    if (!error && !known.second)
+    {
+      throw std::runtime_error("Cannot write " + output.Role + ": it is " +
+                               known.first->second->Role + " too; nothing was written");
+    }
+  }
+  const std::vector<NamedFile> inputs = InputsOf(reader);
+  std::vector<const NamedFile*> files;
+  for (const std::vector<NamedFile>* list : { &inputs, &std::as_const(outputs) })
+  {
+    for (const NamedFile& file : *list)
+    {
+      files.push_back(&file);
+    }
+  }
+  for (const NamedFile& output : outputs)
+  {
+    CheckOutput(output, files);
+  }
+}

@@ -1,0 +1,56 @@
+// The program's fixed names and texts, in one place.
+//
+// fixed: keep the spelling. Every name and text below is part of the
+// program's interface exactly as it is written, misspellings included: the
+// console, the error messages that scripts and users match, and the names
+// that other code calls. Do not correct them.
+//
+// Fixed names (declared where they live, listed here so nobody renames them):
+//   GetWellOderredList                 reader/well_ordered_list.h
+//   vtkDatReader, vtkMatrixSolver, vtkShapeTransform and their accessors
+//     (BackGroundColor, UnList, PointArrayN, SplineCoeffX ...)
+//   envelope, envelope_solve (modes 0, 1, 2), envelope_factor,
+//     envelope_lower_solve, envelope_upper_solve, Diag, Xenv, Env, Iflag
+//                                      kernels/envelope.h
+//   qr_matrix, qr_rhs, qr_solve, qr_factor, qr_forward_solve, qr_apply_q,
+//     vector_norm, vector_dot, vector_scale, vector_axpy
+//                                      kernels/qr.h
+//   allocate_matrix, free_matrix       solver/allocate_matrix.h
+//   Fright_partX/Y/Z, FFF              the work arrays of vtkMatrixSolver::Solve
+//
+// Fixed texts printed by the program's top layers, where they are printed:
+//   "Very-very bad!"                    app/read_stage.cxx, when ReadFile fails
+//   "Not enough memory"                 reader/vtkDatReader.cxx, error trace of ReadFile
+//   "Tree build time: ", "Sorting time: "          reader/vtkDatReader.cxx
+//   "Constructing time: ", "Size of matrix A is (", "Solving time: "
+//                                       solver/vtkMatrixSolver.cxx
+#ifndef animation_fixed_texts_h
+#define animation_fixed_texts_h
+
+namespace animation
+{
+namespace fixed
+{
+// printf format of the failed factorisation, two blanks before "Iflag".
+constexpr const char* matrix_not_positive = "Matrix is not positive  Iflag =%d\n";
+
+// Thrown texts of the solve and its helpers.
+constexpr const char* no_memory_diag = "Not enough memory to allocate Diag";
+constexpr const char* no_memory_xenv = "Not enough memory to allocate Xenv";
+constexpr const char* no_memory_env = "Not enough memory to allocate Env";
+constexpr const char* no_memory_env_growth = "Not enogh memory to floatlocate Env";
+constexpr const char* no_memory_fright_x = "allocation faliture for the Fright_partX";
+constexpr const char* no_memory_fright_y = "allocation faliture for the Fright_partY";
+constexpr const char* no_memory_fright_z = "allocation faliture for the Fright_partZ";
+constexpr const char* no_memory_fff = "allocation faliture for the FFF";
+constexpr const char* no_memory_coeff = "allocation faliture for the SplineCoeff";
+constexpr const char* no_memory_matrix_rows_pointer =
+  "allocation faliture for the matrix in allocate_matrix";
+constexpr const char* no_memory_matrix_rows =
+  "allocation faliture for the rows of matrix in allocate_matrix";
+constexpr const char* no_memory_ordering = "GetWellOderredList: Can not allocate result array!";
+
+}
+}
+
+#endif

@@ -1,0 +1,82 @@
+// Fuzz target: reading a user's mesh.
+//
+// The first input byte chooses the format by its value modulo 4 (.vtk, .ply,
+// .obj, .stl); the other bytes are the file. The declared-size checks run in
+// the fuzzer's own process; a file that passes them takes NewMeshReader's
+// whole path: the checks again, the toolkit's reader in a child process
+// limited to 5 s and 512 MiB, the mesh sent back and checked. A reader with a
+// mesh of points, or a reason, must come back, and the fuzzer's process must
+// not crash, leak or hang, whatever the toolkit's reader does in the child.
+#include "mesh_precheck.h"
+#include "mesh_reader.h"
+
+#include <vtkAlgorithm.h>
+#include <vtkPolyData.h>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace
+{
+const char* const Extensions[] = { ".vtk", ".ply", ".obj", ".stl" };
+
+const std::string& WorkFolder()
+{
+  static const std::string folder = []
+  {
+    std::string pattern = "/tmp/fuzz-mesh-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+    {
+      std::abort();
+    }
+    return pattern;
+  }();
+  return folder;
+}
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+  if (size < 1)
+  {
+    return 0;
+  }
+  const std::string extension = Extensions[data[0] % 4];
+  const char* file = reinterpret_cast<const char*>(data + 1);
+  std::string why;
+  if (!DeclaredSizesFit(file, size - 1, extension, why))
+  {
+    if (why.empty())
+    {
+      std::abort(); // a refusal must say why
+    }
+    return 0;
+  }
+  const std::string path = WorkFolder() + "/mesh" + extension;
+  std::ofstream(path, std::ios::binary).write(file, static_cast<std::streamsize>(size - 1));
+  ReadLimits limits;
+  limits.SecondsLimit = 5;
+  limits.MemoryLimitBytes = 512LL << 20;
+  vtkAlgorithm* reader = NewMeshReader(path, why, limits);
+  if (!reader)
+  {
+    if (why.empty())
+    {
+      std::abort();
+    }
+    return 0;
+  }
+  vtkPolyData* mesh = vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
+  if (!mesh || mesh->GetNumberOfPoints() == 0)
+  {
+    std::abort(); // NewMeshReader hands on only meshes that passed their check
+  }
+  reader->Delete();
+  unlink(path.c_str());
+  return 0;
+}
