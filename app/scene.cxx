@@ -2,8 +2,8 @@
 
 #include "atomic_write.h"
 #include "camera.h"
-#include "face_surface.h"
 #include "console.h"
+#include "face_surface.h"
 #include "image_check.h"
 #include "mesh_check.h"
 #include "mesh_reader.h"

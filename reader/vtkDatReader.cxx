@@ -398,8 +398,9 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     if (std::strcmp(word, "quadratic") == 0 || std::strcmp(word, "wendland") == 0)
     {
-      this->FitOptions.Kernel =
-        std::strcmp(word, "wendland") == 0 ? animation::core::basis_kernel::wendland : animation::core::basis_kernel::quadratic;
+      this->FitOptions.Kernel = std::strcmp(word, "wendland") == 0
+                                  ? animation::core::basis_kernel::wendland
+                                  : animation::core::basis_kernel::quadratic;
     }
     else
     {

@@ -31,11 +31,11 @@ class vtkPoints;
 // A fitted field as the solver leaves it: coefficients in list order.
 struct spline_field
 {
-  double Radius;              // support radius R
-  vtkPoints* Controls;        // the control points p(k), nc of them
-  const float* ControlCoords; // their 3*nc float coordinates, or null to read Controls
-  const float* Coeff[3];      // nc + 4 entries each: weights in list order, c_a0 ... c_a3
-  const int* UnList;          // control point id -> list position (index of its weight)
+  double Radius;                        // support radius R
+  vtkPoints* Controls;                  // the control points p(k), nc of them
+  const float* ControlCoords;           // their 3*nc float coordinates, or null to read Controls
+  const float* Coeff[3];                // nc + 4 entries each: weights in list order, c_a0 ... c_a3
+  const int* UnList;                    // control point id -> list position (index of its weight)
   animation::core::basis_kernel Kernel; // the basis function phi
 };
 

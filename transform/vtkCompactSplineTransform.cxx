@@ -279,8 +279,8 @@ public:
       n,
       withJacobian,
       [inPts](vtkIdType i, double x[3]) { inPts->GetPoint(i, x); },
-      [&field, &beyondSupports](
-        const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
+      [&field,
+       &beyondSupports](const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
       {
         field.Evaluate(x, ids, s, j);
         if (ids.empty())

@@ -34,15 +34,15 @@
  * fits as well as one at the origin).
  *
  * The fit is made lazily, on the first use after the landmarks (their modification times), the
- * radius or the options changed; a change of BlendFactor only rescales. Before the matrix is assembled its size
- * is estimated, and a fit that cannot fit in the memory available is refused at once. Single
- * points, derivatives and the inherited inverse (a Newton iteration on the analytic Jacobian)
- * evaluate the field directly. TransformPoints() and TransformPointsNormalsVectors() evaluate it
- * once per point set, on the threads of vtkSMPTools, and keep the displacement (3 doubles a point)
- * and, only when normals or vectors are transformed, its Jacobian (9 more), so that an animation
- * that changes BlendFactor only redoes a multiply-subtract per coordinate. The displacements of
- * the last four point sets are kept, each for one vtkPoints object while it is alive and
- * unmodified and the fit unchanged. Normals are carried by the inverse transpose of the
+ * radius or the options changed; a change of BlendFactor only rescales. Before the matrix is
+ * assembled its size is estimated, and a fit that cannot fit in the memory available is refused at
+ * once. Single points, derivatives and the inherited inverse (a Newton iteration on the analytic
+ * Jacobian) evaluate the field directly. TransformPoints() and TransformPointsNormalsVectors()
+ * evaluate it once per point set, on the threads of vtkSMPTools, and keep the displacement (3
+ * doubles a point) and, only when normals or vectors are transformed, its Jacobian (9 more), so
+ * that an animation that changes BlendFactor only redoes a multiply-subtract per coordinate. The
+ * displacements of the last four point sets are kept, each for one vtkPoints object while it is
+ * alive and unmodified and the fit unchanged. Normals are carried by the inverse transpose of the
  * derivative I - BlendFactor * J and renormalised, vectors by the derivative itself. Each point's
  * sum takes the same terms in the same order on any thread, so the results do not depend on the
  * number of threads.

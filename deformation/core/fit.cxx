@@ -154,8 +154,12 @@ void expand_polynomial(const affine_hull& hull, float d[4])
 //   W      n*4, out: W(i,k) at W[4*i + k], k < order
 //   S      order*order, out: S(r,c) at S[order*r + c]
 //   work   4*n entries
-void eliminate_polynomial(
-  const envelope_view& a, const float* P, int order, float* W, float* S, float* work)
+void eliminate_polynomial(const envelope_view& a,
+                          const float* P,
+                          int order,
+                          float* W,
+                          float* S,
+                          float* work)
 {
   const int n = a.n;
   float* columns[4];
@@ -190,8 +194,13 @@ void eliminate_polynomial(
 //   order  in: the number of polynomial terms, as for eliminate_polynomial
 //   b      n entries, in/out: inv(A) times the values, then the weights
 //   d      4 entries, out: the order coefficients of the polynomial part
-void solve_value_set(
-  const float* P, const float* W, const float* S, int n, int order, float* b, float d[4])
+void solve_value_set(const float* P,
+                     const float* W,
+                     const float* S,
+                     int n,
+                     int order,
+                     float* b,
+                     float d[4])
 {
   float matrix[16];
   for (int r = 0; r < order; ++r)

@@ -75,13 +75,13 @@ public:
 // the coefficients of every value set.
 struct fit
 {
-  int Count = 0;                         // n, the control points
-  float Radius = 0.0f;                   // support radius R
+  int Count = 0;                                 // n, the control points
+  float Radius = 0.0f;                           // support radius R
   basis_kernel Kernel = basis_kernel::quadratic; // the basis function phi
-  vtkSmartPointer<vtkPoints> Controls;   // the n control points, single precision, by id
-  std::vector<int> List;                 // list position -> id
-  std::vector<int> UnList;               // id -> list position (index of its weight)
-  int Max = 0;                           // two neighbours lie at most Max positions apart
+  vtkSmartPointer<vtkPoints> Controls;           // the n control points, single precision, by id
+  std::vector<int> List;                         // list position -> id
+  std::vector<int> UnList;                       // id -> list position (index of its weight)
+  int Max = 0;                                   // two neighbours lie at most Max positions apart
   std::vector<std::vector<float>> Coeff; // per value set: n weights in list order, then d0 ... d3
   std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
 };
