@@ -241,6 +241,10 @@ void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   reader->Delete();
   scene.FrameWriter->Delete();
   scene.FaceReader->Delete();
+  if (scene.FaceNormals)
+  {
+    scene.FaceNormals->Delete();
+  }
   scene.HairReader->Delete();
   scene.HairMapping->Delete();
   scene.HairMapper->Delete();

@@ -1,5 +1,6 @@
 #include "camera.h"
 
+#include "scale_check.h"
 #include "vtkDatReader.h"
 
 #include <vtkBoundingBox.h>
@@ -78,18 +79,21 @@ void CheckCameraKeywords(const double position[3],
       "CameraFocalPoint");
   }
 }
+
+// A vector of the Z-up frame in the Y-up frame of the same scene: Y up
+// formats keep x, take the Z-up z as their y and look along -z where Z up
+// looks along y.
+void ZUpToYUp(const double in[3], double out[3])
+{
+  out[0] = in[0];
+  out[1] = in[2];
+  out[2] = -in[1];
+}
 }
 
 SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader)
 {
-  double reach = 0;
-  for (vtkIdType id = 0; id < reader->GetPointArray()->GetNumberOfPoints(); ++id)
-  {
-    double source[3], target[3];
-    reader->GetPointArray()->GetPoint(id, source);
-    reader->GetPointArrayN()->GetPoint(id, target);
-    reach = std::max(reach, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
-  }
+  const double reach = LargestControlPointMove(reader);
   SceneBounds bounds;
   vtkBoundingBox box(face->GetBounds());
   box.Inflate(reach);
@@ -105,15 +109,25 @@ SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* rea
 void PlaceCamera(vtkRenderer* renderer,
                  vtkDatReader* reader,
                  const SceneBounds& bounds,
-                 double aspect)
+                 double aspect,
+                 bool yUp)
 {
   vtkCamera* camera = renderer->GetActiveCamera();
-  const double* position = reader->GetCameraPosition();
-  const double* focalPoint = reader->GetCameraFocalPoint();
-  const double* viewUp = reader->GetCameraViewUp();
+  double position[3], focalPoint[3], viewUp[3];
+  reader->GetCameraPosition(position);
+  reader->GetCameraFocalPoint(focalPoint);
+  reader->GetCameraViewUp(viewUp);
   if (reader->GetUseCamera())
   {
     CheckCameraKeywords(position, focalPoint, viewUp);
+  }
+  else if (yUp)
+  {
+    for (double* vector : { position, focalPoint, viewUp })
+    {
+      const double zUp[3] = { vector[0], vector[1], vector[2] };
+      ZUpToYUp(zUp, vector);
+    }
   }
   camera->SetPosition(position[0], position[1], position[2]);
   camera->SetFocalPoint(focalPoint[0], focalPoint[1], focalPoint[2]);

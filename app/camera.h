@@ -27,12 +27,15 @@ struct SceneBounds
 SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader);
 
 // Places the active camera of renderer for a window of the given aspect
-// (width / height). Throws a text message when the scene file's camera
-// keywords give no usable camera (position on the focal point, or a view-up
-// along the viewing direction).
+// (width / height). For meshes with Y up (yUp), the fixed camera is turned
+// with the meshes' axes, Z up to Y up, so that it shows the same view of a
+// head turned that way; the camera keywords are taken as written. Throws a
+// text message when the scene file's camera keywords give no usable camera
+// (position on the focal point, or a view-up along the viewing direction).
 void PlaceCamera(vtkRenderer* renderer,
                  vtkDatReader* reader,
                  const SceneBounds& bounds,
-                 double aspect);
+                 double aspect,
+                 bool yUp);
 
 #endif

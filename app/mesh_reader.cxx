@@ -24,8 +24,6 @@ const char* const AcceptedMeshFormats =
   "legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
   "PLY (.ply), Wavefront OBJ (.obj), STL (.stl) and glTF (.glb, .gltf)";
 
-namespace
-{
 std::string LowerCaseExtension(const std::string& fileName)
 {
   std::string extension = std::filesystem::path(fileName).extension().string();
@@ -36,6 +34,8 @@ std::string LowerCaseExtension(const std::string& fileName)
   return extension;
 }
 
+namespace
+{
 bool IsReadableFile(const std::string& fileName)
 {
   std::error_code ignored;

@@ -28,4 +28,8 @@ vtkAlgorithm* NewMeshReader(const std::string& fileName,
                             std::string& why,
                             const ReadLimits& limits);
 
+// The extension of fileName with its dot, in lower case (".obj"); empty when
+// it has none.
+std::string LowerCaseExtension(const std::string& fileName);
+
 #endif

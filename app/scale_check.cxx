@@ -1,12 +1,17 @@
 #include "scale_check.h"
 
 #include "vtkDatReader.h"
+#include "vtkShapeTransform.h"
+
+#include <vtkMath.h>
 
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 #include <vtkStaticPointLocator.h>
 
+#include <algorithm>
+#include <cmath>
 #include <iostream>
 
 namespace
@@ -66,4 +71,33 @@ void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face)
   const double radius = reader->GetRadius();
   WarnAboutRadius(radius, face);
   WarnAboutUnreachedControlPoints(radius, reader->GetPointArray(), face);
+}
+
+double LargestControlPointMove(vtkDatReader* reader)
+{
+  double largest = 0;
+  for (vtkIdType id = 0; id < reader->GetPointArray()->GetNumberOfPoints(); ++id)
+  {
+    double source[3], target[3];
+    reader->GetPointArray()->GetPoint(id, source);
+    reader->GetPointArrayN()->GetPoint(id, target);
+    largest = std::max(largest, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
+  }
+  return largest;
+}
+
+void WarnAboutMotionBeyondSupports(vtkDatReader* reader, vtkShapeTransform* transform)
+{
+  const double largestMove = LargestControlPointMove(reader);
+  const double beyond = transform->GetLargestMoveBeyondSupports();
+  if (beyond > LargestShareMovedBeyondSupports * largestMove)
+  {
+    std::cerr << "Warning: the affine part of the deformation moves face points farther than "
+                 "SupportRadius "
+              << reader->GetRadius() << " from every control point by up to " << beyond
+              << ", more than a tenth of the largest control-point move " << largestMove
+              << "; to keep the rest of the face still, put fixed control points (source equal "
+                 "to target) around the edit, or write \"Polynomial no\" in woman.ptt"
+              << std::endl;
+  }
 }

@@ -2,11 +2,14 @@
 // in millimetres and the radius of a mesh in metres, only the control
 // vertices themselves move; the other way round, everything moves. Control
 // points whose source lies beyond the radius of every mesh point move nothing.
+// A patch of control points moved together moves the whole mesh unless the
+// polynomial part is off or anchors hold the rest.
 #ifndef scale_check_h
 #define scale_check_h
 
 class vtkDatReader;
 class vtkPolyData;
+class vtkShapeTransform;
 
 // The support radius may be at most half the face mesh's bounding-box
 // diagonal and at least this share of it without a warning.
@@ -18,5 +21,16 @@ constexpr double LargestRadiusShare = 0.5;
 // control point's source lies farther than the radius from every point of
 // face (it counts them and names the first).
 void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face);
+
+// The largest distance between the source and the target of a control point.
+double LargestControlPointMove(vtkDatReader* reader);
+
+// A field with a polynomial part moves the mesh beyond the supports of the
+// control points by that part. Prints one line on standard error, naming the
+// two ways to keep the rest of the mesh still, when the transform's cached
+// points beyond every support move by more than this share of the largest
+// control-point move.
+constexpr double LargestShareMovedBeyondSupports = 0.1;
+void WarnAboutMotionBeyondSupports(vtkDatReader* reader, vtkShapeTransform* transform);
 
 #endif

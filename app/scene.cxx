@@ -3,6 +3,7 @@
 #include "atomic_write.h"
 #include "camera.h"
 #include "console.h"
+#include "face_surface.h"
 #include "image_check.h"
 #include "mesh_check.h"
 #include "mesh_reader.h"
@@ -31,6 +32,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -55,10 +57,18 @@ vtkAlgorithm* ReadFaceMesh(const char* fileName)
   return reader;
 }
 
-// The hair is optional: a mesh that cannot be used is left out of the scene.
-// Returns its reader, run and checked, or null.
+// The "Hair" word that means a head without hair.
+constexpr const char* NoHair = "none";
+
+// The hair is optional: a mesh that cannot be used is left out of the scene
+// with a message, and "Hair none" leaves it out quietly. Returns its reader,
+// run and checked, or null.
 vtkAlgorithm* ReadHairMesh(const char* fileName)
 {
+  if (std::strcmp(fileName, NoHair) == 0)
+  {
+    return nullptr;
+  }
   std::string why;
   vtkAlgorithm* reader = NewMeshReader(fileName, why);
   if (reader && ReadCheckedMesh(reader, why))
@@ -186,10 +196,14 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
     scene.HairReader = vtkPolyDataReader::New();
   }
 
+  // The transform carries the normals; a face without them gets them first.
+  scene.FaceNormals = NewSmoothNormals(scene.FaceReader);
+  vtkAlgorithm* face = scene.FaceNormals ? scene.FaceNormals : scene.FaceReader;
+
   stopwatch_start();
   scene.TransformFilter = vtkTransformPolyDataFilter::New();
   scene.TransformFilter->SetTransform(transform);
-  scene.TransformFilter->SetInputConnection(scene.FaceReader->GetOutputPort());
+  scene.TransformFilter->SetInputConnection(face->GetOutputPort());
   std::cout << "Transform time: " << stopwatch_elapsed() << " sec." << std::endl;
 
   scene.FaceMapper = vtkDataSetMapper::New();
@@ -203,6 +217,8 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   scene.FaceActor = vtkActor::New();
   scene.FaceActor->SetMapper(scene.FaceMapper);
   SetFaceMaterial(scene.FaceActor->GetProperty());
+  ColourFaceWithoutColours(
+    MeshOf(scene.FaceReader), reader->GetFaceFileName(), scene.FaceActor->GetProperty());
   scene.BackFaceProperty = vtkProperty::New();
   scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
   scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
@@ -227,9 +243,12 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
     scene.FaceRenderer,
     reader,
     MeasureScene(MeshOf(scene.FaceReader), useHair ? MeshOf(scene.HairReader) : nullptr, reader),
-    static_cast<double>(size[0]) / size[1]);
+    static_cast<double>(size[0]) / size[1],
+    MeshesHaveYUp(reader));
 
   RenderFrame(scene);
+  // Frame 0 has evaluated the field at every face point.
+  WarnAboutMotionBeyondSupports(reader, transform);
   scene.FrameWriter = vtkBMPWriter::New();
   if (scene.SaveImages)
   {
@@ -270,6 +289,7 @@ void ReleaseScene(Scene& scene)
   Release(scene.Window);
   Release(scene.Interactor);
   Release(scene.FaceReader);
+  Release(scene.FaceNormals);
   Release(scene.HairReader);
   Release(scene.TransformFilter);
   Release(scene.HairMapping);

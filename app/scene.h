@@ -24,6 +24,7 @@ struct Scene
   vtkRenderWindowInteractor* Interactor;
   vtkAlgorithm* FaceReader;                    // the reader chosen by the face mesh's extension
   vtkAlgorithm* HairReader;                    // likewise; reads nothing without a usable hair mesh
+  vtkAlgorithm* FaceNormals;                   // smooth normals of a face without them, or null
   vtkTransformPolyDataFilter* TransformFilter; // its output is the deformed face
   vtkTextureMapToCylinder* HairMapping;
   vtkDataSetMapper* FaceMapper;
@@ -39,7 +40,9 @@ struct Scene
 // saves it when the scene file asks for saved images. The meshes are the
 // scene file's Face and Hair (woman.vtk and hair.vtk by default); the support
 // radius is checked against the face's size (scale_check.h) and the camera
-// placed to show the face (camera.h). Throws a message (std::runtime_error)
+// placed to show the face (camera.h). A face without normals gets smooth
+// ones and one without colours a skin colour (face_surface.h); "Hair none"
+// means no hair. Throws a message (std::runtime_error)
 // when the face mesh cannot be read or is not a whole mesh, or the camera
 // keywords give no usable camera (nothing is shown then), and CaptureFrame's
 // failure when frame 0 cannot be saved.

@@ -23,6 +23,7 @@ SplineFit SolveSpline(vtkDatReader* reader)
   solver->SetBX(reader->GetBX());
   solver->SetBY(reader->GetBY());
   solver->SetBZ(reader->GetBZ());
+  solver->SetOptions(reader->GetFitOptions());
 
   stopwatch_start();
   try
@@ -44,7 +45,8 @@ SplineFit SolveSpline(vtkDatReader* reader)
   float* coeffX = solver->GetSplineCoeffX();
   vtkPoints* points = reader->GetPointArray();
   float radius = reader->GetRadius();
-  transform->SetSpline(radius, points, coeffX, coeffY, coeffZ, unlist, tree);
+  transform->SetSpline(
+    radius, points, coeffX, coeffY, coeffZ, unlist, tree, reader->GetFitOptions().Kernel);
   return { solver, transform };
 }
 

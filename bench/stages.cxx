@@ -109,14 +109,16 @@ void MeasureAssembly(const Options& options,
                               const Clock::time_point start = Clock::now();
                               animation::core::envelope_rows rows;
                               animation::core::start_envelope(n, reader->GetMax(), rows);
-                              animation::core::assemble_envelope(x.data(),
-                                                                 y.data(),
-                                                                 z.data(),
-                                                                 n,
-                                                                 reader->GetMax(),
-                                                                 reader->GetRadius(),
-                                                                 system.Xenv.data(),
-                                                                 rows);
+                              animation::core::assemble_envelope(
+                                x.data(),
+                                y.data(),
+                                z.data(),
+                                n,
+                                reader->GetMax(),
+                                reader->GetRadius(),
+                                animation::core::basis_kernel::quadratic,
+                                system.Xenv.data(),
+                                rows);
                               resize_envelope(rows, rows.Entries);
                               const double seconds = SecondsSince(start);
                               kept = std::move(rows);

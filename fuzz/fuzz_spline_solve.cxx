@@ -8,9 +8,10 @@
 // well under a millisecond.
 //
 // The points go through a scene file, the reader's preparation and Solve() as
-// in the program. Solve() may refuse the set with its text message (too few
-// or planar points, coincident points, coefficients not finite); when it
-// succeeds, every coefficient must be finite.
+// in the program. Solve() may refuse the set with its text message (no
+// points, coincident points, coefficients not finite); when it succeeds,
+// every coefficient must be finite. Sets in a plane, on a line or of fewer
+// than four points fit a reduced polynomial part.
 #include "scene_file_buffer.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"

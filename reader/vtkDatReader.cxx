@@ -385,6 +385,57 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     return this->StoreCamera("CameraViewUp", v, this->CameraViewUp, line, end, lineNumber);
   }
+  else if (std::sscanf(line, "Polynomial %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "yes") == 0 || std::strcmp(word, "no") == 0)
+    {
+      this->FitOptions.Polynomial = std::strcmp(word, "yes") == 0;
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Polynomial takes \"yes\" or \"no\"; " + Quoted(word) + " changes nothing");
+    }
+  }
+  else if (std::sscanf(line, "Kernel %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "quadratic") == 0 || std::strcmp(word, "wendland") == 0)
+    {
+      this->FitOptions.Kernel = std::strcmp(word, "wendland") == 0
+                                  ? animation::core::basis_kernel::wendland
+                                  : animation::core::basis_kernel::quadratic;
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Kernel takes \"quadratic\" or \"wendland\"; " + Quoted(word) +
+                   " changes nothing");
+    }
+  }
+  else if (std::sscanf(line, "Smoothing %f%n", v, &end) == 1)
+  {
+    if (std::isfinite(v[0]) && v[0] >= 0)
+    {
+      this->FitOptions.Smoothing = v[0];
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Smoothing takes a finite number of 0 or more; " + Quoted(line) +
+                   " changes nothing");
+    }
+  }
+  else if (std::sscanf(line, "UpAxis %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "y") == 0 || std::strcmp(word, "z") == 0)
+    {
+      this->UpAxis = word;
+    }
+    else
+    {
+      this->Warn(lineNumber, "UpAxis takes \"y\" or \"z\"; " + Quoted(word) + " changes nothing");
+    }
+  }
   else if (std::strncmp(line, "Expression", 10) == 0 || std::strncmp(line, "Key", 3) == 0)
   {
     // Their fields name files and expressions; the driver reads them.

@@ -23,8 +23,9 @@
 // "RotateZ %f", "BackgroundColor %f %f %f", "DiffuseColor %f %f %f",
 // "SpecularColor %f %f %f", "SupportRadius %f", "Face %s", "Hair %s",
 // "CameraPosition %f %f %f", "CameraFocalPoint %f %f %f",
-// "CameraViewUp %f %f %f", "Expression ..." and "Key ..." (kept as text for
-// the driver) and finally the control-point pattern
+// "CameraViewUp %f %f %f", "Polynomial %s", "Kernel %s", "Smoothing %f",
+// "UpAxis %s", "Expression ..." and "Key ..." (kept as text for the driver)
+// and finally the control-point pattern
 // "%f %f %f %f %f %f"; the first that accepts a line is applied.
 //
 // A line that no pattern accepts, unless blank or a '#' comment, is skipped
@@ -32,6 +33,10 @@
 // So is a line whose value is read differently from how it is written: text
 // after the last value (other than a '#' comment), a "SaveImages" word other
 // than "yes", a colour component outside 0..1. Such values are applied as read.
+// A "Polynomial" word other than "yes" or "no", a "Kernel" other than
+// "quadratic" or "wendland", an "UpAxis" other than "y" or "z" and a
+// "Smoothing" that is negative or not finite are warned about the same way
+// and change nothing.
 //
 // .SECTION Warnings
 // ReadFile is meant to be called once per reader. The reader is not a
@@ -44,6 +49,7 @@
 #ifndef vtkDatReader_h
 #define vtkDatReader_h
 
+#include "fit_options.h" // For the fit's options
 #include "vtkAnimationMacros.h"
 
 #include <vtkObject.h>
@@ -162,6 +168,16 @@ public:
   const std::vector<KeywordLine>& GetKeyLines() const { return this->KeyLines; }
   int GetFramesLine() const { return this->FramesLine; }
 
+  // The fit's options: the "Kernel" (quadratic or wendland), "Polynomial"
+  // (yes or no) and "Smoothing" (0 or more) lines; by default the quadratic
+  // function, with the polynomial part, no smoothing. Its Radius is left at
+  // the default: GetRadius() is the support radius.
+  const animation::core::fit_options& GetFitOptions() const { return this->FitOptions; }
+
+  // The up axis of the meshes, the "UpAxis" word: "y" or "z", or empty when
+  // the file names none (the face file's convention then decides).
+  const std::string& GetUpAxis() const { return this->UpAxis; }
+
   // The scene description file; set directly, not copied.
   const char* FileName;
 
@@ -235,6 +251,8 @@ protected:
   std::vector<KeywordLine> ExpressionLines;
   std::vector<KeywordLine> KeyLines;
   int FramesLine;
+  animation::core::fit_options FitOptions;
+  std::string UpAxis;
 
 private:
   vtkDatReader(const vtkDatReader&) = delete;

@@ -2,6 +2,8 @@
 // envelope_assembly.h.
 #include "envelope_assembly.h"
 
+#include "basis_function.h"
+
 #include <vtkSMPTools.h>
 
 #include <algorithm>
@@ -73,6 +75,7 @@ outcome assemble_envelope(const float* x,
                           int n,
                           int max,
                           double radius,
+                          basis_kernel kernel,
                           int* Xenv,
                           envelope_rows& rows)
 {
@@ -87,8 +90,7 @@ outcome assemble_envelope(const float* x,
     {
       return 0.0f;
     }
-    const double t = 1.0 - std::sqrt(r2) / radius;
-    return static_cast<float>(t * t);
+    return static_cast<float>(basis_value(kernel, std::sqrt(r2), radius));
   };
 
   // Row i's envelope begins at its first neighbour in the window; every

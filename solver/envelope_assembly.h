@@ -2,8 +2,9 @@
 // storage (the layout of envelope.h).
 //
 // The points are given in list order: x[i], y[i], z[i] are the coordinates of
-// the point at position i of the well-ordered list. With phi(r) = (1 - r/R)^2
-// for r < R and 0 otherwise, A(i,i) = 1 and, for j < i within the neighbour
+// the point at position i of the well-ordered list. With phi(r) one of the
+// basis functions of basis_function.h for r < R and 0 otherwise (both give
+// phi(0) = 1 and the same sparsity), A(i,i) = 1 and, for j < i within the neighbour
 // window i - max <= j, A(i,j) = phi(|p(i) - p(j)|). Row i's envelope begins
 // at the first column j of its window with phi != 0, and every column from
 // there to the diagonal is stored, zeros included. Columns outside the
@@ -17,6 +18,7 @@
 #ifndef envelope_assembly_h
 #define envelope_assembly_h
 
+#include "fit_options.h"
 #include "status.h"
 
 #include <cstdint>
@@ -60,6 +62,7 @@ outcome start_envelope(std::int64_t n, int max, envelope_rows& rows);
 //   n        in
 //   max      in: width of the neighbour window
 //   radius   in: support radius R of phi
+//   kernel   in: which phi
 //   Xenv     n+1 entries, out: Xenv[0] = 1, Xenv[i+1] = entries after row i, plus 1
 //   rows     in/out: from start_envelope; grown by 10*n floats whenever full
 outcome assemble_envelope(const float* x,
@@ -68,6 +71,7 @@ outcome assemble_envelope(const float* x,
                           int n,
                           int max,
                           double radius,
+                          basis_kernel kernel,
                           int* Xenv,
                           envelope_rows& rows);
 

@@ -27,9 +27,7 @@ namespace core = animation::core;
 namespace fixed = animation::fixed;
 
 // Failures of Solve() besides the storage messages.
-const char* const few_or_planar_points =
-  "Solve: the control points need at least four points not all in one plane; the linear part "
-  "of the spline is undetermined";
+const char* const no_points = "Solve: there are no control points to fit";
 const char* const not_positive_definite =
   "Solve: the interpolation matrix is not positive definite; two control points probably share "
   "one source position";
@@ -116,8 +114,6 @@ const char* failure_text(const core::outcome& failed)
       }
     case core::status::too_many_entries:
       return too_many_entries;
-    case core::status::few_or_planar:
-      return few_or_planar_points;
     case core::status::not_finite:
       return not_finite;
     default:
@@ -168,6 +164,12 @@ vtkMatrixSolver::vtkMatrixSolver()
 {
 }
 
+void vtkMatrixSolver::SetOptions(const core::fit_options& options)
+{
+  this->Options = options;
+  this->Modified();
+}
+
 vtkMatrixSolver::~vtkMatrixSolver()
 {
   this->SetSplineCoeffX(nullptr);
@@ -190,7 +192,7 @@ int vtkMatrixSolver::Solve()
   const int n = this->PointArray ? static_cast<int>(this->PointArray->GetNumberOfPoints()) : 0;
   if (n == 0)
   {
-    throw few_or_planar_points;
+    throw no_points;
   }
   if (!this->List || !this->BX || !this->BY || !this->BZ)
   {
@@ -209,13 +211,15 @@ int vtkMatrixSolver::Solve()
   }
   float* const values[3] = { this->BX, this->BY, this->BZ };
   float polynomial[3][4];
+  core::fit_options options = this->Options;
+  options.Radius = this->Radius;
   solve_report report;
   const core::outcome fitted = core::solve_system(coordinates.data(),
                                                   coordinates.data() + n,
                                                   coordinates.data() + 2 * std::size_t(n),
                                                   n,
                                                   this->Max,
-                                                  this->Radius,
+                                                  options,
                                                   values,
                                                   3,
                                                   polynomial,

@@ -1,7 +1,7 @@
-// vtkMatrixSolver - fits the compactly supported radial spline of the control points.
-// The accessors come first (their traces name these lines); the documentation follows them.
+// vtkMatrixSolver - fits the spline of the control points; accessors first (traces name lines).
 #ifndef vtkMatrixSolver_h
 #define vtkMatrixSolver_h
+#include "fit_options.h"
 #include "vtkAnimationMacros.h"
 #include <vtkObject.h>
 #include <vtkPoints.h>
@@ -44,13 +44,19 @@ public:
   // A(i,j) = phi(|p(i) - p(j)|) is sparse and positive definite; it is held in
   // envelope storage, factored once by envelope Cholesky, and the four
   // polynomial terms are eliminated through a 4x4 system solved by QR.
+  // Control points that do not span space (fewer than four, in one plane, on
+  // one line) determine only the affine functions of their hull: the
+  // polynomial part is reduced to those. Options choose Wendland's C2
+  // function (1 - r/R)^4 (4r/R + 1) as phi, no polynomial part (d = 0, a
+  // strictly local field), and a smoothing lambda: (A + lambda I) c + P'd = b.
   //
-  // Usage: set Radius, PointArray, List, Max, BX, BY and BZ, call Solve(),
-  // and read SplineCoeffX, SplineCoeffY and SplineCoeffZ.
+  // Usage: set Radius, PointArray, List, Max, BX, BY and BZ, and Options when
+  // the defaults do not suit, call Solve(), and read SplineCoeffX,
+  // SplineCoeffY and SplineCoeffZ.
   //
   // Warnings: Solve() overwrites BX, BY and BZ with the weights. The control
-  // points need at least four points not all in one plane, and no two of them
-  // at one position; Solve() throws a text message (const char*) otherwise.
+  // points need at least one point and no two of them at one position;
+  // Solve() throws a text message (const char*) otherwise.
   //
   // Properties (accessors above):
   // PointArray: the control points (source positions). The solver holds a
@@ -82,15 +88,19 @@ public:
   //   the assembly lines when the factorisation meets a pivot that is not
   //   positive (the kernels print "Matrix is not positive  Iflag =1" first)
   //   or two control points coincide to single precision;
-  // - "Solve: the control points need at least four points not all in one
-  //   plane; ..." after the assembly lines when fewer than four points are
-  //   given or they lie in one plane (the 4x4 system is then singular), and
-  //   at once, with no output, when there are no points at all;
+  // - "Solve: there are no control points to fit" at once, with no output,
+  //   when there are no points at all;
   // - "Solve: the spline coefficients are not finite; ..." when a weight or
   //   coefficient comes out infinite or undefined (no solving-time line).
   // After a throw the coefficient members keep the arrays of the last
   // successful Solve(), BX, BY and BZ may already hold partial results, and
   // no work storage is left allocated.
+
+  // The basis function, the polynomial part and the smoothing of the fit
+  // (fit_options.h; its Radius is not used: Solve() fits with Radius).
+  // Default: the quadratic function, with the polynomial part, no smoothing.
+  void SetOptions(const animation::core::fit_options& options);
+  const animation::core::fit_options& GetOptions() const { return this->Options; }
 
 protected:
   vtkMatrixSolver();
@@ -106,6 +116,7 @@ protected:
   float* BZ;
   float Radius;
   int Max;
+  animation::core::fit_options Options;
   vtkMath* Math; // made by the constructor, deleted by the destructor; unused
 
   // The coefficient arrays made by the last Solve(), X, Y, Z; owned.

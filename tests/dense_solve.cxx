@@ -39,3 +39,77 @@ std::vector<double> DenseSolve(std::vector<std::vector<double>> a, std::vector<d
   }
   return b;
 }
+
+DenseSplineField::DenseSplineField(const DenseSplineDefinition& definition,
+                                   const std::vector<DensePoint>& sources,
+                                   const std::vector<DensePoint>& values)
+  : Definition(definition)
+  , Sources(sources)
+{
+  const std::size_t n = sources.size();
+  const std::size_t m = definition.Polynomial ? 1 + definition.LinearTerms.size() : 0;
+  std::vector<std::vector<double>> a(n + m, std::vector<double>(n + m, 0.0));
+  for (std::size_t i = 0; i < n; ++i)
+  {
+    for (std::size_t j = 0; j < n; ++j)
+    {
+      a[i][j] = this->Phi(sources[i], sources[j]) + (i == j ? definition.Smoothing : 0.0);
+    }
+    const std::vector<double> terms = this->Terms(sources[i]);
+    for (std::size_t t = 0; t < m; ++t)
+    {
+      a[i][n + t] = a[n + t][i] = terms[t];
+    }
+  }
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    std::vector<double> b(n + m, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+    {
+      b[i] = values[i][axis];
+    }
+    this->Coefficients[axis] = DenseSolve(a, b);
+  }
+}
+
+DensePoint DenseSplineField::operator()(const DensePoint& x) const
+{
+  DensePoint s = { 0.0, 0.0, 0.0 };
+  const std::size_t n = this->Sources.size();
+  const std::vector<double> terms = this->Terms(x);
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    const std::vector<double>& c = this->Coefficients[axis];
+    for (std::size_t k = 0; k < n; ++k)
+    {
+      s[axis] += c[k] * this->Phi(x, this->Sources[k]);
+    }
+    for (std::size_t t = 0; n + t < c.size(); ++t)
+    {
+      s[axis] += c[n + t] * terms[t];
+    }
+  }
+  return s;
+}
+
+double DenseSplineField::Phi(const DensePoint& a, const DensePoint& b) const
+{
+  const double r = std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                             (a[2] - b[2]) * (a[2] - b[2]));
+  const double t = r / this->Definition.Radius;
+  if (t >= 1.0)
+  {
+    return 0.0;
+  }
+  return this->Definition.Wendland ? std::pow(1.0 - t, 4) * (4.0 * t + 1.0) : (1.0 - t) * (1.0 - t);
+}
+
+std::vector<double> DenseSplineField::Terms(const DensePoint& x) const
+{
+  std::vector<double> terms = { 1.0 };
+  for (int coordinate : this->Definition.LinearTerms)
+  {
+    terms.push_back(x[coordinate]);
+  }
+  return terms;
+}

@@ -1,9 +1,11 @@
 // Tests of vtkCompactSplineTransform: every evaluation path against the others and against
 // independent computations (central differences, the normals of the deformed surface computed
 // afresh, the program's own transform on the same fit), the lazy fit and the cache keys, the
-// inverse, and the error on landmarks that give no fit.
+// inverse, the options against a dense solve of the same field, and the error on landmarks that
+// give no fit.
 #include "vtkCompactSplineTransform.h"
 
+#include "dense_solve.h"
 #include "trace_capture.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
@@ -109,6 +111,17 @@ protected:
     return nearest;
   }
 
+  // The smallest distance from p to one of points.
+  static double NearestLandmarkOf(const std::vector<DensePoint>& points, const Point& p)
+  {
+    double nearest = VTK_DOUBLE_MAX;
+    for (const DensePoint& q : points)
+    {
+      nearest = std::min(nearest, std::sqrt(vtkMath::Distance2BetweenPoints(p.data(), q.data())));
+    }
+    return nearest;
+  }
+
   vtkNew<vtkPoints> Source;
   vtkNew<vtkPoints> Target;
   vtkNew<vtkCompactSplineTransform> Transform;
@@ -203,70 +216,79 @@ TEST_F(CompactSplineTransformTest, SinglePointsEqualTheBulkEvaluation)
 // the landmarks; vectors are carried by the same derivative.
 TEST_F(CompactSplineTransformTest, DerivativeMatchesCentralDifferences)
 {
-  this->Transform->SetBlendFactor(0.8);
-  this->Transform->Update(); // the Internal methods evaluate the fit as it stands
-  auto in = RandomPoints(300, 2);
-  const double h = 1e-6;
-  int compared = 0;
-  vtkNew<vtkDoubleArray> vectors;
-  vectors->SetNumberOfComponents(3);
-  vtkNew<vtkPoints> used;
-  used->SetDataTypeToDouble();
-  std::vector<std::array<double, 9>> derivatives;
-  for (vtkIdType i = 0; i < in->GetNumberOfPoints(); ++i)
+  // The quadratic function's Jacobian, then Wendland's.
+  for (const bool wendland : { false, true })
   {
-    const Point x = PointOf(in, i);
-    if (this->NearestLandmark(x) < 1e-3)
+    if (wendland)
     {
-      continue;
+      this->Transform->SetKernelToWendland();
     }
-    double derivative[3][3];
-    Point y;
-    this->Transform->InternalTransformDerivative(x.data(), y.data(), derivative);
-    for (int b = 0; b < 3; ++b)
+    this->Transform->SetBlendFactor(0.8);
+    this->Transform->Update(); // the Internal methods evaluate the fit as it stands
+    auto in = RandomPoints(300, 2);
+    const double h = 1e-6;
+    int compared = 0;
+    vtkNew<vtkDoubleArray> vectors;
+    vectors->SetNumberOfComponents(3);
+    vtkNew<vtkPoints> used;
+    used->SetDataTypeToDouble();
+    std::vector<std::array<double, 9>> derivatives;
+    for (vtkIdType i = 0; i < in->GetNumberOfPoints(); ++i)
     {
-      Point forward = x;
-      Point backward = x;
-      forward[b] += h;
-      backward[b] -= h;
-      Point yf;
-      Point yb;
-      this->Transform->TransformPoint(forward.data(), yf.data());
-      this->Transform->TransformPoint(backward.data(), yb.data());
+      const Point x = PointOf(in, i);
+      if (this->NearestLandmark(x) < 1e-3)
+      {
+        continue;
+      }
+      double derivative[3][3];
+      Point y;
+      this->Transform->InternalTransformDerivative(x.data(), y.data(), derivative);
+      for (int b = 0; b < 3; ++b)
+      {
+        Point forward = x;
+        Point backward = x;
+        forward[b] += h;
+        backward[b] -= h;
+        Point yf;
+        Point yb;
+        this->Transform->TransformPoint(forward.data(), yf.data());
+        this->Transform->TransformPoint(backward.data(), yb.data());
+        for (int a = 0; a < 3; ++a)
+        {
+          EXPECT_NEAR((yf[a] - yb[a]) / (2.0 * h), derivative[a][b], 1e-6)
+            << "point " << i << " d" << a << "/d" << b << (wendland ? " wendland" : "");
+        }
+      }
+      used->InsertNextPoint(x.data());
+      vectors->InsertNextTuple3(1.0, -2.0, 0.5);
+      derivatives.push_back({ derivative[0][0],
+                              derivative[0][1],
+                              derivative[0][2],
+                              derivative[1][0],
+                              derivative[1][1],
+                              derivative[1][2],
+                              derivative[2][0],
+                              derivative[2][1],
+                              derivative[2][2] });
+      ++compared;
+    }
+    EXPECT_GT(compared, 250);
+
+    vtkNew<vtkPoints> out;
+    vtkNew<vtkDoubleArray> outVectors;
+    outVectors->SetNumberOfComponents(3);
+    this->Transform->TransformPointsNormalsVectors(
+      used, out, nullptr, nullptr, vectors, outVectors);
+    ASSERT_EQ(used->GetNumberOfPoints(), outVectors->GetNumberOfTuples());
+    for (vtkIdType i = 0; i < used->GetNumberOfPoints(); ++i)
+    {
+      const auto& d = derivatives[i];
+      const double v[3] = { 1.0, -2.0, 0.5 };
       for (int a = 0; a < 3; ++a)
       {
-        EXPECT_NEAR((yf[a] - yb[a]) / (2.0 * h), derivative[a][b], 1e-6)
-          << "point " << i << " d" << a << "/d" << b;
+        const double expected = d[3 * a] * v[0] + d[3 * a + 1] * v[1] + d[3 * a + 2] * v[2];
+        EXPECT_NEAR(expected, outVectors->GetComponent(i, a), 1e-12) << "vector " << i;
       }
-    }
-    used->InsertNextPoint(x.data());
-    vectors->InsertNextTuple3(1.0, -2.0, 0.5);
-    derivatives.push_back({ derivative[0][0],
-                            derivative[0][1],
-                            derivative[0][2],
-                            derivative[1][0],
-                            derivative[1][1],
-                            derivative[1][2],
-                            derivative[2][0],
-                            derivative[2][1],
-                            derivative[2][2] });
-    ++compared;
-  }
-  EXPECT_GT(compared, 250);
-
-  vtkNew<vtkPoints> out;
-  vtkNew<vtkDoubleArray> outVectors;
-  outVectors->SetNumberOfComponents(3);
-  this->Transform->TransformPointsNormalsVectors(used, out, nullptr, nullptr, vectors, outVectors);
-  ASSERT_EQ(used->GetNumberOfPoints(), outVectors->GetNumberOfTuples());
-  for (vtkIdType i = 0; i < used->GetNumberOfPoints(); ++i)
-  {
-    const auto& d = derivatives[i];
-    const double v[3] = { 1.0, -2.0, 0.5 };
-    for (int a = 0; a < 3; ++a)
-    {
-      const double expected = d[3 * a] * v[0] + d[3 * a + 1] * v[1] + d[3 * a + 2] * v[2];
-      EXPECT_NEAR(expected, outVectors->GetComponent(i, a), 1e-12) << "vector " << i;
     }
   }
 }
@@ -504,12 +526,19 @@ TEST_F(CompactSplineTransformTest, DegenerateLandmarksRaiseAnErrorAndLeaveTheIde
             std::string::npos)
     << capture.Errors();
 
+  // Landmarks in one plane fit the affine functions of the plane.
   capture.Clear();
   vtkNew<vtkPoints> shifted;
   shifted->DeepCopy(planar);
   this->Transform->SetTargetLandmarks(shifted);
+  EXPECT_TRUE(this->Transform->IsFitted());
+  EXPECT_EQ(capture.Errors(), "");
+
+  this->Transform->SetSmoothing(-0.5);
   identity();
-  EXPECT_NE(capture.Errors().find("not all in one plane"), std::string::npos) << capture.Errors();
+  EXPECT_NE(capture.Errors().find("the smoothing -0.5 is not"), std::string::npos)
+    << capture.Errors();
+  this->Transform->SetSmoothing(0.0);
 
   capture.Clear();
   planar->SetPoint(19, 0.3, 0.2, 0.4);
@@ -602,4 +631,76 @@ TEST(CompactSplineTransformSize, OversizedFitIsRefusedFromTheEstimate)
   EXPECT_NE(capture.Errors().find("more than its 32-bit offsets address; the SupportRadius 0.5"),
             std::string::npos)
     << capture.Errors();
+}
+
+TEST_F(CompactSplineTransformTest, LiftedPatchMovesAllOrOnlyItsNeighbourhoodAsTheOptionsSay)
+{
+  // The landmarks of the cap above z = 0.8, lifted by 0.1 together, none holding the rest.
+  vtkNew<vtkPoints> source;
+  vtkNew<vtkPoints> target;
+  std::vector<DensePoint> sources, values;
+  for (vtkIdType k = 0; k < this->Source->GetNumberOfPoints(); ++k)
+  {
+    const Point p = PointOf(this->Source, k);
+    if (p[2] > 0.8)
+    {
+      source->InsertNextPoint(p.data());
+      target->InsertNextPoint(p[0], p[1], p[2] + 0.1);
+      sources.push_back(p);
+      values.push_back({ 0.0, 0.0, -0.1 });
+    }
+  }
+  ASSERT_GT(sources.size(), 20u);
+  this->Transform->SetSourceLandmarks(source);
+  this->Transform->SetTargetLandmarks(target);
+  vtkSmartPointer<vtkPoints> points = RandomPoints(2000, 5);
+
+  // With the polynomial part the lift is affine: every point follows it, and the transform says
+  // once that points beyond the supports move.
+  TraceCapture capture;
+  vtkNew<vtkPoints> lifted;
+  this->Transform->TransformPoints(points, lifted);
+  vtkNew<vtkPoints> again;
+  this->Transform->TransformPoints(points, again);
+  for (vtkIdType i = 0; i < points->GetNumberOfPoints(); ++i)
+  {
+    EXPECT_NEAR(PointOf(lifted, i)[2], PointOf(points, i)[2] + 0.1, 1e-5) << i;
+  }
+  const std::string warnings = capture.Errors();
+  const std::string warning = "moves points beyond the support of every landmark";
+  ASSERT_NE(warnings.find(warning), std::string::npos) << warnings;
+  EXPECT_EQ(warnings.find(warning), warnings.rfind(warning)) << warnings;
+
+  // Wendland's function, no polynomial part and a smoothing: the dense solve of that field, and
+  // the points beyond every support stay.
+  capture.Clear();
+  this->Transform->SetKernelToWendland();
+  this->Transform->SetPolynomial(false);
+  this->Transform->SetSmoothing(0.01);
+  DenseSplineDefinition definition;
+  definition.Wendland = true;
+  definition.Polynomial = false;
+  definition.Smoothing = 0.01;
+  const DenseSplineField dense(definition, sources, values);
+  vtkNew<vtkPoints> local;
+  local->SetDataTypeToDouble();
+  this->Transform->TransformPoints(points, local);
+  int still = 0;
+  for (vtkIdType i = 0; i < points->GetNumberOfPoints(); ++i)
+  {
+    const Point x = PointOf(points, i);
+    const DensePoint s = dense(x);
+    const Point y = PointOf(local, i);
+    for (int c = 0; c < 3; ++c)
+    {
+      EXPECT_NEAR(y[c], x[c] - s[c], 2e-4) << i;
+    }
+    if (this->NearestLandmarkOf(sources, x) > 0.5)
+    {
+      EXPECT_EQ(x, y) << i;
+      ++still;
+    }
+  }
+  EXPECT_GT(still, 1000);
+  EXPECT_EQ(capture.Errors(), "");
 }

@@ -76,14 +76,28 @@ class CompactSplineTransformPipeline(unittest.TestCase):
         for a, b in zip(point, back):
             self.assertAlmostEqual(a, b, places=5)
 
-    def test_landmarks_in_one_plane_raise_an_error_and_leave_the_identity(self):
+    def test_landmarks_in_one_plane_fit_and_the_polynomial_can_be_left_out(self):
         errors = []
         self.transform.AddObserver("ErrorEvent", lambda caller, event: errors.append(event))
         planar = vtk.vtkPoints()
+        shifted = vtk.vtkPoints()
         for i in range(10):
             planar.InsertNextPoint(0.1 * i, 0.1 * (i % 3), 0.0)
+            shifted.InsertNextPoint(0.1 * i + 0.05, 0.1 * (i % 3), 0.0)
         self.transform.SetSourceLandmarks(planar)
-        self.transform.SetTargetLandmarks(planar)
+        self.transform.SetTargetLandmarks(shifted)
+        self.transform.SetKernelToWendland()
+        # The shift is affine: a point far from every landmark follows it.
+        far = self.transform.TransformPoint(5.0, 5.0, 5.0)
+        for a, b in zip(far, (5.05, 5.0, 5.0)):
+            self.assertAlmostEqual(a, b, places=5)
+        self.transform.SetPolynomial(False)
+        self.assertEqual(self.transform.TransformPoint(5.0, 5.0, 5.0), (5.0, 5.0, 5.0))
+        self.assertEqual(errors, [])
+
+        # Two sources at one place give no fit: an error, and the identity.
+        planar.SetPoint(1, planar.GetPoint(0))
+        planar.Modified()
         self.assertEqual(self.transform.TransformPoint(0.2, 0.1, 0.0), (0.2, 0.1, 0.0))
         self.assertEqual(errors, ["ErrorEvent"])
 

@@ -28,8 +28,7 @@
 
 namespace
 {
-const char* const FewOrPlanarPoints =
-  "Solve: the control points need at least four points not all in one plane";
+const char* const NoControlPoints = "Solve: there are no control points to fit";
 const char* const NotPositiveDefinite = "Solve: the interpolation matrix is not positive definite";
 const char* const Farewell = "Thank you for using our application";
 constexpr double Pi = 3.14159265358979323846;
@@ -68,21 +67,6 @@ std::string RandomBytes(std::size_t size, unsigned seed)
 std::uintmax_t BmpFileSize(int width, int height)
 {
   return 54 + static_cast<std::uintmax_t>(height) * ((3 * width + 3) / 4 * 4);
-}
-
-std::string ControlLine(const std::array<double, 3>& source, const std::array<double, 3>& target)
-{
-  char line[200];
-  std::snprintf(line,
-                sizeof(line),
-                "%.6f %.6f %.6f %.6f %.6f %.6f\n",
-                source[0],
-                source[1],
-                source[2],
-                target[0],
-                target[1],
-                target[2]);
-  return line;
 }
 
 class RobustnessTest : public ::testing::Test
@@ -155,7 +139,7 @@ TEST_F(RobustnessTest, EmptySceneFileHasNoControlPointsToSolve)
   this->WriteScene();
   this->Folder.Write("woman.ptt", "");
   ProgramRun run = this->Run();
-  this->ExpectFailure(run, FewOrPlanarPoints);
+  this->ExpectFailure(run, NoControlPoints);
   EXPECT_NE(run.Out.find("Sorting time: "), std::string::npos) << run.Out;
   EXPECT_EQ(run.Out.find("Constructing time"), std::string::npos) << run.Out;
 }
@@ -166,7 +150,7 @@ TEST_F(RobustnessTest, BinaryGarbageSceneFileEndsWithAMessage)
   // Random bytes of every value hold no keyword and no line of six numbers.
   this->Folder.Write("woman.ptt", RandomBytes(64 * 1024, 11));
   ProgramRun run = this->Run();
-  this->ExpectFailure(run, FewOrPlanarPoints);
+  this->ExpectFailure(run, NoControlPoints);
 }
 
 TEST_F(RobustnessTest, BinaryGarbageLinesAreSkipped)
@@ -254,8 +238,8 @@ TEST_F(RobustnessTest, HundredThousandControlPointsFinishInSeconds)
   // centre along x, 40 to a ring and rings 0.16 apart: about 30 neighbours
   // within the radius 0.5 each. Every target is its source moved by t, so the
   // spline is the translation t: the last frame (blend 1/2) shows every face
-  // vertex that has a control point within 0.5 moved by t/2, and every other
-  // vertex where it was.
+  // vertex moved by t/2: within 0.5 of a control point by the fit, beyond by
+  // its affine part, which is all of it.
   const std::array<double, 3> centre = { 0.145534, 0.631591, 7.68539 };
   const std::array<double, 3> t = { 0.02, -0.05, 0.03 };
   const int perRing = 40;
@@ -285,32 +269,13 @@ TEST_F(RobustnessTest, HundredThousandControlPointsFinishInSeconds)
   const auto face = ReadMeshPoints(this->Folder.File("woman.vtk"));
   const auto animated = ReadMeshPoints(this->Folder.File("animated_shape.vtk"));
   ASSERT_EQ(animated.size(), face.size());
-  int moved = 0;
   for (std::size_t id = 0; id < face.size(); ++id)
   {
-    // Distance to the tube: a lower bound of the distance to its points, and
-    // at most 0.11 below the distance to the nearest one.
-    const double dy = face[id][1] - centre[1];
-    const double dz = face[id][2] - centre[2];
-    const double toTube = std::fabs(std::sqrt(dy * dy + dz * dz) - 1);
-    const bool isMoved = std::fabs(animated[id][0] - face[id][0]) > 1e-3;
-    const double blend = isMoved ? 0.5 : 0.0;
     for (int k = 0; k < 3; ++k)
     {
-      EXPECT_NEAR(animated[id][k], face[id][k] + blend * t[k], 1e-3) << "vertex " << id;
+      EXPECT_NEAR(animated[id][k], face[id][k] + 0.5 * t[k], 1e-3) << "vertex " << id;
     }
-    if (toTube < 0.3)
-    {
-      EXPECT_TRUE(isMoved) << "vertex " << id << " lies " << toTube << " from the tube";
-    }
-    if (toTube > 0.55)
-    {
-      EXPECT_FALSE(isMoved) << "vertex " << id << " lies " << toTube << " from the tube";
-    }
-    moved += isMoved;
   }
-  EXPECT_GT(moved, 500);
-  EXPECT_LT(moved, static_cast<int>(face.size()));
 }
 
 TEST_F(RobustnessTest, DuplicateControlPointsEndWithTheFactorisationMessage)
@@ -331,19 +296,15 @@ TEST_F(RobustnessTest, DuplicateControlPointsEndWithTheFactorisationMessage)
   }
 }
 
-TEST_F(RobustnessTest, FewerThanFourControlPointsEndWithTheControlPointMessage)
+TEST_F(RobustnessTest, FewerThanFourControlPointsOrPointsInOnePlaneDeformTheFace)
 {
   this->WriteScene();
   this->Folder.Write("woman.ptt",
                      "0 0 7 0 0 7.1\n"
                      "1 0 7 1 0 7\n"
                      "0 1 8 0 1 8\n");
-  this->ExpectFailure(this->Run(), FewOrPlanarPoints);
-}
+  this->ExpectComplete(this->Run());
 
-TEST_F(RobustnessTest, ControlPointsInOnePlaneEndWithTheControlPointMessage)
-{
-  this->WriteScene();
   std::string text;
   for (int i = 0; i < 10; ++i)
   {
@@ -354,7 +315,7 @@ TEST_F(RobustnessTest, ControlPointsInOnePlaneEndWithTheControlPointMessage)
     }
   }
   this->Folder.Write("woman.ptt", text);
-  this->ExpectFailure(this->Run(), FewOrPlanarPoints);
+  this->ExpectComplete(this->Run());
 }
 
 // --- Settings ---------------------------------------------------------------------

@@ -143,6 +143,21 @@ std::vector<std::array<double, 3>> ReadMeshPoints(const std::string& path)
   return result;
 }
 
+std::string ControlLine(const std::array<double, 3>& source, const std::array<double, 3>& target)
+{
+  char line[200];
+  std::snprintf(line,
+                sizeof(line),
+                "%.6f %.6f %.6f %.6f %.6f %.6f\n",
+                source[0],
+                source[1],
+                source[2],
+                target[0],
+                target[1],
+                target[2]);
+  return line;
+}
+
 std::array<int, 3> RgbImage::At(int x, int y) const
 {
   const size_t at = 3 * (static_cast<size_t>(y) * this->Width + x);

@@ -29,6 +29,10 @@ struct TestScene
 // settings are extra scene-file lines, written before the control points.
 TestScene WriteTestScene(const std::string& folder, const std::string& settings);
 
+// One control-point line of a scene file, six decimals per number as a user
+// would write them.
+std::string ControlLine(const std::array<double, 3>& source, const std::array<double, 3>& target);
+
 struct RgbImage
 {
   int Width = 0;

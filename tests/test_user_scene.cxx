@@ -7,12 +7,16 @@
 
 #include <vtkOBJWriter.h>
 #include <vtkPLYWriter.h>
+#include <vtkPointData.h>
 #include <vtkPolyData.h>
+#include <vtkPolyDataNormals.h>
 #include <vtkPolyDataReader.h>
 #include <vtkPolyDataWriter.h>
 #include <vtkSTLWriter.h>
 #include <vtkSmartPointer.h>
 #include <vtkSphereSource.h>
+#include <vtkTransform.h>
+#include <vtkTransformPolyDataFilter.h>
 #include <vtkUnstructuredGrid.h>
 #include <vtkUnstructuredGridWriter.h>
 #include <vtkWriter.h>
@@ -62,21 +66,10 @@ void Write(vtkDataObject* data, const std::string& path)
 std::string ControlLines(const Points& face)
 {
   std::string lines;
-  char line[200];
   for (size_t id = 0; id < face.size(); id += 4)
   {
     const auto& p = face[id];
-    const double move = p[1] < -0.8 ? -0.1 : 0.0;
-    std::snprintf(line,
-                  sizeof(line),
-                  "%.6f %.6f %.6f %.6f %.6f %.6f\n",
-                  p[0],
-                  p[1],
-                  p[2],
-                  p[0],
-                  p[1] + move,
-                  p[2]);
-    lines += line;
+    lines += ControlLine(p, { p[0], p[1] + (p[1] < -0.8 ? -0.1 : 0.0), p[2] });
   }
   return lines;
 }
@@ -123,6 +116,103 @@ double LargestGap(const Points& a, const Points& b)
   return gap;
 }
 
+// A face the shape of a head seen from the front: a sphere flattened along y,
+// the direction the fixed camera looks in, and lengthened along z, without
+// colours or normals; resolution points around and from pole to pole.
+vtkSmartPointer<vtkPolyData> FlatFace(int resolution = 24)
+{
+  auto sphere = vtkSmartPointer<vtkSphereSource>::New();
+  sphere->SetThetaResolution(resolution);
+  sphere->SetPhiResolution(resolution);
+  auto shape = vtkSmartPointer<vtkTransform>::New();
+  shape->Scale(1.0, 0.35, 1.3);
+  auto flatten = vtkSmartPointer<vtkTransformPolyDataFilter>::New();
+  flatten->SetInputConnection(sphere->GetOutputPort());
+  flatten->SetTransform(shape);
+  flatten->Update();
+  vtkSmartPointer<vtkPolyData> face = flatten->GetOutput();
+  face->GetPointData()->SetNormals(nullptr);
+  return face;
+}
+
+// The face with smooth point normals of its own.
+vtkSmartPointer<vtkPolyData> WithNormals(vtkPolyData* face)
+{
+  auto normals = vtkSmartPointer<vtkPolyDataNormals>::New();
+  normals->SetInputData(face);
+  normals->SplittingOff();
+  normals->Update();
+  return normals->GetOutput();
+}
+
+// The face as a Y-up file holds it: (x, y, z) of Z up is (x, z, -y) there.
+vtkSmartPointer<vtkPolyData> TurnedToYUp(vtkPolyData* face)
+{
+  auto turned = vtkSmartPointer<vtkPolyData>::New();
+  turned->DeepCopy(face);
+  vtkPoints* points = turned->GetPoints();
+  for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
+  {
+    double p[3];
+    points->GetPoint(id, p);
+    points->SetPoint(id, p[0], p[2], -p[1]);
+  }
+  return turned;
+}
+
+Points PointsOf(vtkPolyData* mesh)
+{
+  Points points(mesh->GetNumberOfPoints());
+  for (vtkIdType id = 0; id < mesh->GetNumberOfPoints(); ++id)
+  {
+    mesh->GetPoint(id, points[id].data());
+  }
+  return points;
+}
+
+// Every eighth vertex of face holds the surface: frame 0 shows the face as it is.
+std::string AnchorLines(const Points& face)
+{
+  std::string lines;
+  for (size_t id = 0; id < face.size(); id += 8)
+  {
+    lines += ControlLine(face[id], face[id]);
+  }
+  return lines;
+}
+
+double Grey(const std::array<int, 3>& pixel)
+{
+  return (pixel[0] + pixel[1] + pixel[2]) / 3.0;
+}
+
+// The mean over the pixels of the difference of their grey levels.
+double MeanGreyDifference(const RgbImage& a, const RgbImage& b)
+{
+  double sum = 0;
+  for (int y = 0; y < a.Height; ++y)
+  {
+    for (int x = 0; x < a.Width; ++x)
+    {
+      sum += std::fabs(Grey(a.At(x, y)) - Grey(b.At(x, y)));
+    }
+  }
+  return sum / (a.Width * a.Height);
+}
+
+double SharePureWhite(const RgbImage& frame)
+{
+  int white = 0;
+  for (int y = 0; y < frame.Height; ++y)
+  {
+    for (int x = 0; x < frame.Width; ++x)
+    {
+      white += frame.At(x, y) == std::array<int, 3>{ 255, 255, 255 };
+    }
+  }
+  return static_cast<double>(white) / (frame.Width * frame.Height);
+}
+
 class UserSceneTest : public ::testing::Test
 {
 protected:
@@ -138,6 +228,23 @@ protected:
     {
       std::filesystem::remove(this->Folder.File("woman.vtk"));
     }
+  }
+
+  // Frame 0 of the face written by write into the file name, without hair,
+  // held by anchors, with the given settings.
+  RgbImage RenderFace(vtkPolyData* face,
+                      const std::string& name,
+                      void (*write)(vtkDataObject*, const std::string&),
+                      const std::string& settings = "")
+  {
+    write(face, this->Folder.File(name));
+    this->Folder.Write("woman.ptt",
+                       "SaveImages yes\nFramesNumber 1\nHair none\nFace " + name + "\n" + settings +
+                         AnchorLines(PointsOf(face)));
+    const ProgramRun run = this->Run();
+    EXPECT_EQ(run.Status, 0) << name << run.Err;
+    EXPECT_EQ(run.Err.find("hair"), std::string::npos) << run.Err;
+    return ReadBmp(this->Folder.File("image0000.bmp"));
   }
 
   ProgramRun Run(const std::string& arguments = "--batch")
@@ -350,9 +457,20 @@ TEST_F(UserSceneTest, EachMeshFormatLoadsTheSameFace)
 
 TEST_F(UserSceneTest, WarningsNameTheirLineNumbersAndLeaveTheConsoleAlone)
 {
-  this->WriteSphereScene("FramesNumber 3\nFrameNumber 4\nWindowSize 600x600\n");
+  this->WriteSphereScene("FramesNumber 3\nFrameNumber 4\nWindowSize 600x600\n"
+                         "Polynomial maybe\nKernel cubic\nSmoothing -1\nUpAxis x\n");
   ProgramRun run = this->Run();
   ASSERT_EQ(run.Status, 0) << run.Err;
+  for (const char* warning :
+       { "line 4: Polynomial takes \"yes\" or \"no\"; \"maybe\" changes nothing\n",
+         "line 5: Kernel takes \"quadratic\" or \"wendland\"; \"cubic\" changes nothing\n",
+         "line 6: Smoothing takes a finite number of 0 or more; \"Smoothing -1\" changes "
+         "nothing\n",
+         "line 7: UpAxis takes \"y\" or \"z\"; \"x\" changes nothing\n" })
+  {
+    EXPECT_NE(run.Err.find(std::string("Warning: woman.ptt ") + warning), std::string::npos)
+      << warning << run.Err;
+  }
   EXPECT_NE(run.Err.find("Warning: woman.ptt line 2: ignored, it is neither a setting nor a "
                          "control point: \"FrameNumber 4\"\n"),
             std::string::npos)
@@ -391,4 +509,44 @@ TEST_F(UserSceneTest, FolderArgumentWorksFromAnotherWorkingFolder)
                 (folder == elsewhere.File("nowhere") ? "does not exist" : "is not a folder") +
                 "\n");
   }
+}
+
+TEST_F(UserSceneTest, FaceWithoutColoursOrNormalsRendersSmoothAndIsNotBlownOut)
+{
+  vtkSmartPointer<vtkPolyData> face = FlatFace();
+  const RgbImage ply = this->RenderFace(face, "face.ply", Write<vtkPLYWriter>);
+  ASSERT_EQ(ply.Width, 300);
+  EXPECT_GT(ShareNotBackground(ply), 0.3);
+  EXPECT_LT(SharePureWhite(ply), 0.05);
+
+  // A coarse triangle soup without normals shades as the same face with smooth normals (drawn
+  // flat, its facets would differ by more than 4 grey levels on average).
+  face = FlatFace(12);
+  const RgbImage stl = this->RenderFace(face, "face.stl", Write<vtkSTLWriter>);
+  const RgbImage smooth =
+    this->RenderFace(WithNormals(face), "face.vtp", Write<vtkXMLPolyDataWriter>);
+  EXPECT_LT(MeanGreyDifference(stl, smooth), 2.0);
+}
+
+TEST_F(UserSceneTest, YUpObjShowsTheFrontViewOfTheZUpPly)
+{
+  vtkSmartPointer<vtkPolyData> face = FlatFace();
+  // A nose on the front (toward -y) and a chin below, so that a view from
+  // below or behind differs.
+  vtkPoints* points = face->GetPoints();
+  for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
+  {
+    double p[3];
+    points->GetPoint(id, p);
+    const double nose = std::exp(-(p[0] * p[0] + p[2] * p[2]) / 0.05);
+    points->SetPoint(id, p[0], p[1] - 0.4 * nose, p[2] < 0 ? 1.2 * p[2] : p[2]);
+  }
+  const RgbImage ply = this->RenderFace(face, "face.ply", Write<vtkPLYWriter>);
+  const RgbImage obj = this->RenderFace(TurnedToYUp(face), "face.obj", Write<vtkOBJWriter>);
+  EXPECT_LT(MeanGreyDifference(ply, obj), 2.0);
+
+  // Taken as Z up, the same file is seen from below.
+  const RgbImage below =
+    this->RenderFace(TurnedToYUp(face), "face.obj", Write<vtkOBJWriter>, "UpAxis z\n");
+  EXPECT_GT(MeanGreyDifference(ply, below), 10.0);
 }

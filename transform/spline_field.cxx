@@ -1,5 +1,7 @@
 #include "spline_field.h"
 
+#include "basis_function.h"
+
 #include <vtkDataArray.h>
 #include <vtkMath.h>
 #include <vtkPoints.h>
@@ -49,10 +51,6 @@ void evaluate_spline_field(const spline_field& field,
       jacobian[a][0] = jacobian[a][1] = jacobian[a][2] = 0.0;
     }
   }
-  if (count == 0)
-  {
-    return;
-  }
   const double radius = field.Radius;
   for (vtkIdType j = 0; j < count; ++j)
   {
@@ -63,15 +61,15 @@ void evaluate_spline_field(const spline_field& field,
       ReadControl(field, k, p);
     }
     const double r = std::sqrt(distances2 ? distances2[j] : vtkMath::Distance2BetweenPoints(p, x));
-    const double phi = (1.0 - r / radius) * (1.0 - r / radius);
+    const double phi = animation::core::basis_value(field.Kernel, r, radius);
     const int m = field.UnList[k];
     for (int a = 0; a < 3; ++a)
     {
       s[a] += phi * field.Coeff[a][m];
     }
-    if (jacobian && r > 0.0)
+    if (jacobian)
     {
-      const double slope = -2.0 * (1.0 - r / radius) / (radius * r);
+      const double slope = animation::core::basis_gradient_factor(field.Kernel, r, radius);
       for (int a = 0; a < 3; ++a)
       {
         const double w = field.Coeff[a][m];

@@ -5,21 +5,22 @@
 // The field of each coordinate a is
 //
 //   s_a(x) = sum_k w_a(k) phi(|x - p(k)|) + c_a0 + c_a1 x + c_a2 y + c_a3 z,
-//   phi(r) = (1 - r/R)^2 for r < R,
 //
-// the sum running over the control points p(k) within R of x, and s = 0 where
-// there is none (neither the basis functions nor the polynomial part are
-// evaluated there). Its Jacobian J(a, b) = ds_a/dx_b is
+// the sum running over the control points p(k) within R of x and phi one of
+// the basis functions of basis_function.h. The polynomial part is evaluated
+// at every point, inside the supports or not, so that the field is
+// continuous: beyond every support it is the affine part alone (0 when the
+// fit has none). Its Jacobian J(a, b) = ds_a/dx_b is
 //
 //   J(a, b) = sum_k w_a(k) dphi/dx_b + c_a(b+1),
-//   dphi/dx_b = -2 (1 - r/R) / (R r) * (x_b - p_b(k)),
 //
-// and 0 where s is 0. At r = 0 phi has a cusp (its one-sided slopes are -2/R
-// in every direction) and the gradient is undefined; the term is taken as 0,
-// the mean of the one-sided slopes of any line through the control point, so
-// the Jacobian stays bounded and symmetric about the control point.
+// with dphi/dx_b as basis_function.h gives it (the quadratic function's cusp
+// at r = 0 contributes 0 there, so the Jacobian stays bounded and symmetric
+// about the control point).
 #ifndef spline_field_h
 #define spline_field_h
+
+#include "fit_options.h"
 
 #include <vtkType.h>
 
@@ -31,11 +32,12 @@ class vtkPoints;
 // A fitted field as the solver leaves it: coefficients in list order.
 struct spline_field
 {
-  double Radius;              // support radius R
-  vtkPoints* Controls;        // the control points p(k), nc of them
-  const float* ControlCoords; // their 3*nc float coordinates, or null to read Controls
-  const float* Coeff[3];      // nc + 4 entries each: weights in list order, c_a0 ... c_a3
-  const int* UnList;          // control point id -> list position (index of its weight)
+  double Radius;                        // support radius R
+  vtkPoints* Controls;                  // the control points p(k), nc of them
+  const float* ControlCoords;           // their 3*nc float coordinates, or null to read Controls
+  const float* Coeff[3];                // nc + 4 entries each: weights in list order, c_a0 ... c_a3
+  const int* UnList;                    // control point id -> list position (index of its weight)
+  animation::core::basis_kernel Kernel; // the basis function phi
 };
 
 // Evaluates the field at x from the ids of the control points within R of x.
@@ -43,7 +45,7 @@ struct spline_field
 //   x         3 entries, in: the point
 //   ids       count entries, in: the control point ids found within R of x,
 //             in the order in which their terms are added
-//   count     in: 0 when no control point lies within R
+//   count     in: 0 when no control point lies within R (the polynomial part alone)
 //   s         3 entries, out: the displacement, summed in double precision
 //   jacobian  3x3, out: J(a, b) = ds_a/dx_b; may be null when not wanted
 //   distances2  count entries, in: the squared distances |x - p|^2 of the

@@ -1,5 +1,6 @@
 #include "vtkCompactSplineTransform.h"
 
+#include "basis_function.h"
 #include "displacement_cache.h"
 #include "envelope_estimate.h"
 #include "finite_points.h"
@@ -16,7 +17,10 @@
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+#include <vtkSMPThreadLocal.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <memory>
@@ -38,9 +42,14 @@ struct relative_fit
   core::fit Fit;
   double Centre[3];
   double Scale;
+  // The largest landmark move |p_k - q_k|, and whether a move of points beyond the supports by
+  // more than a tenth of it has been reported for this fit.
+  double LargestLandmarkMove = 0.0;
+  mutable std::atomic<bool> FarMoveReported{ false };
 
-  // s and, when jacobian is not null, ds/dx at x. Safe from any number of
-  // threads at once, each with its own ids.
+  // s and, when jacobian is not null, ds/dx at x; ids is left holding the
+  // landmarks within R of x. Safe from any number of threads at once, each
+  // with its own ids.
   void Evaluate(const double x[3],
                 std::vector<vtkIdType>& ids,
                 double s[3],
@@ -67,6 +76,8 @@ struct keyed_cache
   vtkMTimeType PointsTime;
   std::shared_ptr<const relative_fit> Fit;
   core::displacement_cache<double> Cache;
+  // The largest |s| among the points with no landmark within R.
+  double LargestMoveBeyondSupports = 0.0;
 };
 
 // Point sets whose displacements are kept at once: one per pipeline that a
@@ -119,11 +130,13 @@ bool ClosestPair(int n, const float* points, vtkIdType pair[2], double& distance
 }
 // Says why the fit failed, in the words of the landmarks and the radius.
 //   sources  3*count entries, in: the source landmarks relative to the centre, in units of scale
+//   kernel   in: the basis function of the fit
 void ReportFailedFit(vtkCompactSplineTransform* self,
                      const core::outcome& failed,
                      int count,
                      const float* sources,
-                     double scale)
+                     double scale,
+                     core::basis_kernel kernel)
 {
   const char* const identity = "; the transform is the identity until the landmarks change.";
   vtkIdType pair[2] = { 0, 0 };
@@ -155,13 +168,6 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
            "SupportRadius "
         << self->GetSupportRadius() << " reaches too many landmarks from each" << identity);
       return;
-    case core::status::few_or_planar:
-      vtkErrorWithObjectMacro(
-        self,
-        << "Cannot fit: the linear part needs at least four source landmarks not "
-           "all in one plane, and the "
-        << count << " given " << (count < 4 ? "are too few" : "lie in one plane") << identity);
-      return;
     case core::status::not_finite:
       vtkErrorWithObjectMacro(self,
                               << "Cannot fit: the coefficients of the " << count
@@ -180,7 +186,7 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
     return;
   }
   const float relative = static_cast<float>(closest / (self->GetSupportRadius() / scale));
-  const float phi = (1.0f - relative) * (1.0f - relative);
+  const float phi = static_cast<float>(core::basis_value(kernel, relative, 1.0));
   if (closest == 0.0)
   {
     double p[3];
@@ -259,14 +265,27 @@ public:
     made->PointsTime = time;
     made->Fit = fit;
     const relative_fit& field = *fit;
+    vtkSMPThreadLocal<double> beyondSupports(0.0);
     made->Cache.Fill(
       n,
       withJacobian,
       [inPts](vtkIdType i, double x[3]) { inPts->GetPoint(i, x); },
-      [&field](const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
-      { field.Evaluate(x, ids, s, j); },
+      [&field,
+       &beyondSupports](const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
+      {
+        field.Evaluate(x, ids, s, j);
+        if (ids.empty())
+        {
+          double& largest = beyondSupports.Local();
+          largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+        }
+      },
       visit,
       nullptr);
+    for (double largest : beyondSupports)
+    {
+      made->LargestMoveBeyondSupports = std::max(made->LargestMoveBeyondSupports, largest);
+    }
     filled = true;
     for (std::size_t k = 0; k < this->Caches.size(); ++k)
     {
@@ -319,6 +338,44 @@ void vtkCompactSplineTransform::SetTargetLandmarks(vtkPoints* target)
   }
   vtkSetObjectBodyMacro(TargetLandmarks, vtkPoints, target);
   this->Internals->ParametersTime.Modified();
+}
+
+void vtkCompactSplineTransform::SetKernel(core::basis_kernel kernel)
+{
+  if (this->Options.Kernel == kernel)
+  {
+    return;
+  }
+  this->Options.Kernel = kernel;
+  this->Internals->ParametersTime.Modified();
+  this->Modified();
+}
+
+const char* vtkCompactSplineTransform::GetKernelAsString() const
+{
+  return this->Options.Kernel == core::basis_kernel::wendland ? "Wendland" : "Quadratic";
+}
+
+void vtkCompactSplineTransform::SetPolynomial(bool polynomial)
+{
+  if (this->Options.Polynomial == polynomial)
+  {
+    return;
+  }
+  this->Options.Polynomial = polynomial;
+  this->Internals->ParametersTime.Modified();
+  this->Modified();
+}
+
+void vtkCompactSplineTransform::SetSmoothing(double smoothing)
+{
+  if (this->Options.Smoothing == smoothing)
+  {
+    return;
+  }
+  this->Options.Smoothing = smoothing;
+  this->Internals->ParametersTime.Modified();
+  this->Modified();
 }
 
 void vtkCompactSplineTransform::SetSupportRadius(double radius)
@@ -392,6 +449,12 @@ void vtkCompactSplineTransform::InternalUpdate()
                   << " is not a positive finite number; the transform is the identity.");
     return;
   }
+  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
+  {
+    vtkErrorMacro(<< "Cannot fit: the smoothing " << this->Options.Smoothing
+                  << " is not a finite number of 0 or more; the transform is the identity.");
+    return;
+  }
   if (n > VTK_INT_MAX - 4 || !AllPointsFinite(source) || !AllPointsFinite(target))
   {
     vtkErrorMacro(<< "Cannot fit: the " << n
@@ -453,8 +516,10 @@ void vtkCompactSplineTransform::InternalUpdate()
       sources[3 * k + a] = static_cast<float>((p[a] - fit->Centre[a]) / fit->Scale);
       targets[3 * k + a] = static_cast<float>((q[a] - fit->Centre[a]) / fit->Scale);
     }
+    fit->LargestLandmarkMove =
+      std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
   }
-  core::fit_options options;
+  core::fit_options options = this->Options;
   options.Radius = static_cast<float>(radius);
   const core::outcome made =
     core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit);
@@ -463,7 +528,7 @@ void vtkCompactSplineTransform::InternalUpdate()
     internals.Fit = fit;
     return;
   }
-  ReportFailedFit(this, made, count, sources.data(), fit->Scale);
+  ReportFailedFit(this, made, count, sources.data(), fit->Scale, options.Kernel);
 }
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])
@@ -584,6 +649,17 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     vtkSMPTools::For(0, n, 4096, moveRange);
   }
+  else if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
+           !fit->FarMoveReported.exchange(true))
+  {
+    vtkWarningMacro(<< "The affine part of the fit moves points beyond the support of every "
+                       "landmark by up to "
+                    << entry->LargestMoveBeyondSupports
+                    << ", more than a tenth of the largest landmark move "
+                    << fit->LargestLandmarkMove
+                    << ". To keep the rest still, place landmarks whose source equals their "
+                       "target around the edit, or call SetPolynomial(false).");
+  }
   outPts->Modified();
   if (!derivatives)
   {
@@ -609,6 +685,9 @@ void vtkCompactSplineTransform::InternalDeepCopy(vtkAbstractTransform* transform
   this->SetInverseTolerance(other->InverseTolerance);
   this->SetInverseIterations(other->InverseIterations);
   this->SetSupportRadius(other->SupportRadius);
+  this->SetKernel(other->Options.Kernel);
+  this->SetPolynomial(other->Options.Polynomial);
+  this->SetSmoothing(other->Options.Smoothing);
   this->SetBlendFactor(other->BlendFactor);
   this->SetSourceLandmarks(other->SourceLandmarks);
   this->SetTargetLandmarks(other->TargetLandmarks);
@@ -633,6 +712,9 @@ void vtkCompactSplineTransform::PrintSelf(ostream& os, vtkIndent indent)
     this->TargetLandmarks->PrintSelf(os, indent.GetNextIndent());
   }
   os << indent << "SupportRadius: " << this->SupportRadius << "\n";
+  os << indent << "Kernel: " << this->GetKernelAsString() << "\n";
+  os << indent << "Polynomial: " << (this->Options.Polynomial ? "On" : "Off") << "\n";
+  os << indent << "Smoothing: " << this->Options.Smoothing << "\n";
   os << indent << "BlendFactor: " << this->BlendFactor << "\n";
   os << indent << "Fitted: " << (this->Internals->Fit ? "yes" : "no") << "\n";
 }

@@ -9,9 +9,19 @@
  *
  * one field per coordinate, fitted so that s(p_k) = p_k - q_k at every source landmark p_k with
  * target q_k. At BlendFactor 1 the source landmarks land on the target landmarks; at 0 nothing
- * moves. The sum runs over the landmarks within the support radius R of x, and where no landmark
- * lies within R the field is 0 (the polynomial part included): the warp is local, and a point
- * far from every landmark stays where it is.
+ * moves. The sum runs over the landmarks within the support radius R of x; the polynomial part is
+ * evaluated everywhere, so the field is continuous, and a point beyond the support of every
+ * landmark moves by the affine part of the fit alone.
+ *
+ * Options: SetKernelToWendland() takes Wendland's function phi = (1 - r/R)^4 (4r/R + 1), twice
+ * continuously differentiable, instead of the quadratic one, whose cusp makes a crease at every
+ * landmark that moves its neighbourhood. SetPolynomial(false) fits the compactly supported part
+ * alone (c0 ... c3 = 0): the warp is then strictly local, and a point beyond the support of every
+ * landmark stays where it is. SetSmoothing(lambda) fits (A + lambda I) w + P'c = b, an
+ * approximation of the landmarks for noisy ones. Landmarks that do not span space (fewer than
+ * four, all in one plane or on one line) reduce the polynomial part to the affine functions of
+ * their hull: 1 and two in-plane coordinates for a plane, 1 and the line's coordinate for a line,
+ * 1 for a single landmark.
  *
  * Each basis function couples only landmarks closer than R, so the interpolation matrix is
  * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
@@ -23,16 +33,16 @@
  * it, so the precision does not depend on where the landmarks lie (a scene 1e6 from the origin
  * fits as well as one at the origin).
  *
- * The fit is made lazily, on the first use after the landmarks (their modification times) or the
- * radius changed; a change of BlendFactor only rescales. Before the matrix is assembled its size
- * is estimated, and a fit that cannot fit in the memory available is refused at once. Single
- * points, derivatives and the inherited inverse (a Newton iteration on the analytic Jacobian)
- * evaluate the field directly. TransformPoints() and TransformPointsNormalsVectors() evaluate it
- * once per point set, on the threads of vtkSMPTools, and keep the displacement (3 doubles a point)
- * and, only when normals or vectors are transformed, its Jacobian (9 more), so that an animation
- * that changes BlendFactor only redoes a multiply-subtract per coordinate. The displacements of
- * the last four point sets are kept, each for one vtkPoints object while it is alive and
- * unmodified and the fit unchanged. Normals are carried by the inverse transpose of the
+ * The fit is made lazily, on the first use after the landmarks (their modification times), the
+ * radius or the options changed; a change of BlendFactor only rescales. Before the matrix is
+ * assembled its size is estimated, and a fit that cannot fit in the memory available is refused at
+ * once. Single points, derivatives and the inherited inverse (a Newton iteration on the analytic
+ * Jacobian) evaluate the field directly. TransformPoints() and TransformPointsNormalsVectors()
+ * evaluate it once per point set, on the threads of vtkSMPTools, and keep the displacement (3
+ * doubles a point) and, only when normals or vectors are transformed, its Jacobian (9 more), so
+ * that an animation that changes BlendFactor only redoes a multiply-subtract per coordinate. The
+ * displacements of the last four point sets are kept, each for one vtkPoints object while it is
+ * alive and unmodified and the fit unchanged. Normals are carried by the inverse transpose of the
  * derivative I - BlendFactor * J and renormalised, vectors by the derivative itself. Each point's
  * sum takes the same terms in the same order on any thread, so the results do not depend on the
  * number of threads.
@@ -43,17 +53,25 @@
  * points, derivatives, TransformPoints() and TransformPointsNormalsVectors() (one
  * vtkTransformPolyDataFilter per thread) give the results of one thread; the lazy fit runs under
  * the transform's update lock and the point-set cache under a lock of its own. Changing the
- * landmarks, the radius or BlendFactor while another thread uses the transform is not safe.
+ * landmarks, the radius, the options or BlendFactor while another thread uses the transform is
+ * not safe.
  *
- * The derivative of phi is -2 (1 - r/R) / (R r) (x - p); at a landmark (r = 0) phi has a cusp and
- * its term in the Jacobian is taken as 0. Across the boundary of the union of the supports the
- * field jumps from its polynomial part to 0; place landmarks whose source equals their target
- * (anchors) around the region to be warped so that the field is 0 there anyway.
+ * The derivative of the quadratic phi is -2 (1 - r/R) / (R r) (x - p); at a landmark (r = 0) phi
+ * has a cusp and its term in the Jacobian is taken as 0. That of Wendland's phi is
+ * -20 (1 - r/R)^3 / R^2 (x - p).
  *
  * @warning
- * Landmarks that give no fit (different numbers of source and target points, fewer than four
- * points or all in one plane, two sources at one position, values that are not finite, a radius
- * that is not positive, too large for single precision beside the landmarks' spacing or below the
+ * With the polynomial part, a set of landmarks whose motion has an affine part (a patch moved
+ * together) moves the whole point set beyond the supports by that affine part. When it moves a
+ * point of a transformed point set beyond every support by more than a tenth of the largest
+ * landmark move, the transform warns once per fit. To keep the rest still, place landmarks whose
+ * source equals their target (anchors) around the region to be warped, or call
+ * SetPolynomial(false).
+ *
+ * @warning
+ * Landmarks that give no fit (different numbers of source and target points, two sources at one
+ * position, values that are not finite, a negative smoothing, a radius that is not positive, too
+ * large for single precision beside the landmarks' spacing or below the
  * precision of their coordinates, a matrix larger than the memory available) raise an error
  * through the toolkit's error trace, saying which, and leave the transform the identity until
  * they change. Nothing is printed on standard output.
@@ -65,6 +83,7 @@
 #define vtkCompactSplineTransform_h
 
 #include "AnimationDeformationModule.h" // For export macro
+#include "fit_options.h"                // For the fit's options
 #include "vtkWarpTransform.h"
 
 class vtkDataArray;
@@ -95,6 +114,34 @@ public:
    */
   void SetSupportRadius(double radius);
   vtkGetMacro(SupportRadius, double);
+  ///@}
+
+  ///@{
+  /**
+   * The basis function: quadratic, (1 - r/R)^2 (the default), or Wendland's C2 function
+   * (1 - r/R)^4 (4r/R + 1). Changing it refits the transform on its next use.
+   */
+  void SetKernelToQuadratic() { this->SetKernel(animation::core::basis_kernel::quadratic); }
+  void SetKernelToWendland() { this->SetKernel(animation::core::basis_kernel::wendland); }
+  const char* GetKernelAsString() const;
+  ///@}
+
+  ///@{
+  /**
+   * Whether the field has its polynomial part c0 + c1 x + c2 y + c3 z. Default true. Without it
+   * the warp is strictly local. Changing it refits the transform on its next use.
+   */
+  void SetPolynomial(bool polynomial);
+  bool GetPolynomial() const { return this->Options.Polynomial; }
+  ///@}
+
+  ///@{
+  /**
+   * The smoothing lambda >= 0 of the fit (A + lambda I) w + P'c = b. Default 0, which
+   * interpolates the landmarks. Changing it refits the transform on its next use.
+   */
+  void SetSmoothing(double smoothing);
+  double GetSmoothing() const { return this->Options.Smoothing; }
   ///@}
 
   ///@{
@@ -145,13 +192,13 @@ protected:
   ~vtkCompactSplineTransform() override;
 
   /**
-   * Fit again when the landmarks or the radius changed since the last fit.
+   * Fit again when the landmarks, the radius or the options changed since the last fit.
    */
   void InternalUpdate() override;
 
   /**
-   * Copy the landmarks (shared, as vtkThinPlateSplineTransform does), radius, blend factor and the
-   * inverse settings; the copy fits on its own first use.
+   * Copy the landmarks (shared, as vtkThinPlateSplineTransform does), radius, options, blend factor
+   * and the inverse settings; the copy fits on its own first use.
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
@@ -163,9 +210,14 @@ protected:
                                   double out[3],
                                   double derivative[3][3]) override;
 
+  void SetKernel(animation::core::basis_kernel kernel);
+
   vtkPoints* SourceLandmarks;
   vtkPoints* TargetLandmarks;
   double SupportRadius;
+  // The kernel, polynomial part and smoothing of the fit; its Radius is not used (SupportRadius
+  // is, relative to the landmarks' extent).
+  animation::core::fit_options Options;
   double BlendFactor;
 
 private:

@@ -15,6 +15,7 @@
 #include <vtkSMPTools.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 vtkObjectFactoryNewMacro(vtkShapeTransform);
@@ -92,6 +93,8 @@ vtkShapeTransform::vtkShapeTransform()
   , SplineCoeffZ(nullptr)
   , UnList(nullptr)
   , Tree(nullptr)
+  , Kernel(animation::core::basis_kernel::quadratic)
+  , LargestMoveBeyondSupports(0.0)
   , Math(vtkMath::New())
 {
   this->Jacobians->SetNumberOfComponents(9);
@@ -116,7 +119,8 @@ void vtkShapeTransform::SetSpline(float radius,
                                   float* splineCoeffY,
                                   float* splineCoeffZ,
                                   int* unList,
-                                  vtkPointLocator* tree)
+                                  vtkPointLocator* tree,
+                                  animation::core::basis_kernel kernel)
 {
   this->Radius = radius;
   this->PointArray = pointArray;
@@ -125,6 +129,8 @@ void vtkShapeTransform::SetSpline(float radius,
   this->SplineCoeffZ = splineCoeffZ;
   this->UnList = unList;
   this->Tree = tree;
+  this->Kernel = kernel;
+  this->LargestMoveBeyondSupports = 0.0;
   this->SplineSet = true;
   this->DisplacementsCached = false;
   this->Displacements->Delete();
@@ -165,7 +171,8 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
                                this->PointArray,
                                FloatCoordinates(this->PointArray),
                                { this->SplineCoeffX, this->SplineCoeffY, this->SplineCoeffZ },
-                               this->UnList };
+                               this->UnList,
+                               this->Kernel };
 
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
@@ -179,6 +186,8 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
   animation::fixed::progress_line_sink line;
   // The squared distances of the neighbours the query finds, beside their ids.
   vtkSMPThreadLocal<std::vector<double>> distances;
+  // The largest |s| of the points with no control point within R, on each thread.
+  vtkSMPThreadLocal<double> beyondSupports(0.0);
   this->Cache->Fill(
     n,
     withJacobians,
@@ -190,12 +199,17 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
       x[1] = p[1];
       x[2] = p[2];
     },
-    [&field, &neighbours, &distances, radius = this->Radius](
+    [&field, &neighbours, &distances, &beyondSupports, radius = this->Radius](
       const double x[3], std::vector<vtkIdType>& ids, double s[3], double jacobian[3][3])
     {
       std::vector<double>& distances2 = distances.Local();
       const vtkIdType count = neighbours.FindPointsWithinRadius(radius, x, ids, distances2);
       evaluate_spline_field(field, x, ids.data(), count, s, jacobian, distances2.data());
+      if (count == 0)
+      {
+        double& largest = beyondSupports.Local();
+        largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+      }
     },
     [written, blend](vtkIdType i, const double* x, const double* s)
     {
@@ -205,6 +219,11 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
       }
     },
     &line);
+  this->LargestMoveBeyondSupports = 0.0;
+  for (double largest : beyondSupports)
+  {
+    this->LargestMoveBeyondSupports = std::max(this->LargestMoveBeyondSupports, largest);
+  }
   // Displacements and Jacobians show the cache's storage without copying it.
   vtkFloatArray::SafeDownCast(this->Displacements->GetData())
     ->SetArray(this->Cache->Displacement.data(), 3 * n, 1);

@@ -7,13 +7,16 @@
  *
  *   s(x) = sum_k w_k phi(|x - p_k|) + c0 + c1 x + c2 y + c3 z,    phi(r) = (1 - r/R)^2,
  *
- * the sum running over the control points p_k that lie within the support radius R of x. The
- * weights w_k and the polynomial coefficients c0..c3 are stored per coordinate in the solver's
- * coefficient arrays: entry UnList[k] is the weight of control point k, and entries nc, nc+1,
- * nc+2, nc+3 (nc the number of control points) are c0, c1, c2, c3. Since s is source minus
- * target, BlendFactor 0 leaves the points where they are and BlendFactor 1 carries them toward the
- * target shape. A point with no control point within R is not moved at all: neither the basis
- * functions nor the polynomial part are evaluated there.
+ * the sum running over the control points p_k that lie within the support radius R of x (phi is
+ * Wendland's (1 - r/R)^4 (4r/R + 1) when SetSpline() names that kernel). The weights w_k and the
+ * polynomial coefficients c0..c3 are stored per coordinate in the solver's coefficient arrays:
+ * entry UnList[k] is the weight of control point k, and entries nc, nc+1, nc+2, nc+3 (nc the
+ * number of control points) are c0, c1, c2, c3. Since s is source minus target, BlendFactor 0
+ * leaves the points where they are and BlendFactor 1 carries them toward the target shape. The
+ * polynomial part is evaluated at every point, so the field is continuous: a point with no control
+ * point within R moves by the polynomial part alone (not at all when the fit had none), and
+ * LargestMoveBeyondSupports tells how far such points of the cached point set move at
+ * BlendFactor 1.
  *
  * The field is costly to evaluate and the blend is cheap, so the first evaluation after
  * SetSpline() computes s at every input point and caches it in Displacements, with its Jacobian
@@ -58,6 +61,7 @@
 #ifndef vtkShapeTransform_h
 #define vtkShapeTransform_h
 
+#include "fit_options.h" // For the basis function
 #include "vtkAnimationMacros.h"
 
 #include <vtkAbstractTransform.h>
@@ -88,8 +92,9 @@ public:
   /**
    * Hand over the fitted field: the support radius, the source control points, the three
    * coefficient arrays (nc + 4 entries each, in list order), the inverse list order (control
-   * point id to list position) and a locator built over the control points. Discards the cached
-   * displacements, so that the next evaluation computes them again. Does not call Modified().
+   * point id to list position), a locator built over the control points and the basis function
+   * of the fit. Discards the cached displacements, so that the next evaluation computes them
+   * again. Does not call Modified().
    */
   void SetSpline(float radius,
                  vtkPoints* pointArray,
@@ -97,7 +102,8 @@ public:
                  float* splineCoeffY,
                  float* splineCoeffZ,
                  int* unList,
-                 vtkPointLocator* tree);
+                 vtkPointLocator* tree,
+                 animation::core::basis_kernel kernel = animation::core::basis_kernel::quadratic);
 
   ///@{
   /**
@@ -126,6 +132,13 @@ public:
   animGetObjectMacro(Displacements, vtkPoints);
   animGetObjectMacro(Jacobians, vtkFloatArray);
   ///@}
+
+  /**
+   * The largest length of the displacement s(x) among the cached points that have no control
+   * point within the support radius (they move by the polynomial part alone); 0 when there is
+   * none, and before the first evaluation.
+   */
+  double GetLargestMoveBeyondSupports() const { return this->LargestMoveBeyondSupports; }
 
   /**
    * Scale of the displacement: a point x is moved to x - BlendFactor * s(x). Written directly;
@@ -215,6 +228,8 @@ protected:
   float* SplineCoeffZ;
   int* UnList;
   vtkPointLocator* Tree;
+  animation::core::basis_kernel Kernel;
+  double LargestMoveBeyondSupports;
   vtkMath* Math;
 
 private:

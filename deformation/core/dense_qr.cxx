@@ -8,12 +8,12 @@ namespace animation
 {
 namespace core
 {
-void qr_solve(float* matrix, float* rhs)
+void qr_solve(float* matrix, float* rhs, int order)
 {
   float scalars[qr_size];
-  qr_factor(matrix, qr_size, qr_size, scalars);
-  qr_forward_solve(matrix, rhs, qr_size, qr_size);
-  qr_apply_q(matrix, scalars, rhs, qr_size, qr_size);
+  qr_factor(matrix, order, order, scalars);
+  qr_forward_solve(matrix, rhs, order, order);
+  qr_apply_q(matrix, scalars, rhs, order, order);
 }
 
 void qr_factor(float* matrix, int rows, int columns, float* scalars)

@@ -13,10 +13,12 @@ namespace core
 // Order of the system: the four polynomial terms.
 constexpr int qr_size = 4;
 
-// Solves S*x = b.
-//   matrix  16 entries, in/out: S row by row, then its factors
-//   rhs     4 entries, in/out: b, then x
-void qr_solve(float* matrix, float* rhs);
+// Solves S*x = b. A smaller system, of the polynomial part reduced to the
+// affine functions of points that do not span space, is held compactly.
+//   matrix  order*order entries, in/out: S row by row, then its factors
+//   rhs     order entries, in/out: b, then x
+//   order   in: 1 ... qr_size
+void qr_solve(float* matrix, float* rhs, int order = qr_size);
 
 // Factors the working matrix M (M(r,k) at k*rows + r) in place.
 //   matrix   rows*columns entries, in/out

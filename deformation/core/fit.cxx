@@ -32,27 +32,34 @@ namespace
 // The eigenvalues of the scatter matrix of the control points are the
 // squared extents of the cloud along its principal axes, and the condition
 // of S grows at least like the largest over the smallest. Below this ratio
-// (a cloud thinner than 1e-4 of its length) S is singular to single precision.
+// (a cloud thinner than 1e-4 of its length) S is singular to single
+// precision, and the axis counts as no extent of the cloud.
 constexpr double planar_eigenvalue_ratio = 1e-8;
 
-// True when the n points (rows 1 to 3 of P, row r at P + r*n) are fewer
-// than four or do not span space; ratio receives the smallest over the
-// largest eigenvalue of their scatter matrix (0 when all coincide).
-bool few_or_planar(const float* P, int n, double& ratio)
+// The affine hull of the control points: its dimension and, when it is less
+// than 3, a frame of it. The eigenvectors of the scatter matrix of the points
+// about their centroid are the principal axes of the cloud and its
+// eigenvalues the squared extents along them; an axis whose eigenvalue is at
+// most planar_eigenvalue_ratio times the largest is taken as no extent.
+struct affine_hull
 {
-  ratio = 0.0;
-  if (n < 4)
-  {
-    return true;
-  }
-  double mean[3] = { 0.0, 0.0, 0.0 };
+  int Dimension;      // 0 (one point) ... 3 (the points span space)
+  double Centroid[3]; // the mean of the points
+  double Axes[3][3];  // Axes[0 ... Dimension-1]: unit directions of the hull
+};
+
+// The affine hull of the n points in rows 1 to 3 of P (row r at P + r*n).
+//   n  in, >= 1
+affine_hull find_affine_hull(const float* P, int n)
+{
+  affine_hull hull = { 3, { 0.0, 0.0, 0.0 }, {} };
   for (int a = 0; a < 3; ++a)
   {
     for (int i = 0; i < n; ++i)
     {
-      mean[a] += P[std::size_t(a + 1) * n + i];
+      hull.Centroid[a] += P[std::size_t(a + 1) * n + i];
     }
-    mean[a] /= n;
+    hull.Centroid[a] /= n;
   }
   double scatter[3][3] = {};
   for (int i = 0; i < n; ++i)
@@ -60,7 +67,7 @@ bool few_or_planar(const float* P, int n, double& ratio)
     double d[3];
     for (int a = 0; a < 3; ++a)
     {
-      d[a] = P[std::size_t(a + 1) * n + i] - mean[a];
+      d[a] = P[std::size_t(a + 1) * n + i] - hull.Centroid[a];
     }
     for (int a = 0; a < 3; ++a)
     {
@@ -70,60 +77,133 @@ bool few_or_planar(const float* P, int n, double& ratio)
       }
     }
   }
+  // The eigenvectors are the columns of the result.
   double eigenvalues[3];
   double eigenvectors[3][3];
   vtkMath::Diagonalize3x3(scatter, eigenvalues, eigenvectors);
+  // Undefined coordinates keep the full polynomial part; their coefficients
+  // come out not finite instead.
+  if (!std::isfinite(eigenvalues[0] + eigenvalues[1] + eigenvalues[2]))
+  {
+    return hull;
+  }
   const double largest = std::max({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
-  const double smallest = std::min({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
-  ratio = largest > 0.0 ? smallest / largest : 0.0;
-  // Undefined coordinates do not count as planar; their coefficients come
-  // out not finite instead.
-  return smallest <= planar_eigenvalue_ratio * largest;
+  hull.Dimension = 0;
+  for (int k = 0; k < 3; ++k)
+  {
+    if (eigenvalues[k] > planar_eigenvalue_ratio * largest)
+    {
+      for (int b = 0; b < 3; ++b)
+      {
+        hull.Axes[hull.Dimension][b] = eigenvectors[b][k];
+      }
+      ++hull.Dimension;
+    }
+  }
+  return hull;
+}
+
+// The polynomial part reduced to the affine functions of the hull of points
+// that do not span space: 1 and the coordinates u_j = Axes[j].(p - Centroid)
+// along the hull, j < Dimension. Rows 1 ... Dimension of P are replaced by
+// the u_j of the points; the order of the reduced system is Dimension + 1.
+//   hull  in: Dimension < 3
+//   P     4*n, in/out: row r at P + r*n
+void reduce_polynomial_basis(const affine_hull& hull, float* P, int n)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    double d[3];
+    for (int a = 0; a < 3; ++a)
+    {
+      d[a] = P[std::size_t(a + 1) * n + i] - hull.Centroid[a];
+    }
+    for (int j = 0; j < hull.Dimension; ++j)
+    {
+      const double u = hull.Axes[j][0] * d[0] + hull.Axes[j][1] * d[1] + hull.Axes[j][2] * d[2];
+      P[std::size_t(j + 1) * n + i] = static_cast<float>(u);
+    }
+  }
+}
+
+// The coefficients e of the reduced basis as d0 ... d3 of 1, x, y, z:
+// e0 + sum_j e_j Axes[j].(x - Centroid) = d0 + d1 x + d2 y + d3 z.
+//   d  4 entries, in/out: e0 ... e(Dimension), then d0 ... d3
+void expand_polynomial(const affine_hull& hull, float d[4])
+{
+  double constant = d[0];
+  double linear[3] = { 0.0, 0.0, 0.0 };
+  for (int j = 0; j < hull.Dimension; ++j)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      linear[b] += d[j + 1] * hull.Axes[j][b];
+      constant -= d[j + 1] * hull.Axes[j][b] * hull.Centroid[b];
+    }
+  }
+  d[0] = static_cast<float>(constant);
+  for (int b = 0; b < 3; ++b)
+  {
+    d[b + 1] = static_cast<float>(linear[b]);
+  }
 }
 
 // Forms W = inv(A)*P' and S = -P*W with the factor of A.
-//   P     4*n, in: row r at P + r*n
-//   W     n*4, out: W(i,k) at W[4*i + k]
-//   S     16, out: S(r,c) at S[4*r + c]
-//   work  4*n entries
-void eliminate_polynomial(const envelope_view& a, const float* P, float* W, float* S, float* work)
+//   P      4*n, in: row r at P + r*n; its first order rows are used
+//   order  in: the number of polynomial terms, 1 ... 4
+//   W      n*4, out: W(i,k) at W[4*i + k], k < order
+//   S      order*order, out: S(r,c) at S[order*r + c]
+//   work   4*n entries
+void eliminate_polynomial(const envelope_view& a,
+                          const float* P,
+                          int order,
+                          float* W,
+                          float* S,
+                          float* work)
 {
   const int n = a.n;
   float* columns[4];
-  for (int k = 0; k < 4; ++k)
+  for (int k = 0; k < order; ++k)
   {
     columns[k] = work + std::size_t(k) * n;
     std::copy(P + std::size_t(k) * n, P + std::size_t(k + 1) * n, columns[k]);
   }
-  envelope_solve_many(a, 4, columns);
-  for (int k = 0; k < 4; ++k)
+  envelope_solve_many(a, order, columns);
+  for (int k = 0; k < order; ++k)
   {
     for (int i = 0; i < n; ++i)
     {
       W[4 * std::size_t(i) + k] = columns[k][i];
     }
   }
-  for (int r = 0; r < 4; ++r)
+  for (int r = 0; r < order; ++r)
   {
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < order; ++c)
     {
       double sum = 0.0;
       for (int i = 0; i < n; ++i)
       {
         sum += static_cast<double>(P[std::size_t(r) * n + i]) * W[4 * std::size_t(i) + c];
       }
-      S[4 * r + c] = static_cast<float>(0.0f - sum);
+      S[order * r + c] = static_cast<float>(0.0f - sum);
     }
   }
 }
 
 // Finishes one value set, given W, S and b solved with the factor of A.
-//   b  n entries, in/out: inv(A) times the values, then the weights
-//   d  4 entries, out: d0 ... d3
-void solve_value_set(const float* P, const float* W, const float* S, int n, float* b, float d[4])
+//   order  in: the number of polynomial terms, as for eliminate_polynomial
+//   b      n entries, in/out: inv(A) times the values, then the weights
+//   d      4 entries, out: the order coefficients of the polynomial part
+void solve_value_set(const float* P,
+                     const float* W,
+                     const float* S,
+                     int n,
+                     int order,
+                     float* b,
+                     float d[4])
 {
   float matrix[16];
-  for (int r = 0; r < 4; ++r)
+  for (int r = 0; r < order; ++r)
   {
     double sum = 0.0;
     for (int i = 0; i < n; ++i)
@@ -133,12 +213,12 @@ void solve_value_set(const float* P, const float* W, const float* S, int n, floa
     d[r] = static_cast<float>(0.0f - sum);
   }
   // d = -P*inv(A)*b; the QR solve overwrites it with the solution of S*d = d.
-  std::copy(S, S + 16, matrix);
-  qr_solve(matrix, d);
+  std::copy(S, S + order * order, matrix);
+  qr_solve(matrix, d, order);
   for (int i = 0; i < n; ++i)
   {
     double sum = 0.0;
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < order; ++k)
     {
       sum += static_cast<double>(d[k]) * W[4 * std::size_t(i) + k];
     }
@@ -238,7 +318,7 @@ outcome solve_system(const float* x,
                      const float* z,
                      int n,
                      int max,
-                     float radius,
+                     const fit_options& options,
                      float* const* values,
                      int sets,
                      float (*polynomial)[4],
@@ -268,6 +348,8 @@ outcome solve_system(const float* x,
     return out_of_memory(storage::work_columns, 16.0 * n);
   }
   const float* coordinates[3] = { x, y, z };
+  // The diagonal of A + lambda I: phi(0) = 1 plus the smoothing.
+  const float diagonal = static_cast<float>(1.0 + options.Smoothing);
   for (int i = 0; i < n; ++i)
   {
     P[i] = 1.0f;
@@ -275,7 +357,7 @@ outcome solve_system(const float* x,
     {
       P[std::size_t(a + 1) * n + i] = coordinates[a][i];
     }
-    Diag[i] = 1.0f; // phi(0)
+    Diag[i] = diagonal;
   }
 
   envelope_rows rows;
@@ -285,7 +367,7 @@ outcome solve_system(const float* x,
     return step;
   }
   report.AssemblyStarted();
-  step = assemble_envelope(x, y, z, n, max, radius, Xenv.data(), rows);
+  step = assemble_envelope(x, y, z, n, max, options.Radius, options.Kernel, Xenv.data(), rows);
   if (!step.Ok())
   {
     return step;
@@ -305,17 +387,36 @@ outcome solve_system(const float* x,
   {
     return failure(status::coincident);
   }
-  double flat = 0.0;
-  if (few_or_planar(P.data(), n, flat))
+  if (!options.Polynomial)
   {
-    return failure(status::few_or_planar, n, flat);
+    // The compactly supported part alone: c = inv(A + lambda I) b, d = 0.
+    envelope_solve_many(a, sets, values);
+    for (int v = 0; v < sets; ++v)
+    {
+      std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
+    }
   }
-  float S[16];
-  eliminate_polynomial(a, P.data(), W.data(), S, work.data());
-  envelope_solve_many(a, sets, values);
-  for (int v = 0; v < sets; ++v)
+  else
   {
-    solve_value_set(P.data(), W.data(), S, n, values[v], polynomial[v]);
+    // Points that do not span space determine only the affine functions of
+    // their hull; the polynomial part is reduced to those.
+    const affine_hull hull = find_affine_hull(P.data(), n);
+    if (hull.Dimension < 3)
+    {
+      reduce_polynomial_basis(hull, P.data(), n);
+    }
+    const int order = hull.Dimension + 1;
+    float S[16];
+    eliminate_polynomial(a, P.data(), order, W.data(), S, work.data());
+    envelope_solve_many(a, sets, values);
+    for (int v = 0; v < sets; ++v)
+    {
+      solve_value_set(P.data(), W.data(), S, n, order, values[v], polynomial[v]);
+      if (hull.Dimension < 3)
+      {
+        expand_polynomial(hull, polynomial[v]);
+      }
+    }
   }
   for (int v = 0; v < sets; ++v)
   {
@@ -338,6 +439,7 @@ outcome make_fit(int n,
   fit made;
   made.Count = n;
   made.Radius = options.Radius;
+  made.Kernel = options.Kernel;
   made.Controls = vtkSmartPointer<vtkPoints>::New();
   made.Controls->SetDataTypeToFloat();
   made.Controls->SetNumberOfPoints(n);
@@ -401,7 +503,7 @@ outcome make_fit(int n,
                       coordinates.data() + 2 * std::size_t(n),
                       n,
                       made.Max,
-                      made.Radius,
+                      options,
                       values,
                       3,
                       polynomial,
@@ -430,7 +532,8 @@ void evaluate(const fit& f,
                                f.Controls,
                                static_cast<const float*>(f.Controls->GetVoidPointer(0)),
                                { f.Coeff[0].data(), f.Coeff[1].data(), f.Coeff[2].data() },
-                               f.UnList.data() };
+                               f.UnList.data(),
+                               f.Kernel };
   evaluate_spline_field(field, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
 }
 }

@@ -6,24 +6,34 @@
 // For each value set b (one per coordinate of the displacement) the unknowns
 // are the weights c (n) and the polynomial coefficients d (4) of
 //
-//   [ A  P' ] [ c ]   [ b ]        A(i,j) = phi(|p(i) - p(j)|),
-//   [ P  0  ] [ d ] = [ 0 ],       P = [1 ...; x ...; y ...; z ...],
+//   [ A + lambda I  P' ] [ c ]   [ b ]     A(i,j) = phi(|p(i) - p(j)|),
+//   [ P             0  ] [ d ] = [ 0 ],    P = [1 ...; x ...; y ...; z ...],
 //
-// phi(r) = (1 - r/R)^2 for r < R. The points are numbered breadth-first over
-// their neighbourhoods (order_points), A is assembled in that order in
-// envelope storage (solver/envelope_assembly.h) and factored once by envelope
-// Cholesky (envelope_view.h). Block elimination then gives, with
-// W = inv(A)*P' and S = -P*W,
+// phi one of the basis functions of basis_function.h for r < R, lambda >= 0
+// the smoothing (0 interpolates; fit_options.h). The points are numbered
+// breadth-first over their neighbourhoods (order_points), A + lambda I is
+// assembled in that order in envelope storage (solver/envelope_assembly.h)
+// and factored once by envelope Cholesky (envelope_view.h). Block elimination
+// then gives, with A standing for A + lambda I, W = inv(A)*P' and S = -P*W,
 //
 //   S*d = -P*inv(A)*b,    c = inv(A)*b - W*d,
 //
 // so four envelope solves for W, one per value set, and one 4x4 QR solve per
 // value set with the same S (dense_qr.h) do the whole work. Every value set
-// shares the one factor of A. Stored values are 32-bit floats; sums of
+// shares the one factor of A.
+//
+// Points that do not span space (fewer than four, or all in one plane or on
+// one line) make S singular: over them 1, x, y and z are linearly dependent.
+// P is then reduced to 1 and the coordinates along the affine hull of the
+// points (two in a plane, one on a line, none for one point), the same
+// elimination runs with that smaller S, and the reduced coefficients are
+// expanded into d0 ... d3 of 1, x, y, z. Without the polynomial part,
+// c = inv(A)*b and d = 0. Stored values are 32-bit floats; sums of
 // products are accumulated in double precision and rounded once.
 #ifndef animation_core_fit_h
 #define animation_core_fit_h
 
+#include "fit_options.h"
 #include "progress_sink.h"
 #include "status.h"
 
@@ -42,18 +52,6 @@ namespace animation
 {
 namespace core
 {
-// How a field is fitted. The basis is the compactly supported (1 - r/R)^2
-// with the linear polynomial part, interpolating exactly; options that change
-// the basis or the system belong here, beside the radius.
-struct fit_options
-{
-  float Radius = 0.5f; // support radius R, in the units of the control points
-  // Refuse, before any ordering, a matrix that the estimate of
-  // reader/envelope_estimate.h finds larger than the memory available or
-  // than its 32-bit offsets address.
-  bool CheckMemory = true;
-};
-
 // Hears the stages of a fit as they happen, and their progress. The default
 // hears nothing; the program's solver prints its report lines from these.
 class fit_monitor : public progress_sink
@@ -77,12 +75,13 @@ public:
 // the coefficients of every value set.
 struct fit
 {
-  int Count = 0;                         // n, the control points
-  float Radius = 0.0f;                   // support radius R
-  vtkSmartPointer<vtkPoints> Controls;   // the n control points, single precision, by id
-  std::vector<int> List;                 // list position -> id
-  std::vector<int> UnList;               // id -> list position (index of its weight)
-  int Max = 0;                           // two neighbours lie at most Max positions apart
+  int Count = 0;                                 // n, the control points
+  float Radius = 0.0f;                           // support radius R
+  basis_kernel Kernel = basis_kernel::quadratic; // the basis function phi
+  vtkSmartPointer<vtkPoints> Controls;           // the n control points, single precision, by id
+  std::vector<int> List;                         // list position -> id
+  std::vector<int> UnList;                       // id -> list position (index of its weight)
+  int Max = 0;                                   // two neighbours lie at most Max positions apart
   std::vector<std::vector<float>> Coeff; // per value set: n weights in list order, then d0 ... d3
   std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
 };
@@ -108,7 +107,7 @@ outcome order_points(vtkPoints* points,
 //   x, y, z     n entries each, in: the control points in list order
 //   n           in, >= 1
 //   max         in: half-bandwidth of the order
-//   radius      in: R
+//   options     in: R, the basis function, the polynomial part, the smoothing
 //   values      sets pointers, in; each to n entries, in/out: the values at
 //               the control points in list order, then the weights c
 //   sets        in
@@ -119,7 +118,7 @@ outcome solve_system(const float* x,
                      const float* z,
                      int n,
                      int max,
-                     float radius,
+                     const fit_options& options,
                      float* const* values,
                      int sets,
                      float (*polynomial)[4],
@@ -141,8 +140,10 @@ outcome make_fit(int n,
                  fit_monitor* monitor,
                  fit& result);
 
-// The field of value set a of a fit at x (3 entries) from its neighbours:
-// s and, when jacobian is not null, ds/dx row by row (spline_field.h).
+// The field of a fit at x (3 entries) from its neighbours: s and, when
+// jacobian is not null, ds/dx row by row (spline_field.h). The polynomial
+// part is evaluated at every x, so s is continuous; ids is left holding the
+// control points within R of x (none: x lies beyond every support).
 //   ids  work storage for the neighbour query
 void evaluate(const fit& f,
               const double x[3],

@@ -30,9 +30,6 @@ enum class status
   // A basis value of exactly 1 off the diagonal: two rows of A are equal.
   // Where: the list position of the later row.
   coincident,
-  // Fewer than four points, or all in one plane: the polynomial part is
-  // undetermined. Value: the smallest over the largest squared extent.
-  few_or_planar,
   // A coefficient came out infinite or not a number.
   not_finite,
 };
