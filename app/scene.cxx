@@ -248,7 +248,10 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
 
   RenderFrame(scene);
   // Frame 0 has evaluated the field at every face point.
-  WarnAboutMotionBeyondSupports(reader, transform);
+  if (vtkShapeTransform* shape = vtkShapeTransform::SafeDownCast(transform))
+  {
+    WarnAboutMotionBeyondSupports(reader, shape);
+  }
   scene.FrameWriter = vtkBMPWriter::New();
   if (scene.SaveImages)
   {

@@ -84,7 +84,8 @@ void MeasureScale(const Options& options, int count, int neighbours, Results& re
     animation::core::envelope_rows rows;
     if (!animation::core::start_envelope(count, max, rows).Ok() ||
         !animation::core::assemble_envelope(
-           x.data(), y.data(), z.data(), count, max, radius, system.Xenv.data(), rows)
+           x.data(), y.data(), z.data(), count, max, radius,
+           animation::core::basis_kernel::quadratic, system.Xenv.data(), rows)
            .Ok())
     {
       throw "The matrix of the scale workload cannot be assembled";

@@ -129,8 +129,6 @@ void Check(const animation::core::outcome& outcome)
   {
     case animation::core::status::ok:
       return;
-    case animation::core::status::few_or_planar:
-      throw "the control points need at least four points not all in one plane";
     case animation::core::status::not_positive_definite:
     case animation::core::status::coincident:
       throw "the interpolation matrix is not positive definite; two control points probably "
@@ -177,7 +175,8 @@ public:
              group.Controls,
              static_cast<const float*>(group.Controls->GetVoidPointer(0)),
              { e.Coeff[0].data(), e.Coeff[1].data(), e.Coeff[2].data() },
-             group.UnList.data() };
+             group.UnList.data(),
+             animation::core::basis_kernel::quadratic };
   }
 
   void Forget()
@@ -265,12 +264,14 @@ public:
       }
     }
     std::vector<float> polynomials(12 * members);
+    animation::core::fit_options options;
+    options.Radius = this->Radius;
     Check(animation::core::solve_system(position[0].data(),
                                         position[1].data(),
                                         position[2].data(),
                                         count,
                                         max,
-                                        this->Radius,
+                                        options,
                                         columns.data(),
                                         static_cast<int>(3 * members),
                                         reinterpret_cast<float(*)[4]>(polynomials.data()),
