@@ -117,6 +117,13 @@ ExpressionRun* SolveExpressions(vtkDatReader* reader)
   std::unique_ptr<ExpressionRun, decltype(release)> run(
     new ExpressionRun{ vtkExpressionTransform::New(), {}, {} }, release);
   run->Transform->SetSupportRadius(reader->GetRadius());
+  const animation::core::fit_options& options = reader->GetFitOptions();
+  if (options.Kernel == animation::core::basis_kernel::wendland)
+  {
+    run->Transform->SetKernelToWendland();
+  }
+  run->Transform->SetPolynomial(options.Polynomial);
+  run->Transform->SetSmoothing(options.Smoothing);
   if (reader->GetPointArray()->GetNumberOfPoints() > 0)
   {
     run->Transform->AddExpression("default", reader->GetPointArray(), reader->GetPointArrayN());

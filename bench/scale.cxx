@@ -83,9 +83,15 @@ void MeasureScale(const Options& options, int count, int neighbours, Results& re
     const Clock::time_point start = Clock::now();
     animation::core::envelope_rows rows;
     if (!animation::core::start_envelope(count, max, rows).Ok() ||
-        !animation::core::assemble_envelope(
-           x.data(), y.data(), z.data(), count, max, radius,
-           animation::core::basis_kernel::quadratic, system.Xenv.data(), rows)
+        !animation::core::assemble_envelope(x.data(),
+                                            y.data(),
+                                            z.data(),
+                                            count,
+                                            max,
+                                            radius,
+                                            animation::core::basis_kernel::quadratic,
+                                            system.Xenv.data(),
+                                            rows)
            .Ok())
     {
       throw "The matrix of the scale workload cannot be assembled";

@@ -151,6 +151,7 @@ public:
   std::vector<std::unique_ptr<expression_fit>> Expressions;
   std::vector<std::unique_ptr<source_group>> Groups;
   float Radius = 0.0f;
+  animation::core::fit_options Options;
   bool Fitted = false;
   std::string FitError;
   // Modified when a fit is made or found impossible, and when the expressions or the radius
@@ -176,7 +177,7 @@ public:
              static_cast<const float*>(group.Controls->GetVoidPointer(0)),
              { e.Coeff[0].data(), e.Coeff[1].data(), e.Coeff[2].data() },
              group.UnList.data(),
-             animation::core::basis_kernel::quadratic };
+             this->Options.Kernel };
   }
 
   void Forget()
@@ -264,7 +265,7 @@ public:
       }
     }
     std::vector<float> polynomials(12 * members);
-    animation::core::fit_options options;
+    animation::core::fit_options options = this->Options;
     options.Radius = this->Radius;
     Check(animation::core::solve_system(position[0].data(),
                                         position[1].data(),
@@ -415,6 +416,9 @@ public:
 
 vtkExpressionTransform::vtkExpressionTransform()
   : SupportRadius(0.5)
+  , Wendland(false)
+  , Polynomial(true)
+  , Smoothing(0.0)
   , Internals(new vtkInternals)
 {
 }
@@ -544,6 +548,36 @@ void vtkExpressionTransform::SetSupportRadius(double radius)
   }
 }
 
+void vtkExpressionTransform::SetWendland(bool wendland)
+{
+  if (this->Wendland != wendland)
+  {
+    this->Wendland = wendland;
+    this->Internals->ParametersTime.Modified();
+    this->Modified();
+  }
+}
+
+void vtkExpressionTransform::SetPolynomial(bool polynomial)
+{
+  if (this->Polynomial != polynomial)
+  {
+    this->Polynomial = polynomial;
+    this->Internals->ParametersTime.Modified();
+    this->Modified();
+  }
+}
+
+void vtkExpressionTransform::SetSmoothing(double smoothing)
+{
+  if (this->Smoothing != smoothing)
+  {
+    this->Smoothing = smoothing;
+    this->Internals->ParametersTime.Modified();
+    this->Modified();
+  }
+}
+
 int vtkExpressionTransform::Fit()
 {
   vtkInternals& fit = *this->Internals;
@@ -560,6 +594,15 @@ int vtkExpressionTransform::Fit()
     fit.FitError = "the support radius is not a positive number";
     return 0;
   }
+  if (!(this->Smoothing >= 0.0) || !std::isfinite(this->Smoothing))
+  {
+    fit.FitError = "the smoothing is not a finite number of 0 or more";
+    return 0;
+  }
+  fit.Options.Kernel = this->Wendland ? animation::core::basis_kernel::wendland
+                                      : animation::core::basis_kernel::quadratic;
+  fit.Options.Polynomial = this->Polynomial;
+  fit.Options.Smoothing = this->Smoothing;
   for (const auto& e : fit.Expressions)
   {
     if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 || !AllPointsFinite(e->Source) ||
@@ -755,6 +798,9 @@ void vtkExpressionTransform::InternalDeepCopy(vtkAbstractTransform* transform)
   this->SetInverseTolerance(other->InverseTolerance);
   this->SetInverseIterations(other->InverseIterations);
   this->SetSupportRadius(other->SupportRadius);
+  this->SetWendland(other->Wendland);
+  this->SetPolynomial(other->Polynomial);
+  this->SetSmoothing(other->Smoothing);
   this->RemoveAllExpressions();
   for (const auto& e : other->Internals->Expressions)
   {
@@ -771,6 +817,9 @@ void vtkExpressionTransform::PrintSelf(ostream& os, vtkIndent indent)
 {
   this->Superclass::PrintSelf(os, indent);
   os << indent << "SupportRadius: " << this->SupportRadius << "\n";
+  os << indent << "Kernel: " << (this->Wendland ? "wendland" : "quadratic") << "\n";
+  os << indent << "Polynomial: " << (this->Polynomial ? "on" : "off") << "\n";
+  os << indent << "Smoothing: " << this->Smoothing << "\n";
   os << indent << "Expressions: " << this->Internals->Expressions.size() << "\n";
   for (const auto& e : this->Internals->Expressions)
   {

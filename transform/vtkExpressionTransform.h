@@ -88,6 +88,22 @@ public:
   vtkGetMacro(SupportRadius, double);
   ///@}
 
+  ///@{
+  /**
+   * The fit of every expression, as vtkCompactSplineTransform's: the basis function (the
+   * quadratic (1 - r/R)^2, or Wendland's (1 - r/R)^4 (4r/R + 1), smooth at the landmarks), the
+   * polynomial part (off: nothing farther than R from every landmark moves) and the smoothing
+   * lambda >= 0 of (A + lambda I) c + P' d = b. Defaults: quadratic, polynomial on, 0. Changing
+   * them refits on the next use.
+   */
+  void SetKernelToQuadratic() { this->SetWendland(false); }
+  void SetKernelToWendland() { this->SetWendland(true); }
+  void SetPolynomial(bool polynomial);
+  vtkGetMacro(Polynomial, bool);
+  void SetSmoothing(double smoothing);
+  vtkGetMacro(Smoothing, double);
+  ///@}
+
   /**
    * Fit every expression now if the expressions or the radius changed since the last fit.
    * Returns 1 on success; otherwise 0, the transform is the identity and GetFitError() says why.
@@ -151,7 +167,12 @@ protected:
                                   double out[3],
                                   double derivative[3][3]) override;
 
+  void SetWendland(bool wendland);
+
   double SupportRadius;
+  bool Wendland;
+  bool Polynomial;
+  double Smoothing;
 
 private:
   vtkExpressionTransform(const vtkExpressionTransform&) = delete;
