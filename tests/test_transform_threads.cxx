@@ -1,9 +1,10 @@
-// vtkCompactSplineTransform on several threads at once, as toolkit pipelines use it: separate
-// transforms fitted and evaluated side by side, and one transform shared by threads that each
-// run single points, bulk points and a vtkTransformPolyDataFilter. Every result must equal, bit
-// for bit, what one thread computes alone. Built as its own executable so that it can run under
-// ThreadSanitizer.
+// vtkCompactSplineTransform and vtkExpressionTransform on several threads at once, as toolkit
+// pipelines use them: separate transforms fitted and evaluated side by side, and one transform
+// shared by threads that each run single points, bulk points and a vtkTransformPolyDataFilter.
+// Every result must equal, bit for bit, what one thread computes alone. Built as its own
+// executable so that it can run under ThreadSanitizer.
 #include "vtkCompactSplineTransform.h"
+#include "vtkExpressionTransform.h"
 
 #include <vtkFloatArray.h>
 #include <vtkNew.h>
@@ -59,11 +60,25 @@ vtkSmartPointer<vtkPoints> RandomPoints(int count, unsigned seed)
   return points;
 }
 
-vtkSmartPointer<vtkCompactSplineTransform> MakeTransform(double phase)
+// A fitted field of the kind the test is run for: a vtkCompactSplineTransform of one motion, or a
+// vtkExpressionTransform blending two motions of the same sources.
+vtkSmartPointer<vtkAbstractTransform> MakeTransform(bool expressions, double phase)
 {
   vtkNew<vtkPoints> source;
   vtkNew<vtkPoints> target;
   MakeLandmarks(400, phase, source, target);
+  if (expressions)
+  {
+    vtkNew<vtkPoints> unused;
+    vtkNew<vtkPoints> second;
+    MakeLandmarks(400, phase + 2.0, unused, second);
+    auto blend = vtkSmartPointer<vtkExpressionTransform>::New();
+    blend->AddExpression("first", source, target);
+    blend->AddExpression("second", source, second);
+    blend->SetWeight(0, 0.8);
+    blend->SetWeight(1, -0.5);
+    return blend;
+  }
   auto transform = vtkSmartPointer<vtkCompactSplineTransform>::New();
   transform->SetSourceLandmarks(source);
   transform->SetTargetLandmarks(target);
@@ -81,7 +96,7 @@ std::vector<double> Coordinates(vtkPoints* points)
   return all;
 }
 
-std::vector<double> Bulk(vtkCompactSplineTransform* transform, vtkPoints* in)
+std::vector<double> Bulk(vtkAbstractTransform* transform, vtkPoints* in)
 {
   vtkNew<vtkPoints> out;
   out->SetDataTypeToDouble();
@@ -89,7 +104,7 @@ std::vector<double> Bulk(vtkCompactSplineTransform* transform, vtkPoints* in)
   return Coordinates(out);
 }
 
-std::vector<double> OneByOne(vtkCompactSplineTransform* transform, vtkPoints* in)
+std::vector<double> OneByOne(vtkAbstractTransform* transform, vtkPoints* in)
 {
   std::vector<double> all(3 * in->GetNumberOfPoints());
   for (vtkIdType i = 0; i < in->GetNumberOfPoints(); ++i)
@@ -102,7 +117,7 @@ std::vector<double> OneByOne(vtkCompactSplineTransform* transform, vtkPoints* in
 }
 
 // The points and normals of a filter run on the mesh.
-std::vector<double> Filtered(vtkCompactSplineTransform* transform, vtkPolyData* mesh)
+std::vector<double> Filtered(vtkAbstractTransform* transform, vtkPolyData* mesh)
 {
   vtkNew<vtkTransformPolyDataFilter> filter;
   filter->SetInputData(mesh);
@@ -134,16 +149,27 @@ vtkSmartPointer<vtkPolyData> Mesh()
 }
 }
 
-TEST(TransformThreads, TwoTransformsFittedAtOnceEqualTheSequentialResults)
+// Run for vtkCompactSplineTransform (false) and vtkExpressionTransform (true).
+class TransformThreads : public ::testing::TestWithParam<bool>
+{
+};
+
+INSTANTIATE_TEST_SUITE_P(BothTransforms,
+                         TransformThreads,
+                         ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info)
+                         { return info.param ? "Expression" : "CompactSpline"; });
+
+TEST_P(TransformThreads, TwoTransformsFittedAtOnceEqualTheSequentialResults)
 {
   const auto in = RandomPoints(3000, 1);
-  const std::vector<double> expected[2] = { Bulk(MakeTransform(0.0), in),
-                                            Bulk(MakeTransform(1.0), in) };
+  const std::vector<double> expected[2] = { Bulk(MakeTransform(GetParam(), 0.0), in),
+                                            Bulk(MakeTransform(GetParam(), 1.0), in) };
   for (int round = 0; round < 20; ++round)
   {
     // New transforms each round, so that both lazy fits run at the same time.
-    vtkSmartPointer<vtkCompactSplineTransform> transforms[2] = { MakeTransform(0.0),
-                                                                 MakeTransform(1.0) };
+    vtkSmartPointer<vtkAbstractTransform> transforms[2] = { MakeTransform(GetParam(), 0.0),
+                                                            MakeTransform(GetParam(), 1.0) };
     std::vector<double> results[2];
     std::thread first([&] { results[0] = Bulk(transforms[0], in); });
     std::thread second([&] { results[1] = Bulk(transforms[1], in); });
@@ -154,7 +180,7 @@ TEST(TransformThreads, TwoTransformsFittedAtOnceEqualTheSequentialResults)
   }
 }
 
-TEST(TransformThreads, OneTransformOnFourThreadsEqualsOneThread)
+TEST_P(TransformThreads, OneTransformOnFourThreadsEqualsOneThread)
 {
   const auto in = RandomPoints(3000, 2);
   const auto mesh = Mesh();
@@ -162,7 +188,7 @@ TEST(TransformThreads, OneTransformOnFourThreadsEqualsOneThread)
   std::vector<double> bulk;
   std::vector<double> filtered;
   {
-    const auto alone = MakeTransform(0.5);
+    const auto alone = MakeTransform(GetParam(), 0.5);
     single = OneByOne(alone, in);
     bulk = Bulk(alone, in);
     filtered = Filtered(alone, mesh);
@@ -171,7 +197,7 @@ TEST(TransformThreads, OneTransformOnFourThreadsEqualsOneThread)
   {
     // Fitted lazily by whichever thread comes first; every thread uses its own copy of the mesh
     // in its filter as well as the shared points, so that the cache holds several point sets.
-    const auto shared = MakeTransform(0.5);
+    const auto shared = MakeTransform(GetParam(), 0.5);
     struct results
     {
       std::vector<double> Single, Bulk, Filtered;

@@ -2,7 +2,6 @@
 
 #include "basis_function.h"
 
-#include <vtkDataArray.h>
 #include <vtkMath.h>
 #include <vtkPoints.h>
 
@@ -274,51 +273,4 @@ void blend_normals(vtkIdType n, const float* terms, float blend, const float* in
 {
   static const blend_normals_version version = chosen_blend_normals();
   version(n, terms, blend, in, out);
-}
-
-namespace
-{
-// out = m * v for a 3-component tuple.
-void multiply(const double m[3][3], const double v[3], double out[3])
-{
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = m[a][0] * v[0] + m[a][1] * v[1] + m[a][2] * v[2];
-  }
-}
-}
-
-void carry_tuples(const double m[3][3],
-                  vtkIdType i,
-                  vtkDataArray* inNms,
-                  vtkDataArray* outNms,
-                  vtkDataArray* inVrs,
-                  vtkDataArray* outVrs,
-                  int nOptionalVectors,
-                  vtkDataArray** inVrsArr,
-                  vtkDataArray** outVrsArr)
-{
-  double tuple[3];
-  if (inNms && outNms)
-  {
-    inNms->GetTuple(i, tuple);
-    transform_normal(m, tuple);
-    outNms->InsertNextTuple(tuple);
-  }
-  double moved[3];
-  if (inVrs && outVrs)
-  {
-    inVrs->GetTuple(i, tuple);
-    multiply(m, tuple, moved);
-    outVrs->InsertNextTuple(moved);
-  }
-  for (int v = 0; v < nOptionalVectors; ++v)
-  {
-    if (inVrsArr && outVrsArr && inVrsArr[v] && outVrsArr[v])
-    {
-      inVrsArr[v]->GetTuple(i, tuple);
-      multiply(m, tuple, moved);
-      outVrsArr[v]->InsertNextTuple(moved);
-    }
-  }
 }

@@ -26,7 +26,6 @@
 
 #include <cmath>
 
-class vtkDataArray;
 class vtkPoints;
 
 // A fitted field as the solver leaves it: coefficients in list order.
@@ -122,25 +121,6 @@ void normal_terms(const float jacobian[9], const float normal[3], float terms[9]
 //   in      3*n entries, in: the normals n(i), x y z by x y z
 //   out     3*n entries, out: the carried normals; must not overlap in or terms
 void blend_normals(vtkIdType n, const float* terms, float blend, const float* in, float* out);
-
-// Carries tuple i of the normals and vectors of a transformed point set by the derivative m of
-// the map at point i: a normal by transform_normal(), a vector by m itself; each result is
-// appended to its output array. Pairs with a null array are skipped.
-//   m                     3x3, in
-//   i                     in: the tuple
-//   inNms, outNms         in, out: the normals
-//   inVrs, outVrs         in, out: the vectors
-//   nOptionalVectors      in: number of further vector arrays
-//   inVrsArr, outVrsArr   nOptionalVectors entries each, in, out: the further vector arrays
-void carry_tuples(const double m[3][3],
-                  vtkIdType i,
-                  vtkDataArray* inNms,
-                  vtkDataArray* outNms,
-                  vtkDataArray* inVrs,
-                  vtkDataArray* outVrs,
-                  int nOptionalVectors,
-                  vtkDataArray** inVrsArr,
-                  vtkDataArray** outVrsArr);
 
 // m = I - blend * jacobian: the derivative of x -> x - blend * s(x).
 template<typename T>

@@ -5,6 +5,7 @@
 #include "envelope_estimate.h"
 #include "finite_points.h"
 #include "fit.h"
+#include "point_set_paths.h"
 #include "spline_field.h"
 
 #include <vtkDataArray.h>
@@ -24,7 +25,6 @@
 #include <cfloat>
 #include <cmath>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 vtkStandardNewMacro(vtkCompactSplineTransform);
@@ -67,22 +67,8 @@ struct relative_fit
   }
 };
 
-// A point set's displacements under one fit, keyed by the point set's
-// address and modification time (unique while the object lives: a new object
-// at the same address has a later time) and by the fit it was made with.
-struct keyed_cache
-{
-  const vtkPoints* Points;
-  vtkMTimeType PointsTime;
-  std::shared_ptr<const relative_fit> Fit;
-  core::displacement_cache<double> Cache;
-  // The largest |s| among the points with no landmark within R.
-  double LargestMoveBeyondSupports = 0.0;
-};
-
-// Point sets whose displacements are kept at once: one per pipeline that a
-// few threads may run side by side.
-constexpr std::size_t kept_caches = 4;
+// The displacements of a point set under a fit.
+using keyed_cache = animation::keyed_displacements<relative_fit, double>;
 
 // Below this support radius, as a fraction of the landmarks' extent, the
 // radius is within a few hundred single-precision steps of the coordinates.
@@ -231,10 +217,8 @@ public:
   vtkTimeStamp FitTime;
   vtkTimeStamp ParametersTime;
 
-  // The displacements of the last few point sets, most recent first. An entry is never changed
-  // once made, so a thread may blend from it while another replaces it.
-  std::mutex CacheLock;
-  std::vector<std::shared_ptr<const keyed_cache>> Caches;
+  // The displacements of the last few point sets.
+  animation::point_set_cache<relative_fit, double> Caches;
 
   // The cache of inPts under fit, with the Jacobian when asked; made (on every core) when there
   // is none, in which case visit(i, x, s) sees every point as it is evaluated and filled is set.
@@ -245,62 +229,33 @@ public:
                                               Visit visit,
                                               bool& filled)
   {
-    filled = false;
-    std::lock_guard<std::mutex> lock(this->CacheLock);
-    const vtkMTimeType time = inPts->GetMTime();
-    const vtkIdType n = inPts->GetNumberOfPoints();
-    for (std::size_t k = 0; k < this->Caches.size(); ++k)
+    auto fill = [&](keyed_cache& made)
     {
-      const std::shared_ptr<const keyed_cache> entry = this->Caches[k];
-      if (entry->Points == inPts && entry->PointsTime == time && entry->Fit == fit &&
-          entry->Cache.Count == n && (!withJacobian || entry->Cache.HasJacobian()))
-      {
-        this->Caches.erase(this->Caches.begin() + k);
-        this->Caches.insert(this->Caches.begin(), entry);
-        return entry;
-      }
-    }
-    auto made = std::make_shared<keyed_cache>();
-    made->Points = inPts;
-    made->PointsTime = time;
-    made->Fit = fit;
-    const relative_fit& field = *fit;
-    vtkSMPThreadLocal<double> beyondSupports(0.0);
-    made->Cache.Fill(
-      n,
-      withJacobian,
-      [inPts](vtkIdType i, double x[3]) { inPts->GetPoint(i, x); },
-      [&field,
-       &beyondSupports](const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
-      {
-        field.Evaluate(x, ids, s, j);
-        if (ids.empty())
+      const relative_fit& field = *fit;
+      vtkSMPThreadLocal<double> beyondSupports(0.0);
+      made.Cache.Fill(
+        inPts->GetNumberOfPoints(),
+        1,
+        withJacobian,
+        [inPts](vtkIdType i, double x[3]) { inPts->GetPoint(i, x); },
+        [&field, &beyondSupports](
+          const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
         {
-          double& largest = beyondSupports.Local();
-          largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
-        }
-      },
-      visit,
-      nullptr);
-    for (double largest : beyondSupports)
-    {
-      made->LargestMoveBeyondSupports = std::max(made->LargestMoveBeyondSupports, largest);
-    }
-    filled = true;
-    for (std::size_t k = 0; k < this->Caches.size(); ++k)
-    {
-      if (this->Caches[k]->Points == inPts)
+          field.Evaluate(x, ids, s, j);
+          if (ids.empty())
+          {
+            double& largest = beyondSupports.Local();
+            largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+          }
+        },
+        visit,
+        nullptr);
+      for (double largest : beyondSupports)
       {
-        this->Caches.erase(this->Caches.begin() + k);
-        break;
+        made.LargestMoveBeyondSupports = std::max(made.LargestMoveBeyondSupports, largest);
       }
-    }
-    this->Caches.insert(this->Caches.begin(), made);
-    if (this->Caches.size() > kept_caches)
-    {
-      this->Caches.pop_back();
-    }
-    return made;
+    };
+    return this->Caches.Find(inPts, fit, withJacobian, fill, filled);
   }
 };
 
@@ -425,10 +380,7 @@ void vtkCompactSplineTransform::InternalUpdate()
   }
   internals.Fit.reset();
   internals.FitTime.Modified();
-  {
-    std::lock_guard<std::mutex> lock(internals.CacheLock);
-    internals.Caches.clear();
-  }
+  internals.Caches.Clear();
 
   vtkPoints* source = this->SourceLandmarks;
   vtkPoints* target = this->TargetLandmarks;
@@ -547,12 +499,8 @@ void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const float in[3], float out[3])
 {
-  const double x[3] = { in[0], in[1], in[2] };
-  double y[3];
-  this->ForwardTransformPoint(x, y);
-  out[0] = static_cast<float>(y[0]);
-  out[1] = static_cast<float>(y[1]);
-  out[2] = static_cast<float>(y[2]);
+  animation::transform_in_double(
+    in, out, [this](const double x[3], double y[3]) { this->ForwardTransformPoint(x, y); });
 }
 
 void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
@@ -577,18 +525,11 @@ void vtkCompactSplineTransform::ForwardTransformDerivative(const float in[3],
                                                            float out[3],
                                                            float derivative[3][3])
 {
-  const double x[3] = { in[0], in[1], in[2] };
-  double y[3];
-  double d[3][3];
-  this->ForwardTransformDerivative(x, y, d);
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = static_cast<float>(y[a]);
-    for (int b = 0; b < 3; ++b)
-    {
-      derivative[a][b] = static_cast<float>(d[a][b]);
-    }
-  }
+  animation::transform_derivative_in_double(in,
+                                            out,
+                                            derivative,
+                                            [this](const double x[3], double y[3], double d[3][3])
+                                            { this->ForwardTransformDerivative(x, y, d); });
 }
 
 void vtkCompactSplineTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
@@ -615,7 +556,9 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
     return;
   }
 
-  const bool derivatives = (inNms && outNms) || (inVrs && outVrs) || nOptionalVectors > 0;
+  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
+                                              inVrsArr, outVrsArr };
+  const bool derivatives = carried.Any();
   const double blend = this->BlendFactor;
   const vtkIdType n = inPts->GetNumberOfPoints();
   const vtkIdType start = outPts->GetNumberOfPoints();
@@ -666,12 +609,7 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
     return;
   }
 
-  for (vtkIdType i = 0; i < n; ++i)
-  {
-    double m[3][3];
-    blended_derivative(&cache.Jacobian[9 * i], blend, m);
-    carry_tuples(m, i, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
-  }
+  carried.CarryAll(cache, &blend);
 }
 
 vtkAbstractTransform* vtkCompactSplineTransform::MakeTransform()

@@ -2,18 +2,12 @@
 
 #include "finite_points.h"
 #include "fit.h"
-#include "locator_buckets.h"
+#include "point_set_paths.h"
 #include "spline_field.h"
 
-#include <vtkDataArray.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
-#include <vtkPointLocator.h>
 #include <vtkPoints.h>
-#include <vtkPolyData.h>
-#include <vtkSMPThreadLocal.h>
-#include <vtkSMPTools.h>
-#include <vtkWeakPointer.h>
 
 #include <algorithm>
 #include <array>
@@ -28,35 +22,19 @@ vtkStandardNewMacro(vtkExpressionTransform);
 
 namespace
 {
-// One expression: its landmarks in single precision, its weight, the group of expressions whose
-// sources it shares and its coefficients (weights in the group's list order, then c0 ... c3).
-struct expression_fit
+// One expression: its landmarks in single precision and its weight.
+struct expression
 {
   std::string Name;
   vtkNew<vtkPoints> Source;
   vtkNew<vtkPoints> Target;
   double Weight = 0.0;
-  std::size_t Group = 0;
-  // Order[id] is the index in Source of the group's control point id.
-  std::vector<int> Order;
-  std::vector<float> Coeff[3];
 
-  expression_fit()
+  expression()
   {
     this->Source->SetDataType(VTK_FLOAT);
     this->Target->SetDataType(VTK_FLOAT);
   }
-};
-
-// The expressions with one set of sources: their order, locator and factorisation are shared.
-struct source_group
-{
-  vtkPoints* Controls = nullptr; // the Source of the first member
-  vtkNew<vtkPolyData> ControlSet;
-  vtkNew<vtkPointLocator> Locator;
-  std::unique_ptr<locator_buckets> Neighbours;
-  std::vector<int> UnList;
-  std::vector<std::size_t> Members;
 };
 
 // True when points holds the same positions as controls, in any order; then order[id] is the index
@@ -122,294 +100,217 @@ bool IsExpressionName(const char* name)
   return true;
 }
 
-// Throws the text of a failed step of the fit.
-void Check(const animation::core::outcome& outcome)
+// The text of a failed fit.
+const char* FailureText(const animation::core::outcome& outcome)
 {
   switch (outcome.Code)
   {
-    case animation::core::status::ok:
-      return;
     case animation::core::status::not_positive_definite:
     case animation::core::status::coincident:
-      throw "the interpolation matrix is not positive definite; two control points probably "
-            "share one source position";
+      return "the interpolation matrix is not positive definite; two control points probably "
+             "share one source position";
     case animation::core::status::not_finite:
-      throw "the coefficients are not finite";
+      return "the coefficients are not finite";
     default:
-      throw "the interpolation matrix does not fit in memory";
+      return "the interpolation matrix does not fit in memory";
   }
 }
 
 // Points blended in blocks of this many coordinates: the block stays in the first-level cache
 // while every expression's displacements stream past it once.
 constexpr vtkIdType BlendBlock = 3 * 1024;
+
+// The fits of every expression, immutable once made: one fit of the core per group of
+// expressions with the same sources, whose field m is the group's m-th member.
+struct expression_fits
+{
+  std::vector<animation::core::fit> Groups;
+  std::vector<std::vector<std::size_t>> Members; // per group, its expressions in field order
+};
 }
 
 class vtkExpressionTransform::vtkInternals
 {
 public:
-  std::vector<std::unique_ptr<expression_fit>> Expressions;
-  std::vector<std::unique_ptr<source_group>> Groups;
-  float Radius = 0.0f;
-  animation::core::fit_options Options;
-  bool Fitted = false;
+  std::vector<std::unique_ptr<expression>> Expressions;
+  // The last fit, or null when there is none. Written only by Fit(), which Update() runs under
+  // the transform's update lock.
+  std::shared_ptr<const expression_fits> Fit;
   std::string FitError;
-  // Modified when a fit is made or found impossible, and when the expressions or the radius
+  // Modified when a fit is made or found impossible, and when the expressions or the options
   // change.
   vtkTimeStamp FitTime;
   vtkTimeStamp ParametersTime;
 
   // Every expression's displacement (3 floats a point) and, when normals asked for them, its
-  // Jacobian (9 floats a point, row by row) at every point of CachedPoints, as they were at
-  // CachedPointsTime, under the fit of CachedFitTime.
-  vtkWeakPointer<vtkPoints> CachedPoints;
-  vtkMTimeType CachedPointsTime = 0;
-  vtkMTimeType CachedFitTime = 0;
-  bool CachedJacobians = false;
-  std::vector<std::vector<float>> Displacement;
-  std::vector<std::vector<float>> Jacobian;
-
-  spline_field Field(const expression_fit& e) const
-  {
-    const source_group& group = *this->Groups[e.Group];
-    return { this->Radius,
-             group.Controls,
-             static_cast<const float*>(group.Controls->GetVoidPointer(0)),
-             { e.Coeff[0].data(), e.Coeff[1].data(), e.Coeff[2].data() },
-             group.UnList.data(),
-             this->Options.Kernel };
-  }
+  // Jacobian (9 floats a point): field k of a cache is expression k.
+  animation::point_set_cache<expression_fits, float> Caches;
 
   void Forget()
   {
-    this->Fitted = false;
-    this->Groups.clear();
-    for (auto& e : this->Expressions)
-    {
-      for (auto& c : e->Coeff)
-      {
-        c.clear();
-      }
-    }
-    this->CachedPoints = nullptr;
-    this->Displacement.clear();
-    this->Jacobian.clear();
+    this->Fit.reset();
+    this->Caches.Clear();
   }
 
-  // Sorts the expressions into groups of equal sources.
-  void Group()
+  // The weights of the expressions, in their order.
+  std::vector<double> Weights() const
   {
+    std::vector<double> weights;
+    for (const auto& e : this->Expressions)
+    {
+      weights.push_back(e->Weight);
+    }
+    return weights;
+  }
+
+  // The expressions sorted into groups of equal sources; order[k][id] is the index in expression
+  // k's landmarks of its group's control point id (the first member's landmark id).
+  std::vector<std::vector<std::size_t>> Group(std::vector<std::vector<int>>& order) const
+  {
+    std::vector<std::vector<std::size_t>> groups;
+    order.assign(this->Expressions.size(), {});
     for (std::size_t k = 0; k < this->Expressions.size(); ++k)
     {
-      expression_fit& e = *this->Expressions[k];
-      auto same = std::find_if(this->Groups.begin(),
-                               this->Groups.end(),
-                               [&e](const std::unique_ptr<source_group>& g)
-                               { return SamePositions(g->Controls, e.Source, e.Order); });
-      if (same == this->Groups.end())
+      vtkPoints* source = this->Expressions[k]->Source;
+      auto same =
+        std::find_if(groups.begin(),
+                     groups.end(),
+                     [&](const std::vector<std::size_t>& g)
+                     { return SamePositions(this->Expressions[g[0]]->Source, source, order[k]); });
+      if (same == groups.end())
       {
-        this->Groups.push_back(std::make_unique<source_group>());
-        this->Groups.back()->Controls = e.Source;
-        SamePositions(e.Source, e.Source, e.Order);
-        same = this->Groups.end() - 1;
+        SamePositions(source, source, order[k]);
+        groups.emplace_back();
+        same = groups.end() - 1;
       }
-      e.Group = static_cast<std::size_t>(same - this->Groups.begin());
-      (*same)->Members.push_back(k);
+      same->push_back(k);
     }
+    return groups;
   }
 
-  // Orders the group's sources, factors their matrix once and solves for every member. Throws
-  // the text of a failure.
-  void FitGroup(source_group& group)
+  // Fits the members of a group with one factorisation: the first member's sources, and each
+  // member's targets in the order of those sources.
+  animation::core::outcome FitGroup(const std::vector<std::size_t>& members,
+                                    const std::vector<std::vector<int>>& order,
+                                    const animation::core::fit_options& options,
+                                    animation::core::fit& made) const
   {
-    const int count = static_cast<int>(group.Controls->GetNumberOfPoints());
-    group.ControlSet->SetPoints(group.Controls);
-    group.Locator->SetDataSet(group.ControlSet);
-    group.Locator->BuildLocator();
-    int max = 0;
-    std::vector<int> list;
-    Check(animation::core::order_points(
-      group.Controls, group.Locator, count, this->Radius, list, max, nullptr));
-    group.UnList.resize(count);
-    std::vector<float> position[3];
-    const float* controls = static_cast<const float*>(group.Controls->GetVoidPointer(0));
-    for (int k = 0; k < count; ++k)
+    vtkPoints* controls = this->Expressions[members[0]]->Source;
+    const int count = static_cast<int>(controls->GetNumberOfPoints());
+    std::vector<std::vector<float>> targets(members.size(), std::vector<float>(3 * count));
+    std::vector<const float*> fields;
+    for (std::size_t m = 0; m < members.size(); ++m)
     {
-      group.UnList[list[k]] = k;
-      for (int a = 0; a < 3; ++a)
+      const std::size_t k = members[m];
+      const float* target =
+        static_cast<const float*>(this->Expressions[k]->Target->GetVoidPointer(0));
+      for (int id = 0; id < count; ++id)
       {
-        position[a].push_back(controls[3 * list[k] + a]);
+        std::copy(target + 3 * order[k][id], target + 3 * order[k][id] + 3, &targets[m][3 * id]);
       }
+      fields.push_back(targets[m].data());
     }
+    return animation::core::make_fit(count,
+                                     static_cast<const float*>(controls->GetVoidPointer(0)),
+                                     fields.data(),
+                                     static_cast<int>(fields.size()),
+                                     options,
+                                     nullptr,
+                                     made);
+  }
 
-    // Source minus target in list order, x y z of each member.
-    const std::size_t members = group.Members.size();
-    std::vector<std::vector<float>> values(3 * members, std::vector<float>(count));
-    std::vector<float*> columns(3 * members);
-    for (std::size_t m = 0; m < members; ++m)
-    {
-      const expression_fit& e = *this->Expressions[group.Members[m]];
-      const float* source = static_cast<const float*>(e.Source->GetVoidPointer(0));
-      const float* target = static_cast<const float*>(e.Target->GetVoidPointer(0));
-      for (int k = 0; k < count; ++k)
+  // Fills a cache for points: each group's neighbours are found once at a point, and every
+  // member evaluated from them.
+  static void Fill(const expression_fits& fits,
+                   std::size_t expressions,
+                   vtkPoints* points,
+                   bool withJacobians,
+                   animation::core::displacement_cache<float>& cache)
+  {
+    cache.Fill(
+      points->GetNumberOfPoints(),
+      static_cast<int>(expressions),
+      withJacobians,
+      [points](vtkIdType i, double x[3]) { points->GetPoint(i, x); },
+      [&fits](const double x[3], std::vector<vtkIdType>& ids, double* s, double(*jacobian)[3])
       {
-        const int j = e.Order[list[k]];
-        for (int a = 0; a < 3; ++a)
+        for (std::size_t g = 0; g < fits.Groups.size(); ++g)
         {
-          values[3 * m + a][k] = source[3 * j + a] - target[3 * j + a];
+          animation::core::find_neighbours(fits.Groups[g], x, ids);
+          for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
+          {
+            const std::size_t k = fits.Members[g][m];
+            animation::core::evaluate_field(fits.Groups[g],
+                                            static_cast<int>(m),
+                                            x,
+                                            ids,
+                                            s + 3 * k,
+                                            jacobian ? jacobian + 3 * k : nullptr);
+          }
         }
-      }
-      for (int a = 0; a < 3; ++a)
-      {
-        columns[3 * m + a] = values[3 * m + a].data();
-      }
-    }
-    std::vector<float> polynomials(12 * members);
-    animation::core::fit_options options = this->Options;
-    options.Radius = this->Radius;
-    Check(animation::core::solve_system(position[0].data(),
-                                        position[1].data(),
-                                        position[2].data(),
-                                        count,
-                                        max,
-                                        options,
-                                        columns.data(),
-                                        static_cast<int>(3 * members),
-                                        reinterpret_cast<float(*)[4]>(polynomials.data()),
-                                        nullptr));
-    for (std::size_t m = 0; m < members; ++m)
-    {
-      expression_fit& e = *this->Expressions[group.Members[m]];
-      for (int a = 0; a < 3; ++a)
-      {
-        e.Coeff[a] = std::move(values[3 * m + a]);
-        const float* d = &polynomials[4 * (3 * m + a)];
-        e.Coeff[a].insert(e.Coeff[a].end(), d, d + 4);
-      }
-    }
-    group.Neighbours = std::make_unique<locator_buckets>(group.Locator);
+      },
+      [](vtkIdType, const double*, const double*) {},
+      nullptr);
   }
 
   // s = sum_k w_k s_k(x) and J = sum_k w_k J_k(x); ids is working storage.
-  void Evaluate(const double x[3], std::vector<vtkIdType>& ids, double s[3], double J[3][3]) const
+  void Evaluate(const expression_fits& fits,
+                const double x[3],
+                std::vector<vtkIdType>& ids,
+                double s[3],
+                double J[3][3]) const
   {
     std::fill(s, s + 3, 0.0);
     std::fill(&J[0][0], &J[0][0] + 9, 0.0);
-    for (const auto& group : this->Groups)
+    for (std::size_t g = 0; g < fits.Groups.size(); ++g)
     {
-      group->Neighbours->FindPointsWithinRadius(this->Radius, x, ids);
-      for (std::size_t k : group->Members)
+      animation::core::find_neighbours(fits.Groups[g], x, ids);
+      for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
       {
-        const expression_fit& e = *this->Expressions[k];
-        if (e.Weight == 0.0)
+        const double weight = this->Expressions[fits.Members[g][m]]->Weight;
+        if (weight == 0.0)
         {
           continue;
         }
         double sk[3];
         double jk[3][3];
-        evaluate_spline_field(
-          this->Field(e), x, ids.data(), static_cast<vtkIdType>(ids.size()), sk, jk);
+        animation::core::evaluate_field(fits.Groups[g], static_cast<int>(m), x, ids, sk, jk);
         for (int a = 0; a < 3; ++a)
         {
-          s[a] += e.Weight * sk[a];
+          s[a] += weight * sk[a];
           for (int b = 0; b < 3; ++b)
           {
-            J[a][b] += e.Weight * jk[a][b];
+            J[a][b] += weight * jk[a][b];
           }
         }
       }
     }
   }
 
-  // Caches every expression's displacement (and Jacobian) at point i of inPts: each group's
-  // neighbours are found once, and every member evaluated from them.
-  void CachePoint(vtkPoints* inPts, vtkIdType i, std::vector<vtkIdType>& ids, bool withJacobians)
-  {
-    double x[3];
-    inPts->GetPoint(i, x);
-    for (const auto& group : this->Groups)
-    {
-      group->Neighbours->FindPointsWithinRadius(this->Radius, x, ids);
-      for (std::size_t k : group->Members)
-      {
-        double s[3];
-        double J[3][3];
-        evaluate_spline_field(this->Field(*this->Expressions[k]),
-                              x,
-                              ids.data(),
-                              static_cast<vtkIdType>(ids.size()),
-                              s,
-                              withJacobians ? J : nullptr);
-        for (int a = 0; a < 3; ++a)
-        {
-          this->Displacement[k][3 * i + a] = static_cast<float>(s[a]);
-        }
-        for (int c = 0; withJacobians && c < 9; ++c)
-        {
-          this->Jacobian[k][9 * i + c] = static_cast<float>(J[c / 3][c % 3]);
-        }
-      }
-    }
-  }
-
-  // Fills the cache for inPts on the threads of vtkSMPTools. The terms of each point come in a
-  // fixed order, so the cache does not depend on the number of threads.
-  void Cache(vtkPoints* inPts, bool withJacobians)
-  {
-    const vtkIdType n = inPts->GetNumberOfPoints();
-    const std::size_t count = this->Expressions.size();
-    this->Displacement.assign(count, std::vector<float>(3 * n));
-    this->Jacobian.assign(withJacobians ? count : 0, std::vector<float>(9 * n));
-    vtkSMPThreadLocal<std::vector<vtkIdType>> found;
-    auto fill = [&](vtkIdType begin, vtkIdType end)
-    {
-      for (vtkIdType i = begin; i < end; ++i)
-      {
-        this->CachePoint(inPts, i, found.Local(), withJacobians);
-      }
-    };
-    vtkSMPTools::For(0, n, 1024, fill);
-    this->CachedPoints = inPts;
-    this->CachedPointsTime = inPts->GetMTime();
-    this->CachedFitTime = this->FitTime.GetMTime();
-    this->CachedJacobians = withJacobians;
-  }
-
   // out = x - sum_k w_k d_k over the 3n coordinates, in single precision, skipping the
   // expressions of weight 0: a block of the output at a time, each displacement array read once.
-  void Blend(const float* x, vtkIdType n, float* out) const
+  void Blend(const animation::core::displacement_cache<float>& cache,
+             const float* x,
+             float* out) const
   {
+    const vtkIdType n = cache.Count;
     for (vtkIdType begin = 0; begin < 3 * n; begin += BlendBlock)
     {
       const vtkIdType end = std::min(3 * n, begin + BlendBlock);
       std::copy(x + begin, x + end, out + begin);
-      for (std::size_t k = 0; k < this->Expressions.size(); ++k)
+      for (int k = 0; k < cache.Sets; ++k)
       {
         const float w = static_cast<float>(this->Expressions[k]->Weight);
         if (w == 0.0f)
         {
           continue;
         }
-        const float* d = this->Displacement[k].data();
+        const float* d = cache.DisplacementOf(k);
         for (vtkIdType j = begin; j < end; ++j)
         {
           out[j] -= w * d[j];
         }
       }
-    }
-  }
-
-  // The derivative I - sum_k w_k J_k at cached point i.
-  void Derivative(vtkIdType i, double m[3][3]) const
-  {
-    for (int c = 0; c < 9; ++c)
-    {
-      double sum = c % 4 == 0 ? 1.0 : 0.0;
-      for (std::size_t k = 0; k < this->Expressions.size(); ++k)
-      {
-        sum -= this->Expressions[k]->Weight * this->Jacobian[k][9 * i + c];
-      }
-      m[c / 3][c % 3] = sum;
     }
   }
 };
@@ -447,7 +348,7 @@ int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, v
                   << " needs source and target landmarks of the same number");
     return -1;
   }
-  auto e = std::make_unique<expression_fit>();
+  auto e = std::make_unique<expression>();
   e->Name = name;
   for (auto pair :
        { std::make_pair(source, e->Source.Get()), std::make_pair(target, e->Target.Get()) })
@@ -580,61 +481,65 @@ void vtkExpressionTransform::SetSmoothing(double smoothing)
 
 int vtkExpressionTransform::Fit()
 {
-  vtkInternals& fit = *this->Internals;
-  if (fit.FitTime.GetMTime() > fit.ParametersTime.GetMTime())
+  vtkInternals& internals = *this->Internals;
+  if (internals.FitTime.GetMTime() > internals.ParametersTime.GetMTime())
   {
-    return fit.Fitted || fit.Expressions.empty() ? 1 : 0;
+    return internals.Fit ? 1 : 0;
   }
-  fit.Forget();
-  fit.FitError.clear();
-  fit.FitTime.Modified();
-  fit.Radius = static_cast<float>(this->SupportRadius);
-  if (!(fit.Radius > 0.0f) || !std::isfinite(fit.Radius))
+  internals.Forget();
+  internals.FitError.clear();
+  internals.FitTime.Modified();
+  animation::core::fit_options options;
+  options.Radius = static_cast<float>(this->SupportRadius);
+  if (!(options.Radius > 0.0f) || !std::isfinite(options.Radius))
   {
-    fit.FitError = "the support radius is not a positive number";
+    internals.FitError = "the support radius is not a positive number";
     return 0;
   }
   if (!(this->Smoothing >= 0.0) || !std::isfinite(this->Smoothing))
   {
-    fit.FitError = "the smoothing is not a finite number of 0 or more";
+    internals.FitError = "the smoothing is not a finite number of 0 or more";
     return 0;
   }
-  fit.Options.Kernel = this->Wendland ? animation::core::basis_kernel::wendland
-                                      : animation::core::basis_kernel::quadratic;
-  fit.Options.Polynomial = this->Polynomial;
-  fit.Options.Smoothing = this->Smoothing;
-  for (const auto& e : fit.Expressions)
+  options.Kernel = this->Wendland ? animation::core::basis_kernel::wendland
+                                  : animation::core::basis_kernel::quadratic;
+  options.Polynomial = this->Polynomial;
+  options.Smoothing = this->Smoothing;
+  for (const auto& e : internals.Expressions)
   {
     if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 || !AllPointsFinite(e->Source) ||
         !AllPointsFinite(e->Target))
     {
-      fit.FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
+      internals.FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
       return 0;
     }
   }
-  fit.Group();
-  for (const auto& group : fit.Groups)
+  auto fits = std::make_shared<expression_fits>();
+  std::vector<std::vector<int>> order;
+  fits->Members = internals.Group(order);
+  fits->Groups.resize(fits->Members.size());
+  for (std::size_t g = 0; g < fits->Groups.size(); ++g)
   {
+    const std::string& name = internals.Expressions[fits->Members[g][0]]->Name;
     try
     {
-      fit.FitGroup(*group);
-    }
-    catch (const char* message)
-    {
-      fit.FitError = "expression " + fit.Expressions[group->Members[0]]->Name + ": " + message;
+      const animation::core::outcome made =
+        internals.FitGroup(fits->Members[g], order, options, fits->Groups[g]);
+      if (!made.Ok())
+      {
+        internals.FitError = "expression " + name + ": " + FailureText(made);
+      }
     }
     catch (const std::exception& failure)
     {
-      fit.FitError =
-        "expression " + fit.Expressions[group->Members[0]]->Name + ": " + failure.what();
+      internals.FitError = "expression " + name + ": " + failure.what();
     }
-    if (!fit.FitError.empty())
+    if (!internals.FitError.empty())
     {
-      fit.Forget();
       return 0;
     }
   }
-  fit.Fitted = true;
+  internals.Fit = fits;
   return 1;
 }
 
@@ -646,7 +551,8 @@ const char* vtkExpressionTransform::GetFitError()
 int vtkExpressionTransform::GetNumberOfFactorisations()
 {
   this->Update();
-  return static_cast<int>(this->Internals->Groups.size());
+  const expression_fits* fits = this->Internals->Fit.get();
+  return fits ? static_cast<int>(fits->Groups.size()) : 0;
 }
 
 void vtkExpressionTransform::InternalUpdate()
@@ -665,10 +571,8 @@ void vtkExpressionTransform::ForwardTransformPoint(const double in[3], double ou
 
 void vtkExpressionTransform::ForwardTransformPoint(const float in[3], float out[3])
 {
-  const double x[3] = { in[0], in[1], in[2] };
-  double y[3];
-  this->ForwardTransformPoint(x, y);
-  std::copy(y, y + 3, out);
+  animation::transform_in_double(
+    in, out, [this](const double x[3], double y[3]) { this->ForwardTransformPoint(x, y); });
 }
 
 void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
@@ -677,10 +581,10 @@ void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
 {
   double s[3] = { 0.0, 0.0, 0.0 };
   double J[3][3] = {};
-  if (this->Internals->Fitted)
+  if (const expression_fits* fits = this->Internals->Fit.get())
   {
     thread_local std::vector<vtkIdType> ids;
-    this->Internals->Evaluate(in, ids, s, J);
+    this->Internals->Evaluate(*fits, in, ids, s, J);
   }
   for (int a = 0; a < 3; ++a)
   {
@@ -693,18 +597,11 @@ void vtkExpressionTransform::ForwardTransformDerivative(const float in[3],
                                                         float out[3],
                                                         float derivative[3][3])
 {
-  const double x[3] = { in[0], in[1], in[2] };
-  double y[3];
-  double d[3][3];
-  this->ForwardTransformDerivative(x, y, d);
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = static_cast<float>(y[a]);
-    for (int b = 0; b < 3; ++b)
-    {
-      derivative[a][b] = static_cast<float>(d[a][b]);
-    }
-  }
+  animation::transform_derivative_in_double(in,
+                                            out,
+                                            derivative,
+                                            [this](const double x[3], double y[3], double d[3][3])
+                                            { this->ForwardTransformDerivative(x, y, d); });
 }
 
 void vtkExpressionTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
@@ -712,8 +609,6 @@ void vtkExpressionTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts
   this->TransformPointsNormalsVectors(inPts, outPts, nullptr, nullptr, nullptr, nullptr);
 }
 
-// The cache is keyed on the point set object, its modification time and the fit, as
-// vtkCompactSplineTransform's is.
 void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
                                                            vtkPoints* outPts,
                                                            vtkDataArray* inNms,
@@ -725,23 +620,29 @@ void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
                                                            vtkDataArray** outVrsArr)
 {
   this->Update();
-  vtkInternals& fit = *this->Internals;
-  if (this->InverseFlag || !fit.Fitted)
+  vtkInternals& internals = *this->Internals;
+  const std::shared_ptr<const expression_fits> fits = internals.Fit;
+  if (this->InverseFlag || !fits)
   {
     this->Superclass::TransformPointsNormalsVectors(
       inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
     return;
   }
 
-  const vtkIdType n = inPts->GetNumberOfPoints();
-  const bool derivatives = (inNms && outNms) || (inVrs && outVrs) || nOptionalVectors > 0;
-  if (fit.CachedPoints != inPts || fit.CachedPointsTime != inPts->GetMTime() ||
-      fit.CachedFitTime != fit.FitTime.GetMTime() || (derivatives && !fit.CachedJacobians) ||
-      (!fit.Displacement.empty() && fit.Displacement[0].size() != static_cast<std::size_t>(3 * n)))
-  {
-    fit.Cache(inPts, derivatives);
-  }
+  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
+                                              inVrsArr, outVrsArr };
+  const std::size_t expressions = internals.Expressions.size();
+  bool filled = false;
+  const auto entry = internals.Caches.Find(
+    inPts,
+    fits,
+    carried.Any(),
+    [&](animation::keyed_displacements<expression_fits, float>& made)
+    { vtkInternals::Fill(*fits, expressions, inPts, carried.Any(), made.Cache); },
+    filled);
+  const animation::core::displacement_cache<float>& cache = entry->Cache;
 
+  const vtkIdType n = inPts->GetNumberOfPoints();
   std::vector<float> copied;
   const float* in = nullptr;
   if (inPts->GetDataType() == VTK_FLOAT)
@@ -763,27 +664,20 @@ void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   outPts->SetNumberOfPoints(start + n);
   if (outPts->GetDataType() == VTK_FLOAT)
   {
-    fit.Blend(in, n, static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start);
+    internals.Blend(cache, in, static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start);
   }
   else
   {
     std::vector<float> moved(3 * n);
-    fit.Blend(in, n, moved.data());
+    internals.Blend(cache, in, moved.data());
     for (vtkIdType i = 0; i < n; ++i)
     {
       outPts->SetPoint(start + i, moved[3 * i], moved[3 * i + 1], moved[3 * i + 2]);
     }
   }
-  if (!derivatives)
+  if (carried.Any())
   {
-    return;
-  }
-
-  for (vtkIdType i = 0; i < n; ++i)
-  {
-    double m[3][3];
-    fit.Derivative(i, m);
-    carry_tuples(m, i, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
+    carried.CarryAll(cache, internals.Weights().data());
   }
 }
 
@@ -826,6 +720,7 @@ void vtkExpressionTransform::PrintSelf(ostream& os, vtkIndent indent)
     os << indent.GetNextIndent() << e->Name << ": " << e->Source->GetNumberOfPoints()
        << " landmarks, weight " << e->Weight << "\n";
   }
-  os << indent << "Fitted: " << (this->Internals->Fitted ? "yes" : "no") << "\n";
-  os << indent << "Factorisations: " << this->Internals->Groups.size() << "\n";
+  const expression_fits* fits = this->Internals->Fit.get();
+  os << indent << "Fitted: " << (fits ? "yes" : "no") << "\n";
+  os << indent << "Factorisations: " << (fits ? fits->Groups.size() : 0) << "\n";
 }

@@ -18,14 +18,25 @@
  * one envelope factorisation and one neighbour search: each further expression costs three
  * envelope solves. GetNumberOfFactorisations() says how many were made.
  *
- * A point set is evaluated once: the first TransformPoints() on it caches every expression's
- * displacement at every point (and its Jacobian when normals are transformed), and every later
- * call with new weights is a weighted sum of the cached arrays. Normals are carried by the
- * inverse transpose of I - sum_k w_k J_k, renormalised; vectors by that derivative.
+ * A point set is evaluated once, on the threads of vtkSMPTools: the first TransformPoints() on it
+ * caches every expression's displacement at every point, 12 bytes a point and expression (and
+ * its Jacobian, 36 more, when normals or vectors are transformed), and every later call with new
+ * weights is a weighted sum of the cached arrays in single precision. The displacements of the
+ * last four point sets are kept, each for one vtkPoints object while it is alive and unmodified
+ * and the fit unchanged. Normals are carried by the inverse transpose of I - sum_k w_k J_k,
+ * renormalised; vectors by that derivative.
+ *
+ * Thread safety, as for vtkCompactSplineTransform: separate transforms may be fitted and used on
+ * separate threads at once (a fit keeps no process-wide state). One transform whose expressions,
+ * options and weights are not being changed may be used from several threads at once (single
+ * points, derivatives, TransformPoints() and TransformPointsNormalsVectors()); the lazy fit runs
+ * under the transform's update lock and the point-set cache under a lock of its own. Changing
+ * the expressions, the options or a weight while another thread uses the transform is not safe.
  *
  * @warning
  * The landmarks are copied by AddExpression(): later changes to the point sets given there are
- * not seen. The fit uses process-wide work storage: fit one transform at a time.
+ * not seen. The fit is made on the landmarks' own coordinates, in single precision: keep them
+ * near the origin (vtkCompactSplineTransform fits relative to its landmarks).
  *
  * @sa
  * vtkCompactSplineTransform vtkTransformPolyDataFilter

@@ -190,6 +190,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
   vtkSMPThreadLocal<double> beyondSupports(0.0);
   this->Cache->Fill(
     n,
+    1,
     withJacobians,
     [inPts, in](vtkIdType i, double x[3])
     {

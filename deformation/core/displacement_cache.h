@@ -1,8 +1,16 @@
-// The displacement of a fitted field at every point of a point set, kept so
-// that a change of the blend factor only rescales it. Real is float where the
-// program's single-precision output needs exactly its bits, double for the
-// toolkit class. The Jacobian is held only when normals or vectors need it:
-// for points alone the cache is 3 Real a point, with it 12.
+// The displacement of one or several fitted fields at every point of a point
+// set, kept so that a change of the blend factors only rescales it. Real is
+// float where the program's single-precision output needs exactly its bits
+// (vtkShapeTransform, and vtkExpressionTransform, whose blend is a single-
+// precision sum), double for vtkCompactSplineTransform. The Jacobian is held
+// only when normals or vectors need it: for points alone the cache is 3 Real
+// a point and field, with it 12.
+//
+// Storage: the fields' values are Sets planes, one after the other, so that a
+// blend of several fields streams each plane with unit stride:
+//
+//   Displacement[3*(k*Count + i) + a]   s_a of field k at point i,
+//   Jacobian[9*(k*Count + i) + 3*a + b] ds_a/dx_b of field k at point i.
 #ifndef animation_core_displacement_cache_h
 #define animation_core_displacement_cache_h
 
@@ -22,53 +30,83 @@ template<typename Real>
 struct displacement_cache
 {
   vtkIdType Count = 0;
-  std::vector<Real> Displacement; // 3 per point: s(x(i))
-  std::vector<Real> Jacobian;     // 9 per point, row by row, or none
+  int Sets = 1;
+  std::vector<Real> Displacement; // 3 per point and field
+  std::vector<Real> Jacobian;     // 9 per point and field, row by row, or none
 
   bool HasJacobian() const
   {
-    return this->Jacobian.size() == 9 * static_cast<std::size_t>(this->Count);
+    return this->Jacobian.size() == 9 * static_cast<std::size_t>(this->Count) * this->Sets;
   }
 
-  // Evaluates the field at the n points on the threads of vtkSMPTools. Each
-  // point is evaluated alone, in the same order of terms on any thread, so
-  // the cache does not depend on the number of threads.
+  // The plane of field k: 3*Count displacements, 9*Count Jacobian entries.
+  const Real* DisplacementOf(int k) const
+  {
+    return this->Displacement.data() + 3 * static_cast<std::size_t>(this->Count) * k;
+  }
+  const Real* JacobianOf(int k) const
+  {
+    return this->Jacobian.data() + 9 * static_cast<std::size_t>(this->Count) * k;
+  }
+
+  // Evaluates the sets fields at the n points on the threads of vtkSMPTools.
+  // Each point is evaluated alone, in the same order of terms on any thread,
+  // so the cache does not depend on the number of threads.
+  //   n          in: the points
+  //   sets       in, >= 1: the fields
   //   point      point(i, x): writes point i as 3 doubles
-  //   field      field(x, ids, s, jacobian): s and, when jacobian is not
-  //              null, ds/dx at x; ids is the calling thread's work storage
+  //   field      field(x, ids, s, jacobian): s (3*sets entries, field k at
+  //              s + 3k) and, when jacobian is not null, ds/dx (3*sets rows,
+  //              field k at jacobian + 3k) at x; ids is the calling thread's
+  //              work storage
   //   visit      visit(i, x, s) after point i is evaluated, with s unrounded
   //   progress   one unit per point; may be null
   template<typename Point, typename Field, typename Visit>
   void Fill(vtkIdType n,
+            int sets,
             bool withJacobian,
             Point point,
             Field field,
             Visit visit,
             progress_sink* progress)
   {
+    const std::size_t values = static_cast<std::size_t>(n) * sets;
     this->Count = n;
-    this->Displacement.assign(3 * static_cast<std::size_t>(n), Real(0));
-    this->Jacobian.assign(withJacobian ? 9 * static_cast<std::size_t>(n) : 0, Real(0));
+    this->Sets = sets;
+    this->Displacement.assign(3 * values, Real(0));
+    this->Jacobian.assign(withJacobian ? 9 * values : 0, Real(0));
     Real* displacement = this->Displacement.data();
     Real* jacobians = withJacobian ? this->Jacobian.data() : nullptr;
-    vtkSMPThreadLocal<std::vector<vtkIdType>> found;
+    struct work
+    {
+      std::vector<vtkIdType> Ids;
+      std::vector<double> S;
+      std::vector<double> J;
+    };
+    vtkSMPThreadLocal<work> storage;
     auto evaluate = [&](vtkIdType begin, vtkIdType end)
     {
-      std::vector<vtkIdType>& ids = found.Local();
+      work& local = storage.Local();
+      local.S.resize(3 * static_cast<std::size_t>(sets));
+      local.J.resize(9 * static_cast<std::size_t>(sets));
+      double* s = local.S.data();
+      double(*jacobian)[3] = jacobians ? reinterpret_cast<double(*)[3]>(local.J.data()) : nullptr;
       for (vtkIdType i = begin; i < end; ++i)
       {
         double x[3];
-        double s[3];
-        double jacobian[3][3];
         point(i, x);
-        field(x, ids, s, jacobians ? jacobian : nullptr);
-        for (int c = 0; c < 3; ++c)
+        field(x, local.Ids, s, jacobian);
+        for (int k = 0; k < sets; ++k)
         {
-          displacement[3 * i + c] = static_cast<Real>(s[c]);
-        }
-        for (int k = 0; jacobians && k < 9; ++k)
-        {
-          jacobians[9 * i + k] = static_cast<Real>(jacobian[k / 3][k % 3]);
+          const std::size_t at = static_cast<std::size_t>(k) * n + i;
+          for (int c = 0; c < 3; ++c)
+          {
+            displacement[3 * at + c] = static_cast<Real>(s[3 * k + c]);
+          }
+          for (int e = 0; jacobians && e < 9; ++e)
+          {
+            jacobians[9 * at + e] = static_cast<Real>(local.J[9 * k + e]);
+          }
         }
         visit(i, x, s);
       }

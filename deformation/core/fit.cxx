@@ -313,6 +313,35 @@ outcome order_points(vtkPoints* points,
   return {};
 }
 
+void list_order_coordinates(vtkPoints* points, const int* list, int n, float* coordinates)
+{
+  for (int k = 0; k < n; ++k)
+  {
+    double p[3];
+    points->GetPoint(list[k], p);
+    for (int a = 0; a < 3; ++a)
+    {
+      coordinates[std::size_t(a) * n + k] = static_cast<float>(p[a]);
+    }
+  }
+}
+
+void list_order_differences(const float* sources,
+                            const float* targets,
+                            const int* list,
+                            int n,
+                            float* const values[3])
+{
+  for (int k = 0; k < n; ++k)
+  {
+    const std::size_t id = list[k];
+    for (int a = 0; a < 3; ++a)
+    {
+      values[a][k] = sources[3 * id + a] - targets[3 * id + a];
+    }
+  }
+}
+
 outcome solve_system(const float* x,
                      const float* y,
                      const float* z,
@@ -431,13 +460,15 @@ outcome solve_system(const float* x,
 
 outcome make_fit(int n,
                  const float* sources,
-                 const float* targets,
+                 const float* const* targets,
+                 int fields,
                  const fit_options& options,
                  fit_monitor* monitor,
                  fit& result)
 {
   fit made;
   made.Count = n;
+  made.Fields = fields;
   made.Radius = options.Radius;
   made.Kernel = options.Kernel;
   made.Controls = vtkSmartPointer<vtkPoints>::New();
@@ -477,48 +508,74 @@ outcome make_fit(int n,
   {
     return out_of_memory(storage::ordering, 16.0 * n);
   }
-  made.Coeff.resize(3);
+  const int sets = 3 * fields;
+  made.Coeff.resize(sets);
   for (auto& c : made.Coeff)
   {
     if (!obtain(c, std::int64_t(n) + 4))
     {
-      return out_of_memory(storage::coefficients, 12.0 * (n + 4.0));
+      return out_of_memory(storage::coefficients, 4.0 * sets * (n + 4.0));
     }
   }
-  // The control points and source minus target, in list order.
   for (int k = 0; k < n; ++k)
   {
-    const std::size_t id = made.List[k];
-    made.UnList[id] = k;
-    for (int a = 0; a < 3; ++a)
-    {
-      coordinates[std::size_t(a) * n + k] = sources[3 * id + a];
-      made.Coeff[a][k] = sources[3 * id + a] - targets[3 * id + a];
-    }
+    made.UnList[made.List[k]] = k;
   }
-  float* values[3] = { made.Coeff[0].data(), made.Coeff[1].data(), made.Coeff[2].data() };
-  float polynomial[3][4];
+  list_order_coordinates(made.Controls, made.List.data(), n, coordinates.data());
+  std::vector<float*> values(sets);
+  std::vector<float> polynomial(4 * std::size_t(sets));
+  for (int v = 0; v < sets; ++v)
+  {
+    values[v] = made.Coeff[v].data();
+  }
+  for (int f = 0; f < fields; ++f)
+  {
+    list_order_differences(sources, targets[f], made.List.data(), n, &values[3 * f]);
+  }
   step = solve_system(coordinates.data(),
                       coordinates.data() + n,
                       coordinates.data() + 2 * std::size_t(n),
                       n,
                       made.Max,
                       options,
-                      values,
-                      3,
-                      polynomial,
+                      values.data(),
+                      sets,
+                      reinterpret_cast<float(*)[4]>(polynomial.data()),
                       monitor);
   if (!step.Ok())
   {
     return step;
   }
-  for (int a = 0; a < 3; ++a)
+  for (int v = 0; v < sets; ++v)
   {
-    std::copy(polynomial[a], polynomial[a] + 4, made.Coeff[a].begin() + n);
+    std::copy(&polynomial[4 * v], &polynomial[4 * v] + 4, made.Coeff[v].begin() + n);
   }
   made.Neighbours = std::make_shared<const locator_buckets>(locator);
   result = std::move(made);
   return {};
+}
+
+void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& ids)
+{
+  f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids);
+}
+
+void evaluate_field(const fit& f,
+                    int field,
+                    const double x[3],
+                    const std::vector<vtkIdType>& ids,
+                    double s[3],
+                    double jacobian[3][3])
+{
+  const spline_field values = {
+    f.Radius,
+    f.Controls,
+    static_cast<const float*>(f.Controls->GetVoidPointer(0)),
+    { f.Coeff[3 * field].data(), f.Coeff[3 * field + 1].data(), f.Coeff[3 * field + 2].data() },
+    f.UnList.data(),
+    f.Kernel
+  };
+  evaluate_spline_field(values, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
 }
 
 void evaluate(const fit& f,
@@ -527,14 +584,8 @@ void evaluate(const fit& f,
               double s[3],
               double jacobian[3][3])
 {
-  f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids);
-  const spline_field field = { f.Radius,
-                               f.Controls,
-                               static_cast<const float*>(f.Controls->GetVoidPointer(0)),
-                               { f.Coeff[0].data(), f.Coeff[1].data(), f.Coeff[2].data() },
-                               f.UnList.data(),
-                               f.Kernel };
-  evaluate_spline_field(field, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+  find_neighbours(f, x, ids);
+  evaluate_field(f, 0, x, ids, s, jacobian);
 }
 }
 }

@@ -71,18 +71,22 @@ public:
   virtual void Solved() {}
 };
 
-// A fitted field, owning all it needs: the control points, their order and
-// the coefficients of every value set.
+// Fitted fields on one set of control points, owning all they need: the
+// control points, their order and the coefficients of every value set. Each
+// field is a displacement, three value sets (x, y, z) that share the factor
+// of A with the value sets of the other fields.
 struct fit
 {
   int Count = 0;                                 // n, the control points
+  int Fields = 1;                                // displacement fields, 3 value sets each
   float Radius = 0.0f;                           // support radius R
   basis_kernel Kernel = basis_kernel::quadratic; // the basis function phi
   vtkSmartPointer<vtkPoints> Controls;           // the n control points, single precision, by id
   std::vector<int> List;                         // list position -> id
   std::vector<int> UnList;                       // id -> list position (index of its weight)
   int Max = 0;                                   // two neighbours lie at most Max positions apart
-  std::vector<std::vector<float>> Coeff; // per value set: n weights in list order, then d0 ... d3
+  // Per value set, field k's x y z at 3k ... 3k+2: n weights in list order, then d0 ... d3.
+  std::vector<std::vector<float>> Coeff;
   std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
 };
 
@@ -102,6 +106,27 @@ outcome order_points(vtkPoints* points,
                      std::vector<int>& list,
                      int& max,
                      progress_sink* progress);
+
+// The control points in list order, rounded to single precision, as
+// solve_system takes them.
+//   points       in: the control points by id
+//   list         n entries, in: list position -> id
+//   n            in
+//   coordinates  3*n entries, out: x of every list position, then y, then z
+void list_order_coordinates(vtkPoints* points, const int* list, int n, float* coordinates);
+
+// Source minus target of every control point in list order, in single
+// precision: the values of one displacement field for solve_system.
+//   sources, targets  3*n entries each, in: x y z by id
+//   list              n entries, in: list position -> id
+//   n                 in
+//   values            3 pointers, each to n entries, out: the x, y and z
+//                     differences by list position
+void list_order_differences(const float* sources,
+                            const float* targets,
+                            const int* list,
+                            int n,
+                            float* const values[3]);
 
 // Solves the interpolation system of n control points given in list order.
 //   x, y, z     n entries each, in: the control points in list order
@@ -126,24 +151,53 @@ outcome solve_system(const float* x,
 
 // The whole hand-off, from control points to a fit: the locator over the
 // sources, the memory check, the order, the values source minus target (in
-// single precision, one value set per coordinate) and the solve.
+// single precision, one value set per coordinate of each field) and the
+// solve, with one factor of A for every field.
 //   n        in: control points, >= 1
 //   sources  3*n entries, in: x y z of each source position
-//   targets  3*n entries, in: x y z of each target position
+//   targets  fields pointers, each to 3*n entries, in: x y z of each target
+//            position of one field
+//   fields   in, >= 1
 //   options  in
 //   monitor  in: may be null
 //   result   out: the fit when the outcome is ok
 outcome make_fit(int n,
                  const float* sources,
-                 const float* targets,
+                 const float* const* targets,
+                 int fields,
                  const fit_options& options,
                  fit_monitor* monitor,
                  fit& result);
 
-// The field of a fit at x (3 entries) from its neighbours: s and, when
-// jacobian is not null, ds/dx row by row (spline_field.h). The polynomial
-// part is evaluated at every x, so s is continuous; ids is left holding the
-// control points within R of x (none: x lies beyond every support).
+// make_fit of one field.
+inline outcome make_fit(int n,
+                        const float* sources,
+                        const float* targets,
+                        const fit_options& options,
+                        fit_monitor* monitor,
+                        fit& result)
+{
+  return make_fit(n, sources, &targets, 1, options, monitor, result);
+}
+
+// The control points within R of x (3 entries), in the order of the
+// locator's answer: the order in which evaluate_field adds their terms.
+//   ids  out: their ids; empty when x lies beyond every support
+void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& ids);
+
+// Field k of a fit at x from the neighbours find_neighbours gave there: s
+// and, when jacobian is not null, ds/dx row by row (spline_field.h). The
+// polynomial part is evaluated at every x, so s is continuous.
+//   field  in: 0 ... Fields-1
+void evaluate_field(const fit& f,
+                    int field,
+                    const double x[3],
+                    const std::vector<vtkIdType>& ids,
+                    double s[3],
+                    double jacobian[3][3]);
+
+// Field 0 of a fit at x, with its neighbour query; ids is left holding the
+// control points within R of x.
 //   ids  work storage for the neighbour query
 void evaluate(const fit& f,
               const double x[3],
