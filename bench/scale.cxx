@@ -4,7 +4,7 @@
 #include "benchmark.h"
 
 #include "envelope_assembly.h"
-#include "well_ordered_list.h"
+#include "fit.h"
 
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
@@ -62,20 +62,19 @@ void MeasureScale(const Options& options, int count, int neighbours, Results& re
 
   const Clock::time_point start = Clock::now();
   int max = 0;
-  int* list = GetWellOderredList(max, count, radius, points, locator);
+  std::vector<int> list;
+  if (!animation::core::order_points(points, locator, count, radius, list, max, nullptr).Ok())
+  {
+    throw "The control points of the scale workload cannot be ordered";
+  }
   results.Add("ordering", SecondsSince(start));
   results.Add("max", max);
 
-  std::vector<float> x(count), y(count), z(count);
-  for (int i = 0; i < count; ++i)
-  {
-    double p[3];
-    points->GetPoint(list[i], p);
-    x[i] = static_cast<float>(p[0]);
-    y[i] = static_cast<float>(p[1]);
-    z[i] = static_cast<float>(p[2]);
-  }
-  std::free(list);
+  std::vector<float> coordinates(3 * std::size_t(count));
+  animation::core::list_order_coordinates(points, list.data(), count, coordinates.data());
+  const std::vector<float> x(coordinates.begin(), coordinates.begin() + count);
+  const std::vector<float> y(coordinates.begin() + count, coordinates.begin() + 2 * count);
+  const std::vector<float> z(coordinates.begin() + 2 * count, coordinates.end());
   AssembledSystem system;
   system.N = count;
   system.Xenv.assign(count + 1, 0);

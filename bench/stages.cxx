@@ -5,13 +5,13 @@
 #include "envelope.h"
 #include "envelope_assembly.h"
 #include "envelope_tile.h"
+#include "fit.h"
 #include "read_stage.h"
 #include "scene.h"
 #include "solve_stage.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
-#include "well_ordered_list.h"
 
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
@@ -62,24 +62,23 @@ void MeasureLocatorAndOrdering(const Options& options, vtkDatReader* reader, Res
                               tree->BuildLocator();
                               return SecondsSince(start);
                             }));
-  results.Add("ordering",
-              MedianSeconds(options.Repeats,
-                            [&]
-                            {
-                              const Clock::time_point start = Clock::now();
-                              int max = 0;
-                              int* list = GetWellOderredList(
-                                max, n, reader->GetRadius(), reader->GetPointArray(), tree);
-                              int* unlist = static_cast<int*>(std::malloc(n * sizeof(int)));
-                              for (int k = 0; k < n; ++k)
-                              {
-                                unlist[list[k]] = k;
-                              }
-                              const double seconds = SecondsSince(start);
-                              std::free(list);
-                              std::free(unlist);
-                              return seconds;
-                            }));
+  results.Add(
+    "ordering",
+    MedianSeconds(options.Repeats,
+                  [&]
+                  {
+                    const Clock::time_point start = Clock::now();
+                    int max = 0;
+                    std::vector<int> list;
+                    animation::core::order_points(
+                      reader->GetPointArray(), tree, n, reader->GetRadius(), list, max, nullptr);
+                    std::vector<int> unlist(n);
+                    for (int k = 0; k < n; ++k)
+                    {
+                      unlist[list[k]] = k;
+                    }
+                    return SecondsSince(start);
+                  }));
   results.Add("max", reader->GetMax());
 }
 
@@ -90,15 +89,12 @@ void MeasureAssembly(const Options& options,
                      AssembledSystem& system)
 {
   const int n = static_cast<int>(reader->GetPointArray()->GetNumberOfPoints());
-  std::vector<float> x(n), y(n), z(n);
-  for (int i = 0; i < n; ++i)
-  {
-    double p[3];
-    reader->GetPointArray()->GetPoint(reader->GetList()[i], p);
-    x[i] = static_cast<float>(p[0]);
-    y[i] = static_cast<float>(p[1]);
-    z[i] = static_cast<float>(p[2]);
-  }
+  std::vector<float> coordinates(3 * std::size_t(n));
+  animation::core::list_order_coordinates(
+    reader->GetPointArray(), reader->GetList(), n, coordinates.data());
+  const std::vector<float> x(coordinates.begin(), coordinates.begin() + n);
+  const std::vector<float> y(coordinates.begin() + n, coordinates.begin() + 2 * n);
+  const std::vector<float> z(coordinates.begin() + 2 * n, coordinates.end());
   system.N = n;
   system.Xenv.assign(n + 1, 0);
   animation::core::envelope_rows kept;

@@ -1,4 +1,4 @@
-// Fuzz target: the spline solve for small control-point sets.
+// Fuzz target: the fit of the spline for small control-point sets.
 //
 // The first input byte picks the scale of the cloud against the support
 // radius 0.5, from 2^-10 to 2^5, so that the sets range from points that
@@ -7,69 +7,30 @@
 // to +-4 times that scale. At most 64 points are taken, so that one run stays
 // well under a millisecond.
 //
-// The points go through a scene file, the reader's preparation and Solve() as
-// in the program. Solve() may refuse the set with its text message (no
-// points, coincident points, coefficients not finite); when it succeeds,
-// every coefficient must be finite. Sets in a plane, on a line or of fewer
-// than four points fit a reduced polynomial part.
+// The points go through make_fit, the hand-off of the core from control points
+// to coefficients that the library's transforms make and whose solve the
+// program's vtkMatrixSolver runs. It may refuse the set with a status
+// (coincident points, a pivot that is not positive, coefficients not finite);
+// when it succeeds, the field it gives at every source must be finite. Sets in
+// a plane, on a line or of fewer than four points fit a reduced polynomial
+// part.
+#include "fit.h"
 #include "scene_file_buffer.h"
-#include "vtkDatReader.h"
-#include "vtkMatrixSolver.h"
-
-#include <vtkPoints.h>
 
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
-#include <string>
+#include <vector>
 
 namespace
 {
 constexpr std::size_t MaximumPoints = 64;
 constexpr std::size_t BytesPerPoint = 12;
 
-double Coordinate(const std::uint8_t* bytes, double scale)
+float Coordinate(const std::uint8_t* bytes, double scale)
 {
   const auto value = static_cast<std::int16_t>(bytes[0] | (bytes[1] << 8));
-  return value / 32768.0 * 4.0 * scale;
-}
-
-std::string SceneText(const std::uint8_t* data, std::size_t size)
-{
-  const double scale = std::ldexp(1.0, static_cast<int>(data[0] % 16) - 10);
-  std::string text;
-  char line[160];
-  std::size_t points = 0;
-  for (std::size_t at = 1; at + BytesPerPoint <= size && points < MaximumPoints;
-       at += BytesPerPoint, ++points)
-  {
-    double v[6];
-    for (int k = 0; k < 6; ++k)
-    {
-      v[k] = Coordinate(data + at + 2 * k, scale);
-    }
-    std::snprintf(
-      line, sizeof(line), "%.9g %.9g %.9g %.9g %.9g %.9g\n", v[0], v[1], v[2], v[3], v[4], v[5]);
-    text += line;
-  }
-  return text;
-}
-
-void CheckCoefficients(vtkMatrixSolver* solver, int n)
-{
-  const float* coefficients[3] = { solver->GetSplineCoeffX(),
-                                   solver->GetSplineCoeffY(),
-                                   solver->GetSplineCoeffZ() };
-  for (const float* array : coefficients)
-  {
-    for (int i = 0; i < n + 4; ++i)
-    {
-      if (!std::isfinite(array[i]))
-      {
-        std::abort();
-      }
-    }
-  }
+  return static_cast<float>(value / 32768.0 * 4.0 * scale);
 }
 }
 
@@ -85,33 +46,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     return 0;
   }
-  const std::string text = SceneText(data, size);
-  const char* path =
-    WriteSceneFile(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  vtkDatReader* reader = vtkDatReader::New();
-  reader->FileName = path;
-  reader->SetRadius(0.5);
-  vtkMatrixSolver* solver = vtkMatrixSolver::New();
-  try
+  const double scale = std::ldexp(1.0, static_cast<int>(data[0] % 16) - 10);
+  std::vector<float> sources;
+  std::vector<float> targets;
+  for (std::size_t at = 1; at + BytesPerPoint <= size && sources.size() < 3 * MaximumPoints;
+       at += BytesPerPoint)
   {
-    if (reader->ReadFile() == 0)
+    for (int k = 0; k < 3; ++k)
     {
-      solver->SetRadius(reader->GetRadius());
-      solver->SetPointArray(reader->GetPointArray());
-      solver->SetList(reader->GetList());
-      solver->SetMax(reader->GetMax());
-      solver->SetBX(reader->GetBX());
-      solver->SetBY(reader->GetBY());
-      solver->SetBZ(reader->GetBZ());
-      solver->Solve();
-      CheckCoefficients(solver, static_cast<int>(reader->GetPointArray()->GetNumberOfPoints()));
+      sources.push_back(Coordinate(data + at + 2 * k, scale));
+      targets.push_back(Coordinate(data + at + 6 + 2 * k, scale));
     }
   }
-  catch (const char*)
+  const int n = static_cast<int>(sources.size() / 3);
+  if (n == 0)
   {
-    // The solver refused the set with its message: not a fault.
+    return 0;
   }
-  solver->Delete();
-  reader->Delete();
+  animation::core::fit fitted;
+  if (!animation::core::make_fit(
+         n, sources.data(), targets.data(), animation::core::fit_options(), nullptr, fitted)
+         .Ok())
+  {
+    return 0; // refused with a status: not a fault
+  }
+  std::vector<vtkIdType> ids;
+  for (int i = 0; i < n; ++i)
+  {
+    const double x[3] = { sources[3 * i], sources[3 * i + 1], sources[3 * i + 2] };
+    double s[3];
+    double jacobian[3][3];
+    animation::core::evaluate(fitted, x, ids, s, jacobian);
+    for (int a = 0; a < 3; ++a)
+    {
+      if (!std::isfinite(s[a]) || !std::isfinite(jacobian[a][0] + jacobian[a][1] + jacobian[a][2]))
+      {
+        std::abort();
+      }
+    }
+  }
   return 0;
 }

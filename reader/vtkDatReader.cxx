@@ -1,6 +1,7 @@
 #include "vtkDatReader.h"
 
 #include "envelope_estimate.h"
+#include "fit.h"
 #include "stopwatch.h"
 #include "well_ordered_list.h"
 
@@ -595,14 +596,13 @@ int vtkDatReader::PrepareControlPoints()
       return -1;
     }
   }
-  for (int k = 0; k < count; ++k)
-  {
-    double source[3], target[3];
-    this->PointArray->GetPoint(this->List[k], source);
-    this->PointArrayN->GetPoint(this->List[k], target);
-    this->BX[k] = static_cast<float>(source[0]) - static_cast<float>(target[0]);
-    this->BY[k] = static_cast<float>(source[1]) - static_cast<float>(target[1]);
-    this->BZ[k] = static_cast<float>(source[2]) - static_cast<float>(target[2]);
-  }
+  // Both point sets hold the file's numbers in single precision.
+  float* const values[3] = { this->BX, this->BY, this->BZ };
+  animation::core::list_order_differences(
+    static_cast<const float*>(this->PointArray->GetVoidPointer(0)),
+    static_cast<const float*>(this->PointArrayN->GetVoidPointer(0)),
+    this->List,
+    count,
+    values);
   return 0;
 }

@@ -200,15 +200,7 @@ int vtkMatrixSolver::Solve()
   }
   // The control points in list order, in single precision.
   std::vector<float> coordinates(3 * std::size_t(n));
-  for (int i = 0; i < n; ++i)
-  {
-    double p[3];
-    this->PointArray->GetPoint(this->List[i], p);
-    for (int a = 0; a < 3; ++a)
-    {
-      coordinates[std::size_t(a) * n + i] = static_cast<float>(p[a]);
-    }
-  }
+  core::list_order_coordinates(this->PointArray, this->List, n, coordinates.data());
   float* const values[3] = { this->BX, this->BY, this->BZ };
   float polynomial[3][4];
   core::fit_options options = this->Options;
