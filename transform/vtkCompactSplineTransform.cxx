@@ -206,6 +206,42 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
 }
 }
 
+namespace
+{
+// Fills made with the displacements of points under fit (on every core), with the Jacobian when
+// asked; visit(i, x, s) sees every point as it is evaluated.
+template<typename Visit>
+void FillCache(const relative_fit& fit,
+               vtkPoints* points,
+               bool withJacobian,
+               Visit visit,
+               keyed_cache& made)
+{
+  vtkSMPThreadLocal<double> beyondSupports(0.0);
+  made.Cache.Fill(
+    points->GetNumberOfPoints(),
+    1,
+    withJacobian,
+    [points](vtkIdType i, double x[3]) { points->GetPoint(i, x); },
+    [&fit,
+     &beyondSupports](const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
+    {
+      fit.Evaluate(x, ids, s, j);
+      if (ids.empty())
+      {
+        double& largest = beyondSupports.Local();
+        largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+      }
+    },
+    visit,
+    nullptr);
+  for (double largest : beyondSupports)
+  {
+    made.LargestMoveBeyondSupports = std::max(made.LargestMoveBeyondSupports, largest);
+  }
+}
+}
+
 class vtkCompactSplineTransform::vtkInternals
 {
 public:
@@ -219,44 +255,6 @@ public:
 
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
-
-  // The cache of inPts under fit, with the Jacobian when asked; made (on every core) when there
-  // is none, in which case visit(i, x, s) sees every point as it is evaluated and filled is set.
-  template<typename Visit>
-  std::shared_ptr<const keyed_cache> CacheFor(vtkPoints* inPts,
-                                              const std::shared_ptr<const relative_fit>& fit,
-                                              bool withJacobian,
-                                              Visit visit,
-                                              bool& filled)
-  {
-    auto fill = [&](keyed_cache& made)
-    {
-      const relative_fit& field = *fit;
-      vtkSMPThreadLocal<double> beyondSupports(0.0);
-      made.Cache.Fill(
-        inPts->GetNumberOfPoints(),
-        1,
-        withJacobian,
-        [inPts](vtkIdType i, double x[3]) { inPts->GetPoint(i, x); },
-        [&field, &beyondSupports](
-          const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
-        {
-          field.Evaluate(x, ids, s, j);
-          if (ids.empty())
-          {
-            double& largest = beyondSupports.Local();
-            largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
-          }
-        },
-        visit,
-        nullptr);
-      for (double largest : beyondSupports)
-      {
-        made.LargestMoveBeyondSupports = std::max(made.LargestMoveBeyondSupports, largest);
-      }
-    };
-    return this->Caches.Find(inPts, fit, withJacobian, fill, filled);
-  }
 };
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
@@ -566,15 +564,16 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   vtkDataArray* out = outPts->GetData();
   // A point set seen for the first time is moved as its cache is filled, in the same pass.
   bool filled = false;
-  const std::shared_ptr<const keyed_cache> entry = this->Internals->CacheFor(
+  auto move = [blend, start, out](vtkIdType i, const double* x, const double* s)
+  {
+    const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
+    out->SetTuple(start + i, moved);
+  };
+  const std::shared_ptr<const keyed_cache> entry = this->Internals->Caches.Find(
     inPts,
     fit,
     derivatives,
-    [blend, start, out](vtkIdType i, const double* x, const double* s)
-    {
-      const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
-      out->SetTuple(start + i, moved);
-    },
+    [&](keyed_cache& made) { FillCache(*fit, inPts, derivatives, move, made); },
     filled);
   const core::displacement_cache<double>& cache = entry->Cache;
   auto moveRange = [&](vtkIdType begin, vtkIdType end)
