@@ -35,10 +35,9 @@ vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader)
   return normals;
 }
 
-void ColourFaceWithoutColours(vtkPolyData* face, const std::string& fileName, vtkProperty* property)
+void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property)
 {
-  if (face->GetPointData()->GetScalars() || face->GetCellData()->GetScalars() ||
-      LowerCaseExtension(fileName) == ".vtk")
+  if (face->GetPointData()->GetScalars() || face->GetCellData()->GetScalars())
   {
     return;
   }

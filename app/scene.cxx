@@ -217,8 +217,7 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   scene.FaceActor = vtkActor::New();
   scene.FaceActor->SetMapper(scene.FaceMapper);
   SetFaceMaterial(scene.FaceActor->GetProperty());
-  ColourFaceWithoutColours(
-    MeshOf(scene.FaceReader), reader->GetFaceFileName(), scene.FaceActor->GetProperty());
+  ColourFaceWithoutColours(MeshOf(scene.FaceReader), scene.FaceActor->GetProperty());
   scene.BackFaceProperty = vtkProperty::New();
   scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
   scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
