@@ -57,6 +57,18 @@ class ExpressionTransformBlend(unittest.TestCase):
                 largest = max(largest, abs(expected[a] - x[a]))
         self.assertGreater(largest, 0.01)
 
+    def test_shared_source_position_is_named(self):
+        source, target = vtk.vtkPoints(), vtk.vtkPoints()
+        for p in ((0, 0, 0), (0.3, 0, 0), (0, 0.3, 0), (0, 0, 0.3), (0.3, 0, 0)):
+            source.InsertNextPoint(p)
+            target.InsertNextPoint(p[0], p[1], p[2] + 0.01)
+        blend = animation.vtkExpressionTransform()
+        blend.AddExpression("doubled", source, target)
+        self.assertEqual(blend.Fit(), 0)
+        self.assertEqual(
+            blend.GetFitError(),
+            "expression doubled: the source landmarks 1 and 4 share one position")
+
 
 if __name__ == "__main__":
     unittest.main()

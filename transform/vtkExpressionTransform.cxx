@@ -1,5 +1,6 @@
 #include "vtkExpressionTransform.h"
 
+#include "closest_pair.h"
 #include "finite_points.h"
 #include "fit.h"
 #include "point_set_paths.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -100,20 +102,46 @@ bool IsExpressionName(const char* name)
   return true;
 }
 
-// The text of a failed fit.
-const char* FailureText(const animation::core::outcome& outcome)
+// Why a group of expressions could not be fitted, in words; controls are the group's count
+// sources.
+std::string FailureText(const animation::core::outcome& outcome,
+                        int count,
+                        const float* controls,
+                        const animation::core::fit_options& options)
 {
   switch (outcome.Code)
   {
     case animation::core::status::not_positive_definite:
     case animation::core::status::coincident:
-      return "the interpolation matrix is not positive definite; two control points probably "
-             "share one source position";
+      break;
     case animation::core::status::not_finite:
       return "the coefficients are not finite";
     default:
       return "the interpolation matrix does not fit in memory";
   }
+  // Two equal sources, or a radius so large that neighbouring basis functions are equal.
+  const animation::core::closest_pair closest =
+    animation::core::find_closest_pair(count, controls, options.Radius, options.Kernel);
+  std::ostringstream text;
+  if (closest.First >= 0 && closest.Distance == 0.0)
+  {
+    text << "the source landmarks " << closest.First << " and " << closest.Second
+         << " share one position";
+  }
+  else if (closest.First >= 0 && closest.NearlySameBasisValue)
+  {
+    text << "the support radius " << options.Radius
+         << " is so large beside the spacing of the landmarks (the closest two, " << closest.First
+         << " and " << closest.Second << ", are " << closest.Distance
+         << " apart) that their basis functions are equal in single precision";
+  }
+  else
+  {
+    text << "the interpolation matrix is not positive definite in single precision (failed at "
+            "row "
+         << outcome.Where << ")";
+  }
+  return text.str();
 }
 
 // Points blended in blocks of this many coordinates: the block stays in the first-level cache
@@ -527,7 +555,12 @@ int vtkExpressionTransform::Fit()
         internals.FitGroup(fits->Members[g], order, options, fits->Groups[g]);
       if (!made.Ok())
       {
-        internals.FitError = "expression " + name + ": " + FailureText(made);
+        vtkPoints* controls = internals.Expressions[fits->Members[g][0]]->Source;
+        internals.FitError = "expression " + name + ": " +
+                             FailureText(made,
+                                         static_cast<int>(controls->GetNumberOfPoints()),
+                                         static_cast<const float*>(controls->GetVoidPointer(0)),
+                                         options);
       }
     }
     catch (const std::exception& failure)
