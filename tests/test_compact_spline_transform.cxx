@@ -6,10 +6,10 @@
 #include "vtkCompactSplineTransform.h"
 
 #include "dense_solve.h"
+#include "fit.h"
 #include "trace_capture.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
-#include "well_ordered_list.h"
 
 #include <vtkDoubleArray.h>
 #include <vtkFloatArray.h>
@@ -28,7 +28,6 @@
 
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <random>
 #include <sstream>
 #include <vector>
@@ -390,26 +389,24 @@ TEST_F(CompactSplineTransformTest, FieldIsTheProgramsField)
   tree->BuildLocator();
   const int n = static_cast<int>(controls->GetNumberOfPoints());
   int max = 0;
-  int* list = GetWellOderredList(max, n, 0.5f, controls, tree);
+  std::vector<int> list;
+  ASSERT_TRUE(animation::core::order_points(controls, tree, n, 0.5f, list, max, nullptr).Ok());
   std::vector<int> unlist(n);
-  std::vector<float> b[3];
-  for (auto& values : b)
-  {
-    values.resize(n);
-  }
   for (int k = 0; k < n; ++k)
   {
     unlist[list[k]] = k;
-    const Point p = PointOf(this->Source, list[k]);
-    const Point q = PointOf(this->Target, list[k]);
-    for (int a = 0; a < 3; ++a)
-    {
-      b[a][k] = static_cast<float>(p[a]) - static_cast<float>(q[a]);
-    }
   }
+  std::vector<float> b[3] = { std::vector<float>(n), std::vector<float>(n), std::vector<float>(n) };
+  float* const values[3] = { b[0].data(), b[1].data(), b[2].data() };
+  animation::core::list_order_differences(
+    static_cast<const float*>(this->Source->GetVoidPointer(0)),
+    static_cast<const float*>(this->Target->GetVoidPointer(0)),
+    list.data(),
+    n,
+    values);
   vtkNew<vtkMatrixSolver> solver;
   solver->SetPointArray(controls);
-  solver->SetList(list);
+  solver->SetList(list.data());
   solver->SetMax(max);
   solver->SetRadius(0.5f);
   solver->SetBX(b[0].data());
@@ -446,7 +443,6 @@ TEST_F(CompactSplineTransformTest, FieldIsTheProgramsField)
       EXPECT_NEAR(d[c], x[c] - y[c], 1e-6) << "point " << i;
     }
   }
-  std::free(list);
 }
 
 // The fit is redone when the landmarks or the radius change, and the cache when the input
