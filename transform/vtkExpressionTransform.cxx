@@ -250,11 +250,15 @@ public:
   // Fills a cache for points: each group's neighbours are found once at a point, and every
   // member evaluated from them.
   static void Fill(const expression_fits& fits,
-                   std::size_t expressions,
                    vtkPoints* points,
                    bool withJacobians,
                    animation::core::displacement_cache<float>& cache)
   {
+    std::size_t expressions = 0;
+    for (const auto& members : fits.Members)
+    {
+      expressions += members.size();
+    }
     cache.Fill(
       points->GetNumberOfPoints(),
       static_cast<int>(expressions),
@@ -664,14 +668,13 @@ void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
 
   const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
                                               inVrsArr, outVrsArr };
-  const std::size_t expressions = internals.Expressions.size();
   bool filled = false;
   const auto entry = internals.Caches.Find(
     inPts,
     fits,
     carried.Any(),
     [&](animation::keyed_displacements<expression_fits, float>& made)
-    { vtkInternals::Fill(*fits, expressions, inPts, carried.Any(), made.Cache); },
+    { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); },
     filled);
   const animation::core::displacement_cache<float>& cache = entry->Cache;
 
