@@ -5,6 +5,7 @@
 #include "expressions.h"
 #include "file_growth_progress.h"
 #include "interrupt.h"
+#include "program_error.h"
 #include "progress.h"
 #include "stopwatch.h"
 #include "toolkit_messages.h"
@@ -33,7 +34,6 @@
 #include <iostream>
 #include <memory>
 #include <ostream>
-#include <stdexcept>
 
 namespace
 {
@@ -211,7 +211,7 @@ void FinishOutputs(Scene& scene, MovieRecording& movie)
   }
   if (!failures.empty())
   {
-    throw std::runtime_error(failures);
+    throw program_error(failures);
   }
 }
 

@@ -41,12 +41,12 @@ int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecordi
 void ReportInterruption(int signal, int64_t frames, int64_t total);
 
 // Writes the face as the last frame shows it to "animated_shape.vtk".
-// Throws std::runtime_error naming the file and the cause when it cannot be
+// Throws program_error naming the file and the cause when it cannot be
 // written; an earlier file of that name is then left as it was.
 void WriteDeformedMesh(Scene& scene);
 
 // Writes the deformed mesh and finishes the video, each whatever became of
-// the other. Throws std::runtime_error with the failures, one per line.
+// the other. Throws program_error with the failures, one per line.
 void FinishOutputs(Scene& scene, MovieRecording& movie);
 
 // Hands the window to the user until it is closed.

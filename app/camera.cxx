@@ -1,5 +1,6 @@
 #include "camera.h"
 
+#include "program_error.h"
 #include "scale_check.h"
 #include "vtkDatReader.h"
 
@@ -14,7 +15,6 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
-#include <stdexcept>
 
 namespace
 {
@@ -70,11 +70,11 @@ void CheckCameraKeywords(const double position[3],
   vtkMath::Cross(direction, viewUp, side);
   if (vtkMath::Norm(direction) == 0)
   {
-    throw std::runtime_error("CameraPosition and CameraFocalPoint must be different points");
+    throw program_error("CameraPosition and CameraFocalPoint must be different points");
   }
   if (vtkMath::Norm(side) <= 1e-9 * vtkMath::Norm(direction) * vtkMath::Norm(viewUp))
   {
-    throw std::runtime_error(
+    throw program_error(
       "CameraViewUp must not be zero or point along the line from CameraPosition to "
       "CameraFocalPoint");
   }

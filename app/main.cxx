@@ -3,11 +3,13 @@
 // The run is one fixed sequence of stages: enter the scene's folder, banner,
 // check the display, read the scene, solve the spline, build the scene,
 // animate, report, write the deformed mesh, hand the window to the user, tear
-// down, farewell. Every fatal condition is thrown as a text message and caught
-// here, the only handler: the objects made so far are released, the message
-// goes to standard error and the program ends with status 1. SIGINT or SIGTERM
-// during the frames ends the run after the frame in hand, with the mesh and the
-// video of the frames made, and status 130 or 143.
+// down, farewell. Every fatal condition is thrown as a program_error that
+// carries its text (program_error.h) and caught here, in the only handler,
+// which takes the standard library's failures (std::bad_alloc) alike: the
+// objects made so far are released, the text goes to standard error and the
+// program ends with status 1. SIGINT or SIGTERM during the frames ends the run
+// after the frame in hand, with the mesh and the video of the frames made, and
+// status 130 or 143.
 #include "animation_loop.h"
 #include "console.h"
 #include "display_check.h"
@@ -92,13 +94,6 @@ int main(int argc, char* argv[])
     }
     TearDown(scene, fit, reader);
     PrintFarewell();
-  }
-  catch (const char* message)
-  {
-    std::cerr << message << std::endl;
-    DiscardMovie(movie);
-    ReleaseAfterFailure(scene, fit, reader);
-    return 1;
   }
   catch (const std::exception& failure)
   {

@@ -7,6 +7,7 @@
 #include "image_check.h"
 #include "mesh_check.h"
 #include "mesh_reader.h"
+#include "program_error.h"
 #include "scale_check.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
@@ -34,7 +35,6 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <stdexcept>
 #include <string>
 
 namespace
@@ -52,7 +52,7 @@ vtkAlgorithm* ReadFaceMesh(const char* fileName)
   }
   if (!reader)
   {
-    throw std::runtime_error("Cannot read the face mesh " + ShownName(fileName) + ": " + why);
+    throw program_error("Cannot read the face mesh " + ShownName(fileName) + ": " + why);
   }
   return reader;
 }

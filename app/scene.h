@@ -42,7 +42,7 @@ struct Scene
 // radius is checked against the face's size (scale_check.h) and the camera
 // placed to show the face (camera.h). A face without normals gets smooth
 // ones and one without colours a skin colour (face_surface.h); "Hair none"
-// means no hair. Throws a message (std::runtime_error)
+// means no hair. Throws program_error
 // when the face mesh cannot be read or is not a whole mesh, or the camera
 // keywords give no usable camera (nothing is shown then), and CaptureFrame's
 // failure when frame 0 cannot be saved.
@@ -57,7 +57,7 @@ void ReleaseScene(Scene& scene);
 void RenderFrame(Scene& scene);
 
 // Saves what the window shows as "image%.4d.bmp" of frame index. Throws
-// std::runtime_error naming the file when it cannot be written.
+// program_error naming the file when it cannot be written.
 void CaptureFrame(Scene& scene, int index);
 
 #endif

@@ -1,7 +1,8 @@
 #include "scene_folder.h"
 
+#include "program_error.h"
+
 #include <filesystem>
-#include <stdexcept>
 #include <system_error>
 
 void EnterSceneFolder(const std::string& folder)
@@ -10,15 +11,15 @@ void EnterSceneFolder(const std::string& folder)
   const auto status = std::filesystem::status(folder, error);
   if (!std::filesystem::exists(status))
   {
-    throw std::runtime_error("The scene folder '" + folder + "' does not exist");
+    throw program_error("The scene folder '" + folder + "' does not exist");
   }
   if (!std::filesystem::is_directory(status))
   {
-    throw std::runtime_error("The scene folder '" + folder + "' is not a folder");
+    throw program_error("The scene folder '" + folder + "' is not a folder");
   }
   std::filesystem::current_path(folder, error);
   if (error)
   {
-    throw std::runtime_error("Cannot enter the scene folder '" + folder + "': " + error.message());
+    throw program_error("Cannot enter the scene folder '" + folder + "': " + error.message());
   }
 }

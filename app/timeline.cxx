@@ -1,6 +1,7 @@
 #include "timeline.h"
 
 #include "animation_loop.h"
+#include "program_error.h"
 #include "vtkDatReader.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
-#include <stdexcept>
 
 namespace
 {
@@ -16,7 +16,7 @@ namespace
 {
   std::ostringstream message;
   message << reader->FileName << " line " << line << ": " << text;
-  throw std::runtime_error(message.str());
+  throw program_error(message.str());
 }
 
 // Adds (frame, weight) to a track kept in frame order; a second key at one

@@ -12,6 +12,7 @@
 // points, coincident points, coefficients not finite); when it succeeds,
 // every coefficient must be finite. Sets in a plane, on a line or of fewer
 // than four points fit a reduced polynomial part.
+#include "program_error.h"
 #include "scene_file_buffer.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
@@ -107,7 +108,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       CheckCoefficients(solver, static_cast<int>(reader->GetPointArray()->GetNumberOfPoints()));
     }
   }
-  catch (const char*)
+  catch (const program_error&)
   {
     // The solver refused the set with its message: not a fault.
   }

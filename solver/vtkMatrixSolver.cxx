@@ -7,6 +7,7 @@
 
 #include "fit.h"
 #include "fixed_texts.h"
+#include "program_error.h"
 #include "progress.h"
 #include "stopwatch.h"
 
@@ -133,7 +134,7 @@ std::unique_ptr<float[], free_deleter> obtain_coefficients(std::int64_t count)
     static_cast<float*>(std::malloc(std::size_t(count) * sizeof(float))));
   if (!block)
   {
-    throw fixed::no_memory_coeff;
+    throw program_error(fixed::no_memory_coeff);
   }
   return block;
 }
@@ -192,11 +193,11 @@ int vtkMatrixSolver::Solve()
   const int n = this->PointArray ? static_cast<int>(this->PointArray->GetNumberOfPoints()) : 0;
   if (n == 0)
   {
-    throw no_points;
+    throw program_error(no_points);
   }
   if (!this->List || !this->BX || !this->BY || !this->BZ)
   {
-    throw "Solve: List, BX, BY and BZ must be set before Solve";
+    throw program_error("Solve: List, BX, BY and BZ must be set before Solve");
   }
   // The control points in list order, in single precision.
   std::vector<float> coordinates(3 * std::size_t(n));
@@ -226,7 +227,7 @@ int vtkMatrixSolver::Solve()
                                                   &report);
   if (!fitted.Ok())
   {
-    throw failure_text(fitted);
+    throw program_error(failure_text(fitted));
   }
 
   // All three arrays are obtained before the earlier ones are released, so a
