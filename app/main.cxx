@@ -11,10 +11,8 @@
 // after the frame in hand, with the mesh and the video of the frames made, and
 // status 130 or 143.
 #include "animation_loop.h"
-#include "console.h"
 #include "display_check.h"
 #include "gltf_export.h"
-#include "interrupt.h"
 #include "options.h"
 #include "output_guard.h"
 #include "output_space.h"
@@ -23,12 +21,32 @@
 #include "scene.h"
 #include "scene_folder.h"
 #include "solve_stage.h"
+#include "stopwatch.h"
 
 #include <vtkLogger.h>
 #include <vtkOutputWindow.h>
 
 #include <exception>
 #include <iostream>
+
+namespace
+{
+// The run's first and last console lines.
+void PrintBanner()
+{
+  std::cout << "Animation" << std::endl;
+  std::cout << "Information:" << std::endl;
+  std::cout << "Version 0.2 " << std::endl;
+  std::cout << "Time precission on this computer is " << stopwatch_resolution << " sec."
+            << std::endl;
+  std::cout << std::endl;
+}
+
+void PrintFarewell()
+{
+  std::cout << "Thank you for using our application" << std::endl;
+}
+}
 
 int main(int argc, char* argv[])
 {

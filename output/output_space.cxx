@@ -1,7 +1,7 @@
 #include "output_space.h"
 
-#include "animation_loop.h"
 #include "program_error.h"
+#include "read_stage.h"
 #include "vtkDatReader.h"
 
 #include <sys/stat.h>

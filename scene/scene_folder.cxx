@@ -23,3 +23,13 @@ void EnterSceneFolder(const std::string& folder)
     throw program_error("Cannot enter the scene folder '" + folder + "': " + error.message());
   }
 }
+
+std::string ShownName(const std::string& name)
+{
+  if (name.size() <= 100)
+  {
+    return name;
+  }
+  return name.substr(0, 60) + "[... " + std::to_string(name.size() - 90) + " characters ...]" +
+         name.substr(name.size() - 30);
+}

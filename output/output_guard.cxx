@@ -1,8 +1,8 @@
 #include "output_guard.h"
 
-#include "animation_loop.h"
-#include "console.h"
 #include "program_error.h"
+#include "read_stage.h"
+#include "scene_folder.h"
 #include "vtkDatReader.h"
 
 #include <vtkAlgorithm.h>

@@ -1,6 +1,5 @@
 #include "read_stage.h"
 
-#include "animation_loop.h"
 #include "program_error.h"
 #include "vtkDatReader.h"
 
@@ -47,6 +46,15 @@ void CheckSettings(vtkDatReader* reader)
   throw program_error(std::string("Very-very bad!\nThere is no readable scene file ") + fileName +
                       " in the folder " + std::filesystem::current_path(error).string());
 }
+}
+
+int64_t FrameCount(int framesNumber, int loopCount)
+{
+  if (framesNumber < 1 || loopCount < 1)
+  {
+    return 1;
+  }
+  return static_cast<int64_t>(framesNumber) * loopCount;
 }
 
 vtkDatReader* ReadScene()
