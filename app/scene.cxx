@@ -225,8 +225,7 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   scene.FaceActor = vtkActor::New();
   scene.FaceActor->SetMapper(scene.FaceMapper);
   SetFaceMaterial(scene.FaceActor->GetProperty());
-  ColourFaceWithoutColours(
-    MeshOf(scene.FaceReader), reader->GetFaceFileName(), scene.FaceActor->GetProperty());
+  ColourFaceWithoutColours(MeshOf(scene.FaceReader), scene.FaceActor->GetProperty());
   scene.BackFaceProperty = vtkProperty::New();
   scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
   scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
@@ -365,10 +364,9 @@ vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader)
   return normals;
 }
 
-void ColourFaceWithoutColours(vtkPolyData* face, const std::string& fileName, vtkProperty* property)
+void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property)
 {
-  if (face->GetPointData()->GetScalars() || face->GetCellData()->GetScalars() ||
-      LowerCaseExtension(fileName) == ".vtk")
+  if (face->GetPointData()->GetScalars() || face->GetCellData()->GetScalars())
   {
     return;
   }

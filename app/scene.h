@@ -4,8 +4,6 @@
 #ifndef scene_h
 #define scene_h
 
-#include <string>
-
 class vtkAbstractTransform;
 class vtkActor;
 class vtkAlgorithm;
@@ -81,11 +79,8 @@ constexpr double SkinColour[3] = { 0.93, 0.76, 0.64 };
 vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader);
 
 // Gives property the skin colour when face carries no colours (no point or
-// cell scalars) and comes from another tool's file (.vtp, .ply, .obj, .stl).
-// A legacy VTK face keeps the toolkit's white, as the program always drew it.
-void ColourFaceWithoutColours(vtkPolyData* face,
-                              const std::string& fileName,
-                              vtkProperty* property);
+// cell scalars), whatever its format: the toolkit's white, lit, washes out.
+void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property);
 
 // True when the meshes have Y up: the scene file's "UpAxis" word, or else
 // the convention of the face file's format (Wavefront OBJ is Y up, the

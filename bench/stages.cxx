@@ -208,6 +208,29 @@ void MeasureFactorisation(const Options& options, Results& results, AssembledSys
                             }));
   results.Add("factor_processor", Median(processor));
   results.Add("factor_flops", FactorisationFlops(system));
+  // On a processor with AVX-512 the AVX2 tile as well, which processors
+  // without it run: its rate against the AVX2 peak, and its bits.
+  const envelope_tile_kernel* avx2 = envelope_tile_avx2();
+  if (avx2 && envelope_tile_avx512())
+  {
+    bool sameBits = true;
+    results.Add("factor_avx2",
+                MedianSeconds(options.Repeats,
+                              [&]
+                              {
+                                std::vector<float> env = system.Env;
+                                std::vector<float> diag = system.Diag;
+                                int flag = 0;
+                                const Clock::time_point start = Clock::now();
+                                envelope_factor_tiled(
+                                  n, system.Xenv.data(), env.data(), diag.data(), &flag, *avx2);
+                                const double seconds = SecondsSince(start);
+                                env.insert(env.end(), diag.begin(), diag.end());
+                                sameBits = sameBits && env == tiled;
+                                return seconds;
+                              }));
+    results.Add("factor_avx2_same_bits", sameBits ? 1.0 : 0.0);
+  }
   if (n > options.LltMaxControls)
   {
     return;

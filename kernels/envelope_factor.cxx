@@ -45,8 +45,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <numeric>
 #include <vector>
+
+#include <sys/mman.h>
 
 namespace animation
 {
@@ -61,6 +65,57 @@ constexpr int lanes = envelope_tile_lanes;
 // within a core's second-level cache beside a block of B, 48 KiB.
 constexpr int slice = 256;
 
+// Storage for the panels and packed rows, which the tiles stream through
+// many times: blocks of 2 MiB and more are asked of the kernel in huge pages
+// (where it gives them), so that the passes over them do not miss in the
+// translation buffers every 4 KiB.
+template<typename T>
+struct panel_allocator
+{
+  using value_type = T;
+  static constexpr std::size_t huge = std::size_t(2) << 20;
+
+  panel_allocator() = default;
+  template<typename U>
+  panel_allocator(const panel_allocator<U>&)
+  {
+  }
+
+  T* allocate(std::size_t count)
+  {
+    const std::size_t bytes = count * sizeof(T);
+    if (bytes < huge)
+    {
+      if (void* block = std::malloc(bytes))
+      {
+        return static_cast<T*>(block);
+      }
+      throw std::bad_alloc();
+    }
+    const std::size_t rounded = (bytes + huge - 1) / huge * huge;
+    void* block = std::aligned_alloc(huge, rounded);
+    if (!block)
+    {
+      throw std::bad_alloc();
+    }
+    madvise(block, rounded, MADV_HUGEPAGE);
+    return static_cast<T*>(block);
+  }
+  void deallocate(T* block, std::size_t) { std::free(block); }
+
+  template<typename U>
+  bool operator==(const panel_allocator<U>&) const
+  {
+    return true;
+  }
+  template<typename U>
+  bool operator!=(const panel_allocator<U>&) const
+  {
+    return false;
+  }
+};
+using panel = std::vector<double, panel_allocator<double>>;
+
 // The rows g0 ... g1-1 being factored and their packed panels.
 struct row_group
 {
@@ -73,8 +128,8 @@ struct row_group
   int Width;              // rows of C per tile: g1 - g0, plus NR of padding
   std::vector<int> First; // Tiles*8: first column of each lane's row
   std::vector<int> TileF; // Tiles: first column of any lane of the tile
-  std::vector<double> X;  // Tiles*Depth*8: X(k, lane) at [(t*Depth + k-F)*8 + lane]
-  std::vector<double> C;  // Tiles*Width*8: C(j, lane) at [(t*Width + j-g0)*8 + lane]
+  panel X;                // Tiles*Depth*8: X(k, lane) at [(t*Depth + k-F)*8 + lane]
+  panel C;                // Tiles*Width*8: C(j, lane) at [(t*Width + j-g0)*8 + lane]
 
   double* XTile(int t) { return this->X.data() + std::int64_t(t) * this->Depth * lanes; }
   double* CTile(int t) { return this->C.data() + std::int64_t(t) * this->Width * lanes; }

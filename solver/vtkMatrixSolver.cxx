@@ -5,6 +5,7 @@
 // turns a failed fit into the program's text messages.
 #include "vtkMatrixSolver.h"
 
+#include "closest_pair.h"
 #include "fit.h"
 #include "fixed_texts.h"
 #include "program_error.h"
@@ -20,6 +21,8 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
 namespace
@@ -30,8 +33,7 @@ namespace fixed = animation::fixed;
 // Failures of Solve() besides the storage messages.
 const char* const no_points = "Solve: there are no control points to fit";
 const char* const not_positive_definite =
-  "Solve: the interpolation matrix is not positive definite; two control points probably share "
-  "one source position";
+  "Solve: the interpolation matrix is not positive definite";
 const char* const not_finite =
   "Solve: the spline coefficients are not finite; check the control points and the right-hand "
   "sides for infinite or undefined values";
@@ -118,8 +120,60 @@ const char* failure_text(const core::outcome& failed)
     case core::status::not_finite:
       return not_finite;
     default:
-      return not_positive_definite;
+      return nullptr;
   }
+}
+
+// The program's text for a factorisation that failed at a pivot, naming the
+// cause from the closest two control points (numbered from 1, as the scene
+// file lists them).
+//   points  the control points by id
+std::string not_positive_definite_text(vtkPoints* points,
+                                       double radius,
+                                       core::basis_kernel kernel,
+                                       const core::outcome& failed)
+{
+  const vtkIdType n = points->GetNumberOfPoints();
+  std::vector<float> coordinates(3 * std::size_t(n));
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    double p[3];
+    points->GetPoint(i, p);
+    std::copy(p, p + 3, &coordinates[3 * std::size_t(i)]);
+  }
+  const core::closest_pair closest = core::find_closest_pair(n, coordinates.data(), radius, kernel);
+  std::ostringstream text;
+  text << not_positive_definite;
+  if (closest.First < 0)
+  {
+    return text.str();
+  }
+  const float* p = &coordinates[3 * std::size_t(closest.First)];
+  const vtkIdType first = closest.First + 1;
+  const vtkIdType second = closest.Second + 1;
+  if (closest.Distance == 0.0)
+  {
+    text << ": control points " << first << " and " << second << " share the source position "
+         << p[0] << " " << p[1] << " " << p[2];
+  }
+  else if (closest.NearlySameBasisValue)
+  {
+    text << ": the SupportRadius " << radius
+         << " is so large beside the spacing of the control points (the closest two, " << first
+         << " and " << second << ", are " << closest.Distance
+         << " apart) that their basis values differ from 1 by less than "
+         << core::nearly_one_basis_value
+         << ", and the matrix is singular in single precision; give a "
+            "SupportRadius nearer the size of the region that moves";
+  }
+  else
+  {
+    text << " in single precision (at row " << failed.Where + 1
+         << " of the ordered list); the closest control points, " << first << " and " << second
+         << ", are " << closest.Distance << " apart beside the SupportRadius " << radius
+         << ": a smaller SupportRadius makes the matrix better conditioned";
+  }
+  return text.str();
 }
 
 struct free_deleter
@@ -227,7 +281,12 @@ int vtkMatrixSolver::Solve()
                                                   &report);
   if (!fitted.Ok())
   {
-    throw program_error(failure_text(fitted));
+    if (const char* text = failure_text(fitted))
+    {
+      throw program_error(text);
+    }
+    throw program_error(
+      not_positive_definite_text(this->PointArray, this->Radius, options.Kernel, fitted));
   }
 
   // All three arrays are obtained before the earlier ones are released, so a

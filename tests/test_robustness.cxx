@@ -278,10 +278,12 @@ TEST_F(RobustnessTest, HundredThousandControlPointsFinishInSeconds)
   }
 }
 
-TEST_F(RobustnessTest, DuplicateControlPointsEndWithTheFactorisationMessage)
+TEST_F(RobustnessTest, FailedFactorisationNamesItsCause)
 {
   this->WriteScene();
   const ControlPair& first = this->Scene.Controls.front();
+  const std::string duplicateOf =
+    " and " + std::to_string(this->Scene.Controls.size() + 1) + " share the source position ";
   // The same pair twice, and one source with two targets.
   const std::array<double, 3> elsewhere = { first.Target[0] + 0.1,
                                             first.Target[1],
@@ -291,9 +293,27 @@ TEST_F(RobustnessTest, DuplicateControlPointsEndWithTheFactorisationMessage)
   {
     this->WriteSceneFile("", extra);
     ProgramRun run = this->Run();
-    this->ExpectFailure(run, NotPositiveDefinite);
+    this->ExpectFailure(run, std::string(NotPositiveDefinite) + ": control points 1" + duplicateOf);
     EXPECT_NE(run.Out.find("Matrix is not positive  Iflag =1"), std::string::npos) << run.Out;
   }
+  // A radius a million times the face: every basis value rounds to 1.
+  this->WriteSceneFile("SupportRadius 1e6\n");
+  this->ExpectFailure(this->Run(),
+                      std::string(NotPositiveDefinite) +
+                        ": the SupportRadius 1e+06 is so large beside the spacing of the "
+                        "control points");
+}
+
+TEST_F(RobustnessTest, ControlPointFarAwayIsNamedAndMovesNothing)
+{
+  this->WriteScene();
+  this->WriteSceneFile("", ControlLine({ 1e5, 0.0, 0.0 }, { 1e5, 0.0, 0.01 }));
+  ProgramRun run = this->Run();
+  this->ExpectComplete(run);
+  EXPECT_NE(run.Err.find("moves nothing (the first is control point " +
+                         std::to_string(this->Scene.Controls.size() + 1) + ", source 100000 0 0)"),
+            std::string::npos)
+    << run.Err;
 }
 
 TEST_F(RobustnessTest, FewerThanFourControlPointsOrPointsInOnePlaneDeformTheFace)

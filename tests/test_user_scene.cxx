@@ -514,10 +514,13 @@ TEST_F(UserSceneTest, FolderArgumentWorksFromAnotherWorkingFolder)
 TEST_F(UserSceneTest, FaceWithoutColoursOrNormalsRendersSmoothAndIsNotBlownOut)
 {
   vtkSmartPointer<vtkPolyData> face = FlatFace();
-  const RgbImage ply = this->RenderFace(face, "face.ply", Write<vtkPLYWriter>);
-  ASSERT_EQ(ply.Width, 300);
-  EXPECT_GT(ShareNotBackground(ply), 0.3);
-  EXPECT_LT(SharePureWhite(ply), 0.05);
+  for (const RgbImage& image : { this->RenderFace(face, "face.ply", Write<vtkPLYWriter>),
+                                 this->RenderFace(face, "face.vtk", Write<vtkPolyDataWriter>) })
+  {
+    ASSERT_EQ(image.Width, 300);
+    EXPECT_GT(ShareNotBackground(image), 0.3);
+    EXPECT_LT(SharePureWhite(image), 0.05);
+  }
 
   // A coarse triangle soup without normals shades as the same face with smooth normals (drawn
   // flat, its facets would differ by more than 4 grey levels on average).

@@ -1,6 +1,7 @@
 #include "vtkCompactSplineTransform.h"
 
 #include "basis_function.h"
+#include "closest_pair.h"
 #include "displacement_cache.h"
 #include "envelope_estimate.h"
 #include "finite_points.h"
@@ -10,13 +11,10 @@
 #include <vtkDataArray.h>
 #include <vtkDoubleArray.h>
 #include <vtkFloatArray.h>
-#include <vtkIdList.h>
 #include <vtkMath.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
-#include <vtkPointLocator.h>
 #include <vtkPoints.h>
-#include <vtkPolyData.h>
 #include <vtkSMPThreadLocal.h>
 
 #include <algorithm>
@@ -88,46 +86,6 @@ constexpr std::size_t kept_caches = 4;
 // radius is within a few hundred single-precision steps of the coordinates.
 constexpr double smallest_relative_radius = 1e-5;
 
-// The closest two of the n points (3 floats each): their ids and distance;
-// false for fewer than two points.
-bool ClosestPair(int n, const float* points, vtkIdType pair[2], double& distance)
-{
-  if (n < 2)
-  {
-    return false;
-  }
-  vtkNew<vtkPoints> set;
-  set->SetDataTypeToFloat();
-  set->SetNumberOfPoints(n);
-  std::copy(points, points + 3 * std::size_t(n), static_cast<float*>(set->GetVoidPointer(0)));
-  vtkNew<vtkPolyData> data;
-  data->SetPoints(set);
-  vtkNew<vtkPointLocator> locator;
-  locator->SetDataSet(data);
-  locator->BuildLocator();
-  vtkNew<vtkIdList> found;
-  distance = VTK_DOUBLE_MAX;
-  for (vtkIdType i = 0; i < n; ++i)
-  {
-    double x[3];
-    set->GetPoint(i, x);
-    locator->FindClosestNPoints(2, x, found);
-    for (vtkIdType k = 0; k < found->GetNumberOfIds(); ++k)
-    {
-      const vtkIdType j = found->GetId(k);
-      double y[3];
-      set->GetPoint(j, y);
-      const double d = std::sqrt(vtkMath::Distance2BetweenPoints(x, y));
-      if (j != i && d < distance)
-      {
-        distance = d;
-        pair[0] = std::min(i, j);
-        pair[1] = std::max(i, j);
-      }
-    }
-  }
-  return distance < VTK_DOUBLE_MAX;
-}
 // Says why the fit failed, in the words of the landmarks and the radius.
 //   sources  3*count entries, in: the source landmarks relative to the centre, in units of scale
 //   kernel   in: the basis function of the fit
@@ -139,8 +97,6 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
                      core::basis_kernel kernel)
 {
   const char* const identity = "; the transform is the identity until the landmarks change.";
-  vtkIdType pair[2] = { 0, 0 };
-  double closest = 0.0;
   switch (failed.Code)
   {
     case core::status::too_large_for_memory:
@@ -179,15 +135,16 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
   // The matrix is singular or not positive definite in single precision: two landmarks at one
   // position, or a radius so large beside their spacing that neighbouring basis functions are
   // equal.
-  if (!ClosestPair(count, sources, pair, closest))
+  const core::closest_pair closest =
+    core::find_closest_pair(count, sources, self->GetSupportRadius() / scale, kernel);
+  if (closest.First < 0)
   {
     vtkErrorWithObjectMacro(
       self, << "Cannot fit: the interpolation matrix is not positive definite" << identity);
     return;
   }
-  const float relative = static_cast<float>(closest / (self->GetSupportRadius() / scale));
-  const float phi = static_cast<float>(core::basis_value(kernel, relative, 1.0));
-  if (closest == 0.0)
+  const vtkIdType pair[2] = { closest.First, closest.Second };
+  if (closest.Distance == 0.0)
   {
     double p[3];
     self->GetSourceLandmarks()->GetPoint(pair[0], p);
@@ -196,14 +153,15 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
                             << " share the position (" << p[0] << ", " << p[1] << ", " << p[2]
                             << ")" << identity);
   }
-  else if (phi == 1.0f)
+  else if (closest.NearlySameBasisValue)
   {
     vtkErrorWithObjectMacro(self,
                             << "Cannot fit: the SupportRadius " << self->GetSupportRadius()
                             << " is so large beside the spacing of the landmarks (the closest two, "
-                            << pair[0] << " and " << pair[1] << ", are " << closest * scale
-                            << " apart) that their basis functions are equal in single precision"
-                            << identity);
+                            << pair[0] << " and " << pair[1] << ", are " << closest.Distance * scale
+                            << " apart) that their basis values differ from 1 by less than "
+                            << core::nearly_one_basis_value
+                            << ", and the matrix is singular in single precision" << identity);
   }
   else
   {
@@ -212,7 +170,7 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
       << "Cannot fit: the interpolation matrix is not positive definite in single "
          "precision (failed at row "
       << failed.Where << "); the closest landmarks, " << pair[0] << " and " << pair[1] << ", are "
-      << closest * scale << " apart beside the SupportRadius " << self->GetSupportRadius()
+      << closest.Distance * scale << " apart beside the SupportRadius " << self->GetSupportRadius()
       << ", and a smaller radius makes the matrix better "
          "conditioned"
       << identity);
