@@ -4,8 +4,9 @@
 #include "descriptor_stream.h"
 #include "expressions.h"
 #include "file_growth_progress.h"
-#include "interrupt.h"
+#include "program_error.h"
 #include "progress.h"
+#include "read_stage.h"
 #include "stopwatch.h"
 #include "toolkit_messages.h"
 #include "vtkDatReader.h"
@@ -16,6 +17,7 @@
 #include <vtkAlgorithm.h>
 #include <vtkBMPWriter.h>
 #include <vtkDataSetMapper.h>
+#include <vtkObjectFactory.h>
 #include <vtkPolyDataWriter.h>
 #include <vtkProperty.h>
 #include <vtkRenderWindow.h>
@@ -24,8 +26,7 @@
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTransformPolyDataFilter.h>
 
-#include <vtkObjectFactory.h>
-
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -33,7 +34,6 @@
 #include <iostream>
 #include <memory>
 #include <ostream>
-#include <stdexcept>
 
 namespace
 {
@@ -72,15 +72,6 @@ private:
 vtkStandardNewMacro(LegacyMeshWriter);
 }
 
-int64_t FrameCount(int framesNumber, int loopCount)
-{
-  if (framesNumber < 1 || loopCount < 1)
-  {
-    return 1;
-  }
-  return static_cast<int64_t>(framesNumber) * loopCount;
-}
-
 int64_t RunFrameCount(const SplineFit& fit, vtkDatReader* reader)
 {
   if (fit.Expressions)
@@ -88,20 +79,6 @@ int64_t RunFrameCount(const SplineFit& fit, vtkDatReader* reader)
     return fit.Expressions->Keys.Frames;
   }
   return FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
-}
-
-float BlendFactorOfFrame(int64_t frame, int framesNumber)
-{
-  const int64_t sweep = static_cast<int64_t>(framesNumber) - 1; // frames of one rise or fall
-  if (sweep <= 0)
-  {
-    return 0.0f;
-  }
-  const int64_t quotient = frame / sweep;
-  const int64_t remainder = frame % sweep;
-  const int64_t falling = quotient % 2;
-  const int64_t sign = falling ? -1 : 1;
-  return static_cast<float>(static_cast<double>(sign * remainder + falling * sweep) / framesNumber);
 }
 
 int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecording& movie)
@@ -211,7 +188,7 @@ void FinishOutputs(Scene& scene, MovieRecording& movie)
   }
   if (!failures.empty())
   {
-    throw std::runtime_error(failures);
+    throw program_error(failures);
   }
 }
 
@@ -271,4 +248,57 @@ void ReleaseAfterFailure(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   {
     reader->Delete();
   }
+}
+
+namespace
+{
+// Set by the handler, which may run on any thread of the process (the
+// toolkit's worker threads included), and read by the frame loop: a lock-free
+// atomic is safe in a handler and seen by every thread.
+std::atomic<int> noted{ 0 };
+static_assert(std::atomic<int>::is_always_lock_free, "the handler needs a lock-free flag");
+
+const int caught[2] = { SIGINT, SIGTERM };
+
+extern "C" void NoteSignal(int signal)
+{
+  noted = signal;
+}
+}
+
+InterruptCatcher::InterruptCatcher()
+{
+  struct sigaction action = {};
+  action.sa_handler = NoteSignal;
+  sigemptyset(&action.sa_mask);
+  // Reads and writes in progress go on: the frame in hand is finished.
+  action.sa_flags = SA_RESTART;
+  for (int k = 0; k < 2; ++k)
+  {
+    sigaction(caught[k], &action, &this->Earlier[k]);
+    // A signal ignored when the program started (a background job's SIGINT)
+    // stays ignored.
+    if (this->Earlier[k].sa_handler == SIG_IGN)
+    {
+      sigaction(caught[k], &this->Earlier[k], nullptr);
+    }
+  }
+}
+
+InterruptCatcher::~InterruptCatcher()
+{
+  for (int k = 0; k < 2; ++k)
+  {
+    sigaction(caught[k], &this->Earlier[k], nullptr);
+  }
+}
+
+int PendingInterrupt()
+{
+  return noted;
+}
+
+int InterruptedStatus(int signal)
+{
+  return 128 + signal;
 }

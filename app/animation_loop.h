@@ -1,4 +1,4 @@
-// The animation: the blend factor's triangle wave over the frames, the run
+// The animation: the frames, the interrupts that end them early, the run
 // report, the deformed mesh of the last frame, the interactive phase and the
 // teardown.
 #ifndef animation_loop_h
@@ -8,30 +8,19 @@
 #include "scene.h"
 #include "solve_stage.h"
 
+#include <csignal>
 #include <cstdint>
 
-// Most frames a run may have; more would keep the program busy for days.
-constexpr int64_t MaximumFrameCount = 1000000;
-
 class vtkDatReader;
-
-// Number of frames of a run, frame 0 included: framesNumber x loopCount,
-// computed without overflow; 1 (frame 0 alone) when either is below 1.
-int64_t FrameCount(int framesNumber, int loopCount);
 
 // Number of frames of the run: the timeline's for a scene with expressions,
 // otherwise FrameCount of its FramesNumber and LoopCount.
 int64_t RunFrameCount(const SplineFit& fit, vtkDatReader* reader);
 
-// Blend factor of frame index i with framesNumber F: a triangle wave that
-// climbs by 1/F per frame from 0 to (F-1)/F, falls back to 0 and repeats.
-// With F <= 1 there is no sweep and every frame gets 0.
-float BlendFactorOfFrame(int64_t frame, int framesNumber);
-
 // Adds frame 0, which the window shows, to the movie; renders frames 1 ...
 // FrameCount - 1 (or the timeline's frames of a scene with expressions), saving each when asked and
 // adding it to the movie; then prints "<N> frames generated in <T> sec., <t> sec. per frame." and
-// "Average speed: <v>.". When an interrupt is pending (interrupt.h) the loop
+// "Average speed: <v>.". When an interrupt is pending (below) the loop
 // stops after the frame in hand, and N counts the frames rendered so far.
 // Returns N.
 int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecording& movie);
@@ -41,12 +30,12 @@ int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecordi
 void ReportInterruption(int signal, int64_t frames, int64_t total);
 
 // Writes the face as the last frame shows it to "animated_shape.vtk".
-// Throws std::runtime_error naming the file and the cause when it cannot be
+// Throws program_error naming the file and the cause when it cannot be
 // written; an earlier file of that name is then left as it was.
 void WriteDeformedMesh(Scene& scene);
 
 // Writes the deformed mesh and finishes the video, each whatever became of
-// the other. Throws std::runtime_error with the failures, one per line.
+// the other. Throws program_error with the failures, one per line.
 void FinishOutputs(Scene& scene, MovieRecording& movie);
 
 // Hands the window to the user until it is closed.
@@ -58,5 +47,29 @@ void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader);
 // Releases what a run that failed has made so far: the scene's objects and
 // the fit's that are not null, then the reader when it is not null.
 void ReleaseAfterFailure(Scene& scene, SplineFit& fit, vtkDatReader* reader);
+
+// SIGINT and SIGTERM while the frames are made: the run ends after the frame
+// in hand, with its mesh and video whole, instead of at once.
+
+// While an object lives, SIGINT and SIGTERM only note the signal (unless the
+// program was started with the signal ignored); the earlier handlers come
+// back when it goes.
+class InterruptCatcher
+{
+public:
+  InterruptCatcher();
+  ~InterruptCatcher();
+  InterruptCatcher(const InterruptCatcher&) = delete;
+  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+
+private:
+  struct sigaction Earlier[2];
+};
+
+// The signal noted so far (SIGINT or SIGTERM), or 0.
+int PendingInterrupt();
+
+// The exit status of a run ended by signal: 128 + its number (130, 143).
+int InterruptedStatus(int signal);
 
 #endif

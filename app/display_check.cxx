@@ -1,6 +1,7 @@
 #include "display_check.h"
 
 #include "atomic_write.h"
+#include "program_error.h"
 
 #include <vtkRenderWindow.h>
 
@@ -13,7 +14,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <stdexcept>
 #include <string>
 
 namespace
@@ -130,7 +130,7 @@ void CheckDisplay()
   const char* name = std::getenv("DISPLAY");
   if (!name || !*name)
   {
-    throw std::runtime_error(
+    throw program_error(
       std::string("Cannot open a window: DISPLAY is not set, so there is no screen to draw on; ") +
       WayOut);
   }
@@ -141,15 +141,15 @@ void CheckDisplay()
   static Display* const display = ConnectWithRetries(name);
   if (!display)
   {
-    throw std::runtime_error(std::string("Cannot open a window on display ") + name + ": " +
-                             Blame("no X server answers there"));
+    throw program_error(std::string("Cannot open a window on display ") + name + ": " +
+                        Blame("no X server answers there"));
   }
   DisplayName = name;
   XSetIOErrorHandler(ServerWentAway);
   if (!ToolkitCanRender())
   {
-    throw std::runtime_error(std::string("Cannot open a window on display ") + name + ": " +
-                             Blame("its X server cannot give the toolkit an OpenGL context (it "
-                                   "may lack the GLX extension)"));
+    throw program_error(std::string("Cannot open a window on display ") + name + ": " +
+                        Blame("its X server cannot give the toolkit an OpenGL context (it "
+                              "may lack the GLX extension)"));
   }
 }

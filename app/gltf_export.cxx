@@ -295,7 +295,7 @@ void WriteBytes(const std::string& path, const std::string& bytes)
 }
 
 // Writes shape to path with a writer of type Writer, which writes through the
-// path of the temporary file's descriptor. Throws std::runtime_error when it
+// path of the temporary file's descriptor. Throws program_error when it
 // fails.
 template<typename Writer>
 void WriteShapeWith(vtkPolyData* shape, const std::string& path)

@@ -16,7 +16,7 @@ class vtkDatReader;
 // of the run at framesPerSecond (linear between frames), the hair with its
 // texture, and the window's camera. Everything is turned from the scene's
 // Z-up frame to glTF's Y-up one: (x, y, z) becomes (x, z, -y). Throws
-// std::runtime_error when the file cannot be written.
+// program_error when the file cannot be written.
 void WriteGltf(const std::string& path,
                Scene& scene,
                SplineFit& fit,
@@ -25,7 +25,7 @@ void WriteGltf(const std::string& path,
 
 // Writes every expression at weight 1 (the others at 0) into folder, made
 // when missing, as NAME plus the face mesh's extension (.vtk, .vtp, .ply,
-// .obj or .stl; .vtp for a glTF face). Throws std::runtime_error when a file
+// .obj or .stl; .vtp for a glTF face). Throws program_error when a file
 // cannot be written.
 void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader);
 

@@ -3,16 +3,16 @@
 // The run is one fixed sequence of stages: enter the scene's folder, banner,
 // check the display, read the scene, solve the spline, build the scene,
 // animate, report, write the deformed mesh, hand the window to the user, tear
-// down, farewell. Every fatal condition is thrown as a text message and caught
-// here, the only handler: the objects made so far are released, the message
-// goes to standard error and the program ends with status 1. SIGINT or SIGTERM
-// during the frames ends the run after the frame in hand, with the mesh and the
-// video of the frames made, and status 130 or 143.
+// down, farewell. Every fatal condition is thrown as a program_error that
+// carries its text (program_error.h) and caught here, in the only handler,
+// which takes the standard library's failures (std::bad_alloc) alike: the
+// objects made so far are released, the text goes to standard error and the
+// program ends with status 1. SIGINT or SIGTERM during the frames ends the run
+// after the frame in hand, with the mesh and the video of the frames made, and
+// status 130 or 143.
 #include "animation_loop.h"
-#include "console.h"
 #include "display_check.h"
 #include "gltf_export.h"
-#include "interrupt.h"
 #include "options.h"
 #include "output_guard.h"
 #include "output_space.h"
@@ -21,12 +21,32 @@
 #include "scene.h"
 #include "scene_folder.h"
 #include "solve_stage.h"
+#include "stopwatch.h"
 
 #include <vtkLogger.h>
 #include <vtkOutputWindow.h>
 
 #include <exception>
 #include <iostream>
+
+namespace
+{
+// The run's first and last console lines.
+void PrintBanner()
+{
+  std::cout << "Animation" << std::endl;
+  std::cout << "Information:" << std::endl;
+  std::cout << "Version 0.2 " << std::endl;
+  std::cout << "Time precission on this computer is " << stopwatch_resolution << " sec."
+            << std::endl;
+  std::cout << std::endl;
+}
+
+void PrintFarewell()
+{
+  std::cout << "Thank you for using our application" << std::endl;
+}
+}
 
 int main(int argc, char* argv[])
 {
@@ -92,13 +112,6 @@ int main(int argc, char* argv[])
     }
     TearDown(scene, fit, reader);
     PrintFarewell();
-  }
-  catch (const char* message)
-  {
-    std::cerr << message << std::endl;
-    DiscardMovie(movie);
-    ReleaseAfterFailure(scene, fit, reader);
-    return 1;
   }
   catch (const std::exception& failure)
   {

@@ -1,8 +1,9 @@
 // The command line: animation [--batch] [--movie FILE] [--gltf FILE.glb]
-// [--export-shapes FOLDER] [--fps N] [FOLDER].
+// [--export-shapes FOLDER] [--fps N] [FOLDER], and its usage text.
 #ifndef options_h
 #define options_h
 
+#include <ostream>
 #include <string>
 
 enum class RunMode
@@ -28,5 +29,9 @@ struct RunOptions
 // paths are made absolute against the current
 // folder, so that it means the folder the program was started in.
 RunOptions ParseOptions(int argc, char* argv[]);
+
+// Prints the usage: the options, the scene file's keywords beyond the
+// animation settings, and what the run needs.
+void PrintUsage(std::ostream& os);
 
 #endif

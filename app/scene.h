@@ -1,18 +1,20 @@
 // The rendering scene: the deforming face, the textured hair, the optional
-// background image, one window with an interactor, and frame capture.
+// background image, one window with an interactor, and frame capture; the
+// camera; and what a face mesh from another tool needs to render right.
 #ifndef scene_h
 #define scene_h
 
+class vtkAbstractTransform;
 class vtkActor;
 class vtkAlgorithm;
 class vtkBMPWriter;
 class vtkDataSetMapper;
 class vtkDatReader;
+class vtkPolyData;
 class vtkProperty;
+class vtkRenderer;
 class vtkRenderWindow;
 class vtkRenderWindowInteractor;
-class vtkRenderer;
-class vtkAbstractTransform;
 class vtkTextureMapToCylinder;
 class vtkTransformPolyDataFilter;
 
@@ -40,13 +42,12 @@ struct Scene
 // saves it when the scene file asks for saved images. The meshes are the
 // scene file's Face and Hair (woman.vtk and hair.vtk by default); the support
 // radius is checked against the face's size (scale_check.h) and the camera
-// placed to show the face (camera.h). A face without normals gets smooth
-// ones and one without colours a skin colour (face_surface.h); "Hair none"
-// means no hair. Throws a message (std::runtime_error)
-// when the face mesh cannot be read or is not a whole mesh, or the camera
-// keywords give no usable camera (nothing is shown then), and CaptureFrame's
-// failure when frame 0 cannot be saved.
-// Whatever it built is released before a failure leaves it.
+// placed to show the face (PlaceCamera). A face without normals gets smooth
+// ones and one without colours a skin colour (below); "Hair none" means no
+// hair. Throws program_error when the face mesh cannot be read or is not a
+// whole mesh, or the camera keywords give no usable camera (nothing is shown
+// then), and CaptureFrame's failure when frame 0 cannot be saved. Whatever it
+// built is released before a failure leaves it.
 Scene BuildScene(vtkDatReader* reader, vtkAbstractTransform* transform);
 
 // Releases every object the scene holds and clears its pointers; members that
@@ -57,7 +58,67 @@ void ReleaseScene(Scene& scene);
 void RenderFrame(Scene& scene);
 
 // Saves what the window shows as "image%.4d.bmp" of frame index. Throws
-// std::runtime_error naming the file when it cannot be written.
+// program_error naming the file when it cannot be written.
 void CaptureFrame(Scene& scene, int index);
+
+// What a face mesh from another tool needs to render right: smooth normals
+// when the file has none, a skin colour when it has no colours, and the up
+// axis of its file's convention for the camera.
+
+// Angle between two faces above which an edge is a crease: the normals are
+// split there, and smoothed across every gentler edge.
+constexpr double CreaseAngle = 60.0;
+
+// The colour of a face without colours of its own: the demo head's skin.
+// Under the face material its highlight stays below white.
+constexpr double SkinColour[3] = { 0.93, 0.76, 0.64 };
+
+// A new filter (the caller deletes it) that gives the mesh of reader smooth
+// point normals: coincident points merged, normals split only at creases
+// sharper than CreaseAngle. Null when the mesh has point normals.
+vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader);
+
+// Gives property the skin colour when face carries no colours (no point or
+// cell scalars), whatever its format: the toolkit's white, lit, washes out.
+void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property);
+
+// True when the meshes have Y up: the scene file's "UpAxis" word, or else
+// the convention of the face file's format (Wavefront OBJ is Y up, the
+// other accepted formats Z up).
+bool MeshesHaveYUp(vtkDatReader* reader);
+
+// The camera of the face renderer.
+//
+// The program's fixed camera looks at the place where its demo head sits. It
+// stays when the face mesh lies in its view at a sensible size, so that a
+// scene made for it renders as it always did. A mesh elsewhere, or in other
+// units, is framed instead: the same viewing direction and view-up, the whole
+// mesh in view, a clipping range from its bounds; one line on standard error
+// says so. The scene file's camera keywords set the camera explicitly.
+
+// The region the camera must show: the face mesh's bounds (xmin, xmax, ymin,
+// ymax, zmin, zmax), widened by how far the face may move, and the bounds of
+// every mesh of the scene for the clipping range.
+struct SceneBounds
+{
+  double Face[6];
+  double All[6];
+};
+
+// The bounds of face, widened by the largest move of a control point of
+// reader, and of hair (null when the scene has none).
+SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader);
+
+// Places the active camera of renderer for a window of the given aspect
+// (width / height). For meshes with Y up (yUp), the fixed camera is turned
+// with the meshes' axes, Z up to Y up, so that it shows the same view of a
+// head turned that way; the camera keywords are taken as written. Throws
+// program_error when the scene file's camera keywords give no usable camera
+// (position on the focal point, or a view-up along the viewing direction).
+void PlaceCamera(vtkRenderer* renderer,
+                 vtkDatReader* reader,
+                 const SceneBounds& bounds,
+                 double aspect,
+                 bool yUp);
 
 #endif

@@ -19,7 +19,7 @@ struct SplineFit
 
 // Hands the reader's control-point data to a new solver, solves (printing
 // "Solving time: ... sec. ") and gives the coefficients to a new shape
-// transform. The solver's failures are thrown as text, after the solver is
+// transform. The solver's program_error is thrown on after the solver is
 // released; the reader is left to the caller. A scene with Expression or Key
 // lines is solved by SolveExpressions() (expressions.h) instead.
 SplineFit SolveSpline(vtkDatReader* reader);

@@ -1,11 +1,12 @@
 // Fuzz target: the scene file reader and the control-point preparation.
 //
 // The input bytes are the scene file. ReadFile must either succeed with
-// consistent prepared data or return -1 / throw its text message; it must not
+// consistent prepared data or return -1 / throw its program_error; it must not
 // crash, read or write out of bounds, leak, or hang. After a successful read
 // the well-ordered list must be a permutation with UnList its inverse and a
 // half-bandwidth below the point count: the solver and the transform index
 // their arrays with them.
+#include "program_error.h"
 #include "scene_file_buffer.h"
 #include "vtkDatReader.h"
 
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       CheckPrepared(reader);
     }
   }
-  catch (const char*)
+  catch (const program_error&)
   {
     // A failure reported as the program reports it: not a fault.
   }

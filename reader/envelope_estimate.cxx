@@ -26,6 +26,7 @@
 
 #include "available_memory.h"
 #include "fit.h"
+#include "program_error.h"
 
 #include <vtkIdList.h>
 #include <vtkNew.h>
@@ -38,7 +39,6 @@
 #include <numeric>
 #include <random>
 #include <sstream>
-#include <stdexcept>
 #include <vector>
 
 namespace
@@ -178,5 +178,5 @@ void CheckMatrixFits(int count, float radius, vtkPoints* points, vtkPointLocator
        << ". The coordinates are probably in another unit than the radius assumes (set it with "
           "SupportRadius in woman.ptt), or there are far more control points than the surface "
           "needs.";
-  throw std::runtime_error(text.str());
+  throw program_error(text.str());
 }

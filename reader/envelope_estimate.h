@@ -31,7 +31,7 @@ envelope_estimate EstimateEnvelope(int count,
 // solver reports its size: four per entry and eight per row.
 std::int64_t MatrixBytes(std::int64_t entries, int count);
 
-// Throws std::runtime_error naming the estimated size of the matrix and the
+// Throws program_error naming the estimated size of the matrix and the
 // memory available, in MiB, and the likely cause, when the matrix of the
 // points cannot fit in the memory available. Arguments as EstimateEnvelope.
 void CheckMatrixFits(int count, float radius, vtkPoints* points, vtkPointLocator* locator);

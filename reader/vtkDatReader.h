@@ -44,7 +44,7 @@
 // ReadFile, because the ordering uses the radius held at read time. Pointers
 // handed out are borrowed and stay valid until the reader is deleted.
 // Before the ordering, ReadFile estimates the interpolation matrix of the
-// control points and throws std::runtime_error when it cannot fit in the
+// control points and throws program_error when it cannot fit in the
 // memory available (envelope_estimate.h).
 #ifndef vtkDatReader_h
 #define vtkDatReader_h

@@ -16,6 +16,7 @@
 
 #include "fit.h"
 #include "fixed_texts.h"
+#include "program_error.h"
 #include "progress_line_sink.h"
 
 #include <algorithm>
@@ -42,7 +43,7 @@ int* GetWellOderredList(int& max,
   if (!list || !ordered.Ok())
   {
     std::free(list);
-    throw animation::fixed::no_memory_ordering;
+    throw program_error(animation::fixed::no_memory_ordering);
   }
   std::copy(order.begin(), order.end(), list);
   return list;

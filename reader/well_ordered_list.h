@@ -18,8 +18,8 @@ class vtkPoints;
 //   locator  in: a locator already built over the same points
 //
 // Returns a malloc'ed array of count ints, L[position] = point id, which the
-// caller frees. Throws the text "GetWellOderredList: Can not allocate result
-// array!" when its storage cannot be obtained.
+// caller frees. Throws program_error with the text "GetWellOderredList: Can
+// not allocate result array!" when its storage cannot be obtained.
 int* GetWellOderredList(int& max,
                         int count,
                         float radius,

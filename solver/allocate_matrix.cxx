@@ -1,6 +1,7 @@
 #include "allocate_matrix.h"
 
 #include "fixed_texts.h"
+#include "program_error.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -29,7 +30,7 @@ float** allocate_matrix(std::size_t row_low,
   float** base = static_cast<float**>(obtain(rows, sizeof(float*)));
   if (!base)
   {
-    throw animation::fixed::no_memory_matrix_rows_pointer;
+    throw program_error(animation::fixed::no_memory_matrix_rows_pointer);
   }
   for (std::size_t r = 0; r < rows; ++r)
   {
@@ -41,7 +42,7 @@ float** allocate_matrix(std::size_t row_low,
         std::free(base[--r] + col_low);
       }
       std::free(base);
-      throw animation::fixed::no_memory_matrix_rows;
+      throw program_error(animation::fixed::no_memory_matrix_rows);
     }
     base[r] = row - col_low;
   }

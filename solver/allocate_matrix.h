@@ -3,8 +3,8 @@
 // allocate_matrix(rl, rh, cl, ch) returns m such that m[i][j] addresses
 // element (i, j) for rl <= i <= rh and cl <= j <= ch: an array of rh-rl+1 row
 // pointers, and one block of ch-cl+1 floats per row, both offset by the low
-// bounds. The elements are not initialised. A failure throws the text
-// (const char*) "allocation faliture for the matrix in allocate_matrix" when
+// bounds. The elements are not initialised. A failure throws program_error
+// with the text "allocation faliture for the matrix in allocate_matrix" when
 // the row pointers cannot be obtained, and "allocation faliture for the rows
 // of matrix in allocate_matrix" when a row cannot; nothing stays allocated
 // after a throw.

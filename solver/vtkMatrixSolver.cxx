@@ -8,6 +8,7 @@
 #include "closest_pair.h"
 #include "fit.h"
 #include "fixed_texts.h"
+#include "program_error.h"
 #include "progress.h"
 #include "stopwatch.h"
 
@@ -21,7 +22,6 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -188,7 +188,7 @@ std::unique_ptr<float[], free_deleter> obtain_coefficients(std::int64_t count)
     static_cast<float*>(std::malloc(std::size_t(count) * sizeof(float))));
   if (!block)
   {
-    throw fixed::no_memory_coeff;
+    throw program_error(fixed::no_memory_coeff);
   }
   return block;
 }
@@ -247,11 +247,11 @@ int vtkMatrixSolver::Solve()
   const int n = this->PointArray ? static_cast<int>(this->PointArray->GetNumberOfPoints()) : 0;
   if (n == 0)
   {
-    throw no_points;
+    throw program_error(no_points);
   }
   if (!this->List || !this->BX || !this->BY || !this->BZ)
   {
-    throw "Solve: List, BX, BY and BZ must be set before Solve";
+    throw program_error("Solve: List, BX, BY and BZ must be set before Solve");
   }
   // The control points in list order, in single precision.
   std::vector<float> coordinates(3 * std::size_t(n));
@@ -275,9 +275,9 @@ int vtkMatrixSolver::Solve()
   {
     if (const char* text = failure_text(fitted))
     {
-      throw text;
+      throw program_error(text);
     }
-    throw std::runtime_error(
+    throw program_error(
       not_positive_definite_text(this->PointArray, this->Radius, options.Kernel, fitted));
   }
 

@@ -56,7 +56,7 @@ public:
   //
   // Warnings: Solve() overwrites BX, BY and BZ with the weights. The control
   // points need at least one point and no two of them at one position;
-  // Solve() throws a text message (const char*) otherwise.
+  // Solve() throws program_error otherwise.
   //
   // Properties (accessors above):
   // PointArray: the control points (source positions). The solver holds a
@@ -81,7 +81,7 @@ public:
   // keeps the coefficient arrays (the shape transform) must be deleted
   // before the solver.
   //
-  // Failures of Solve() throw a text message (const char*):
+  // Failures of Solve() throw program_error with the text:
   // - a storage message ("Not enough memory to allocate Diag", ...) when a
   //   block cannot be obtained;
   // - "Solve: the interpolation matrix is not positive definite; ..." after

@@ -1,5 +1,7 @@
 // The animation's frame count and the triangle wave of its blend factor.
 #include "animation_loop.h"
+#include "read_stage.h"
+#include "timeline.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 // The writer under test is a plain function that writes some text into the
 // descriptor it is given and reports success or an errno.
 #include "atomic_write.h"
+#include "program_error.h"
 #include "scene_file.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <regex>
-#include <stdexcept>
 #include <string>
 
 namespace
@@ -36,7 +36,7 @@ protected:
     {
       WriteAtomically(path, write);
     }
-    catch (const std::runtime_error& failure)
+    catch (const program_error& failure)
     {
       return failure.what();
     }

@@ -1,11 +1,11 @@
 // The point files an Expression line may name, as 3D Slicer and a
 // spreadsheet write them, and the lines they refuse.
 #include "expression_files.h"
+#include "program_error.h"
 #include "scene_file.h"
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 
 namespace
@@ -43,9 +43,9 @@ TEST(ExpressionFiles, SlicerMarkupsFiducialsAndCsvGiveThePointsAsWritten)
 
   // A second line of words is not a header, and a short line is not a pair.
   folder.Write("bad.csv", "x,y,z\nx,y,z\n");
-  EXPECT_THROW(ReadPointFile(folder.File("bad.csv")), std::runtime_error);
+  EXPECT_THROW(ReadPointFile(folder.File("bad.csv")), program_error);
   folder.Write("short.txt", "1 2 3 4 5\n");
-  EXPECT_THROW(ReadControlPairs(folder.File("short.txt"), sources, targets), std::runtime_error);
-  EXPECT_THROW(ReadPointFile(folder.File("missing.txt")), std::runtime_error);
+  EXPECT_THROW(ReadControlPairs(folder.File("short.txt"), sources, targets), program_error);
+  EXPECT_THROW(ReadPointFile(folder.File("missing.txt")), program_error);
 }
 }

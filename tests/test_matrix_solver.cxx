@@ -3,12 +3,11 @@
 // an independent dense solve of the bordered system in double precision.
 #include "allocate_matrix.h"
 #include "dense_solve.h"
+#include "program_error.h"
 #include "trace_capture.h"
 #include "vtkMatrixSolver.h"
 
 #include <gtest/gtest.h>
-
-#include <exception>
 
 #include <vtkObjectFactory.h>
 #include <vtkPoints.h>
@@ -326,27 +325,27 @@ TEST(RowPointerMatrix, IsAddressedByItsOwnBounds)
 TEST(RowPointerMatrix, ThrowsItsTextsWhenStorageCannotBeObtained)
 {
   // Byte counts beyond the address space cannot be obtained.
-  const char* thrown = nullptr;
+  std::string thrown;
   try
   {
     allocate_matrix(0, SIZE_MAX / 4, 0, 3);
   }
-  catch (const char* text)
+  catch (const program_error& failure)
   {
-    thrown = text;
+    thrown = failure.what();
   }
-  EXPECT_STREQ(thrown, "allocation faliture for the matrix in allocate_matrix");
+  EXPECT_EQ(thrown, "allocation faliture for the matrix in allocate_matrix");
 
-  thrown = nullptr;
+  thrown.clear();
   try
   {
     allocate_matrix(2, 5, 0, SIZE_MAX / 2);
   }
-  catch (const char* text)
+  catch (const program_error& failure)
   {
-    thrown = text;
+    thrown = failure.what();
   }
-  EXPECT_STREQ(thrown, "allocation faliture for the rows of matrix in allocate_matrix");
+  EXPECT_EQ(thrown, "allocation faliture for the rows of matrix in allocate_matrix");
 }
 
 // ---------------------------------------------------------------------------
@@ -443,11 +442,7 @@ protected:
     {
       EXPECT_EQ(this->Solver->Solve(), 1);
     }
-    catch (const char* text)
-    {
-      outcome.Thrown = text;
-    }
-    catch (const std::exception& failure)
+    catch (const program_error& failure)
     {
       outcome.Thrown = failure.what();
     }

@@ -19,7 +19,7 @@
 //   Fright_partX/Y/Z, FFF              the work arrays of vtkMatrixSolver::Solve
 //
 // Fixed texts printed by the program's top layers, where they are printed:
-//   "Very-very bad!"                    app/read_stage.cxx, when ReadFile fails
+//   "Very-very bad!"                    scene/read_stage.cxx, when ReadFile fails
 //   "Not enough memory"                 reader/vtkDatReader.cxx, error trace of ReadFile
 //   "Tree build time: ", "Sorting time: "          reader/vtkDatReader.cxx
 //   "Constructing time: ", "Size of matrix A is (", "Solving time: "

@@ -1,6 +1,7 @@
 #include "timeline.h"
 
-#include "animation_loop.h"
+#include "program_error.h"
+#include "read_stage.h"
 #include "vtkDatReader.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <sstream>
-#include <stdexcept>
 
 namespace
 {
@@ -16,7 +16,7 @@ namespace
 {
   std::ostringstream message;
   message << reader->FileName << " line " << line << ": " << text;
-  throw std::runtime_error(message.str());
+  throw program_error(message.str());
 }
 
 // Adds (frame, weight) to a track kept in frame order; a second key at one
@@ -55,6 +55,20 @@ double TrackWeight(const std::vector<std::pair<int64_t, double>>& track, int64_t
                    static_cast<double>(next->first - previous->first);
   return previous->second + (next->second - previous->second) * t;
 }
+}
+
+float BlendFactorOfFrame(int64_t frame, int framesNumber)
+{
+  const int64_t sweep = static_cast<int64_t>(framesNumber) - 1; // frames of one rise or fall
+  if (sweep <= 0)
+  {
+    return 0.0f;
+  }
+  const int64_t quotient = frame / sweep;
+  const int64_t remainder = frame % sweep;
+  const int64_t falling = quotient % 2;
+  const int64_t sign = falling ? -1 : 1;
+  return static_cast<float>(static_cast<double>(sign * remainder + falling * sweep) / framesNumber);
 }
 
 Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& names, int wave)

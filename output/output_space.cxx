@@ -1,6 +1,7 @@
 #include "output_space.h"
 
-#include "animation_loop.h"
+#include "program_error.h"
+#include "read_stage.h"
 #include "vtkDatReader.h"
 
 #include <sys/stat.h>
@@ -8,7 +9,6 @@
 
 #include <filesystem>
 #include <sstream>
-#include <stdexcept>
 #include <vector>
 
 namespace
@@ -95,7 +95,7 @@ void CheckOutputSpace(vtkDatReader* reader, const std::string& movie)
     const std::uint64_t free = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
     if (!checked && needed > free)
     {
-      throw std::runtime_error(
+      throw program_error(
         "Not enough free space: " + what + " would take about " + MegaBytes(needed) + ", but " +
         std::filesystem::weakly_canonical(outputs[k].Folder).string() + " has only " +
         MegaBytes(free) + " free; save fewer or smaller frames (FramesNumber, LoopCount, " +

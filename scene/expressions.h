@@ -29,7 +29,7 @@ bool HasExpressions(vtkDatReader* reader);
 // files relative to the scene's folder. Fits them, sharing one factorisation
 // among expressions with the same sources, and prints
 // "Solving time: <t> sec. " and "Factorisations: <f> for <k> expressions.".
-// Reads the timeline. Throws std::runtime_error naming the line or the
+// Reads the timeline. Throws program_error naming the line or the
 // expression when a line, a file or a fit fails; nothing is left allocated
 // then.
 ExpressionRun* SolveExpressions(vtkDatReader* reader);

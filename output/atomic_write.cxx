@@ -1,5 +1,7 @@
 #include "atomic_write.h"
 
+#include "program_error.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
-#include <stdexcept>
 #include <vector>
 
 namespace
@@ -59,7 +60,7 @@ TemporaryFile CreateTemporaryFile(const std::string& path)
     }
     error = errno;
   }
-  throw std::runtime_error(WriteFailureMessage(path, error));
+  throw program_error(WriteFailureMessage(path, error));
 }
 
 int WriteAll(int descriptor, const void* data, std::size_t size)
@@ -162,6 +163,6 @@ void WriteAtomically(const std::string& path, const std::function<int(int descri
   }
   if (error != 0)
   {
-    throw std::runtime_error(WriteFailureMessage(path, error));
+    throw program_error(WriteFailureMessage(path, error));
   }
 }

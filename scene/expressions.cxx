@@ -1,6 +1,7 @@
 #include "expressions.h"
 
 #include "expression_files.h"
+#include "program_error.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"
@@ -12,7 +13,6 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
-#include <stdexcept>
 
 namespace
 {
@@ -20,7 +20,7 @@ namespace
 {
   std::ostringstream message;
   message << reader->FileName << " line " << line << ": " << text;
-  throw std::runtime_error(message.str());
+  throw program_error(message.str());
 }
 
 bool IsName(const std::string& name)
@@ -135,16 +135,16 @@ ExpressionRun* SolveExpressions(vtkDatReader* reader)
   }
   if (run->Names.empty())
   {
-    throw std::runtime_error(std::string(reader->FileName) +
-                             " has Key lines but no expression: no control points and no "
-                             "Expression line");
+    throw program_error(std::string(reader->FileName) +
+                        " has Key lines but no expression: no control points and no "
+                        "Expression line");
   }
   run->Keys = ReadTimeline(reader, run->Names, run->Names[0] == "default" ? 0 : -1);
 
   stopwatch_start();
   if (!run->Transform->Fit())
   {
-    throw std::runtime_error(run->Transform->GetFitError());
+    throw program_error(run->Transform->GetFitError());
   }
   std::cout << "Solving time: " << stopwatch_elapsed() << " sec. " << std::endl;
   std::cout << "Factorisations: " << run->Transform->GetNumberOfFactorisations() << " for "

@@ -1,10 +1,11 @@
 #include "expression_files.h"
 
+#include "program_error.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ namespace
     message << " line " << line;
   }
   message << ": " << text;
-  throw std::runtime_error(message.str());
+  throw program_error(message.str());
 }
 
 std::string ReadText(const std::string& path)

@@ -14,7 +14,7 @@ class vtkDatReader;
 // process: the other files are still finished, and the failed one is named.
 void KeepRunningWhenWritesFail();
 
-// Throws std::runtime_error naming the output and the reason when an output
+// Throws program_error naming the output and the reason when an output
 // of the run exists and is not a regular file (a folder, a device, a FIFO, a
 // link to one of them), when it is the same file as an input (the scene file
 // woman.ptt, the face and hair meshes, the texture, the background image), or

@@ -1,7 +1,8 @@
 #include "output_guard.h"
 
-#include "animation_loop.h"
-#include "console.h"
+#include "program_error.h"
+#include "read_stage.h"
+#include "scene_folder.h"
 #include "vtkDatReader.h"
 
 #include <vtkAlgorithm.h>
@@ -19,7 +20,6 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
-#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -144,15 +144,15 @@ void CheckOutput(const NamedFile& output, const std::vector<const NamedFile*>& o
       if (input != &output && stat(input->Path.c_str(), &other) == 0 &&
           other.st_dev == target.st_dev && other.st_ino == target.st_ino)
       {
-        throw std::runtime_error("Cannot write " + output.Role + ": it is " + input->Role +
-                                 ", which the run reads or writes too; nothing was written");
+        throw program_error("Cannot write " + output.Role + ": it is " + input->Role +
+                            ", which the run reads or writes too; nothing was written");
       }
     }
   }
   if (!S_ISREG(status.st_mode))
   {
-    throw std::runtime_error("Cannot write " + output.Role + ": it exists and is " +
-                             KindOf(status.st_mode) + ", not a regular file; nothing was written");
+    throw program_error("Cannot write " + output.Role + ": it exists and is " +
+                        KindOf(status.st_mode) + ", not a regular file; nothing was written");
   }
 }
 
@@ -162,11 +162,11 @@ void CheckMovieFolder(const std::string& movie)
   struct stat status;
   if (stat(folder.empty() ? "." : folder.c_str(), &status) != 0)
   {
-    throw std::runtime_error("Cannot write the video " + movie + ": " + std::strerror(errno));
+    throw program_error("Cannot write the video " + movie + ": " + std::strerror(errno));
   }
   if (!S_ISDIR(status.st_mode))
   {
-    throw std::runtime_error("Cannot write the video " + movie + ": " + std::strerror(ENOTDIR));
+    throw program_error("Cannot write the video " + movie + ": " + std::strerror(ENOTDIR));
   }
 }
 }
@@ -202,8 +202,8 @@ void CheckOutputs(vtkDatReader* reader, const std::string& movie)
     const auto known = byName.emplace(name, &output);
     if (!error && !known.second)
     {
-      throw std::runtime_error("Cannot write " + output.Role + ": it is " +
-                               known.first->second->Role + " too; nothing was written");
+      throw program_error("Cannot write " + output.Role + ": it is " + known.first->second->Role +
+                          " too; nothing was written");
     }
   }
   const std::vector<NamedFile> inputs = InputsOf(reader);

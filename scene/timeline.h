@@ -29,10 +29,15 @@ struct Timeline
 // and after the last; a FramesNumber or LoopCount line then does not apply and
 // a warning on standard error says so. Without keys, the expression wave
 // (index into names, or -1) plays the triangle wave of FramesNumber over
-// FramesNumber x LoopCount frames. Throws std::runtime_error naming the line
+// FramesNumber x LoopCount frames. Throws program_error naming the line
 // when a frame is not an integer from 0 to the frame limit, a name is not an
 // expression, or a weight is not a finite number.
 Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& names, int wave);
+
+// Blend factor of frame index i with framesNumber F: a triangle wave that
+// climbs by 1/F per frame from 0 to (F-1)/F, falls back to 0 and repeats.
+// With F <= 1 there is no sweep and every frame gets 0.
+float BlendFactorOfFrame(int64_t frame, int framesNumber);
 
 // The weight of every expression at frame, single-precision values.
 std::vector<double> WeightsOfFrame(const Timeline& timeline, int64_t frame);

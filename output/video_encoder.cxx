@@ -1,10 +1,11 @@
 #include "video_encoder.h"
 
+#include "program_error.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
-#include <stdexcept>
 #include <string>
 
 namespace
@@ -18,7 +19,7 @@ std::string LibraryPath()
   const ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
   if (length <= 0)
   {
-    throw std::runtime_error("cannot find the program's own folder");
+    throw program_error("cannot find the program's own folder");
   }
   std::string path(program, static_cast<std::size_t>(length));
   path.erase(path.rfind('/') + 1);
@@ -35,12 +36,12 @@ OpenFunction LoadOpenFunction()
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library)
     {
-      throw std::runtime_error(std::string("cannot load the video encoder: ") + dlerror());
+      throw program_error(std::string("cannot load the video encoder: ") + dlerror());
     }
     open = reinterpret_cast<OpenFunction>(dlsym(library, ANIMATION_OPEN_VIDEO_ENCODER));
     if (!open)
     {
-      throw std::runtime_error(path + " has no " ANIMATION_OPEN_VIDEO_ENCODER);
+      throw program_error(path + " has no " ANIMATION_OPEN_VIDEO_ENCODER);
     }
   }
   return open;

@@ -1,9 +1,9 @@
 #include "mesh_reader.h"
 
-#include "console.h"
 #include "isolated_mesh_read.h"
 #include "mesh_check.h"
 #include "mesh_precheck.h"
+#include "scene_folder.h"
 #include "toolkit_messages.h"
 #include "vtkGLTFFaceReader.h"
 

@@ -1,12 +1,11 @@
 #include "read_stage.h"
 
-#include "animation_loop.h"
+#include "program_error.h"
 #include "vtkDatReader.h"
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <system_error>
 
 namespace
@@ -22,7 +21,7 @@ void CheckSettings(vtkDatReader* reader)
     std::ostringstream text;
     text << "WindowSize " << size[0] << " " << size[1]
          << " is out of range: width and height must be 1 to " << MaximumWindowSide << " pixels";
-    throw std::runtime_error(text.str());
+    throw program_error(text.str());
   }
   const int64_t frames = FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
   if (frames > MaximumFrameCount)
@@ -31,7 +30,7 @@ void CheckSettings(vtkDatReader* reader)
     text << "FramesNumber " << reader->GetFramesNumber() << " times LoopCount "
          << reader->GetLoopCount() << " makes " << frames << " frames; a run may have at most "
          << MaximumFrameCount;
-    throw std::runtime_error(text.str());
+    throw program_error(text.str());
   }
 }
 
@@ -42,12 +41,20 @@ void CheckSettings(vtkDatReader* reader)
   std::error_code error;
   if (std::filesystem::is_regular_file(fileName, error) && std::ifstream(fileName).good())
   {
-    throw "Very-very bad!";
+    throw program_error("Very-very bad!");
   }
-  throw std::runtime_error(std::string("Very-very bad!\nThere is no readable scene file ") +
-                           fileName + " in the folder " +
-                           std::filesystem::current_path(error).string());
+  throw program_error(std::string("Very-very bad!\nThere is no readable scene file ") + fileName +
+                      " in the folder " + std::filesystem::current_path(error).string());
 }
+}
+
+int64_t FrameCount(int framesNumber, int loopCount)
+{
+  if (framesNumber < 1 || loopCount < 1)
+  {
+    return 1;
+  }
+  return static_cast<int64_t>(framesNumber) * loopCount;
 }
 
 vtkDatReader* ReadScene()

@@ -57,6 +57,7 @@ void ExitOnSanitizerReport()
   _exit(SanitizerStatus);
 }
 
+#ifndef ANIMATION_ADDRESS_SANITIZER
 long long ProcessBytes()
 {
   std::ifstream statm("/proc/self/statm");
@@ -64,6 +65,7 @@ long long ProcessBytes()
   statm >> pages;
   return pages * sysconf(_SC_PAGESIZE);
 }
+#endif
 
 void Send(int descriptor, char kind, const std::string& payload)
 {

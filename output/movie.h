@@ -22,17 +22,17 @@ struct MovieRecording
 };
 
 // Opens the video path at framesPerSecond for what window shows; an empty
-// path gives a recording that takes no frames. Throws std::runtime_error
+// path gives a recording that takes no frames. Throws program_error
 // naming the file when it cannot be opened or its extension names no format.
 MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int framesPerSecond);
 
 // Appends the frame that the window has just rendered. Throws
-// std::runtime_error naming the file when the frame cannot be written; the
+// program_error naming the file when the frame cannot be written; the
 // temporary file is removed then.
 void AddMovieFrame(MovieRecording& movie);
 
 // Ends the stream so that the video plays, renames it from its temporary name
-// onto its own and releases the recording. Throws std::runtime_error when
+// onto its own and releases the recording. Throws program_error when
 // the stream cannot be ended or the rename fails; the temporary file is
 // removed then.
 void FinishMovie(MovieRecording& movie);

@@ -1,6 +1,6 @@
 #include "image_check.h"
 
-#include "console.h"
+#include "scene_folder.h"
 
 #include <vtkBMPReader.h>
 #include <vtkImageData.h>

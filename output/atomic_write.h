@@ -22,7 +22,7 @@ struct TemporaryFile
 };
 
 // Creates the temporary file of the output path, permission 0666 less the
-// umask. Throws std::runtime_error (WriteFailureMessage) when the folder
+// umask. Throws program_error (WriteFailureMessage) when the folder
 // takes no new file.
 TemporaryFile CreateTemporaryFile(const std::string& path);
 
@@ -52,7 +52,7 @@ void RemoveTemporaryFilesNow();
 std::string WriteFailureMessage(const std::string& path, int error);
 
 // Creates the temporary file of path, hands its descriptor to write, which
-// returns 0 or an errno, and commits the file. Throws std::runtime_error
+// returns 0 or an errno, and commits the file. Throws program_error
 // (WriteFailureMessage) when any step fails; path is then left as it was and
 // no temporary file remains.
 void WriteAtomically(const std::string& path, const std::function<int(int descriptor)>& write);

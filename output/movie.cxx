@@ -1,5 +1,7 @@
 #include "movie.h"
 
+#include "program_error.h"
+
 #include <vtkImageData.h>
 #include <vtkRenderWindow.h>
 #include <vtkWindowToImageFilter.h>
@@ -26,7 +28,7 @@ void Close(MovieRecording& movie)
 {
   const std::string path = movie.Path;
   DiscardMovie(movie);
-  throw std::runtime_error("Cannot " + what + " the video " + path + ": " + reason);
+  throw program_error("Cannot " + what + " the video " + path + ": " + reason);
 }
 }
 
@@ -40,7 +42,7 @@ MovieRecording StartMovie(vtkRenderWindow* window, const std::string& path, int 
   const VideoFormat* format = FindVideoFormat(path);
   if (!format)
   {
-    throw std::runtime_error("The video " + path + " must end in " + VideoFormatChoices());
+    throw program_error("The video " + path + " must end in " + VideoFormatChoices());
   }
   movie.Path = path;
   // The temporary file is made now, so that a folder that takes no file is

@@ -11,6 +11,10 @@
 // bring some hundred shared libraries more that a run without a video need
 // not load (one of them, libhwy, runs an instruction at load time that
 // valgrind cannot, so the program under valgrind loads none of them).
+//
+// The encoder's failures are std::runtime_error carrying the reason: they
+// come out of that library, whose own types are hidden, and the recording
+// (movie.h) names the video and throws them on as the program's own error.
 #ifndef video_encoder_h
 #define video_encoder_h
 
