@@ -91,20 +91,10 @@ protected:
                                            "Key 6 default 1\n"
                                            "Key 12 default 0.4 lift 1.25\n");
     std::string lift;
-    char line[200];
     for (const ControlPair& pair : scene.Controls)
     {
       const double raise = pair.Source[1] < 0.631591 - 0.8 ? 0.1 : 0.0;
-      std::snprintf(line,
-                    sizeof(line),
-                    "%.6f %.6f %.6f %.6f %.6f %.6f\n",
-                    pair.Source[0],
-                    pair.Source[1],
-                    pair.Source[2],
-                    pair.Source[0],
-                    pair.Source[1],
-                    pair.Source[2] + raise);
-      lift += line;
+      lift += ControlLine(pair.Source, { pair.Source[0], pair.Source[1], pair.Source[2] + raise });
     }
     this->Folder.Write("lift.txt", lift);
   }

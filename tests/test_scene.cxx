@@ -110,19 +110,9 @@ TestScene WriteTestScene(const std::string& folder, const std::string& settings)
 
   std::ofstream ptt(folder + "/woman.ptt");
   ptt << "Texture hair.bmp\n" << settings;
-  char line[160];
   for (const ControlPair& pair : scene.Controls)
   {
-    std::snprintf(line,
-                  sizeof(line),
-                  "%.6f %.6f %.6f %.6f %.6f %.6f\n",
-                  pair.Source[0],
-                  pair.Source[1],
-                  pair.Source[2],
-                  pair.Target[0],
-                  pair.Target[1],
-                  pair.Target[2]);
-    ptt << line;
+    ptt << ControlLine(pair.Source, pair.Target);
   }
   return scene;
 }
