@@ -14,6 +14,7 @@
 #include "vtkShapeTransform.h"
 
 #include <vtkActor.h>
+#include <vtkActorCollection.h>
 #include <vtkAlgorithm.h>
 #include <vtkBMPWriter.h>
 #include <vtkDataSetMapper.h>
@@ -210,6 +211,10 @@ void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   ReleaseExpressions(fit.Expressions);
   scene.FaceMapper->Delete();
   scene.FaceActor->Delete();
+  if (scene.MaterialActors)
+  {
+    scene.MaterialActors->Delete();
+  }
   scene.TransformFilter->Delete();
   if (scene.BackgroundRenderer)
   {

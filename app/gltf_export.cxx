@@ -3,7 +3,9 @@
 #include "animation_loop.h"
 #include "atomic_write.h"
 #include "expressions.h"
+#include "face_parts.h"
 #include "gltf_writer.h"
+#include "mesh_reader.h"
 #include "scene.h"
 #include "solve_stage.h"
 #include "vtkDatReader.h"
@@ -14,14 +16,15 @@
 #include <vtkAlgorithm.h>
 #include <vtkCamera.h>
 #include <vtkCellArray.h>
+#include <vtkCellData.h>
 #include <vtkDataArray.h>
 #include <vtkFloatArray.h>
 #include <vtkImageData.h>
+#include <vtkIntArray.h>
 #include <vtkMath.h>
 #include <vtkNew.h>
 #include <vtkOBJWriter.h>
 #include <vtkPLYWriter.h>
-#include <vtkPNGWriter.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
@@ -44,36 +47,54 @@
 
 namespace
 {
-// glTF's frame from the scene's: Z up becomes Y up.
-void ToYUp(const double in[3], float out[3])
+// glTF's frame, Y up, from the scene's: a scene with Z up is turned, (x, y,
+// z) becoming (x, z, -y); one with Y up is taken as it is.
+class GltfFrame
 {
-  out[0] = static_cast<float>(in[0]);
-  out[1] = static_cast<float>(in[2]);
-  out[2] = static_cast<float>(-in[1]);
-}
-
-// The points, or the normals made of unit length, in glTF's frame.
-std::vector<float> YUpTriples(vtkPoints* points, vtkDataArray* normals)
-{
-  const vtkIdType n = points ? points->GetNumberOfPoints() : normals->GetNumberOfTuples();
-  std::vector<float> triples(3 * n);
-  for (vtkIdType i = 0; i < n; ++i)
+public:
+  explicit GltfFrame(bool yUp)
+    : YUp(yUp)
   {
-    double p[3];
-    if (points)
-    {
-      points->GetPoint(i, p);
-    }
-    else
-    {
-      // glTF's normals are of unit length; a mesh's own may not be.
-      normals->GetTuple(i, p);
-      vtkMath::Normalize(p);
-    }
-    ToYUp(p, &triples[3 * i]);
   }
-  return triples;
-}
+
+  void Convert(const double in[3], float out[3]) const
+  {
+    out[0] = static_cast<float>(in[0]);
+    out[1] = static_cast<float>(this->YUp ? in[1] : in[2]);
+    out[2] = static_cast<float>(this->YUp ? in[2] : -in[1]);
+  }
+
+  // count points from first, in glTF's frame.
+  std::vector<float> Points(vtkPoints* points, vtkIdType first, vtkIdType count) const
+  {
+    std::vector<float> triples(3 * count);
+    for (vtkIdType i = 0; i < count; ++i)
+    {
+      double p[3];
+      points->GetPoint(first + i, p);
+      this->Convert(p, &triples[3 * i]);
+    }
+    return triples;
+  }
+
+  // count normals from first, of unit length (glTF wants them so; a mesh's
+  // own may not be), in glTF's frame.
+  std::vector<float> Normals(vtkDataArray* normals, vtkIdType first, vtkIdType count) const
+  {
+    std::vector<float> triples(3 * count);
+    for (vtkIdType i = 0; i < count; ++i)
+    {
+      double n[3];
+      normals->GetTuple(first + i, n);
+      vtkMath::Normalize(n);
+      this->Convert(n, &triples[3 * i]);
+    }
+    return triples;
+  }
+
+private:
+  bool YUp;
+};
 
 std::vector<float> Difference(const std::vector<float>& a, const std::vector<float>& b)
 {
@@ -85,60 +106,203 @@ std::vector<float> Difference(const std::vector<float>& a, const std::vector<flo
   return d;
 }
 
-// The mesh as glTF takes it: positions and normals Y up, colours from RGB(A)
-// unsigned-char point scalars, texture coordinates with v down the image,
-// and the polygons cut into triangles.
-GltfMesh MeshFrom(vtkPolyData* mesh, const std::string& name)
+// A triangle of a mesh and the part it belongs to.
+struct PartTriangle
 {
-  GltfMesh out;
-  out.Name = name;
-  out.Positions = YUpTriples(mesh->GetPoints(), nullptr);
-  const vtkIdType n = mesh->GetNumberOfPoints();
-  if (vtkDataArray* normals = mesh->GetPointData()->GetNormals())
-  {
-    out.Normals = YUpTriples(nullptr, normals);
-  }
-  vtkDataArray* scalars = mesh->GetPointData()->GetScalars();
-  if (scalars && scalars->GetDataType() == VTK_UNSIGNED_CHAR &&
-      scalars->GetNumberOfComponents() >= 3)
-  {
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      for (int c = 0; c < 3; ++c)
-      {
-        out.Colours.push_back(static_cast<float>(scalars->GetComponent(i, c) / 255.0));
-      }
-    }
-  }
-  if (vtkDataArray* tcoords = mesh->GetPointData()->GetTCoords())
-  {
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      out.TexCoords.push_back(static_cast<float>(tcoords->GetComponent(i, 0)));
-      out.TexCoords.push_back(static_cast<float>(1.0 - tcoords->GetComponent(i, 1)));
-    }
-  }
+  int Part;
+  vtkIdType Ids[3];
+};
+
+// The polygons and strips of mesh cut into triangles, each with its part.
+// Where the mesh has normals, a triangle whose corners turn against them is
+// turned round: a viewer that draws both sides (glTF's doubleSided) takes
+// the side the corners turn to as the front, and would light the wrong side
+// of such a triangle, in dark specks along the folds.
+std::vector<PartTriangle> TrianglesOf(vtkPolyData* mesh)
+{
   vtkNew<vtkPolyData> polygons;
   polygons->SetPoints(mesh->GetPoints());
   polygons->SetPolys(mesh->GetPolys());
   polygons->SetStrips(mesh->GetStrips());
+  // Cell ids run through the vertices and lines first: the polygons' and
+  // strips' parts are the tail of the mesh's.
+  vtkNew<vtkIntArray> parts;
+  parts->SetName(PartIdsName);
+  vtkDataArray* meshParts = mesh->GetCellData()->GetArray(PartIdsName);
+  const vtkIdType skipped = mesh->GetNumberOfVerts() + mesh->GetNumberOfLines();
+  for (vtkIdType c = 0; c < polygons->GetNumberOfCells(); ++c)
+  {
+    parts->InsertNextValue(meshParts ? static_cast<int>(meshParts->GetComponent(skipped + c, 0))
+                                     : 0);
+  }
+  polygons->GetCellData()->AddArray(parts);
   vtkNew<vtkTriangleFilter> triangles;
   triangles->SetInputData(polygons);
   triangles->PassVertsOff();
   triangles->PassLinesOff();
   triangles->Update();
-  vtkCellArray* cells = triangles->GetOutput()->GetPolys();
+  vtkPolyData* cut = triangles->GetOutput();
+  vtkDataArray* cutParts = cut->GetCellData()->GetArray(PartIdsName);
+  vtkDataArray* normals = mesh->GetPointData()->GetNormals();
+  std::vector<PartTriangle> out;
   vtkIdType count;
   const vtkIdType* ids;
-  for (cells->InitTraversal(); cells->GetNextCell(count, ids);)
+  vtkCellArray* cells = cut->GetPolys();
+  vtkIdType cellId = 0;
+  for (cells->InitTraversal(); cells->GetNextCell(count, ids); ++cellId)
   {
-    if (count == 3)
+    if (count != 3)
     {
-      out.Triangles.insert(out.Triangles.end(), ids, ids + 3);
+      continue;
     }
+    PartTriangle triangle{ static_cast<int>(cutParts->GetComponent(cellId, 0)),
+                           { ids[0], ids[1], ids[2] } };
+    if (normals)
+    {
+      double a[3], b[3], c[3], facing[3], corners[3] = { 0, 0, 0 };
+      mesh->GetPoint(ids[0], a);
+      mesh->GetPoint(ids[1], b);
+      mesh->GetPoint(ids[2], c);
+      vtkMath::Subtract(b, a, b);
+      vtkMath::Subtract(c, a, c);
+      vtkMath::Cross(b, c, facing);
+      for (int k = 0; k < 3; ++k)
+      {
+        double n[3];
+        normals->GetTuple(ids[k], n);
+        vtkMath::Add(corners, n, corners);
+      }
+      if (vtkMath::Dot(facing, corners) < 0)
+      {
+        std::swap(triangle.Ids[1], triangle.Ids[2]);
+      }
+    }
+    out.push_back(triangle);
   }
   return out;
 }
+
+// The meshes of mesh as glTF takes them, one primitive per part (face_parts.h):
+// positions and normals in glTF's frame, colours from RGB(A) unsigned-char
+// point scalars, texture coordinates with v down the image. A part without
+// material gets material plain, the others firstMaterial plus their own.
+std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh,
+                               const GltfFrame& frame,
+                               int plain,
+                               int firstMaterial)
+{
+  const FaceParts parts = FacePartsOf(mesh);
+  std::vector<GltfMesh> meshes(parts.MeshNames.size());
+  for (size_t m = 0; m < meshes.size(); ++m)
+  {
+    meshes[m].Name = parts.MeshNames[m];
+  }
+  vtkDataArray* normals = mesh->GetPointData()->GetNormals();
+  vtkDataArray* scalars = mesh->GetPointData()->GetScalars();
+  if (scalars &&
+      (scalars->GetDataType() != VTK_UNSIGNED_CHAR || scalars->GetNumberOfComponents() < 3))
+  {
+    scalars = nullptr;
+  }
+  vtkDataArray* tcoords = mesh->GetPointData()->GetTCoords();
+  // Each part's primitive: its place in its mesh's primitives.
+  std::vector<size_t> slot;
+  for (const FacePart& part : parts.Parts)
+  {
+    GltfMesh& owner = meshes[part.Mesh];
+    slot.push_back(owner.Primitives.size());
+    owner.Primitives.emplace_back();
+    GltfPrimitive& primitive = owner.Primitives.back();
+    primitive.Material = part.Material >= 0 ? firstMaterial + part.Material : plain;
+    primitive.Positions = frame.Points(mesh->GetPoints(), part.FirstPoint, part.PointCount);
+    if (normals)
+    {
+      primitive.Normals = frame.Normals(normals, part.FirstPoint, part.PointCount);
+    }
+    for (vtkIdType i = part.FirstPoint; i < part.FirstPoint + part.PointCount; ++i)
+    {
+      for (int c = 0; scalars && c < 3; ++c)
+      {
+        primitive.Colours.push_back(static_cast<float>(scalars->GetComponent(i, c) / 255.0));
+      }
+      if (tcoords)
+      {
+        primitive.TexCoords.push_back(static_cast<float>(tcoords->GetComponent(i, 0)));
+        primitive.TexCoords.push_back(static_cast<float>(1.0 - tcoords->GetComponent(i, 1)));
+      }
+    }
+  }
+  for (const PartTriangle& triangle : TrianglesOf(mesh))
+  {
+    const FacePart& part = parts.Parts[triangle.Part];
+    bool inside = true;
+    for (vtkIdType id : triangle.Ids)
+    {
+      inside = inside && id >= part.FirstPoint && id < part.FirstPoint + part.PointCount;
+    }
+    // A triangle across parts has no primitive to go in.
+    if (inside)
+    {
+      for (vtkIdType id : triangle.Ids)
+      {
+        meshes[part.Mesh].Primitives[slot[triangle.Part]].Triangles.push_back(
+          static_cast<std::uint32_t>(id - part.FirstPoint));
+      }
+    }
+  }
+  // glTF has no primitive without triangles, and no mesh without primitives.
+  for (GltfMesh& owner : meshes)
+  {
+    auto& primitives = owner.Primitives;
+    primitives.erase(std::remove_if(primitives.begin(),
+                                    primitives.end(),
+                                    [](const GltfPrimitive& p) { return p.Triangles.empty(); }),
+                     primitives.end());
+  }
+  meshes.erase(std::remove_if(meshes.begin(),
+                              meshes.end(),
+                              [](const GltfMesh& m) { return m.Primitives.empty(); }),
+               meshes.end());
+  return meshes;
+}
+
+// The materials of the face's parts as glTF takes them, after the one of the
+// parts without a material of their own (the face of a format without
+// materials), which is as the frames show it: the skin colour on a face
+// without colours, or white under the colours of its points.
+std::vector<GltfMaterial> FaceMaterials(vtkPolyData* mesh)
+{
+  std::vector<GltfMaterial> materials(1);
+  materials[0].Name = "face";
+  if (!mesh->GetPointData()->GetScalars() && !mesh->GetCellData()->GetScalars())
+  {
+    for (int c = 0; c < 3; ++c)
+    {
+      materials[0].BaseColour[c] = static_cast<float>(SkinColour[c]);
+    }
+  }
+  const FaceParts parts = FacePartsOf(mesh);
+  for (const FaceMaterial& source : parts.Materials)
+  {
+    GltfMaterial material;
+    material.Name = source.Name;
+    for (int c = 0; c < 4; ++c)
+    {
+      material.BaseColour[c] = static_cast<float>(source.BaseColour[c]);
+    }
+    if (source.Texture >= 0)
+    {
+      material.Png = parts.Textures[source.Texture];
+    }
+    material.DoubleSided = source.DoubleSided;
+    materials.push_back(material);
+  }
+  return materials;
+}
+
+// The first material of FaceMaterials is that of the parts without one.
+constexpr int PlainMaterial = 0;
+constexpr int FirstOwnMaterial = 1;
 
 vtkPolyData* RestFace(Scene& scene)
 {
@@ -222,14 +386,14 @@ GltfWeights FrameWeights(const SplineFit& fit, vtkDatReader* reader, int framesP
 
 // The window's camera in glTF's frame: the node's rotation takes the camera's
 // -z to the viewing direction and its +y to the view-up, made orthogonal.
-GltfCamera CameraOf(Scene& scene)
+GltfCamera CameraOf(Scene& scene, const GltfFrame& frame)
 {
   vtkCamera* camera = scene.FaceRenderer->GetActiveCamera();
   GltfCamera out;
   float position[3], focal[3], up[3];
-  ToYUp(camera->GetPosition(), position);
-  ToYUp(camera->GetFocalPoint(), focal);
-  ToYUp(camera->GetViewUp(), up);
+  frame.Convert(camera->GetPosition(), position);
+  frame.Convert(camera->GetFocalPoint(), focal);
+  frame.Convert(camera->GetViewUp(), up);
   double back[3], right[3], trueUp[3], upD[3];
   for (int a = 0; a < 3; ++a)
   {
@@ -272,20 +436,7 @@ std::vector<unsigned char> TexturePng(vtkActor* hair)
   }
   texture->GetInputAlgorithm()->Update();
   vtkImageData* image = vtkImageData::SafeDownCast(texture->GetInputDataObject(0, 0));
-  if (!image || image->GetNumberOfPoints() == 0)
-  {
-    return {};
-  }
-  vtkNew<vtkPNGWriter> writer;
-  writer->SetInputData(image);
-  writer->WriteToMemoryOn();
-  writer->Write();
-  vtkUnsignedCharArray* bytes = writer->GetResult();
-  if (!bytes)
-  {
-    return {};
-  }
-  return { bytes->GetPointer(0), bytes->GetPointer(0) + bytes->GetNumberOfValues() };
+  return PngFile(image);
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes)
@@ -344,20 +495,28 @@ void WriteGltf(const std::string& path,
                vtkDatReader* reader,
                int framesPerSecond)
 {
+  const GltfFrame frame(MeshesHaveYUp(reader));
   vtkPolyData* rest = RestFace(scene);
-  std::vector<GltfMesh> meshes{ MeshFrom(rest, "face") };
-  GltfMesh& face = meshes[0];
+  std::vector<GltfMaterial> materials = FaceMaterials(rest);
+  std::vector<GltfMesh> meshes = MeshesOf(rest, frame, PlainMaterial, FirstOwnMaterial);
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
     vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
-    face.TargetNames.push_back(names[k]);
-    face.TargetPositions.push_back(
-      Difference(YUpTriples(shape->GetPoints(), nullptr), face.Positions));
-    if (!face.Normals.empty())
+    const std::vector<GltfMesh> moved = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
+    for (size_t m = 0; m < meshes.size(); ++m)
     {
-      face.TargetNormals.push_back(
-        Difference(YUpTriples(nullptr, shape->GetPointData()->GetNormals()), face.Normals));
+      meshes[m].TargetNames.push_back(names[k]);
+      for (size_t p = 0; p < meshes[m].Primitives.size(); ++p)
+      {
+        GltfPrimitive& primitive = meshes[m].Primitives[p];
+        const GltfPrimitive& target = moved[m].Primitives[p];
+        primitive.TargetPositions.push_back(Difference(target.Positions, primitive.Positions));
+        if (!primitive.Normals.empty())
+        {
+          primitive.TargetNormals.push_back(Difference(target.Normals, primitive.Normals));
+        }
+      }
     }
   }
 
@@ -365,38 +524,65 @@ void WriteGltf(const std::string& path,
   vtkPolyData* hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
   if (hair && hair->GetNumberOfPoints() > 0)
   {
-    meshes.push_back(MeshFrom(hair, "hair"));
-    GltfMesh& mesh = meshes.back();
-    mesh.Png = TexturePng(scene.HairActor);
-    if (mesh.Png.empty() && !mesh.Triangles.empty())
+    // The hair's parts without a material of their own are drawn with its
+    // texture, or else its diffuse colour.
+    const int first = static_cast<int>(materials.size());
+    std::vector<GltfMaterial> hairMaterials = FaceMaterials(hair);
+    GltfMaterial& plain = hairMaterials[PlainMaterial];
+    plain = GltfMaterial();
+    plain.Name = "hair";
+    plain.Png = TexturePng(scene.HairActor);
+    if (plain.Png.empty())
     {
-      const float colour[4] = { 0.882353f, 0.682353f, 0.513726f, 1.0f }; // its diffuse colour
-      std::copy(colour, colour + 4, mesh.BaseColour);
+      const float colour[4] = { 0.882353f, 0.682353f, 0.513726f, 1.0f };
+      std::copy(colour, colour + 4, plain.BaseColour);
     }
-    if (mesh.Triangles.empty())
+    std::vector<GltfMesh> hairMeshes =
+      MeshesOf(hair, frame, first + PlainMaterial, first + FirstOwnMaterial);
+    if (hairMeshes.size() == 1)
     {
-      meshes.pop_back();
+      hairMeshes[0].Name = "hair";
     }
+    materials.insert(materials.end(), hairMaterials.begin(), hairMaterials.end());
+    meshes.insert(meshes.end(), hairMeshes.begin(), hairMeshes.end());
   }
-  WriteBytes(path, GlbBytes(meshes, CameraOf(scene), FrameWeights(fit, reader, framesPerSecond)));
+  const GltfCamera camera = CameraOf(scene, frame);
+  WriteBytes(path,
+             GlbBytes(meshes, materials, &camera, FrameWeights(fit, reader, framesPerSecond)));
 }
 
 void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader)
 {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  std::string extension = std::filesystem::path(reader->GetFaceFileName()).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-  if (extension != ".vtk" && extension != ".ply" && extension != ".obj" && extension != ".stl")
+  std::string extension = LowerCaseExtension(reader->GetFaceFileName());
+  if (extension == ".gltf")
+  {
+    extension = ".glb";
+  }
+  if (extension != ".vtk" && extension != ".ply" && extension != ".obj" && extension != ".stl" &&
+      extension != ".glb")
   {
     extension = ".vtp";
   }
+  const GltfFrame frame(MeshesHaveYUp(reader));
   vtkPolyData* rest = RestFace(scene);
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
     vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
     const std::string path = (std::filesystem::path(folder) / (names[k] + extension)).string();
-    WriteShape(shape, path, extension);
+    if (extension == ".glb")
+    {
+      WriteBytes(path,
+                 GlbBytes(MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial),
+                          FaceMaterials(rest),
+                          nullptr,
+                          GltfWeights()));
+    }
+    else
+    {
+      WriteShape(shape, path, extension);
+    }
   }
 }

@@ -10,13 +10,15 @@ struct SplineFit;
 class vtkDatReader;
 
 // Writes the run to path as binary glTF 2.0 (gltf_writer.h): the face at rest
-// with its normals, colours and texture coordinates where it has them, one
-// morph target per expression (the position and normal differences of the
+// as it came, each of its meshes with its parts as primitives of their own
+// materials and textures (face_parts.h), with its normals, colours and
+// texture coordinates where it has them; one morph target per expression in
+// every mesh of the face (the position and normal differences of the
 // expression at weight 1), one animation whose weights reproduce every frame
 // of the run at framesPerSecond (linear between frames), the hair with its
-// texture, and the window's camera. Everything is turned from the scene's
-// Z-up frame to glTF's Y-up one: (x, y, z) becomes (x, z, -y). Throws
-// program_error when the file cannot be written.
+// texture, and the window's camera. A scene with Z up is turned into glTF's
+// Y up, (x, y, z) becoming (x, z, -y); one with Y up (MeshesHaveYUp) is
+// written as it is. Throws program_error when the file cannot be written.
 void WriteGltf(const std::string& path,
                Scene& scene,
                SplineFit& fit,
@@ -25,8 +27,9 @@ void WriteGltf(const std::string& path,
 
 // Writes every expression at weight 1 (the others at 0) into folder, made
 // when missing, as NAME plus the face mesh's extension (.vtk, .vtp, .ply,
-// .obj or .stl; .vtp for a glTF face). Throws program_error when a file
-// cannot be written.
+// .obj or .stl; .glb for a glTF face, its meshes and materials as WriteGltf
+// writes them, without targets, animation or camera). Throws program_error
+// when a file cannot be written.
 void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader);
 
 #endif

@@ -1,6 +1,7 @@
 #include "scene.h"
 
 #include "atomic_write.h"
+#include "face_look.h"
 #include "image_check.h"
 #include "mesh_check.h"
 #include "mesh_reader.h"
@@ -12,6 +13,7 @@
 #include "vtkShapeTransform.h"
 
 #include <vtkActor.h>
+#include <vtkActorCollection.h>
 #include <vtkBMPWriter.h>
 #include <vtkBoundingBox.h>
 #include <vtkCamera.h>
@@ -229,6 +231,8 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   scene.BackFaceProperty = vtkProperty::New();
   scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
   scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
+  scene.MaterialActors = AddMaterialActors(
+    MeshOf(scene.FaceReader), scene.TransformFilter, scene.FaceActor, scene.FaceRenderer);
 
   scene.HairActor = vtkActor::New();
   scene.HairActor->SetMapper(scene.HairMapper);
@@ -307,6 +311,7 @@ void ReleaseScene(Scene& scene)
   Release(scene.HairMapper);
   Release(scene.FaceActor);
   Release(scene.HairActor);
+  Release(scene.MaterialActors);
   Release(scene.BackFaceProperty);
   Release(scene.FrameWriter);
 }

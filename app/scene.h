@@ -6,6 +6,7 @@
 
 class vtkAbstractTransform;
 class vtkActor;
+class vtkActorCollection;
 class vtkAlgorithm;
 class vtkBMPWriter;
 class vtkDataSetMapper;
@@ -33,7 +34,8 @@ struct Scene
   vtkDataSetMapper* HairMapper;
   vtkActor* FaceActor;
   vtkActor* HairActor;
-  vtkProperty* BackFaceProperty; // shared by the face and the hair
+  vtkActorCollection* MaterialActors; // one a material of the face's parts (face_look.h), or null
+  vtkProperty* BackFaceProperty;      // shared by the face and the hair
   vtkBMPWriter* FrameWriter;
   bool SaveImages;
 };

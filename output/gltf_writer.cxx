@@ -1,6 +1,7 @@
 #include "gltf_writer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <sstream>
@@ -108,10 +109,30 @@ public:
   std::vector<std::string> Accessors;
 };
 
-// A JSON string of a name made of letters, digits and '_' (nothing to escape).
-std::string Quoted(const std::string& name)
+// A JSON string of text, with quotes, backslashes and control characters
+// escaped.
+std::string Quoted(const std::string& text)
 {
-  return "\"" + name + "\"";
+  std::string quoted = "\"";
+  for (const char c : text)
+  {
+    if (c == '"' || c == '\\')
+    {
+      quoted += '\\';
+      quoted += c;
+    }
+    else if (static_cast<unsigned char>(c) < 0x20)
+    {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+      quoted += escaped;
+    }
+    else
+    {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
 }
 
 void AppendChunk(std::string& file, const std::string& data, std::uint32_t type)
@@ -123,109 +144,171 @@ void AppendChunk(std::string& file, const std::string& data, std::uint32_t type)
 }
 }
 
+namespace
+{
+// The JSON of primitive, its arrays appended to document.
+std::string PrimitiveItem(Document& document, const GltfPrimitive& primitive)
+{
+  std::ostringstream attributes;
+  attributes << "{\"POSITION\":" << document.Floats(primitive.Positions, 3, "VEC3", true);
+  if (!primitive.Normals.empty())
+  {
+    attributes << ",\"NORMAL\":" << document.Floats(primitive.Normals, 3, "VEC3", false);
+  }
+  if (!primitive.Colours.empty())
+  {
+    attributes << ",\"COLOR_0\":" << document.Floats(primitive.Colours, 3, "VEC3", false);
+  }
+  if (!primitive.TexCoords.empty())
+  {
+    attributes << ",\"TEXCOORD_0\":" << document.Floats(primitive.TexCoords, 2, "VEC2", false);
+  }
+  attributes << "}";
+
+  std::vector<std::string> targets;
+  for (size_t t = 0; t < primitive.TargetPositions.size(); ++t)
+  {
+    std::string target =
+      "{\"POSITION\":" +
+      std::to_string(document.Floats(primitive.TargetPositions[t], 3, "VEC3", true));
+    if (!primitive.Normals.empty() && t < primitive.TargetNormals.size())
+    {
+      target += ",\"NORMAL\":" +
+                std::to_string(document.Floats(primitive.TargetNormals[t], 3, "VEC3", false));
+    }
+    targets.push_back(target + "}");
+  }
+
+  std::ostringstream item;
+  item << "{\"attributes\":" << attributes.str()
+       << ",\"indices\":" << document.Indices(primitive.Triangles)
+       << ",\"material\":" << primitive.Material << ",\"mode\":4";
+  if (!targets.empty())
+  {
+    item << ",\"targets\":" << Document::Joined(targets);
+  }
+  item << "}";
+  return item.str();
+}
+
+// The JSON of mesh, its arrays appended to document.
+std::string MeshItem(Document& document, const GltfMesh& mesh)
+{
+  std::vector<std::string> primitives;
+  for (const GltfPrimitive& primitive : mesh.Primitives)
+  {
+    primitives.push_back(PrimitiveItem(document, primitive));
+  }
+  std::ostringstream item;
+  item << "{\"name\":" << Quoted(mesh.Name) << ",\"primitives\":" << Document::Joined(primitives);
+  if (!mesh.TargetNames.empty())
+  {
+    std::vector<std::string> names;
+    for (const auto& name : mesh.TargetNames)
+    {
+      names.push_back(Quoted(name));
+    }
+    item << ",\"weights\":" << Document::List(std::vector<float>(names.size(), 0.0f))
+         << ",\"extras\":{\"targetNames\":" << Document::Joined(names) << "}";
+  }
+  item << "}";
+  return item.str();
+}
+
+// The JSON of material; its texture, when it has one, appended to document,
+// textures and images.
+std::string MaterialItem(Document& document,
+                         const GltfMaterial& material,
+                         std::vector<std::string>& textures,
+                         std::vector<std::string>& images)
+{
+  std::ostringstream item;
+  item << "{\"name\":" << Quoted(material.Name) << ",\"pbrMetallicRoughness\":{\"baseColorFactor\":"
+       << Document::List(std::vector<float>(material.BaseColour, material.BaseColour + 4));
+  if (!material.Png.empty())
+  {
+    const int view = document.View(material.Png.data(), material.Png.size(), 0);
+    images.push_back("{\"bufferView\":" + std::to_string(view) + ",\"mimeType\":\"image/png\"}");
+    textures.push_back("{\"sampler\":0,\"source\":" + std::to_string(images.size() - 1) + "}");
+    item << ",\"baseColorTexture\":{\"index\":" << textures.size() - 1 << "}";
+  }
+  item << ",\"metallicFactor\":0,\"roughnessFactor\":0.6}";
+  if (material.BaseColour[3] < 1.0f)
+  {
+    item << ",\"alphaMode\":\"BLEND\"";
+  }
+  item << ",\"doubleSided\":" << (material.DoubleSided ? "true" : "false") << "}";
+  return item.str();
+}
+
+std::string CameraNode(const GltfCamera& camera)
+{
+  std::ostringstream node;
+  node.precision(17);
+  node << "{\"name\":\"camera\",\"camera\":0,\"translation\":"
+       << Document::List(std::vector<double>(camera.Translation, camera.Translation + 3))
+       << ",\"rotation\":"
+       << Document::List(std::vector<double>(camera.Rotation, camera.Rotation + 4)) << "}";
+  return node.str();
+}
+
+std::string CameraItems(const GltfCamera& camera)
+{
+  std::ostringstream items;
+  items.precision(17);
+  items << "[{\"type\":\"perspective\",\"perspective\":{\"yfov\":" << camera.YFov
+        << ",\"aspectRatio\":" << camera.AspectRatio << ",\"znear\":" << camera.ZNear
+        << ",\"zfar\":" << camera.ZFar << "}}]";
+  return items.str();
+}
+}
+
 std::string GlbBytes(const std::vector<GltfMesh>& meshes,
-                     const GltfCamera& camera,
+                     const std::vector<GltfMaterial>& materials,
+                     const GltfCamera* camera,
                      const GltfWeights& animation)
 {
   Document document;
   std::vector<std::string> meshItems;
-  std::vector<std::string> materials;
-  std::vector<std::string> textures;
-  std::vector<std::string> images;
   std::vector<std::string> nodes;
+  std::vector<int> animatedNodes;
   for (const GltfMesh& mesh : meshes)
   {
-    std::ostringstream attributes;
-    attributes << "{\"POSITION\":" << document.Floats(mesh.Positions, 3, "VEC3", true);
-    if (!mesh.Normals.empty())
+    meshItems.push_back(MeshItem(document, mesh));
+    if (!mesh.TargetNames.empty())
     {
-      attributes << ",\"NORMAL\":" << document.Floats(mesh.Normals, 3, "VEC3", false);
+      animatedNodes.push_back(static_cast<int>(nodes.size()));
     }
-    if (!mesh.Colours.empty())
-    {
-      attributes << ",\"COLOR_0\":" << document.Floats(mesh.Colours, 3, "VEC3", false);
-    }
-    if (!mesh.TexCoords.empty())
-    {
-      attributes << ",\"TEXCOORD_0\":" << document.Floats(mesh.TexCoords, 2, "VEC2", false);
-    }
-    attributes << "}";
-
-    std::ostringstream material;
-    material << "{\"pbrMetallicRoughness\":{\"baseColorFactor\":"
-             << Document::List(std::vector<float>(mesh.BaseColour, mesh.BaseColour + 4));
-    if (!mesh.Png.empty() && !mesh.TexCoords.empty())
-    {
-      const int view = document.View(mesh.Png.data(), mesh.Png.size(), 0);
-      images.push_back("{\"bufferView\":" + std::to_string(view) + ",\"mimeType\":\"image/png\"}");
-      textures.push_back("{\"sampler\":0,\"source\":" + std::to_string(images.size() - 1) + "}");
-      material << ",\"baseColorTexture\":{\"index\":" << textures.size() - 1 << "}";
-    }
-    material << ",\"metallicFactor\":0,\"roughnessFactor\":0.6},\"doubleSided\":true}";
-    materials.push_back(material.str());
-
-    std::vector<std::string> targets;
-    for (size_t t = 0; t < mesh.TargetPositions.size(); ++t)
-    {
-      std::string target =
-        "{\"POSITION\":" +
-        std::to_string(document.Floats(mesh.TargetPositions[t], 3, "VEC3", true));
-      if (!mesh.Normals.empty() && t < mesh.TargetNormals.size())
-      {
-        target +=
-          ",\"NORMAL\":" + std::to_string(document.Floats(mesh.TargetNormals[t], 3, "VEC3", false));
-      }
-      targets.push_back(target + "}");
-    }
-
-    std::ostringstream item;
-    item << "{\"name\":" << Quoted(mesh.Name)
-         << ",\"primitives\":[{\"attributes\":" << attributes.str()
-         << ",\"indices\":" << document.Indices(mesh.Triangles)
-         << ",\"material\":" << materials.size() - 1 << ",\"mode\":4";
-    if (!targets.empty())
-    {
-      item << ",\"targets\":" << Document::Joined(targets);
-    }
-    item << "}]";
-    if (!targets.empty())
-    {
-      std::vector<std::string> names;
-      for (const auto& name : mesh.TargetNames)
-      {
-        names.push_back(Quoted(name));
-      }
-      item << ",\"weights\":" << Document::List(std::vector<float>(targets.size(), 0.0f))
-           << ",\"extras\":{\"targetNames\":" << Document::Joined(names) << "}";
-    }
-    item << "}";
-    meshItems.push_back(item.str());
     nodes.push_back("{\"name\":" + Quoted(mesh.Name) +
                     ",\"mesh\":" + std::to_string(meshItems.size() - 1) + "}");
   }
-
-  std::ostringstream cameraNode;
-  cameraNode.precision(17);
-  cameraNode << "{\"name\":\"camera\",\"camera\":0,\"translation\":"
-             << Document::List(std::vector<double>(camera.Translation, camera.Translation + 3))
-             << ",\"rotation\":"
-             << Document::List(std::vector<double>(camera.Rotation, camera.Rotation + 4)) << "}";
-  nodes.push_back(cameraNode.str());
-  std::ostringstream cameraItem;
-  cameraItem.precision(17);
-  cameraItem << "[{\"type\":\"perspective\",\"perspective\":{\"yfov\":" << camera.YFov
-             << ",\"aspectRatio\":" << camera.AspectRatio << ",\"znear\":" << camera.ZNear
-             << ",\"zfar\":" << camera.ZFar << "}}]";
+  std::vector<std::string> materialItems;
+  std::vector<std::string> textures;
+  std::vector<std::string> images;
+  for (const GltfMaterial& material : materials)
+  {
+    materialItems.push_back(MaterialItem(document, material, textures, images));
+  }
+  if (camera)
+  {
+    nodes.push_back(CameraNode(*camera));
+  }
 
   std::string animations;
-  if (!meshes.empty() && !meshes[0].TargetPositions.empty() && !animation.Times.empty())
+  if (!animatedNodes.empty() && !animation.Times.empty())
   {
     const int input = document.Floats(animation.Times, 1, "SCALAR", true, false);
     const int output = document.Floats(animation.Weights, 1, "SCALAR", false, false);
-    animations = ",\"animations\":[{\"name\":\"expressions\",\"channels\":[{\"sampler\":0,"
-                 "\"target\":{\"node\":0,\"path\":\"weights\"}}],\"samplers\":[{\"input\":" +
-                 std::to_string(input) + ",\"output\":" + std::to_string(output) +
-                 ",\"interpolation\":\"LINEAR\"}]}]";
+    std::vector<std::string> channels;
+    for (int node : animatedNodes)
+    {
+      channels.push_back("{\"sampler\":0,\"target\":{\"node\":" + std::to_string(node) +
+                         ",\"path\":\"weights\"}}");
+    }
+    animations =
+      ",\"animations\":[{\"name\":\"expressions\",\"channels\":" + Document::Joined(channels) +
+      ",\"samplers\":[{\"input\":" + std::to_string(input) +
+      ",\"output\":" + std::to_string(output) + ",\"interpolation\":\"LINEAR\"}]}]";
   }
 
   std::vector<std::string> sceneNodes;
@@ -236,8 +319,15 @@ std::string GlbBytes(const std::vector<GltfMesh>& meshes,
   std::ostringstream json;
   json << "{\"asset\":{\"version\":\"2.0\",\"generator\":\"Animation\"},\"scene\":0,"
        << "\"scenes\":[{\"nodes\":" << Document::Joined(sceneNodes) << "}],"
-       << "\"nodes\":" << Document::Joined(nodes) << ",\"meshes\":" << Document::Joined(meshItems)
-       << ",\"materials\":" << Document::Joined(materials) << ",\"cameras\":" << cameraItem.str();
+       << "\"nodes\":" << Document::Joined(nodes) << ",\"meshes\":" << Document::Joined(meshItems);
+  if (!materialItems.empty())
+  {
+    json << ",\"materials\":" << Document::Joined(materialItems);
+  }
+  if (camera)
+  {
+    json << ",\"cameras\":" << CameraItems(*camera);
+  }
   if (!textures.empty())
   {
     json << ",\"textures\":" << Document::Joined(textures)

@@ -1,5 +1,6 @@
-// Binary glTF 2.0 (.glb) of an animated scene: triangle meshes, the morph
-// targets of the first mesh and one animation of their weights, a camera.
+// Binary glTF 2.0 (.glb) of an animated scene: triangle meshes of one or more
+// primitives, each with a material, the morph targets of the meshes that
+// have them and one animation of their weights, and a camera.
 //
 // The file is one JSON chunk and one binary chunk. Every array of the meshes,
 // the targets, the animation and the images is a buffer view of the binary
@@ -13,22 +14,36 @@
 #include <string>
 #include <vector>
 
-struct GltfMesh
+struct GltfMaterial
 {
   std::string Name;
+  float BaseColour[4] = { 1.0f, 1.0f, 1.0f, 1.0f };
+  std::vector<unsigned char> Png; // the base colour texture as a PNG file, or empty
+  bool DoubleSided = true;
+};
+
+// One draw of a mesh: vertices of its own, their triangles and a material.
+struct GltfPrimitive
+{
   std::vector<float> Positions;         // 3 per vertex
   std::vector<float> Normals;           // 3 per vertex, unit length, or empty
   std::vector<float> Colours;           // RGB in 0..1, 3 per vertex, or empty
   std::vector<float> TexCoords;         // u, v per vertex (v down the image), or empty
   std::vector<std::uint32_t> Triangles; // 3 vertex indices per triangle
-  float BaseColour[4] = { 1.0f, 1.0f, 1.0f, 1.0f };
-  std::vector<unsigned char> Png; // the base colour texture as a PNG file, or empty
+  int Material = 0;                     // index into the materials
 
-  // Morph targets: position differences (3 per vertex) and, when the mesh
-  // has normals, normal differences; one name per target.
-  std::vector<std::string> TargetNames;
+  // Morph targets, one per name of the mesh's TargetNames: position
+  // differences (3 per vertex) and, when the primitive has normals, normal
+  // differences.
   std::vector<std::vector<float>> TargetPositions;
   std::vector<std::vector<float>> TargetNormals;
+};
+
+struct GltfMesh
+{
+  std::string Name;
+  std::vector<GltfPrimitive> Primitives;
+  std::vector<std::string> TargetNames; // empty for a mesh without morph targets
 };
 
 struct GltfCamera
@@ -41,19 +56,22 @@ struct GltfCamera
   double ZFar;
 };
 
-// The weights of the first mesh's targets over time: Times (seconds,
-// increasing) and, for each time, one weight per target.
+// The weights of the meshes' targets over time: Times (seconds, increasing)
+// and, for each time, one weight per target. Every mesh with targets has the
+// same ones and follows these weights.
 struct GltfWeights
 {
   std::vector<float> Times;
   std::vector<float> Weights;
 };
 
-// The bytes of a .glb file with the meshes (one node each, the first one
-// animated by weights, linear between the times), the camera's node and one
-// scene of them all.
+// The bytes of a .glb file with the meshes (one node each; those with
+// targets animated by weights, linear between the times, when there are
+// times), their materials, the camera's node when camera is not null, and
+// one scene of them all.
 std::string GlbBytes(const std::vector<GltfMesh>& meshes,
-                     const GltfCamera& camera,
+                     const std::vector<GltfMaterial>& materials,
+                     const GltfCamera* camera,
                      const GltfWeights& animation);
 
 #endif

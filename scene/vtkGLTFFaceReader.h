@@ -1,15 +1,25 @@
 /**
  * @class   vtkGLTFFaceReader
- * @brief   reads the first mesh of a glTF file (.glb or .gltf) as polydata, at rest
+ * @brief   reads every mesh of a glTF file (.glb or .gltf) as one polydata, at rest
  *
- * vtkGLTFFaceReader wraps vtkGLTFReader for a pipeline that wants one mesh: its output is the
- * first mesh of the file's default scene, with the node transforms applied and every morph target
- * at its default weight, and no animation. The mesh's normals (the glTF NORMAL attribute) are the
- * output's normals and its first texture coordinates its texture coordinates. Coordinates are
- * taken as the file holds them: glTF's Y is up.
+ * vtkGLTFFaceReader gives a pipeline that wants one mesh the whole of a glTF file's default
+ * scene: every primitive of every mesh that a node of the scene places, with the node
+ * transforms applied and every morph target at its default weight, and no animation. The
+ * primitives follow one another in the output in the order of the scene's nodes (depth first)
+ * and of the meshes' primitives, each with points of its own, so that the file can be written
+ * back part by part.
+ *
+ * The output's normals are the glTF NORMAL attribute (when every primitive has it), its
+ * texture coordinates TEXCOORD_0 (with t = 1 - v: the toolkit's images start at the bottom row,
+ * glTF's at the top), its colours COLOR_0 as RGB bytes. The parts, their materials (base colour,
+ * double-sided) and the base colour textures (PNG files) are in the arrays face_parts.h
+ * describes. Coordinates are taken as the file holds them: glTF's Y is up.
+ *
+ * @warning
+ * Skins are not applied, and only base colour textures read through TEXCOORD_0 are kept.
  *
  * @sa
- * vtkGLTFReader
+ * vtkGLTFDocumentLoader vtkGLTFReader
  */
 #ifndef vtkGLTFFaceReader_h
 #define vtkGLTFFaceReader_h

@@ -1,7 +1,8 @@
 // The binary glTF of a run, end to end: the Khronos validator accepts it,
 // three.js in Chromium and VTK's own glTF reader at the last frame's time
 // show the program's last frame, and the file serves as the face of another
-// scene.
+// scene. A glTF face of several meshes, materials and a texture comes back
+// whole and upright, as Blender imports it.
 #include "run_program.h"
 #include "scene_file.h"
 #include "test_scene.h"
@@ -133,8 +134,8 @@ TEST_F(GltfExport, ValidatorAndToolkitReaderShowTheLastFrame)
   // The last frame is not the rest shape.
   EXPECT_GT(LargestGap(last, rest), 0.05);
 
-  // The file as the face of another scene: its first mesh, at rest. Anchors
-  // alone leave it where it is.
+  // The file as the face of another scene: every mesh (the face, then the
+  // hair), at rest, in glTF's frame. Anchors alone leave it where it is.
   TemporaryFolder other;
   std::string ptt = "Face face.glb\nHair none.vtk\n";
   char line[200];
@@ -150,7 +151,63 @@ TEST_F(GltfExport, ValidatorAndToolkitReaderShowTheLastFrame)
   const ProgramRun second = RunAnimation(other.Path(), "--batch");
   ASSERT_EQ(second.Status, 0) << second.Err;
   const Points read = ReadMeshPoints(other.File("animated_shape.vtk"));
-  ASSERT_EQ(read.size(), rest.size());
+  const Points hair = ReadMeshPoints(this->Folder.File("hair.vtk"));
+  ASSERT_EQ(read.size(), rest.size() + hair.size());
   EXPECT_LT(LargestGap(read, rest), 1e-5);
+}
+
+// tests/gltf/make_parts_glb.py's face: a head of two primitives with two
+// materials (one a texture, green above yellow, in front) on a turned node,
+// and a hat on a moved and scaled one. The front of the head is pulled out.
+TEST(GltfFace, EveryPartComesBackWithItsMaterialsAndStandsUpright)
+{
+  TemporaryFolder folder;
+  const std::string make = "/usr/bin/python3 " ANIMATION_SOURCE_DIR
+                           "/tests/gltf/make_parts_glb.py " +
+                           folder.File("face.glb") + " > " + folder.File("parts.json");
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  folder.Write("woman.ptt",
+               "Face face.glb\nHair none\nSupportRadius 0.8\nFramesNumber 4\n"
+               "SaveImages yes\nWindowSize 200 200\n"
+               "0 0 1 0 0 1.3\n0 1 0 0 1 0\n0 -1 0 0 -1 0\n1 0 0 1 0 0\n-1 0 0 -1 0 0\n"
+               "0 0 -1 0 0 -1\n");
+  const ProgramRun run =
+    RunAnimation(folder.Path(), "--batch --gltf run.glb --export-shapes shapes");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+
+  // The frame shows the texture the right way up: its green above its yellow.
+  const RgbImage frame = ReadBmp(folder.File("image0000.bmp"));
+  double green = 0, yellow = 0, greenHeight = 0, yellowHeight = 0;
+  for (int y = 0; y < frame.Height; ++y)
+  {
+    for (int x = 0; x < frame.Width; ++x)
+    {
+      const std::array<int, 3> c = frame.At(x, y);
+      if (c[1] > 120 && c[0] < 90 && c[2] < 90)
+      {
+        ++green;
+        greenHeight += y;
+      }
+      else if (c[0] > 120 && c[1] > 120 && c[2] < 90)
+      {
+        ++yellow;
+        yellowHeight += y;
+      }
+    }
+  }
+  ASSERT_GT(green, 500);
+  ASSERT_GT(yellow, 500);
+  // Rows count from the bottom.
+  EXPECT_GT(greenHeight / green, yellowHeight / yellow + 10);
+
+  const std::string validate = "node " ANIMATION_SOURCE_DIR "/tests/gltf/validate.mjs " +
+                               folder.File("run.glb") + " > " + folder.File("validation.json");
+  EXPECT_EQ(std::system(validate.c_str()), 0) << ReadWholeFile(folder.File("validation.json"));
+  const std::string blender =
+    "blender --background --factory-startup --python-exit-code 1 --python " ANIMATION_SOURCE_DIR
+    "/tests/gltf/blender_parts_check.py -- " +
+    folder.File("run.glb") + " " + folder.File("shapes/default.glb") + " " +
+    folder.File("parts.json") + " > " + folder.File("blender.txt") + " 2>&1";
+  EXPECT_EQ(std::system(blender.c_str()), 0) << ReadWholeFile(folder.File("blender.txt"));
 }
 }
