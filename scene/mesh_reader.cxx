@@ -6,9 +6,9 @@
 #include "scene_folder.h"
 #include "toolkit_messages.h"
 #include "vtkGLTFFaceReader.h"
+#include "vtkPLYFaceReader.h"
 
 #include <vtkOBJReader.h>
-#include <vtkPLYReader.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkSTLReader.h>
@@ -105,7 +105,7 @@ vtkAlgorithm* NewToolkitReader(const std::string& fileName, std::string& why)
   }
   if (extension == ".ply")
   {
-    return NewReaderOf<vtkPLYReader>(fileName);
+    return NewReaderOf<vtkPLYFaceReader>(fileName);
   }
   if (extension == ".obj")
   {

@@ -7,6 +7,7 @@
 #include "scene_file.h"
 
 #include <vtkAlgorithm.h>
+#include <vtkDataArray.h>
 #include <vtkInformation.h>
 #include <vtkInformationVector.h>
 #include <vtkObjectFactory.h>
@@ -228,6 +229,34 @@ TEST(MeshReaderTest, NormalsThatAreNotFiniteAreLeftOut)
   EXPECT_EQ(mesh->GetNumberOfPolys(), 1);
   EXPECT_EQ(mesh->GetPointData()->GetNormals(), nullptr);
   EXPECT_EQ(mesh->GetPointData()->GetNumberOfArrays(), 0);
+  reader->Delete();
+}
+
+TEST(MeshReaderTest, PlyTextureCoordinatesNamedSAndTAreKept)
+{
+  // Binary, so that the renamed header must leave the data after it exactly
+  // where they were: x y z s t a vertex, then one triangle.
+  const float vertices[] = { 0, 0, 0, 0.25f, 0.5f, 1, 0, 0, 0.5f, 0, 0, 1, 0, 0.75f, 1 };
+  std::string data(reinterpret_cast<const char*>(vertices), sizeof(vertices));
+  data += std::string(1, '\3') + LittleEndian(0) + LittleEndian(1) + LittleEndian(2);
+  std::string header = PlyAscii;
+  header.replace(header.find("ascii"), 5, "binary_little_endian");
+  header.replace(header.find("element face"), 0, "property float s\nproperty float t\n");
+  TemporaryFolder folder;
+  std::string why;
+  vtkAlgorithm* reader = NewMeshReader(folder.Write("st.ply", header + data), why);
+  ASSERT_NE(reader, nullptr) << why;
+  vtkPolyData* mesh = vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
+  vtkDataArray* tcoords = mesh->GetPointData()->GetTCoords();
+  ASSERT_NE(tcoords, nullptr);
+  ASSERT_EQ(tcoords->GetNumberOfTuples(), 3);
+  const double expected[3][2] = { { 0.25, 0.5 }, { 0.5, 0 }, { 0.75, 1 } };
+  for (int i = 0; i < 3; ++i)
+  {
+    EXPECT_EQ(tcoords->GetComponent(i, 0), expected[i][0]);
+    EXPECT_EQ(tcoords->GetComponent(i, 1), expected[i][1]);
+  }
+  EXPECT_EQ(mesh->GetPoint(2)[1], 1.0);
   reader->Delete();
 }
 
