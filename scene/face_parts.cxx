@@ -39,19 +39,6 @@ void AddStrings(vtkFieldData* data, const char* name, const std::vector<std::str
   data->AddArray(array);
 }
 
-std::vector<std::string> Strings(vtkFieldData* data, const char* name)
-{
-  std::vector<std::string> strings;
-  if (auto* array = vtkStringArray::SafeDownCast(data->GetAbstractArray(name)))
-  {
-    for (vtkIdType i = 0; i < array->GetNumberOfValues(); ++i)
-    {
-      strings.push_back(array->GetValue(i));
-    }
-  }
-  return strings;
-}
-
 // True when every index of parts lies in its range, and every part's points
 // and every cell's part in mesh.
 bool FitsMesh(const FaceParts& parts, vtkPolyData* mesh, vtkDataArray* partIds)
@@ -155,7 +142,7 @@ FaceParts FacePartsOf(vtkPolyData* mesh)
     return WholeMesh(mesh);
   }
   FaceParts parts;
-  parts.MeshNames = Strings(data, MeshNamesName);
+  parts.MeshNames = FieldStrings(data, MeshNamesName);
   for (vtkIdType p = 0; p < partTable->GetNumberOfTuples(); ++p)
   {
     FacePart part;
@@ -165,7 +152,7 @@ FaceParts FacePartsOf(vtkPolyData* mesh)
     part.PointCount = partTable->GetTypedComponent(p, 3);
     parts.Parts.push_back(part);
   }
-  const std::vector<std::string> materialNames = Strings(data, MaterialNamesName);
+  const std::vector<std::string> materialNames = FieldStrings(data, MaterialNamesName);
   for (vtkIdType m = 0; m < materialTable->GetNumberOfTuples(); ++m)
   {
     FaceMaterial material;
@@ -210,4 +197,17 @@ std::vector<unsigned char> PngFile(vtkImageData* image)
     return {};
   }
   return { bytes->GetPointer(0), bytes->GetPointer(0) + bytes->GetNumberOfValues() };
+}
+
+std::vector<std::string> FieldStrings(vtkFieldData* data, const char* name)
+{
+  std::vector<std::string> strings;
+  if (auto* array = vtkStringArray::SafeDownCast(data->GetAbstractArray(name)))
+  {
+    for (vtkIdType i = 0; i < array->GetNumberOfValues(); ++i)
+    {
+      strings.push_back(array->GetValue(i));
+    }
+  }
+  return strings;
 }

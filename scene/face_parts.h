@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+class vtkFieldData;
 class vtkImageData;
 class vtkPolyData;
 
@@ -55,6 +56,9 @@ void StoreFaceParts(const FaceParts& parts, vtkPolyData* mesh);
 // The parts mesh carries; one part of all its points, in a mesh named
 // "face", without material, when it carries none or they do not fit it.
 FaceParts FacePartsOf(vtkPolyData* mesh);
+
+// The strings of the string array name of data; none when it has none.
+std::vector<std::string> FieldStrings(vtkFieldData* data, const char* name);
 
 // The image as a PNG file, or empty when it cannot be one (no image, or not
 // of unsigned char pixels).

@@ -6,9 +6,9 @@
 #include "scene_folder.h"
 #include "toolkit_messages.h"
 #include "vtkGLTFFaceReader.h"
+#include "vtkOBJFaceReader.h"
 #include "vtkPLYFaceReader.h"
 
-#include <vtkOBJReader.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkSTLReader.h>
@@ -109,7 +109,7 @@ vtkAlgorithm* NewToolkitReader(const std::string& fileName, std::string& why)
   }
   if (extension == ".obj")
   {
-    return NewReaderOf<vtkOBJReader>(fileName);
+    return NewReaderOf<vtkOBJFaceReader>(fileName);
   }
   if (extension == ".stl")
   {

@@ -7,15 +7,21 @@
 #include "scene_file.h"
 #include "test_scene.h"
 
+#include <vtkCellArray.h>
 #include <vtkDataObjectTreeIterator.h>
+#include <vtkGLTFDocumentLoader.h>
 #include <vtkGLTFReader.h>
+#include <vtkImageData.h>
 #include <vtkMultiBlockDataSet.h>
 #include <vtkNew.h>
+#include <vtkPNGWriter.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
+#include <vtkSphereSource.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -76,6 +82,41 @@ double LargestGap(const Points& a, const Points& b)
     }
   }
   return gap;
+}
+
+// The green and yellow pixels of a frame: how many, and their mean row
+// (counted from the bottom).
+struct TwoTones
+{
+  double Green = 0;
+  double Yellow = 0;
+  double GreenRow = 0;
+  double YellowRow = 0;
+};
+
+TwoTones TwoTonesOf(const RgbImage& frame)
+{
+  TwoTones tones;
+  for (int y = 0; y < frame.Height; ++y)
+  {
+    for (int x = 0; x < frame.Width; ++x)
+    {
+      const std::array<int, 3> c = frame.At(x, y);
+      if (c[1] > 120 && c[0] < 90 && c[2] < 90)
+      {
+        ++tones.Green;
+        tones.GreenRow += y;
+      }
+      else if (c[0] > 120 && c[1] > 120 && c[2] < 90)
+      {
+        ++tones.Yellow;
+        tones.YellowRow += y;
+      }
+    }
+  }
+  tones.GreenRow /= std::max(1.0, tones.Green);
+  tones.YellowRow /= std::max(1.0, tones.Yellow);
+  return tones;
 }
 
 // A second expression on the test scene's sources (the front raised by 0.1)
@@ -176,29 +217,10 @@ TEST(GltfFace, EveryPartComesBackWithItsMaterialsAndStandsUpright)
   ASSERT_EQ(run.Status, 0) << run.Err;
 
   // The frame shows the texture the right way up: its green above its yellow.
-  const RgbImage frame = ReadBmp(folder.File("image0000.bmp"));
-  double green = 0, yellow = 0, greenHeight = 0, yellowHeight = 0;
-  for (int y = 0; y < frame.Height; ++y)
-  {
-    for (int x = 0; x < frame.Width; ++x)
-    {
-      const std::array<int, 3> c = frame.At(x, y);
-      if (c[1] > 120 && c[0] < 90 && c[2] < 90)
-      {
-        ++green;
-        greenHeight += y;
-      }
-      else if (c[0] > 120 && c[1] > 120 && c[2] < 90)
-      {
-        ++yellow;
-        yellowHeight += y;
-      }
-    }
-  }
-  ASSERT_GT(green, 500);
-  ASSERT_GT(yellow, 500);
-  // Rows count from the bottom.
-  EXPECT_GT(greenHeight / green, yellowHeight / yellow + 10);
+  const TwoTones tones = TwoTonesOf(ReadBmp(folder.File("image0000.bmp")));
+  ASSERT_GT(tones.Green, 500);
+  ASSERT_GT(tones.Yellow, 500);
+  EXPECT_GT(tones.GreenRow, tones.YellowRow + 10);
 
   const std::string validate = "node " ANIMATION_SOURCE_DIR "/tests/gltf/validate.mjs " +
                                folder.File("run.glb") + " > " + folder.File("validation.json");
@@ -210,4 +232,99 @@ TEST(GltfFace, EveryPartComesBackWithItsMaterialsAndStandsUpright)
     folder.File("parts.json") + " > " + folder.File("blender.txt") + " 2>&1";
   EXPECT_EQ(std::system(blender.c_str()), 0) << ReadWholeFile(folder.File("blender.txt"));
 }
+}
+
+// A Y-up OBJ sphere whose material library gives it a texture, green above
+// yellow (its t coordinate rises with y): the frames show it, and the glb
+// carries it as the face's base colour texture, the sphere not turned.
+TEST(ObjFace, MaterialTextureIsShownAndExported)
+{
+  TemporaryFolder folder;
+  vtkNew<vtkSphereSource> sphere;
+  sphere->SetThetaResolution(24);
+  sphere->SetPhiResolution(16);
+  sphere->Update();
+  vtkPolyData* mesh = sphere->GetOutput();
+  std::string obj = "mtllib face.mtl\n";
+  char line[200];
+  for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i)
+  {
+    const double* p = mesh->GetPoint(i);
+    std::snprintf(
+      line, sizeof(line), "v %.9g %.9g %.9g\nvt 0.5 %.9g\n", p[0], p[1], p[2], (p[1] + 0.5));
+    obj += line;
+  }
+  obj += "usemtl skin\n";
+  vtkIdType count;
+  const vtkIdType* ids;
+  vtkCellArray* polys = mesh->GetPolys();
+  for (polys->InitTraversal(); polys->GetNextCell(count, ids);)
+  {
+    obj += "f";
+    for (vtkIdType k = 0; k < count; ++k)
+    {
+      obj += " " + std::to_string(ids[k] + 1) + "/" + std::to_string(ids[k] + 1);
+    }
+    obj += "\n";
+  }
+  folder.Write("face.obj", obj);
+  folder.Write("face.mtl", "newmtl skin\nKd 1 1 1\nmap_Kd skin.png\n");
+  vtkNew<vtkImageData> image;
+  image->SetDimensions(4, 4, 1);
+  image->AllocateScalars(VTK_UNSIGNED_CHAR, 3);
+  for (int y = 0; y < 4; ++y)
+  {
+    for (int x = 0; x < 4; ++x)
+    {
+      // The toolkit's rows start at the bottom: the lower two yellow.
+      const unsigned char colour[2][3] = { { 230, 220, 20 }, { 20, 200, 40 } };
+      std::copy(colour[y / 2],
+                colour[y / 2] + 3,
+                static_cast<unsigned char*>(image->GetScalarPointer(x, y, 0)));
+    }
+  }
+  vtkNew<vtkPNGWriter> png;
+  png->SetInputData(image);
+  png->SetFileName(folder.File("skin.png").c_str());
+  png->Write();
+  folder.Write("woman.ptt",
+               "Face face.obj\nHair none\nFramesNumber 2\nSaveImages yes\n"
+               "WindowSize 200 200\n0 0 0.5 0 0 0.6\n0 0.5 0 0 0.5 0\n");
+  const ProgramRun run = RunAnimation(folder.Path(), "--batch --gltf run.glb");
+  ASSERT_EQ(run.Status, 0) << run.Err;
+
+  const TwoTones tones = TwoTonesOf(ReadBmp(folder.File("image0000.bmp")));
+  ASSERT_GT(tones.Green, 500);
+  ASSERT_GT(tones.Yellow, 500);
+  EXPECT_GT(tones.GreenRow, tones.YellowRow + 10);
+
+  // The toolkit's own glTF importer: one mesh, the sphere's points as they
+  // are (Y up already), and the texture, green above yellow.
+  vtkNew<vtkGLTFDocumentLoader> loader;
+  ASSERT_TRUE(loader->LoadModelMetaDataFromFile(folder.File("run.glb")));
+  std::vector<char> buffer;
+  ASSERT_TRUE(loader->LoadFileBuffer(folder.File("run.glb"), buffer));
+  ASSERT_TRUE(loader->LoadModelData(buffer));
+  ASSERT_TRUE(loader->BuildModelVTKGeometry());
+  const auto& model = *loader->GetInternalModel();
+  ASSERT_EQ(model.Meshes.size(), 1u);
+  const auto& primitive = model.Meshes[0].Primitives.at(0);
+  ASSERT_EQ(primitive.Geometry->GetNumberOfPoints(), mesh->GetNumberOfPoints());
+  double gap = 0;
+  for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i)
+  {
+    for (int c = 0; c < 3; ++c)
+    {
+      gap = std::max(gap, std::fabs(primitive.Geometry->GetPoint(i)[c] - mesh->GetPoint(i)[c]));
+    }
+  }
+  EXPECT_LT(gap, 1e-6);
+  const auto& material = model.Materials.at(primitive.Material);
+  const int texture = material.PbrMetallicRoughness.BaseColorTexture.Index;
+  ASSERT_GE(texture, 0);
+  vtkImageData* read = model.Images.at(model.Textures.at(texture).Source).ImageData;
+  ASSERT_NE(read, nullptr);
+  const RgbImage pixels = ImageFromToolkit(read);
+  EXPECT_EQ(pixels.At(0, 0), (std::array<int, 3>{ 230, 220, 20 }));
+  EXPECT_EQ(pixels.At(0, 3), (std::array<int, 3>{ 20, 200, 40 }));
 }
