@@ -114,10 +114,11 @@ struct PartTriangle
 };
 
 // The polygons and strips of mesh cut into triangles, each with its part.
-// Where the mesh has normals, a triangle whose corners turn against them is
-// turned round: a viewer that draws both sides (glTF's doubleSided) takes
-// the side the corners turn to as the front, and would light the wrong side
-// of such a triangle, in dark specks along the folds.
+// Where the mesh has normals, a triangle whose corners turn against them (a
+// triangle folded over in a scan, for one) is turned round: a viewer that
+// draws both sides (glTF's doubleSided) takes the side the corners turn to
+// as the front and lights the other with the normals reversed, so that such
+// triangles show as dark specks along the folds.
 std::vector<PartTriangle> TrianglesOf(vtkPolyData* mesh)
 {
   vtkNew<vtkPolyData> polygons;

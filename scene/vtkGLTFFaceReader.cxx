@@ -18,6 +18,7 @@
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+#include <vtkPolyDataNormals.h>
 #include <vtkUnsignedCharArray.h>
 
 #include <algorithm>
@@ -131,10 +132,26 @@ public:
     this->Parts.Parts.push_back(part);
 
     vtkPointData* data = geometry->GetPointData();
-    vtkDataArray* normals = data->GetArray("NORMAL");
+    // The loader makes NORMAL the geometry's normals; the texture coordinates
+    // and colours keep their attribute names.
+    vtkDataArray* normals = data->GetNormals();
     vtkDataArray* tcoords = data->GetArray("TEXCOORD_0");
     vtkDataArray* colours = data->GetArray("COLOR_0");
-    this->EveryPartHasNormals = this->EveryPartHasNormals && normals;
+    this->SomePartHasNormals = this->SomePartHasNormals || normals;
+    // A part without normals gets smooth ones, which the output keeps when
+    // another part has normals of its own.
+    vtkNew<vtkPolyDataNormals> smooth;
+    if (!normals)
+    {
+      smooth->SetInputData(geometry);
+      smooth->SplittingOff();
+      smooth->ConsistencyOff();
+      smooth->ComputeCellNormalsOff();
+      smooth->Update();
+      vtkPolyData* smoothed = smooth->GetOutput();
+      normals =
+        smoothed->GetNumberOfPoints() == count ? smoothed->GetPointData()->GetNormals() : nullptr;
+    }
     this->SomePartHasTCoords = this->SomePartHasTCoords || tcoords;
     this->SomePartHasColours = this->SomePartHasColours || colours;
 
@@ -235,7 +252,7 @@ public:
     }
     output->GetCellData()->AddArray(partIds);
     vtkPointData* data = output->GetPointData();
-    if (this->EveryPartHasNormals)
+    if (this->SomePartHasNormals)
     {
       data->SetNormals(FloatArray("Normals", 3, this->Normals));
     }
@@ -291,7 +308,7 @@ private:
   std::vector<float> Normals;
   std::vector<float> TCoords;
   std::vector<unsigned char> Colours;
-  bool EveryPartHasNormals = true;
+  bool SomePartHasNormals = false;
   bool SomePartHasTCoords = false;
   bool SomePartHasColours = false;
   vtkNew<vtkCellArray> Cells[4]; // vertices, lines, polygons, strips

@@ -9,11 +9,11 @@
  * and of the meshes' primitives, each with points of its own, so that the file can be written
  * back part by part.
  *
- * The output's normals are the glTF NORMAL attribute (when every primitive has it), its
- * texture coordinates TEXCOORD_0 (with t = 1 - v: the toolkit's images start at the bottom row,
- * glTF's at the top), its colours COLOR_0 as RGB bytes. The parts, their materials (base colour,
- * double-sided) and the base colour textures (PNG files) are in the arrays face_parts.h
- * describes. Coordinates are taken as the file holds them: glTF's Y is up.
+ * The output's normals are the glTF NORMAL attribute (smooth normals for a primitive without it,
+ * when another has it), its texture coordinates TEXCOORD_0 (with t = 1 - v: the toolkit's images
+ * start at the bottom row, glTF's at the top), its colours COLOR_0 as RGB bytes. The parts, their
+ * materials (base colour, double-sided) and the base colour textures (PNG files) are in the arrays
+ * face_parts.h describes. Coordinates are taken as the file holds them: glTF's Y is up.
  *
  * @warning
  * Skins are not applied, and only base colour textures read through TEXCOORD_0 are kept.

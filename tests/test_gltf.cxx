@@ -12,9 +12,11 @@
 #include <vtkGLTFDocumentLoader.h>
 #include <vtkGLTFReader.h>
 #include <vtkImageData.h>
+#include <vtkMath.h>
 #include <vtkMultiBlockDataSet.h>
 #include <vtkNew.h>
 #include <vtkPNGWriter.h>
+#include <vtkPointData.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 #include <vtkSphereSource.h>
@@ -117,6 +119,59 @@ TwoTones TwoTonesOf(const RgbImage& frame)
   tones.GreenRow /= std::max(1.0, tones.Green);
   tones.YellowRow /= std::max(1.0, tones.Yellow);
   return tones;
+}
+
+// Loads the glb at path into loader, as the toolkit's glTF reader does.
+bool LoadGlb(vtkGLTFDocumentLoader* loader, const std::string& path)
+{
+  std::vector<char> buffer;
+  return loader->LoadModelMetaDataFromFile(path) && loader->LoadFileBuffer(path, buffer) &&
+         loader->LoadModelData(buffer) && loader->BuildModelVTKGeometry();
+}
+
+// The primitives of the glb at path as the toolkit's glTF loader builds them.
+std::vector<vtkSmartPointer<vtkPolyData>> PrimitivesOf(const std::string& path)
+{
+  vtkNew<vtkGLTFDocumentLoader> loader;
+  std::vector<vtkSmartPointer<vtkPolyData>> primitives;
+  if (LoadGlb(loader, path))
+  {
+    for (const auto& mesh : loader->GetInternalModel()->Meshes)
+    {
+      for (const auto& primitive : mesh.Primitives)
+      {
+        primitives.push_back(primitive.Geometry);
+      }
+    }
+  }
+  return primitives;
+}
+
+// The triangles of mesh whose corners turn against its normals; triangles
+// without area have no side.
+int TrianglesAgainstNormals(vtkPolyData* mesh)
+{
+  vtkDataArray* normals = mesh->GetPointData()->GetNormals();
+  int against = 0;
+  vtkIdType count;
+  const vtkIdType* ids;
+  vtkCellArray* polys = mesh->GetPolys();
+  for (polys->InitTraversal(); normals && polys->GetNextCell(count, ids);)
+  {
+    double a[3], b[3], c[3], facing[3], corners[3] = { 0, 0, 0 };
+    mesh->GetPoint(ids[0], a);
+    mesh->GetPoint(ids[1], b);
+    mesh->GetPoint(ids[2], c);
+    vtkMath::Subtract(b, a, b);
+    vtkMath::Subtract(c, a, c);
+    vtkMath::Cross(b, c, facing);
+    for (int k = 0; k < 3; ++k)
+    {
+      vtkMath::Add(corners, normals->GetTuple3(ids[k]), corners);
+    }
+    against += vtkMath::Norm(facing) > 1e-9 && vtkMath::Dot(facing, corners) <= 0 ? 1 : 0;
+  }
+  return against;
 }
 
 // A second expression on the test scene's sources (the front raised by 0.1)
@@ -222,6 +277,16 @@ TEST(GltfFace, EveryPartComesBackWithItsMaterialsAndStandsUpright)
   ASSERT_GT(tones.Yellow, 500);
   EXPECT_GT(tones.GreenRow, tones.YellowRow + 10);
 
+  // The input's triangle wound against its normals is turned round.
+  const auto primitives = PrimitivesOf(folder.File("run.glb"));
+  ASSERT_EQ(primitives.size(), 3u);
+  for (int p = 0; p < 2; ++p)
+  {
+    ASSERT_NE(primitives[p]->GetPointData()->GetNormals(), nullptr);
+    ASSERT_GT(primitives[p]->GetNumberOfPolys(), 0);
+    EXPECT_EQ(TrianglesAgainstNormals(primitives[p]), 0);
+  }
+
   const std::string validate = "node " ANIMATION_SOURCE_DIR "/tests/gltf/validate.mjs " +
                                folder.File("run.glb") + " > " + folder.File("validation.json");
   EXPECT_EQ(std::system(validate.c_str()), 0) << ReadWholeFile(folder.File("validation.json"));
@@ -301,11 +366,7 @@ TEST(ObjFace, MaterialTextureIsShownAndExported)
   // The toolkit's own glTF importer: one mesh, the sphere's points as they
   // are (Y up already), and the texture, green above yellow.
   vtkNew<vtkGLTFDocumentLoader> loader;
-  ASSERT_TRUE(loader->LoadModelMetaDataFromFile(folder.File("run.glb")));
-  std::vector<char> buffer;
-  ASSERT_TRUE(loader->LoadFileBuffer(folder.File("run.glb"), buffer));
-  ASSERT_TRUE(loader->LoadModelData(buffer));
-  ASSERT_TRUE(loader->BuildModelVTKGeometry());
+  ASSERT_TRUE(LoadGlb(loader, folder.File("run.glb")));
   const auto& model = *loader->GetInternalModel();
   ASSERT_EQ(model.Meshes.size(), 1u);
   const auto& primitive = model.Meshes[0].Primitives.at(0);

@@ -7,7 +7,8 @@ alone (an independent writer, not the program's):
   primitives with vertices of their own, the left half (x < 0 before the turn, z < 0 after)
   with material "skin" (a plain red base colour) and the right half, in front, with material
   "eye", whose base colour is a PNG texture through TEXCOORD_0, green in its upper half and
-  yellow in its lower one (v runs down the image: the sphere's top is green);
+  yellow in its lower one (v runs down the image: the sphere's top is green), and one
+  triangle wound against its normals;
 - mesh "hat", on a node moved up by 1.5 and scaled by 0.5: a cone of one primitive without
   material.
 
@@ -97,6 +98,9 @@ def main():
     primitives = []
     for material, right in ((0, False), (1, True)):
         positions, normals, uvs, triangles = sphere_half(right)
+        if right:
+            # One triangle wound against its normals, as a fold of a scan gives.
+            triangles[9] = triangles[9][::-1]
         attributes = {"POSITION": glb.floats(positions, "VEC3"),
                       "NORMAL": glb.floats(normals, "VEC3")}
         if material == 1:
