@@ -20,6 +20,7 @@
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
 #include <vtkSphereSource.h>
+#include <vtkTriangle.h>
 
 #include <gtest/gtest.h>
 
@@ -158,13 +159,12 @@ int TrianglesAgainstNormals(vtkPolyData* mesh)
   vtkCellArray* polys = mesh->GetPolys();
   for (polys->InitTraversal(); normals && polys->GetNextCell(count, ids);)
   {
-    double a[3], b[3], c[3], facing[3], corners[3] = { 0, 0, 0 };
-    mesh->GetPoint(ids[0], a);
-    mesh->GetPoint(ids[1], b);
-    mesh->GetPoint(ids[2], c);
-    vtkMath::Subtract(b, a, b);
-    vtkMath::Subtract(c, a, c);
-    vtkMath::Cross(b, c, facing);
+    double corner[3][3], facing[3], corners[3] = { 0, 0, 0 };
+    for (int k = 0; k < 3; ++k)
+    {
+      mesh->GetPoint(ids[k], corner[k]);
+    }
+    vtkTriangle::ComputeNormalDirection(corner[0], corner[1], corner[2], facing);
     for (int k = 0; k < 3; ++k)
     {
       vtkMath::Add(corners, normals->GetTuple3(ids[k]), corners);
