@@ -29,6 +29,30 @@ vtkStandardNewMacro(vtkOBJFaceReader);
 
 namespace
 {
+// The file that name (a material library or texture named in the files)
+// designates in folder: a regular file inside folder, named by a relative
+// path without "..". Empty when name designates no such file, so that a mesh
+// handed on by others cannot make the run read, and embed in its outputs,
+// files from elsewhere.
+std::filesystem::path FileInFolder(const std::filesystem::path& folder, const std::string& name)
+{
+  const std::filesystem::path relative(name);
+  if (name.empty() || relative.is_absolute())
+  {
+    return {};
+  }
+  for (const auto& part : relative)
+  {
+    if (part == "..")
+    {
+      return {};
+    }
+  }
+  std::error_code error;
+  const std::filesystem::path file = folder / relative;
+  return std::filesystem::is_regular_file(file, error) ? file : std::filesystem::path();
+}
+
 // A material of a library as the file gives it.
 struct LibraryMaterial
 {
@@ -170,7 +194,8 @@ bool AddMaterialParts(vtkPolyData* mesh, const std::filesystem::path& path)
   bool someLibrary = false;
   for (const std::string& name : FieldStrings(fields, "MaterialLibraries"))
   {
-    someLibrary = ReadLibrary(path.parent_path() / name, library) || someLibrary;
+    const std::filesystem::path file = FileInFolder(path.parent_path(), name);
+    someLibrary = (!file.empty() && ReadLibrary(file, library)) || someLibrary;
   }
   if (!someLibrary || materialNames.empty() || !materialIds)
   {
@@ -195,7 +220,9 @@ bool AddMaterialParts(vtkPolyData* mesh, const std::filesystem::path& path)
       material.DoubleSided = true;
       if (!found->second.Texture.empty())
       {
-        std::vector<unsigned char> png = ImagePng(path.parent_path() / found->second.Texture);
+        const std::filesystem::path image = FileInFolder(path.parent_path(), found->second.Texture);
+        std::vector<unsigned char> png =
+          image.empty() ? std::vector<unsigned char>() : ImagePng(image);
         if (!png.empty())
         {
           material.Texture = static_cast<int>(parts.Textures.size());

@@ -9,7 +9,8 @@
  * toolkit's image reader of its extension and kept as a PNG file), and stores them with one
  * part per material in the arrays face_parts.h describes. The texture coordinates, which
  * vtkOBJReader gives one array per material, become one: each point takes those of the first
- * material that uses it. Libraries and images are looked for beside the OBJ file.
+ * material that uses it. Libraries and images are looked for in the OBJ file's folder (relative
+ * names without "..", regular files only).
  *
  * A file without material libraries, or whose libraries cannot be read, is read as
  * vtkOBJReader reads it.
