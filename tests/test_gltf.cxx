@@ -301,7 +301,8 @@ TEST(GltfFace, EveryPartComesBackWithItsMaterialsAndStandsUpright)
 
 // A Y-up OBJ sphere whose material library gives it a texture, green above
 // yellow (its t coordinate rises with y): the frames show it, and the glb
-// carries it as the face's base colour texture, the sphere not turned.
+// carries it as the face's base colour texture, the sphere not turned. A
+// texture outside the OBJ file's folder is not read.
 TEST(ObjFace, MaterialTextureIsShownAndExported)
 {
   TemporaryFolder folder;
@@ -388,4 +389,10 @@ TEST(ObjFace, MaterialTextureIsShownAndExported)
   const RgbImage pixels = ImageFromToolkit(read);
   EXPECT_EQ(pixels.At(0, 0), (std::array<int, 3>{ 230, 220, 20 }));
   EXPECT_EQ(pixels.At(0, 3), (std::array<int, 3>{ 20, 200, 40 }));
+
+  // A library that names its texture by an absolute path (or one with "..")
+  // reaches outside the folder: the texture is left out.
+  folder.Write("face.mtl", "newmtl skin\nKd 1 1 1\nmap_Kd " + folder.File("skin.png") + "\n");
+  ASSERT_EQ(RunAnimation(folder.Path(), "--batch").Status, 0);
+  EXPECT_EQ(TwoTonesOf(ReadBmp(folder.File("image0000.bmp"))).Green, 0);
 }
