@@ -290,6 +290,12 @@ TEST(GltfFace, EveryPartComesBackWithItsMaterialsAndStandsUpright)
   const std::string validate = "node " ANIMATION_SOURCE_DIR "/tests/gltf/validate.mjs " +
                                folder.File("run.glb") + " > " + folder.File("validation.json");
   EXPECT_EQ(std::system(validate.c_str()), 0) << ReadWholeFile(folder.File("validation.json"));
+  // three.js through the file's camera shows what the first frame shows: the
+  // camera went into glTF's frame with the face.
+  const std::string view = "node " ANIMATION_SOURCE_DIR "/tests/gltf/browser_view.mjs " +
+                           folder.File("run.glb") + " " + folder.File("image0000.bmp") +
+                           " 0 61 89 171 0.85 > " + folder.File("view.json") + " 2>&1";
+  EXPECT_EQ(std::system(view.c_str()), 0) << ReadWholeFile(folder.File("view.json"));
   const std::string blender =
     "blender --background --factory-startup --python-exit-code 1 --python " ANIMATION_SOURCE_DIR
     "/tests/gltf/blender_parts_check.py -- " +
