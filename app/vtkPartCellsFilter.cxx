@@ -43,8 +43,9 @@ int vtkPartCellsFilter::RequestData(vtkInformation*,
     const vtkIdType* ids;
     for (kinds[kind]->InitTraversal(); kinds[kind]->GetNextCell(size, ids); ++cellId)
     {
-      const auto part = partIds ? static_cast<size_t>(partIds->GetComponent(cellId, 0)) : 0;
-      if (part < this->Parts.size() && this->Parts[part])
+      const double part = partIds ? partIds->GetComponent(cellId, 0) : 0.0;
+      if (part >= 0 && part < static_cast<double>(this->Parts.size()) &&
+          this->Parts[static_cast<size_t>(part)])
       {
         kept[kind]->InsertNextCell(size, ids);
       }
