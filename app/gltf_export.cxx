@@ -235,7 +235,12 @@ std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh,
   }
   for (const PartTriangle& triangle : TrianglesOf(mesh))
   {
-    const FacePart& part = parts.Parts[triangle.Part];
+    // A mesh whose part arrays do not hold together is one part
+    // (FacePartsOf), whatever its "PartIds" say.
+    const size_t partId = triangle.Part >= 0 && triangle.Part < static_cast<int>(parts.Parts.size())
+                            ? triangle.Part
+                            : 0;
+    const FacePart& part = parts.Parts[partId];
     bool inside = true;
     for (vtkIdType id : triangle.Ids)
     {
@@ -246,7 +251,7 @@ std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh,
     {
       for (vtkIdType id : triangle.Ids)
       {
-        meshes[part.Mesh].Primitives[slot[triangle.Part]].Triangles.push_back(
+        meshes[part.Mesh].Primitives[slot[partId]].Triangles.push_back(
           static_cast<std::uint32_t>(id - part.FirstPoint));
       }
     }
