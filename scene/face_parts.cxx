@@ -162,7 +162,9 @@ FaceParts FacePartsOf(vtkPolyData* mesh)
       material.BaseColour[c] = materialTable->GetTypedComponent(m, c);
     }
     material.DoubleSided = materialTable->GetTypedComponent(m, 4) != 0.0f;
-    material.Texture = static_cast<int>(materialTable->GetTypedComponent(m, 5));
+    // Any number that is no index of a texture (FitsMesh refuses -2).
+    const float texture = materialTable->GetTypedComponent(m, 5);
+    material.Texture = texture >= -1.0f && texture < 1e6f ? static_cast<int>(texture) : -2;
     parts.Materials.push_back(material);
   }
   for (size_t t = 0;; ++t)
