@@ -5,6 +5,7 @@
 #include "expressions.h"
 #include "gltf_writer.h"
 #include "scene.h"
+#include "shape_files.h"
 #include "solve_stage.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"
@@ -385,18 +386,13 @@ void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDa
 {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  std::string extension = std::filesystem::path(reader->GetFaceFileName()).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-  if (extension != ".vtk" && extension != ".ply" && extension != ".obj" && extension != ".stl")
-  {
-    extension = ".vtp";
-  }
+  const std::string extension = ShapeFileExtension(reader->GetFaceFileName());
   vtkPolyData* rest = RestFace(scene);
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
     vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
-    const std::string path = (std::filesystem::path(folder) / (names[k] + extension)).string();
+    const std::string path = ShapeFilePath(folder, names[k], reader->GetFaceFileName());
     WriteShape(shape, path, extension);
   }
 }
