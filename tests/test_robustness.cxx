@@ -358,6 +358,31 @@ TEST_F(RobustnessTest, HugeFramesNumberOrLoopCountIsRefusedBeforeSolving)
   }
 }
 
+TEST_F(RobustnessTest, TimelineBeyondItsLimitsIsRefusedBeforeSolving)
+{
+  // The Texture line is line 1 of the test scene; the settings follow it.
+  const std::pair<const char*, const char*> cases[] = {
+    { "Key 1000000 default 1\n", "woman.ptt line 2: Key needs a frame from 0 to 999999" },
+    { "Key 0 default 0\nKey 5 default 1e39\n",
+      "woman.ptt line 3: the weight of default, 1e39, is beyond the single-precision range" },
+    // The free-space check counts the timeline's 1000000 frames (12 TB), not
+    // FramesNumber's 4.
+    { "FramesNumber 4\nWindowSize 2000 2000\nSaveImages yes\nKey 999999 default 1\n",
+      "Not enough free space: the 1000000 frames of 2000 x 2000 pixels would take about" },
+  };
+  for (const auto& [settings, message] : cases)
+  {
+    TemporaryFolder folder;
+    WriteTestScene(folder.Path(), settings);
+    ProgramRun run = RunAnimation(folder.Path(), "--batch");
+    EXPECT_EQ(run.Status, 1) << settings;
+    EXPECT_NE(run.Err.find(message), std::string::npos) << settings << run.Err;
+    EXPECT_EQ(run.Out.find("Solving time"), std::string::npos) << settings;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("image0000.bmp"))) << settings;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("animated_shape.vtk"))) << settings;
+  }
+}
+
 TEST_F(RobustnessTest, MostNegativeCountsRenderOnlyFrameZero)
 {
   this->WriteScene("FramesNumber -2147483648\nLoopCount -2147483648\nSaveImages yes\n");
