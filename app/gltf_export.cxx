@@ -3,8 +3,10 @@
 #include "animation_loop.h"
 #include "atomic_write.h"
 #include "expressions.h"
+#include "finite_output.h"
 #include "gltf_writer.h"
 #include "scene.h"
+#include "scene_folder.h"
 #include "shape_files.h"
 #include "solve_stage.h"
 #include "vtkDatReader.h"
@@ -140,21 +142,18 @@ GltfMesh MeshFrom(vtkPolyData* mesh, const std::string& name)
   }
   return out;
 }
+}
 
 vtkPolyData* RestFace(Scene& scene)
 {
   return vtkPolyData::SafeDownCast(scene.FaceReader->GetOutputDataObject(0));
 }
 
-// The expressions' names: "default" alone for a scene without Expression lines.
 std::vector<std::string> ExpressionNames(const SplineFit& fit)
 {
   return fit.Expressions ? fit.Expressions->Names : std::vector<std::string>{ "default" };
 }
 
-// The face with expression k at weight 1 and the others at 0: its points and,
-// when the face has normals, its normals. The transform's weights are put back
-// afterwards; its cache serves every expression.
 vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, int k)
 {
   vtkNew<vtkPoints> points;
@@ -197,6 +196,8 @@ vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, 
   return shape;
 }
 
+namespace
+{
 // The weights of every frame of the run: the key tracks, or the triangle wave
 // of the default expression.
 GltfWeights FrameWeights(const SplineFit& fit, vtkDatReader* reader, int framesPerSecond)
@@ -312,9 +313,11 @@ void WriteShapeWith(vtkPolyData* shape, const std::string& path)
                   });
 }
 
-// Writes shape in the format that extension names.
+// Writes shape in the format that extension names; a shape with a number
+// that is not finite is refused.
 void WriteShape(vtkPolyData* shape, const std::string& path, const std::string& extension)
 {
+  RefuseNonFinite("the expression shape " + ShownName(path), NonFinitePartOf(shape));
   if (extension == ".vtk")
   {
     WriteShapeWith<vtkPolyDataWriter>(shape, path);
@@ -379,7 +382,10 @@ void WriteGltf(const std::string& path,
       meshes.pop_back();
     }
   }
-  WriteBytes(path, GlbBytes(meshes, CameraOf(scene), FrameWeights(fit, reader, framesPerSecond)));
+  const GltfCamera camera = CameraOf(scene);
+  const GltfWeights animation = FrameWeights(fit, reader, framesPerSecond);
+  RefuseNonFinite("the glTF file " + ShownName(path), NonFinitePartOf(meshes, camera, animation));
+  WriteBytes(path, GlbBytes(meshes, camera, animation));
 }
 
 void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader)

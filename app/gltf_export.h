@@ -3,11 +3,26 @@
 #ifndef gltf_export_h
 #define gltf_export_h
 
+#include <vtkSmartPointer.h>
+
 #include <string>
+#include <vector>
 
 struct Scene;
 struct SplineFit;
 class vtkDatReader;
+class vtkPolyData;
+
+// The face at rest, as its file gives it.
+vtkPolyData* RestFace(Scene& scene);
+
+// The expressions' names: "default" alone for a scene without Expression lines.
+std::vector<std::string> ExpressionNames(const SplineFit& fit);
+
+// The face rest with expression k at weight 1 and the others at 0: its points
+// and, when the face has normals, its normals. The transform's weights are put
+// back afterwards; its cache serves every expression.
+vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, int k);
 
 // Writes the run to path as binary glTF 2.0 (gltf_writer.h): the face at rest
 // with its normals, colours and texture coordinates where it has them, one
@@ -16,7 +31,8 @@ class vtkDatReader;
 // of the run at framesPerSecond (linear between frames), the hair with its
 // texture, and the window's camera. Everything is turned from the scene's
 // Z-up frame to glTF's Y-up one: (x, y, z) becomes (x, z, -y). Throws
-// program_error when the file cannot be written.
+// program_error when the file cannot be written, or when a number of it would
+// not be finite (finite_output.h).
 void WriteGltf(const std::string& path,
                Scene& scene,
                SplineFit& fit,
@@ -26,7 +42,7 @@ void WriteGltf(const std::string& path,
 // Writes every expression at weight 1 (the others at 0) into folder, made
 // when missing, as NAME plus the face mesh's extension (.vtk, .vtp, .ply,
 // .obj or .stl; .vtp for a glTF face). Throws program_error when a file
-// cannot be written.
+// cannot be written or a number of it would not be finite.
 void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader);
 
 #endif
