@@ -21,8 +21,9 @@ int64_t FrameCount(int framesNumber, int loopCount);
 // when the reader fails (it has already told why through its error trace; a
 // missing file is named with the folder on the next line), a message naming
 // the setting when the window size or the number of frames is out of range
-// (the Key line, for a timeline: SceneFrameCount), and the refusal of a matrix that cannot fit in the memory available; the
-// reader is released then.
+// (the Key line, for a timeline: SceneFrameCount), and the refusal of a
+// matrix that cannot fit in the memory available; the reader is released
+// then.
 vtkDatReader* ReadScene();
 
 #endif
