@@ -138,10 +138,33 @@ std::vector<NamedFile> ExistingFrames(long frames)
   return existing;
 }
 
-// Throws when output is one of others, or exists and is not a regular file.
-// A symbolic link is refused too: the rename would replace the link itself
-// (/dev/stdout, for one), not the file it leads to.
-void CheckOutput(const NamedFile& output, const std::vector<const NamedFile*>& others)
+// The files that exist among the inputs and outputs, by device and inode,
+// each stat'ed once: the outputs are then looked up in it, so that the check
+// stays linear in the number of files (frames of earlier runs included).
+using FileIdentities = std::multimap<std::pair<dev_t, ino_t>, const NamedFile*>;
+
+FileIdentities IdentitiesOf(const std::vector<NamedFile>& inputs,
+                            const std::vector<NamedFile>& outputs)
+{
+  FileIdentities identities;
+  for (const std::vector<NamedFile>* list : { &inputs, &outputs })
+  {
+    for (const NamedFile& file : *list)
+    {
+      struct stat status;
+      if (stat(file.Path.c_str(), &status) == 0)
+      {
+        identities.emplace(std::make_pair(status.st_dev, status.st_ino), &file);
+      }
+    }
+  }
+  return identities;
+}
+
+// Throws when output is another of the files identities holds, or exists and
+// is not a regular file. A symbolic link is refused too: the rename would
+// replace the link itself (/dev/stdout, for one), not the file it leads to.
+void CheckOutput(const NamedFile& output, const FileIdentities& identities)
 {
   struct stat status;
   if (lstat(output.Path.c_str(), &status) != 0)
@@ -151,13 +174,12 @@ void CheckOutput(const NamedFile& output, const std::vector<const NamedFile*>& o
   struct stat target;
   if (stat(output.Path.c_str(), &target) == 0)
   {
-    for (const NamedFile* input : others)
+    const auto same = identities.equal_range(std::make_pair(target.st_dev, target.st_ino));
+    for (auto file = same.first; file != same.second; ++file)
     {
-      struct stat other;
-      if (input != &output && stat(input->Path.c_str(), &other) == 0 &&
-          other.st_dev == target.st_dev && other.st_ino == target.st_ino)
+      if (file->second != &output)
       {
-        throw program_error("Cannot write " + output.Role + ": it is " + input->Role +
+        throw program_error("Cannot write " + output.Role + ": it is " + file->second->Role +
                             ", which the run reads or writes too; nothing was written");
       }
     }
@@ -252,16 +274,9 @@ void CheckOutputs(vtkDatReader* reader, const RequestedOutputs& requested)
     }
   }
   const std::vector<NamedFile> inputs = InputsOf(reader);
-  std::vector<const NamedFile*> files;
-  for (const std::vector<NamedFile>* list : { &inputs, &std::as_const(outputs) })
-  {
-    for (const NamedFile& file : *list)
-    {
-      files.push_back(&file);
-    }
-  }
+  const FileIdentities identities = IdentitiesOf(inputs, outputs);
   for (const NamedFile& output : outputs)
   {
-    CheckOutput(output, files);
+    CheckOutput(output, identities);
   }
 }

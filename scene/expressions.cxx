@@ -9,11 +9,11 @@
 #include <vtkNew.h>
 #include <vtkPoints.h>
 
-#include <algorithm>
 #include <cctype>
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <unordered_set>
 
 namespace
 {
@@ -95,7 +95,8 @@ void AddExpressionLine(ExpressionRun& run, vtkDatReader* reader, const Expressio
 std::vector<ExpressionLine> ReadExpressionLines(vtkDatReader* reader)
 {
   std::vector<ExpressionLine> lines;
-  std::vector<std::string> names = DefaultExpression(reader);
+  const std::vector<std::string> fixed = DefaultExpression(reader);
+  std::unordered_set<std::string> names(fixed.begin(), fixed.end());
   for (const auto& keyword : reader->GetExpressionLines())
   {
     std::istringstream fields(keyword.Text);
@@ -113,14 +114,13 @@ std::vector<ExpressionLine> ReadExpressionLines(vtkDatReader* reader)
     {
       Fail(reader, keyword.Line, "the expression name " + name + " is not letters, digits and _");
     }
-    if (std::find(names.begin(), names.end(), name) != names.end())
+    if (!names.insert(name).second)
     {
       Fail(reader,
            keyword.Line,
            "there is an expression named " + name +
              " already (default is the scene's own control points)");
     }
-    names.push_back(name);
     lines.push_back({ keyword.Line, name, { words.begin() + 1, words.end() } });
   }
   return lines;
