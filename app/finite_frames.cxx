@@ -3,8 +3,7 @@
 #include "expressions.h"
 #include "gltf_export.h"
 #include "program_error.h"
-#include "scene.h"
-#include "solve_stage.h"
+#include "timeline.h"
 
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
@@ -16,42 +15,20 @@
 #include <sstream>
 #include <vector>
 
-namespace
+void CheckFramesStayFinite(vtkPolyData* face, vtkAbstractTransform* transform, vtkDatReader* reader)
 {
-// The largest magnitude each expression's weight takes in the run, at least
-// 1: a timeline's weights are linear between their keys and held outside
-// them, so the largest key weight bounds them; the triangle wave's blend
-// factor stays below 1.
-std::vector<double> LargestWeights(const SplineFit& fit)
-{
-  if (!fit.Expressions)
-  {
-    return { 1.0 };
-  }
-  std::vector<double> largest;
-  for (const auto& track : fit.Expressions->Keys.Tracks)
-  {
-    double weight = 1.0;
-    for (const auto& key : track)
-    {
-      weight = std::max(weight, std::fabs(key.second));
-    }
-    largest.push_back(weight);
-  }
-  return largest;
-}
-}
-
-void CheckFramesStayFinite(Scene& scene, SplineFit& fit)
-{
-  vtkPolyData* rest = RestFace(scene);
-  vtkPoints* points = rest->GetPoints();
+  vtkPoints* points = face->GetPoints();
   const vtkIdType n = points->GetNumberOfPoints();
-  const std::vector<std::string> names = ExpressionNames(fit);
-  const std::vector<double> weights = LargestWeights(fit);
+  const std::vector<std::string> names = ExpressionNamesOf(reader);
+  std::vector<double> weights = LargestKeyWeights(reader, names);
+  for (double& weight : weights)
+  {
+    weight = std::max(weight, 1.0);
+  }
 
-  // reach[3 i + a] bounds |coordinate a of point i| over the run; the move
-  // of the expression that contributes most to it is kept beside it.
+  // reach[3 i + a] bounds |coordinate a of point i| over the run; the
+  // largest single move that adds to it is kept beside it, with its
+  // expression.
   std::vector<double> reach(3 * n);
   std::vector<double> largestMove(3 * n, 0.0);
   std::vector<int> mover(3 * n, 0);
@@ -64,7 +41,8 @@ void CheckFramesStayFinite(Scene& scene, SplineFit& fit)
   }
   for (size_t k = 0; k < names.size(); ++k)
   {
-    const vtkSmartPointer<vtkPolyData> moved = ExpressionShape(fit, rest, static_cast<int>(k));
+    const vtkSmartPointer<vtkPolyData> moved =
+      ExpressionShape(transform, face, static_cast<int>(k));
     vtkPoints* shape = moved->GetPoints();
     for (vtkIdType i = 0; i < n; ++i)
     {
@@ -94,7 +72,7 @@ void CheckFramesStayFinite(Scene& scene, SplineFit& fit)
     text << "Face point " << i << " (" << x[0] << " " << x[1] << " " << x[2]
          << ") would be moved beyond the single-precision range of the deformed mesh ("
          << largestFloat << "): expression " << names[mover[j]];
-    if (fit.Expressions)
+    if (HasExpressions(reader))
     {
       text << " at weight " << weights[mover[j]];
     }

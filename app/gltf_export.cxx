@@ -142,19 +142,22 @@ GltfMesh MeshFrom(vtkPolyData* mesh, const std::string& name)
   }
   return out;
 }
-}
 
 vtkPolyData* RestFace(Scene& scene)
 {
   return vtkPolyData::SafeDownCast(scene.FaceReader->GetOutputDataObject(0));
 }
 
+// The expressions' names: "default" alone for a scene without Expression lines.
 std::vector<std::string> ExpressionNames(const SplineFit& fit)
 {
   return fit.Expressions ? fit.Expressions->Names : std::vector<std::string>{ "default" };
 }
+}
 
-vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, int k)
+vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
+                                             vtkPolyData* rest,
+                                             int k)
 {
   vtkNew<vtkPoints> points;
   vtkNew<vtkFloatArray> normals;
@@ -162,29 +165,28 @@ vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, 
   normals->SetName("Normals");
   vtkDataArray* restNormals = rest->GetPointData()->GetNormals();
   vtkDataArray* outNormals = restNormals ? normals.Get() : nullptr;
-  if (fit.Expressions)
+  if (auto* expressions = vtkExpressionTransform::SafeDownCast(transform))
   {
-    vtkExpressionTransform* transform = fit.Expressions->Transform;
     std::vector<double> kept;
-    for (int e = 0; e < transform->GetNumberOfExpressions(); ++e)
+    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
     {
-      kept.push_back(transform->GetWeight(e));
-      transform->SetWeight(e, e == k ? 1.0 : 0.0);
+      kept.push_back(expressions->GetWeight(e));
+      expressions->SetWeight(e, e == k ? 1.0 : 0.0);
     }
-    transform->TransformPointsNormalsVectors(
+    expressions->TransformPointsNormalsVectors(
       rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    for (int e = 0; e < transform->GetNumberOfExpressions(); ++e)
+    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
     {
-      transform->SetWeight(e, kept[e]);
+      expressions->SetWeight(e, kept[e]);
     }
   }
-  else
+  else if (auto* single = vtkShapeTransform::SafeDownCast(transform))
   {
-    const float kept = fit.Transform->BlendFactor;
-    fit.Transform->BlendFactor = 1.0f;
-    fit.Transform->TransformPointsNormalsVectors(
+    const float kept = single->BlendFactor;
+    single->BlendFactor = 1.0f;
+    single->TransformPointsNormalsVectors(
       rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    fit.Transform->BlendFactor = kept;
+    single->BlendFactor = kept;
   }
   auto shape = vtkSmartPointer<vtkPolyData>::New();
   shape->ShallowCopy(rest);
@@ -354,7 +356,8 @@ void WriteGltf(const std::string& path,
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
-    vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
+    vtkSmartPointer<vtkPolyData> shape =
+      ExpressionShape(FaceTransform(fit), rest, static_cast<int>(k));
     face.TargetNames.push_back(names[k]);
     face.TargetPositions.push_back(
       Difference(YUpTriples(shape->GetPoints(), nullptr), face.Positions));
@@ -397,7 +400,8 @@ void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDa
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
-    vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
+    vtkSmartPointer<vtkPolyData> shape =
+      ExpressionShape(FaceTransform(fit), rest, static_cast<int>(k));
     const std::string path = ShapeFilePath(folder, names[k], reader->GetFaceFileName());
     WriteShape(shape, path, extension);
   }

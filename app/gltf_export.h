@@ -6,23 +6,21 @@
 #include <vtkSmartPointer.h>
 
 #include <string>
-#include <vector>
 
 struct Scene;
 struct SplineFit;
+class vtkAbstractTransform;
 class vtkDatReader;
 class vtkPolyData;
 
-// The face at rest, as its file gives it.
-vtkPolyData* RestFace(Scene& scene);
-
-// The expressions' names: "default" alone for a scene without Expression lines.
-std::vector<std::string> ExpressionNames(const SplineFit& fit);
-
-// The face rest with expression k at weight 1 and the others at 0: its points
-// and, when the face has normals, its normals. The transform's weights are put
-// back afterwards; its cache serves every expression.
-vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, int k);
+// The face rest with expression k at weight 1 and the others at 0 under
+// transform (the expressions' transform, or the shape transform at blend
+// factor 1): its points and, when the face has normals, its normals. The
+// transform's weights are put back afterwards; its cache serves every
+// expression, and belongs to rest's points once evaluated on them.
+vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
+                                             vtkPolyData* rest,
+                                             int k);
 
 // Writes the run to path as binary glTF 2.0 (gltf_writer.h): the face at rest
 // with its normals, colours and texture coordinates where it has them, one

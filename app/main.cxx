@@ -12,7 +12,6 @@
 // status 130 or 143.
 #include "animation_loop.h"
 #include "display_check.h"
-#include "finite_frames.h"
 #include "gltf_export.h"
 #include "options.h"
 #include "output_guard.h"
@@ -87,7 +86,6 @@ int main(int argc, char* argv[])
     CheckOutputSpace(reader, options.Movie);
     fit = SolveSpline(reader);
     scene = BuildScene(reader, FaceTransform(fit));
-    CheckFramesStayFinite(scene, fit);
     {
       InterruptCatcher interrupts;
       movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);

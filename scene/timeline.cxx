@@ -121,6 +121,24 @@ int64_t SceneFrameCount(vtkDatReader* reader)
   return frames;
 }
 
+std::vector<double> LargestKeyWeights(vtkDatReader* reader, const std::vector<std::string>& names)
+{
+  std::vector<double> largest(names.size(), 0.0);
+  for (const auto& line : reader->GetKeyLines())
+  {
+    for (const auto& [name, weight] : ParseKey(reader, line).Weights)
+    {
+      const auto found = std::find(names.begin(), names.end(), name);
+      if (found != names.end())
+      {
+        double& bound = largest[found - names.begin()];
+        bound = std::max(bound, std::fabs(weight));
+      }
+    }
+  }
+  return largest;
+}
+
 float BlendFactorOfFrame(int64_t frame, int framesNumber)
 {
   const int64_t sweep = static_cast<int64_t>(framesNumber) - 1; // frames of one rise or fall

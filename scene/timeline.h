@@ -42,6 +42,13 @@ Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& name
 // frame or weight is out of range, as ReadTimeline() does.
 int64_t SceneFrameCount(vtkDatReader* reader);
 
+// The largest magnitude that the Key lines give the weight of each of the
+// expressions names (in that order), 0 for one without keys: the weights are
+// linear between keys and held outside them, so no frame exceeds it. Key
+// lines are read as SceneFrameCount() reads them; names they give that are
+// not expressions are left to ReadTimeline().
+std::vector<double> LargestKeyWeights(vtkDatReader* reader, const std::vector<std::string>& names);
+
 // Blend factor of frame index i with framesNumber F: a triangle wave that
 // climbs by 1/F per frame from 0 to (F-1)/F, falls back to 0 and repeats.
 // With F <= 1 there is no sweep and every frame gets 0.
