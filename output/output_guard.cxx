@@ -212,7 +212,17 @@ void CheckFolderOf(const NamedFile& output)
 std::vector<NamedFile> ShapeFiles(vtkDatReader* reader, const std::string& folder)
 {
   struct stat status;
-  if (stat(folder.c_str(), &status) == 0 && !S_ISDIR(status.st_mode))
+  if (stat(folder.c_str(), &status) != 0)
+  {
+    // A missing folder is made; a path through a file (ENOTDIR), or one the
+    // run may not look into, cannot be.
+    if (errno != ENOENT)
+    {
+      throw program_error("Cannot write the expression shapes into " + ShownName(folder) + ": " +
+                          std::strerror(errno) + "; nothing was written");
+    }
+  }
+  else if (!S_ISDIR(status.st_mode))
   {
     throw program_error("Cannot write the expression shapes into " + ShownName(folder) +
                         ": it exists and is " + KindOf(status.st_mode) +

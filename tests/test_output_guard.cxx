@@ -124,6 +124,7 @@ TEST_F(OutputGuardTest, OutputThatIsNoRegularFileOrNamesAnInputIsRefusedBeforeAn
       "--export-shapes shapes",
       "/shapes/default.vtk: it exists and is a FIFO" },
     { "true", "--export-shapes woman.ptt", "Cannot write the expression shapes into " },
+    { "true", "--export-shapes woman.ptt/shapes", "/woman.ptt/shapes: Not a directory" },
     // A frame of a timeline that is an input: frame 50 of 61, not of the
     // FramesNumber's 4.
     { "cp hair.bmp image0050.bmp && printf 'SaveImages yes\\nTexture image0050.bmp\\nKey 60 "
