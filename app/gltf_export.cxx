@@ -188,6 +188,11 @@ vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
       rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
     single->BlendFactor = kept;
   }
+  else
+  {
+    transform->TransformPointsNormalsVectors(
+      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
+  }
   auto shape = vtkSmartPointer<vtkPolyData>::New();
   shape->ShallowCopy(rest);
   shape->SetPoints(points);

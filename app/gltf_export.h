@@ -15,9 +15,10 @@ class vtkPolyData;
 
 // The face rest with expression k at weight 1 and the others at 0 under
 // transform (the expressions' transform, or the shape transform at blend
-// factor 1): its points and, when the face has normals, its normals. The
-// transform's weights are put back afterwards; its cache serves every
-// expression, and belongs to rest's points once evaluated on them.
+// factor 1; any other transform as it stands): its points and, when the face
+// has normals, its normals. The transform's weights are put back afterwards;
+// its cache serves every expression, and belongs to rest's points once
+// evaluated on them.
 vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
                                              vtkPolyData* rest,
                                              int k);
