@@ -4,6 +4,7 @@
 #include "descriptor_stream.h"
 #include "expressions.h"
 #include "file_growth_progress.h"
+#include "finite_output.h"
 #include "program_error.h"
 #include "progress.h"
 #include "read_stage.h"
@@ -149,6 +150,8 @@ void ReportInterruption(int signal, int64_t frames, int64_t total)
 
 void WriteDeformedMesh(Scene& scene)
 {
+  scene.TransformFilter->Update();
+  RefuseNonFinite("animated_shape.vtk", NonFinitePartOf(scene.TransformFilter->GetOutput()));
   LegacyMeshWriter* writer = LegacyMeshWriter::New();
   writer->SetInputConnection(scene.TransformFilter->GetOutputPort());
   progress_stage writing("Writing animated_shape.vtk",

@@ -31,7 +31,8 @@ void ReportInterruption(int signal, int64_t frames, int64_t total);
 
 // Writes the face as the last frame shows it to "animated_shape.vtk".
 // Throws program_error naming the file and the cause when it cannot be
-// written; an earlier file of that name is then left as it was.
+// written, or when a number of the mesh is not finite (finite_output.h); an
+// earlier file of that name is then left as it was.
 void WriteDeformedMesh(Scene& scene);
 
 // Writes the deformed mesh and finishes the video, each whatever became of

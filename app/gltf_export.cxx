@@ -4,9 +4,12 @@
 #include "atomic_write.h"
 #include "expressions.h"
 #include "face_parts.h"
+#include "finite_output.h"
 #include "gltf_writer.h"
 #include "mesh_reader.h"
 #include "scene.h"
+#include "scene_folder.h"
+#include "shape_files.h"
 #include "solve_stage.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"
@@ -320,11 +323,11 @@ std::vector<std::string> ExpressionNames(const SplineFit& fit)
 {
   return fit.Expressions ? fit.Expressions->Names : std::vector<std::string>{ "default" };
 }
+}
 
-// The face with expression k at weight 1 and the others at 0: its points and,
-// when the face has normals, its normals. The transform's weights are put back
-// afterwards; its cache serves every expression.
-vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, int k)
+vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
+                                             vtkPolyData* rest,
+                                             int k)
 {
   vtkNew<vtkPoints> points;
   vtkNew<vtkFloatArray> normals;
@@ -332,29 +335,33 @@ vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, 
   normals->SetName("Normals");
   vtkDataArray* restNormals = rest->GetPointData()->GetNormals();
   vtkDataArray* outNormals = restNormals ? normals.Get() : nullptr;
-  if (fit.Expressions)
+  if (auto* expressions = vtkExpressionTransform::SafeDownCast(transform))
   {
-    vtkExpressionTransform* transform = fit.Expressions->Transform;
     std::vector<double> kept;
-    for (int e = 0; e < transform->GetNumberOfExpressions(); ++e)
+    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
     {
-      kept.push_back(transform->GetWeight(e));
-      transform->SetWeight(e, e == k ? 1.0 : 0.0);
+      kept.push_back(expressions->GetWeight(e));
+      expressions->SetWeight(e, e == k ? 1.0 : 0.0);
     }
-    transform->TransformPointsNormalsVectors(
+    expressions->TransformPointsNormalsVectors(
       rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    for (int e = 0; e < transform->GetNumberOfExpressions(); ++e)
+    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
     {
-      transform->SetWeight(e, kept[e]);
+      expressions->SetWeight(e, kept[e]);
     }
+  }
+  else if (auto* single = vtkShapeTransform::SafeDownCast(transform))
+  {
+    const float kept = single->BlendFactor;
+    single->BlendFactor = 1.0f;
+    single->TransformPointsNormalsVectors(
+      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
+    single->BlendFactor = kept;
   }
   else
   {
-    const float kept = fit.Transform->BlendFactor;
-    fit.Transform->BlendFactor = 1.0f;
-    fit.Transform->TransformPointsNormalsVectors(
+    transform->TransformPointsNormalsVectors(
       rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    fit.Transform->BlendFactor = kept;
   }
   auto shape = vtkSmartPointer<vtkPolyData>::New();
   shape->ShallowCopy(rest);
@@ -366,6 +373,8 @@ vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, 
   return shape;
 }
 
+namespace
+{
 // The weights of every frame of the run: the key tracks, or the triangle wave
 // of the default expression.
 GltfWeights FrameWeights(const SplineFit& fit, vtkDatReader* reader, int framesPerSecond)
@@ -468,9 +477,11 @@ void WriteShapeWith(vtkPolyData* shape, const std::string& path)
                   });
 }
 
-// Writes shape in the format that extension names.
+// Writes shape in the format that extension names; a shape with a number
+// that is not finite is refused.
 void WriteShape(vtkPolyData* shape, const std::string& path, const std::string& extension)
 {
+  RefuseNonFinite("the expression shape " + ShownName(path), NonFinitePartOf(shape));
   if (extension == ".vtk")
   {
     WriteShapeWith<vtkPolyDataWriter>(shape, path);
@@ -508,7 +519,8 @@ void WriteGltf(const std::string& path,
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
-    vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
+    vtkSmartPointer<vtkPolyData> shape =
+      ExpressionShape(FaceTransform(fit), rest, static_cast<int>(k));
     const std::vector<GltfMesh> moved = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
     for (size_t m = 0; m < meshes.size(); ++m)
     {
@@ -553,38 +565,32 @@ void WriteGltf(const std::string& path,
     meshes.insert(meshes.end(), hairMeshes.begin(), hairMeshes.end());
   }
   const GltfCamera camera = CameraOf(scene, frame);
-  WriteBytes(path,
-             GlbBytes(meshes, materials, &camera, FrameWeights(fit, reader, framesPerSecond)));
+  const GltfWeights animation = FrameWeights(fit, reader, framesPerSecond);
+  RefuseNonFinite("the glTF file " + ShownName(path),
+                  NonFinitePartOf(meshes, materials, &camera, animation));
+  WriteBytes(path, GlbBytes(meshes, materials, &camera, animation));
 }
 
 void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader)
 {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  std::string extension = LowerCaseExtension(reader->GetFaceFileName());
-  if (extension == ".gltf")
-  {
-    extension = ".glb";
-  }
-  if (extension != ".vtk" && extension != ".ply" && extension != ".obj" && extension != ".stl" &&
-      extension != ".glb")
-  {
-    extension = ".vtp";
-  }
+  const std::string extension = ShapeFileExtension(reader->GetFaceFileName());
   const GltfFrame frame(MeshesHaveYUp(reader));
   vtkPolyData* rest = RestFace(scene);
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
-    vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
-    const std::string path = (std::filesystem::path(folder) / (names[k] + extension)).string();
+    vtkSmartPointer<vtkPolyData> shape =
+      ExpressionShape(FaceTransform(fit), rest, static_cast<int>(k));
+    const std::string path = ShapeFilePath(folder, names[k], reader->GetFaceFileName());
     if (extension == ".glb")
     {
-      WriteBytes(path,
-                 GlbBytes(MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial),
-                          FaceMaterials(rest),
-                          nullptr,
-                          GltfWeights()));
+      const std::vector<GltfMesh> meshes = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
+      const std::vector<GltfMaterial> materials = FaceMaterials(rest);
+      RefuseNonFinite("the expression shape " + ShownName(path),
+                      NonFinitePartOf(meshes, materials, nullptr, GltfWeights()));
+      WriteBytes(path, GlbBytes(meshes, materials, nullptr, GltfWeights()));
     }
     else
     {

@@ -3,11 +3,25 @@
 #ifndef gltf_export_h
 #define gltf_export_h
 
+#include <vtkSmartPointer.h>
+
 #include <string>
 
 struct Scene;
 struct SplineFit;
+class vtkAbstractTransform;
 class vtkDatReader;
+class vtkPolyData;
+
+// The face rest with expression k at weight 1 and the others at 0 under
+// transform (the expressions' transform, or the shape transform at blend
+// factor 1; any other transform as it stands): its points and, when the face
+// has normals, its normals. The transform's weights are put back afterwards;
+// its cache serves every expression, and belongs to rest's points once
+// evaluated on them.
+vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
+                                             vtkPolyData* rest,
+                                             int k);
 
 // Writes the run to path as binary glTF 2.0 (gltf_writer.h): the face at rest
 // as it came, each of its meshes with its parts as primitives of their own
@@ -18,7 +32,8 @@ class vtkDatReader;
 // of the run at framesPerSecond (linear between frames), the hair with its
 // texture, and the window's camera. A scene with Z up is turned into glTF's
 // Y up, (x, y, z) becoming (x, z, -y); one with Y up (MeshesHaveYUp) is
-// written as it is. Throws program_error when the file cannot be written.
+// written as it is. Throws program_error when the file cannot be written, or
+// when a number of it would not be finite (finite_output.h).
 void WriteGltf(const std::string& path,
                Scene& scene,
                SplineFit& fit,
@@ -29,7 +44,7 @@ void WriteGltf(const std::string& path,
 // when missing, as NAME plus the face mesh's extension (.vtk, .vtp, .ply,
 // .obj or .stl; .glb for a glTF face, its meshes and materials as WriteGltf
 // writes them, without targets, animation or camera). Throws program_error
-// when a file cannot be written.
+// when a file cannot be written or a number of it would not be finite.
 void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader);
 
 #endif

@@ -82,7 +82,7 @@ int main(int argc, char* argv[])
     PrintBanner();
     CheckDisplay();
     reader = ReadScene();
-    CheckOutputs(reader, options.Movie);
+    CheckOutputs(reader, { options.Movie, options.Gltf, options.ShapesFolder });
     CheckOutputSpace(reader, options.Movie);
     fit = SolveSpline(reader);
     scene = BuildScene(reader, FaceTransform(fit));

@@ -2,6 +2,7 @@
 
 #include "atomic_write.h"
 #include "face_look.h"
+#include "finite_frames.h"
 #include "image_check.h"
 #include "mesh_check.h"
 #include "mesh_reader.h"
@@ -209,6 +210,8 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   // The transform carries the normals; a face without them gets them first.
   scene.FaceNormals = NewSmoothNormals(scene.FaceReader);
   vtkAlgorithm* face = scene.FaceNormals ? scene.FaceNormals : scene.FaceReader;
+  face->Update();
+  CheckFramesStayFinite(MeshOf(face), transform, reader);
 
   stopwatch_start();
   scene.TransformFilter = vtkTransformPolyDataFilter::New();

@@ -47,9 +47,10 @@ struct Scene
 // placed to show the face (PlaceCamera). A face without normals gets smooth
 // ones and one without colours a skin colour (below); "Hair none" means no
 // hair. Throws program_error when the face mesh cannot be read or is not a
-// whole mesh, or the camera keywords give no usable camera (nothing is shown
-// then), and CaptureFrame's failure when frame 0 cannot be saved. Whatever it
-// built is released before a failure leaves it.
+// whole mesh, the deformation would carry it beyond single precision in some
+// frame (CheckFramesStayFinite), or the camera keywords give no usable camera
+// (nothing is shown then), and CaptureFrame's failure when frame 0 cannot be
+// saved. Whatever it built is released before a failure leaves it.
 Scene BuildScene(vtkDatReader* reader, vtkAbstractTransform* transform);
 
 // Releases every object the scene holds and clears its pointers; members that

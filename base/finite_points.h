@@ -1,12 +1,18 @@
-// A check of point coordinates, shared by the mesh checks of the program and
-// the landmark checks of the warp transforms.
+// Checks of point coordinates and data arrays, shared by the mesh checks of
+// the program, the checks of its outputs and the landmark checks of the warp
+// transforms.
 #ifndef finite_points_h
 #define finite_points_h
 
+class vtkDataArray;
 class vtkPoints;
 
 // True when every coordinate of every point is finite (no infinity, no NaN);
 // true for an empty set.
 bool AllPointsFinite(vtkPoints* points);
+
+// True when array is not of floating-point values (a float or double array),
+// or when every value of it is finite.
+bool AllValuesFinite(vtkDataArray* array);
 
 #endif

@@ -1,8 +1,10 @@
 #include "output_guard.h"
 
+#include "expressions.h"
 #include "program_error.h"
-#include "read_stage.h"
 #include "scene_folder.h"
+#include "shape_files.h"
+#include "timeline.h"
 #include "vtkDatReader.h"
 
 #include <vtkAlgorithm.h>
@@ -34,9 +36,13 @@ struct NamedFile
 const char* KindOf(mode_t mode)
 {
   const std::pair<bool, const char*> kinds[] = {
-    { S_ISDIR(mode), "a folder" },       { S_ISCHR(mode), "a character device" },
-    { S_ISBLK(mode), "a block device" }, { S_ISFIFO(mode), "a FIFO" },
-    { S_ISSOCK(mode), "a socket" },      { S_ISLNK(mode), "a symbolic link" },
+    { S_ISREG(mode), "a regular file" },
+    { S_ISDIR(mode), "a folder" },
+    { S_ISCHR(mode), "a character device" },
+    { S_ISBLK(mode), "a block device" },
+    { S_ISFIFO(mode), "a FIFO" },
+    { S_ISSOCK(mode), "a socket" },
+    { S_ISLNK(mode), "a symbolic link" },
   };
   for (const auto& [is, kind] : kinds)
   {
@@ -70,6 +76,13 @@ std::vector<NamedFile> InputsOf(vtkDatReader* reader)
   if (reader->GetUseBackground() != 0)
   {
     imageOf(reader->GetImageActor()->GetMapper()->GetInputAlgorithm(), "the background image ");
+  }
+  for (const ExpressionLine& line : ReadExpressionLines(reader))
+  {
+    for (const std::string& file : line.Files)
+    {
+      inputs.push_back({ file, "the file " + ShownName(file) + " of expression " + line.Name });
+    }
   }
   return inputs;
 }
@@ -125,10 +138,33 @@ std::vector<NamedFile> ExistingFrames(long frames)
   return existing;
 }
 
-// Throws when output is one of others, or exists and is not a regular file.
-// A symbolic link is refused too: the rename would replace the link itself
-// (/dev/stdout, for one), not the file it leads to.
-void CheckOutput(const NamedFile& output, const std::vector<const NamedFile*>& others)
+// The files that exist among the inputs and outputs, by device and inode,
+// each stat'ed once: the outputs are then looked up in it, so that the check
+// stays linear in the number of files (frames of earlier runs included).
+using FileIdentities = std::multimap<std::pair<dev_t, ino_t>, const NamedFile*>;
+
+FileIdentities IdentitiesOf(const std::vector<NamedFile>& inputs,
+                            const std::vector<NamedFile>& outputs)
+{
+  FileIdentities identities;
+  for (const std::vector<NamedFile>* list : { &inputs, &outputs })
+  {
+    for (const NamedFile& file : *list)
+    {
+      struct stat status;
+      if (stat(file.Path.c_str(), &status) == 0)
+      {
+        identities.emplace(std::make_pair(status.st_dev, status.st_ino), &file);
+      }
+    }
+  }
+  return identities;
+}
+
+// Throws when output is another of the files identities holds, or exists and
+// is not a regular file. A symbolic link is refused too: the rename would
+// replace the link itself (/dev/stdout, for one), not the file it leads to.
+void CheckOutput(const NamedFile& output, const FileIdentities& identities)
 {
   struct stat status;
   if (lstat(output.Path.c_str(), &status) != 0)
@@ -138,13 +174,12 @@ void CheckOutput(const NamedFile& output, const std::vector<const NamedFile*>& o
   struct stat target;
   if (stat(output.Path.c_str(), &target) == 0)
   {
-    for (const NamedFile* input : others)
+    const auto same = identities.equal_range(std::make_pair(target.st_dev, target.st_ino));
+    for (auto file = same.first; file != same.second; ++file)
     {
-      struct stat other;
-      if (input != &output && stat(input->Path.c_str(), &other) == 0 &&
-          other.st_dev == target.st_dev && other.st_ino == target.st_ino)
+      if (file->second != &output)
       {
-        throw program_error("Cannot write " + output.Role + ": it is " + input->Role +
+        throw program_error("Cannot write " + output.Role + ": it is " + file->second->Role +
                             ", which the run reads or writes too; nothing was written");
       }
     }
@@ -156,18 +191,50 @@ void CheckOutput(const NamedFile& output, const std::vector<const NamedFile*>& o
   }
 }
 
-void CheckMovieFolder(const std::string& movie)
+// Throws when the folder that output is to be written into does not exist
+// or is not a folder.
+void CheckFolderOf(const NamedFile& output)
 {
-  const std::filesystem::path folder = std::filesystem::path(movie).parent_path();
+  const std::filesystem::path folder = std::filesystem::path(output.Path).parent_path();
   struct stat status;
   if (stat(folder.empty() ? "." : folder.c_str(), &status) != 0)
   {
-    throw program_error("Cannot write the video " + movie + ": " + std::strerror(errno));
+    throw program_error("Cannot write " + output.Role + ": " + std::strerror(errno));
   }
   if (!S_ISDIR(status.st_mode))
   {
-    throw program_error("Cannot write the video " + movie + ": " + std::strerror(ENOTDIR));
+    throw program_error("Cannot write " + output.Role + ": " + std::strerror(ENOTDIR));
   }
+}
+
+// The expression shapes: one file per expression in folder, which must be a
+// folder when it exists (it is made otherwise).
+std::vector<NamedFile> ShapeFiles(vtkDatReader* reader, const std::string& folder)
+{
+  struct stat status;
+  if (stat(folder.c_str(), &status) != 0)
+  {
+    // A missing folder is made; a path through a file (ENOTDIR), or one the
+    // run may not look into, cannot be.
+    if (errno != ENOENT)
+    {
+      throw program_error("Cannot write the expression shapes into " + ShownName(folder) + ": " +
+                          std::strerror(errno) + "; nothing was written");
+    }
+  }
+  else if (!S_ISDIR(status.st_mode))
+  {
+    throw program_error("Cannot write the expression shapes into " + ShownName(folder) +
+                        ": it exists and is " + KindOf(status.st_mode) +
+                        ", not a folder; nothing was written");
+  }
+  std::vector<NamedFile> shapes;
+  for (const std::string& name : ExpressionNamesOf(reader))
+  {
+    const std::string path = ShapeFilePath(folder, name, reader->GetFaceFileName());
+    shapes.push_back({ path, "the shape of expression " + name + ", " + ShownName(path) });
+  }
+  return shapes;
 }
 }
 
@@ -177,19 +244,29 @@ void KeepRunningWhenWritesFail()
   std::signal(SIGXFSZ, SIG_IGN);
 }
 
-void CheckOutputs(vtkDatReader* reader, const std::string& movie)
+void CheckOutputs(vtkDatReader* reader, const RequestedOutputs& requested)
 {
   std::vector<NamedFile> outputs{ { "animated_shape.vtk", "animated_shape.vtk" } };
   if (reader->GetSaveImages() == 1)
   {
-    const std::vector<NamedFile> frames = ExistingFrames(
-      static_cast<long>(FrameCount(reader->GetFramesNumber(), reader->GetLoopCount())));
+    const std::vector<NamedFile> frames =
+      ExistingFrames(static_cast<long>(SceneFrameCount(reader)));
     outputs.insert(outputs.end(), frames.begin(), frames.end());
   }
-  if (!movie.empty())
+  if (!requested.Movie.empty())
   {
-    CheckMovieFolder(movie);
-    outputs.push_back({ movie, "the video " + ShownName(movie) });
+    outputs.push_back({ requested.Movie, "the video " + ShownName(requested.Movie) });
+    CheckFolderOf(outputs.back());
+  }
+  if (!requested.Gltf.empty())
+  {
+    outputs.push_back({ requested.Gltf, "the glTF file " + ShownName(requested.Gltf) });
+    CheckFolderOf(outputs.back());
+  }
+  if (!requested.ShapesFolder.empty())
+  {
+    const std::vector<NamedFile> shapes = ShapeFiles(reader, requested.ShapesFolder);
+    outputs.insert(outputs.end(), shapes.begin(), shapes.end());
   }
   // Two outputs that would be one file are found by their names as well,
   // since neither may exist yet.
@@ -207,16 +284,9 @@ void CheckOutputs(vtkDatReader* reader, const std::string& movie)
     }
   }
   const std::vector<NamedFile> inputs = InputsOf(reader);
-  std::vector<const NamedFile*> files;
-  for (const std::vector<NamedFile>* list : { &inputs, &std::as_const(outputs) })
-  {
-    for (const NamedFile& file : *list)
-    {
-      files.push_back(&file);
-    }
-  }
+  const FileIdentities identities = IdentitiesOf(inputs, outputs);
   for (const NamedFile& output : outputs)
   {
-    CheckOutput(output, files);
+    CheckOutput(output, identities);
   }
 }

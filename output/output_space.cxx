@@ -1,7 +1,7 @@
 #include "output_space.h"
 
 #include "program_error.h"
-#include "read_stage.h"
+#include "timeline.h"
 #include "vtkDatReader.h"
 
 #include <sys/stat.h>
@@ -53,7 +53,7 @@ void CheckOutputSpace(vtkDatReader* reader, const std::string& movie)
 {
   int size[2];
   reader->GetWindowSize(size);
-  const std::int64_t frames = FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
+  const std::int64_t frames = SceneFrameCount(reader);
   std::vector<Output> outputs;
   if (reader->GetSaveImages() == 1)
   {

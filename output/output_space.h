@@ -17,10 +17,11 @@ std::uint64_t FrameFileBytes(int width, int height);
 // is expected to take; see output_space.cxx for the figure.
 std::uint64_t MovieBytes(int width, int height, std::int64_t frames);
 
-// Throws program_error naming the bytes needed and the bytes free, in
-// MiB, when the frames that the scene file asks to save (in the working
-// folder) and the video movie (when not empty) do not fit the free space of
-// their file systems. Outputs on one file system are counted together.
+// Throws program_error naming the bytes needed and the bytes free, in MiB,
+// when the frames that the scene file asks to save (in the working folder;
+// SceneFrameCount of them, the timeline's with Key lines) and the video movie
+// (when not empty) do not fit the free space of their file systems. Outputs
+// on one file system are counted together.
 void CheckOutputSpace(vtkDatReader* reader, const std::string& movie);
 
 #endif

@@ -13,6 +13,7 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <unordered_set>
 
 namespace
 {
@@ -44,66 +45,95 @@ void Fill(vtkPoints* points, const PointList& list)
   }
 }
 
+// "default", the expression of the scene's own control-point lines, when it
+// has any.
+std::vector<std::string> DefaultExpression(vtkDatReader* reader)
+{
+  if (reader->GetPointArray()->GetNumberOfPoints() > 0)
+  {
+    return { "default" };
+  }
+  return {};
+}
+
 // Adds the expression of one "Expression NAME FILE" or "Expression NAME
 // SOURCES TARGETS" line.
-void AddExpressionLine(ExpressionRun& run,
-                       vtkDatReader* reader,
-                       const vtkDatReader::KeywordLine& line)
+void AddExpressionLine(ExpressionRun& run, vtkDatReader* reader, const ExpressionLine& line)
 {
-  std::istringstream fields(line.Text);
-  std::vector<std::string> words;
-  for (std::string word; fields >> word && word[0] != '#';)
-  {
-    words.push_back(word);
-  }
-  if (words.size() < 2 || words.size() > 3)
-  {
-    Fail(reader, line.Line, "Expression needs NAME FILE or NAME SOURCES TARGETS");
-  }
-  const std::string& name = words[0];
-  if (!IsName(name))
-  {
-    Fail(reader, line.Line, "the expression name " + name + " is not letters, digits and _");
-  }
-  for (const auto& known : run.Names)
-  {
-    if (known == name)
-    {
-      Fail(reader,
-           line.Line,
-           "there is an expression named " + name +
-             " already (default is the scene's own control points)");
-    }
-  }
   PointList sources;
   PointList targets;
-  if (words.size() == 2)
+  if (line.Files.size() == 1)
   {
-    ReadControlPairs(words[1], sources, targets);
+    ReadControlPairs(line.Files[0], sources, targets);
   }
   else
   {
-    sources = ReadPointFile(words[1]);
-    targets = ReadPointFile(words[2]);
+    sources = ReadPointFile(line.Files[0]);
+    targets = ReadPointFile(line.Files[1]);
     if (sources.size() != targets.size())
     {
       Fail(reader,
            line.Line,
-           "expression " + name + " has " + std::to_string(sources.size()) + " sources in " +
-             words[1] + " but " + std::to_string(targets.size()) + " targets in " + words[2]);
+           "expression " + line.Name + " has " + std::to_string(sources.size()) + " sources in " +
+             line.Files[0] + " but " + std::to_string(targets.size()) + " targets in " +
+             line.Files[1]);
     }
   }
   if (sources.empty())
   {
-    Fail(reader, line.Line, "expression " + name + " has no control points");
+    Fail(reader, line.Line, "expression " + line.Name + " has no control points");
   }
   vtkNew<vtkPoints> source;
   vtkNew<vtkPoints> target;
   Fill(source, sources);
   Fill(target, targets);
-  run.Transform->AddExpression(name.c_str(), source, target);
-  run.Names.push_back(name);
+  run.Transform->AddExpression(line.Name.c_str(), source, target);
+  run.Names.push_back(line.Name);
 }
+}
+
+std::vector<ExpressionLine> ReadExpressionLines(vtkDatReader* reader)
+{
+  std::vector<ExpressionLine> lines;
+  const std::vector<std::string> fixed = DefaultExpression(reader);
+  std::unordered_set<std::string> names(fixed.begin(), fixed.end());
+  for (const auto& keyword : reader->GetExpressionLines())
+  {
+    std::istringstream fields(keyword.Text);
+    std::vector<std::string> words;
+    for (std::string word; fields >> word && word[0] != '#';)
+    {
+      words.push_back(word);
+    }
+    if (words.size() < 2 || words.size() > 3)
+    {
+      Fail(reader, keyword.Line, "Expression needs NAME FILE or NAME SOURCES TARGETS");
+    }
+    const std::string& name = words[0];
+    if (!IsName(name))
+    {
+      Fail(reader, keyword.Line, "the expression name " + name + " is not letters, digits and _");
+    }
+    if (!names.insert(name).second)
+    {
+      Fail(reader,
+           keyword.Line,
+           "there is an expression named " + name +
+             " already (default is the scene's own control points)");
+    }
+    lines.push_back({ keyword.Line, name, { words.begin() + 1, words.end() } });
+  }
+  return lines;
+}
+
+std::vector<std::string> ExpressionNamesOf(vtkDatReader* reader)
+{
+  std::vector<std::string> names = DefaultExpression(reader);
+  for (const ExpressionLine& line : ReadExpressionLines(reader))
+  {
+    names.push_back(line.Name);
+  }
+  return names;
 }
 
 bool HasExpressions(vtkDatReader* reader)
@@ -129,7 +159,7 @@ ExpressionRun* SolveExpressions(vtkDatReader* reader)
     run->Transform->AddExpression("default", reader->GetPointArray(), reader->GetPointArrayN());
     run->Names.push_back("default");
   }
-  for (const auto& line : reader->GetExpressionLines())
+  for (const ExpressionLine& line : ReadExpressionLines(reader))
   {
     AddExpressionLine(*run, reader, line);
   }

@@ -19,6 +19,27 @@ struct ExpressionRun
   Timeline Keys;
 };
 
+// One "Expression NAME FILE" or "Expression NAME SOURCES TARGETS" line: the
+// expression's name and the one or two files it names, relative to the
+// scene's folder.
+struct ExpressionLine
+{
+  int Line;
+  std::string Name;
+  std::vector<std::string> Files;
+};
+
+// The scene's Expression lines, in order. Throws program_error naming the
+// line when a line has not two or three words, a name is not letters, digits
+// and _, or two expressions share a name ("default" is the scene's own
+// control points). Reads no file.
+std::vector<ExpressionLine> ReadExpressionLines(vtkDatReader* reader);
+
+// The names of the scene's expressions in the run's order: "default" first
+// when the scene has control-point lines, then those of the Expression lines.
+// Throws as ReadExpressionLines() does.
+std::vector<std::string> ExpressionNamesOf(vtkDatReader* reader);
+
 // True when the scene has "Expression" or "Key" lines; without them the run
 // is the single expression of the scene's own control points, as always.
 bool HasExpressions(vtkDatReader* reader);

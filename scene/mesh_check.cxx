@@ -13,6 +13,7 @@
 #include <vtkPolyData.h>
 
 #include <cmath>
+#include <sstream>
 
 namespace
 {
@@ -35,6 +36,23 @@ bool NamesOnlyPoints(vtkCellArray* cells, vtkIdType count)
     }
   }
   return true;
+}
+
+// The first point of points with a coordinate beyond MaximumCoordinate, or
+// -1.
+vtkIdType PointOutOfRange(vtkPoints* points)
+{
+  for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
+  {
+    double p[3];
+    points->GetPoint(id, p);
+    if (std::fabs(p[0]) > MaximumCoordinate || std::fabs(p[1]) > MaximumCoordinate ||
+        std::fabs(p[2]) > MaximumCoordinate)
+    {
+      return id;
+    }
+  }
+  return -1;
 }
 }
 
@@ -66,6 +84,17 @@ bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why)
   {
     why = "it holds a coordinate that is not finite";
   }
+  else if (const vtkIdType far = PointOutOfRange(points); far >= 0)
+  {
+    double p[3];
+    points->GetPoint(far, p);
+    std::ostringstream text;
+    text << "its point " << far << " (" << p[0] << " " << p[1] << " " << p[2]
+         << ") lies beyond the coordinate range -" << MaximumCoordinate << " to "
+         << MaximumCoordinate
+         << ", where distances overflow single precision and the outputs would hold infinities";
+    why = text.str();
+  }
   else if (!NamesOnlyPoints(mesh->GetVerts(), points->GetNumberOfPoints()) ||
            !NamesOnlyPoints(mesh->GetLines(), points->GetNumberOfPoints()) ||
            !NamesOnlyPoints(mesh->GetPolys(), points->GetNumberOfPoints()) ||
@@ -89,18 +118,7 @@ std::vector<std::string> DropArraysThatAreNotFinite(vtkPolyData* mesh)
     for (int k = data->GetNumberOfArrays() - 1; k >= 0; --k)
     {
       vtkDataArray* array = data->GetArray(k);
-      if (!array || (!array->IsA("vtkFloatArray") && !array->IsA("vtkDoubleArray")))
-      {
-        continue;
-      }
-      bool finite = true;
-      for (vtkIdType v = 0; v < array->GetNumberOfValues() && finite; ++v)
-      {
-        finite =
-          std::isfinite(array->GetComponent(v / array->GetNumberOfComponents(),
-                                            static_cast<int>(v % array->GetNumberOfComponents())));
-      }
-      if (!finite)
+      if (array && !AllValuesFinite(array))
       {
         dropped.push_back(array->GetName() ? array->GetName() : "unnamed");
         data->RemoveArray(k);

@@ -12,11 +12,18 @@
 class vtkAlgorithm;
 class vtkPolyData;
 
+// Largest magnitude of a coordinate of a mesh. The renderer, the camera and
+// the mesh's normals work with squared distances in single precision, which
+// overflow (3.4e38) for coordinates near 1.8e19; a mesh beyond this bound
+// would give infinite points or normals in the outputs.
+constexpr double MaximumCoordinate = 1e18;
+
 // Runs reader (a mesh reader with its file name set) and returns true when
 // its output is a whole mesh: the toolkit reported no error and no warning
 // while reading (its messages are held back from the console), the mesh has
-// points and cells, every coordinate is finite and every cell names points of the mesh. Otherwise
-// returns false with the reason in why.
+// points and cells, every coordinate is finite and within MaximumCoordinate,
+// and every cell names points of the mesh. Otherwise returns false with the
+// reason in why.
 bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why);
 
 // Removes from mesh's point and cell data every floating-point array that

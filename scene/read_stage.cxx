@@ -1,6 +1,7 @@
 #include "read_stage.h"
 
 #include "program_error.h"
+#include "timeline.h"
 #include "vtkDatReader.h"
 
 #include <filesystem>
@@ -23,7 +24,9 @@ void CheckSettings(vtkDatReader* reader)
          << " is out of range: width and height must be 1 to " << MaximumWindowSide << " pixels";
     throw program_error(text.str());
   }
-  const int64_t frames = FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
+  // A Key line beyond the frame limit is refused with its line; without Key
+  // lines the product of FramesNumber and LoopCount is checked.
+  const int64_t frames = SceneFrameCount(reader);
   if (frames > MaximumFrameCount)
   {
     std::ostringstream text;

@@ -20,9 +20,10 @@ int64_t FrameCount(int framesNumber, int loopCount);
 // unless the file sets its own. Throws program_error with "Very-very bad!"
 // when the reader fails (it has already told why through its error trace; a
 // missing file is named with the folder on the next line), a message naming
-// the setting when the window size or the number of frames is out of range,
-// and the refusal of a matrix that cannot fit in the memory available; the
-// reader is released then.
+// the setting when the window size or the number of frames is out of range
+// (the Key line, for a timeline: SceneFrameCount), and the refusal of a
+// matrix that cannot fit in the memory available; the reader is released
+// then.
 vtkDatReader* ReadScene();
 
 #endif

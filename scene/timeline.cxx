@@ -19,6 +19,56 @@ namespace
   throw program_error(message.str());
 }
 
+// One "Key FRAME NAME WEIGHT [NAME WEIGHT ...]" line: the frame and the
+// (name, weight) pairs as written.
+struct Key
+{
+  int64_t Frame;
+  std::vector<std::pair<std::string, double>> Weights;
+};
+
+// Reads a Key line. The frame must be an integer from 0 to the frame limit
+// and every weight a number that stays finite in single precision, the
+// precision in which the transform blends the expressions (1e39 does not).
+Key ParseKey(vtkDatReader* reader, const vtkDatReader::KeywordLine& line)
+{
+  std::istringstream fields(line.Text);
+  std::string word;
+  fields >> word;
+  char* end = nullptr;
+  const long long frame = std::strtoll(word.c_str(), &end, 10);
+  if (word.empty() || *end != '\0' || frame < 0 || frame >= MaximumFrameCount)
+  {
+    Fail(reader,
+         line.Line,
+         "Key needs a frame from 0 to " + std::to_string(MaximumFrameCount - 1) +
+           ", then expression names and weights");
+  }
+  Key key{ frame, {} };
+  for (std::string name, value; fields >> name;)
+  {
+    fields >> value;
+    const double weight = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !std::isfinite(weight))
+    {
+      Fail(reader, line.Line, "the weight of " + name + " is not a finite number");
+    }
+    if (!std::isfinite(static_cast<float>(weight)))
+    {
+      Fail(reader,
+           line.Line,
+           "the weight of " + name + ", " + value +
+             ", is beyond the single-precision range (about 3.4e38) in which weights are used");
+    }
+    key.Weights.emplace_back(name, weight);
+  }
+  if (key.Weights.empty())
+  {
+    Fail(reader, line.Line, "Key needs at least one expression name and weight");
+  }
+  return key;
+}
+
 // Adds (frame, weight) to a track kept in frame order; a second key at one
 // frame replaces the first.
 void SetKey(std::vector<std::pair<int64_t, double>>& track, int64_t frame, double weight)
@@ -57,6 +107,38 @@ double TrackWeight(const std::vector<std::pair<int64_t, double>>& track, int64_t
 }
 }
 
+int64_t SceneFrameCount(vtkDatReader* reader)
+{
+  if (reader->GetKeyLines().empty())
+  {
+    return FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
+  }
+  int64_t frames = 1;
+  for (const auto& line : reader->GetKeyLines())
+  {
+    frames = std::max<int64_t>(frames, ParseKey(reader, line).Frame + 1);
+  }
+  return frames;
+}
+
+std::vector<double> LargestKeyWeights(vtkDatReader* reader, const std::vector<std::string>& names)
+{
+  std::vector<double> largest(names.size(), 0.0);
+  for (const auto& line : reader->GetKeyLines())
+  {
+    for (const auto& [name, weight] : ParseKey(reader, line).Weights)
+    {
+      const auto found = std::find(names.begin(), names.end(), name);
+      if (found != names.end())
+      {
+        double& bound = largest[found - names.begin()];
+        bound = std::max(bound, std::fabs(weight));
+      }
+    }
+  }
+  return largest;
+}
+
 float BlendFactorOfFrame(int64_t frame, int framesNumber)
 {
   const int64_t sweep = static_cast<int64_t>(framesNumber) - 1; // frames of one rise or fall
@@ -75,42 +157,19 @@ Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& name
 {
   Timeline timeline;
   timeline.Tracks.resize(names.size());
-  for (const auto& key : reader->GetKeyLines())
+  for (const auto& line : reader->GetKeyLines())
   {
-    std::istringstream fields(key.Text);
-    std::string word;
-    fields >> word;
-    char* end = nullptr;
-    const long long frame = std::strtoll(word.c_str(), &end, 10);
-    if (word.empty() || *end != '\0' || frame < 0 || frame >= MaximumFrameCount)
-    {
-      Fail(reader,
-           key.Line,
-           "Key needs a frame from 0 to " + std::to_string(MaximumFrameCount - 1) +
-             ", then expression names and weights");
-    }
-    int pairs = 0;
-    for (std::string name, value; fields >> name;)
+    const Key key = ParseKey(reader, line);
+    for (const auto& [name, weight] : key.Weights)
     {
       const auto found = std::find(names.begin(), names.end(), name);
       if (found == names.end())
       {
-        Fail(reader, key.Line, "Key names " + name + ", which is not an expression");
+        Fail(reader, line.Line, "Key names " + name + ", which is not an expression");
       }
-      fields >> value;
-      const double weight = std::strtod(value.c_str(), &end);
-      if (value.empty() || *end != '\0' || !std::isfinite(weight))
-      {
-        Fail(reader, key.Line, "the weight of " + name + " is not a finite number");
-      }
-      SetKey(timeline.Tracks[found - names.begin()], frame, weight);
-      ++pairs;
+      SetKey(timeline.Tracks[found - names.begin()], key.Frame, weight);
     }
-    if (pairs == 0)
-    {
-      Fail(reader, key.Line, "Key needs at least one expression name and weight");
-    }
-    timeline.Frames = std::max<int64_t>(timeline.Frames, frame + 1);
+    timeline.Frames = std::max<int64_t>(timeline.Frames, key.Frame + 1);
   }
   if (!reader->GetKeyLines().empty())
   {

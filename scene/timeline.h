@@ -31,8 +31,23 @@ struct Timeline
 // (index into names, or -1) plays the triangle wave of FramesNumber over
 // FramesNumber x LoopCount frames. Throws program_error naming the line
 // when a frame is not an integer from 0 to the frame limit, a name is not an
-// expression, or a weight is not a finite number.
+// expression, or a weight is not a number that is finite in single
+// precision.
 Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& names, int wave);
+
+// Number of frames the scene asks for, frame 0 included: with Key lines the
+// last key frame plus one, otherwise FrameCount of FramesNumber and
+// LoopCount. The checks made before any work (the outputs, their free space)
+// count these frames. Throws program_error naming the line when a Key line's
+// frame or weight is out of range, as ReadTimeline() does.
+int64_t SceneFrameCount(vtkDatReader* reader);
+
+// The largest magnitude that the Key lines give the weight of each of the
+// expressions names (in that order), 0 for one without keys: the weights are
+// linear between keys and held outside them, so no frame exceeds it. Key
+// lines are read as SceneFrameCount() reads them; names they give that are
+// not expressions are left to ReadTimeline().
+std::vector<double> LargestKeyWeights(vtkDatReader* reader, const std::vector<std::string>& names);
 
 // Blend factor of frame index i with framesNumber F: a triangle wave that
 // climbs by 1/F per frame from 0 to (F-1)/F, falls back to 0 and repeats.

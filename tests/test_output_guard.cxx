@@ -1,5 +1,6 @@
 // The run's outputs, end to end: an output that is not a regular file or that
-// names an input is refused before any work; a write that fails is named with
+// names an input is refused before any work (the video, the glTF file, the
+// expression shapes, the frames of a timeline alike); a write that fails is named with
 // its cause, costs no other output and leaves no temporary file; a closed
 // standard output does not stop the files from being finished.
 #include "run_program.h"
@@ -12,6 +13,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 
 namespace
@@ -38,6 +41,22 @@ protected:
   TemporaryFolder Console;
 };
 
+// A digest of each regular file of folder, by name; the console files that
+// RunAnimation keeps there (".stdout", ".stderr") are left out.
+std::map<std::string, size_t> FilesIn(const std::string& folder)
+{
+  std::map<std::string, size_t> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+  {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && !entry.is_symlink() && name[0] != '.')
+    {
+      files[name] = std::hash<std::string>()(ReadWholeFile(entry.path().string()));
+    }
+  }
+  return files;
+}
+
 struct RefusedOutput
 {
   const char* Setup;     // shell commands run in the scene folder first
@@ -48,7 +67,6 @@ struct RefusedOutput
 
 TEST_F(OutputGuardTest, OutputThatIsNoRegularFileOrNamesAnInputIsRefusedBeforeAnyWork)
 {
-  const std::string face = ReadWholeFile(this->Folder.File("woman.vtk"));
   const RefusedOutput cases[] = {
     { "mkdir animated_shape.vtk",
       "",
@@ -73,21 +91,65 @@ TEST_F(OutputGuardTest, OutputThatIsNoRegularFileOrNamesAnInputIsRefusedBeforeAn
       "it is the face mesh woman.vtk, which the run reads or writes too" },
     { "ln -s woman.ptt link.ogv", "--movie link.ogv", "it is the scene file woman.ptt" },
     { "true", "--movie missing/run.ogv", "/missing/run.ogv: No such file or directory" },
+    // The glTF file, checked as the video is.
+    { "true", "--gltf woman.ptt", "Cannot write the glTF file " },
+    { "true", "--gltf woman.vtk", "/woman.vtk: it is the face mesh woman.vtk" },
+    { "true", "--gltf hair.bmp", "/hair.bmp: it is the hair texture hair.bmp" },
+    { "true", "--gltf animated_shape.vtk", "it is animated_shape.vtk too" },
+    { "true", "--movie run.ogv --gltf run.ogv", "it is the video " },
+    { "mknod full.glb c 1 7 2>/dev/null || mkfifo full.glb",
+      "--gltf full.glb",
+      "Cannot write the glTF file " },
+    { "ln -s /dev/null sink.glb", "--gltf sink.glb", "sink.glb: it exists and is a symbolic link" },
+    { "true", "--gltf missing/run.glb", "/missing/run.glb: No such file or directory" },
+    // The files of Expression lines are inputs too.
+    { "echo 'Expression smile smile.ogv' >>woman.ptt && echo '# pairs' >smile.ogv",
+      "--movie smile.ogv",
+      "it is the file smile.ogv of expression smile" },
+    { "echo 'Expression frown src.txt dst.txt' >>woman.ptt && touch src.txt dst.txt",
+      "--gltf dst.txt",
+      "it is the file dst.txt of expression frown" },
+    // The expression shapes: NAME plus the face's extension in the folder.
+    { "echo 'Expression woman smile.txt' >>woman.ptt",
+      "--export-shapes .",
+      "Cannot write the shape of expression woman, " },
+    { "echo 'Expression hair smile.txt' >>woman.ptt",
+      "--export-shapes .",
+      "/hair.vtk: it is the hair mesh hair.vtk" },
+    { "echo 'Expression animated_shape smile.txt' >>woman.ptt",
+      "--export-shapes .",
+      "/animated_shape.vtk: it is animated_shape.vtk too" },
+    { "mkdir shapes", "--gltf shapes/default.vtk --export-shapes shapes", "it is the glTF file " },
+    { "mkdir shapes && mkfifo shapes/default.vtk",
+      "--export-shapes shapes",
+      "/shapes/default.vtk: it exists and is a FIFO" },
+    { "true", "--export-shapes woman.ptt", "Cannot write the expression shapes into " },
+    { "true", "--export-shapes woman.ptt/shapes", "/woman.ptt/shapes: Not a directory" },
+    // A frame of a timeline that is an input: frame 50 of 61, not of the
+    // FramesNumber's 4.
+    { "cp hair.bmp image0050.bmp && printf 'SaveImages yes\\nTexture image0050.bmp\\nKey 60 "
+      "default 1\\n' >>woman.ptt",
+      "",
+      "Cannot write image0050.bmp: it is the hair texture image0050.bmp" },
   };
   for (const RefusedOutput& refused : cases)
   {
     SCOPED_TRACE(refused.Setup + std::string(" / ") + refused.Arguments);
-    std::filesystem::remove_all(this->Folder.File("animated_shape.vtk"));
+    for (const auto& entry : std::filesystem::directory_iterator(this->Folder.Path()))
+    {
+      std::filesystem::remove_all(entry.path());
+    }
+    WriteTestScene(this->Folder.Path(), "FramesNumber 4\n");
     ASSERT_EQ(this->Shell(refused.Setup), 0);
+    const std::map<std::string, size_t> before = FilesIn(this->Folder.Path());
     ProgramRun run = RunAnimation(this->Folder.Path(), std::string("--batch ") + refused.Arguments);
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Err.find(refused.Message), std::string::npos) << run.Err;
-    // Refused before anything was solved or written.
+    // Refused before anything was solved or written: every file is as it was.
     EXPECT_EQ(run.Out.find("Solving time"), std::string::npos) << run.Out;
-    EXPECT_EQ(ReadWholeFile(this->Folder.File("woman.vtk")), face);
+    EXPECT_EQ(FilesIn(this->Folder.Path()), before);
     EXPECT_FALSE(std::filesystem::is_regular_file(this->Folder.File("animated_shape.vtk")));
     EXPECT_TRUE(this->Folder.PartialFiles().empty());
-    WriteTestScene(this->Folder.Path(), "FramesNumber 4\n");
   }
 }
 

@@ -358,6 +358,31 @@ TEST_F(RobustnessTest, HugeFramesNumberOrLoopCountIsRefusedBeforeSolving)
   }
 }
 
+TEST_F(RobustnessTest, TimelineBeyondItsLimitsIsRefusedBeforeSolving)
+{
+  // The Texture line is line 1 of the test scene; the settings follow it.
+  const std::pair<const char*, const char*> cases[] = {
+    { "Key 1000000 default 1\n", "woman.ptt line 2: Key needs a frame from 0 to 999999" },
+    { "Key 0 default 0\nKey 5 default 1e39\n",
+      "woman.ptt line 3: the weight of default, 1e39, is beyond the single-precision range" },
+    // The free-space check counts the timeline's 1000000 frames (12 TB), not
+    // FramesNumber's 4.
+    { "FramesNumber 4\nWindowSize 2000 2000\nSaveImages yes\nKey 999999 default 1\n",
+      "Not enough free space: the 1000000 frames of 2000 x 2000 pixels would take about" },
+  };
+  for (const auto& [settings, message] : cases)
+  {
+    TemporaryFolder folder;
+    WriteTestScene(folder.Path(), settings);
+    ProgramRun run = RunAnimation(folder.Path(), "--batch");
+    EXPECT_EQ(run.Status, 1) << settings;
+    EXPECT_NE(run.Err.find(message), std::string::npos) << settings << run.Err;
+    EXPECT_EQ(run.Out.find("Solving time"), std::string::npos) << settings;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("image0000.bmp"))) << settings;
+    EXPECT_FALSE(std::filesystem::exists(folder.File("animated_shape.vtk"))) << settings;
+  }
+}
+
 TEST_F(RobustnessTest, MostNegativeCountsRenderOnlyFrameZero)
 {
   this->WriteScene("FramesNumber -2147483648\nLoopCount -2147483648\nSaveImages yes\n");
@@ -411,6 +436,69 @@ TEST_F(RobustnessTest, IncompleteFaceMeshIsFatal)
     this->ExpectFailure(run, "Cannot read the face mesh woman.vtk: " + reason);
     EXPECT_EQ(run.Out.find("Transform time"), std::string::npos);
   }
+}
+
+// A glTF face of one triangle, its node transformed by transform (JSON
+// members of a node, "scale" or "matrix"), with its buffer in face.bin.
+void WriteGltfTriangle(const TemporaryFolder& folder, const std::string& transform)
+{
+  const float corners[9] = { 0, 0, 0, 1, 0, 0, 0, 1, 0 };
+  folder.Write("face.bin", std::string(reinterpret_cast<const char*>(corners), sizeof(corners)));
+  folder.Write("face.gltf",
+               "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],"
+               "\"nodes\":[{\"mesh\":0," +
+                 transform +
+                 "}],\"meshes\":[{\"primitives\":[{\"attributes\":{\"POSITION\":0}}]}],"
+                 "\"buffers\":[{\"uri\":\"face.bin\",\"byteLength\":36}],"
+                 "\"bufferViews\":[{\"buffer\":0,\"byteLength\":36}],"
+                 "\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":3,"
+                 "\"type\":\"VEC3\",\"min\":[0,0,0],\"max\":[1,1,0]}]}");
+}
+
+TEST_F(RobustnessTest, FaceBeyondTheSinglePrecisionRangeIsRefusedBeforeAnyOutput)
+{
+  // Squared distances of such points overflow single precision: the run
+  // wrote "inf inf inf" in animated_shape.vtk and inf in the glTF file's JSON.
+  const std::pair<const char*, const char*> faces[] = {
+    { "woman.vtk",
+      "woman.vtk: its point 1 (1e+30 0 0) lies beyond the coordinate range -1e+18 to 1e+18" },
+    { "face.gltf", "face.gltf: its point 1 (1e+30 0 0) lies beyond the coordinate range" },
+    { "face.gltf", "face.gltf: it holds a coordinate that is not finite" },
+  };
+  const char* const transforms[] = { "",
+                                     "\"scale\":[1e30,1,1]",
+                                     "\"matrix\":[1e300,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1]" };
+  for (int k = 0; k < 3; ++k)
+  {
+    SCOPED_TRACE(transforms[k]);
+    this->WriteScene(std::string("Face ") + faces[k].first + "\n");
+    this->Folder.Write("woman.vtk",
+                       MeshHeader + "POINTS 3 float\n0 0 0 1e30 0 0 0 1 0\n" +
+                         "POLYGONS 1 4\n3 0 1 2\n");
+    WriteGltfTriangle(this->Folder, transforms[k]);
+    ProgramRun run = RunAnimation(this->Folder.Path(), "--batch --gltf out.glb");
+    this->ExpectFailure(run, std::string("Cannot read the face mesh ") + faces[k].second);
+    EXPECT_FALSE(this->Exists("out.glb"));
+  }
+}
+
+TEST_F(RobustnessTest, DeformationBeyondTheSinglePrecisionRangeIsRefusedBeforeAnyFrame)
+{
+  // Four control points that scale space by 1e30 fit a field whose
+  // polynomial part moves every face point by about 1e30 at weight 1; at
+  // weight 1e10 the face would leave the single-precision range.
+  this->WriteScene("SaveImages yes\nExpression blow blow.txt\nKey 0 blow 0\nKey 3 blow 1e10\n");
+  this->Folder.Write("blow.txt", "0 0 0 0 0 0\n1 0 0 1e30 0 0\n0 1 0 0 1e30 0\n0 0 1 0 0 1e30\n");
+  ProgramRun run =
+    RunAnimation(this->Folder.Path(), "--batch --gltf out.glb --export-shapes shapes");
+  this->ExpectFailure(run, "would be moved beyond the single-precision range of the deformed mesh");
+  EXPECT_NE(run.Err.find("expression blow at weight 1e+10 moves a coordinate of it by"),
+            std::string::npos)
+    << run.Err;
+  EXPECT_EQ(run.Out.find("Transform time"), std::string::npos) << run.Out;
+  EXPECT_FALSE(this->Exists("image0000.bmp"));
+  EXPECT_FALSE(this->Exists("out.glb"));
+  EXPECT_FALSE(this->Exists("shapes"));
 }
 
 TEST_F(RobustnessTest, CorruptHairMeshIsLeftOutWithAMessage)
