@@ -140,11 +140,6 @@ GltfMesh MeshFrom(vtkPolyData* mesh, const std::string& name)
   return out;
 }
 
-vtkPolyData* RestFace(Scene& scene)
-{
-  return vtkPolyData::SafeDownCast(scene.FaceReader->GetOutputDataObject(0));
-}
-
 // The expressions' names: "default" alone for a scene without Expression lines.
 std::vector<std::string> ExpressionNames(const SplineFit& fit)
 {
@@ -154,7 +149,10 @@ std::vector<std::string> ExpressionNames(const SplineFit& fit)
 // The face with expression k at weight 1 and the others at 0: its points and,
 // when the face has normals, its normals. The transform's weights are put back
 // afterwards; its cache serves every expression.
-vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, int k)
+vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit,
+                                             const Scene& scene,
+                                             vtkPolyData* rest,
+                                             int k)
 {
   vtkNew<vtkPoints> points;
   vtkNew<vtkFloatArray> normals;
@@ -180,11 +178,12 @@ vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, 
   }
   else
   {
-    const float kept = fit.Transform->BlendFactor;
-    fit.Transform->BlendFactor = 1.0f;
-    fit.Transform->TransformPointsNormalsVectors(
+    auto* transform = static_cast<vtkShapeTransform*>(UserMeshTransform(fit, scene));
+    const float kept = transform->BlendFactor;
+    transform->BlendFactor = 1.0f;
+    transform->TransformPointsNormalsVectors(
       rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    fit.Transform->BlendFactor = kept;
+    transform->BlendFactor = kept;
   }
   auto shape = vtkSmartPointer<vtkPolyData>::New();
   shape->ShallowCopy(rest);
@@ -198,11 +197,10 @@ vtkSmartPointer<vtkPolyData> ExpressionShape(SplineFit& fit, vtkPolyData* rest, 
 
 // The weights of every frame of the run: the key tracks, or the triangle wave
 // of the default expression.
-GltfWeights FrameWeights(const SplineFit& fit, vtkDatReader* reader, int framesPerSecond)
+GltfWeights FrameWeights(const SplineFit& fit, int framesNumber, int framesPerSecond)
 {
   GltfWeights animation;
-  const int64_t frames = RunFrameCount(fit, reader);
-  for (int64_t i = 0; i < frames; ++i)
+  for (int64_t i = 0; i < fit.Frames; ++i)
   {
     animation.Times.push_back(static_cast<float>(static_cast<double>(i) / framesPerSecond));
     if (fit.Expressions)
@@ -214,7 +212,7 @@ GltfWeights FrameWeights(const SplineFit& fit, vtkDatReader* reader, int framesP
     }
     else
     {
-      animation.Weights.push_back(BlendFactorOfFrame(i, reader->GetFramesNumber()));
+      animation.Weights.push_back(BlendFactorOfFrame(i, framesNumber));
     }
   }
   return animation;
@@ -340,17 +338,17 @@ void WriteShape(vtkPolyData* shape, const std::string& path, const std::string& 
 
 void WriteGltf(const std::string& path,
                Scene& scene,
+               const SceneInput& input,
                SplineFit& fit,
-               vtkDatReader* reader,
                int framesPerSecond)
 {
-  vtkPolyData* rest = RestFace(scene);
+  vtkPolyData* rest = input.Face;
   std::vector<GltfMesh> meshes{ MeshFrom(rest, "face") };
   GltfMesh& face = meshes[0];
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
-    vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
+    vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, scene, rest, static_cast<int>(k));
     face.TargetNames.push_back(names[k]);
     face.TargetPositions.push_back(
       Difference(YUpTriples(shape->GetPoints(), nullptr), face.Positions));
@@ -378,24 +376,30 @@ void WriteGltf(const std::string& path,
       meshes.pop_back();
     }
   }
-  WriteBytes(path, GlbBytes(meshes, CameraOf(scene), FrameWeights(fit, reader, framesPerSecond)));
+  WriteBytes(path,
+             GlbBytes(meshes,
+                      CameraOf(scene),
+                      FrameWeights(fit, input.Settings->GetFramesNumber(), framesPerSecond)));
 }
 
-void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader)
+void ExportShapes(const std::string& folder,
+                  const Scene& scene,
+                  const SceneInput& input,
+                  SplineFit& fit)
 {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  std::string extension = std::filesystem::path(reader->GetFaceFileName()).extension().string();
+  std::string extension = std::filesystem::path(input.Settings->GetFaceFileName()).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
   if (extension != ".vtk" && extension != ".ply" && extension != ".obj" && extension != ".stl")
   {
     extension = ".vtp";
   }
-  vtkPolyData* rest = RestFace(scene);
+  vtkPolyData* rest = input.Face;
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
-    vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, rest, static_cast<int>(k));
+    vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, scene, rest, static_cast<int>(k));
     const std::string path = (std::filesystem::path(folder) / (names[k] + extension)).string();
     WriteShape(shape, path, extension);
   }

@@ -3,13 +3,15 @@
 #ifndef gltf_export_h
 #define gltf_export_h
 
+#include "scene_input.h"
+
 #include <string>
 
 struct Scene;
 struct SplineFit;
-class vtkDatReader;
 
-// Writes the run to path as binary glTF 2.0 (gltf_writer.h): the face at rest
+// Writes the run to path as binary glTF 2.0 (gltf_writer.h): input's face
+// mesh at rest (its own points, in its order)
 // with its normals, colours and texture coordinates where it has them, one
 // morph target per expression (the position and normal differences of the
 // expression at weight 1), one animation whose weights reproduce every frame
@@ -19,14 +21,18 @@ class vtkDatReader;
 // program_error when the file cannot be written.
 void WriteGltf(const std::string& path,
                Scene& scene,
+               const SceneInput& input,
                SplineFit& fit,
-               vtkDatReader* reader,
                int framesPerSecond);
 
 // Writes every expression at weight 1 (the others at 0) into folder, made
 // when missing, as NAME plus the face mesh's extension (.vtk, .vtp, .ply,
-// .obj or .stl; .vtp for a glTF face). Throws program_error when a file
-// cannot be written.
-void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader);
+// .obj or .stl; .vtp for a glTF face): input's face mesh with its points
+// moved, the same points in the same order. Throws program_error naming the
+// file when a writer fails.
+void ExportShapes(const std::string& folder,
+                  const Scene& scene,
+                  const SceneInput& input,
+                  SplineFit& fit);
 
 #endif

@@ -17,9 +17,9 @@
 #include "output_guard.h"
 #include "output_space.h"
 #include "progress.h"
-#include "read_stage.h"
 #include "scene.h"
 #include "scene_folder.h"
+#include "scene_input.h"
 #include "solve_stage.h"
 #include "stopwatch.h"
 
@@ -72,7 +72,9 @@ int main(int argc, char* argv[])
 
   // Each stage releases what it made itself when it fails; what the earlier
   // stages made is released by the handlers.
-  vtkDatReader* reader = nullptr;
+  // Released in reverse order: the scene, then the fit, then the input whose
+  // control points the fit's transform reads.
+  SceneInput input;
   SplineFit fit{ nullptr, nullptr };
   Scene scene{};
   MovieRecording movie;
@@ -81,28 +83,28 @@ int main(int argc, char* argv[])
     EnterSceneFolder(options.Folder);
     PrintBanner();
     CheckDisplay();
-    reader = ReadScene();
-    CheckOutputs(reader, options.Movie);
-    CheckOutputSpace(reader, options.Movie);
-    fit = SolveSpline(reader);
-    scene = BuildScene(reader, FaceTransform(fit));
+    input = ReadScene();
+    CheckOutputs(input.Settings, options.Movie);
+    CheckOutputSpace(input.Settings, options.Movie);
+    fit = SolveSpline(input);
+    scene = BuildScene(input, FaceTransform(fit));
     {
       InterruptCatcher interrupts;
       movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);
-      const int64_t frames = Animate(scene, reader, fit, movie);
-      FinishOutputs(scene, movie);
+      const int64_t frames = Animate(scene, input, fit, movie);
+      FinishOutputs(input, scene, fit, movie);
       if (!options.Gltf.empty())
       {
-        WriteGltf(options.Gltf, scene, fit, reader, options.FramesPerSecond);
+        WriteGltf(options.Gltf, scene, input, fit, options.FramesPerSecond);
       }
       if (!options.ShapesFolder.empty())
       {
-        ExportShapes(options.ShapesFolder, scene, fit, reader);
+        ExportShapes(options.ShapesFolder, scene, input, fit);
       }
       if (const int signal = PendingInterrupt())
       {
-        ReportInterruption(signal, frames, RunFrameCount(fit, reader));
-        TearDown(scene, fit, reader);
+        ReportInterruption(signal, frames, fit.Frames);
+        TearDown(scene, fit);
         return InterruptedStatus(signal);
       }
     }
@@ -110,14 +112,14 @@ int main(int argc, char* argv[])
     {
       Interact(scene);
     }
-    TearDown(scene, fit, reader);
+    TearDown(scene, fit);
     PrintFarewell();
   }
   catch (const std::exception& failure)
   {
     std::cerr << failure.what() << std::endl;
     DiscardMovie(movie);
-    ReleaseAfterFailure(scene, fit, reader);
+    ReleaseAfterFailure(scene, fit);
     return 1;
   }
   return 0;

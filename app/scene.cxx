@@ -2,11 +2,8 @@
 
 #include "atomic_write.h"
 #include "image_check.h"
-#include "mesh_check.h"
-#include "mesh_reader.h"
 #include "program_error.h"
 #include "scale_check.h"
-#include "scene_folder.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkShapeTransform.h"
@@ -22,11 +19,11 @@
 #include <vtkImageMapper3D.h>
 #include <vtkMath.h>
 #include <vtkMatrix4x4.h>
+#include <vtkNew.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataNormals.h>
-#include <vtkPolyDataReader.h>
 #include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
@@ -47,56 +44,6 @@
 
 namespace
 {
-// The face is the one mesh the run cannot do without. Returns its reader,
-// run and checked.
-vtkAlgorithm* ReadFaceMesh(const char* fileName)
-{
-  std::string why;
-  vtkAlgorithm* reader = NewMeshReader(fileName, why);
-  if (reader && !ReadCheckedMesh(reader, why))
-  {
-    reader->Delete();
-    reader = nullptr;
-  }
-  if (!reader)
-  {
-    throw program_error("Cannot read the face mesh " + ShownName(fileName) + ": " + why);
-  }
-  return reader;
-}
-
-// The "Hair" word that means a head without hair.
-constexpr const char* NoHair = "none";
-
-// The hair is optional: a mesh that cannot be used is left out of the scene
-// with a message, and "Hair none" leaves it out quietly. Returns its reader,
-// run and checked, or null.
-vtkAlgorithm* ReadHairMesh(const char* fileName)
-{
-  if (std::strcmp(fileName, NoHair) == 0)
-  {
-    return nullptr;
-  }
-  std::string why;
-  vtkAlgorithm* reader = NewMeshReader(fileName, why);
-  if (reader && ReadCheckedMesh(reader, why))
-  {
-    return reader;
-  }
-  if (reader)
-  {
-    reader->Delete();
-  }
-  std::cerr << "Cannot use the hair mesh " << ShownName(fileName) << ": " << why
-            << "; the head is drawn without hair" << std::endl;
-  return nullptr;
-}
-
-vtkPolyData* MeshOf(vtkAlgorithm* reader)
-{
-  return vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
-}
-
 // The scene file's images are optional: one that cannot be used is left out
 // with a message on standard error, and the run goes on.
 bool ImageIsUsable(vtkAlgorithm* source, const char* role, const char* instead)
@@ -158,8 +105,9 @@ void SetHairMaterial(vtkProperty* property)
 }
 
 // The steps of BuildScene; every object goes into scene as soon as it is made.
-void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* transform)
+void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* transform)
 {
+  vtkDatReader* reader = input.Settings;
   scene.SaveImages = reader->GetSaveImages() == 1;
   const bool useBackground =
     reader->GetUseBackground() != 0 &&
@@ -194,38 +142,37 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   scene.Interactor = vtkRenderWindowInteractor::New();
   scene.Interactor->SetRenderWindow(scene.Window);
 
-  scene.FaceReader = ReadFaceMesh(reader->GetFaceFileName());
-  WarnAboutScale(reader, MeshOf(scene.FaceReader));
-  // Without a usable hair mesh, the hair's pipeline reads an empty mesh.
-  scene.HairReader = ReadHairMesh(reader->GetHairFileName());
-  const bool useHair = scene.HairReader != nullptr;
-  if (!useHair)
-  {
-    scene.HairReader = vtkPolyDataReader::New();
-  }
+  WarnAboutScale(reader, input.Face);
 
   // The transform carries the normals; a face without them gets them first.
-  scene.FaceNormals = NewSmoothNormals(scene.FaceReader);
-  vtkAlgorithm* face = scene.FaceNormals ? scene.FaceNormals : scene.FaceReader;
+  scene.FaceNormals = NewSmoothNormals(input.Face);
 
   stopwatch_start();
   scene.TransformFilter = vtkTransformPolyDataFilter::New();
   scene.TransformFilter->SetTransform(transform);
-  scene.TransformFilter->SetInputConnection(face->GetOutputPort());
+  if (scene.FaceNormals)
+  {
+    scene.TransformFilter->SetInputConnection(scene.FaceNormals->GetOutputPort());
+  }
+  else
+  {
+    scene.TransformFilter->SetInputData(input.Face);
+  }
   std::cout << "Transform time: " << stopwatch_elapsed() << " sec." << std::endl;
 
   scene.FaceMapper = vtkDataSetMapper::New();
   scene.FaceMapper->SetInputConnection(scene.TransformFilter->GetOutputPort());
 
   scene.HairMapping = vtkTextureMapToCylinder::New();
-  scene.HairMapping->SetInputConnection(scene.HairReader->GetOutputPort());
+  // Without hair, the hair's pipeline holds an empty mesh.
+  scene.HairMapping->SetInputData(input.Hair ? input.Hair.Get() : vtkNew<vtkPolyData>().Get());
   scene.HairMapper = vtkDataSetMapper::New();
   scene.HairMapper->SetInputConnection(scene.HairMapping->GetOutputPort());
 
   scene.FaceActor = vtkActor::New();
   scene.FaceActor->SetMapper(scene.FaceMapper);
   SetFaceMaterial(scene.FaceActor->GetProperty());
-  ColourFaceWithoutColours(MeshOf(scene.FaceReader), scene.FaceActor->GetProperty());
+  ColourFaceWithoutColours(input.Face, scene.FaceActor->GetProperty());
   scene.BackFaceProperty = vtkProperty::New();
   scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
   scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
@@ -242,16 +189,15 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   scene.HairActor->SetBackfaceProperty(scene.BackFaceProperty);
 
   scene.FaceRenderer->AddViewProp(scene.FaceActor);
-  if (useHair)
+  if (input.Hair)
   {
     scene.FaceRenderer->AddViewProp(scene.HairActor);
   }
-  PlaceCamera(
-    scene.FaceRenderer,
-    reader,
-    MeasureScene(MeshOf(scene.FaceReader), useHair ? MeshOf(scene.HairReader) : nullptr, reader),
-    static_cast<double>(size[0]) / size[1],
-    MeshesHaveYUp(reader));
+  PlaceCamera(scene.FaceRenderer,
+              reader,
+              MeasureScene(input),
+              static_cast<double>(size[0]) / size[1],
+              input.YUp);
 
   RenderFrame(scene);
   // Frame 0 has evaluated the field at every face point.
@@ -277,12 +223,12 @@ void Release(T*& object)
 }
 }
 
-Scene BuildScene(vtkDatReader* reader, vtkAbstractTransform* transform)
+Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform)
 {
   Scene scene{};
   try
   {
-    AssembleScene(scene, reader, transform);
+    AssembleScene(scene, input, transform);
   }
   catch (...)
   {
@@ -298,9 +244,7 @@ void ReleaseScene(Scene& scene)
   Release(scene.BackgroundRenderer);
   Release(scene.Window);
   Release(scene.Interactor);
-  Release(scene.FaceReader);
   Release(scene.FaceNormals);
-  Release(scene.HairReader);
   Release(scene.TransformFilter);
   Release(scene.HairMapping);
   Release(scene.FaceMapper);
@@ -339,17 +283,16 @@ void CaptureFrame(Scene& scene, int index)
                   });
 }
 
-vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader)
+vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh)
 {
-  vtkPolyData* mesh = vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
-  if (!mesh || mesh->GetPointData()->GetNormals())
+  if (mesh->GetPointData()->GetNormals())
   {
     return nullptr;
   }
   // A triangle soup (STL) has a point per corner: merged, its triangles share
   // their corners and the normals can be averaged over them.
   vtkCleanPolyData* merge = vtkCleanPolyData::New();
-  merge->SetInputConnection(reader->GetOutputPort());
+  merge->SetInputData(mesh);
   merge->PointMergingOn();
   merge->SetTolerance(0.0);
   vtkPolyDataNormals* normals = vtkPolyDataNormals::New();
@@ -371,17 +314,6 @@ void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property)
     return;
   }
   property->SetColor(SkinColour[0], SkinColour[1], SkinColour[2]);
-}
-
-bool MeshesHaveYUp(vtkDatReader* reader)
-{
-  const std::string& axis = reader->GetUpAxis();
-  if (!axis.empty())
-  {
-    return axis == "y";
-  }
-  const std::string extension = LowerCaseExtension(reader->GetFaceFileName());
-  return extension == ".obj" || extension == ".glb" || extension == ".gltf";
 }
 
 namespace
@@ -459,16 +391,16 @@ void ZUpToYUp(const double in[3], double out[3])
 }
 }
 
-SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader)
+SceneBounds MeasureScene(const SceneInput& input)
 {
-  const double reach = LargestControlPointMove(reader);
+  const double reach = LargestControlPointMove(input.Settings);
   SceneBounds bounds;
-  vtkBoundingBox box(face->GetBounds());
+  vtkBoundingBox box(input.Face->GetBounds());
   box.Inflate(reach);
   box.GetBounds(bounds.Face);
-  if (hair)
+  if (input.Hair)
   {
-    box.AddBounds(hair->GetBounds());
+    box.AddBounds(input.Hair->GetBounds());
   }
   box.GetBounds(bounds.All);
   return bounds;

@@ -4,12 +4,13 @@
 #ifndef scene_h
 #define scene_h
 
+#include "scene_input.h"
+
 class vtkAbstractTransform;
 class vtkActor;
 class vtkAlgorithm;
 class vtkBMPWriter;
 class vtkDataSetMapper;
-class vtkDatReader;
 class vtkPolyData;
 class vtkProperty;
 class vtkRenderer;
@@ -24,10 +25,8 @@ struct Scene
   vtkRenderer* BackgroundRenderer; // null without a background image
   vtkRenderWindow* Window;
   vtkRenderWindowInteractor* Interactor;
-  vtkAlgorithm* FaceReader;                    // the reader chosen by the face mesh's extension
-  vtkAlgorithm* HairReader;                    // likewise; reads nothing without a usable hair mesh
   vtkAlgorithm* FaceNormals;                   // smooth normals of a face without them, or null
-  vtkTransformPolyDataFilter* TransformFilter; // its output is the deformed face
+  vtkTransformPolyDataFilter* TransformFilter; // its output is the deformed face as drawn
   vtkTextureMapToCylinder* HairMapping;
   vtkDataSetMapper* FaceMapper;
   vtkDataSetMapper* HairMapper;
@@ -38,17 +37,16 @@ struct Scene
   bool SaveImages;
 };
 
-// Builds the scene, prints "Transform time: ... sec.", renders frame 0 and
-// saves it when the scene file asks for saved images. The meshes are the
-// scene file's Face and Hair (woman.vtk and hair.vtk by default); the support
+// Builds the scene of input, prints "Transform time: ... sec.", renders frame
+// 0 and saves it when the scene file asks for saved images. The support
 // radius is checked against the face's size (scale_check.h) and the camera
-// placed to show the face (PlaceCamera). A face without normals gets smooth
-// ones and one without colours a skin colour (below); "Hair none" means no
-// hair. Throws program_error when the face mesh cannot be read or is not a
-// whole mesh, or the camera keywords give no usable camera (nothing is shown
-// then), and CaptureFrame's failure when frame 0 cannot be saved. Whatever it
-// built is released before a failure leaves it.
-Scene BuildScene(vtkDatReader* reader, vtkAbstractTransform* transform);
+// placed to show the face (PlaceCamera). The face is drawn from a surface of
+// its own: a face without normals gets smooth ones and one without colours a
+// skin colour (below); input's meshes are left as they are. Throws
+// program_error when the camera keywords give no usable camera (nothing is
+// shown then), and CaptureFrame's failure when frame 0 cannot be saved.
+// Whatever it built is released before a failure leaves it.
+Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform);
 
 // Releases every object the scene holds and clears its pointers; members that
 // are null are skipped. The failure path's teardown.
@@ -73,19 +71,14 @@ constexpr double CreaseAngle = 60.0;
 // Under the face material its highlight stays below white.
 constexpr double SkinColour[3] = { 0.93, 0.76, 0.64 };
 
-// A new filter (the caller deletes it) that gives the mesh of reader smooth
-// point normals: coincident points merged, normals split only at creases
+// A new filter (the caller deletes it) that gives mesh smooth point normals
+// for drawing: coincident points merged, normals split only at creases
 // sharper than CreaseAngle. Null when the mesh has point normals.
-vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader);
+vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh);
 
 // Gives property the skin colour when face carries no colours (no point or
 // cell scalars), whatever its format: the toolkit's white, lit, washes out.
 void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property);
-
-// True when the meshes have Y up: the scene file's "UpAxis" word, or else
-// the convention of the face file's format (Wavefront OBJ is Y up, the
-// other accepted formats Z up).
-bool MeshesHaveYUp(vtkDatReader* reader);
 
 // The camera of the face renderer.
 //
@@ -105,9 +98,9 @@ struct SceneBounds
   double All[6];
 };
 
-// The bounds of face, widened by the largest move of a control point of
-// reader, and of hair (null when the scene has none).
-SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader);
+// The bounds of input's face, widened by the largest move of a control
+// point, and of its hair.
+SceneBounds MeasureScene(const SceneInput& input);
 
 // Places the active camera of renderer for a window of the given aspect
 // (width / height). For meshes with Y up (yUp), the fixed camera is turned
@@ -116,7 +109,7 @@ SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* rea
 // program_error when the scene file's camera keywords give no usable camera
 // (position on the focal point, or a view-up along the viewing direction).
 void PlaceCamera(vtkRenderer* renderer,
-                 vtkDatReader* reader,
+                 vtkDatReader* settings,
                  const SceneBounds& bounds,
                  double aspect,
                  bool yUp);

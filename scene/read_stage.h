@@ -23,6 +23,6 @@ int64_t FrameCount(int framesNumber, int loopCount);
 // the setting when the window size or the number of frames is out of range,
 // and the refusal of a matrix that cannot fit in the memory available; the
 // reader is released then.
-vtkDatReader* ReadScene();
+vtkDatReader* ReadSceneFile();
 
 #endif
