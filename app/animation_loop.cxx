@@ -52,17 +52,17 @@ public:
   int WriteInto(int descriptor)
   {
     this->Buffer = std::make_unique<DescriptorBuffer>(descriptor);
-    int written = 0;
+    bool written = false;
     {
       // The writer's own message blames a full disk for every failure; the
       // caller names the real cause.
       ToolkitMessageCapture quiet;
-      written = this->Write();
+      written = this->Write() == 1 && this->GetErrorCode() == 0 && quiet.Complaints() == 0;
     }
     this->Buffer->pubsync();
     const int error = this->Buffer->Error();
     this->Buffer.reset();
-    return error != 0 ? error : written == 1 ? 0 : EIO;
+    return error != 0 ? error : written ? 0 : EIO;
   }
 
 protected:
@@ -190,12 +190,9 @@ void FinishOutputs(const SceneInput& input,
   // Each output is finished whatever became of the other: a mesh that
   // cannot be written does not cost the finished video, nor the other way.
   std::string failures;
-  for (const auto& finish : { std::function<void()>([&]
-                                                    {
-                                                      WriteDeformedMesh(
-                                                        input, UserMeshTransform(fit, scene));
-                                                    }),
-                              std::function<void()>([&movie] { FinishMovie(movie); }) })
+  for (const auto& finish :
+       { std::function<void()>([&] { WriteDeformedMesh(input, UserMeshTransform(fit, scene)); }),
+         std::function<void()>([&movie] { FinishMovie(movie); }) })
   {
     try
     {

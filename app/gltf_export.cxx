@@ -4,6 +4,7 @@
 #include "atomic_write.h"
 #include "expressions.h"
 #include "gltf_writer.h"
+#include "mesh_writer.h"
 #include "scene.h"
 #include "solve_stage.h"
 #include "vtkDatReader.h"
@@ -19,22 +20,17 @@
 #include <vtkImageData.h>
 #include <vtkMath.h>
 #include <vtkNew.h>
-#include <vtkOBJWriter.h>
-#include <vtkPLYWriter.h>
 #include <vtkPNGWriter.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataWriter.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
-#include <vtkSTLWriter.h>
 #include <vtkSmartPointer.h>
 #include <vtkTexture.h>
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTriangleFilter.h>
 #include <vtkUnsignedCharArray.h>
-#include <vtkXMLPolyDataWriter.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -291,49 +287,6 @@ void WriteBytes(const std::string& path, const std::string& bytes)
   WriteAtomically(
     path, [&bytes](int descriptor) { return WriteAll(descriptor, bytes.data(), bytes.size()); });
 }
-
-// Writes shape to path with a writer of type Writer, which writes through the
-// path of the temporary file's descriptor. Throws program_error when it
-// fails.
-template<typename Writer>
-void WriteShapeWith(vtkPolyData* shape, const std::string& path)
-{
-  vtkNew<Writer> writer;
-  writer->SetInputData(shape);
-  WriteAtomically(path,
-                  [&writer](int descriptor)
-                  {
-                    const std::string name = "/proc/self/fd/" + std::to_string(descriptor);
-                    writer->SetFileName(name.c_str());
-                    return writer->Write() == 1 ? 0 : EIO;
-                  });
-}
-
-// Writes shape in the format that extension names.
-void WriteShape(vtkPolyData* shape, const std::string& path, const std::string& extension)
-{
-  if (extension == ".vtk")
-  {
-    WriteShapeWith<vtkPolyDataWriter>(shape, path);
-    return;
-  }
-  if (extension == ".ply")
-  {
-    WriteShapeWith<vtkPLYWriter>(shape, path);
-    return;
-  }
-  if (extension == ".obj")
-  {
-    WriteShapeWith<vtkOBJWriter>(shape, path);
-    return;
-  }
-  if (extension == ".stl")
-  {
-    WriteShapeWith<vtkSTLWriter>(shape, path);
-    return;
-  }
-  WriteShapeWith<vtkXMLPolyDataWriter>(shape, path);
-}
 }
 
 void WriteGltf(const std::string& path,
@@ -389,7 +342,8 @@ void ExportShapes(const std::string& folder,
 {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  std::string extension = std::filesystem::path(input.Settings->GetFaceFileName()).extension().string();
+  std::string extension =
+    std::filesystem::path(input.Settings->GetFaceFileName()).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
   if (extension != ".vtk" && extension != ".ply" && extension != ".obj" && extension != ".stl")
   {
@@ -401,6 +355,6 @@ void ExportShapes(const std::string& folder,
   {
     vtkSmartPointer<vtkPolyData> shape = ExpressionShape(fit, scene, rest, static_cast<int>(k));
     const std::string path = (std::filesystem::path(folder) / (names[k] + extension)).string();
-    WriteShape(shape, path, extension);
+    WriteMeshFile(shape, path, extension);
   }
 }

@@ -64,7 +64,9 @@ ObjNumbering ReadNumbering(const std::string& fileName)
 
 // Appends the cells to cells; out of range ids (which the file's checks
 // exclude) would make a cell that names no point, so such a cell is skipped.
-void AddCells(const std::vector<std::vector<vtkIdType>>& list, vtkIdType points, vtkCellArray* cells)
+void AddCells(const std::vector<std::vector<vtkIdType>>& list,
+              vtkIdType points,
+              vtkCellArray* cells)
 {
   for (const std::vector<vtkIdType>& corners : list)
   {
@@ -146,8 +148,8 @@ void KeepArraysThatAreOnePerVertex(vtkPolyData* read,
       }
       for (int c = 0; c < array->GetNumberOfComponents(); ++c)
       {
-        onePerVertex = onePerVertex && array->GetComponent(point, c) ==
-                                         array->GetComponent(firstPoint[vertex], c);
+        onePerVertex = onePerVertex &&
+                       array->GetComponent(point, c) == array->GetComponent(firstPoint[vertex], c);
       }
     }
     if (!onePerVertex)

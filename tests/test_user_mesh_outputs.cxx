@@ -2,13 +2,15 @@
 // and the --export-shapes files hold the file's own points, as many and in
 // the same order, each moved by the fitted field, whatever surface the
 // renderer made of the face to draw it. The field is evaluated independently,
-// by a dense double-precision fit, at the file's own points.
+// by a dense double-precision fit, at the file's own points. Every mesh
+// format is written through the program's writers and read back with the
+// toolkit's readers, and a writer that fails ends the run.
 //
 // The faces are a bumped grid with its points numbered in a shuffled order:
 // as a Blender OBJ export (every corner with a texture coordinate and a
-// normal of its own, one vertex that no face uses), and as a PLY file
-// without normals, which the renderer merges and gives normals split at
-// creases.
+// normal of its own, one vertex that no face uses), and as a file of each
+// format without normals, which the renderer merges and gives normals split
+// at creases.
 #include "dense_solve.h"
 #include "run_program.h"
 #include "scene_file.h"
@@ -16,15 +18,26 @@
 
 #include <vtkCellArray.h>
 #include <vtkNew.h>
+#include <vtkOBJWriter.h>
 #include <vtkPLYReader.h>
 #include <vtkPLYWriter.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
+#include <vtkPolyDataReader.h>
+#include <vtkPolyDataWriter.h>
+#include <vtkSTLReader.h>
+#include <vtkSTLWriter.h>
+#include <vtkSmartPointer.h>
+#include <vtkXMLPolyDataReader.h>
+#include <vtkXMLPolyDataWriter.h>
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -178,27 +191,60 @@ std::vector<DensePoint> ObjVertices(const std::string& path)
   return vertices;
 }
 
-std::vector<DensePoint> PlyPoints(const std::string& path)
+// The points of the mesh file at path as the toolkit's reader of type Reader
+// gives them.
+template<typename Reader>
+std::vector<DensePoint> PointsReadBy(const std::string& path)
 {
-  vtkNew<vtkPLYReader> reader;
+  vtkNew<Reader> reader;
   reader->SetFileName(path.c_str());
   reader->Update();
-  std::vector<DensePoint> points(reader->GetOutput()->GetNumberOfPoints());
-  for (vtkIdType id = 0; id < reader->GetOutput()->GetNumberOfPoints(); ++id)
+  vtkPolyData* mesh = vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
+  std::vector<DensePoint> points(mesh->GetNumberOfPoints());
+  for (vtkIdType id = 0; id < mesh->GetNumberOfPoints(); ++id)
   {
-    reader->GetOutput()->GetPoint(id, points[id].data());
+    mesh->GetPoint(id, points[id].data());
   }
   return points;
 }
+
+// The grid as a toolkit mesh, without normals.
+vtkSmartPointer<vtkPolyData> GridMesh()
+{
+  vtkNew<vtkPoints> points;
+  for (const DensePoint& p : GridPoints())
+  {
+    points->InsertNextPoint(p.data());
+  }
+  vtkNew<vtkCellArray> cells;
+  for (const std::array<int, 3>& t : GridTriangles())
+  {
+    const vtkIdType ids[3] = { t[0], t[1], t[2] };
+    cells->InsertNextCell(3, ids);
+  }
+  auto mesh = vtkSmartPointer<vtkPolyData>::New();
+  mesh->SetPoints(points);
+  mesh->SetPolys(cells);
+  return mesh;
 }
 
-TEST(UserMeshOutputs, ObjFaceWithOwnCornersComesBackWithItsVerticesInOrderMoved)
+template<typename Writer>
+void WriteMesh(vtkPolyData* mesh, const std::string& path)
 {
-  // As Blender writes it: every corner names its own texture coordinate and
-  // a normal of its face; the last vertex belongs to no face.
+  vtkNew<Writer> writer;
+  writer->SetInputData(mesh);
+  writer->SetFileName(path.c_str());
+  ASSERT_EQ(writer->Write(), 1) << path;
+}
+
+// A Blender OBJ export of the grid: every corner names its own texture
+// coordinate and a normal of its face; the last vertex belongs to no face.
+// Returns the vertices.
+std::vector<DensePoint> WriteBlenderObj(const std::string& path)
+{
   std::vector<DensePoint> points = GridPoints();
   points.push_back({ 0.3, 0.9, 0.2 });
-  std::ostringstream obj;
+  std::ofstream obj(path);
   obj.precision(9);
   for (const DensePoint& p : points)
   {
@@ -220,8 +266,14 @@ TEST(UserMeshOutputs, ObjFaceWithOwnCornersComesBackWithItsVerticesInOrderMoved)
     }
     obj << "\n";
   }
+  return points;
+}
+}
+
+TEST(UserMeshOutputs, ObjFaceWithOwnCornersComesBackWithItsVerticesInOrderMoved)
+{
   TemporaryFolder folder;
-  folder.Write("face.obj", obj.str());
+  const std::vector<DensePoint> points = WriteBlenderObj(folder.File("face.obj"));
   const std::vector<ControlPair> controls = Controls(points);
   folder.Write("woman.ptt", SceneFile("face.obj", controls));
 
@@ -234,37 +286,80 @@ TEST(UserMeshOutputs, ObjFaceWithOwnCornersComesBackWithItsVerticesInOrderMoved)
     ObjVertices(folder.File("shapes/default.obj")), Moved(points, controls, 1.0), "default.obj");
 }
 
-TEST(UserMeshOutputs, PlyFaceWithoutNormalsComesBackInItsOrderMovedAndExportsPly)
+TEST(UserMeshOutputs, PlyFaceWithoutNormalsComesBackInItsOrderMoved)
 {
-  const std::vector<DensePoint> points = GridPoints();
-  vtkNew<vtkPoints> meshPoints;
-  for (const DensePoint& p : points)
-  {
-    meshPoints->InsertNextPoint(p.data());
-  }
-  vtkNew<vtkCellArray> cells;
-  for (const std::array<int, 3>& t : GridTriangles())
-  {
-    const vtkIdType ids[3] = { t[0], t[1], t[2] };
-    cells->InsertNextCell(3, ids);
-  }
-  vtkNew<vtkPolyData> mesh;
-  mesh->SetPoints(meshPoints);
-  mesh->SetPolys(cells);
   TemporaryFolder folder;
-  vtkNew<vtkPLYWriter> writer;
-  writer->SetInputData(mesh);
-  writer->SetFileName(folder.File("face.ply").c_str());
-  ASSERT_EQ(writer->Write(), 1);
+  WriteMesh<vtkPLYWriter>(GridMesh(), folder.File("face.ply"));
+  const std::vector<DensePoint> points = GridPoints();
   const std::vector<ControlPair> controls = Controls(points);
   folder.Write("woman.ptt", SceneFile("face.ply", controls));
 
-  const ProgramRun run = RunAnimation(folder.Path(), "--batch --export-shapes shapes");
+  const ProgramRun run = RunAnimation(folder.Path(), "--batch");
   ASSERT_EQ(run.Status, 0) << run.Err;
-  EXPECT_EQ(run.Err.find("ERROR"), std::string::npos) << run.Err;
   ExpectSamePoints(ReadMeshPoints(folder.File("animated_shape.vtk")),
                    Moved(points, controls, LastBlend),
                    "animated_shape.vtk");
-  ExpectSamePoints(
-    PlyPoints(folder.File("shapes/default.ply")), Moved(points, controls, 1.0), "default.ply");
+}
+
+TEST(UserMeshOutputs, EveryFaceFormatExportsItsShapeThroughItsWriter)
+{
+  const std::vector<DensePoint> points = GridPoints();
+  const std::vector<ControlPair> controls = Controls(points);
+  const std::vector<DensePoint> shape = Moved(points, controls, 1.0);
+  struct Format
+  {
+    std::string Extension;
+    void (*Write)(vtkPolyData*, const std::string&);
+    std::vector<DensePoint> (*ReadBack)(const std::string&);
+  };
+  const Format formats[] = {
+    { ".vtk", WriteMesh<vtkPolyDataWriter>, PointsReadBy<vtkPolyDataReader> },
+    { ".vtp", WriteMesh<vtkXMLPolyDataWriter>, PointsReadBy<vtkXMLPolyDataReader> },
+    { ".ply", WriteMesh<vtkPLYWriter>, PointsReadBy<vtkPLYReader> },
+    { ".obj", WriteMesh<vtkOBJWriter>, ObjVertices },
+    { ".stl", WriteMesh<vtkSTLWriter>, PointsReadBy<vtkSTLReader> },
+  };
+  for (const Format& format : formats)
+  {
+    SCOPED_TRACE(format.Extension);
+    TemporaryFolder folder;
+    format.Write(GridMesh(), folder.File("face" + format.Extension));
+    folder.Write("woman.ptt", SceneFile("face" + format.Extension, controls));
+    const ProgramRun run = RunAnimation(folder.Path(), "--batch --export-shapes shapes");
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    EXPECT_EQ(run.Err.find("ERROR"), std::string::npos) << run.Err;
+    const std::vector<DensePoint> written =
+      format.ReadBack(folder.File("shapes/default" + format.Extension));
+    if (format.Extension == ".stl")
+    {
+      // STL holds triangles, not points: its reader numbers the corners
+      // anew, merged, in the order the triangles name them.
+      EXPECT_EQ(written.size(), shape.size());
+      continue;
+    }
+    ExpectSamePoints(written, shape, "default" + format.Extension);
+  }
+}
+
+TEST(UserMeshOutputs, WriterThatRunsOutOfRoomEndsTheRunNamingItsFile)
+{
+  // 30 KiB take animated_shape.vtk (about 25 KiB) but not the shape as OBJ
+  // (about 36 KiB), whose writer does not see its writes fail.
+  TemporaryFolder folder;
+  const std::vector<DensePoint> points = WriteBlenderObj(folder.File("face.obj"));
+  folder.Write("woman.ptt", SceneFile("face.obj", Controls(points)));
+  rlimit earlier;
+  getrlimit(RLIMIT_FSIZE, &earlier);
+  rlimit limit = earlier;
+  limit.rlim_cur = 30 * 1024;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  const ProgramRun run = RunAnimation(folder.Path(), "--batch --export-shapes shapes");
+  setrlimit(RLIMIT_FSIZE, &earlier);
+
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_NE(run.Err.find("/shapes/default.obj: Input/output error"), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Err.find("ERROR"), std::string::npos) << run.Err;
+  EXPECT_FALSE(std::filesystem::exists(folder.File("shapes/default.obj")));
+  EXPECT_EQ(ReadMeshPoints(folder.File("animated_shape.vtk")).size(), points.size());
+  EXPECT_TRUE(folder.PartialFiles().empty());
 }
