@@ -312,8 +312,13 @@ void WriteGltf(const std::string& path,
     }
   }
 
-  scene.HairMapping->Update();
-  vtkPolyData* hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
+  // The cylinder mapping of a scene without hair has no points to map.
+  vtkPolyData* hair = nullptr;
+  if (input.Hair)
+  {
+    scene.HairMapping->Update();
+    hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
+  }
   if (hair && hair->GetNumberOfPoints() > 0)
   {
     meshes.push_back(MeshFrom(hair, "hair"));

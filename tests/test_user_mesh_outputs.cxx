@@ -17,6 +17,9 @@
 #include "test_scene.h"
 
 #include <vtkCellArray.h>
+#include <vtkDataObjectTreeIterator.h>
+#include <vtkGLTFReader.h>
+#include <vtkMultiBlockDataSet.h>
 #include <vtkNew.h>
 #include <vtkOBJWriter.h>
 #include <vtkPLYReader.h>
@@ -208,6 +211,27 @@ std::vector<DensePoint> PointsReadBy(const std::string& path)
   return points;
 }
 
+// The points of the first mesh of a glTF file, at rest, in the file's frame.
+std::vector<DensePoint> GltfRestPoints(const std::string& path)
+{
+  vtkNew<vtkGLTFReader> reader;
+  reader->SetFileName(path.c_str());
+  reader->Update();
+  auto leaves =
+    vtkSmartPointer<vtkDataObjectTreeIterator>::Take(reader->GetOutput()->NewTreeIterator());
+  leaves->InitTraversal();
+  std::vector<DensePoint> points;
+  if (auto* mesh = vtkPolyData::SafeDownCast(leaves->GetCurrentDataObject()))
+  {
+    points.resize(mesh->GetNumberOfPoints());
+    for (vtkIdType id = 0; id < mesh->GetNumberOfPoints(); ++id)
+    {
+      mesh->GetPoint(id, points[id].data());
+    }
+  }
+  return points;
+}
+
 // The grid as a toolkit mesh, without normals.
 vtkSmartPointer<vtkPolyData> GridMesh()
 {
@@ -277,13 +301,16 @@ TEST(UserMeshOutputs, ObjFaceWithOwnCornersComesBackWithItsVerticesInOrderMoved)
   const std::vector<ControlPair> controls = Controls(points);
   folder.Write("woman.ptt", SceneFile("face.obj", controls));
 
-  const ProgramRun run = RunAnimation(folder.Path(), "--batch --export-shapes shapes");
+  const ProgramRun run =
+    RunAnimation(folder.Path(), "--batch --export-shapes shapes --gltf face.glb");
   ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err.find("ERROR"), std::string::npos) << run.Err;
   ExpectSamePoints(ReadMeshPoints(folder.File("animated_shape.vtk")),
                    Moved(points, controls, LastBlend),
                    "animated_shape.vtk");
   ExpectSamePoints(
     ObjVertices(folder.File("shapes/default.obj")), Moved(points, controls, 1.0), "default.obj");
+  EXPECT_EQ(GltfRestPoints(folder.File("face.glb")).size(), points.size());
 }
 
 TEST(UserMeshOutputs, PlyFaceWithoutNormalsComesBackInItsOrderMoved)
