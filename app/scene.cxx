@@ -360,6 +360,59 @@ bool ShowsAtASensibleSize(vtkCamera* camera, const double box[6], double aspect)
   return middleInView && share >= SmallestShare && share <= LargestShare;
 }
 
+// A face placed for the fixed camera, as the demo head is: the middle of
+// its box lies within this share of the box's diagonal from the fixed focal
+// point.
+constexpr double FixedFocalPointReach = 0.2;
+
+bool IsPlacedForTheFixedCamera(const double box[6], const double focalPoint[3])
+{
+  const vtkBoundingBox bounds(box);
+  double middle[3];
+  bounds.GetCenter(middle);
+  return std::sqrt(vtkMath::Distance2BetweenPoints(middle, focalPoint)) <=
+         FixedFocalPointReach * bounds.GetDiagonalLength();
+}
+
+// The share of the window's height (or width, when the face is wider than
+// the window) that the face's box spans in the view from the front.
+constexpr double FrontViewFill = 0.9;
+
+// Looks at the front of the face's box along the meshes' own up axis: for
+// Z up from -y with Z up, for Y up from +z with Y up. The focal point is the
+// box's middle, and the camera stands back until a section of the box a
+// quarter of its depth in front of the middle spans FrontViewFill of the
+// window: a face is widest between its middle and its front. The clipping
+// range takes every mesh.
+void FrameFromTheFront(vtkRenderer* renderer, const SceneBounds& bounds, double aspect, bool yUp)
+{
+  // Viewing direction, up and the axis across the view, as coordinate
+  // indices with the direction's sign.
+  const int depthAxis = yUp ? 2 : 1;
+  const double towardsFace = yUp ? -1.0 : 1.0;
+  const int upAxis = yUp ? 1 : 2;
+  const int acrossAxis = 0;
+  const double* box = bounds.Face;
+  const double height = box[2 * upAxis + 1] - box[2 * upAxis];
+  const double width = box[2 * acrossAxis + 1] - box[2 * acrossAxis];
+  const double depth = box[2 * depthAxis + 1] - box[2 * depthAxis];
+
+  vtkCamera* camera = renderer->GetActiveCamera();
+  const double tangent = std::tan(vtkMath::RadiansFromDegrees(camera->GetViewAngle()) / 2);
+  const double distance =
+    std::max(height / 2, width / (2 * aspect)) / (FrontViewFill * tangent) + depth / 4;
+  double middle[3];
+  vtkBoundingBox(box).GetCenter(middle);
+  double position[3] = { middle[0], middle[1], middle[2] };
+  position[depthAxis] -= towardsFace * distance;
+  double up[3] = { 0, 0, 0 };
+  up[upAxis] = 1;
+  camera->SetFocalPoint(middle);
+  camera->SetPosition(position);
+  camera->SetViewUp(up);
+  renderer->ResetCameraClippingRange(bounds.All);
+}
+
 void CheckCameraKeywords(const double position[3],
                          const double focalPoint[3],
                          const double viewUp[3])
@@ -439,15 +492,10 @@ void PlaceCamera(vtkRenderer* renderer,
     return;
   }
   camera->SetClippingRange(FixedNear, FixedFar);
-  if (ShowsAtASensibleSize(camera, bounds.Face, aspect))
+  if (IsPlacedForTheFixedCamera(bounds.Face, focalPoint) &&
+      ShowsAtASensibleSize(camera, bounds.Face, aspect))
   {
     return;
   }
-  // Keeps the viewing direction and view-up; moves the focal point to the
-  // middle of the box and the camera back until the box fits the view.
-  renderer->ResetCamera(bounds.Face);
-  renderer->ResetCameraClippingRange(bounds.All);
-  std::cerr << "The face mesh does not fill the fixed camera's view: the camera was moved to "
-               "frame the mesh (CameraPosition, CameraFocalPoint and CameraViewUp set it)"
-            << std::endl;
+  FrameFromTheFront(renderer, bounds, aspect, yUp);
 }

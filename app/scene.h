@@ -82,12 +82,12 @@ void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property);
 
 // The camera of the face renderer.
 //
-// The program's fixed camera looks at the place where its demo head sits. It
-// stays when the face mesh lies in its view at a sensible size, so that a
-// scene made for it renders as it always did. A mesh elsewhere, or in other
-// units, is framed instead: the same viewing direction and view-up, the whole
-// mesh in view, a clipping range from its bounds; one line on standard error
-// says so. The scene file's camera keywords set the camera explicitly.
+// The program's fixed camera looks at the place where its demo head sits,
+// from the side and above. It stays for a face placed there (the middle of
+// the face near its focal point) that lies in its view at a sensible size,
+// so that a scene made for it renders as it always did. Any other face is
+// seen from the front along its own up axis, filling most of the window.
+// The scene file's camera keywords set the camera explicitly.
 
 // The region the camera must show: the face mesh's bounds (xmin, xmax, ymin,
 // ymax, zmin, zmax), widened by how far the face may move, and the bounds of
@@ -103,9 +103,10 @@ struct SceneBounds
 SceneBounds MeasureScene(const SceneInput& input);
 
 // Places the active camera of renderer for a window of the given aspect
-// (width / height). For meshes with Y up (yUp), the fixed camera is turned
-// with the meshes' axes, Z up to Y up, so that it shows the same view of a
-// head turned that way; the camera keywords are taken as written. Throws
+// (width / height). For meshes with Y up (yUp), the fixed camera and the
+// front view are turned with the meshes' axes, Z up to Y up, so that they
+// show the same view of a head turned that way; the camera keywords are
+// taken as written. Throws
 // program_error when the scene file's camera keywords give no usable camera
 // (position on the focal point, or a view-up along the viewing direction).
 void PlaceCamera(vtkRenderer* renderer,
