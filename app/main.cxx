@@ -1,7 +1,7 @@
 // Animation: animates a smooth, local deformation of a face mesh.
 //
 // The run is one fixed sequence of stages: enter the scene's folder, banner,
-// check the display, read the scene, solve the spline, build the scene,
+// check the display while the scene and its meshes are read, solve the spline, build the scene,
 // animate, report, write the deformed mesh, hand the window to the user, tear
 // down, farewell. Every fatal condition is thrown as a program_error that
 // carries its text (program_error.h) and caught here, in the only handler,
@@ -82,8 +82,19 @@ int main(int argc, char* argv[])
   {
     EnterSceneFolder(options.Folder);
     PrintBanner();
-    CheckDisplay();
-    input = ReadScene();
+    // The scene is read while a child process tries the display; a display
+    // that cannot be used is the reason even when the scene cannot be read.
+    DisplayCheck display = StartDisplayCheck();
+    try
+    {
+      input = ReadScene();
+    }
+    catch (...)
+    {
+      FinishDisplayCheck(display);
+      throw;
+    }
+    FinishDisplayCheck(display);
     CheckOutputs(input.Settings, options.Movie);
     CheckOutputSpace(input.Settings, options.Movie);
     fit = SolveSpline(input);

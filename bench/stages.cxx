@@ -248,19 +248,6 @@ void MeasureFactorisation(const Options& options, Results& results, AssembledSys
 namespace
 {
 
-vtkSmartPointer<vtkPoints> ReadMesh()
-{
-  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-  reader->SetFileName("woman.vtk");
-  reader->Update();
-  vtkSmartPointer<vtkPoints> points = reader->GetOutput()->GetPoints();
-  if (!points)
-  {
-    throw "woman.vtk holds no points";
-  }
-  return points;
-}
-
 // The cache fill as a plain single-threaded loop would do it: a uniform grid
 // of cells of size R over the control points, the 27 cells around each mesh
 // point, the same distance test, phi and double sums (in the grid's order of
@@ -470,6 +457,19 @@ void MeasureRendering(const Options& options,
   results.Add("peak_memory_mib", PeakMemoryMiB());
   TearDown(scene, fit);
 }
+}
+
+vtkSmartPointer<vtkPoints> ReadMesh()
+{
+  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
+  reader->SetFileName("woman.vtk");
+  reader->Update();
+  vtkSmartPointer<vtkPoints> points = reader->GetOutput()->GetPoints();
+  if (!points)
+  {
+    throw "woman.vtk holds no points";
+  }
+  return points;
 }
 
 double SecondsSince(Clock::time_point start)
