@@ -1,6 +1,7 @@
 #include "animation_loop.h"
 
 #include "atomic_write.h"
+#include "control_point_marks.h"
 #include "descriptor_stream.h"
 #include "expressions.h"
 #include "file_growth_progress.h"
@@ -219,6 +220,7 @@ void TearDown(Scene& scene, SplineFit& fit)
   scene.FaceRenderer->Delete();
   scene.Window->Delete();
   scene.Interactor->Delete();
+  ReleaseControlPointMarks(scene.Marks);
   if (fit.Transform)
   {
     fit.Transform->Delete();

@@ -1,6 +1,7 @@
 #include "scene.h"
 
 #include "atomic_write.h"
+#include "control_point_marks.h"
 #include "image_check.h"
 #include "program_error.h"
 #include "scale_check.h"
@@ -104,6 +105,10 @@ void SetHairMaterial(vtkProperty* property)
   property->SetSpecularPower(10.5f);
 }
 
+// The radius of a control point's sphere, as a share of the face's
+// bounding-box diagonal.
+constexpr double MarkRadiusShare = 1.0 / 150;
+
 // The steps of BuildScene; every object goes into scene as soon as it is made.
 void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* transform)
 {
@@ -193,6 +198,12 @@ void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* 
   {
     scene.FaceRenderer->AddViewProp(scene.HairActor);
   }
+  scene.Marks = NewControlPointMarks(reader,
+                                     transform,
+                                     MarkRadiusShare * input.Face->GetLength(),
+                                     reader->GetShowControlPoints(),
+                                     scene.FaceRenderer,
+                                     scene.Interactor);
   PlaceCamera(scene.FaceRenderer,
               reader,
               MeasureScene(input),
@@ -244,6 +255,7 @@ void ReleaseScene(Scene& scene)
   Release(scene.BackgroundRenderer);
   Release(scene.Window);
   Release(scene.Interactor);
+  ReleaseControlPointMarks(scene.Marks);
   Release(scene.FaceNormals);
   Release(scene.TransformFilter);
   Release(scene.HairMapping);
@@ -257,6 +269,7 @@ void ReleaseScene(Scene& scene)
 
 void RenderFrame(Scene& scene)
 {
+  FollowTheFace(scene.Marks);
   scene.Window->Render();
 }
 

@@ -19,6 +19,8 @@ class vtkRenderWindowInteractor;
 class vtkTextureMapToCylinder;
 class vtkTransformPolyDataFilter;
 
+struct ControlPointMarks;
+
 struct Scene
 {
   vtkRenderer* FaceRenderer;
@@ -34,6 +36,7 @@ struct Scene
   vtkActor* HairActor;
   vtkProperty* BackFaceProperty; // shared by the face and the hair
   vtkBMPWriter* FrameWriter;
+  ControlPointMarks* Marks; // null for a scene without control points of its own
   bool SaveImages;
 };
 
@@ -52,7 +55,8 @@ Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform);
 // are null are skipped. The failure path's teardown.
 void ReleaseScene(Scene& scene);
 
-// Renders the window's next frame.
+// Renders the window's next frame, the control points where the face's
+// transform carries them.
 void RenderFrame(Scene& scene);
 
 // Saves what the window shows as "image%.4d.bmp" of frame index. Throws

@@ -8,6 +8,7 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
+#include <vtkStaticCellLocator.h>
 #include <vtkStaticPointLocator.h>
 
 #include <algorithm>
@@ -64,6 +65,42 @@ void WarnAboutUnreachedControlPoints(double radius, vtkPoints* sources, vtkPolyD
               << " " << source[1] << " " << source[2] << ")" << std::endl;
   }
 }
+
+// Sources off the surface but within the radius of it: typed in the wrong
+// axes or units, or beside the face, they move it less than their targets
+// say. Those beyond the radius are the unreached ones above.
+void WarnAboutSourcesOffTheSurface(double radius, vtkPoints* sources, vtkPolyData* face)
+{
+  auto locator = vtkSmartPointer<vtkStaticCellLocator>::New();
+  locator->SetDataSet(face);
+  locator->BuildLocator();
+  const double near = OffSurfaceRadiusShare * radius;
+  vtkIdType off = 0;
+  vtkIdType first = -1;
+  for (vtkIdType id = 0; id < sources->GetNumberOfPoints(); ++id)
+  {
+    double closest[3], distance2;
+    vtkIdType cell;
+    int subId;
+    locator->FindClosestPoint(sources->GetPoint(id), closest, cell, subId, distance2);
+    if (cell >= 0 && distance2 > near * near && distance2 <= radius * radius)
+    {
+      first = off == 0 ? id : first;
+      ++off;
+    }
+  }
+  const vtkIdType count = sources->GetNumberOfPoints();
+  if (off > 0 && off >= OffSurfaceWarningShare * count)
+  {
+    const double* source = sources->GetPoint(first);
+    std::cerr << "Warning: " << off << " of " << count
+              << " control points lie off the face's surface by more than " << near
+              << " (a tenth of SupportRadius " << radius
+              << ") and move it less than their targets say (the first is control point "
+              << first + 1 << ", source " << source[0] << " " << source[1] << " " << source[2]
+              << "); are they in the face mesh's axes and units?" << std::endl;
+  }
+}
 }
 
 void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face)
@@ -71,6 +108,7 @@ void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face)
   const double radius = reader->GetRadius();
   WarnAboutRadius(radius, face);
   WarnAboutUnreachedControlPoints(radius, reader->GetPointArray(), face);
+  WarnAboutSourcesOffTheSurface(radius, reader->GetPointArray(), face);
 }
 
 double LargestControlPointMove(vtkDatReader* reader)

@@ -557,3 +557,48 @@ TEST_F(UserSceneTest, YUpObjShowsTheFrontViewOfTheZUpPly)
     this->RenderFace(TurnedToYUp(face), "face.obj", Write<vtkOBJWriter>, "UpAxis z\n");
   EXPECT_GT(MeanGreyDifference(ply, below), 10.0);
 }
+
+TEST_F(UserSceneTest, ControlPointsAreDrawnWhenAskedAndWarnedAboutOffTheSurface)
+{
+  // Pixels of the control points' green spheres.
+  auto greenPixels = [](const RgbImage& frame)
+  {
+    int green = 0;
+    for (int y = 0; y < frame.Height; ++y)
+    {
+      for (int x = 0; x < frame.Width; ++x)
+      {
+        const auto pixel = frame.At(x, y);
+        green += pixel[1] > pixel[0] + 60 && pixel[1] > pixel[2] + 60;
+      }
+    }
+    return green;
+  };
+  this->WriteSphereScene("SaveImages yes\nFramesNumber 2\n");
+  ProgramRun run = this->Run();
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(greenPixels(ReadBmp(this->Folder.File("image0001.bmp"))), 0);
+
+  this->WriteSphereScene("SaveImages yes\nFramesNumber 2\nShowControlPoints yes\n");
+  run = this->Run();
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Err.find("off the face's surface"), std::string::npos) << run.Err;
+  // About a hundred control points on the side in view, each a few pixels
+  // wide.
+  EXPECT_GT(greenPixels(ReadBmp(this->Folder.File("image0001.bmp"))), 200);
+
+  // The same control points 0.1 away from the sphere, within its radius
+  // 0.5: they are off the surface by more than a tenth of it.
+  std::string lines = "Hair none\n";
+  for (const auto& p : ReadMeshPoints(this->Folder.File("woman.vtk")))
+  {
+    const std::array<double, 3> off = { 1.1 * p[0], 1.1 * p[1], 1.1 * p[2] };
+    lines += ControlLine(off, off);
+  }
+  this->Folder.Write("woman.ptt", lines);
+  run = this->Run();
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Err.find("control points lie off the face's surface by more than 0.05"),
+            std::string::npos)
+    << run.Err;
+}
