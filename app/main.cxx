@@ -22,6 +22,7 @@
 #include "scene_input.h"
 #include "solve_stage.h"
 #include "stopwatch.h"
+#include "toolkit_messages.h"
 
 #include <vtkLogger.h>
 #include <vtkOutputWindow.h>
@@ -69,6 +70,7 @@ int main(int argc, char* argv[])
   // Traces go to the console as plain text, without the logger's decoration.
   vtkLogger::SetStderrVerbosity(vtkLogger::VERBOSITY_OFF);
   vtkOutputWindow::GetInstance()->SetDisplayModeToAlways();
+  SayToolkitMessagesInOwnWords();
 
   // Each stage releases what it made itself when it fails; what the earlier
   // stages made is released by the handlers.
