@@ -69,20 +69,36 @@ void WarnAboutUnreachedControlPoints(double radius, vtkPoints* sources, vtkPolyD
 // Sources off the surface but within the radius of it: typed in the wrong
 // axes or units, or beside the face, they move it less than their targets
 // say. Those beyond the radius are the unreached ones above.
+// The surface is never farther than the nearest mesh point: only a source
+// whose nearest point lies beyond the tenth of the radius is measured
+// against the cells, whose locator is built for the first such source.
 void WarnAboutSourcesOffTheSurface(double radius, vtkPoints* sources, vtkPolyData* face)
 {
-  auto locator = vtkSmartPointer<vtkStaticCellLocator>::New();
-  locator->SetDataSet(face);
-  locator->BuildLocator();
+  auto points = vtkSmartPointer<vtkStaticPointLocator>::New();
+  points->SetDataSet(face);
+  points->BuildLocator();
+  vtkSmartPointer<vtkStaticCellLocator> cells;
   const double near = OffSurfaceRadiusShare * radius;
   vtkIdType off = 0;
   vtkIdType first = -1;
   for (vtkIdType id = 0; id < sources->GetNumberOfPoints(); ++id)
   {
-    double closest[3], distance2;
+    const double* source = sources->GetPoint(id);
+    double distance2;
+    if (points->FindClosestPointWithinRadius(near, source, distance2) >= 0)
+    {
+      continue;
+    }
+    if (!cells)
+    {
+      cells = vtkSmartPointer<vtkStaticCellLocator>::New();
+      cells->SetDataSet(face);
+      cells->BuildLocator();
+    }
+    double closest[3];
     vtkIdType cell;
     int subId;
-    locator->FindClosestPoint(sources->GetPoint(id), closest, cell, subId, distance2);
+    cells->FindClosestPoint(source, closest, cell, subId, distance2);
     if (cell >= 0 && distance2 > near * near && distance2 <= radius * radius)
     {
       first = off == 0 ? id : first;
