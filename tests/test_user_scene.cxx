@@ -1,6 +1,7 @@
 // Scenes other than the demo, end to end, as a new user makes them: a mesh
 // away from the fixed camera, in other units, from other tools, with long
 // lines and typos in the scene file, in a folder of its own.
+#include "image_compare.h"
 #include "run_program.h"
 #include "scene_file.h"
 #include "test_scene.h"
@@ -23,6 +24,8 @@
 #include <vtkXMLPolyDataWriter.h>
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <array>
@@ -558,26 +561,30 @@ TEST_F(UserSceneTest, YUpObjShowsTheFrontViewOfTheZUpPly)
   EXPECT_GT(MeanGreyDifference(ply, below), 10.0);
 }
 
+namespace
+{
+// Pixels of the control points' green spheres.
+int GreenPixels(const RgbImage& frame)
+{
+  int green = 0;
+  for (int y = 0; y < frame.Height; ++y)
+  {
+    for (int x = 0; x < frame.Width; ++x)
+    {
+      const auto pixel = frame.At(x, y);
+      green += pixel[1] > pixel[0] + 60 && pixel[1] > pixel[2] + 60;
+    }
+  }
+  return green;
+}
+}
+
 TEST_F(UserSceneTest, ControlPointsAreDrawnWhenAskedAndWarnedAboutOffTheSurface)
 {
-  // Pixels of the control points' green spheres.
-  auto greenPixels = [](const RgbImage& frame)
-  {
-    int green = 0;
-    for (int y = 0; y < frame.Height; ++y)
-    {
-      for (int x = 0; x < frame.Width; ++x)
-      {
-        const auto pixel = frame.At(x, y);
-        green += pixel[1] > pixel[0] + 60 && pixel[1] > pixel[2] + 60;
-      }
-    }
-    return green;
-  };
   this->WriteSphereScene("SaveImages yes\nFramesNumber 2\n");
   ProgramRun run = this->Run();
   ASSERT_EQ(run.Status, 0) << run.Err;
-  EXPECT_EQ(greenPixels(ReadBmp(this->Folder.File("image0001.bmp"))), 0);
+  EXPECT_EQ(GreenPixels(ReadBmp(this->Folder.File("image0001.bmp"))), 0);
 
   this->WriteSphereScene("SaveImages yes\nFramesNumber 2\nShowControlPoints yes\n");
   run = this->Run();
@@ -585,7 +592,7 @@ TEST_F(UserSceneTest, ControlPointsAreDrawnWhenAskedAndWarnedAboutOffTheSurface)
   EXPECT_EQ(run.Err.find("off the face's surface"), std::string::npos) << run.Err;
   // About a hundred control points on the side in view, each a few pixels
   // wide.
-  EXPECT_GT(greenPixels(ReadBmp(this->Folder.File("image0001.bmp"))), 200);
+  EXPECT_GT(GreenPixels(ReadBmp(this->Folder.File("image0001.bmp"))), 200);
 
   // The same control points 0.1 away from the sphere, within its radius
   // 0.5: they are off the surface by more than a tenth of it.
@@ -601,4 +608,25 @@ TEST_F(UserSceneTest, ControlPointsAreDrawnWhenAskedAndWarnedAboutOffTheSurface)
   EXPECT_NE(run.Err.find("control points lie off the face's surface by more than 0.05"),
             std::string::npos)
     << run.Err;
+}
+
+TEST_F(UserSceneTest, KeyCShowsTheControlPointsInTheWindow)
+{
+  this->WriteSphereScene("FramesNumber 2\n");
+  // On an X server of its own, the program waits in its window after the
+  // report; a second process takes the window's picture, presses c, takes
+  // it again and presses q.
+  this->Folder.Write("press-c.sh",
+                     WindowScript("import -window \"$window\" hidden.png\n"
+                                  "xdotool key --window \"$window\" c\n"
+                                  "sleep 1\n"
+                                  "import -window \"$window\" shown.png\n"
+                                  "xdotool key --window \"$window\" q\n"));
+  const std::string command =
+    "cd '" + this->Folder.Path() + "' && xvfb-run -a bash press-c.sh >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << ReadWholeFile(this->Folder.File("console.txt"));
+  EXPECT_EQ(GreenPixels(ReadPng(this->Folder.File("hidden.png"))), 0);
+  EXPECT_GT(GreenPixels(ReadPng(this->Folder.File("shown.png"))), 200);
 }
