@@ -1,6 +1,7 @@
 #include "animation_loop.h"
 
 #include "atomic_write.h"
+#include "control_point_marks.h"
 #include "descriptor_stream.h"
 #include "expressions.h"
 #include "file_growth_progress.h"
@@ -11,6 +12,7 @@
 #include "stopwatch.h"
 #include "toolkit_messages.h"
 #include "vtkDatReader.h"
+#include "vtkExpressionTransform.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
 
@@ -19,6 +21,7 @@
 #include <vtkAlgorithm.h>
 #include <vtkBMPWriter.h>
 #include <vtkDataSetMapper.h>
+#include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPolyDataWriter.h>
 #include <vtkProperty.h>
@@ -52,17 +55,17 @@ public:
   int WriteInto(int descriptor)
   {
     this->Buffer = std::make_unique<DescriptorBuffer>(descriptor);
-    int written = 0;
+    bool written = false;
     {
       // The writer's own message blames a full disk for every failure; the
       // caller names the real cause.
       ToolkitMessageCapture quiet;
-      written = this->Write();
+      written = this->Write() == 1 && this->GetErrorCode() == 0 && quiet.Complaints() == 0;
     }
     this->Buffer->pubsync();
     const int error = this->Buffer->Error();
     this->Buffer.reset();
-    return error != 0 ? error : written == 1 ? 0 : EIO;
+    return error != 0 ? error : written ? 0 : EIO;
   }
 
 protected:
@@ -74,18 +77,9 @@ private:
 vtkStandardNewMacro(LegacyMeshWriter);
 }
 
-int64_t RunFrameCount(const SplineFit& fit, vtkDatReader* reader)
+int64_t Animate(Scene& scene, const SceneInput& input, SplineFit& fit, MovieRecording& movie)
 {
-  if (fit.Expressions)
-  {
-    return fit.Expressions->Keys.Frames;
-  }
-  return FrameCount(reader->GetFramesNumber(), reader->GetLoopCount());
-}
-
-int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecording& movie)
-{
-  const int framesNumber = reader->GetFramesNumber();
+  const int framesNumber = input.Settings->GetFramesNumber();
   vtkShapeTransform* transform = fit.Transform;
   if (transform)
   {
@@ -94,7 +88,7 @@ int64_t Animate(Scene& scene, vtkDatReader* reader, SplineFit& fit, MovieRecordi
   }
   stopwatch_start();
 
-  const int64_t total = RunFrameCount(fit, reader);
+  const int64_t total = fit.Frames;
   int64_t frames = 1;
   {
     progress_stage rendering("Rendering the frames", total);
@@ -148,14 +142,16 @@ void ReportInterruption(int signal, int64_t frames, int64_t total)
             << std::endl;
 }
 
-void WriteDeformedMesh(Scene& scene)
+void WriteDeformedMesh(const SceneInput& input, vtkAbstractTransform* transform)
 {
-  scene.TransformFilter->Update();
-  RefuseNonFinite("animated_shape.vtk", NonFinitePartOf(scene.TransformFilter->GetOutput()));
+  vtkNew<vtkTransformPolyDataFilter> deformed;
+  deformed->SetInputData(input.Face);
+  deformed->SetTransform(transform);
+  deformed->Update();
+  RefuseNonFinite("animated_shape.vtk", NonFinitePartOf(deformed->GetOutput()));
   LegacyMeshWriter* writer = LegacyMeshWriter::New();
-  writer->SetInputConnection(scene.TransformFilter->GetOutputPort());
-  progress_stage writing("Writing animated_shape.vtk",
-                         EstimatedLegacyTextBytes(scene.TransformFilter->GetOutput()));
+  writer->SetInputConnection(deformed->GetOutputPort());
+  progress_stage writing("Writing animated_shape.vtk", EstimatedLegacyTextBytes(input.Face));
   try
   {
     WriteAtomically("animated_shape.vtk",
@@ -173,13 +169,35 @@ void WriteDeformedMesh(Scene& scene)
   writer->Delete();
 }
 
-void FinishOutputs(Scene& scene, MovieRecording& movie)
+vtkAbstractTransform* UserMeshTransform(const SplineFit& fit, const Scene& scene)
+{
+  if (fit.Expressions)
+  {
+    return fit.Expressions->Transform;
+  }
+  if (!scene.FaceNormals)
+  {
+    return fit.Transform;
+  }
+  if (fit.MeshTransform->BlendFactor != fit.Transform->BlendFactor)
+  {
+    fit.MeshTransform->BlendFactor = fit.Transform->BlendFactor;
+    fit.MeshTransform->Modified();
+  }
+  return fit.MeshTransform;
+}
+
+void FinishOutputs(const SceneInput& input,
+                   const Scene& scene,
+                   const SplineFit& fit,
+                   MovieRecording& movie)
 {
   // Each output is finished whatever became of the other: a mesh that
   // cannot be written does not cost the finished video, nor the other way.
   std::string failures;
-  for (const auto& finish : { std::function<void()>([&scene] { WriteDeformedMesh(scene); }),
-                              std::function<void()>([&movie] { FinishMovie(movie); }) })
+  for (const auto& finish :
+       { std::function<void()>([&] { WriteDeformedMesh(input, UserMeshTransform(fit, scene)); }),
+         std::function<void()>([&movie] { FinishMovie(movie); }) })
   {
     try
     {
@@ -201,14 +219,16 @@ void Interact(Scene& scene)
   scene.Interactor->Start();
 }
 
-void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader)
+void TearDown(Scene& scene, SplineFit& fit)
 {
   scene.FaceRenderer->Delete();
   scene.Window->Delete();
   scene.Interactor->Delete();
+  ReleaseControlPointMarks(scene.Marks);
   if (fit.Transform)
   {
     fit.Transform->Delete();
+    fit.MeshTransform->Delete();
     fit.Solver->Delete();
   }
   ReleaseExpressions(fit.Expressions);
@@ -223,28 +243,27 @@ void TearDown(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   {
     scene.BackgroundRenderer->Delete();
   }
-  reader->Delete();
   scene.FrameWriter->Delete();
-  scene.FaceReader->Delete();
   if (scene.FaceNormals)
   {
     scene.FaceNormals->Delete();
   }
-  scene.HairReader->Delete();
   scene.HairMapping->Delete();
   scene.HairMapper->Delete();
   scene.HairActor->Delete();
   scene.BackFaceProperty->Delete();
 }
 
-void ReleaseAfterFailure(Scene& scene, SplineFit& fit, vtkDatReader* reader)
+void ReleaseAfterFailure(Scene& scene, SplineFit& fit)
 {
   // The scene holds the transform, and the transform reads the solver's
-  // coefficients and the reader's points: they go in that order.
+  // coefficients: they go in that order (the scene file's points, which the
+  // transform reads too, go last, with the caller's SceneInput).
   ReleaseScene(scene);
   if (fit.Transform)
   {
     fit.Transform->Delete();
+    fit.MeshTransform->Delete();
   }
   if (fit.Solver)
   {
@@ -252,10 +271,6 @@ void ReleaseAfterFailure(Scene& scene, SplineFit& fit, vtkDatReader* reader)
   }
   ReleaseExpressions(fit.Expressions);
   fit.Expressions = nullptr;
-  if (reader)
-  {
-    reader->Delete();
-  }
 }
 
 namespace

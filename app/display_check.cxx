@@ -96,13 +96,10 @@ Display* ConnectWithRetries(const char* name)
 // a child process tries it: a window of the toolkit's own kind is asked to
 // create an off-screen context and report its OpenGL version. The child
 // writes nothing (its standard error goes nowhere) and leaves no core.
-bool ToolkitCanRender()
+// Returns the child's process id, or -1 when there is no way to ask.
+pid_t StartAskingTheToolkit()
 {
   const pid_t child = fork();
-  if (child < 0)
-  {
-    return true; // no way to ask: the first render will tell
-  }
   if (child == 0)
   {
     const int nowhere = open("/dev/null", O_WRONLY);
@@ -115,6 +112,17 @@ bool ToolkitCanRender()
     window->Delete();
     _exit(supported ? 0 : 1);
   }
+  return child;
+}
+
+// The child's answer: true unless it reports or shows that the toolkit
+// cannot render (the first render tells when there was no child).
+bool ToolkitCanRender(pid_t child)
+{
+  if (child < 0)
+  {
+    return true;
+  }
   int status = 0;
   pid_t waited;
   do
@@ -125,7 +133,7 @@ bool ToolkitCanRender()
 }
 }
 
-void CheckDisplay()
+DisplayCheck StartDisplayCheck()
 {
   const char* name = std::getenv("DISPLAY");
   if (!name || !*name)
@@ -146,9 +154,16 @@ void CheckDisplay()
   }
   DisplayName = name;
   XSetIOErrorHandler(ServerWentAway);
-  if (!ToolkitCanRender())
+  return { StartAskingTheToolkit() };
+}
+
+void FinishDisplayCheck(DisplayCheck& check)
+{
+  const pid_t child = check.Child;
+  check.Child = -1;
+  if (!ToolkitCanRender(child))
   {
-    throw program_error(std::string("Cannot open a window on display ") + name + ": " +
+    throw program_error("Cannot open a window on display " + DisplayName + ": " +
                         Blame("its X server cannot give the toolkit an OpenGL context (it "
                               "may lack the GLX extension)"));
   }

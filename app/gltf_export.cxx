@@ -6,7 +6,7 @@
 #include "face_parts.h"
 #include "finite_output.h"
 #include "gltf_writer.h"
-#include "mesh_reader.h"
+#include "mesh_writer.h"
 #include "scene.h"
 #include "scene_folder.h"
 #include "shape_files.h"
@@ -26,21 +26,16 @@
 #include <vtkIntArray.h>
 #include <vtkMath.h>
 #include <vtkNew.h>
-#include <vtkOBJWriter.h>
-#include <vtkPLYWriter.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
-#include <vtkPolyDataWriter.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
-#include <vtkSTLWriter.h>
 #include <vtkSmartPointer.h>
 #include <vtkTexture.h>
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTriangleFilter.h>
 #include <vtkUnsignedCharArray.h>
-#include <vtkXMLPolyDataWriter.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -313,11 +308,6 @@ std::vector<GltfMaterial> FaceMaterials(vtkPolyData* mesh)
 constexpr int PlainMaterial = 0;
 constexpr int FirstOwnMaterial = 1;
 
-vtkPolyData* RestFace(Scene& scene)
-{
-  return vtkPolyData::SafeDownCast(scene.FaceReader->GetOutputDataObject(0));
-}
-
 // The expressions' names: "default" alone for a scene without Expression lines.
 std::vector<std::string> ExpressionNames(const SplineFit& fit)
 {
@@ -377,11 +367,10 @@ namespace
 {
 // The weights of every frame of the run: the key tracks, or the triangle wave
 // of the default expression.
-GltfWeights FrameWeights(const SplineFit& fit, vtkDatReader* reader, int framesPerSecond)
+GltfWeights FrameWeights(const SplineFit& fit, int framesNumber, int framesPerSecond)
 {
   GltfWeights animation;
-  const int64_t frames = RunFrameCount(fit, reader);
-  for (int64_t i = 0; i < frames; ++i)
+  for (int64_t i = 0; i < fit.Frames; ++i)
   {
     animation.Times.push_back(static_cast<float>(static_cast<double>(i) / framesPerSecond));
     if (fit.Expressions)
@@ -393,7 +382,7 @@ GltfWeights FrameWeights(const SplineFit& fit, vtkDatReader* reader, int framesP
     }
     else
     {
-      animation.Weights.push_back(BlendFactorOfFrame(i, reader->GetFramesNumber()));
+      animation.Weights.push_back(BlendFactorOfFrame(i, framesNumber));
     }
   }
   return animation;
@@ -460,67 +449,30 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     path, [&bytes](int descriptor) { return WriteAll(descriptor, bytes.data(), bytes.size()); });
 }
 
-// Writes shape to path with a writer of type Writer, which writes through the
-// path of the temporary file's descriptor. Throws program_error when it
-// fails.
-template<typename Writer>
-void WriteShapeWith(vtkPolyData* shape, const std::string& path)
-{
-  vtkNew<Writer> writer;
-  writer->SetInputData(shape);
-  WriteAtomically(path,
-                  [&writer](int descriptor)
-                  {
-                    const std::string name = "/proc/self/fd/" + std::to_string(descriptor);
-                    writer->SetFileName(name.c_str());
-                    return writer->Write() == 1 ? 0 : EIO;
-                  });
-}
-
-// Writes shape in the format that extension names; a shape with a number
-// that is not finite is refused.
+// Writes shape in the format that extension names (mesh_writer.h); a shape
+// with a number that is not finite is refused.
 void WriteShape(vtkPolyData* shape, const std::string& path, const std::string& extension)
 {
   RefuseNonFinite("the expression shape " + ShownName(path), NonFinitePartOf(shape));
-  if (extension == ".vtk")
-  {
-    WriteShapeWith<vtkPolyDataWriter>(shape, path);
-    return;
-  }
-  if (extension == ".ply")
-  {
-    WriteShapeWith<vtkPLYWriter>(shape, path);
-    return;
-  }
-  if (extension == ".obj")
-  {
-    WriteShapeWith<vtkOBJWriter>(shape, path);
-    return;
-  }
-  if (extension == ".stl")
-  {
-    WriteShapeWith<vtkSTLWriter>(shape, path);
-    return;
-  }
-  WriteShapeWith<vtkXMLPolyDataWriter>(shape, path);
+  WriteMeshFile(shape, path, extension);
 }
 }
 
 void WriteGltf(const std::string& path,
                Scene& scene,
+               const SceneInput& input,
                SplineFit& fit,
-               vtkDatReader* reader,
                int framesPerSecond)
 {
-  const GltfFrame frame(MeshesHaveYUp(reader));
-  vtkPolyData* rest = RestFace(scene);
+  const GltfFrame frame(input.YUp);
+  vtkPolyData* rest = input.Face;
   std::vector<GltfMaterial> materials = FaceMaterials(rest);
   std::vector<GltfMesh> meshes = MeshesOf(rest, frame, PlainMaterial, FirstOwnMaterial);
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
     vtkSmartPointer<vtkPolyData> shape =
-      ExpressionShape(FaceTransform(fit), rest, static_cast<int>(k));
+      ExpressionShape(UserMeshTransform(fit, scene), rest, static_cast<int>(k));
     const std::vector<GltfMesh> moved = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
     for (size_t m = 0; m < meshes.size(); ++m)
     {
@@ -538,8 +490,13 @@ void WriteGltf(const std::string& path,
     }
   }
 
-  scene.HairMapping->Update();
-  vtkPolyData* hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
+  // The cylinder mapping of a scene without hair has no points to map.
+  vtkPolyData* hair = nullptr;
+  if (input.Hair)
+  {
+    scene.HairMapping->Update();
+    hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
+  }
   if (hair && hair->GetNumberOfPoints() > 0)
   {
     // The hair's parts without a material of their own are drawn with its
@@ -565,25 +522,28 @@ void WriteGltf(const std::string& path,
     meshes.insert(meshes.end(), hairMeshes.begin(), hairMeshes.end());
   }
   const GltfCamera camera = CameraOf(scene, frame);
-  const GltfWeights animation = FrameWeights(fit, reader, framesPerSecond);
+  const GltfWeights animation = FrameWeights(fit, input.Settings->GetFramesNumber(), framesPerSecond);
   RefuseNonFinite("the glTF file " + ShownName(path),
                   NonFinitePartOf(meshes, materials, &camera, animation));
   WriteBytes(path, GlbBytes(meshes, materials, &camera, animation));
 }
 
-void ExportShapes(const std::string& folder, Scene& scene, SplineFit& fit, vtkDatReader* reader)
+void ExportShapes(const std::string& folder,
+                  const Scene& scene,
+                  const SceneInput& input,
+                  SplineFit& fit)
 {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  const std::string extension = ShapeFileExtension(reader->GetFaceFileName());
-  const GltfFrame frame(MeshesHaveYUp(reader));
-  vtkPolyData* rest = RestFace(scene);
+  const std::string extension = ShapeFileExtension(input.Settings->GetFaceFileName());
+  const GltfFrame frame(input.YUp);
+  vtkPolyData* rest = input.Face;
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
     vtkSmartPointer<vtkPolyData> shape =
-      ExpressionShape(FaceTransform(fit), rest, static_cast<int>(k));
-    const std::string path = ShapeFilePath(folder, names[k], reader->GetFaceFileName());
+      ExpressionShape(UserMeshTransform(fit, scene), rest, static_cast<int>(k));
+    const std::string path = ShapeFilePath(folder, names[k], input.Settings->GetFaceFileName());
     if (extension == ".glb")
     {
       const std::vector<GltfMesh> meshes = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);

@@ -1,7 +1,7 @@
 // Animation: animates a smooth, local deformation of a face mesh.
 //
 // The run is one fixed sequence of stages: enter the scene's folder, banner,
-// check the display, read the scene, solve the spline, build the scene,
+// check the display while the scene and its meshes are read, solve the spline, build the scene,
 // animate, report, write the deformed mesh, hand the window to the user, tear
 // down, farewell. Every fatal condition is thrown as a program_error that
 // carries its text (program_error.h) and caught here, in the only handler,
@@ -17,11 +17,12 @@
 #include "output_guard.h"
 #include "output_space.h"
 #include "progress.h"
-#include "read_stage.h"
 #include "scene.h"
 #include "scene_folder.h"
+#include "scene_input.h"
 #include "solve_stage.h"
 #include "stopwatch.h"
+#include "toolkit_messages.h"
 
 #include <vtkLogger.h>
 #include <vtkOutputWindow.h>
@@ -69,10 +70,13 @@ int main(int argc, char* argv[])
   // Traces go to the console as plain text, without the logger's decoration.
   vtkLogger::SetStderrVerbosity(vtkLogger::VERBOSITY_OFF);
   vtkOutputWindow::GetInstance()->SetDisplayModeToAlways();
+  SayToolkitMessagesInOwnWords();
 
   // Each stage releases what it made itself when it fails; what the earlier
   // stages made is released by the handlers.
-  vtkDatReader* reader = nullptr;
+  // Released in reverse order: the scene, then the fit, then the input whose
+  // control points the fit's transform reads.
+  SceneInput input;
   SplineFit fit{ nullptr, nullptr };
   Scene scene{};
   MovieRecording movie;
@@ -80,29 +84,40 @@ int main(int argc, char* argv[])
   {
     EnterSceneFolder(options.Folder);
     PrintBanner();
-    CheckDisplay();
-    reader = ReadScene();
-    CheckOutputs(reader, { options.Movie, options.Gltf, options.ShapesFolder });
-    CheckOutputSpace(reader, options.Movie);
-    fit = SolveSpline(reader);
-    scene = BuildScene(reader, FaceTransform(fit));
+    // The scene is read while a child process tries the display; a display
+    // that cannot be used is the reason even when the scene cannot be read.
+    DisplayCheck display = StartDisplayCheck();
+    try
+    {
+      input = ReadScene();
+    }
+    catch (...)
+    {
+      FinishDisplayCheck(display);
+      throw;
+    }
+    FinishDisplayCheck(display);
+    CheckOutputs(input.Settings, { options.Movie, options.Gltf, options.ShapesFolder });
+    CheckOutputSpace(input.Settings, options.Movie);
+    fit = SolveSpline(input);
+    scene = BuildScene(input, FaceTransform(fit));
     {
       InterruptCatcher interrupts;
       movie = StartMovie(scene.Window, options.Movie, options.FramesPerSecond);
-      const int64_t frames = Animate(scene, reader, fit, movie);
-      FinishOutputs(scene, movie);
+      const int64_t frames = Animate(scene, input, fit, movie);
+      FinishOutputs(input, scene, fit, movie);
       if (!options.Gltf.empty())
       {
-        WriteGltf(options.Gltf, scene, fit, reader, options.FramesPerSecond);
+        WriteGltf(options.Gltf, scene, input, fit, options.FramesPerSecond);
       }
       if (!options.ShapesFolder.empty())
       {
-        ExportShapes(options.ShapesFolder, scene, fit, reader);
+        ExportShapes(options.ShapesFolder, scene, input, fit);
       }
       if (const int signal = PendingInterrupt())
       {
-        ReportInterruption(signal, frames, RunFrameCount(fit, reader));
-        TearDown(scene, fit, reader);
+        ReportInterruption(signal, frames, fit.Frames);
+        TearDown(scene, fit);
         return InterruptedStatus(signal);
       }
     }
@@ -110,14 +125,14 @@ int main(int argc, char* argv[])
     {
       Interact(scene);
     }
-    TearDown(scene, fit, reader);
+    TearDown(scene, fit);
     PrintFarewell();
   }
   catch (const std::exception& failure)
   {
     std::cerr << failure.what() << std::endl;
     DiscardMovie(movie);
-    ReleaseAfterFailure(scene, fit, reader);
+    ReleaseAfterFailure(scene, fit);
     return 1;
   }
   return 0;

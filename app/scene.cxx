@@ -1,14 +1,12 @@
 #include "scene.h"
 
 #include "atomic_write.h"
+#include "control_point_marks.h"
 #include "face_look.h"
 #include "finite_frames.h"
 #include "image_check.h"
-#include "mesh_check.h"
-#include "mesh_reader.h"
 #include "program_error.h"
 #include "scale_check.h"
-#include "scene_folder.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkShapeTransform.h"
@@ -25,11 +23,11 @@
 #include <vtkImageMapper3D.h>
 #include <vtkMath.h>
 #include <vtkMatrix4x4.h>
+#include <vtkNew.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataNormals.h>
-#include <vtkPolyDataReader.h>
 #include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
@@ -50,56 +48,6 @@
 
 namespace
 {
-// The face is the one mesh the run cannot do without. Returns its reader,
-// run and checked.
-vtkAlgorithm* ReadFaceMesh(const char* fileName)
-{
-  std::string why;
-  vtkAlgorithm* reader = NewMeshReader(fileName, why);
-  if (reader && !ReadCheckedMesh(reader, why))
-  {
-    reader->Delete();
-    reader = nullptr;
-  }
-  if (!reader)
-  {
-    throw program_error("Cannot read the face mesh " + ShownName(fileName) + ": " + why);
-  }
-  return reader;
-}
-
-// The "Hair" word that means a head without hair.
-constexpr const char* NoHair = "none";
-
-// The hair is optional: a mesh that cannot be used is left out of the scene
-// with a message, and "Hair none" leaves it out quietly. Returns its reader,
-// run and checked, or null.
-vtkAlgorithm* ReadHairMesh(const char* fileName)
-{
-  if (std::strcmp(fileName, NoHair) == 0)
-  {
-    return nullptr;
-  }
-  std::string why;
-  vtkAlgorithm* reader = NewMeshReader(fileName, why);
-  if (reader && ReadCheckedMesh(reader, why))
-  {
-    return reader;
-  }
-  if (reader)
-  {
-    reader->Delete();
-  }
-  std::cerr << "Cannot use the hair mesh " << ShownName(fileName) << ": " << why
-            << "; the head is drawn without hair" << std::endl;
-  return nullptr;
-}
-
-vtkPolyData* MeshOf(vtkAlgorithm* reader)
-{
-  return vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
-}
-
 // The scene file's images are optional: one that cannot be used is left out
 // with a message on standard error, and the run goes on.
 bool ImageIsUsable(vtkAlgorithm* source, const char* role, const char* instead)
@@ -160,9 +108,14 @@ void SetHairMaterial(vtkProperty* property)
   property->SetSpecularPower(10.5f);
 }
 
+// The radius of a control point's sphere, as a share of the face's
+// bounding-box diagonal.
+constexpr double MarkRadiusShare = 1.0 / 150;
+
 // The steps of BuildScene; every object goes into scene as soon as it is made.
-void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* transform)
+void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* transform)
 {
+  vtkDatReader* reader = input.Settings;
   scene.SaveImages = reader->GetSaveImages() == 1;
   const bool useBackground =
     reader->GetUseBackground() != 0 &&
@@ -197,45 +150,49 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   scene.Interactor = vtkRenderWindowInteractor::New();
   scene.Interactor->SetRenderWindow(scene.Window);
 
-  scene.FaceReader = ReadFaceMesh(reader->GetFaceFileName());
-  WarnAboutScale(reader, MeshOf(scene.FaceReader));
-  // Without a usable hair mesh, the hair's pipeline reads an empty mesh.
-  scene.HairReader = ReadHairMesh(reader->GetHairFileName());
-  const bool useHair = scene.HairReader != nullptr;
-  if (!useHair)
-  {
-    scene.HairReader = vtkPolyDataReader::New();
-  }
+  WarnAboutScale(reader, input.Face);
 
   // The transform carries the normals; a face without them gets them first.
-  scene.FaceNormals = NewSmoothNormals(scene.FaceReader);
-  vtkAlgorithm* face = scene.FaceNormals ? scene.FaceNormals : scene.FaceReader;
-  face->Update();
-  CheckFramesStayFinite(MeshOf(face), transform, reader);
+  scene.FaceNormals = NewSmoothNormals(input.Face);
+  vtkPolyData* drawn = input.Face;
+  if (scene.FaceNormals)
+  {
+    scene.FaceNormals->Update();
+    drawn = vtkPolyData::SafeDownCast(scene.FaceNormals->GetOutputDataObject(0));
+  }
+  CheckFramesStayFinite(drawn, transform, reader);
 
   stopwatch_start();
   scene.TransformFilter = vtkTransformPolyDataFilter::New();
   scene.TransformFilter->SetTransform(transform);
-  scene.TransformFilter->SetInputConnection(face->GetOutputPort());
+  if (scene.FaceNormals)
+  {
+    scene.TransformFilter->SetInputConnection(scene.FaceNormals->GetOutputPort());
+  }
+  else
+  {
+    scene.TransformFilter->SetInputData(input.Face);
+  }
   std::cout << "Transform time: " << stopwatch_elapsed() << " sec." << std::endl;
 
   scene.FaceMapper = vtkDataSetMapper::New();
   scene.FaceMapper->SetInputConnection(scene.TransformFilter->GetOutputPort());
 
   scene.HairMapping = vtkTextureMapToCylinder::New();
-  scene.HairMapping->SetInputConnection(scene.HairReader->GetOutputPort());
+  // Without hair, the hair's pipeline holds an empty mesh.
+  scene.HairMapping->SetInputData(input.Hair ? input.Hair.Get() : vtkNew<vtkPolyData>().Get());
   scene.HairMapper = vtkDataSetMapper::New();
   scene.HairMapper->SetInputConnection(scene.HairMapping->GetOutputPort());
 
   scene.FaceActor = vtkActor::New();
   scene.FaceActor->SetMapper(scene.FaceMapper);
   SetFaceMaterial(scene.FaceActor->GetProperty());
-  ColourFaceWithoutColours(MeshOf(scene.FaceReader), scene.FaceActor->GetProperty());
+  ColourFaceWithoutColours(input.Face, scene.FaceActor->GetProperty());
   scene.BackFaceProperty = vtkProperty::New();
   scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
   scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
   scene.MaterialActors = AddMaterialActors(
-    MeshOf(scene.FaceReader), scene.TransformFilter, scene.FaceActor, scene.FaceRenderer);
+    input.Face, scene.TransformFilter, scene.FaceActor, scene.FaceRenderer);
 
   scene.HairActor = vtkActor::New();
   scene.HairActor->SetMapper(scene.HairMapper);
@@ -249,16 +206,21 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   scene.HairActor->SetBackfaceProperty(scene.BackFaceProperty);
 
   scene.FaceRenderer->AddViewProp(scene.FaceActor);
-  if (useHair)
+  if (input.Hair)
   {
     scene.FaceRenderer->AddViewProp(scene.HairActor);
   }
-  PlaceCamera(
-    scene.FaceRenderer,
-    reader,
-    MeasureScene(MeshOf(scene.FaceReader), useHair ? MeshOf(scene.HairReader) : nullptr, reader),
-    static_cast<double>(size[0]) / size[1],
-    MeshesHaveYUp(reader));
+  scene.Marks = NewControlPointMarks(reader,
+                                     transform,
+                                     MarkRadiusShare * input.Face->GetLength(),
+                                     reader->GetShowControlPoints(),
+                                     scene.FaceRenderer,
+                                     scene.Interactor);
+  PlaceCamera(scene.FaceRenderer,
+              reader,
+              MeasureScene(input),
+              static_cast<double>(size[0]) / size[1],
+              input.YUp);
 
   RenderFrame(scene);
   // Frame 0 has evaluated the field at every face point.
@@ -284,12 +246,12 @@ void Release(T*& object)
 }
 }
 
-Scene BuildScene(vtkDatReader* reader, vtkAbstractTransform* transform)
+Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform)
 {
   Scene scene{};
   try
   {
-    AssembleScene(scene, reader, transform);
+    AssembleScene(scene, input, transform);
   }
   catch (...)
   {
@@ -305,9 +267,8 @@ void ReleaseScene(Scene& scene)
   Release(scene.BackgroundRenderer);
   Release(scene.Window);
   Release(scene.Interactor);
-  Release(scene.FaceReader);
+  ReleaseControlPointMarks(scene.Marks);
   Release(scene.FaceNormals);
-  Release(scene.HairReader);
   Release(scene.TransformFilter);
   Release(scene.HairMapping);
   Release(scene.FaceMapper);
@@ -321,6 +282,7 @@ void ReleaseScene(Scene& scene)
 
 void RenderFrame(Scene& scene)
 {
+  FollowTheFace(scene.Marks);
   scene.Window->Render();
 }
 
@@ -347,17 +309,16 @@ void CaptureFrame(Scene& scene, int index)
                   });
 }
 
-vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader)
+vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh)
 {
-  vtkPolyData* mesh = vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
-  if (!mesh || mesh->GetPointData()->GetNormals())
+  if (mesh->GetPointData()->GetNormals())
   {
     return nullptr;
   }
   // A triangle soup (STL) has a point per corner: merged, its triangles share
   // their corners and the normals can be averaged over them.
   vtkCleanPolyData* merge = vtkCleanPolyData::New();
-  merge->SetInputConnection(reader->GetOutputPort());
+  merge->SetInputData(mesh);
   merge->PointMergingOn();
   merge->SetTolerance(0.0);
   vtkPolyDataNormals* normals = vtkPolyDataNormals::New();
@@ -379,17 +340,6 @@ void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property)
     return;
   }
   property->SetColor(SkinColour[0], SkinColour[1], SkinColour[2]);
-}
-
-bool MeshesHaveYUp(vtkDatReader* reader)
-{
-  const std::string& axis = reader->GetUpAxis();
-  if (!axis.empty())
-  {
-    return axis == "y";
-  }
-  const std::string extension = LowerCaseExtension(reader->GetFaceFileName());
-  return extension == ".obj" || extension == ".glb" || extension == ".gltf";
 }
 
 namespace
@@ -436,6 +386,59 @@ bool ShowsAtASensibleSize(vtkCamera* camera, const double box[6], double aspect)
   return middleInView && share >= SmallestShare && share <= LargestShare;
 }
 
+// A face placed for the fixed camera, as the demo head is: the middle of
+// its box lies within this share of the box's diagonal from the fixed focal
+// point.
+constexpr double FixedFocalPointReach = 0.2;
+
+bool IsPlacedForTheFixedCamera(const double box[6], const double focalPoint[3])
+{
+  const vtkBoundingBox bounds(box);
+  double middle[3];
+  bounds.GetCenter(middle);
+  return std::sqrt(vtkMath::Distance2BetweenPoints(middle, focalPoint)) <=
+         FixedFocalPointReach * bounds.GetDiagonalLength();
+}
+
+// The share of the window's height (or width, when the face is wider than
+// the window) that the face's box spans in the view from the front.
+constexpr double FrontViewFill = 0.9;
+
+// Looks at the front of the face's box along the meshes' own up axis: for
+// Z up from -y with Z up, for Y up from +z with Y up. The focal point is the
+// box's middle, and the camera stands back until a section of the box a
+// quarter of its depth in front of the middle spans FrontViewFill of the
+// window: a face is widest between its middle and its front. The clipping
+// range takes every mesh.
+void FrameFromTheFront(vtkRenderer* renderer, const SceneBounds& bounds, double aspect, bool yUp)
+{
+  // Viewing direction, up and the axis across the view, as coordinate
+  // indices with the direction's sign.
+  const int depthAxis = yUp ? 2 : 1;
+  const double towardsFace = yUp ? -1.0 : 1.0;
+  const int upAxis = yUp ? 1 : 2;
+  const int acrossAxis = 0;
+  const double* box = bounds.Face;
+  const double height = box[2 * upAxis + 1] - box[2 * upAxis];
+  const double width = box[2 * acrossAxis + 1] - box[2 * acrossAxis];
+  const double depth = box[2 * depthAxis + 1] - box[2 * depthAxis];
+
+  vtkCamera* camera = renderer->GetActiveCamera();
+  const double tangent = std::tan(vtkMath::RadiansFromDegrees(camera->GetViewAngle()) / 2);
+  const double distance =
+    std::max(height / 2, width / (2 * aspect)) / (FrontViewFill * tangent) + depth / 4;
+  double middle[3];
+  vtkBoundingBox(box).GetCenter(middle);
+  double position[3] = { middle[0], middle[1], middle[2] };
+  position[depthAxis] -= towardsFace * distance;
+  double up[3] = { 0, 0, 0 };
+  up[upAxis] = 1;
+  camera->SetFocalPoint(middle);
+  camera->SetPosition(position);
+  camera->SetViewUp(up);
+  renderer->ResetCameraClippingRange(bounds.All);
+}
+
 void CheckCameraKeywords(const double position[3],
                          const double focalPoint[3],
                          const double viewUp[3])
@@ -467,16 +470,16 @@ void ZUpToYUp(const double in[3], double out[3])
 }
 }
 
-SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader)
+SceneBounds MeasureScene(const SceneInput& input)
 {
-  const double reach = LargestControlPointMove(reader);
+  const double reach = LargestControlPointMove(input.Settings);
   SceneBounds bounds;
-  vtkBoundingBox box(face->GetBounds());
+  vtkBoundingBox box(input.Face->GetBounds());
   box.Inflate(reach);
   box.GetBounds(bounds.Face);
-  if (hair)
+  if (input.Hair)
   {
-    box.AddBounds(hair->GetBounds());
+    box.AddBounds(input.Hair->GetBounds());
   }
   box.GetBounds(bounds.All);
   return bounds;
@@ -515,15 +518,10 @@ void PlaceCamera(vtkRenderer* renderer,
     return;
   }
   camera->SetClippingRange(FixedNear, FixedFar);
-  if (ShowsAtASensibleSize(camera, bounds.Face, aspect))
+  if (IsPlacedForTheFixedCamera(bounds.Face, focalPoint) &&
+      ShowsAtASensibleSize(camera, bounds.Face, aspect))
   {
     return;
   }
-  // Keeps the viewing direction and view-up; moves the focal point to the
-  // middle of the box and the camera back until the box fits the view.
-  renderer->ResetCamera(bounds.Face);
-  renderer->ResetCameraClippingRange(bounds.All);
-  std::cerr << "The face mesh does not fill the fixed camera's view: the camera was moved to "
-               "frame the mesh (CameraPosition, CameraFocalPoint and CameraViewUp set it)"
-            << std::endl;
+  FrameFromTheFront(renderer, bounds, aspect, yUp);
 }

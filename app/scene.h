@@ -4,13 +4,14 @@
 #ifndef scene_h
 #define scene_h
 
+#include "scene_input.h"
+
 class vtkAbstractTransform;
 class vtkActor;
 class vtkActorCollection;
 class vtkAlgorithm;
 class vtkBMPWriter;
 class vtkDataSetMapper;
-class vtkDatReader;
 class vtkPolyData;
 class vtkProperty;
 class vtkRenderer;
@@ -19,16 +20,16 @@ class vtkRenderWindowInteractor;
 class vtkTextureMapToCylinder;
 class vtkTransformPolyDataFilter;
 
+struct ControlPointMarks;
+
 struct Scene
 {
   vtkRenderer* FaceRenderer;
   vtkRenderer* BackgroundRenderer; // null without a background image
   vtkRenderWindow* Window;
   vtkRenderWindowInteractor* Interactor;
-  vtkAlgorithm* FaceReader;                    // the reader chosen by the face mesh's extension
-  vtkAlgorithm* HairReader;                    // likewise; reads nothing without a usable hair mesh
   vtkAlgorithm* FaceNormals;                   // smooth normals of a face without them, or null
-  vtkTransformPolyDataFilter* TransformFilter; // its output is the deformed face
+  vtkTransformPolyDataFilter* TransformFilter; // its output is the deformed face as drawn
   vtkTextureMapToCylinder* HairMapping;
   vtkDataSetMapper* FaceMapper;
   vtkDataSetMapper* HairMapper;
@@ -37,27 +38,29 @@ struct Scene
   vtkActorCollection* MaterialActors; // one a material of the face's parts (face_look.h), or null
   vtkProperty* BackFaceProperty;      // shared by the face and the hair
   vtkBMPWriter* FrameWriter;
+  ControlPointMarks* Marks; // null for a scene without control points of its own
   bool SaveImages;
 };
 
-// Builds the scene, prints "Transform time: ... sec.", renders frame 0 and
-// saves it when the scene file asks for saved images. The meshes are the
-// scene file's Face and Hair (woman.vtk and hair.vtk by default); the support
+// Builds the scene of input, prints "Transform time: ... sec.", renders frame
+// 0 and saves it when the scene file asks for saved images. The support
 // radius is checked against the face's size (scale_check.h) and the camera
-// placed to show the face (PlaceCamera). A face without normals gets smooth
-// ones and one without colours a skin colour (below); "Hair none" means no
-// hair. Throws program_error when the face mesh cannot be read or is not a
-// whole mesh, the deformation would carry it beyond single precision in some
+// placed to show the face (PlaceCamera). The face is drawn from a surface of
+// its own: a face without normals gets smooth ones and one without colours a
+// skin colour (below), each material of its parts an actor of its own
+// (face_look.h); input's meshes are left as they are. Throws program_error
+// when the deformation would carry the face beyond single precision in some
 // frame (CheckFramesStayFinite), or the camera keywords give no usable camera
 // (nothing is shown then), and CaptureFrame's failure when frame 0 cannot be
 // saved. Whatever it built is released before a failure leaves it.
-Scene BuildScene(vtkDatReader* reader, vtkAbstractTransform* transform);
+Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform);
 
 // Releases every object the scene holds and clears its pointers; members that
 // are null are skipped. The failure path's teardown.
 void ReleaseScene(Scene& scene);
 
-// Renders the window's next frame.
+// Renders the window's next frame, the control points where the face's
+// transform carries them.
 void RenderFrame(Scene& scene);
 
 // Saves what the window shows as "image%.4d.bmp" of frame index. Throws
@@ -76,28 +79,23 @@ constexpr double CreaseAngle = 60.0;
 // Under the face material its highlight stays below white.
 constexpr double SkinColour[3] = { 0.93, 0.76, 0.64 };
 
-// A new filter (the caller deletes it) that gives the mesh of reader smooth
-// point normals: coincident points merged, normals split only at creases
+// A new filter (the caller deletes it) that gives mesh smooth point normals
+// for drawing: coincident points merged, normals split only at creases
 // sharper than CreaseAngle. Null when the mesh has point normals.
-vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader);
+vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh);
 
 // Gives property the skin colour when face carries no colours (no point or
 // cell scalars), whatever its format: the toolkit's white, lit, washes out.
 void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property);
 
-// True when the meshes have Y up: the scene file's "UpAxis" word, or else
-// the convention of the face file's format (Wavefront OBJ is Y up, the
-// other accepted formats Z up).
-bool MeshesHaveYUp(vtkDatReader* reader);
-
 // The camera of the face renderer.
 //
-// The program's fixed camera looks at the place where its demo head sits. It
-// stays when the face mesh lies in its view at a sensible size, so that a
-// scene made for it renders as it always did. A mesh elsewhere, or in other
-// units, is framed instead: the same viewing direction and view-up, the whole
-// mesh in view, a clipping range from its bounds; one line on standard error
-// says so. The scene file's camera keywords set the camera explicitly.
+// The program's fixed camera looks at the place where its demo head sits,
+// from the side and above. It stays for a face placed there (the middle of
+// the face near its focal point) that lies in its view at a sensible size,
+// so that a scene made for it renders as it always did. Any other face is
+// seen from the front along its own up axis, filling most of the window.
+// The scene file's camera keywords set the camera explicitly.
 
 // The region the camera must show: the face mesh's bounds (xmin, xmax, ymin,
 // ymax, zmin, zmax), widened by how far the face may move, and the bounds of
@@ -108,18 +106,19 @@ struct SceneBounds
   double All[6];
 };
 
-// The bounds of face, widened by the largest move of a control point of
-// reader, and of hair (null when the scene has none).
-SceneBounds MeasureScene(vtkPolyData* face, vtkPolyData* hair, vtkDatReader* reader);
+// The bounds of input's face, widened by the largest move of a control
+// point, and of its hair.
+SceneBounds MeasureScene(const SceneInput& input);
 
 // Places the active camera of renderer for a window of the given aspect
-// (width / height). For meshes with Y up (yUp), the fixed camera is turned
-// with the meshes' axes, Z up to Y up, so that it shows the same view of a
-// head turned that way; the camera keywords are taken as written. Throws
+// (width / height). For meshes with Y up (yUp), the fixed camera and the
+// front view are turned with the meshes' axes, Z up to Y up, so that they
+// show the same view of a head turned that way; the camera keywords are
+// taken as written. Throws
 // program_error when the scene file's camera keywords give no usable camera
 // (position on the focal point, or a view-up along the viewing direction).
 void PlaceCamera(vtkRenderer* renderer,
-                 vtkDatReader* reader,
+                 vtkDatReader* settings,
                  const SceneBounds& bounds,
                  double aspect,
                  bool yUp);

@@ -1,6 +1,7 @@
 #include "solve_stage.h"
 
 #include "expressions.h"
+#include "read_stage.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"
@@ -9,11 +10,13 @@
 
 #include <iostream>
 
-SplineFit SolveSpline(vtkDatReader* reader)
+SplineFit SolveSpline(const SceneInput& input)
 {
+  vtkDatReader* reader = input.Settings;
   if (HasExpressions(reader))
   {
-    return { nullptr, nullptr, SolveExpressions(reader) };
+    ExpressionRun* expressions = SolveExpressions(reader);
+    return { nullptr, nullptr, nullptr, expressions, expressions->Keys.Frames };
   }
   vtkMatrixSolver* solver = vtkMatrixSolver::New();
   solver->SetRadius(reader->GetRadius());
@@ -37,17 +40,28 @@ SplineFit SolveSpline(vtkDatReader* reader)
   }
   std::cout << "Solving time: " << stopwatch_elapsed() << " sec. " << std::endl;
 
-  vtkShapeTransform* transform = vtkShapeTransform::New();
-  vtkPointLocator* tree = reader->GetTree();
-  int* unlist = reader->GetUnList();
-  float* coeffZ = solver->GetSplineCoeffZ();
-  float* coeffY = solver->GetSplineCoeffY();
-  float* coeffX = solver->GetSplineCoeffX();
-  vtkPoints* points = reader->GetPointArray();
-  float radius = reader->GetRadius();
-  transform->SetSpline(
-    radius, points, coeffX, coeffY, coeffZ, unlist, tree, reader->GetFitOptions().Kernel);
-  return { solver, transform };
+  vtkShapeTransform* transforms[2] = { vtkShapeTransform::New(), vtkShapeTransform::New() };
+  for (vtkShapeTransform* transform : transforms)
+  {
+    GiveSpline(transform, reader, solver);
+  }
+  return { solver,
+           transforms[0],
+           transforms[1],
+           nullptr,
+           FrameCount(reader->GetFramesNumber(), reader->GetLoopCount()) };
+}
+
+void GiveSpline(vtkShapeTransform* transform, vtkDatReader* reader, vtkMatrixSolver* solver)
+{
+  transform->SetSpline(reader->GetRadius(),
+                       reader->GetPointArray(),
+                       solver->GetSplineCoeffX(),
+                       solver->GetSplineCoeffY(),
+                       solver->GetSplineCoeffZ(),
+                       reader->GetUnList(),
+                       reader->GetTree(),
+                       reader->GetFitOptions().Kernel);
 }
 
 vtkAbstractTransform* FaceTransform(const SplineFit& fit)

@@ -10,6 +10,8 @@
 #ifndef benchmark_h
 #define benchmark_h
 
+#include <vtkSmartPointer.h>
+
 #include <algorithm>
 #include <chrono>
 #include <string>
@@ -116,6 +118,16 @@ void MeasurePeers(const Options& options,
 // process start to main, reading, solving, scene with frame 0. Writes the
 // figures to path; the console of the stages goes to standard output.
 int MeasureStartup(const std::string& path);
+
+// The points of woman.vtk in the working folder. Throws a text when it holds
+// none.
+vtkSmartPointer<vtkPoints> ReadMesh();
+
+// vtkThinPlateSplineTransform (R basis) on the scene of the working folder:
+// its set-up on the control points and one evaluation of the face mesh, as
+// tps_setup and tps_evaluation, written to path. The peer of the whole
+// program's run on the same scene (bench/run-benchmarks times that run).
+int MeasureThinPlateOfScene(const std::string& path);
 
 // Markdown tables of the result files, to standard output.
 int WriteReport(const std::vector<std::string>& files);

@@ -16,6 +16,9 @@
 //   animation_benchmark --startup RESULTS
 //       runs the program's own stages up to its first rendered frame on the
 //       scene of the working folder, timing each, and writes RESULTS
+//   animation_benchmark --thin-plate RESULTS
+//       times vtkThinPlateSplineTransform's set-up and one evaluation of the
+//       mesh on the scene of the working folder, the peer of a whole run
 //   animation_benchmark --report RESULTS...
 //       prints the markdown tables of the result files
 //
@@ -101,6 +104,7 @@ const char* const Usage =
   "       animation_benchmark --scale RESULTS COUNT NEIGHBOURS [options of --run]\n"
   "       animation_benchmark --peak RESULTS\n"
   "       animation_benchmark --startup RESULTS\n"
+  "       animation_benchmark --thin-plate RESULTS\n"
   "       animation_benchmark --threads\n"
   "       animation_benchmark --report RESULTS...\n";
 
@@ -144,6 +148,10 @@ int main(int argc, char* argv[])
   if (argc == 3 && std::strcmp(argv[1], "--startup") == 0)
   {
     return MeasureStartup(argv[2]);
+  }
+  if (argc == 3 && std::strcmp(argv[1], "--thin-plate") == 0)
+  {
+    return MeasureThinPlateOfScene(argv[2]);
   }
   if (argc == 3 && std::strcmp(argv[1], "--peak") == 0)
   {

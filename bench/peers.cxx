@@ -12,6 +12,9 @@
 //   with as many threads as OPENBLAS_NUM_THREADS allows.
 #include "benchmark.h"
 
+#include "read_stage.h"
+#include "vtkDatReader.h"
+
 #include <Eigen/OrderingMethods>
 #include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
@@ -197,4 +200,19 @@ void MeasurePeers(const Options& options,
   {
     MeasureThinPlateSpline(landmarks, results);
   }
+}
+
+int MeasureThinPlateOfScene(const std::string& path)
+{
+  vtkDatReader* reader = ReadSceneFile();
+  vtkSmartPointer<vtkPoints> mesh = ReadMesh();
+  Landmarks landmarks;
+  landmarks.Sources = reader->GetPointArray();
+  landmarks.Targets = reader->GetPointArrayN();
+  landmarks.Mesh = mesh;
+  Results results;
+  MeasureThinPlateSpline(landmarks, results);
+  reader->Delete();
+  results.Write(path);
+  return 0;
 }

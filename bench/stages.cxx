@@ -6,8 +6,8 @@
 #include "envelope_assembly.h"
 #include "envelope_tile.h"
 #include "fit.h"
-#include "read_stage.h"
 #include "scene.h"
+#include "scene_input.h"
 #include "solve_stage.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
@@ -248,19 +248,6 @@ void MeasureFactorisation(const Options& options, Results& results, AssembledSys
 namespace
 {
 
-vtkSmartPointer<vtkPoints> ReadMesh()
-{
-  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-  reader->SetFileName("woman.vtk");
-  reader->Update();
-  vtkSmartPointer<vtkPoints> points = reader->GetOutput()->GetPoints();
-  if (!points)
-  {
-    throw "woman.vtk holds no points";
-  }
-  return points;
-}
-
 // The cache fill as a plain single-threaded loop would do it: a uniform grid
 // of cells of size R over the control points, the 27 cells around each mesh
 // point, the same distance test, phi and double sums (in the grid's order of
@@ -376,13 +363,7 @@ void MeasureTransform(const Options& options,
   std::vector<float> gridCache;
   for (int r = 0; r < 2 * options.Repeats + 1; ++r)
   {
-    transform->SetSpline(reader->GetRadius(),
-                         reader->GetPointArray(),
-                         solver->GetSplineCoeffX(),
-                         solver->GetSplineCoeffY(),
-                         solver->GetSplineCoeffZ(),
-                         reader->GetUnList(),
-                         reader->GetTree());
+    GiveSpline(transform, reader, solver);
     transform->BlendFactor = 0.0f;
     const Clock::time_point start = Clock::now();
     vtkSmartPointer<vtkPoints> out = FilterOutput(mesh, count);
@@ -453,12 +434,12 @@ void MeasureTransform(const Options& options,
 // The application's scene on the fitted transform: frame 0 as the program
 // renders it, then later frames rendered and captured.
 void MeasureRendering(const Options& options,
-                      vtkDatReader* reader,
+                      const SceneInput& input,
                       SplineFit& fit,
                       Results& results)
 {
   Clock::time_point start = Clock::now();
-  Scene scene = BuildScene(reader, fit.Transform);
+  Scene scene = BuildScene(input, fit.Transform);
   results.Add("scene_and_frame0", SecondsSince(start));
   int frame = 0;
   results.Add("render_and_capture",
@@ -474,8 +455,21 @@ void MeasureRendering(const Options& options,
                               return SecondsSince(start);
                             }));
   results.Add("peak_memory_mib", PeakMemoryMiB());
-  TearDown(scene, fit, reader);
+  TearDown(scene, fit);
 }
+}
+
+vtkSmartPointer<vtkPoints> ReadMesh()
+{
+  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
+  reader->SetFileName("woman.vtk");
+  reader->Update();
+  vtkSmartPointer<vtkPoints> points = reader->GetOutput()->GetPoints();
+  if (!points)
+  {
+    throw "woman.vtk holds no points";
+  }
+  return points;
 }
 
 double SecondsSince(Clock::time_point start)
@@ -516,7 +510,8 @@ void MeasureStages(const Options& options,
                    AssembledSystem& system,
                    Landmarks& landmarks)
 {
-  vtkDatReader* reader = ReadScene();
+  const SceneInput input = ReadScene();
+  vtkDatReader* reader = input.Settings;
   const int n = static_cast<int>(reader->GetPointArray()->GetNumberOfPoints());
   results.Add("controls", n);
   results.Add("threads", vtkSMPTools::GetEstimatedNumberOfThreads());
@@ -531,7 +526,7 @@ void MeasureStages(const Options& options,
 
   // The whole fit as the program runs it; Solve() overwrites BX, BY, BZ.
   Clock::time_point start = Clock::now();
-  SplineFit fit = SolveSpline(reader);
+  SplineFit fit = SolveSpline(input);
   results.Add("fit", SecondsSince(start));
 
   vtkSmartPointer<vtkPoints> mesh = ReadMesh();
@@ -540,14 +535,14 @@ void MeasureStages(const Options& options,
   MeasureTransform(options, reader, fit, mesh, results);
   if (options.Render)
   {
-    MeasureRendering(options, reader, fit, results);
+    MeasureRendering(options, input, fit, results);
   }
   else
   {
     results.Add("peak_memory_mib", PeakMemoryMiB());
     fit.Transform->Delete();
+    fit.MeshTransform->Delete();
     fit.Solver->Delete();
-    reader->Delete();
   }
 }
 
@@ -568,15 +563,15 @@ int MeasureStartup(const std::string& path)
   Results results;
   results.Add("startup_loading", loading);
   Clock::time_point start = Clock::now();
-  vtkDatReader* reader = ReadScene();
+  const SceneInput input = ReadScene();
   results.Add("startup_read", SecondsSince(start));
   start = Clock::now();
-  SplineFit fit = SolveSpline(reader);
+  SplineFit fit = SolveSpline(input);
   results.Add("startup_solve", SecondsSince(start));
   start = Clock::now();
-  Scene scene = BuildScene(reader, fit.Transform);
+  Scene scene = BuildScene(input, fit.Transform);
   results.Add("startup_scene_and_frame0", SecondsSince(start));
   results.Write(path);
-  TearDown(scene, fit, reader);
+  TearDown(scene, fit);
   return 0;
 }

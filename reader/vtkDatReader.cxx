@@ -195,6 +195,7 @@ vtkDatReader::vtkDatReader()
   , CameraFocalPoint{ 0.145534, 0.631591, 7.68539 }
   , CameraViewUp{ 0.00928477, -0.0520647, 0.998601 }
   , FramesLine(0)
+  , ShowControlPoints(false)
 {
   this->Tree->Initialize();
 }
@@ -435,6 +436,18 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
     else
     {
       this->Warn(lineNumber, "UpAxis takes \"y\" or \"z\"; " + Quoted(word) + " changes nothing");
+    }
+  }
+  else if (std::sscanf(line, "ShowControlPoints %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "yes") == 0 || std::strcmp(word, "no") == 0)
+    {
+      this->ShowControlPoints = std::strcmp(word, "yes") == 0;
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "ShowControlPoints takes \"yes\" or \"no\"; " + Quoted(word) + " changes nothing");
     }
   }
   else if (std::strncmp(line, "Expression", 10) == 0 || std::strncmp(line, "Key", 3) == 0)

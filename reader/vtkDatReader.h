@@ -24,7 +24,8 @@
 // "SpecularColor %f %f %f", "SupportRadius %f", "Face %s", "Hair %s",
 // "CameraPosition %f %f %f", "CameraFocalPoint %f %f %f",
 // "CameraViewUp %f %f %f", "Polynomial %s", "Kernel %s", "Smoothing %f",
-// "UpAxis %s", "Expression ..." and "Key ..." (kept as text for the driver)
+// "UpAxis %s", "ShowControlPoints %s", "Expression ..." and "Key ..." (kept
+// as text for the driver)
 // and finally the control-point pattern
 // "%f %f %f %f %f %f"; the first that accepts a line is applied.
 //
@@ -33,10 +34,10 @@
 // So is a line whose value is read differently from how it is written: text
 // after the last value (other than a '#' comment), a "SaveImages" word other
 // than "yes", a colour component outside 0..1. Such values are applied as read.
-// A "Polynomial" word other than "yes" or "no", a "Kernel" other than
-// "quadratic" or "wendland", an "UpAxis" other than "y" or "z" and a
-// "Smoothing" that is negative or not finite are warned about the same way
-// and change nothing.
+// A "Polynomial" or "ShowControlPoints" word other than "yes" or "no", a
+// "Kernel" other than "quadratic" or "wendland", an "UpAxis" other than "y"
+// or "z" and a "Smoothing" that is negative or not finite are warned about
+// the same way and change nothing.
 //
 // .SECTION Warnings
 // ReadFile is meant to be called once per reader. The reader is not a
@@ -178,6 +179,10 @@ public:
   // the file names none (the face file's convention then decides).
   const std::string& GetUpAxis() const { return this->UpAxis; }
 
+  // Whether the window draws the control points, the "ShowControlPoints"
+  // word (yes or no); no by default.
+  bool GetShowControlPoints() const { return this->ShowControlPoints; }
+
   // The scene description file; set directly, not copied.
   const char* FileName;
 
@@ -253,6 +258,7 @@ protected:
   int FramesLine;
   animation::core::fit_options FitOptions;
   std::string UpAxis;
+  bool ShowControlPoints;
 
 private:
   vtkDatReader(const vtkDatReader&) = delete;

@@ -141,19 +141,25 @@ bool HasExpressions(vtkDatReader* reader)
   return !reader->GetExpressionLines().empty() || !reader->GetKeyLines().empty();
 }
 
+vtkExpressionTransform* NewExpressionTransform(vtkDatReader* reader)
+{
+  vtkExpressionTransform* transform = vtkExpressionTransform::New();
+  transform->SetSupportRadius(reader->GetRadius());
+  const animation::core::fit_options& options = reader->GetFitOptions();
+  if (options.Kernel == animation::core::basis_kernel::wendland)
+  {
+    transform->SetKernelToWendland();
+  }
+  transform->SetPolynomial(options.Polynomial);
+  transform->SetSmoothing(options.Smoothing);
+  return transform;
+}
+
 ExpressionRun* SolveExpressions(vtkDatReader* reader)
 {
   auto release = [](ExpressionRun* run) { ReleaseExpressions(run); };
   std::unique_ptr<ExpressionRun, decltype(release)> run(
-    new ExpressionRun{ vtkExpressionTransform::New(), {}, {} }, release);
-  run->Transform->SetSupportRadius(reader->GetRadius());
-  const animation::core::fit_options& options = reader->GetFitOptions();
-  if (options.Kernel == animation::core::basis_kernel::wendland)
-  {
-    run->Transform->SetKernelToWendland();
-  }
-  run->Transform->SetPolynomial(options.Polynomial);
-  run->Transform->SetSmoothing(options.Smoothing);
+    new ExpressionRun{ NewExpressionTransform(reader), {}, {} }, release);
   if (reader->GetPointArray()->GetNumberOfPoints() > 0)
   {
     run->Transform->AddExpression("default", reader->GetPointArray(), reader->GetPointArrayN());

@@ -44,6 +44,10 @@ std::vector<std::string> ExpressionNamesOf(vtkDatReader* reader);
 // is the single expression of the scene's own control points, as always.
 bool HasExpressions(vtkDatReader* reader);
 
+// A new expression transform (the caller deletes it) without expressions,
+// with the scene's support radius, kernel, polynomial part and smoothing.
+vtkExpressionTransform* NewExpressionTransform(vtkDatReader* reader);
+
 // Makes the expressions: "default" from the scene's own control-point lines
 // (when it has any), then one for each "Expression NAME FILE" (control-point
 // pairs) or "Expression NAME SOURCES TARGETS" line (expression_files.h),

@@ -60,7 +60,7 @@ int64_t FrameCount(int framesNumber, int loopCount)
   return static_cast<int64_t>(framesNumber) * loopCount;
 }
 
-vtkDatReader* ReadScene()
+vtkDatReader* ReadSceneFile()
 {
   vtkDatReader* reader = vtkDatReader::New();
   reader->FileName = "woman.ptt";

@@ -24,6 +24,6 @@ int64_t FrameCount(int framesNumber, int loopCount);
 // (the Key line, for a timeline: SceneFrameCount), and the refusal of a
 // matrix that cannot fit in the memory available; the reader is released
 // then.
-vtkDatReader* ReadScene();
+vtkDatReader* ReadSceneFile();
 
 #endif

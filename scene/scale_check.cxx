@@ -8,6 +8,7 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
+#include <vtkStaticCellLocator.h>
 #include <vtkStaticPointLocator.h>
 
 #include <algorithm>
@@ -64,6 +65,58 @@ void WarnAboutUnreachedControlPoints(double radius, vtkPoints* sources, vtkPolyD
               << " " << source[1] << " " << source[2] << ")" << std::endl;
   }
 }
+
+// Sources off the surface but within the radius of it: typed in the wrong
+// axes or units, or beside the face, they move it less than their targets
+// say. Those beyond the radius are the unreached ones above.
+// The surface is never farther than the nearest mesh point: only a source
+// whose nearest point lies beyond the tenth of the radius is measured
+// against the cells, whose locator is built for the first such source.
+void WarnAboutSourcesOffTheSurface(double radius, vtkPoints* sources, vtkPolyData* face)
+{
+  auto points = vtkSmartPointer<vtkStaticPointLocator>::New();
+  points->SetDataSet(face);
+  points->BuildLocator();
+  vtkSmartPointer<vtkStaticCellLocator> cells;
+  const double near = OffSurfaceRadiusShare * radius;
+  vtkIdType off = 0;
+  vtkIdType first = -1;
+  for (vtkIdType id = 0; id < sources->GetNumberOfPoints(); ++id)
+  {
+    const double* source = sources->GetPoint(id);
+    double distance2;
+    if (points->FindClosestPointWithinRadius(near, source, distance2) >= 0)
+    {
+      continue;
+    }
+    if (!cells)
+    {
+      cells = vtkSmartPointer<vtkStaticCellLocator>::New();
+      cells->SetDataSet(face);
+      cells->BuildLocator();
+    }
+    double closest[3];
+    vtkIdType cell;
+    int subId;
+    cells->FindClosestPoint(source, closest, cell, subId, distance2);
+    if (cell >= 0 && distance2 > near * near && distance2 <= radius * radius)
+    {
+      first = off == 0 ? id : first;
+      ++off;
+    }
+  }
+  const vtkIdType count = sources->GetNumberOfPoints();
+  if (off > 0 && off >= OffSurfaceWarningShare * count)
+  {
+    const double* source = sources->GetPoint(first);
+    std::cerr << "Warning: " << off << " of " << count
+              << " control points lie off the face's surface by more than " << near
+              << " (a tenth of SupportRadius " << radius
+              << ") and move it less than their targets say (the first is control point "
+              << first + 1 << ", source " << source[0] << " " << source[1] << " " << source[2]
+              << "); are they in the face mesh's axes and units?" << std::endl;
+  }
+}
 }
 
 void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face)
@@ -71,6 +124,7 @@ void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face)
   const double radius = reader->GetRadius();
   WarnAboutRadius(radius, face);
   WarnAboutUnreachedControlPoints(radius, reader->GetPointArray(), face);
+  WarnAboutSourcesOffTheSurface(radius, reader->GetPointArray(), face);
 }
 
 double LargestControlPointMove(vtkDatReader* reader)

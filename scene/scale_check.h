@@ -16,10 +16,19 @@ class vtkShapeTransform;
 constexpr double SmallestRadiusShare = 1.0 / 200;
 constexpr double LargestRadiusShare = 0.5;
 
+// Sources off the face's surface by more than this share of the radius (but
+// within the radius) are warned about when they are at least this share of
+// the control points.
+constexpr double OffSurfaceRadiusShare = 0.1;
+constexpr double OffSurfaceWarningShare = 0.1;
+
 // Prints one line on standard error, naming the "SupportRadius" keyword, when
-// the reader's radius is out of proportion to face, and one line when some
+// the reader's radius is out of proportion to face; one line when some
 // control point's source lies farther than the radius from every point of
-// face (it counts them and names the first).
+// face (it counts them and names the first); and one line when
+// OffSurfaceWarningShare of the sources or more lie off face's surface by
+// more than OffSurfaceRadiusShare of the radius but within it (it counts
+// them and names the first): control points in the wrong axes or units.
 void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face);
 
 // The largest distance between the source and the target of a control point.

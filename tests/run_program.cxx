@@ -29,3 +29,20 @@ ProgramRun RunAnimation(const std::string& folder, const std::string& arguments,
   run.Err = ReadWholeFile(err);
   return run;
 }
+
+std::string WindowScript(const std::string& actions)
+{
+  return "'" ANIMATION_BINARY_DIR "/bin/animation' >console.txt 2>&1 </dev/null &\n"
+         "pid=$!\n"
+         "for i in $(seq 1 150); do\n"
+         "  grep -q 'Average speed' console.txt && window=$(xdotool search --onlyvisible "
+         "--name 'Visualization Toolkit' | head -n 1)\n"
+         "  [ -n \"$window\" ] && break\n"
+         "  sleep 0.2\n"
+         "done\n"
+         "sleep 0.5\n" +
+         actions +
+         "for i in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done\n"
+         "kill -9 $pid 2>/dev/null && exit 99\n"
+         "wait $pid\n";
+}

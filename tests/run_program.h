@@ -20,4 +20,11 @@ ProgramRun RunAnimation(const std::string& folder,
                         const std::string& arguments = "",
                         int timeoutSeconds = 120);
 
+// A shell script that starts build/bin/animation in its working folder (its
+// console into console.txt), waits for its window after the report, runs
+// the shell lines actions with the window's id in $window, then waits for the
+// program to end; it exits with the program's status, or 99 when the
+// program did not end within 20 seconds. Run it under xvfb-run.
+std::string WindowScript(const std::string& actions);
+
 #endif

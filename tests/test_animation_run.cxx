@@ -393,21 +393,7 @@ TEST_F(CompleteRunTest, PressingQInTheWindowEndsTheRun)
   this->Scene = WriteTestScene(this->Folder.Path(), "FramesNumber 3\n");
   // On an X server of its own, the program waits in its window after the
   // report; a second process finds the window and presses q in it.
-  this->Folder.Write(
-    "press-q.sh",
-    "'" ANIMATION_BINARY_DIR "/bin/animation' >console.txt 2>&1 </dev/null &\n"
-    "pid=$!\n"
-    "for i in $(seq 1 150); do\n"
-    "  grep -q 'Average speed' console.txt && window=$(xdotool search --onlyvisible "
-    "--name 'Visualization Toolkit' | head -n 1)\n"
-    "  [ -n \"$window\" ] && break\n"
-    "  sleep 0.2\n"
-    "done\n"
-    "sleep 0.5\n"
-    "xdotool key --window \"$window\" q\n"
-    "for i in $(seq 1 100); do kill -0 $pid 2>/dev/null || break; sleep 0.2; done\n"
-    "kill -9 $pid 2>/dev/null && exit 99\n"
-    "wait $pid\n");
+  this->Folder.Write("press-q.sh", WindowScript("xdotool key --window \"$window\" q\n"));
   const std::string command = "cd '" + this->Folder.Path() + "' && xvfb-run -a bash press-q.sh";
   int status = std::system(command.c_str());
   std::string console = ReadWholeFile(this->Folder.File("console.txt"));

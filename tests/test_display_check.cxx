@@ -83,7 +83,10 @@ protected:
   void ExpectRefusal(const ProgramRun& run, const std::string& message)
   {
     EXPECT_EQ(run.Status, 1) << run.Err;
-    EXPECT_EQ(run.Out, Banner);
+    // The scene file may be read while the OpenGL context is tried; nothing
+    // is solved.
+    EXPECT_EQ(run.Out.substr(0, Banner.size()), Banner);
+    EXPECT_EQ(run.Out.find("Solving time"), std::string::npos) << run.Out;
     EXPECT_EQ(run.Err, message);
     EXPECT_FALSE(std::filesystem::exists(this->Folder.File("animated_shape.vtk")));
     EXPECT_FALSE(std::filesystem::exists(this->Folder.File("image0000.bmp")));
