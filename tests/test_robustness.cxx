@@ -177,7 +177,7 @@ TEST_F(RobustnessTest, TenThousandCharacterLinesAreReadWhole)
   // The name is shown cut, its length told, so that a long one cannot flood
   // the console.
   EXPECT_NE(run.Err.find("Cannot use the hair texture: " + std::string(60, 'a') +
-                         "[... 9902 characters ...]" + std::string(30, 'a') + " is missing"),
+                         "[... 9902 characters ...]" + std::string(30, 'a') + " does not exist"),
             std::string::npos)
     << run.Err.substr(0, 300);
   EXPECT_LT(run.Err.size(), 1000u);
@@ -508,7 +508,8 @@ TEST_F(RobustnessTest, FolderInPlaceOfTheHairMeshOrAnImageIsSkipped)
     EXPECT_NE(run.Out.find(Farewell), std::string::npos) << name;
     if (std::string(name) != "hair.vtk")
     {
-      EXPECT_NE(run.Err.find(std::string(name) + " is missing or is not a file"), std::string::npos)
+      EXPECT_NE(run.Err.find(std::string(name) + " is a folder, not a regular file"),
+                std::string::npos)
         << run.Err;
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(folder.File("animated_shape.vtk"))) << name;
