@@ -1,6 +1,7 @@
 #include "scene.h"
 
 #include "atomic_write.h"
+#include "crowded_points.h"
 #include "image_check.h"
 #include "mesh_check.h"
 #include "mesh_reader.h"
@@ -359,6 +360,17 @@ vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader)
   normals->SplittingOn();
   normals->SetFeatureAngle(CreaseAngle);
   normals->ConsistencyOn();
+  const double crowding = PointCrowding(mesh);
+  if (crowding > MaximumCrowding)
+  {
+    // Ordering and splitting would cost the square of the faces around a
+    // point; the plain average of the faces' normals costs their number.
+    normals->ConsistencyOff();
+    normals->SplittingOff();
+    std::cerr << "The face mesh has points shared by about " << static_cast<long long>(crowding)
+              << " faces each: its normals are averaged without splitting them at creases"
+              << std::endl;
+  }
   // The normals filter holds the merge through its input connection.
   merge->Delete();
   return normals;
