@@ -1,5 +1,7 @@
 #include "vtkGLTFFaceReader.h"
 
+#include "gltf_uri.h"
+
 #include <vtkDataObjectTreeIterator.h>
 #include <vtkGLTFReader.h>
 #include <vtkInformation.h>
@@ -29,6 +31,12 @@ int vtkGLTFFaceReader::RequestData(vtkInformation*,
                                    vtkInformationVector* outputVector)
 {
   vtkPolyData* output = vtkPolyData::GetData(outputVector);
+  std::string why = "no file name is set";
+  if (!this->FileName || !GltfUrisResolve(this->FileName, why))
+  {
+    vtkErrorMacro(<< why);
+    return 0;
+  }
   vtkNew<vtkGLTFReader> reader;
   reader->SetFileName(this->FileName);
   reader->Update();

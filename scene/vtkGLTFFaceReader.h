@@ -8,6 +8,11 @@
  * output's normals and its first texture coordinates its texture coordinates. Coordinates are
  * taken as the file holds them: glTF's Y is up.
  *
+ * @warning
+ * The file is read only when every buffer and image uri it holds is a data: uri or names a regular
+ * file inside the file's own folder (see gltf_uri.h); otherwise the read fails with an error that
+ * quotes the uri, before any file it names is opened.
+ *
  * @sa
  * vtkGLTFReader
  */
