@@ -29,6 +29,7 @@
 #include <vtkPolyDataNormals.h>
 #include <vtkPolyDataReader.h>
 #include <vtkProperty.h>
+#include <vtkRemoveDuplicatePolys.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
@@ -365,10 +366,16 @@ vtkAlgorithm* NewSmoothNormals(vtkAlgorithm* reader)
   {
     // Ordering and splitting would cost the square of the faces around a
     // point; the plain average of the faces' normals costs their number.
+    // Copies of one face would only be drawn over each other, every frame.
+    vtkRemoveDuplicatePolys* unique = vtkRemoveDuplicatePolys::New();
+    unique->SetInputConnection(merge->GetOutputPort());
+    normals->SetInputConnection(unique->GetOutputPort());
+    unique->Delete();
     normals->ConsistencyOff();
     normals->SplittingOff();
     std::cerr << "The face mesh has points shared by about " << static_cast<long long>(crowding)
-              << " faces each: its normals are averaged without splitting them at creases"
+              << " faces each: copies of one face are drawn once, and the normals are averaged "
+                 "without splitting them at creases"
               << std::endl;
   }
   // The normals filter holds the merge through its input connection.
