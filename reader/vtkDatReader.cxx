@@ -555,10 +555,12 @@ void vtkDatReader::Warn(int lineNumber, const std::string& text)
 
 void vtkDatReader::SetUpTexture(const char* fileName)
 {
+  // A later Texture line names another file for the same reader: a file of
+  // millions of them costs a name each, not a pipeline each.
   if (this->UseTexture == 1)
   {
-    this->Texture->Delete();
-    this->TextureReader->Delete();
+    this->TextureReader->SetFileName(fileName);
+    return;
   }
   this->UseTexture = 1;
   this->TextureReader = vtkBMPReader::New();
@@ -572,8 +574,8 @@ void vtkDatReader::SetUpBackground(const char* fileName)
 {
   if (this->UseBackground == 1)
   {
-    this->BackgroundReader->Delete();
-    this->ImageActor->Delete();
+    this->BackgroundReader->SetFileName(fileName);
+    return;
   }
   this->UseBackground = 1;
   this->BackgroundReader = vtkBMPReader::New();
