@@ -44,7 +44,7 @@ int OpenNamedFile(const std::string& fileName,
       error == ENOENT ? "does not exist" : std::string("cannot be opened: ") + std::strerror(error);
     return -1;
   }
-  struct stat status;
+  struct stat status = {};
   if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
   {
     why = std::string("is ") + KindOfNonRegular(status.st_mode) + ", not a regular file";

@@ -92,8 +92,8 @@ bool IsUtf16(FILE* file)
 // they hold. Returns what sscanf returns, or 0 for another keyword.
 int ScanLine(const char* line, const char* format, ...)
 {
-  const size_t keyword = format[0] == line[0] ? std::strcspn(format, " %") : 0;
-  if ((format[0] != '%' && format[0] != line[0]) || std::strncmp(line, format, keyword) != 0)
+  if (format[0] != '%' &&
+      (line[0] != format[0] || std::strncmp(line, format, std::strcspn(format, " %")) != 0))
   {
     return 0;
   }
