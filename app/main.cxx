@@ -5,14 +5,15 @@
 // animate, report, write the deformed mesh, hand the window to the user, tear
 // down, farewell. Every fatal condition is thrown as a program_error that
 // carries its text (program_error.h) and caught here, in the only handler,
-// which takes the standard library's failures (std::bad_alloc) alike: the
-// objects made so far are released, the text goes to standard error and the
-// program ends with status 1. SIGINT or SIGTERM during the frames ends the run
-// after the frame in hand, with the mesh and the video of the frames made, and
-// status 130 or 143.
+// which takes the standard library's failures (std::bad_alloc, said as the
+// memory limit that was reached) alike: the objects made so far are released,
+// the text goes to standard error and the program ends with status 1. SIGINT
+// or SIGTERM during the frames ends the run after the frame in hand, with the
+// mesh and the video of the frames made, and status 130 or 143.
 #include "animation_loop.h"
 #include "display_check.h"
 #include "gltf_export.h"
+#include "memory_limit.h"
 #include "options.h"
 #include "output_guard.h"
 #include "output_space.h"
@@ -29,6 +30,7 @@
 
 #include <exception>
 #include <iostream>
+#include <new>
 
 namespace
 {
@@ -65,6 +67,7 @@ int main(int argc, char* argv[])
   }
 
   KeepRunningWhenWritesFail();
+  ExplainCrashesUnderMemoryLimit();
   // Long stages show their progress when standard error is a terminal.
   progress_enable();
   // Traces go to the console as plain text, without the logger's decoration.
@@ -130,7 +133,8 @@ int main(int argc, char* argv[])
   }
   catch (const std::exception& failure)
   {
-    std::cerr << failure.what() << std::endl;
+    const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr;
+    std::cerr << (outOfMemory ? OutOfMemoryMessage() : failure.what()) << std::endl;
     DiscardMovie(movie);
     ReleaseAfterFailure(scene, fit);
     return 1;

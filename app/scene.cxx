@@ -2,6 +2,7 @@
 
 #include "atomic_write.h"
 #include "control_point_marks.h"
+#include "crowded_points.h"
 #include "face_look.h"
 #include "finite_frames.h"
 #include "image_check.h"
@@ -29,6 +30,7 @@
 #include <vtkPolyData.h>
 #include <vtkPolyDataNormals.h>
 #include <vtkProperty.h>
+#include <vtkRemoveDuplicatePolys.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
@@ -328,6 +330,23 @@ vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh)
   normals->SplittingOn();
   normals->SetFeatureAngle(CreaseAngle);
   normals->ConsistencyOn();
+  const double crowding = PointCrowding(mesh);
+  if (crowding > MaximumCrowding)
+  {
+    // Ordering and splitting would cost the square of the faces around a
+    // point; the plain average of the faces' normals costs their number.
+    // Copies of one face would only be drawn over each other, every frame.
+    vtkRemoveDuplicatePolys* unique = vtkRemoveDuplicatePolys::New();
+    unique->SetInputConnection(merge->GetOutputPort());
+    normals->SetInputConnection(unique->GetOutputPort());
+    unique->Delete();
+    normals->ConsistencyOff();
+    normals->SplittingOff();
+    std::cerr << "The face mesh has points shared by about " << static_cast<long long>(crowding)
+              << " faces each: copies of one face are drawn once, and the normals are averaged "
+                 "without splitting them at creases"
+              << std::endl;
+  }
   // The normals filter holds the merge through its input connection.
   merge->Delete();
   return normals;

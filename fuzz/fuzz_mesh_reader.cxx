@@ -1,7 +1,9 @@
 // Fuzz target: reading a user's mesh.
 //
-// The first input byte chooses the format by its value modulo 4 (.vtk, .ply,
-// .obj, .stl); the other bytes are the file. The declared-size checks run in
+// The first input byte chooses the format by its value modulo 5 (.vtk, .ply,
+// .obj, .stl, .gltf); the other bytes are the file. A glTF file's uris are
+// resolved in the fuzzer's work folder, where no file but the glTF itself
+// lies: whatever they name, none may be opened outside it. The declared-size checks run in
 // the fuzzer's own process; a file that passes them takes NewMeshReader's
 // whole path: the checks again, the toolkit's reader in a child process
 // limited to 5 s and 512 MiB, the mesh sent back and checked. A reader with a
@@ -24,7 +26,7 @@
 
 namespace
 {
-const char* const Extensions[] = { ".vtk", ".ply", ".obj", ".stl" };
+const char* const Extensions[] = { ".vtk", ".ply", ".obj", ".stl", ".gltf" };
 
 const std::string& WorkFolder()
 {
@@ -47,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     return 0;
   }
-  const std::string extension = Extensions[data[0] % 4];
+  const std::string extension = Extensions[data[0] % 5];
   const char* file = reinterpret_cast<const char*>(data + 1);
   std::string why;
   if (!DeclaredSizesFit(file, size - 1, extension, why))

@@ -2,6 +2,7 @@
 
 #include "envelope_estimate.h"
 #include "fit.h"
+#include "named_file.h"
 #include "stopwatch.h"
 #include "well_ordered_list.h"
 
@@ -16,6 +17,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,8 +27,6 @@
 #include <string>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 vtkObjectFactoryNewMacro(vtkDatReader);
@@ -35,6 +35,10 @@ namespace
 {
 // Longest piece of a line quoted in a warning.
 constexpr size_t QuotedLength = 60;
+
+// Warnings shown about the lines of one file; a file of millions of bad lines
+// gets these and the number of the rest.
+constexpr int ShownWarnings = 20;
 
 constexpr const char* WhiteSpace = " \t\r\n\v\f";
 
@@ -61,9 +65,6 @@ bool ReadWholeLine(FILE* file, std::string& line)
   return true;
 }
 
-// Largest scene file read: a million control-point lines and more.
-constexpr long long MaximumSceneFileBytes = 256LL << 20;
-
 // True when file begins with a UTF-16 byte-order mark, or its first bytes
 // hold the zero bytes of UTF-16 text without one. The file is rewound.
 bool IsUtf16(FILE* file)
@@ -84,13 +85,32 @@ bool IsUtf16(FILE* file)
   return count >= 8 && zeros >= count / 3;
 }
 
+// std::sscanf(line, format, ...) for a format that starts with a keyword (its
+// characters before the first blank or '%'), which sscanf matches literally:
+// a line that does not start with the keyword costs one comparison instead
+// of a scan, so that a file of millions of lines is read in seconds whatever
+// they hold. Returns what sscanf returns, or 0 for another keyword.
+int ScanLine(const char* line, const char* format, ...)
+{
+  if (format[0] != '%' &&
+      (line[0] != format[0] || std::strncmp(line, format, std::strcspn(format, " %")) != 0))
+  {
+    return 0;
+  }
+  va_list fields;
+  va_start(fields, format);
+  const int count = std::vsscanf(line, format, fields);
+  va_end(fields);
+  return count;
+}
+
 // True when the integers that line holds for format (a keyword's pattern
 // with %lld fields) lie in the range of int: %d wraps larger ones silently,
 // 4294967298 to 2.
 bool IntegersFitInt(const char* line, const char* format)
 {
   long long value[2] = { 0, 0 };
-  const int count = std::sscanf(line, format, &value[0], &value[1]);
+  const int count = ScanLine(line, format, &value[0], &value[1]);
   for (int k = 0; k < count; ++k)
   {
     if (value[k] < std::numeric_limits<int>::min() || value[k] > std::numeric_limits<int>::max())
@@ -196,6 +216,7 @@ vtkDatReader::vtkDatReader()
   , CameraViewUp{ 0.00928477, -0.0520647, 0.998601 }
   , FramesLine(0)
   , ShowControlPoints(false)
+  , Warnings(0)
 {
   this->Tree->Initialize();
 }
@@ -225,28 +246,23 @@ vtkDatReader::~vtkDatReader()
 
 int vtkDatReader::ReadFile()
 {
-  // Opened without waiting, so that a FIFO cannot block the run; only a
-  // regular file of sensible size is read.
+  // Only a regular file of sensible size is read: a FIFO or a device is
+  // refused without waiting for it.
+  std::string why;
   const int descriptor =
-    this->FileName ? open(this->FileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-  struct stat status;
-  if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
+    this->FileName ? OpenNamedFile(this->FileName, MaximumTextFileBytes, "a scene file", why) : -1;
+  if (descriptor < 0)
   {
-    if (descriptor >= 0)
+    if (this->FileName && why != "does not exist")
     {
-      close(descriptor);
+      animErrorMacro(<< "Not correct FileName: " << this->FileName << " " << why);
     }
-    animErrorMacro(<< "Not correct FileName");
+    else
+    {
+      animErrorMacro(<< "Not correct FileName");
+    }
     return -1;
   }
-  if (status.st_size > MaximumSceneFileBytes)
-  {
-    close(descriptor);
-    animErrorMacro(<< "Not correct FileName: " << this->FileName << " holds " << status.st_size
-                   << " bytes, more than a scene file may (" << MaximumSceneFileBytes << ")");
-    return -1;
-  }
-  fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
   FILE* file = fdopen(descriptor, "r");
   if (!file)
   {
@@ -267,9 +283,15 @@ int vtkDatReader::ReadFile()
   std::string line;
   int lineNumber = 0;
   int result = 0;
+  this->Warnings = 0;
   while (result == 0 && ReadWholeLine(file, line))
   {
     result = this->ParseLine(line, ++lineNumber);
+  }
+  if (this->Warnings > ShownWarnings)
+  {
+    std::cerr << "Warning: " << this->FileName << ": " << this->Warnings - ShownWarnings
+              << " more warnings about its lines are not shown" << std::endl;
   }
   if (result != 0)
   {
@@ -281,6 +303,10 @@ int vtkDatReader::ReadFile()
 int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
 {
   const char* line = text.c_str();
+  if (IsBlankOrComment(line))
+  {
+    return 0;
+  }
   // A word field can be as long as the line itself.
   std::vector<char> buffer(text.size() + 1);
   char* word = buffer.data();
@@ -299,25 +325,25 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
       return -1;
     }
   }
-  if (std::sscanf(line, "FramesNumber %d%n", &first, &end) == 1)
+  if (ScanLine(line, "FramesNumber %d%n", &first, &end) == 1)
   {
     this->FramesNumber = first;
     this->FramesLine = lineNumber;
   }
-  else if (std::sscanf(line, "LoopCount %d%n", &first, &end) == 1)
+  else if (ScanLine(line, "LoopCount %d%n", &first, &end) == 1)
   {
     this->LoopCount = first;
     this->FramesLine = lineNumber;
   }
-  else if (std::sscanf(line, "Texture %s%n", word, &end) == 1)
+  else if (ScanLine(line, "Texture %s%n", word, &end) == 1)
   {
     this->SetUpTexture(word);
   }
-  else if (std::sscanf(line, "BackgroundImage %s%n", word, &end) == 1)
+  else if (ScanLine(line, "BackgroundImage %s%n", word, &end) == 1)
   {
     this->SetUpBackground(word);
   }
-  else if (std::sscanf(line, "SaveImages %s%n", word, &end) == 1)
+  else if (ScanLine(line, "SaveImages %s%n", word, &end) == 1)
   {
     if (std::strcmp(word, "yes") == 0)
     {
@@ -328,36 +354,36 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
       this->Warn(lineNumber, "SaveImages takes only \"yes\"; " + Quoted(word) + " changes nothing");
     }
   }
-  else if (std::sscanf(line, "WindowSize %d %d%n", &first, &second, &end) == 2)
+  else if (ScanLine(line, "WindowSize %d %d%n", &first, &second, &end) == 2)
   {
     this->WindowSize[0] = first;
     this->WindowSize[1] = second;
   }
-  else if (std::sscanf(line, "RotateX %f%n", v, &end) == 1)
+  else if (ScanLine(line, "RotateX %f%n", v, &end) == 1)
   {
     this->TX = v[0];
   }
-  else if (std::sscanf(line, "RotateY %f%n", v, &end) == 1)
+  else if (ScanLine(line, "RotateY %f%n", v, &end) == 1)
   {
     this->TY = v[0];
   }
-  else if (std::sscanf(line, "RotateZ %f%n", v, &end) == 1)
+  else if (ScanLine(line, "RotateZ %f%n", v, &end) == 1)
   {
     this->TZ = v[0];
   }
-  else if (std::sscanf(line, "BackgroundColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  else if (ScanLine(line, "BackgroundColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
     return this->StoreColour("BackgroundColor", v, this->BackGroundColor, line, end, lineNumber);
   }
-  else if (std::sscanf(line, "DiffuseColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  else if (ScanLine(line, "DiffuseColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
     return this->StoreColour("DiffuseColor", v, this->DiffuseColor, line, end, lineNumber);
   }
-  else if (std::sscanf(line, "SpecularColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  else if (ScanLine(line, "SpecularColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
     return this->StoreColour("SpecularColor", v, this->SpecularColor, line, end, lineNumber);
   }
-  else if (std::sscanf(line, "SupportRadius %f%n", v, &end) == 1)
+  else if (ScanLine(line, "SupportRadius %f%n", v, &end) == 1)
   {
     if (!(std::isfinite(v[0]) && v[0] > 0))
     {
@@ -367,27 +393,27 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
     }
     this->SetRadius(v[0]);
   }
-  else if (std::sscanf(line, "Face %s%n", word, &end) == 1)
+  else if (ScanLine(line, "Face %s%n", word, &end) == 1)
   {
     this->FaceFileName = word;
   }
-  else if (std::sscanf(line, "Hair %s%n", word, &end) == 1)
+  else if (ScanLine(line, "Hair %s%n", word, &end) == 1)
   {
     this->HairFileName = word;
   }
-  else if (std::sscanf(line, "CameraPosition %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  else if (ScanLine(line, "CameraPosition %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
     return this->StoreCamera("CameraPosition", v, this->CameraPosition, line, end, lineNumber);
   }
-  else if (std::sscanf(line, "CameraFocalPoint %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  else if (ScanLine(line, "CameraFocalPoint %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
     return this->StoreCamera("CameraFocalPoint", v, this->CameraFocalPoint, line, end, lineNumber);
   }
-  else if (std::sscanf(line, "CameraViewUp %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  else if (ScanLine(line, "CameraViewUp %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
     return this->StoreCamera("CameraViewUp", v, this->CameraViewUp, line, end, lineNumber);
   }
-  else if (std::sscanf(line, "Polynomial %s%n", word, &end) == 1)
+  else if (ScanLine(line, "Polynomial %s%n", word, &end) == 1)
   {
     if (std::strcmp(word, "yes") == 0 || std::strcmp(word, "no") == 0)
     {
@@ -399,7 +425,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
                  "Polynomial takes \"yes\" or \"no\"; " + Quoted(word) + " changes nothing");
     }
   }
-  else if (std::sscanf(line, "Kernel %s%n", word, &end) == 1)
+  else if (ScanLine(line, "Kernel %s%n", word, &end) == 1)
   {
     if (std::strcmp(word, "quadratic") == 0 || std::strcmp(word, "wendland") == 0)
     {
@@ -414,7 +440,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
                    " changes nothing");
     }
   }
-  else if (std::sscanf(line, "Smoothing %f%n", v, &end) == 1)
+  else if (ScanLine(line, "Smoothing %f%n", v, &end) == 1)
   {
     if (std::isfinite(v[0]) && v[0] >= 0)
     {
@@ -427,7 +453,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
                    " changes nothing");
     }
   }
-  else if (std::sscanf(line, "UpAxis %s%n", word, &end) == 1)
+  else if (ScanLine(line, "UpAxis %s%n", word, &end) == 1)
   {
     if (std::strcmp(word, "y") == 0 || std::strcmp(word, "z") == 0)
     {
@@ -458,8 +484,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
       .push_back({ lineNumber, line + (expression ? 10 : 3) });
     return 0;
   }
-  else if (std::sscanf(line, "%f %f %f %f %f %f%n", v, v + 1, v + 2, v + 3, v + 4, v + 5, &end) ==
-           6)
+  else if (ScanLine(line, "%f %f %f %f %f %f%n", v, v + 1, v + 2, v + 3, v + 4, v + 5, &end) == 6)
   {
     // nan, inf and numbers beyond the float range would poison the locator
     // and the solve, so the whole read fails here.
@@ -474,11 +499,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   }
   else
   {
-    if (!IsBlankOrComment(line))
-    {
-      this->Warn(lineNumber,
-                 "ignored, it is neither a setting nor a control point: " + Quoted(line));
-    }
+    this->Warn(lineNumber, "ignored, it is neither a setting nor a control point: " + Quoted(line));
     return 0;
   }
   this->WarnAboutTrailingText(line, end, lineNumber);
@@ -525,7 +546,7 @@ int vtkDatReader::StoreCamera(const char* keyword,
   return 0;
 }
 
-void vtkDatReader::WarnAboutTrailingText(const char* line, int end, int lineNumber) const
+void vtkDatReader::WarnAboutTrailingText(const char* line, int end, int lineNumber)
 {
   if (!IsBlankOrComment(line + end))
   {
@@ -535,18 +556,24 @@ void vtkDatReader::WarnAboutTrailingText(const char* line, int end, int lineNumb
   }
 }
 
-void vtkDatReader::Warn(int lineNumber, const std::string& text) const
+void vtkDatReader::Warn(int lineNumber, const std::string& text)
 {
+  if (++this->Warnings > ShownWarnings)
+  {
+    return;
+  }
   std::cerr << "Warning: " << (this->FileName ? this->FileName : "") << " line " << lineNumber
             << ": " << text << std::endl;
 }
 
 void vtkDatReader::SetUpTexture(const char* fileName)
 {
+  // A later Texture line names another file for the same reader: a file of
+  // millions of them costs a name each, not a pipeline each.
   if (this->UseTexture == 1)
   {
-    this->Texture->Delete();
-    this->TextureReader->Delete();
+    this->TextureReader->SetFileName(fileName);
+    return;
   }
   this->UseTexture = 1;
   this->TextureReader = vtkBMPReader::New();
@@ -560,8 +587,8 @@ void vtkDatReader::SetUpBackground(const char* fileName)
 {
   if (this->UseBackground == 1)
   {
-    this->BackgroundReader->Delete();
-    this->ImageActor->Delete();
+    this->BackgroundReader->SetFileName(fileName);
+    return;
   }
   this->UseBackground = 1;
   this->BackgroundReader = vtkBMPReader::New();

@@ -211,9 +211,10 @@ protected:
                   int lineNumber);
   // Warns when line holds more than white space or a comment after its
   // character end, the end of the last value read.
-  void WarnAboutTrailingText(const char* line, int end, int lineNumber) const;
-  // One warning line on standard error about a line of the file.
-  void Warn(int lineNumber, const std::string& text) const;
+  void WarnAboutTrailingText(const char* line, int end, int lineNumber);
+  // One warning line on standard error about a line of the file, for the
+  // first ShownWarnings warnings; the others are only counted in Warnings.
+  void Warn(int lineNumber, const std::string& text);
   void SetUpTexture(const char* fileName);
   void SetUpBackground(const char* fileName);
 
@@ -256,6 +257,7 @@ protected:
   std::vector<KeywordLine> ExpressionLines;
   std::vector<KeywordLine> KeyLines;
   int FramesLine;
+  int Warnings; // warnings about lines of the file, shown or not
   animation::core::fit_options FitOptions;
   std::string UpAxis;
   bool ShowControlPoints;

@@ -1,10 +1,11 @@
 #include "expression_files.h"
 
+#include "named_file.h"
 #include "program_error.h"
+#include "scene_folder.h"
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,16 +24,16 @@ namespace
   throw program_error(message.str());
 }
 
+// The whole file, when it is a regular file of at most MaximumTextFileBytes.
 std::string ReadText(const std::string& path)
 {
-  std::ifstream file(path, std::ios::binary);
-  if (!file)
+  std::string text;
+  std::string why;
+  if (!ReadNamedFile(path, MaximumTextFileBytes, "an expression or point file", text, why))
   {
-    Fail(path, 0, "cannot be read");
+    throw program_error("Expression file " + ShownName(path) + " " + why);
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return text;
 }
 
 bool EndsWith(const std::string& text, const std::string& end)

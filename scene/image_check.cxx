@@ -1,5 +1,6 @@
 #include "image_check.h"
 
+#include "named_file.h"
 #include "scene_folder.h"
 
 #include <vtkBMPReader.h>
@@ -35,10 +36,10 @@ bool ReadCheckedImage(vtkAlgorithm* source, std::string& why)
     why = "no BMP file is named";
     return false;
   }
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(name, error))
+  std::string problem;
+  if (!IsAcceptableNamedFile(name, MaximumDataFileBytes, "an image", problem))
   {
-    why = ShownName(name) + " is missing or is not a file";
+    why = ShownName(name) + " " + problem;
     return false;
   }
   if (!reader->CanReadFile(name))
@@ -62,6 +63,7 @@ bool ReadCheckedImage(vtkAlgorithm* source, std::string& why)
   // Rows of pixels are padded to a multiple of four bytes.
   const std::int64_t rowBytes = (width * depth / 8 + 3) / 4 * 4;
   const std::int64_t offset = PixelOffset(name);
+  std::error_code error;
   const auto size = static_cast<std::int64_t>(std::filesystem::file_size(name, error));
   if (error || offset < 0 || size < offset + height * rowBytes)
   {

@@ -1,5 +1,7 @@
 #include "mesh_precheck.h"
 
+#include "gltf_uri.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -755,6 +757,10 @@ bool DeclaredSizesFit(const char* data,
 
 bool DeclaredSizesFit(const std::string& fileName, const std::string& extension, std::string& why)
 {
+  if (extension == ".glb" || extension == ".gltf")
+  {
+    return GltfUrisResolve(fileName, why);
+  }
   const int descriptor = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat status;
   if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))

@@ -16,6 +16,8 @@
 //   that is not is accepted only as ASCII ("solid ...");
 // - OBJ: every index of a face, line or point names a vertex, texture
 //   coordinate or normal that the file has.
+// - glTF (.glb, .gltf): every buffer and image uri names a file inside the
+//   glTF file's folder (gltf_uri.h), so that the reader opens no other.
 // VTK XML (.vtp) files are left to their reader, which checks its sizes.
 #ifndef mesh_precheck_h
 #define mesh_precheck_h
@@ -24,7 +26,8 @@
 #include <string>
 
 // Returns true when the declared sizes of the file fileName, in the format of
-// extension (".vtk", ".ply", ".stl", ".obj", lower case), fit it; otherwise
+// extension (".vtk", ".ply", ".stl", ".obj", ".glb", ".gltf", lower case),
+// fit it; otherwise
 // false with the reason in why.
 bool DeclaredSizesFit(const std::string& fileName, const std::string& extension, std::string& why);
 

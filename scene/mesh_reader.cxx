@@ -3,6 +3,7 @@
 #include "isolated_mesh_read.h"
 #include "mesh_check.h"
 #include "mesh_precheck.h"
+#include "named_file.h"
 #include "scene_folder.h"
 #include "toolkit_messages.h"
 #include "vtkGLTFFaceReader.h"
@@ -17,7 +18,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 const char* const AcceptedMeshFormats =
@@ -36,12 +36,6 @@ std::string LowerCaseExtension(const std::string& fileName)
 
 namespace
 {
-bool IsReadableFile(const std::string& fileName)
-{
-  std::error_code ignored;
-  return std::filesystem::is_regular_file(fileName, ignored) && std::ifstream(fileName).good();
-}
-
 // The kind of data set a legacy VTK file holds when it is not polydata, or
 // null when it is polydata or no legacy data set the reader recognises (the
 // read then says what is wrong with it).
@@ -133,9 +127,10 @@ vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why)
 
 vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why, const ReadLimits& limits)
 {
-  if (!IsReadableFile(fileName))
+  std::string problem;
+  if (!IsAcceptableNamedFile(fileName, MaximumDataFileBytes, "a mesh", problem))
   {
-    why = "the file does not exist or is not a readable file";
+    why = "the file " + problem;
     return nullptr;
   }
   vtkAlgorithm* reader = NewToolkitReader(fileName, why);

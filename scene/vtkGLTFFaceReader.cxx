@@ -1,6 +1,7 @@
 #include "vtkGLTFFaceReader.h"
 
 #include "face_parts.h"
+#include "gltf_uri.h"
 
 #include <vtkCellArray.h>
 #include <vtkCellData.h>
@@ -402,6 +403,14 @@ int vtkGLTFFaceReader::RequestData(vtkInformation*,
                                    vtkInformationVector* outputVector)
 {
   const std::string fileName = this->FileName ? this->FileName : "";
+  // The toolkit's loader opens the uris as they stand: each is resolved
+  // inside the file's folder first (gltf_uri.h).
+  std::string why = "no file name is set";
+  if (fileName.empty() || !GltfUrisResolve(fileName, why))
+  {
+    vtkErrorMacro(<< why);
+    return 0;
+  }
   vtkNew<Loader> loader;
   if (!LoadModel(loader, fileName))
   {

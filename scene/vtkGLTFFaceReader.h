@@ -18,6 +18,11 @@
  * @warning
  * Skins are not applied, and only base colour textures read through TEXCOORD_0 are kept.
  *
+ * @warning
+ * The file is read only when every buffer and image uri it holds is a data: uri or names a regular
+ * file inside the file's own folder (see gltf_uri.h); otherwise the read fails with an error that
+ * quotes the uri, before any file it names is opened.
+ *
  * @sa
  * vtkGLTFDocumentLoader vtkGLTFReader
  */

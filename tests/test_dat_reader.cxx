@@ -567,8 +567,8 @@ TEST_F(DatReaderTest, FilesThatAreNoPlainSceneTextAreRefusedWithoutWaiting)
   const std::string big = this->Folder.Write("big.ptt", "FramesNumber 2\n");
   std::filesystem::resize_file(big, (256 << 20) + 1);
   const Refused cases[] = {
-    { fifo, "Not correct FileName" },
-    { zero, "Not correct FileName" },
+    { fifo, "Not correct FileName: " + fifo + " is a FIFO, not a regular file" },
+    { zero, "Not correct FileName: " + zero + " is a character device, not a regular file" },
     { wide, "is UTF-16 text" },
     { big, "holds 268435457 bytes, more than a scene file may" },
     { this->Folder.Write("frames.ptt", "FramesNumber 4294967298\n"),

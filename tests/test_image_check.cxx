@@ -66,10 +66,10 @@ TEST_F(ImageCheckTest, MissingFileAndFolderAreRefused)
 {
   std::string why;
   EXPECT_FALSE(this->Check("missing.bmp", why));
-  EXPECT_EQ(why, this->Path + " is missing or is not a file");
+  EXPECT_EQ(why, this->Path + " does not exist");
   std::filesystem::create_directory(this->Folder.File("folder.bmp"));
   EXPECT_FALSE(this->Check("folder.bmp", why));
-  EXPECT_EQ(why, this->Path + " is missing or is not a file");
+  EXPECT_EQ(why, this->Path + " is a folder, not a regular file");
 }
 
 TEST_F(ImageCheckTest, FileThatIsNotABmpIsRefused)

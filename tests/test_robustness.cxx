@@ -177,7 +177,8 @@ TEST_F(RobustnessTest, TenThousandCharacterLinesAreReadWhole)
   // The name is shown cut, its length told, so that a long one cannot flood
   // the console.
   EXPECT_NE(run.Err.find("Cannot use the hair texture: " + std::string(60, 'a') +
-                         "[... 9902 characters ...]" + std::string(30, 'a') + " is missing"),
+                         "[... 9902 characters ...]" + std::string(30, 'a') +
+                         " cannot be opened: File name too long"),
             std::string::npos)
     << run.Err.substr(0, 300);
   EXPECT_LT(run.Err.size(), 1000u);
@@ -596,7 +597,8 @@ TEST_F(RobustnessTest, FolderInPlaceOfTheHairMeshOrAnImageIsSkipped)
     EXPECT_NE(run.Out.find(Farewell), std::string::npos) << name;
     if (std::string(name) != "hair.vtk")
     {
-      EXPECT_NE(run.Err.find(std::string(name) + " is missing or is not a file"), std::string::npos)
+      EXPECT_NE(run.Err.find(std::string(name) + " is a folder, not a regular file"),
+                std::string::npos)
         << run.Err;
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(folder.File("animated_shape.vtk"))) << name;
@@ -682,4 +684,130 @@ TEST_F(RobustnessTest, RunKilledMidWriteLeavesOnlyCompleteFrames)
   }
   EXPECT_GE(complete, 3);
   EXPECT_FALSE(this->Exists("animated_shape.vtk"));
+}
+
+// --- Files a scene names, cost in proportion to the input, memory limits --------
+
+TEST_F(RobustnessTest, FifosAndDevicesAsNamedFilesEndTheRunWithinSecondsNamingTheFile)
+{
+  struct Case
+  {
+    std::string Line;    // the scene-file line that names the file
+    std::string Message; // what standard error must hold
+    int Status;
+  };
+  const Case cases[] = {
+    { "Expression smile pipe.txt", "Expression file pipe.txt is a FIFO, not a regular file", 1 },
+    { "Expression smile zero.txt",
+      "Expression file zero.txt is a character device, not a regular file",
+      1 },
+    { "Expression smile random.mrk.json zero.txt",
+      "Expression file random.mrk.json is a character device, not a regular file",
+      1 },
+    { "Face pipe.vtk",
+      "Cannot read the face mesh pipe.vtk: the file is a FIFO, not a regular file",
+      1 },
+    { "Hair zero.vtk",
+      "Cannot use the hair mesh zero.vtk: the file is a character device, not a regular file",
+      0 },
+    { "Texture pipe.bmp",
+      "Cannot use the hair texture: pipe.bmp is a FIFO, not a regular file",
+      0 },
+  };
+  for (const Case& named : cases)
+  {
+    TemporaryFolder folder;
+    WriteTestScene(folder.Path(), named.Line + "\nFramesNumber 2\n");
+    ASSERT_EQ(mkfifo(folder.File("pipe.txt").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(folder.File("pipe.vtk").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(folder.File("pipe.bmp").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", folder.File("zero.txt"));
+    std::filesystem::create_symlink("/dev/zero", folder.File("zero.vtk"));
+    std::filesystem::create_symlink("/dev/urandom", folder.File("random.mrk.json"));
+    const ProgramRun run = RunAnimation(folder.Path(), "--batch", 30);
+    EXPECT_EQ(run.Status, named.Status) << named.Line << "\n" << run.Err;
+    EXPECT_NE(run.Err.find(named.Message), std::string::npos) << run.Err;
+  }
+}
+
+TEST_F(RobustnessTest, SparseFaceFileIsRefusedNamingItsDeclaredSize)
+{
+  this->WriteScene();
+  // 4.8 GB declared, a few kilobytes on the disk.
+  std::filesystem::resize_file(this->Folder.File("woman.vtk"), 4800000000);
+  const ProgramRun run = this->Run(30);
+  this->ExpectFailure(run,
+                      "Cannot read the face mesh woman.vtk: the file holds 4800000000 bytes, more "
+                      "than a mesh may (1073741824)");
+}
+
+TEST_F(RobustnessTest, MillionsOfShortLinesAreReadInSecondsAndTheirWarningsCounted)
+{
+  this->WriteScene();
+  // A million junk lines, each warned about, between a million Texture
+  // lines, each of which once built a texture pipeline of its own.
+  std::string lines;
+  for (int k = 0; k < 1000000; ++k)
+  {
+    lines += "x\nTexture hair.bmp\n";
+  }
+  this->WriteSceneFile("FramesNumber 2\n" + lines);
+  const ProgramRun run = this->Run(60);
+  this->ExpectComplete(run);
+  std::size_t shown = 0;
+  for (std::size_t at = run.Err.find("Warning: woman.ptt line "); at != std::string::npos;
+       at = run.Err.find("Warning: woman.ptt line ", at + 1))
+  {
+    ++shown;
+  }
+  EXPECT_EQ(shown, 20u);
+  EXPECT_NE(run.Err.find("Warning: woman.ptt line 40: ignored, it is neither a setting nor a "
+                         "control point: \"x\"\nWarning: woman.ptt: 999980 more warnings about "
+                         "its lines are not shown\n"),
+            std::string::npos)
+    << run.Err.substr(0, 3000);
+  EXPECT_EQ(run.Err.find("hair texture"), std::string::npos) << run.Err.substr(0, 3000);
+}
+
+TEST_F(RobustnessTest, ThousandsOfCoincidentTrianglesGetAveragedNormals)
+{
+  this->WriteScene();
+  std::string obj = "v 0 0 0\nv 1 0 0\nv 0 1 0\n";
+  for (int k = 0; k < 5000; ++k)
+  {
+    obj += "f 1 2 3\n";
+  }
+  this->Folder.Write("triangles.obj", obj);
+  this->WriteSceneFile("Face triangles.obj\nFramesNumber 2\n");
+  const ProgramRun run = this->Run(120);
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Err.find("The face mesh has points shared by about 5000 faces each: copies of one "
+                         "face are drawn once, and the normals are averaged without splitting "
+                         "them at creases"),
+            std::string::npos)
+    << run.Err;
+  EXPECT_EQ(ReadMeshPoints(this->Folder.File("animated_shape.vtk")).size(), 3u);
+}
+
+TEST_F(RobustnessTest, AddressSpaceLimitsEndTheRunWithAMessageNotACrash)
+{
+  this->WriteScene("FramesNumber 2\n");
+  for (const int mebibytes : { 300, 350, 400, 450, 500, 600 })
+  {
+    const std::string command = "cd '" + this->Folder.Path() + "' && ulimit -v " +
+                                std::to_string(mebibytes * 1024) +
+                                " && exec '" ANIMATION_BINARY_DIR "/bin/animation' --batch "
+                                "</dev/null >/dev/null 2>console.txt";
+    const int status = std::system(command.c_str());
+    const std::string console = ReadWholeFile(this->Folder.File("console.txt"));
+    ASSERT_TRUE(WIFEXITED(status)) << mebibytes << " MiB: " << console;
+    if (WEXITSTATUS(status) != 0)
+    {
+      EXPECT_EQ(WEXITSTATUS(status), 1) << mebibytes << " MiB: " << console;
+      EXPECT_TRUE(console.find("Out of memory: ") != std::string::npos ||
+                  console.find("(ulimit -v); raise them") != std::string::npos)
+        << mebibytes << " MiB: " << console;
+      EXPECT_EQ(console.find("std::bad_alloc"), std::string::npos) << console;
+    }
+  }
 }
