@@ -1,14 +1,12 @@
-// The program's own stages, each timed on its own with the program's code.
+// The program's own stages, each timed on its own with the code of the
+// numerics and the fixed interfaces.
 #include "benchmark.h"
 
-#include "animation_loop.h"
 #include "envelope.h"
 #include "envelope_assembly.h"
 #include "envelope_tile.h"
 #include "fit.h"
 #include "read_stage.h"
-#include "scene.h"
-#include "solve_stage.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
@@ -358,16 +356,32 @@ double GridLoopOnce(vtkDatReader* reader,
   return SecondsSince(start);
 }
 
+// The reader's control points handed to a new solver and solved, as the
+// program's solve stage does for a scene without expressions.
+vtkMatrixSolver* SolveScene(vtkDatReader* reader)
+{
+  vtkMatrixSolver* solver = vtkMatrixSolver::New();
+  solver->SetRadius(reader->GetRadius());
+  solver->SetPointArray(reader->GetPointArray());
+  solver->SetList(reader->GetList());
+  solver->SetMax(reader->GetMax());
+  solver->SetBX(reader->GetBX());
+  solver->SetBY(reader->GetBY());
+  solver->SetBZ(reader->GetBZ());
+  solver->SetOptions(reader->GetFitOptions());
+  solver->Solve();
+  return solver;
+}
+
 // Cache fill, later frames and the memory floor of a frame.
 void MeasureTransform(const Options& options,
                       vtkDatReader* reader,
-                      SplineFit& fit,
+                      vtkMatrixSolver* solver,
+                      vtkShapeTransform* transform,
                       vtkPoints* mesh,
                       Results& results)
 {
   const vtkIdType count = mesh->GetNumberOfPoints();
-  vtkShapeTransform* transform = fit.Transform;
-  vtkMatrixSolver* solver = fit.Solver;
   results.Add("mesh_points", static_cast<double>(count));
   // The cache fill and the plain grid loop in turns, so that both meet the
   // same load of the machine.
@@ -449,33 +463,6 @@ void MeasureTransform(const Options& options,
                               return seconds;
                             }));
 }
-
-// The application's scene on the fitted transform: frame 0 as the program
-// renders it, then later frames rendered and captured.
-void MeasureRendering(const Options& options,
-                      vtkDatReader* reader,
-                      SplineFit& fit,
-                      Results& results)
-{
-  Clock::time_point start = Clock::now();
-  Scene scene = BuildScene(reader, fit.Transform);
-  results.Add("scene_and_frame0", SecondsSince(start));
-  int frame = 0;
-  results.Add("render_and_capture",
-              MedianSeconds(options.Repeats,
-                            [&]
-                            {
-                              ++frame;
-                              fit.Transform->BlendFactor = 0.1f * (frame % 10);
-                              fit.Transform->Modified();
-                              const Clock::time_point start = Clock::now();
-                              RenderFrame(scene);
-                              CaptureFrame(scene, frame);
-                              return SecondsSince(start);
-                            }));
-  results.Add("peak_memory_mib", PeakMemoryMiB());
-  TearDown(scene, fit, reader);
-}
 }
 
 double SecondsSince(Clock::time_point start)
@@ -529,54 +516,19 @@ void MeasureStages(const Options& options,
   landmarks.Targets = vtkPoints::New();
   landmarks.Targets->DeepCopy(reader->GetPointArrayN());
 
-  // The whole fit as the program runs it; Solve() overwrites BX, BY, BZ.
+  // The whole fit through the fixed interfaces; Solve() overwrites BX, BY, BZ.
   Clock::time_point start = Clock::now();
-  SplineFit fit = SolveSpline(reader);
+  vtkMatrixSolver* solver = SolveScene(reader);
   results.Add("fit", SecondsSince(start));
+  // MeasureTransform gives it the spline before every cache fill.
+  vtkShapeTransform* transform = vtkShapeTransform::New();
 
   vtkSmartPointer<vtkPoints> mesh = ReadMesh();
   landmarks.Mesh = vtkPoints::New();
   landmarks.Mesh->DeepCopy(mesh);
-  MeasureTransform(options, reader, fit, mesh, results);
-  if (options.Render)
-  {
-    MeasureRendering(options, reader, fit, results);
-  }
-  else
-  {
-    results.Add("peak_memory_mib", PeakMemoryMiB());
-    fit.Transform->Delete();
-    fit.Solver->Delete();
-    reader->Delete();
-  }
-}
-
-int MeasureStartup(const std::string& path)
-{
-  // Seconds since boot now and at the process's start, from /proc.
-  double uptime = 0.0;
-  std::ifstream("/proc/uptime") >> uptime;
-  std::ifstream stat("/proc/self/stat");
-  std::string field;
-  for (int k = 0; k < 21 && stat >> field; ++k)
-  {
-  }
-  double startTicks = 0.0;
-  stat >> startTicks;
-  const double loading = uptime - startTicks / sysconf(_SC_CLK_TCK);
-
-  Results results;
-  results.Add("startup_loading", loading);
-  Clock::time_point start = Clock::now();
-  vtkDatReader* reader = ReadScene();
-  results.Add("startup_read", SecondsSince(start));
-  start = Clock::now();
-  SplineFit fit = SolveSpline(reader);
-  results.Add("startup_solve", SecondsSince(start));
-  start = Clock::now();
-  Scene scene = BuildScene(reader, fit.Transform);
-  results.Add("startup_scene_and_frame0", SecondsSince(start));
-  results.Write(path);
-  TearDown(scene, fit, reader);
-  return 0;
+  MeasureTransform(options, reader, solver, transform, mesh, results);
+  results.Add("peak_memory_mib", PeakMemoryMiB());
+  transform->Delete();
+  solver->Delete();
+  reader->Delete();
 }

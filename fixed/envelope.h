@@ -1,49 +1,11 @@
-// Envelope (profile) Cholesky factorisation A = L*L' and the two triangular
-// solves of a sparse symmetric positive definite matrix.
-//
-// Storage of an n-by-n matrix, rows and columns counted from 0:
-//
-//   Diag[0..n-1]  the diagonal of A; after envelope_factor the diagonal of L.
-//   Xenv[0..n]    1-based start positions of the rows in Env: Xenv[0] = 1, and
-//                 row i holds b(i) = Xenv[i+1] - Xenv[i] entries, its row
-//                 bandwidth. Xenv[n] - 1 is the length of Env.
-//   Env[...]      the strictly lower envelope, row after row: row i stores
-//                 A(i, i-b(i)) ... A(i, i-1) in increasing column order at
-//                 positions Xenv[i]-1 ... Xenv[i+1]-2. Zeros between the first
-//                 column of the row and the diagonal are stored.
-//
-// b(0) = 0 and b(i) <= i. Only the lower triangle is held. The envelope of L
-// equals the envelope of A, so the factor overwrites A with no fill-in storage.
-//
-// Values are stored as 32-bit floats; pivots and inner products are
-// accumulated in double precision and rounded to float when stored.
-//
-// The factorisation borders one row at a time: with the leading i-by-i block
-// already factored, row i of L solves L(f:i-1, f:i-1) * l = A(i, f:i-1)' by a
-// forward substitution on the block of rows f ... i-1 (f = i - b(i)), and
-// L(i,i) = sqrt(A(i,i) - l'*l). A solve is a forward substitution with L and a
-// backward substitution with L'. Both substitutions skip work on zeros of the
-// right-hand side.
-//
-// Every inner product is accumulated in double precision in increasing
-// column order and rounded once, and the factor is defined by that order.
-// envelope_factor (envelope_factor.cxx) computes the same sums blocked: many
-// rows of a group at once, in register tiles that use each loaded entry of L
-// many times, on every core (envelope_tile.h); the forward substitution of a
-// solve takes eight rows at a time, their sums side by side, two to a vector
-// register. Neither changes the order of any sum, so every stored value is
-// rounded exactly as by the plain row-by-row method, on any processor and
-// for any number of threads.
-//
-// The kernels themselves work on the arrays handed to them
-// (deformation/core/envelope_view.h), so that any number of matrices can be
-// factored at once. The module-level matrix `envelope`, envelope_solve() and
-// the routines below are the program's fixed interface to them, a thin
-// binding: they hold no arithmetic of their own.
+// The program's fixed interface to the envelope Cholesky kernels of the
+// numerics (envelope_view.h, which describes the storage and the method): the
+// module-level matrix `envelope`, envelope_solve() and the routines below, a
+// thin binding that holds no arithmetic of its own.
 #ifndef envelope_h
 #define envelope_h
 
-#include <cstdint>
+struct envelope_tile_kernel;
 
 struct envelope_matrix
 {
@@ -92,11 +54,6 @@ void envelope_solve_many(int count, float* const* rhs);
 // the result does not depend on their number.
 void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag);
 
-// The work of factoring rows first ... last-1, in the units the factorisation
-// reports to the progress line: 1 + b(i)^2 for row i of bandwidth b(i).
-//   Xenv   in: at least last+1 entries
-std::int64_t envelope_factor_work(const int* Xenv, int first, int last);
-
 // Solves L*y = rhs in place.
 //   n      in
 //   Xenv   n+1 entries, in
@@ -107,5 +64,14 @@ void envelope_lower_solve(int n, const int* Xenv, const float* Env, const float*
 
 // Solves L'*x = rhs in place; arguments as envelope_lower_solve.
 void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs);
+
+// envelope_factor with the given tiles, for the tests and the benchmark that
+// compare them (envelope_tile.h).
+void envelope_factor_tiled(int n,
+                           const int* Xenv,
+                           float* Env,
+                           float* Diag,
+                           int* Iflag,
+                           const envelope_tile_kernel& kernel);
 
 #endif

@@ -1,7 +1,9 @@
 #include "vtkDatReader.h"
 
+#include "available_memory.h"
 #include "envelope_estimate.h"
 #include "fit.h"
+#include "program_error.h"
 #include "stopwatch.h"
 #include "well_ordered_list.h"
 
@@ -22,6 +24,7 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,40 @@ vtkObjectFactoryNewMacro(vtkDatReader);
 
 namespace
 {
+std::string MiB(std::int64_t bytes)
+{
+  return std::to_string((bytes + 1048575) / 1048576) + " MiB";
+}
+
+// Throws program_error naming the estimated size of the matrix and the
+// memory available, in MiB, and the likely cause, when the matrix of the
+// points cannot fit in the memory available.
+void CheckMatrixFits(int count, float radius, vtkPoints* points, vtkPointLocator* locator)
+{
+  const std::int64_t available = available_memory_bytes();
+  if (available < 0)
+  {
+    return;
+  }
+  const animation::core::envelope_estimate estimate =
+    animation::core::EstimateEnvelope(count, radius, points, locator);
+  const std::int64_t needed = animation::core::MatrixBytes(estimate.Entries, count);
+  if (needed <= available)
+  {
+    return;
+  }
+  std::ostringstream text;
+  text << "The interpolation matrix of " << count << " control points would need about "
+       << MiB(needed) << ", but only "
+       << MiB(available) << " of memory are available: each control point has about "
+       << static_cast<std::int64_t>(estimate.MeanNeighbours + 0.5)
+       << " others within the support radius " << radius
+       << ". The coordinates are probably in another unit than the radius assumes (set it with "
+          "SupportRadius in woman.ptt), or there are far more control points than the surface "
+          "needs.";
+  throw program_error(text.str());
+}
+
 // Longest piece of a line quoted in a warning.
 constexpr size_t QuotedLength = 60;
 

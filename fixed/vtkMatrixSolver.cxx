@@ -5,6 +5,7 @@
 // turns a failed fit into the program's text messages.
 #include "vtkMatrixSolver.h"
 
+#include "available_memory.h"
 #include "closest_pair.h"
 #include "fit.h"
 #include "fixed_texts.h"
@@ -260,6 +261,7 @@ int vtkMatrixSolver::Solve()
   float polynomial[3][4];
   core::fit_options options = this->Options;
   options.Radius = this->Radius;
+  options.MemoryLimit = available_memory_bytes();
   solve_report report;
   const core::outcome fitted = core::solve_system(coordinates.data(),
                                                   coordinates.data() + n,

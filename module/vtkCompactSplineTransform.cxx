@@ -1,5 +1,6 @@
 #include "vtkCompactSplineTransform.h"
 
+#include "available_memory.h"
 #include "basis_function.h"
 #include "closest_pair.h"
 #include "displacement_cache.h"
@@ -89,7 +90,7 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
       vtkErrorWithObjectMacro(self,
                               << "Cannot fit: the interpolation matrix of " << count
                               << " landmarks would take about "
-                              << MatrixBytes(failed.Where, count) / 1048576 << " MiB, but only "
+                              << core::MatrixBytes(failed.Where, count) / 1048576 << " MiB, but only "
                               << static_cast<std::int64_t>(failed.Value) / 1048576
                               << " MiB of memory are available; the SupportRadius "
                               << self->GetSupportRadius() << " reaches too many landmarks from each"
@@ -429,6 +430,7 @@ void vtkCompactSplineTransform::InternalUpdate()
   }
   core::fit_options options = this->Options;
   options.Radius = static_cast<float>(radius);
+  options.MemoryLimit = available_memory_bytes();
   const core::outcome made =
     core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit);
   if (made.Ok())

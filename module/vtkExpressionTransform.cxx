@@ -1,5 +1,6 @@
 #include "vtkExpressionTransform.h"
 
+#include "available_memory.h"
 #include "closest_pair.h"
 #include "finite_points.h"
 #include "fit.h"
@@ -537,6 +538,7 @@ int vtkExpressionTransform::Fit()
                                   : animation::core::basis_kernel::quadratic;
   options.Polynomial = this->Polynomial;
   options.Smoothing = this->Smoothing;
+  options.MemoryLimit = available_memory_bytes();
   for (const auto& e : internals.Expressions)
   {
     if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 || !AllPointsFinite(e->Source) ||

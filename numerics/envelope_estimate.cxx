@@ -1,6 +1,6 @@
 // The envelope of the breadth-first order, estimated from samples.
 //
-// In the order of GetWellOderredList, the first neighbour of the point at
+// In the breadth-first order of order_points (fit.h), the first neighbour of the point at
 // position i is the point that placed it (its parent p(i)): any neighbour
 // before p(i) was expanded earlier and would have placed it first. Row i of
 // the envelope therefore holds i - p(i) entries, the length of the
@@ -24,9 +24,7 @@
 // turn away a run that fits; with all points (m = n) the figure is exact.
 #include "envelope_estimate.h"
 
-#include "available_memory.h"
 #include "fit.h"
-#include "program_error.h"
 
 #include <vtkIdList.h>
 #include <vtkNew.h>
@@ -35,10 +33,10 @@
 #include <vtkPolyData.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <numeric>
 #include <random>
-#include <sstream>
 #include <vector>
 
 namespace
@@ -106,13 +104,12 @@ std::int64_t walked_envelope(vtkPoints* points, float radius)
   }
   return entries;
 }
+}
 
-std::string MiB(std::int64_t bytes)
+namespace animation
 {
-  return std::to_string((bytes + 1048575) / 1048576) + " MiB";
-}
-}
-
+namespace core
+{
 envelope_estimate EstimateEnvelope(int count,
                                    float radius,
                                    vtkPoints* points,
@@ -156,27 +153,23 @@ std::int64_t MatrixBytes(std::int64_t entries, int count)
   return 4 * (entries + 2 * static_cast<std::int64_t>(count));
 }
 
-void CheckMatrixFits(int count, float radius, vtkPoints* points, vtkPointLocator* locator)
+outcome check_matrix_size(int count,
+                          float radius,
+                          vtkPoints* points,
+                          vtkPointLocator* locator,
+                          std::int64_t limit,
+                          envelope_estimate& estimate)
 {
-  const std::int64_t available = available_memory_bytes();
-  if (available < 0)
+  estimate = EstimateEnvelope(count, radius, points, locator);
+  if (estimate.Entries >= INT_MAX)
   {
-    return;
+    return failure(status::too_many_entries, -1, double(estimate.Entries));
   }
-  const envelope_estimate estimate = EstimateEnvelope(count, radius, points, locator);
-  const std::int64_t needed = MatrixBytes(estimate.Entries, count);
-  if (needed <= available)
+  if (limit >= 0 && MatrixBytes(estimate.Entries, count) > limit)
   {
-    return;
+    return failure(status::too_large_for_memory, estimate.Entries, double(limit));
   }
-  std::ostringstream text;
-  text << "The interpolation matrix of " << count << " control points would need about "
-       << MiB(needed) << ", but only " << MiB(available)
-       << " of memory are available: each control point has about "
-       << static_cast<std::int64_t>(estimate.MeanNeighbours + 0.5)
-       << " others within the support radius " << radius
-       << ". The coordinates are probably in another unit than the radius assumes (set it with "
-          "SupportRadius in woman.ptt), or there are far more control points than the surface "
-          "needs.";
-  throw program_error(text.str());
+  return {};
+}
+}
 }

@@ -4,10 +4,17 @@
 #ifndef envelope_estimate_h
 #define envelope_estimate_h
 
+#include "status.h"
+
 #include <cstdint>
 
 class vtkPointLocator;
 class vtkPoints;
+
+namespace animation
+{
+namespace core
+{
 
 struct envelope_estimate
 {
@@ -15,7 +22,7 @@ struct envelope_estimate
   double MeanNeighbours; // other points within the radius, per point
 };
 
-// Estimates the envelope that the breadth-first order of GetWellOderredList
+// Estimates the envelope that the breadth-first order of order_points (fit.h)
 // gives the matrix of count points; the method is described in
 // envelope_estimate.cxx.
 //   count    in: number of points
@@ -31,9 +38,21 @@ envelope_estimate EstimateEnvelope(int count,
 // solver reports its size: four per entry and eight per row.
 std::int64_t MatrixBytes(std::int64_t entries, int count);
 
-// Throws program_error naming the estimated size of the matrix and the
-// memory available, in MiB, and the likely cause, when the matrix of the
-// points cannot fit in the memory available. Arguments as EstimateEnvelope.
-void CheckMatrixFits(int count, float radius, vtkPoints* points, vtkPointLocator* locator);
+// The check a fit makes before the ordering: the estimate of the envelope,
+// then too_many_entries when it holds more entries than 32-bit offsets
+// address, too_large_for_memory (Where: the entries; Value: limit) when its
+// bytes exceed limit, and ok otherwise. The estimate errs low, so a matrix
+// found too large is too large.
+//   count, radius, points, locator  in: as EstimateEnvelope
+//   limit     in: bytes the matrix may take; negative: no limit
+//   estimate  out: the estimate
+outcome check_matrix_size(int count,
+                          float radius,
+                          vtkPoints* points,
+                          vtkPointLocator* locator,
+                          std::int64_t limit,
+                          envelope_estimate& estimate);
+}
+}
 
 #endif

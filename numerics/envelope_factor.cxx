@@ -35,7 +35,6 @@
 // bordering method with its forward substitution, plus terms 0*y that the
 // zero padding adds; for finite y they change no bit. The factor is therefore
 // the same whatever the group size, tile width and number of threads.
-#include "envelope.h"
 #include "envelope_tile.h"
 #include "envelope_view.h"
 
@@ -566,16 +565,10 @@ void for_tiles(int tiles, int threads, Body body)
   { body(static_cast<int>(t0), static_cast<int>(t1)); };
   vtkSMPTools::For(0, tiles, grain, range);
 }
-}
 
-int envelope_factor(const envelope_view& a, progress_sink* progress)
-{
-  return envelope_factor_tiled(a, envelope_tile_select(), progress);
-}
-
-int envelope_factor_tiled(const envelope_view& a,
-                          const envelope_tile_kernel& kernel,
-                          progress_sink* progress)
+// The factorisation itself; throws std::bad_alloc when its work storage
+// cannot be obtained.
+int factor_groups(const envelope_view& a, const envelope_tile_kernel& kernel, progress_sink* progress)
 {
   const int n = a.n;
   const int* Xenv = a.Xenv;
@@ -623,6 +616,24 @@ int envelope_factor_tiled(const envelope_view& a,
   return failed;
 }
 }
+
+int envelope_factor(const envelope_view& a, progress_sink* progress)
+{
+  return envelope_factor_tiled(a, envelope_tile_select(), progress);
+}
+
+int envelope_factor_tiled(const envelope_view& a,
+                          const envelope_tile_kernel& kernel,
+                          progress_sink* progress)
+{
+  try
+  {
+    return factor_groups(a, kernel, progress);
+  }
+  catch (const std::bad_alloc&)
+  {
+    return envelope_no_memory;
+  }
 }
 
 std::int64_t envelope_factor_work(const int* Xenv, int first, int last)
@@ -634,4 +645,6 @@ std::int64_t envelope_factor_work(const int* Xenv, int first, int last)
     work += 1 + b * b;
   }
   return work;
+}
+}
 }

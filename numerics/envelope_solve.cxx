@@ -1,82 +1,11 @@
-// Envelope Cholesky kernels; the storage scheme is described in envelope.h.
-// The solves work on the arrays they are given (animation::core); the
-// module-level matrix `envelope` and envelope_solve() are the program's
-// binding over them.
-#include "envelope.h"
-
-#include "envelope_tile.h"
+// Envelope Cholesky solves on storage handed to them; the storage scheme and
+// the method are described in envelope_view.h.
 #include "envelope_view.h"
-#include "fixed_texts.h"
-#include "progress_line_sink.h"
 
 #include <vtkSMPTools.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
-
-envelope_matrix envelope = { 0, nullptr, nullptr, nullptr, 0 };
-
-namespace
-{
-animation::core::envelope_view view_of(const envelope_matrix& a)
-{
-  return { a.n, a.Xenv, a.Env, a.Diag };
-}
-}
-
-int envelope_solve(int mode, float* rhs)
-{
-  envelope_matrix& a = envelope;
-  if (mode == 0 || mode == 1)
-  {
-    envelope_factor(a.n, a.Xenv, a.Env, a.Diag, &a.Iflag);
-    if (a.Iflag == 1)
-    {
-      std::printf(animation::fixed::matrix_not_positive, a.Iflag);
-      std::fflush(stdout);
-    }
-  }
-  if (mode == 0 || mode == 2)
-  {
-    animation::core::envelope_solve(view_of(a), rhs);
-  }
-  return a.Iflag;
-}
-
-void envelope_solve_many(int count, float* const* rhs)
-{
-  animation::core::envelope_solve_many(view_of(envelope), count, rhs);
-}
-
-void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag)
-{
-  envelope_factor_tiled(n, Xenv, Env, Diag, Iflag, envelope_tile_select());
-}
-
-void envelope_factor_tiled(int n,
-                           const int* Xenv,
-                           float* Env,
-                           float* Diag,
-                           int* Iflag,
-                           const envelope_tile_kernel& kernel)
-{
-  animation::fixed::progress_line_sink line;
-  if (animation::core::envelope_factor_tiled({ n, Xenv, Env, Diag }, kernel, &line) >= 0)
-  {
-    *Iflag = 1;
-  }
-}
-
-void envelope_lower_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
-{
-  animation::core::envelope_lower_solve(n, Xenv, Env, Diag, rhs);
-}
-
-void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
-{
-  animation::core::envelope_upper_solve(n, Xenv, Env, Diag, rhs);
-}
 
 namespace animation
 {

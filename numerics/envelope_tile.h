@@ -53,12 +53,4 @@ const envelope_tile_kernel* envelope_tile_avx512();
 // Null when the processor lacks AVX2 or fused multiply-add.
 const envelope_tile_kernel* envelope_tile_avx2();
 
-// envelope_factor (envelope.h) with the given tiles.
-void envelope_factor_tiled(int n,
-                           const int* Xenv,
-                           float* Env,
-                           float* Diag,
-                           int* Iflag,
-                           const envelope_tile_kernel& kernel);
-
 #endif

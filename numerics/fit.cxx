@@ -2,9 +2,7 @@
 // fit.h.
 #include "fit.h"
 
-#include "available_memory.h"
 #include "dense_qr.h"
-#include "envelope.h"
 #include "envelope_assembly.h"
 #include "envelope_estimate.h"
 #include "envelope_view.h"
@@ -408,6 +406,10 @@ outcome solve_system(const float* x,
   report.FactorStarted(envelope_factor_work(Xenv.data(), 0, n));
   const int failed = envelope_factor(a, &report);
   report.Factored(failed);
+  if (failed == envelope_no_memory)
+  {
+    return out_of_memory(storage::factor_work, 0.0);
+  }
   if (failed >= 0)
   {
     return failure(status::not_positive_definite, failed);
@@ -485,16 +487,12 @@ outcome make_fit(int n,
 
   if (options.CheckMemory)
   {
-    // The estimate errs low, so a matrix it finds too large is too large.
-    const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
-    if (estimate.Entries >= INT_MAX)
+    envelope_estimate estimate;
+    const outcome fits =
+      check_matrix_size(n, made.Radius, made.Controls, locator, options.MemoryLimit, estimate);
+    if (!fits.Ok())
     {
-      return failure(status::too_many_entries, -1, double(estimate.Entries));
-    }
-    const std::int64_t available = available_memory_bytes();
-    if (available >= 0 && MatrixBytes(estimate.Entries, n) > available)
-    {
-      return failure(status::too_large_for_memory, estimate.Entries, double(available));
+      return fits;
     }
   }
 

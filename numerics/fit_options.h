@@ -5,6 +5,8 @@
 #ifndef animation_core_fit_options_h
 #define animation_core_fit_options_h
 
+#include <cstdint>
+
 namespace animation
 {
 namespace core
@@ -33,9 +35,11 @@ struct fit_options
   // interpolation.
   double Smoothing = 0.0;
   // Refuse, before any ordering, a matrix that the estimate of
-  // reader/envelope_estimate.h finds larger than the memory available or
-  // than its 32-bit offsets address.
+  // envelope_estimate.h finds larger than its 32-bit offsets address or, when
+  // MemoryLimit is not negative, larger than MemoryLimit bytes. The caller
+  // knows the memory available; the fit reads nothing of the machine.
   bool CheckMemory = true;
+  std::int64_t MemoryLimit = -1;
 };
 }
 }
