@@ -7,6 +7,7 @@
 
 #include "available_memory.h"
 #include "closest_pair.h"
+#include "envelope_estimate.h"
 #include "fit.h"
 #include "fixed_texts.h"
 #include "program_error.h"
@@ -22,6 +23,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -62,7 +64,7 @@ public:
               << relocations << " relocations)." << std::endl;
     // Four bytes per envelope entry and eight per row, against four per
     // entry of the full matrix.
-    const std::int64_t envelopeBytes = 4 * (entries + 2 * std::int64_t(n));
+    const std::int64_t envelopeBytes = core::MatrixBytes(entries, n);
     const std::int64_t fullBytes = 4 * std::int64_t(n) * n;
     std::cout << "Size of matrix A is (" << n << "*" << n << "): " << envelopeBytes << " bytes "
               << "(" << envelopeBytes / 1048576 << " MiB) <= " << fullBytes << " bytes ("
@@ -275,6 +277,11 @@ int vtkMatrixSolver::Solve()
                                                   &report);
   if (!fitted.Ok())
   {
+    if (fitted.Code == core::status::no_memory &&
+        static_cast<core::storage>(fitted.Where) == core::storage::factor_work)
+    {
+      throw std::bad_alloc();
+    }
     if (const char* text = failure_text(fitted))
     {
       throw program_error(text);

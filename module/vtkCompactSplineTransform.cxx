@@ -338,7 +338,23 @@ void vtkCompactSplineTransform::InternalUpdate()
   internals.Fit.reset();
   internals.FitTime.Modified();
   internals.Caches.Clear();
+  try
+  {
+    this->FitLandmarks();
+  }
+  catch (const std::bad_alloc&)
+  {
+    internals.Fit.reset();
+    vtkErrorMacro(<< "Cannot fit: the storage of the fit of "
+                  << (this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0)
+                  << " landmarks could not be obtained; the transform is the identity until the "
+                     "landmarks change.");
+  }
+}
 
+void vtkCompactSplineTransform::FitLandmarks()
+{
+  vtkInternals& internals = *this->Internals;
   vtkPoints* source = this->SourceLandmarks;
   vtkPoints* target = this->TargetLandmarks;
   const vtkIdType n = source ? source->GetNumberOfPoints() : 0;

@@ -212,6 +212,12 @@ protected:
 
   void SetKernel(animation::core::basis_kernel kernel);
 
+  /**
+   * Fit the landmarks as they are now, or report why they give no fit. Storage that cannot be
+   * obtained throws std::bad_alloc, which InternalUpdate() reports.
+   */
+  void FitLandmarks();
+
   vtkPoints* SourceLandmarks;
   vtkPoints* TargetLandmarks;
   double SupportRadius;

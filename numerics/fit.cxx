@@ -460,13 +460,17 @@ outcome solve_system(const float* x,
   return {};
 }
 
-outcome make_fit(int n,
-                 const float* sources,
-                 const float* const* targets,
-                 int fields,
-                 const fit_options& options,
-                 fit_monitor* monitor,
-                 fit& result)
+namespace
+{
+// make_fit, which throws std::bad_alloc when storage that the steps do not
+// obtain themselves (the locator, the point sets) cannot be had.
+outcome fit_unguarded(int n,
+                      const float* sources,
+                      const float* const* targets,
+                      int fields,
+                      const fit_options& options,
+                      fit_monitor* monitor,
+                      fit& result)
 {
   fit made;
   made.Count = n;
@@ -551,6 +555,25 @@ outcome make_fit(int n,
   made.Neighbours = std::make_shared<const locator_buckets>(locator);
   result = std::move(made);
   return {};
+}
+}
+
+outcome make_fit(int n,
+                 const float* sources,
+                 const float* const* targets,
+                 int fields,
+                 const fit_options& options,
+                 fit_monitor* monitor,
+                 fit& result)
+{
+  try
+  {
+    return fit_unguarded(n, sources, targets, fields, options, monitor, result);
+  }
+  catch (const std::bad_alloc&)
+  {
+    return out_of_memory(storage::control_points, 0.0);
+  }
 }
 
 void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& ids)

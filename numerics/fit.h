@@ -65,7 +65,8 @@ public:
   virtual void Assembled(int, std::int64_t, int) {}
   // Before A is factored; work in the units that Advance then reports.
   virtual void FactorStarted(std::int64_t) {}
-  // A is factored; failedRow is -1 or the first row whose pivot failed.
+  // A is factored; failedRow is -1, envelope_no_memory (envelope_view.h) or
+  // the first row whose pivot failed.
   virtual void Factored(int) {}
   // The coefficients are computed.
   virtual void Solved() {}
@@ -161,6 +162,7 @@ outcome solve_system(const float* x,
 //   options  in
 //   monitor  in: may be null
 //   result   out: the fit when the outcome is ok
+// Storage that cannot be obtained is a no_memory outcome; nothing is thrown.
 outcome make_fit(int n,
                  const float* sources,
                  const float* const* targets,

@@ -47,6 +47,7 @@ enum class storage : std::int64_t
   ordering,        // the well-ordered list and its inverse
   coefficients,    // the fitted coefficients
   factor_work,     // the packed rows of the blocked factorisation
+  control_points,  // the control points' copy and their locator
 };
 
 struct outcome
