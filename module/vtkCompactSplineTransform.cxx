@@ -7,6 +7,7 @@
 #include "envelope_estimate.h"
 #include "finite_points.h"
 #include "fit.h"
+#include "landmark_frame.h"
 #include "point_set_paths.h"
 #include "spline_field.h"
 
@@ -32,15 +33,11 @@ namespace
 {
 namespace core = animation::core;
 
-// The fit, relative to the landmarks: a point x is fitted and evaluated at
-// u = (x - Centre) / Scale, in double precision up to the single-precision
-// fit, so that the precision does not depend on where the landmarks lie. The
-// field of u is a displacement in units of Scale. Immutable once made.
+// The fit in the landmarks' frame (landmark_frame.h). Immutable once made.
 struct relative_fit
 {
   core::fit Fit;
-  double Centre[3];
-  double Scale;
+  animation::landmark_frame Frame;
   // The largest landmark move |p_k - q_k|, and whether a move of points beyond the supports by
   // more than a tenth of it has been reported for this fit.
   double LargestLandmarkMove = 0.0;
@@ -54,14 +51,12 @@ struct relative_fit
                 double s[3],
                 double jacobian[3][3]) const
   {
-    const double u[3] = { (x[0] - this->Centre[0]) / this->Scale,
-                          (x[1] - this->Centre[1]) / this->Scale,
-                          (x[2] - this->Centre[2]) / this->Scale };
+    double u[3];
+    this->Frame.ToFrame(x, u);
     core::evaluate(this->Fit, u, ids, s, jacobian);
-    // ds/dx = (Scale ds/du) (du/dx): the Jacobian is the same in both units.
     for (int a = 0; a < 3; ++a)
     {
-      s[a] *= this->Scale;
+      s[a] *= this->Frame.Scale;
     }
   }
 };
@@ -388,27 +383,10 @@ void vtkCompactSplineTransform::FitLandmarks()
     return;
   }
 
-  // The centre of the source landmarks and their extent, the largest distance from it.
   auto fit = std::make_shared<relative_fit>();
-  fit->Centre[0] = fit->Centre[1] = fit->Centre[2] = 0.0;
-  for (vtkIdType k = 0; k < n; ++k)
-  {
-    double p[3];
-    source->GetPoint(k, p);
-    for (int a = 0; a < 3; ++a)
-    {
-      fit->Centre[a] += p[a] / n;
-    }
-  }
-  double extent = 0.0;
-  for (vtkIdType k = 0; k < n; ++k)
-  {
-    double p[3];
-    source->GetPoint(k, p);
-    extent = std::max(extent, std::sqrt(vtkMath::Distance2BetweenPoints(p, fit->Centre)));
-  }
-  fit->Scale = extent > 0.0 ? extent : 1.0;
-  const double radius = this->SupportRadius / fit->Scale;
+  fit->Frame = animation::landmark_frame::Of(source);
+  const double extent = fit->Frame.Extent;
+  const double radius = this->SupportRadius / fit->Frame.Scale;
   if (radius > 0.5 * FLT_MAX)
   {
     vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
@@ -436,11 +414,8 @@ void vtkCompactSplineTransform::FitLandmarks()
     double q[3];
     source->GetPoint(k, p);
     target->GetPoint(k, q);
-    for (int a = 0; a < 3; ++a)
-    {
-      sources[3 * k + a] = static_cast<float>((p[a] - fit->Centre[a]) / fit->Scale);
-      targets[3 * k + a] = static_cast<float>((q[a] - fit->Centre[a]) / fit->Scale);
-    }
+    fit->Frame.ToFrame(p, &sources[3 * k]);
+    fit->Frame.ToFrame(q, &targets[3 * k]);
     fit->LargestLandmarkMove =
       std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
   }
@@ -454,7 +429,7 @@ void vtkCompactSplineTransform::FitLandmarks()
     internals.Fit = fit;
     return;
   }
-  ReportFailedFit(this, made, count, sources.data(), fit->Scale, options.Kernel);
+  ReportFailedFit(this, made, count, sources.data(), fit->Frame.Scale, options.Kernel);
 }
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])

@@ -4,6 +4,7 @@
 #include "closest_pair.h"
 #include "finite_points.h"
 #include "fit.h"
+#include "landmark_frame.h"
 #include "point_set_paths.h"
 #include "spline_field.h"
 
@@ -25,7 +26,7 @@ vtkStandardNewMacro(vtkExpressionTransform);
 
 namespace
 {
-// One expression: its landmarks in single precision and its weight.
+// One expression: its landmarks in double precision and its weight.
 struct expression
 {
   std::string Name;
@@ -35,13 +36,13 @@ struct expression
 
   expression()
   {
-    this->Source->SetDataType(VTK_FLOAT);
-    this->Target->SetDataType(VTK_FLOAT);
+    this->Source->SetDataType(VTK_DOUBLE);
+    this->Target->SetDataType(VTK_DOUBLE);
   }
 };
 
 // True when points holds the same positions as controls, in any order; then order[id] is the index
-// in points of control point id. Both sets are single precision; positions compare exactly.
+// in points of control point id. Both sets are double precision; positions compare exactly.
 bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& order)
 {
   const vtkIdType n = controls->GetNumberOfPoints();
@@ -49,8 +50,8 @@ bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& ord
   {
     return false;
   }
-  const float* c = static_cast<const float*>(controls->GetVoidPointer(0));
-  const float* p = static_cast<const float*>(points->GetVoidPointer(0));
+  const double* c = static_cast<const double*>(controls->GetVoidPointer(0));
+  const double* p = static_cast<const double*>(points->GetVoidPointer(0));
   order.resize(n);
   if (std::equal(c, c + 3 * n, p))
   {
@@ -60,7 +61,7 @@ bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& ord
     }
     return true;
   }
-  using Key = std::array<float, 3>;
+  using Key = std::array<double, 3>;
   std::vector<std::pair<Key, int>> sorted(n);
   for (vtkIdType i = 0; i < n; ++i)
   {
@@ -103,12 +104,15 @@ bool IsExpressionName(const char* name)
   return true;
 }
 
-// Why a group of expressions could not be fitted, in words; controls are the group's count
-// sources.
+// Why a group of expressions could not be fitted, in words.
+//   controls  3*count entries, in: the group's sources in its frame
+//   options   in: the fit's options, its radius in the frame
+//   scale     in: the frame's unit, which turns the frame's lengths back into the landmarks'
 std::string FailureText(const animation::core::outcome& outcome,
                         int count,
                         const float* controls,
-                        const animation::core::fit_options& options)
+                        const animation::core::fit_options& options,
+                        double scale)
 {
   switch (outcome.Code)
   {
@@ -131,9 +135,9 @@ std::string FailureText(const animation::core::outcome& outcome,
   }
   else if (closest.First >= 0 && closest.NearlySameBasisValue)
   {
-    text << "the support radius " << options.Radius
+    text << "the support radius " << options.Radius * scale
          << " is so large beside the spacing of the landmarks (the closest two, " << closest.First
-         << " and " << closest.Second << ", are " << closest.Distance
+         << " and " << closest.Second << ", are " << closest.Distance * scale
          << " apart) that their basis functions are equal in single precision";
   }
   else
@@ -150,10 +154,12 @@ std::string FailureText(const animation::core::outcome& outcome,
 constexpr vtkIdType BlendBlock = 3 * 1024;
 
 // The fits of every expression, immutable once made: one fit of the core per group of
-// expressions with the same sources, whose field m is the group's m-th member.
+// expressions with the same sources, whose field m is the group's m-th member, in the frame of
+// the group's sources (landmark_frame.h).
 struct expression_fits
 {
   std::vector<animation::core::fit> Groups;
+  std::vector<animation::landmark_frame> Frames;
   std::vector<std::vector<std::size_t>> Members; // per group, its expressions in field order
 };
 }
@@ -217,30 +223,32 @@ public:
     return groups;
   }
 
-  // Fits the members of a group with one factorisation: the first member's sources, and each
-  // member's targets in the order of those sources.
+  // Fits the members of a group with one factorisation, in the frame of its sources: the first
+  // member's sources, and each member's targets in the order of those sources.
+  //   sources  3*count entries, in: the first member's sources in the frame
+  //   options  in: the radius in the frame
   animation::core::outcome FitGroup(const std::vector<std::size_t>& members,
                                     const std::vector<std::vector<int>>& order,
+                                    const animation::landmark_frame& frame,
+                                    const std::vector<float>& sources,
                                     const animation::core::fit_options& options,
                                     animation::core::fit& made) const
   {
-    vtkPoints* controls = this->Expressions[members[0]]->Source;
-    const int count = static_cast<int>(controls->GetNumberOfPoints());
+    const int count = static_cast<int>(sources.size() / 3);
     std::vector<std::vector<float>> targets(members.size(), std::vector<float>(3 * count));
     std::vector<const float*> fields;
     for (std::size_t m = 0; m < members.size(); ++m)
     {
       const std::size_t k = members[m];
-      const float* target =
-        static_cast<const float*>(this->Expressions[k]->Target->GetVoidPointer(0));
+      vtkPoints* target = this->Expressions[k]->Target;
       for (int id = 0; id < count; ++id)
       {
-        std::copy(target + 3 * order[k][id], target + 3 * order[k][id] + 3, &targets[m][3 * id]);
+        frame.ToFrame(target->GetPoint(order[k][id]), &targets[m][3 * id]);
       }
       fields.push_back(targets[m].data());
     }
     return animation::core::make_fit(count,
-                                     static_cast<const float*>(controls->GetVoidPointer(0)),
+                                     sources.data(),
                                      fields.data(),
                                      static_cast<int>(fields.size()),
                                      options,
@@ -269,16 +277,22 @@ public:
       {
         for (std::size_t g = 0; g < fits.Groups.size(); ++g)
         {
-          animation::core::find_neighbours(fits.Groups[g], x, ids);
+          double u[3];
+          fits.Frames[g].ToFrame(x, u);
+          animation::core::find_neighbours(fits.Groups[g], u, ids);
           for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
           {
             const std::size_t k = fits.Members[g][m];
             animation::core::evaluate_field(fits.Groups[g],
                                             static_cast<int>(m),
-                                            x,
+                                            u,
                                             ids,
                                             s + 3 * k,
                                             jacobian ? jacobian + 3 * k : nullptr);
+            for (int a = 0; a < 3; ++a)
+            {
+              s[3 * k + a] *= fits.Frames[g].Scale;
+            }
           }
         }
       },
@@ -297,7 +311,9 @@ public:
     std::fill(&J[0][0], &J[0][0] + 9, 0.0);
     for (std::size_t g = 0; g < fits.Groups.size(); ++g)
     {
-      animation::core::find_neighbours(fits.Groups[g], x, ids);
+      double u[3];
+      fits.Frames[g].ToFrame(x, u);
+      animation::core::find_neighbours(fits.Groups[g], u, ids);
       for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
       {
         const double weight = this->Expressions[fits.Members[g][m]]->Weight;
@@ -307,10 +323,10 @@ public:
         }
         double sk[3];
         double jk[3][3];
-        animation::core::evaluate_field(fits.Groups[g], static_cast<int>(m), x, ids, sk, jk);
+        animation::core::evaluate_field(fits.Groups[g], static_cast<int>(m), u, ids, sk, jk);
         for (int a = 0; a < 3; ++a)
         {
-          s[a] += weight * sk[a];
+          s[a] += weight * fits.Frames[g].Scale * sk[a];
           for (int b = 0; b < 3; ++b)
           {
             J[a][b] += weight * jk[a][b];
@@ -320,11 +336,13 @@ public:
     }
   }
 
-  // out = x - sum_k w_k d_k over the 3n coordinates, in single precision, skipping the
-  // expressions of weight 0: a block of the output at a time, each displacement array read once.
+  // out = x - sum_k w_k d_k over the 3n coordinates, in the precision of the points (single
+  // for float points, whose blend vectorises), skipping the expressions of weight 0: a block of
+  // the output at a time, each displacement array read once.
+  template<typename Real>
   void Blend(const animation::core::displacement_cache<float>& cache,
-             const float* x,
-             float* out) const
+             const Real* x,
+             Real* out) const
   {
     const vtkIdType n = cache.Count;
     for (vtkIdType begin = 0; begin < 3 * n; begin += BlendBlock)
@@ -333,8 +351,8 @@ public:
       std::copy(x + begin, x + end, out + begin);
       for (int k = 0; k < cache.Sets; ++k)
       {
-        const float w = static_cast<float>(this->Expressions[k]->Weight);
-        if (w == 0.0f)
+        const Real w = static_cast<Real>(this->Expressions[k]->Weight);
+        if (w == Real(0))
         {
           continue;
         }
@@ -552,21 +570,29 @@ int vtkExpressionTransform::Fit()
   std::vector<std::vector<int>> order;
   fits->Members = internals.Group(order);
   fits->Groups.resize(fits->Members.size());
+  fits->Frames.resize(fits->Members.size());
   for (std::size_t g = 0; g < fits->Groups.size(); ++g)
   {
     const std::string& name = internals.Expressions[fits->Members[g][0]]->Name;
     try
     {
+      vtkPoints* controls = internals.Expressions[fits->Members[g][0]]->Source;
+      const int count = static_cast<int>(controls->GetNumberOfPoints());
+      animation::landmark_frame& frame = fits->Frames[g];
+      frame = animation::landmark_frame::Of(controls);
+      std::vector<float> sources(3 * std::size_t(count));
+      for (int id = 0; id < count; ++id)
+      {
+        frame.ToFrame(controls->GetPoint(id), &sources[3 * std::size_t(id)]);
+      }
+      animation::core::fit_options relative = options;
+      relative.Radius = static_cast<float>(this->SupportRadius / frame.Scale);
       const animation::core::outcome made =
-        internals.FitGroup(fits->Members[g], order, options, fits->Groups[g]);
+        internals.FitGroup(fits->Members[g], order, frame, sources, relative, fits->Groups[g]);
       if (!made.Ok())
       {
-        vtkPoints* controls = internals.Expressions[fits->Members[g][0]]->Source;
         internals.FitError = "expression " + name + ": " +
-                             FailureText(made,
-                                         static_cast<int>(controls->GetNumberOfPoints()),
-                                         static_cast<const float*>(controls->GetVoidPointer(0)),
-                                         options);
+                             FailureText(made, count, sources.data(), relative, frame.Scale);
       }
     }
     catch (const std::exception& failure)
@@ -681,36 +707,26 @@ void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   const animation::core::displacement_cache<float>& cache = entry->Cache;
 
   const vtkIdType n = inPts->GetNumberOfPoints();
-  std::vector<float> copied;
-  const float* in = nullptr;
-  if (inPts->GetDataType() == VTK_FLOAT)
-  {
-    in = static_cast<const float*>(inPts->GetVoidPointer(0));
-  }
-  else
-  {
-    copied.resize(3 * n);
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      double x[3];
-      inPts->GetPoint(i, x);
-      std::copy(x, x + 3, &copied[3 * i]);
-    }
-    in = copied.data();
-  }
   const vtkIdType start = outPts->GetNumberOfPoints();
   outPts->SetNumberOfPoints(start + n);
-  if (outPts->GetDataType() == VTK_FLOAT)
+  if (inPts->GetDataType() == VTK_FLOAT && outPts->GetDataType() == VTK_FLOAT)
   {
-    internals.Blend(cache, in, static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start);
+    internals.Blend(cache,
+                    static_cast<const float*>(inPts->GetVoidPointer(0)),
+                    static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start);
   }
   else
   {
-    std::vector<float> moved(3 * n);
-    internals.Blend(cache, in, moved.data());
+    std::vector<double> in(3 * n);
     for (vtkIdType i = 0; i < n; ++i)
     {
-      outPts->SetPoint(start + i, moved[3 * i], moved[3 * i + 1], moved[3 * i + 2]);
+      inPts->GetPoint(i, &in[3 * i]);
+    }
+    std::vector<double> moved(3 * n);
+    internals.Blend(cache, in.data(), moved.data());
+    for (vtkIdType i = 0; i < n; ++i)
+    {
+      outPts->SetPoint(start + i, &moved[3 * i]);
     }
   }
   if (carried.Any())

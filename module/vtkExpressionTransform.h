@@ -34,9 +34,11 @@
  * the expressions, the options or a weight while another thread uses the transform is not safe.
  *
  * @warning
- * The landmarks are copied by AddExpression(): later changes to the point sets given there are
- * not seen. The fit is made on the landmarks' own coordinates, in single precision: keep them
- * near the origin (vtkCompactSplineTransform fits relative to its landmarks).
+ * The landmarks are copied by AddExpression(), in double precision: later changes to the point
+ * sets given there are not seen. Each group of expressions is fitted and evaluated relative to
+ * its sources' centre and extent, as vtkCompactSplineTransform is, so that the precision does not
+ * depend on where the landmarks lie; a point set of single precision is blended in single
+ * precision, one of double precision in double.
  *
  * @sa
  * vtkCompactSplineTransform vtkTransformPolyDataFilter
