@@ -3,27 +3,40 @@
 // fixed: keep the spelling. Every name and text below is part of the
 // program's interface exactly as it is written, misspellings included: the
 // console, the error messages that scripts and users match, and the names
-// that other code calls. Do not correct them.
+// that other code calls. Do not correct them. All of them live in this
+// folder, fixed/, or in the program above it; the numerics and the toolkit
+// module below know none of them.
 //
 // Fixed names (declared where they live, listed here so nobody renames them):
-//   GetWellOderredList                 reader/well_ordered_list.h
+//   GetWellOderredList                 well_ordered_list.h
 //   vtkDatReader, vtkMatrixSolver, vtkShapeTransform and their accessors
 //     (BackGroundColor, UnList, PointArrayN, SplineCoeffX ...)
-//   envelope, envelope_solve (modes 0, 1, 2), envelope_factor,
-//     envelope_lower_solve, envelope_upper_solve, Diag, Xenv, Env, Iflag
-//                                      kernels/envelope.h
+//                                      vtkDatReader.h, vtkMatrixSolver.h,
+//                                      vtkShapeTransform.h
+//   envelope, envelope_solve (modes 0, 1, 2), envelope_solve_many,
+//     envelope_factor, envelope_lower_solve, envelope_upper_solve, Diag,
+//     Xenv, Env, Iflag                 envelope.h
 //   qr_matrix, qr_rhs, qr_solve, qr_factor, qr_forward_solve, qr_apply_q,
 //     vector_norm, vector_dot, vector_scale, vector_axpy
-//                                      kernels/qr.h
-//   allocate_matrix, free_matrix       solver/allocate_matrix.h
-//   Fright_partX/Y/Z, FFF              the work arrays of vtkMatrixSolver::Solve
+//                                      qr.h
+//   allocate_matrix, free_matrix       allocate_matrix.h
 //
-// Fixed texts printed by the program's top layers, where they are printed:
+// Fixed texts below, and where the others are printed:
+//   "Animation", "Information:", "Version 0.2 ",
+//   "Time precission on this computer is ", "Thank you for using our application"
+//                                       app/main.cxx, the banner and the farewell
 //   "Very-very bad!"                    scene/read_stage.cxx, when ReadFile fails
-//   "Not enough memory"                 reader/vtkDatReader.cxx, error trace of ReadFile
-//   "Tree build time: ", "Sorting time: "          reader/vtkDatReader.cxx
+//   "Not correct FileName", "Not enough memory"
+//                                       vtkDatReader.cxx, error traces of ReadFile
+//   "Tree build time: ", "Sorting time: "
+//                                       vtkDatReader.cxx
 //   "Constructing time: ", "Size of matrix A is (", "Solving time: "
-//                                       solver/vtkMatrixSolver.cxx
+//                                       vtkMatrixSolver.cxx
+//   "Solving time: " (with a blank after "sec.")
+//                                       app/solve_stage.cxx, scene/expressions.cxx
+//   "Transform time: "                  app/scene.cxx
+//   " frames generated in ", "Average speed: "
+//                                       app/animation_loop.cxx, the frame report
 #ifndef animation_fixed_texts_h
 #define animation_fixed_texts_h
 

@@ -7,7 +7,7 @@
 // It is a std::runtime_error, so that one handler of std::exception takes
 // the program's own failures and the standard library's (std::bad_alloc)
 // alike. The text is printed as it is given: the fixed texts of
-// deformation/fixed/fixed_texts.h are thrown exactly as they are spelled.
+// fixed_texts.h are thrown exactly as they are spelled.
 #ifndef program_error_h
 #define program_error_h
 

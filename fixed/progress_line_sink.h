@@ -1,4 +1,4 @@
-// The program's progress line (base/progress.h) as the progress sink that the
+// The program's progress line (progress.h) as the progress sink that the
 // core reports to.
 #ifndef animation_progress_line_sink_h
 #define animation_progress_line_sink_h

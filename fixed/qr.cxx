@@ -1,5 +1,5 @@
 // The module-level polynomial system of qr.h, bound to the solve of
-// deformation/core/dense_qr.h.
+// the numerics' dense_qr.h.
 #include "qr.h"
 
 #include "dense_qr.h"

@@ -1,28 +1,9 @@
 // Householder QR solve of the small dense system S*x = b of the polynomial
 // part of the spline (the terms 1, x, y, z), in the manner of LINPACK's
-// SQRDC/SQRSL.
-//
-// Storage: qr_matrix holds S row by row, S(r,c) at position r*qr_order + c.
-// The routines read the same storage by columns of a working matrix M, with
-// M(r,k) at position k*rows + r; so M = S'. The solve factors M = Q*R and
-// forms x = Q * inv(R') * b, which satisfies M'*x = S*x = b.
-//
-// After qr_factor, column k of the storage holds R(0:k, k) at and above the
-// diagonal and, below it, the trailing components of reflection k, whose
-// leading component is scalars[k]. Reflection k is H(k) = I - u*u'/u(0); only
-// reflections 0 ... columns-2 exist, the last column is reduced by the others.
-// Q = H(0)*H(1)*...*H(columns-2).
-//
-// A column whose remaining part is zero ends the factorisation: its scalar
-// and the later ones are 0, and the zero diagonal entry of R makes the
-// solution infinite or not a number. A singular S is not otherwise detected.
-//
-// Values are 32-bit floats; norms and inner products are accumulated in
-// double precision and every quotient or update is rounded to float.
-//
-// The routines of deformation/core/dense_qr.h do the work on a matrix handed
-// to them; the module-level system and the routines below are the program's
-// fixed interface to them, a thin binding.
+// SQRDC/SQRSL: the program's fixed interface, the module-level system
+// qr_matrix and qr_rhs and the routines below, a thin binding over the
+// routines of the numerics (dense_qr.h, which describes the storage, with
+// qr_matrix as S, and the method).
 #ifndef qr_h
 #define qr_h
 

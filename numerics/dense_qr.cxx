@@ -1,5 +1,5 @@
 // Householder QR solve of a small dense system on the matrix handed to it;
-// the method and the storage are described in kernels/qr.h.
+// the method and the storage are described in dense_qr.h.
 #include "dense_qr.h"
 
 #include <cmath>

@@ -1,8 +1,25 @@
 // Householder QR solve of the small dense system S*x = b of the polynomial
-// part, on a matrix and right-hand side the caller passes. The storage, the
-// method (LINPACK's SQRDC/SQRSL) and the treatment of a singular S are
-// described in kernels/qr.h; the routines here are the same with the matrix
-// as an argument, so that any number of solves can run at once.
+// part, in the manner of LINPACK's SQRDC/SQRSL, on a matrix and right-hand
+// side the caller passes, so that any number of solves can run at once.
+//
+// Storage: the matrix holds S row by row, S(r,c) at position r*qr_order + c.
+// The routines read the same storage by columns of a working matrix M, with
+// M(r,k) at position k*rows + r; so M = S'. The solve factors M = Q*R and
+// forms x = Q * inv(R') * b, which satisfies M'*x = S*x = b.
+//
+// After qr_factor, column k of the storage holds R(0:k, k) at and above the
+// diagonal and, below it, the trailing components of reflection k, whose
+// leading component is scalars[k]. Reflection k is H(k) = I - u*u'/u(0); only
+// reflections 0 ... columns-2 exist, the last column is reduced by the others.
+// Q = H(0)*H(1)*...*H(columns-2).
+//
+// A column whose remaining part is zero ends the factorisation: its scalar
+// and the later ones are 0, and the zero diagonal entry of R makes the
+// solution infinite or not a number. A singular S is not otherwise detected.
+//
+// Values are 32-bit floats; norms and inner products are accumulated in
+// double precision and every quotient or update is rounded to float.
+//
 #ifndef animation_core_dense_qr_h
 #define animation_core_dense_qr_h
 

@@ -12,7 +12,7 @@
 // phi one of the basis functions of basis_function.h for r < R, lambda >= 0
 // the smoothing (0 interpolates; fit_options.h). The points are numbered
 // breadth-first over their neighbourhoods (order_points), A + lambda I is
-// assembled in that order in envelope storage (solver/envelope_assembly.h)
+// assembled in that order in envelope storage (envelope_assembly.h)
 // and factored once by envelope Cholesky (envelope_view.h). Block elimination
 // then gives, with A standing for A + lambda I, W = inv(A)*P' and S = -P*W,
 //
@@ -91,8 +91,14 @@ struct fit
   std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
 };
 
-// Numbers count points breadth-first over their neighbourhoods (the method is
-// described in reader/well_ordered_list.cxx).
+// Numbers count points breadth-first over their neighbourhoods: vertices are
+// the points, and two points are joined when the locator finds one within
+// radius of the other. Each position is expanded by one locator query around
+// its point, and every unplaced point the query returns takes the next free
+// position; when the queue runs dry the lowest unplaced id seeds the next
+// connected group. Every point is therefore placed after the point that
+// first reached it, and the half-bandwidth max is the largest gap between a
+// point's position and that of the point that placed it; seeds do not count.
 //   points    in: the query centres
 //   locator   in: built over the same points
 //   count     in
