@@ -2,10 +2,9 @@
 
 #include "available_memory.h"
 #include "basis_function.h"
-#include "closest_pair.h"
 #include "displacement_cache.h"
-#include "envelope_estimate.h"
 #include "finite_points.h"
+#include "fit_failure.h"
 #include "fit.h"
 #include "landmark_frame.h"
 #include "point_set_paths.h"
@@ -67,97 +66,6 @@ using keyed_cache = animation::keyed_displacements<relative_fit, double>;
 // Below this support radius, as a fraction of the landmarks' extent, the
 // radius is within a few hundred single-precision steps of the coordinates.
 constexpr double smallest_relative_radius = 1e-5;
-
-// Says why the fit failed, in the words of the landmarks and the radius.
-//   sources  3*count entries, in: the source landmarks relative to the centre, in units of scale
-//   kernel   in: the basis function of the fit
-void ReportFailedFit(vtkCompactSplineTransform* self,
-                     const core::outcome& failed,
-                     int count,
-                     const float* sources,
-                     double scale,
-                     core::basis_kernel kernel)
-{
-  const char* const identity = "; the transform is the identity until the landmarks change.";
-  switch (failed.Code)
-  {
-    case core::status::too_large_for_memory:
-      vtkErrorWithObjectMacro(self,
-                              << "Cannot fit: the interpolation matrix of " << count
-                              << " landmarks would take about "
-                              << core::MatrixBytes(failed.Where, count) / 1048576 << " MiB, but only "
-                              << static_cast<std::int64_t>(failed.Value) / 1048576
-                              << " MiB of memory are available; the SupportRadius "
-                              << self->GetSupportRadius() << " reaches too many landmarks from each"
-                              << identity);
-      return;
-    case core::status::no_memory:
-      vtkErrorWithObjectMacro(self,
-                              << "Cannot fit: " << failed.Value / 1048576
-                              << " MiB of work storage could not be obtained for " << count
-                              << " landmarks" << identity);
-      return;
-    case core::status::too_many_entries:
-      vtkErrorWithObjectMacro(
-        self,
-        << "Cannot fit: the interpolation matrix of " << count << " landmarks would have at least "
-        << static_cast<std::int64_t>(failed.Value)
-        << " entries in its envelope, more than its 32-bit offsets address; the "
-           "SupportRadius "
-        << self->GetSupportRadius() << " reaches too many landmarks from each" << identity);
-      return;
-    case core::status::not_finite:
-      vtkErrorWithObjectMacro(self,
-                              << "Cannot fit: the coefficients of the " << count
-                              << " landmarks came out infinite or undefined" << identity);
-      return;
-    default:
-      break;
-  }
-  // The matrix is singular or not positive definite in single precision: two landmarks at one
-  // position, or a radius so large beside their spacing that neighbouring basis functions are
-  // equal.
-  const core::closest_pair closest =
-    core::find_closest_pair(count, sources, self->GetSupportRadius() / scale, kernel);
-  if (closest.First < 0)
-  {
-    vtkErrorWithObjectMacro(
-      self, << "Cannot fit: the interpolation matrix is not positive definite" << identity);
-    return;
-  }
-  const vtkIdType pair[2] = { closest.First, closest.Second };
-  if (closest.Distance == 0.0)
-  {
-    double p[3];
-    self->GetSourceLandmarks()->GetPoint(pair[0], p);
-    vtkErrorWithObjectMacro(self,
-                            << "Cannot fit: the source landmarks " << pair[0] << " and " << pair[1]
-                            << " share the position (" << p[0] << ", " << p[1] << ", " << p[2]
-                            << ")" << identity);
-  }
-  else if (closest.NearlySameBasisValue)
-  {
-    vtkErrorWithObjectMacro(self,
-                            << "Cannot fit: the SupportRadius " << self->GetSupportRadius()
-                            << " is so large beside the spacing of the landmarks (the closest two, "
-                            << pair[0] << " and " << pair[1] << ", are " << closest.Distance * scale
-                            << " apart) that their basis values differ from 1 by less than "
-                            << core::nearly_one_basis_value
-                            << ", and the matrix is singular in single precision" << identity);
-  }
-  else
-  {
-    vtkErrorWithObjectMacro(
-      self,
-      << "Cannot fit: the interpolation matrix is not positive definite in single "
-         "precision (failed at row "
-      << failed.Where << "); the closest landmarks, " << pair[0] << " and " << pair[1] << ", are "
-      << closest.Distance * scale << " apart beside the SupportRadius " << self->GetSupportRadius()
-      << ", and a smaller radius makes the matrix better "
-         "conditioned"
-      << identity);
-  }
-}
 }
 
 namespace
@@ -429,7 +337,10 @@ void vtkCompactSplineTransform::FitLandmarks()
     internals.Fit = fit;
     return;
   }
-  ReportFailedFit(this, made, count, sources.data(), fit->Frame.Scale, options.Kernel);
+  vtkErrorMacro(<< "Cannot fit: "
+                << animation::DescribeFailedFit(
+                     made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius)
+                << "; the transform is the identity until the landmarks change.");
 }
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])

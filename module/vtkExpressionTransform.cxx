@@ -1,9 +1,9 @@
 #include "vtkExpressionTransform.h"
 
 #include "available_memory.h"
-#include "closest_pair.h"
 #include "finite_points.h"
 #include "fit.h"
+#include "fit_failure.h"
 #include "landmark_frame.h"
 #include "point_set_paths.h"
 #include "spline_field.h"
@@ -18,7 +18,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -102,51 +101,6 @@ bool IsExpressionName(const char* name)
     }
   }
   return true;
-}
-
-// Why a group of expressions could not be fitted, in words.
-//   controls  3*count entries, in: the group's sources in its frame
-//   options   in: the fit's options, its radius in the frame
-//   scale     in: the frame's unit, which turns the frame's lengths back into the landmarks'
-std::string FailureText(const animation::core::outcome& outcome,
-                        int count,
-                        const float* controls,
-                        const animation::core::fit_options& options,
-                        double scale)
-{
-  switch (outcome.Code)
-  {
-    case animation::core::status::not_positive_definite:
-    case animation::core::status::coincident:
-      break;
-    case animation::core::status::not_finite:
-      return "the coefficients are not finite";
-    default:
-      return "the interpolation matrix does not fit in memory";
-  }
-  // Two equal sources, or a radius so large that neighbouring basis functions are equal.
-  const animation::core::closest_pair closest =
-    animation::core::find_closest_pair(count, controls, options.Radius, options.Kernel);
-  std::ostringstream text;
-  if (closest.First >= 0 && closest.Distance == 0.0)
-  {
-    text << "the source landmarks " << closest.First << " and " << closest.Second
-         << " share one position";
-  }
-  else if (closest.First >= 0 && closest.NearlySameBasisValue)
-  {
-    text << "the support radius " << options.Radius * scale
-         << " is so large beside the spacing of the landmarks (the closest two, " << closest.First
-         << " and " << closest.Second << ", are " << closest.Distance * scale
-         << " apart) that their basis functions are equal in single precision";
-  }
-  else
-  {
-    text << "the interpolation matrix is not positive definite in single precision (failed at "
-            "row "
-         << outcome.Where << ")";
-  }
-  return text.str();
 }
 
 // Points blended in blocks of this many coordinates: the block stays in the first-level cache
@@ -592,7 +546,8 @@ int vtkExpressionTransform::Fit()
       if (!made.Ok())
       {
         internals.FitError = "expression " + name + ": " +
-                             FailureText(made, count, sources.data(), relative, frame.Scale);
+                             animation::DescribeFailedFit(
+                               made, controls, sources.data(), frame, relative.Kernel, this->SupportRadius);
       }
     }
     catch (const std::exception& failure)
