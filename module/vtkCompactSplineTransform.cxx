@@ -110,10 +110,8 @@ public:
   // The last fit, or null when there is none. Written only by InternalUpdate(), which the
   // toolkit runs under the transform's update lock.
   std::shared_ptr<const relative_fit> Fit;
-  // Modified whenever a fit is made or found impossible, and when the radius or the landmark
-  // objects change.
+  // Modified whenever a fit is made or found impossible.
   vtkTimeStamp FitTime;
-  vtkTimeStamp ParametersTime;
 
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
@@ -122,7 +120,6 @@ public:
 vtkCompactSplineTransform::vtkCompactSplineTransform()
   : SourceLandmarks(nullptr)
   , TargetLandmarks(nullptr)
-  , SupportRadius(0.5)
   , BlendFactor(1.0)
   , Internals(new vtkInternals)
 {
@@ -142,7 +139,7 @@ void vtkCompactSplineTransform::SetSourceLandmarks(vtkPoints* source)
     return;
   }
   vtkSetObjectBodyMacro(SourceLandmarks, vtkPoints, source);
-  this->Internals->ParametersTime.Modified();
+  this->ParametersTime.Modified();
 }
 
 void vtkCompactSplineTransform::SetTargetLandmarks(vtkPoints* target)
@@ -152,56 +149,7 @@ void vtkCompactSplineTransform::SetTargetLandmarks(vtkPoints* target)
     return;
   }
   vtkSetObjectBodyMacro(TargetLandmarks, vtkPoints, target);
-  this->Internals->ParametersTime.Modified();
-}
-
-void vtkCompactSplineTransform::SetKernel(core::basis_kernel kernel)
-{
-  if (this->Options.Kernel == kernel)
-  {
-    return;
-  }
-  this->Options.Kernel = kernel;
-  this->Internals->ParametersTime.Modified();
-  this->Modified();
-}
-
-const char* vtkCompactSplineTransform::GetKernelAsString() const
-{
-  return this->Options.Kernel == core::basis_kernel::wendland ? "Wendland" : "Quadratic";
-}
-
-void vtkCompactSplineTransform::SetPolynomial(bool polynomial)
-{
-  if (this->Options.Polynomial == polynomial)
-  {
-    return;
-  }
-  this->Options.Polynomial = polynomial;
-  this->Internals->ParametersTime.Modified();
-  this->Modified();
-}
-
-void vtkCompactSplineTransform::SetSmoothing(double smoothing)
-{
-  if (this->Options.Smoothing == smoothing)
-  {
-    return;
-  }
-  this->Options.Smoothing = smoothing;
-  this->Internals->ParametersTime.Modified();
-  this->Modified();
-}
-
-void vtkCompactSplineTransform::SetSupportRadius(double radius)
-{
-  if (this->SupportRadius == radius)
-  {
-    return;
-  }
-  this->SupportRadius = radius;
-  this->Internals->ParametersTime.Modified();
-  this->Modified();
+  this->ParametersTime.Modified();
 }
 
 vtkMTimeType vtkCompactSplineTransform::GetMTime()
@@ -226,7 +174,7 @@ bool vtkCompactSplineTransform::IsFitted()
 void vtkCompactSplineTransform::InternalUpdate()
 {
   vtkInternals& internals = *this->Internals;
-  vtkMTimeType changed = internals.ParametersTime.GetMTime();
+  vtkMTimeType changed = this->ParametersTime.GetMTime();
   for (vtkPoints* landmarks : { this->SourceLandmarks, this->TargetLandmarks })
   {
     if (landmarks && landmarks->GetMTime() > changed)
@@ -357,12 +305,6 @@ void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double
   }
 }
 
-void vtkCompactSplineTransform::ForwardTransformPoint(const float in[3], float out[3])
-{
-  animation::transform_in_double(
-    in, out, [this](const double x[3], double y[3]) { this->ForwardTransformPoint(x, y); });
-}
-
 void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
                                                            double out[3],
                                                            double derivative[3][3])
@@ -379,22 +321,6 @@ void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
     out[a] = in[a] - this->BlendFactor * s[a];
   }
   blended_derivative(&jacobian[0][0], this->BlendFactor, derivative);
-}
-
-void vtkCompactSplineTransform::ForwardTransformDerivative(const float in[3],
-                                                           float out[3],
-                                                           float derivative[3][3])
-{
-  animation::transform_derivative_in_double(in,
-                                            out,
-                                            derivative,
-                                            [this](const double x[3], double y[3], double d[3][3])
-                                            { this->ForwardTransformDerivative(x, y, d); });
-}
-
-void vtkCompactSplineTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
-{
-  this->TransformPointsNormalsVectors(inPts, outPts, nullptr, nullptr, nullptr, nullptr);
 }
 
 void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
@@ -481,20 +407,10 @@ vtkAbstractTransform* vtkCompactSplineTransform::MakeTransform()
 void vtkCompactSplineTransform::InternalDeepCopy(vtkAbstractTransform* transform)
 {
   auto* other = static_cast<vtkCompactSplineTransform*>(transform);
-  this->SetInverseTolerance(other->InverseTolerance);
-  this->SetInverseIterations(other->InverseIterations);
-  this->SetSupportRadius(other->SupportRadius);
-  this->SetKernel(other->Options.Kernel);
-  this->SetPolynomial(other->Options.Polynomial);
-  this->SetSmoothing(other->Options.Smoothing);
+  this->CopyFitSettings(other);
   this->SetBlendFactor(other->BlendFactor);
   this->SetSourceLandmarks(other->SourceLandmarks);
   this->SetTargetLandmarks(other->TargetLandmarks);
-  if (this->InverseFlag != other->InverseFlag)
-  {
-    this->InverseFlag = other->InverseFlag;
-    this->Modified();
-  }
 }
 
 void vtkCompactSplineTransform::PrintSelf(ostream& os, vtkIndent indent)
@@ -510,10 +426,6 @@ void vtkCompactSplineTransform::PrintSelf(ostream& os, vtkIndent indent)
   {
     this->TargetLandmarks->PrintSelf(os, indent.GetNextIndent());
   }
-  os << indent << "SupportRadius: " << this->SupportRadius << "\n";
-  os << indent << "Kernel: " << this->GetKernelAsString() << "\n";
-  os << indent << "Polynomial: " << (this->Options.Polynomial ? "On" : "Off") << "\n";
-  os << indent << "Smoothing: " << this->Options.Smoothing << "\n";
   os << indent << "BlendFactor: " << this->BlendFactor << "\n";
   os << indent << "Fitted: " << (this->Internals->Fit ? "yes" : "no") << "\n";
 }

@@ -83,16 +83,15 @@
 #define vtkCompactSplineTransform_h
 
 #include "AnimationDeformationModule.h" // For export macro
-#include "fit_options.h"                // For the fit's options
-#include "vtkWarpTransform.h"
+#include "vtkLandmarkSplineTransform.h"
 
 class vtkDataArray;
 class vtkPoints;
 
-class ANIMATIONDEFORMATION_EXPORT vtkCompactSplineTransform : public vtkWarpTransform
+class ANIMATIONDEFORMATION_EXPORT vtkCompactSplineTransform : public vtkLandmarkSplineTransform
 {
 public:
-  vtkTypeMacro(vtkCompactSplineTransform, vtkWarpTransform);
+  vtkTypeMacro(vtkCompactSplineTransform, vtkLandmarkSplineTransform);
   void PrintSelf(ostream& os, vtkIndent indent) override;
   static vtkCompactSplineTransform* New();
 
@@ -109,43 +108,6 @@ public:
 
   ///@{
   /**
-   * The support radius R of the basis functions: a landmark influences only points within R.
-   * Default 0.5. Changing it refits the transform on its next use.
-   */
-  void SetSupportRadius(double radius);
-  vtkGetMacro(SupportRadius, double);
-  ///@}
-
-  ///@{
-  /**
-   * The basis function: quadratic, (1 - r/R)^2 (the default), or Wendland's C2 function
-   * (1 - r/R)^4 (4r/R + 1). Changing it refits the transform on its next use.
-   */
-  void SetKernelToQuadratic() { this->SetKernel(animation::core::basis_kernel::quadratic); }
-  void SetKernelToWendland() { this->SetKernel(animation::core::basis_kernel::wendland); }
-  const char* GetKernelAsString() const;
-  ///@}
-
-  ///@{
-  /**
-   * Whether the field has its polynomial part c0 + c1 x + c2 y + c3 z. Default true. Without it
-   * the warp is strictly local. Changing it refits the transform on its next use.
-   */
-  void SetPolynomial(bool polynomial);
-  bool GetPolynomial() const { return this->Options.Polynomial; }
-  ///@}
-
-  ///@{
-  /**
-   * The smoothing lambda >= 0 of the fit (A + lambda I) w + P'c = b. Default 0, which
-   * interpolates the landmarks. Changing it refits the transform on its next use.
-   */
-  void SetSmoothing(double smoothing);
-  double GetSmoothing() const { return this->Options.Smoothing; }
-  ///@}
-
-  ///@{
-  /**
    * The fraction of the displacement applied, 0 to 1: a point x goes to x - BlendFactor * s(x).
    * Default 1. Changing it never refits.
    */
@@ -158,11 +120,6 @@ public:
    * landmarks that give no fit (the transform is then the identity). Fits first when needed.
    */
   bool IsFitted();
-
-  /**
-   * Transform a point set through the cached displacement (see the class description).
-   */
-  void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
 
   /**
    * Transform points, normals and vectors through the cached displacement and Jacobian.
@@ -202,15 +159,10 @@ protected:
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
-  void ForwardTransformPoint(const float in[3], float out[3]) override;
   void ForwardTransformPoint(const double in[3], double out[3]) override;
-
-  void ForwardTransformDerivative(const float in[3], float out[3], float derivative[3][3]) override;
   void ForwardTransformDerivative(const double in[3],
                                   double out[3],
                                   double derivative[3][3]) override;
-
-  void SetKernel(animation::core::basis_kernel kernel);
 
   /**
    * Fit the landmarks as they are now, or report why they give no fit. Storage that cannot be
@@ -220,10 +172,6 @@ protected:
 
   vtkPoints* SourceLandmarks;
   vtkPoints* TargetLandmarks;
-  double SupportRadius;
-  // The kernel, polynomial part and smoothing of the fit; its Radius is not used (SupportRadius
-  // is, relative to the landmarks' extent).
-  animation::core::fit_options Options;
   double BlendFactor;
 
 private:

@@ -126,10 +126,8 @@ public:
   // the transform's update lock.
   std::shared_ptr<const expression_fits> Fit;
   std::string FitError;
-  // Modified when a fit is made or found impossible, and when the expressions or the options
-  // change.
+  // Modified when a fit is made or found impossible.
   vtkTimeStamp FitTime;
-  vtkTimeStamp ParametersTime;
 
   // Every expression's displacement (3 floats a point) and, when normals asked for them, its
   // Jacobian (9 floats a point): field k of a cache is expression k.
@@ -321,11 +319,7 @@ public:
 };
 
 vtkExpressionTransform::vtkExpressionTransform()
-  : SupportRadius(0.5)
-  , Wendland(false)
-  , Polynomial(true)
-  , Smoothing(0.0)
-  , Internals(new vtkInternals)
+  : Internals(new vtkInternals)
 {
 }
 
@@ -366,7 +360,7 @@ int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, v
     }
   }
   this->Internals->Expressions.push_back(std::move(e));
-  this->Internals->ParametersTime.Modified();
+  this->ParametersTime.Modified();
   this->Modified();
   return static_cast<int>(this->Internals->Expressions.size()) - 1;
 }
@@ -375,7 +369,7 @@ void vtkExpressionTransform::RemoveAllExpressions()
 {
   this->Internals->Forget();
   this->Internals->Expressions.clear();
-  this->Internals->ParametersTime.Modified();
+  this->ParametersTime.Modified();
   this->Modified();
 }
 
@@ -444,50 +438,10 @@ double vtkExpressionTransform::GetWeight(int index)
   return this->Internals->Expressions[index]->Weight;
 }
 
-void vtkExpressionTransform::SetSupportRadius(double radius)
-{
-  if (this->SupportRadius != radius)
-  {
-    this->SupportRadius = radius;
-    this->Internals->ParametersTime.Modified();
-    this->Modified();
-  }
-}
-
-void vtkExpressionTransform::SetWendland(bool wendland)
-{
-  if (this->Wendland != wendland)
-  {
-    this->Wendland = wendland;
-    this->Internals->ParametersTime.Modified();
-    this->Modified();
-  }
-}
-
-void vtkExpressionTransform::SetPolynomial(bool polynomial)
-{
-  if (this->Polynomial != polynomial)
-  {
-    this->Polynomial = polynomial;
-    this->Internals->ParametersTime.Modified();
-    this->Modified();
-  }
-}
-
-void vtkExpressionTransform::SetSmoothing(double smoothing)
-{
-  if (this->Smoothing != smoothing)
-  {
-    this->Smoothing = smoothing;
-    this->Internals->ParametersTime.Modified();
-    this->Modified();
-  }
-}
-
 int vtkExpressionTransform::Fit()
 {
   vtkInternals& internals = *this->Internals;
-  if (internals.FitTime.GetMTime() > internals.ParametersTime.GetMTime())
+  if (internals.FitTime.GetMTime() > this->ParametersTime.GetMTime())
   {
     return internals.Fit ? 1 : 0;
   }
@@ -501,15 +455,14 @@ int vtkExpressionTransform::Fit()
     internals.FitError = "the support radius is not a positive number";
     return 0;
   }
-  if (!(this->Smoothing >= 0.0) || !std::isfinite(this->Smoothing))
+  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
   {
     internals.FitError = "the smoothing is not a finite number of 0 or more";
     return 0;
   }
-  options.Kernel = this->Wendland ? animation::core::basis_kernel::wendland
-                                  : animation::core::basis_kernel::quadratic;
-  options.Polynomial = this->Polynomial;
-  options.Smoothing = this->Smoothing;
+  options.Kernel = this->Options.Kernel;
+  options.Polynomial = this->Options.Polynomial;
+  options.Smoothing = this->Options.Smoothing;
   options.MemoryLimit = available_memory_bytes();
   for (const auto& e : internals.Expressions)
   {
@@ -589,12 +542,6 @@ void vtkExpressionTransform::ForwardTransformPoint(const double in[3], double ou
   this->ForwardTransformDerivative(in, out, derivative);
 }
 
-void vtkExpressionTransform::ForwardTransformPoint(const float in[3], float out[3])
-{
-  animation::transform_in_double(
-    in, out, [this](const double x[3], double y[3]) { this->ForwardTransformPoint(x, y); });
-}
-
 void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
                                                         double out[3],
                                                         double derivative[3][3])
@@ -611,22 +558,6 @@ void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
     out[a] = in[a] - s[a];
   }
   blended_derivative(&J[0][0], 1.0, derivative);
-}
-
-void vtkExpressionTransform::ForwardTransformDerivative(const float in[3],
-                                                        float out[3],
-                                                        float derivative[3][3])
-{
-  animation::transform_derivative_in_double(in,
-                                            out,
-                                            derivative,
-                                            [this](const double x[3], double y[3], double d[3][3])
-                                            { this->ForwardTransformDerivative(x, y, d); });
-}
-
-void vtkExpressionTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
-{
-  this->TransformPointsNormalsVectors(inPts, outPts, nullptr, nullptr, nullptr, nullptr);
 }
 
 void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
@@ -698,31 +629,17 @@ vtkAbstractTransform* vtkExpressionTransform::MakeTransform()
 void vtkExpressionTransform::InternalDeepCopy(vtkAbstractTransform* transform)
 {
   auto* other = static_cast<vtkExpressionTransform*>(transform);
-  this->SetInverseTolerance(other->InverseTolerance);
-  this->SetInverseIterations(other->InverseIterations);
-  this->SetSupportRadius(other->SupportRadius);
-  this->SetWendland(other->Wendland);
-  this->SetPolynomial(other->Polynomial);
-  this->SetSmoothing(other->Smoothing);
+  this->CopyFitSettings(other);
   this->RemoveAllExpressions();
   for (const auto& e : other->Internals->Expressions)
   {
     this->SetWeight(this->AddExpression(e->Name.c_str(), e->Source, e->Target), e->Weight);
-  }
-  if (this->InverseFlag != other->InverseFlag)
-  {
-    this->InverseFlag = other->InverseFlag;
-    this->Modified();
   }
 }
 
 void vtkExpressionTransform::PrintSelf(ostream& os, vtkIndent indent)
 {
   this->Superclass::PrintSelf(os, indent);
-  os << indent << "SupportRadius: " << this->SupportRadius << "\n";
-  os << indent << "Kernel: " << (this->Wendland ? "wendland" : "quadratic") << "\n";
-  os << indent << "Polynomial: " << (this->Polynomial ? "on" : "off") << "\n";
-  os << indent << "Smoothing: " << this->Smoothing << "\n";
   os << indent << "Expressions: " << this->Internals->Expressions.size() << "\n";
   for (const auto& e : this->Internals->Expressions)
   {

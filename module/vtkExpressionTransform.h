@@ -47,15 +47,15 @@
 #define vtkExpressionTransform_h
 
 #include "AnimationDeformationModule.h" // For export macro
-#include "vtkWarpTransform.h"
+#include "vtkLandmarkSplineTransform.h"
 
 class vtkDataArray;
 class vtkPoints;
 
-class ANIMATIONDEFORMATION_EXPORT vtkExpressionTransform : public vtkWarpTransform
+class ANIMATIONDEFORMATION_EXPORT vtkExpressionTransform : public vtkLandmarkSplineTransform
 {
 public:
-  vtkTypeMacro(vtkExpressionTransform, vtkWarpTransform);
+  vtkTypeMacro(vtkExpressionTransform, vtkLandmarkSplineTransform);
   void PrintSelf(ostream& os, vtkIndent indent) override;
   static vtkExpressionTransform* New();
 
@@ -92,31 +92,6 @@ public:
   double GetWeight(int index);
   ///@}
 
-  ///@{
-  /**
-   * The support radius R of the basis functions, shared by every expression. Default 0.5.
-   * Changing it refits on the next use.
-   */
-  void SetSupportRadius(double radius);
-  vtkGetMacro(SupportRadius, double);
-  ///@}
-
-  ///@{
-  /**
-   * The fit of every expression, as vtkCompactSplineTransform's: the basis function (the
-   * quadratic (1 - r/R)^2, or Wendland's (1 - r/R)^4 (4r/R + 1), smooth at the landmarks), the
-   * polynomial part (off: nothing farther than R from every landmark moves) and the smoothing
-   * lambda >= 0 of (A + lambda I) c + P' d = b. Defaults: quadratic, polynomial on, 0. Changing
-   * them refits on the next use.
-   */
-  void SetKernelToQuadratic() { this->SetWendland(false); }
-  void SetKernelToWendland() { this->SetWendland(true); }
-  void SetPolynomial(bool polynomial);
-  vtkGetMacro(Polynomial, bool);
-  void SetSmoothing(double smoothing);
-  vtkGetMacro(Smoothing, double);
-  ///@}
-
   /**
    * Fit every expression now if the expressions or the radius changed since the last fit.
    * Returns 1 on success; otherwise 0, the transform is the identity and GetFitError() says why.
@@ -134,11 +109,6 @@ public:
    * sources. Fits first when needed.
    */
   int GetNumberOfFactorisations();
-
-  /**
-   * Transform a point set through the cached displacements (see the class description).
-   */
-  void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
 
   /**
    * Transform points, normals and vectors through the cached displacements and Jacobians.
@@ -173,19 +143,10 @@ protected:
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
-  void ForwardTransformPoint(const float in[3], float out[3]) override;
   void ForwardTransformPoint(const double in[3], double out[3]) override;
-  void ForwardTransformDerivative(const float in[3], float out[3], float derivative[3][3]) override;
   void ForwardTransformDerivative(const double in[3],
                                   double out[3],
                                   double derivative[3][3]) override;
-
-  void SetWendland(bool wendland);
-
-  double SupportRadius;
-  bool Wendland;
-  bool Polynomial;
-  double Smoothing;
 
 private:
   vtkExpressionTransform(const vtkExpressionTransform&) = delete;
