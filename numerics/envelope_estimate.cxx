@@ -33,7 +33,6 @@
 #include <vtkPolyData.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <numeric>
 #include <random>
@@ -151,25 +150,6 @@ envelope_estimate EstimateEnvelope(int count,
 std::int64_t MatrixBytes(std::int64_t entries, int count)
 {
   return 4 * (entries + 2 * static_cast<std::int64_t>(count));
-}
-
-outcome check_matrix_size(int count,
-                          float radius,
-                          vtkPoints* points,
-                          vtkPointLocator* locator,
-                          std::int64_t limit,
-                          envelope_estimate& estimate)
-{
-  estimate = EstimateEnvelope(count, radius, points, locator);
-  if (estimate.Entries >= INT_MAX)
-  {
-    return failure(status::too_many_entries, -1, double(estimate.Entries));
-  }
-  if (limit >= 0 && MatrixBytes(estimate.Entries, count) > limit)
-  {
-    return failure(status::too_large_for_memory, estimate.Entries, double(limit));
-  }
-  return {};
 }
 }
 }

@@ -4,8 +4,6 @@
 #ifndef envelope_estimate_h
 #define envelope_estimate_h
 
-#include "status.h"
-
 #include <cstdint>
 
 class vtkPointLocator;
@@ -37,21 +35,6 @@ envelope_estimate EstimateEnvelope(int count,
 // Bytes of the matrix with entries envelope entries and count rows, as the
 // solver reports its size: four per entry and eight per row.
 std::int64_t MatrixBytes(std::int64_t entries, int count);
-
-// The check a fit makes before the ordering: the estimate of the envelope,
-// then too_many_entries when it holds more entries than 32-bit offsets
-// address, too_large_for_memory (Where: the entries; Value: limit) when its
-// bytes exceed limit, and ok otherwise. The estimate errs low, so a matrix
-// found too large is too large.
-//   count, radius, points, locator  in: as EstimateEnvelope
-//   limit     in: bytes the matrix may take; negative: no limit
-//   estimate  out: the estimate
-outcome check_matrix_size(int count,
-                          float radius,
-                          vtkPoints* points,
-                          vtkPointLocator* locator,
-                          std::int64_t limit,
-                          envelope_estimate& estimate);
 }
 }
 

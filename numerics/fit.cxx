@@ -491,12 +491,16 @@ outcome fit_unguarded(int n,
 
   if (options.CheckMemory)
   {
-    envelope_estimate estimate;
-    const outcome fits =
-      check_matrix_size(n, made.Radius, made.Controls, locator, options.MemoryLimit, estimate);
-    if (!fits.Ok())
+    // The estimate errs low, so a matrix it finds too large is too large.
+    const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
+    if (estimate.Entries >= INT_MAX)
     {
-      return fits;
+      return failure(status::too_many_entries, -1, double(estimate.Entries));
+    }
+    const std::int64_t limit = options.MemoryLimit;
+    if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
+    {
+      return failure(status::too_large_for_memory, estimate.Entries, double(limit));
     }
   }
 
