@@ -72,7 +72,7 @@ struct Options
   int Repeats = 3;
   int TpsMaxControls = 1000; // the dense solve of larger sets takes minutes
   int LltMaxControls = 5000; // SimplicialLLT and the row-by-row factorisation above take minutes
-  bool CholmodAuto = true; // CHOLMOD's automatic choice beside its supernodal AMD and METIS
+  bool CholmodAuto = true;   // CHOLMOD's automatic choice beside its supernodal AMD and METIS
 };
 
 // The program's factorisation and seven solves, as Solve() runs them, on a

@@ -60,8 +60,8 @@ void CheckMatrixFits(int count, float radius, vtkPoints* points, vtkPointLocator
   }
   std::ostringstream text;
   text << "The interpolation matrix of " << count << " control points would need about "
-       << MiB(needed) << ", but only "
-       << MiB(available) << " of memory are available: each control point has about "
+       << MiB(needed) << ", but only " << MiB(available)
+       << " of memory are available: each control point has about "
        << static_cast<std::int64_t>(estimate.MeanNeighbours + 0.5)
        << " others within the support radius " << radius
        << ". The coordinates are probably in another unit than the radius assumes (set it with "

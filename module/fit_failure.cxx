@@ -29,8 +29,8 @@ std::string DescribeFailedFit(const core::outcome& failed,
            << " reaches too many landmarks from each";
       return text.str();
     case core::status::no_memory:
-      text << failed.Value / 1048576 << " MiB of work storage could not be obtained for "
-           << count << " landmarks";
+      text << failed.Value / 1048576 << " MiB of work storage could not be obtained for " << count
+           << " landmarks";
       return text.str();
     case core::status::too_many_entries:
       text << "the interpolation matrix of " << count << " landmarks would have at least "

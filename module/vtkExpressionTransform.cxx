@@ -498,9 +498,10 @@ int vtkExpressionTransform::Fit()
         internals.FitGroup(fits->Members[g], order, frame, sources, relative, fits->Groups[g]);
       if (!made.Ok())
       {
-        internals.FitError = "expression " + name + ": " +
-                             animation::DescribeFailedFit(
-                               made, controls, sources.data(), frame, relative.Kernel, this->SupportRadius);
+        internals.FitError =
+          "expression " + name + ": " +
+          animation::DescribeFailedFit(
+            made, controls, sources.data(), frame, relative.Kernel, this->SupportRadius);
       }
     }
     catch (const std::exception& failure)

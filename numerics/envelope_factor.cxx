@@ -568,7 +568,9 @@ void for_tiles(int tiles, int threads, Body body)
 
 // The factorisation itself; throws std::bad_alloc when its work storage
 // cannot be obtained.
-int factor_groups(const envelope_view& a, const envelope_tile_kernel& kernel, progress_sink* progress)
+int factor_groups(const envelope_view& a,
+                  const envelope_tile_kernel& kernel,
+                  progress_sink* progress)
 {
   const int n = a.n;
   const int* Xenv = a.Xenv;
