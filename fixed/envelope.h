@@ -28,41 +28,19 @@ extern envelope_matrix envelope;
 // fails. Returns envelope.Iflag.
 int envelope_solve(int mode, float* rhs);
 
-// Mode 2 of envelope_solve on count right-hand sides of n entries each, at
-// once: each is overwritten by its solution, the same bits as alone. They
-// pass through L in step, a block of rows at a time, so that each block is
-// read from memory once for all of them, and they are spread over the
-// threads of vtkSMPTools.
-//   count  in
+// Mode 2 of envelope_solve on count right-hand sides at once, the same bits
+// as alone (animation::core::envelope_solve_many).
 //   rhs    count pointers, in; each to n entries, in/out
 void envelope_solve_many(int count, float* const* rhs);
 
-// Factors A = L*L' in place.
-//   n      in
-//   Xenv   n+1 entries, in
-//   Env    Xenv[n]-1 entries, in/out: A's envelope, then L's
-//   Diag   n entries, in/out: A's diagonal, then L's
+// Factors A = L*L' in place (animation::core::envelope_factor), its work
+// reported to the open progress stage; throws std::bad_alloc when its work
+// storage cannot be obtained.
 //   Iflag  out: set to 1 on a pivot that is not positive, never reset to 0
-//
-// Row i reports 1 + b(i)^2 units of work to the open progress stage, about
-// its share of the operations; the kernel prints nothing itself.
-//
-// A first diagonal entry that is not positive stops the factorisation with
-// nothing changed. A later failed pivot leaves its Diag entry at the input
-// value, and the rows after it are still factored with that value. Runs on
-// the threads of vtkSMPTools (at most VTK_SMP_MAX_THREADS when it is set);
-// the result does not depend on their number.
 void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag);
 
-// Solves L*y = rhs in place.
-//   n      in
-//   Xenv   n+1 entries, in
-//   Env    in: the whole envelope; Xenv holds positions in it
-//   Diag   n entries, in
-//   rhs    n entries, in/out
+// Solves L*y = rhs and L'*x = rhs in place (envelope_view.h).
 void envelope_lower_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs);
-
-// Solves L'*x = rhs in place; arguments as envelope_lower_solve.
 void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs);
 
 // envelope_factor with the given tiles, for the tests and the benchmark that

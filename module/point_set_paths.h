@@ -7,8 +7,6 @@
 //   weights only rescales them. Safe to use from several threads at once.
 // - carried_tuples: the normals and vectors of a point set, carried by the
 //   derivative I - sum_k w_k J_k of the blended map at each point.
-// - transform_in_double: the single-precision point and derivative through
-//   the double-precision ones.
 #ifndef point_set_paths_h
 #define point_set_paths_h
 
@@ -156,42 +154,6 @@ struct carried_tuples
     }
   }
 };
-
-// The single-precision paths of a warp transform through its double-precision
-// ones: the point is widened, mapped, and the results rounded.
-//   map         map(x, y): y the image of x, 3 doubles each
-//   derivative  derivative(x, y, d): y and the derivative d at x
-template<typename Map>
-void transform_in_double(const float in[3], float out[3], Map map)
-{
-  const double x[3] = { in[0], in[1], in[2] };
-  double y[3];
-  map(x, y);
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = static_cast<float>(y[a]);
-  }
-}
-
-template<typename Derivative>
-void transform_derivative_in_double(const float in[3],
-                                    float out[3],
-                                    float derivative[3][3],
-                                    Derivative map)
-{
-  const double x[3] = { in[0], in[1], in[2] };
-  double y[3];
-  double d[3][3];
-  map(x, y, d);
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = static_cast<float>(y[a]);
-    for (int b = 0; b < 3; ++b)
-    {
-      derivative[a][b] = static_cast<float>(d[a][b]);
-    }
-  }
-}
 }
 
 #endif

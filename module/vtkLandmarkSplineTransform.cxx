@@ -1,6 +1,6 @@
 #include "vtkLandmarkSplineTransform.h"
 
-#include "point_set_paths.h"
+#include <algorithm>
 
 namespace core = animation::core;
 
@@ -75,21 +75,25 @@ void vtkLandmarkSplineTransform::CopyFitSettings(vtkLandmarkSplineTransform* oth
   }
 }
 
+// The point is widened, mapped, and the results rounded.
 void vtkLandmarkSplineTransform::ForwardTransformPoint(const float in[3], float out[3])
 {
-  animation::transform_in_double(
-    in, out, [this](const double x[3], double y[3]) { this->ForwardTransformPoint(x, y); });
+  const double x[3] = { in[0], in[1], in[2] };
+  double y[3];
+  this->ForwardTransformPoint(x, y);
+  std::copy(y, y + 3, out);
 }
 
 void vtkLandmarkSplineTransform::ForwardTransformDerivative(const float in[3],
                                                             float out[3],
                                                             float derivative[3][3])
 {
-  animation::transform_derivative_in_double(in,
-                                            out,
-                                            derivative,
-                                            [this](const double x[3], double y[3], double d[3][3])
-                                            { this->ForwardTransformDerivative(x, y, d); });
+  const double x[3] = { in[0], in[1], in[2] };
+  double y[3];
+  double d[3][3];
+  this->ForwardTransformDerivative(x, y, d);
+  std::copy(y, y + 3, out);
+  std::copy(&d[0][0], &d[0][0] + 9, &derivative[0][0]);
 }
 
 void vtkLandmarkSplineTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
