@@ -87,6 +87,8 @@ vtkShapeTransform::vtkShapeTransform()
   , NormalTermsSource(nullptr)
   , NormalTermsTime(0)
   , DisplacementsCached(false)
+  , CachedPoints(nullptr)
+  , CachedPointsTime(0)
   , SplineSet(false)
   , SplineCoeffX(nullptr)
   , SplineCoeffY(nullptr)
@@ -150,12 +152,19 @@ void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
     outPts->InsertPoints(start, n, 0, inPts);
     return;
   }
-  if (this->DisplacementsCached && this->Displacements->GetNumberOfPoints() == n)
+  if (this->HoldsDisplacementsOf(inPts))
   {
     this->BlendDisplacements(inPts, outPts);
     return;
   }
   this->ComputeDisplacements(inPts, outPts, false);
+}
+
+bool vtkShapeTransform::HoldsDisplacementsOf(vtkPoints* points) const
+{
+  return this->DisplacementsCached && points == this->CachedPoints &&
+         points->GetMTime() == this->CachedPointsTime &&
+         this->Displacements->GetNumberOfPoints() == points->GetNumberOfPoints();
 }
 
 // The mesh points are evaluated independently, each from its own neighbours in the locator's
@@ -238,6 +247,8 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
     }
   }
   this->DisplacementsCached = true;
+  this->CachedPoints = inPts;
+  this->CachedPointsTime = inPts->GetMTime();
   this->NormalTermsSource = nullptr;
 }
 
@@ -285,7 +296,7 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   const bool normals = inNms && outNms;
   const vtkIdType n = inPts->GetNumberOfPoints();
   if (this->SplineSet && normals &&
-      !(this->DisplacementsCached && this->Jacobians->GetNumberOfTuples() == n))
+      !(this->HoldsDisplacementsOf(inPts) && this->Jacobians->GetNumberOfTuples() == n))
   {
     // Normals need the Jacobians too: one pass over the neighbours gives both.
     this->ComputeDisplacements(inPts, outPts, true);

@@ -206,6 +206,8 @@ protected:
   void BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts);
   // Carry every normal by the derivative of the map, from the cached Jacobians.
   void BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms);
+  // True when the cache holds the displacements of this point set as it is now.
+  bool HoldsDisplacementsOf(vtkPoints* points) const;
 
   float Radius;
   vtkPoints* PointArray;
@@ -222,6 +224,10 @@ protected:
   vtkDataArray* NormalTermsSource;
   vtkMTimeType NormalTermsTime;
   bool DisplacementsCached;
+  // The point set whose displacements the cache holds, and its modification time then: a point
+  // set is known by the object and its time, never by its size alone.
+  vtkPoints* CachedPoints;
+  vtkMTimeType CachedPointsTime;
   bool SplineSet;
   float* SplineCoeffX;
   float* SplineCoeffY;
