@@ -5,7 +5,6 @@
 // turns a failed fit into the program's text messages.
 #include "vtkMatrixSolver.h"
 
-#include "available_memory.h"
 #include "closest_pair.h"
 #include "envelope_estimate.h"
 #include "fit.h"
@@ -263,7 +262,6 @@ int vtkMatrixSolver::Solve()
   float polynomial[3][4];
   core::fit_options options = this->Options;
   options.Radius = this->Radius;
-  options.MemoryLimit = available_memory_bytes();
   solve_report report;
   const core::outcome fitted = core::solve_system(coordinates.data(),
                                                   coordinates.data() + n,
