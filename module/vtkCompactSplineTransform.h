@@ -13,25 +13,14 @@
  * evaluated everywhere, so the field is continuous, and a point beyond the support of every
  * landmark moves by the affine part of the fit alone.
  *
- * Options: SetKernelToWendland() takes Wendland's function phi = (1 - r/R)^4 (4r/R + 1), twice
- * continuously differentiable, instead of the quadratic one, whose cusp makes a crease at every
- * landmark that moves its neighbourhood. SetPolynomial(false) fits the compactly supported part
- * alone (c0 ... c3 = 0): the warp is then strictly local, and a point beyond the support of every
- * landmark stays where it is. SetSmoothing(lambda) fits (A + lambda I) w + P'c = b, an
- * approximation of the landmarks for noisy ones. Landmarks that do not span space (fewer than
- * four, all in one plane or on one line) reduce the polynomial part to the affine functions of
- * their hull: 1 and two in-plane coordinates for a plane, 1 and the line's coordinate for a line,
- * 1 for a single landmark.
+ * The options (the basis function, the polynomial part, the smoothing), the frame of the fit and
+ * thread safety are those of vtkLandmarkSplineTransform.
  *
  * Each basis function couples only landmarks closer than R, so the interpolation matrix is
  * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
  * in envelope storage in that order and factored once by envelope Cholesky, and the four
  * polynomial terms are eliminated through a 4x4 system solved by Householder QR: the fit of the
- * animation program, in single precision like it. The transform fits relative to the landmarks:
- * a point x enters the fit and the field as (x - centre) / extent, formed in double precision,
- * with the centre the mean of the source landmarks and the extent their largest distance from
- * it, so the precision does not depend on where the landmarks lie (a scene 1e6 from the origin
- * fits as well as one at the origin).
+ * animation program, in single precision like it.
  *
  * The fit is made lazily, on the first use after the landmarks (their modification times), the
  * radius or the options changed; a change of BlendFactor only rescales. Before the matrix is
@@ -46,15 +35,6 @@
  * derivative I - BlendFactor * J and renormalised, vectors by the derivative itself. Each point's
  * sum takes the same terms in the same order on any thread, so the results do not depend on the
  * number of threads.
- *
- * Thread safety, as for the toolkit's own transforms: separate transforms may be fitted and used
- * on separate threads at once (a fit keeps no process-wide state). One transform whose landmarks,
- * radius and blend factor are not being changed may be used from several threads at once: single
- * points, derivatives, TransformPoints() and TransformPointsNormalsVectors() (one
- * vtkTransformPolyDataFilter per thread) give the results of one thread; the lazy fit runs under
- * the transform's update lock and the point-set cache under a lock of its own. Changing the
- * landmarks, the radius, the options or BlendFactor while another thread uses the transform is
- * not safe.
  *
  * The derivative of the quadratic phi is -2 (1 - r/R) / (R r) (x - p); at a landmark (r = 0) phi
  * has a cusp and its term in the Jacobian is taken as 0. That of Wendland's phi is

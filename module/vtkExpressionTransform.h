@@ -24,21 +24,13 @@
  * weights is a weighted sum of the cached arrays in single precision. The displacements of the
  * last four point sets are kept, each for one vtkPoints object while it is alive and unmodified
  * and the fit unchanged. Normals are carried by the inverse transpose of I - sum_k w_k J_k,
- * renormalised; vectors by that derivative.
- *
- * Thread safety, as for vtkCompactSplineTransform: separate transforms may be fitted and used on
- * separate threads at once (a fit keeps no process-wide state). One transform whose expressions,
- * options and weights are not being changed may be used from several threads at once (single
- * points, derivatives, TransformPoints() and TransformPointsNormalsVectors()); the lazy fit runs
- * under the transform's update lock and the point-set cache under a lock of its own. Changing
- * the expressions, the options or a weight while another thread uses the transform is not safe.
+ * renormalised; vectors by that derivative. The radius, the options, the frame of each group's
+ * fit (its sources' centre and extent) and thread safety are those of vtkLandmarkSplineTransform.
  *
  * @warning
  * The landmarks are copied by AddExpression(), in double precision: later changes to the point
- * sets given there are not seen. Each group of expressions is fitted and evaluated relative to
- * its sources' centre and extent, as vtkCompactSplineTransform is, so that the precision does not
- * depend on where the landmarks lie; a point set of single precision is blended in single
- * precision, one of double precision in double.
+ * sets given there are not seen. A point set of single precision is blended in single precision,
+ * one of double precision in double.
  *
  * @sa
  * vtkCompactSplineTransform vtkTransformPolyDataFilter

@@ -3,12 +3,35 @@
  * @brief   base of the warp transforms fitted to landmarks by a compactly supported spline
  *
  * vtkCompactSplineTransform and vtkExpressionTransform derive from it. It holds what their fits
- * share: the support radius R of the basis functions and the options of the fit (the basis
- * function, the polynomial part, the smoothing), with one modification time that tells the
- * subclass to fit again; and it evaluates single-precision points and derivatives through the
- * double-precision ones, and point sets through TransformPointsNormalsVectors(), which each
- * subclass serves from its cache. Both subclasses fit in the frame of their landmarks' centre
- * and extent and explain a failed fit in the same words.
+ * share: the support radius R of the basis functions and the options of the fit, with one
+ * modification time that tells the subclass to fit again; and it evaluates single-precision
+ * points and derivatives through the double-precision ones, and point sets through
+ * TransformPointsNormalsVectors(), which each subclass serves from its cache.
+ *
+ * Options: SetKernelToWendland() takes Wendland's function phi = (1 - r/R)^4 (4r/R + 1), twice
+ * continuously differentiable, instead of the quadratic (1 - r/R)^2, whose cusp makes a crease
+ * at every landmark that moves its neighbourhood. SetPolynomial(false) fits the compactly
+ * supported part alone (c0 ... c3 = 0): the warp is then strictly local, and a point beyond the
+ * support of every landmark stays where it is. SetSmoothing(lambda) fits (A + lambda I) w + P'c =
+ * b, an approximation of the landmarks for noisy ones. Landmarks that do not span space (fewer
+ * than four, all in one plane or on one line) reduce the polynomial part to the affine functions
+ * of their hull: 1 and two in-plane coordinates for a plane, 1 and the line's coordinate for a
+ * line, 1 for a single landmark.
+ *
+ * Both subclasses fit relative to their landmarks: a point x enters the fit and the field as
+ * (x - centre) / extent, formed in double precision, with the centre the mean of the source
+ * landmarks and the extent their largest distance from it, so the precision does not depend on
+ * where the landmarks lie (a scene 1e6 from the origin fits as well as one at the origin). A fit
+ * that fails, storage it cannot obtain included, is a VTK error in the same words for both, and
+ * leaves the identity.
+ *
+ * Thread safety, as for the toolkit's own transforms: separate transforms may be fitted and used
+ * on separate threads at once (a fit keeps no process-wide state). One transform whose landmarks,
+ * radius, options and weights are not being changed may be used from several threads at once:
+ * single points, derivatives, TransformPoints() and TransformPointsNormalsVectors() (one
+ * vtkTransformPolyDataFilter per thread) give the results of one thread; the lazy fit runs under
+ * the transform's update lock and the point-set cache under a lock of its own. Changing them
+ * while another thread uses the transform is not safe.
  *
  * @sa
  * vtkCompactSplineTransform vtkExpressionTransform
