@@ -74,8 +74,7 @@ struct Options
   int Repeats = 3;
   int TpsMaxControls = 1000; // the dense solve of larger sets takes minutes
   int LltMaxControls = 5000; // SimplicialLLT and the row-by-row factorisation above take minutes
-  bool Render = true;
-  bool CholmodAuto = true; // CHOLMOD's automatic choice beside its supernodal AMD and METIS
+  bool CholmodAuto = true;   // CHOLMOD's automatic choice beside its supernodal AMD and METIS
 };
 
 // The program's factorisation and seven solves, as Solve() runs them, on a
@@ -99,8 +98,8 @@ void MeasureScale(const Options& options, int count, int neighbours, Results& re
 
 // Reads the scene of the working folder and measures the program's stages:
 // locator build, ordering, assembly, factorisation with seven solves, the
-// whole fit, cache fill, a later frame, the memory floor, and a rendered and
-// captured frame; then the peak memory. Fills system with the matrix and
+// whole fit, cache fill, a later frame and the memory floor; then the peak
+// memory. Fills system with the matrix and
 // landmarks with copies of the points, which the caller releases.
 void MeasureStages(const Options& options,
                    Results& results,
@@ -113,11 +112,6 @@ void MeasurePeers(const Options& options,
                   const AssembledSystem& system,
                   const Landmarks& landmarks,
                   Results& results);
-
-// The program's start as main() runs it, up to its first rendered frame:
-// process start to main, reading, solving, scene with frame 0. Writes the
-// figures to path; the console of the stages goes to standard output.
-int MeasureStartup(const std::string& path);
 
 // The points of woman.vtk in the working folder. Throws a text when it holds
 // none.

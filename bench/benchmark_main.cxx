@@ -2,7 +2,7 @@
 //
 // Usage:
 //   animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N]
-//                       [--llt-max-controls N] [--no-render] [--no-cholmod-auto]
+//                       [--llt-max-controls N] [--no-cholmod-auto]
 //       measures the scene of the working folder and writes RESULTS; the
 //       thin-plate spline, SimplicialLLT and the row-by-row factorisation run
 //       only up to the given numbers of control points
@@ -13,16 +13,13 @@
 //       measures the double-precision peak of one core and of all cores
 //   animation_benchmark --threads
 //       prints vtkSMPTools' backend and number of threads
-//   animation_benchmark --startup RESULTS
-//       runs the program's own stages up to its first rendered frame on the
-//       scene of the working folder, timing each, and writes RESULTS
 //   animation_benchmark --thin-plate RESULTS
 //       times vtkThinPlateSplineTransform's set-up and one evaluation of the
 //       mesh on the scene of the working folder, the peer of a whole run
 //   animation_benchmark --report RESULTS...
 //       prints the markdown tables of the result files
 //
-// bench/run-benchmarks drives both; rendering needs an X display.
+// bench/run-benchmarks drives it.
 #include "benchmark.h"
 
 #include <vtkLogger.h>
@@ -99,11 +96,9 @@ namespace
 {
 const char* const Usage =
   "Usage: animation_benchmark --run RESULTS [--repeats K] [--tps-max-controls N]\n"
-  "                                 [--llt-max-controls N] [--no-render]\n"
-  "                                 [--no-cholmod-auto]\n"
+  "                                 [--llt-max-controls N] [--no-cholmod-auto]\n"
   "       animation_benchmark --scale RESULTS COUNT NEIGHBOURS [options of --run]\n"
   "       animation_benchmark --peak RESULTS\n"
-  "       animation_benchmark --startup RESULTS\n"
   "       animation_benchmark --thin-plate RESULTS\n"
   "       animation_benchmark --threads\n"
   "       animation_benchmark --report RESULTS...\n";
@@ -145,10 +140,6 @@ int main(int argc, char* argv[])
               << "\n";
     return 0;
   }
-  if (argc == 3 && std::strcmp(argv[1], "--startup") == 0)
-  {
-    return MeasureStartup(argv[2]);
-  }
   if (argc == 3 && std::strcmp(argv[1], "--thin-plate") == 0)
   {
     return MeasureThinPlateOfScene(argv[2]);
@@ -169,11 +160,7 @@ int main(int argc, char* argv[])
   Options options;
   for (int i = scale ? 5 : 3; i < argc; ++i)
   {
-    if (std::strcmp(argv[i], "--no-render") == 0)
-    {
-      options.Render = false;
-    }
-    else if (std::strcmp(argv[i], "--no-cholmod-auto") == 0)
+    if (std::strcmp(argv[i], "--no-cholmod-auto") == 0)
     {
       options.CholmodAuto = false;
     }

@@ -1,14 +1,18 @@
 // The markdown tables of docs/benchmarks.md, from the result files of the
-// workloads. Every ratio divides two figures of the same file, that is of
-// one process on one machine.
+// workloads, each after its prose from report.md. Every ratio divides two figures of the same file,
+// that is of one process on one machine.
 #include "benchmark.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <iostream>
 #include <limits>
+#include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 
@@ -143,69 +147,41 @@ double EnvelopeSize(const Results& r)
   return r.Get("envelope_entries") + r.Get("controls");
 }
 
-void StartupTable(const std::vector<Results>& startups)
+void StartupTable(std::ostream& out, const std::vector<Results>& startups)
 {
-  std::cout << "### Startup of the demo\n\n"
-               "The program on the demo scene with one frame: the whole process, from its start "
-               "to its end (which also writes animated_shape.vtk and tears down), median of "
-               "three runs. Then the same stages in one process, each timed: loading to main "
-               "(10 ms resolution), reading the scene, solving, and building the scene with "
-               "frame 0 rendered (window, OpenGL context, meshes, cache fill, first draw). "
-               "Milliseconds.\n\n"
-               "| whole program | loading | reading | solving | scene + frame 0 | to frame 0 |\n"
-               "|---:|---:|---:|---:|---:|---:|\n";
+  out << "| whole program |\n"
+         "|---:|\n";
   for (const Results& r : startups)
   {
-    const double toFrame = r.Get("startup_loading") + r.Get("startup_read") +
-                           r.Get("startup_solve") + r.Get("startup_scene_and_frame0");
-    std::cout << "| " << Ms(r.Get("startup")) << " | " << Ms(r.Get("startup_loading")) << " | "
-              << Ms(r.Get("startup_read")) << " | " << Ms(r.Get("startup_solve")) << " | "
-              << Ms(r.Get("startup_scene_and_frame0")) << " | " << Ms(toFrame) << " |\n";
+    out << "| " << Ms(r.Get("startup")) << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
-void StageTable(const std::vector<Results>& runs)
+void StageTable(std::ostream& out, const std::vector<Results>& runs)
 {
-  std::cout << "### Stages\n\n"
-               "Milliseconds; peak memory is the resident set of the process after the last "
-               "stage of the program (before the peers run).\n\n"
-               "| n | N | threads | Max | locator build | ordering | assembly | factorisation + 7 "
-               "solves | whole fit (Solve) | first evaluation (cache fill) | later frame | "
-               "rendered + captured frame | peak memory (MiB) |\n"
-               "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  out << "| n | N | threads | Max | locator build | ordering | assembly | factorisation + 7 "
+         "solves | whole fit (Solve) | first evaluation (cache fill) | later frame | peak "
+         "memory (MiB) |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const Results& r : runs)
   {
-    std::cout << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
-              << Count(r.Get("max")) << " | " << Ms(r.Get("locator_build")) << " | "
-              << Ms(r.Get("ordering")) << " | " << Ms(r.Get("assembly")) << " | "
-              << Ms(r.Get("factor_and_solves")) << " | " << Ms(r.Get("fit")) << " | "
-              << Ms(r.Get("cache_fill")) << " | " << Ms(r.Get("frame")) << " | "
-              << Ms(r.Get("render_and_capture")) << " | "
-              << Figure(r.Get("peak_memory_mib"), "%.0f") << " |\n";
+    out << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
+        << Count(r.Get("max")) << " | " << Ms(r.Get("locator_build")) << " | "
+        << Ms(r.Get("ordering")) << " | " << Ms(r.Get("assembly")) << " | "
+        << Ms(r.Get("factor_and_solves")) << " | " << Ms(r.Get("fit")) << " | "
+        << Ms(r.Get("cache_fill")) << " | " << Ms(r.Get("frame")) << " | "
+        << Figure(r.Get("peak_memory_mib"), "%.0f") << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
-void SolverTable(const std::vector<Results>& runs)
+void SolverTable(std::ostream& out, const std::vector<Results>& runs)
 {
-  std::cout << "### Factorisation plus seven solves against sparse direct solvers\n\n"
-               "The same matrix A (the nonzeros of the envelope, in list order); the peers in "
-               "double precision with their own fill-reducing ordering (SimplicialLLT: AMD; "
-               "CHOLMOD: its automatic choice, then supernodal with AMD and with METIS), and "
-               "SimplicialLLT once more in the list order; all with the same number of threads "
-               "(the program's through VTK_SMP_MAX_THREADS, OpenBLAS's through "
-               "OPENBLAS_NUM_THREADS). SimplicialLLT is not run above 1000 control points "
-               "(minutes). Milliseconds, medians. Ratio = envelope kernels / faster CHOLMOD "
-               "ordering, the program's time taken alongside that peer in the same "
-               "repetitions; earlier ratio = envelope kernels / faster of SimplicialLLT (AMD) "
-               "and CHOLMOD's automatic choice, as in earlier runs. Sizes are stored entries of "
-               "the factor, diagonal included. Difference = largest difference of the solutions "
-               "relative to their largest component.\n\n"
-               "| n | N of run | threads | envelope kernels | SimplicialLLT AMD | SimplicialLLT "
-               "list order | CHOLMOD auto | CHOLMOD AMD | CHOLMOD METIS | ratio | earlier ratio | "
-               "envelope size | CHOLMOD L | envelope / CHOLMOD L | difference |\n"
-               "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  out << "| n | N of run | threads | envelope kernels | SimplicialLLT AMD | SimplicialLLT "
+         "list order | CHOLMOD auto | CHOLMOD AMD | CHOLMOD METIS | ratio | earlier ratio | "
+         "envelope size | CHOLMOD L | envelope / CHOLMOD L | difference |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const Results& r : runs)
   {
     const double difference =
@@ -213,66 +189,48 @@ void SolverTable(const std::vector<Results>& runs)
                  r.Get("cholmod_disagreement"),
                  r.Get("cholmod_amd_disagreement"),
                  r.Has("cholmod_metis_disagreement") ? r.Get("cholmod_metis_disagreement") : 0.0 });
-    std::cout << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
-              << Ms(r.Get("factor_and_solves")) << " | " << Ms(r.Get("llt")) << " | "
-              << Ms(r.Get("llt_list_order")) << " | " << Ms(r.Get("cholmod")) << " | "
-              << Ms(r.Get("cholmod_amd")) << " | " << Ms(r.Get("cholmod_metis")) << " | "
-              << Ratio(CholmodRatio(r)) << " | "
-              << Ratio(r.Get("factor_and_solves") / FasterPeer(r)) << " | "
-              << Count(EnvelopeSize(r)) << " | " << Count(r.Get("cholmod_factor_entries")) << " | "
-              << Ratio(EnvelopeSize(r) / r.Get("cholmod_factor_entries")) << " | "
-              << Figure(difference, "%.1e") << " |\n";
+    out << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
+        << Ms(r.Get("factor_and_solves")) << " | " << Ms(r.Get("llt")) << " | "
+        << Ms(r.Get("llt_list_order")) << " | " << Ms(r.Get("cholmod")) << " | "
+        << Ms(r.Get("cholmod_amd")) << " | " << Ms(r.Get("cholmod_metis")) << " | "
+        << Ratio(CholmodRatio(r)) << " | " << Ratio(r.Get("factor_and_solves") / FasterPeer(r))
+        << " | " << Count(EnvelopeSize(r)) << " | " << Count(r.Get("cholmod_factor_entries"))
+        << " | " << Ratio(EnvelopeSize(r) / r.Get("cholmod_factor_entries")) << " | "
+        << Figure(difference, "%.1e") << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
-void RateTable(const std::vector<Results>& runs, const Results& peak)
+void RateTable(std::ostream& out, const std::vector<Results>& runs, const Results& peak)
 {
-  std::cout << "### The factorisation's rate\n\n"
-               "The envelope factorisation alone (envelope_factor, median): its multiply-adds "
-               "as two flops each, the rate, and the double-precision peak measured on this "
-               "machine in the vector width of the tiles it ran (see the peak table), of one core "
-               "on one thread and of all cores on all. Then the same per second of processor time "
-               "the process used, against the peak per processor second of one core: on a shared "
-               "machine the time the threads ran, not the time they waited (on several threads "
-               "it also counts their waits for one another). Row by row: the bordering "
-               "factorisation of before the register tiles (one thread), on the same matrix, and "
-               "whether its factor has the same bits.\n\n"
-               "| n | threads | factorisation (ms) | GFlop | GFlop/s | peak GFlop/s | of peak | "
-               "GFlop per processor s | of peak per processor s | row by row (ms) | speed-up | "
-               "same bits |\n"
-               "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
+  out << "| n | threads | factorisation (ms) | GFlop | GFlop/s | peak GFlop/s | of peak | "
+         "GFlop per processor s | of peak per processor s | row by row (ms) | speed-up | same "
+         "bits |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|\n";
   for (const Results& r : runs)
   {
     if (MeshPoints(r) > 50000)
     {
       continue; // one row for each n and thread count: the run on the demo's face
     }
-    std::cout << "| " << Controls(r) << " | " << Threads(r) << " | " << Ms(r.Get("factor")) << " | "
-              << Figure(r.Get("factor_flops") * 1e-9, "%.2f") << " | "
-              << Figure(FactorRate(r), "%.1f") << " | " << Figure(Peak(peak, r), "%.0f") << " | "
-              << Percent(FactorRate(r) / Peak(peak, r)) << " | "
-              << Figure(FactorRate(r, true), "%.1f") << " | "
-              << Percent(FactorRate(r, true) / Peak(peak, r, true)) << " | "
-              << Ms(r.Get("bordering_factor")) << " | "
-              << Ratio(r.Get("bordering_factor") / r.Get("factor")) << " | "
-              << (r.Has("bordering_same_bits") ? (r.Get("bordering_same_bits") ? "yes" : "**no**")
-                                               : "-")
-              << " |\n";
+    out << "| " << Controls(r) << " | " << Threads(r) << " | " << Ms(r.Get("factor")) << " | "
+        << Figure(r.Get("factor_flops") * 1e-9, "%.2f") << " | " << Figure(FactorRate(r), "%.1f")
+        << " | " << Figure(Peak(peak, r), "%.0f") << " | " << Percent(FactorRate(r) / Peak(peak, r))
+        << " | " << Figure(FactorRate(r, true), "%.1f") << " | "
+        << Percent(FactorRate(r, true) / Peak(peak, r, true)) << " | "
+        << Ms(r.Get("bordering_factor")) << " | "
+        << Ratio(r.Get("bordering_factor") / r.Get("factor")) << " | "
+        << (r.Has("bordering_same_bits") ? (r.Get("bordering_same_bits") ? "yes" : "**no**") : "-")
+        << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
-void PeakTable(const Results& peak)
+void PeakTable(std::ostream& out, const Results& peak)
 {
-  std::cout << "### The machine's peak\n\n"
-               "Independent fused multiply-adds, twelve chains a thread, on one core and on "
-               "every core at once (animation_benchmark --peak), best of five runs of about "
-               "0.2 s each: by the clock, and per second of processor time the threads used "
-               "(per core). GFlop/s.\n\n"
-               "| vector width | one core | all cores | one core, per processor s | all cores, "
-               "per processor s and core |\n"
-               "|---|---:|---:|---:|---:|\n";
+  out << "| vector width | one core | all cores | one core, per processor s | all cores, per "
+         "processor s and core |\n"
+         "|---|---:|---:|---:|---:|\n";
   for (const char* width : { "avx512", "avx2" })
   {
     const std::string key = std::string("peak_") + width;
@@ -280,13 +238,13 @@ void PeakTable(const Results& peak)
     {
       continue;
     }
-    std::cout << "| " << (key == "peak_avx512" ? "AVX-512 (8 doubles)" : "AVX2 (4 doubles)")
-              << " | " << Figure(peak.Get(key + "_one_core"), "%.1f") << " | "
-              << Figure(peak.Get(key + "_all_cores"), "%.1f") << " | "
-              << Figure(peak.Get(key + "_one_core_processor"), "%.1f") << " | "
-              << Figure(peak.Get(key + "_all_cores_processor"), "%.1f") << " |\n";
+    out << "| " << (key == "peak_avx512" ? "AVX-512 (8 doubles)" : "AVX2 (4 doubles)") << " | "
+        << Figure(peak.Get(key + "_one_core"), "%.1f") << " | "
+        << Figure(peak.Get(key + "_all_cores"), "%.1f") << " | "
+        << Figure(peak.Get(key + "_one_core_processor"), "%.1f") << " | "
+        << Figure(peak.Get(key + "_all_cores_processor"), "%.1f") << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
 // The faster CHOLMOD ordering of a scale run, by name.
@@ -297,67 +255,48 @@ std::string FasterCholmodName(const Results& r)
   return std::isnan(metis) || amd <= metis ? "cholmod_amd" : "cholmod_metis";
 }
 
-void ScaleTable(const std::vector<Results>& scales)
+void ScaleTable(std::ostream& out, const std::vector<Results>& scales)
 {
   if (scales.empty())
   {
     return;
   }
-  std::cout
-    << "### At scale: many control points with few neighbours each\n\n"
-       "Control points spread evenly over a sphere (a Fibonacci lattice) with the support "
-       "radius that gives each about the stated number of neighbours; the program's "
-       "ordering (breadth-first, GetWellOderredList), assembly, factorisation and seven "
-       "solves, beside CHOLMOD supernodal with AMD and with METIS on the same matrix, one "
-       "repetition, the program's run alongside each. Time in milliseconds. Entries of "
-       "the factor include the diagonal; the envelope's memory is its storage (4 bytes "
-       "an entry, Xenv and Diag) and the growth of the process's peak resident set while "
-       "it was factored (the factor's copy and the factorisation's panels); CHOLMOD's is "
-       "the most its own allocations held at once. Flops of the factorisation: the "
-       "envelope's multiply-adds as two each, CHOLMOD's own count.\n\n"
-       "| n | threads | neighbours | Max | ordering | assembly | envelope: factorisation + "
-       "7 solves | CHOLMOD AMD | CHOLMOD METIS | ratio | envelope entries | CHOLMOD L "
-       "(faster) | envelope storage MiB | envelope peak growth MiB | CHOLMOD peak MiB | "
-       "envelope GFlop | CHOLMOD GFlop | difference |\n"
-       "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
-       "---:|\n";
+  out << "| n | threads | neighbours | Max | ordering | assembly | envelope: factorisation + "
+         "7 solves | CHOLMOD AMD | CHOLMOD METIS | ratio | envelope entries | CHOLMOD L "
+         "(faster) | envelope storage MiB | envelope peak growth MiB | CHOLMOD peak MiB | "
+         "envelope GFlop | CHOLMOD GFlop | difference |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:"
+         "|---:|\n";
   for (const Results& r : scales)
   {
     const std::string faster = FasterCholmodName(r);
-    std::cout << "| " << Controls(r) << " | " << Threads(r) << " | "
-              << Figure(r.Get("mean_neighbours"), "%.1f") << " | " << Count(r.Get("max")) << " | "
-              << Ms(r.Get("ordering")) << " | " << Ms(r.Get("assembly")) << " | "
-              << Ms(r.Get("factor_and_solves")) << " | " << Ms(r.Get("cholmod_amd")) << " | "
-              << Ms(r.Get("cholmod_metis")) << " | " << Ratio(CholmodRatio(r)) << " | "
-              << Count(EnvelopeSize(r)) << " | " << Count(r.Get(faster + "_factor_entries"))
-              << " | " << MiB(4.0 * (EnvelopeSize(r) + r.Get("controls") + 1)) << " | "
-              << MiB(r.Get("envelope_peak_bytes")) << " | " << MiB(r.Get(faster + "_peak_bytes"))
-              << " | " << Figure(r.Get("factor_flops") * 1e-9, "%.1f") << " | "
-              << Figure(r.Get(faster + "_flops") * 1e-9, "%.1f") << " | "
-              << Figure(r.Get(faster + "_disagreement"), "%.1e") << " |\n";
+    out << "| " << Controls(r) << " | " << Threads(r) << " | "
+        << Figure(r.Get("mean_neighbours"), "%.1f") << " | " << Count(r.Get("max")) << " | "
+        << Ms(r.Get("ordering")) << " | " << Ms(r.Get("assembly")) << " | "
+        << Ms(r.Get("factor_and_solves")) << " | " << Ms(r.Get("cholmod_amd")) << " | "
+        << Ms(r.Get("cholmod_metis")) << " | " << Ratio(CholmodRatio(r)) << " | "
+        << Count(EnvelopeSize(r)) << " | " << Count(r.Get(faster + "_factor_entries")) << " | "
+        << MiB(4.0 * (EnvelopeSize(r) + r.Get("controls") + 1)) << " | "
+        << MiB(r.Get("envelope_peak_bytes")) << " | " << MiB(r.Get(faster + "_peak_bytes")) << " | "
+        << Figure(r.Get("factor_flops") * 1e-9, "%.1f") << " | "
+        << Figure(r.Get(faster + "_flops") * 1e-9, "%.1f") << " | "
+        << Figure(r.Get(faster + "_disagreement"), "%.1e") << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
-void CacheFillTable(const std::vector<Results>& runs)
+void CacheFillTable(std::ostream& out, const std::vector<Results>& runs)
 {
-  std::cout << "### The cache fill against a plain grid loop\n\n"
-               "The first TransformPoints after SetSpline (the cache fill, on the run's threads) "
-               "and, in turns with it, a plain single-threaded loop over a uniform grid of cells "
-               "of size R: the 27 cells around each mesh point, the same distance test, phi and "
-               "sums. Milliseconds, medians; ratio = cache fill / grid loop. Difference = largest "
-               "difference of the two caches relative to their largest component (the grid "
-               "takes the neighbours in another order).\n\n"
-               "| n | N | threads | cache fill | grid loop | ratio | difference |\n"
-               "|---:|---:|---:|---:|---:|---:|---:|\n";
+  out << "| n | N | threads | cache fill | grid loop | ratio | difference |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const Results& r : runs)
   {
-    std::cout << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
-              << Ms(r.Get("cache_fill")) << " | " << Ms(r.Get("grid_loop")) << " | "
-              << Ratio(r.Get("cache_fill") / r.Get("grid_loop")) << " | "
-              << Figure(r.Get("grid_loop_difference"), "%.1e") << " |\n";
+    out << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
+        << Ms(r.Get("cache_fill")) << " | " << Ms(r.Get("grid_loop")) << " | "
+        << Ratio(r.Get("cache_fill") / r.Get("grid_loop")) << " | "
+        << Figure(r.Get("grid_loop_difference"), "%.1e") << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
 double FitAndFirstEvaluation(const Results& r)
@@ -370,33 +309,27 @@ double ThinPlateSpline(const Results& r)
   return r.Get("tps_setup") + r.Get("tps_evaluation");
 }
 
-void ThinPlateSplineTable(const std::vector<Results>& runs)
+void ThinPlateSplineTable(std::ostream& out, const std::vector<Results>& runs)
 {
   if (std::none_of(runs.begin(), runs.end(), [](const Results& r) { return r.Has("tps_setup"); }))
   {
     return;
   }
-  std::cout << "### Fit plus first evaluation against vtkThinPlateSplineTransform\n\n"
-               "Ours: vtkMatrixSolver::Solve plus the first TransformPoints of the mesh (cache "
-               "fill). vtkThinPlateSplineTransform (R basis, same landmarks): Update (its dense "
-               "solve) plus TransformPoints of the same mesh. Milliseconds; ratio = peer / "
-               "ours. Not run above the controls limit of the run (minutes of dense "
-               "solve).\n\n"
-               "| n | N | threads | ours | thin-plate set-up | thin-plate evaluation | thin-plate "
-               "total | ratio |\n"
-               "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  out << "| n | N | threads | ours | thin-plate set-up | thin-plate evaluation | thin-plate "
+         "total | ratio |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const Results& r : runs)
   {
     if (!r.Has("tps_setup"))
     {
       continue;
     }
-    std::cout << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
-              << Ms(FitAndFirstEvaluation(r)) << " | " << Ms(r.Get("tps_setup")) << " | "
-              << Ms(r.Get("tps_evaluation")) << " | " << Ms(ThinPlateSpline(r)) << " | "
-              << Ratio(ThinPlateSpline(r) / FitAndFirstEvaluation(r)) << " |\n";
+    out << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
+        << Ms(FitAndFirstEvaluation(r)) << " | " << Ms(r.Get("tps_setup")) << " | "
+        << Ms(r.Get("tps_evaluation")) << " | " << Ms(ThinPlateSpline(r)) << " | "
+        << Ratio(ThinPlateSpline(r) / FitAndFirstEvaluation(r)) << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
 std::string Verdict(bool met)
@@ -406,67 +339,55 @@ std::string Verdict(bool met)
 
 // The whole program's --batch run beside the thin-plate transform on the
 // same scene.
-void WholeRunTable(const std::vector<Results>& wholeRuns)
+void WholeRunTable(std::ostream& out, const std::vector<Results>& wholeRuns)
 {
   if (wholeRuns.empty())
   {
     return;
   }
-  std::cout << "### The whole run against vtkThinPlateSplineTransform\n\n"
-               "`animation --batch` on n control points and a face of N points with 2 frames, "
-               "the whole process from its start to its end (median of three runs on one X "
-               "server: display check, reading in a child process, solve, scene, frames, "
-               "animated_shape.vtk), beside vtkThinPlateSplineTransform's set-up (R basis) and "
-               "one evaluation of the same mesh on the same control points, in one process "
-               "right after. Milliseconds; ratio = thin-plate / whole run, target at least "
-               "50.\n\n"
-               "| n | N | whole run | thin-plate set-up | thin-plate evaluation | ratio | verdict "
-               "|\n"
-               "|---:|---:|---:|---:|---:|---:|---|\n";
+  out << "| n | N | whole run | thin-plate set-up | thin-plate evaluation | ratio | verdict |\n"
+         "|---:|---:|---:|---:|---:|---:|---|\n";
   for (const Results& r : wholeRuns)
   {
     const double ratio = ThinPlateSpline(r) / r.Get("whole_run");
-    std::cout << "| " << Count(r.Get("whole_run_controls")) << " | "
-              << Count(r.Get("whole_run_points")) << " | " << Ms(r.Get("whole_run")) << " | "
-              << Ms(r.Get("tps_setup")) << " | " << Ms(r.Get("tps_evaluation")) << " | "
-              << Ratio(ratio) << " | " << Verdict(ratio >= 50) << " |\n";
+    out << "| " << Count(r.Get("whole_run_controls")) << " | " << Count(r.Get("whole_run_points"))
+        << " | " << Ms(r.Get("whole_run")) << " | " << Ms(r.Get("tps_setup")) << " | "
+        << Ms(r.Get("tps_evaluation")) << " | " << Ratio(ratio) << " | " << Verdict(ratio >= 50)
+        << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
-void FrameTable(const std::vector<Results>& runs)
+void FrameTable(std::ostream& out, const std::vector<Results>& runs)
 {
-  std::cout << "### A later frame against the memory floor\n\n"
-               "Later frame: TransformPoints of the cached transform into a new output point "
-               "set, as vtkTransformPolyDataFilter hands it one each frame; also into an "
-               "output whose storage is kept. Floor: out = x - b*d over the N float triples, a "
-               "plain loop over warm arrays. Milliseconds; ratio = later frame / floor.\n\n"
-               "| n | N | threads | later frame | kept output | floor | ratio |\n"
-               "|---:|---:|---:|---:|---:|---:|---:|\n";
+  out << "| n | N | threads | later frame | kept output | floor | ratio |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|\n";
   for (const Results& r : runs)
   {
-    std::cout << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
-              << Ms(r.Get("frame")) << " | " << Ms(r.Get("frame_reused_output")) << " | "
-              << Ms(r.Get("memory_floor")) << " | " << Ratio(r.Get("frame") / r.Get("memory_floor"))
-              << " |\n";
+    out << "| " << Controls(r) << " | " << MeshPoints(r) << " | " << Threads(r) << " | "
+        << Ms(r.Get("frame")) << " | " << Ms(r.Get("frame_reused_output")) << " | "
+        << Ms(r.Get("memory_floor")) << " | " << Ratio(r.Get("frame") / r.Get("memory_floor"))
+        << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
 }
 
-void TargetTable(const std::vector<Results>& runs,
+void TargetTable(std::ostream& out,
+                 const std::vector<Results>& runs,
                  const std::vector<Results>& startups,
                  const Results& peak)
 {
-  std::cout << "### Targets\n\n| target | workload | figure | verdict |\n|---|---|---:|---|\n";
+  out << "| target | workload | figure | verdict |\n"
+         "|---|---|---:|---|\n";
   for (const Results& r : runs)
   {
     if (Controls(r) == 1000 && MeshPoints(r) >= 90000 && MeshPoints(r) <= 110000 &&
         r.Has("tps_setup") && Threads(r) == 1)
     {
       const double ratio = ThinPlateSpline(r) / FitAndFirstEvaluation(r);
-      std::cout << "| fit + first evaluation >= 200x faster than vtkThinPlateSplineTransform | n = "
-                << Controls(r) << ", N = " << MeshPoints(r) << " | " << Ratio(ratio) << "x | "
-                << Verdict(ratio >= 200) << " |\n";
+      out << "| fit + first evaluation >= 200x faster than vtkThinPlateSplineTransform | n = "
+          << Controls(r) << ", N = " << MeshPoints(r) << " | " << Ratio(ratio) << "x | "
+          << Verdict(ratio >= 200) << " |\n";
     }
   }
   // The matrix of n control points is factored in each of the runs with n;
@@ -497,23 +418,23 @@ void TargetTable(const std::vector<Results>& runs,
     if (Controls(r) == 20000 && Threads(r) == 1 && MeshPoints(r) < 50000)
     {
       const double fraction = FactorRate(r) / Peak(peak, r);
-      std::cout << "| factorisation >= 60 % of the measured one-core peak | n = 20000, 1 thread ("
-                << Figure(FactorRate(r), "%.1f") << " of " << Figure(Peak(peak, r), "%.1f")
-                << " GFlop/s; per processor second " << Figure(FactorRate(r, true), "%.1f")
-                << " of " << Figure(Peak(peak, r, true), "%.1f") << ", "
-                << Percent(FactorRate(r, true) / Peak(peak, r, true)) << ") | " << Percent(fraction)
-                << " | " << Verdict(fraction >= 0.6) << " |\n";
+      out << "| factorisation >= 60 % of the measured one-core peak | n = 20000, 1 thread ("
+          << Figure(FactorRate(r), "%.1f") << " of " << Figure(Peak(peak, r), "%.1f")
+          << " GFlop/s; per processor second " << Figure(FactorRate(r, true), "%.1f") << " of "
+          << Figure(Peak(peak, r, true), "%.1f") << ", "
+          << Percent(FactorRate(r, true) / Peak(peak, r, true)) << ") | " << Percent(fraction)
+          << " | " << Verdict(fraction >= 0.6) << " |\n";
       if (r.Has("factor_avx2"))
       {
         const double rate = r.Get("factor_flops") / r.Get("factor_avx2") * 1e-9;
         const double avx2 = rate / peak.Get("peak_avx2_one_core");
-        std::cout << "| factorisation with the AVX2 tile >= 60 % of the measured one-core AVX2 "
-                     "peak | n = 20000, 1 thread ("
-                  << Figure(rate, "%.1f") << " of "
-                  << Figure(peak.Get("peak_avx2_one_core"), "%.1f") << " GFlop/s; factor "
-                  << (r.Get("factor_avx2_same_bits") ? "bit for bit the AVX-512 one"
-                                                     : "**not** bit for bit the AVX-512 one")
-                  << ") | " << Percent(avx2) << " | " << Verdict(avx2 >= 0.6) << " |\n";
+        out << "| factorisation with the AVX2 tile >= 60 % of the measured one-core AVX2 "
+               "peak | n = 20000, 1 thread ("
+            << Figure(rate, "%.1f") << " of " << Figure(peak.Get("peak_avx2_one_core"), "%.1f")
+            << " GFlop/s; factor "
+            << (r.Get("factor_avx2_same_bits") ? "bit for bit the AVX-512 one"
+                                               : "**not** bit for bit the AVX-512 one")
+            << ") | " << Percent(avx2) << " | " << Verdict(avx2 >= 0.6) << " |\n";
       }
     }
   }
@@ -525,11 +446,10 @@ void TargetTable(const std::vector<Results>& runs,
       const double ratio = median(n, threads, CholmodRatio, each);
       if (!std::isnan(ratio))
       {
-        std::cout << "| factorisation + 7 solves <= " << Ratio(limit)
-                  << " x faster CHOLMOD ordering (OpenBLAS, its right core), same threads | n = "
-                  << n << ", " << threads << " thread" << (threads > 1 ? "s" : "")
-                  << ", median of the runs (" << each << ") | " << Ratio(ratio) << " | "
-                  << Verdict(ratio <= limit) << " |\n";
+        out << "| factorisation + 7 solves <= " << Ratio(limit)
+            << " x faster CHOLMOD ordering (OpenBLAS, its right core), same threads | n = " << n
+            << ", " << threads << " thread" << (threads > 1 ? "s" : "") << ", median of the runs ("
+            << each << ") | " << Ratio(ratio) << " | " << Verdict(ratio <= limit) << " |\n";
       }
     }
   }
@@ -539,9 +459,9 @@ void TargetTable(const std::vector<Results>& runs,
       5000, 1, [](const Results& r) { return r.Get("bordering_factor") / r.Get("factor"); }, each);
     if (!std::isnan(speedup))
     {
-      std::cout << "| factorisation on one thread >= 2.5 x faster than row by row | n = 5000, "
-                   "median of the runs ("
-                << each << ") | " << Ratio(speedup) << " | " << Verdict(speedup >= 2.5) << " |\n";
+      out << "| factorisation on one thread >= 2.5 x faster than row by row | n = 5000, "
+             "median of the runs ("
+          << each << ") | " << Ratio(speedup) << " | " << Verdict(speedup >= 2.5) << " |\n";
     }
   }
   for (const Results& r : runs)
@@ -549,9 +469,9 @@ void TargetTable(const std::vector<Results>& runs,
     if (Controls(r) == 1000 && MeshPoints(r) >= 90000 && Threads(r) > 1)
     {
       const double ratio = r.Get("cache_fill") / r.Get("grid_loop");
-      std::cout << "| cache fill <= 0.5 x plain single-threaded grid loop, all cores | n = "
-                << Controls(r) << ", N = " << MeshPoints(r) << ", " << Threads(r) << " threads | "
-                << Ratio(ratio) << " | " << Verdict(ratio <= 0.5) << " |\n";
+      out << "| cache fill <= 0.5 x plain single-threaded grid loop, all cores | n = "
+          << Controls(r) << ", N = " << MeshPoints(r) << ", " << Threads(r) << " threads | "
+          << Ratio(ratio) << " | " << Verdict(ratio <= 0.5) << " |\n";
     }
   }
   for (int n : { 1000, 5000 })
@@ -569,35 +489,55 @@ void TargetTable(const std::vector<Results>& runs,
       0,
       [](const Results& r) { return EnvelopeSize(r) / r.Get("cholmod_factor_entries"); },
       ignored);
-    std::cout
+    out
       << "| factorisation + 7 solves <= faster of SimplicialLLT and CHOLMOD (earlier target) | n = "
       << n << ", 1 thread, median of the runs (" << each << ") | " << Ratio(ratio) << " | "
       << Verdict(ratio <= 1.0) << " |\n";
-    std::cout << "| envelope <= 2 x CHOLMOD's factor | n = " << n << " | " << Ratio(size) << " | "
-              << Verdict(size <= 2.0) << " |\n";
+    out << "| envelope <= 2 x CHOLMOD's factor | n = " << n << " | " << Ratio(size) << " | "
+        << Verdict(size <= 2.0) << " |\n";
   }
   for (const Results& r : runs)
   {
     if (MeshPoints(r) >= 900000 && Threads(r) == 1)
     {
       const double ratio = r.Get("frame") / r.Get("memory_floor");
-      std::cout << "| later frame <= 3 x memory floor | n = " << Controls(r)
-                << ", N = " << MeshPoints(r) << " | " << Ratio(ratio) << " | "
-                << Verdict(ratio <= 3.0) << " |\n";
+      out << "| later frame <= 3 x memory floor | n = " << Controls(r) << ", N = " << MeshPoints(r)
+          << " | " << Ratio(ratio) << " | " << Verdict(ratio <= 3.0) << " |\n";
     }
   }
   for (const Results& r : startups)
   {
     const double seconds = r.Get("startup");
-    std::cout << "| startup to first rendered frame of the demo < 1 s | demo, "
-              << Count(r.Get("controls_of_demo")) << " controls, whole program | " << Ms(seconds)
-              << " ms | " << Verdict(seconds < 1.0) << " |\n";
-    const double toFrame = r.Get("startup_loading") + r.Get("startup_read") +
-                           r.Get("startup_solve") + r.Get("startup_scene_and_frame0");
-    std::cout << "| startup to first rendered frame of the demo < 1 s | demo, stages to frame 0 | "
-              << Ms(toFrame) << " ms | " << Verdict(toFrame < 1.0) << " |\n";
+    out << "| startup to first rendered frame of the demo < 1 s | demo, "
+        << Count(r.Get("controls_of_demo")) << " controls, whole program | " << Ms(seconds)
+        << " ms | " << Verdict(seconds < 1.0) << " |\n";
   }
-  std::cout << "\n";
+  out << "\n";
+}
+}
+
+namespace
+{
+// The sections of the report's prose (report.md): each starts with a line
+// @@NAME@@ and runs to the next; the table NAME follows its prose.
+std::map<std::string, std::string> ReadSections(const char* path)
+{
+  std::ifstream file(path);
+  std::map<std::string, std::string> sections;
+  std::string line;
+  std::string* section = nullptr;
+  while (std::getline(file, line))
+  {
+    if (line.size() > 4 && line.rfind("@@", 0) == 0 && line.compare(line.size() - 2, 2, "@@") == 0)
+    {
+      section = &sections[line.substr(2, line.size() - 4)];
+    }
+    else if (section)
+    {
+      *section += line + "\n";
+    }
+  }
+  return sections;
 }
 }
 
@@ -647,16 +587,28 @@ int WriteReport(const std::vector<std::string>& files)
   };
   std::stable_sort(runs.begin(), runs.end(), order);
   std::stable_sort(scales.begin(), scales.end(), order);
-  TargetTable(runs, startups, peak);
-  PeakTable(peak);
-  StageTable(runs);
-  SolverTable(runs);
-  RateTable(runs, peak);
-  ScaleTable(scales);
-  CacheFillTable(runs);
-  ThinPlateSplineTable(runs);
-  WholeRunTable(wholeRuns);
-  FrameTable(runs);
-  StartupTable(startups);
+  const std::vector<std::pair<std::string, std::function<void(std::ostream&)>>> tables = {
+    { "targets", [&](std::ostream& out) { TargetTable(out, runs, startups, peak); } },
+    { "peak", [&](std::ostream& out) { PeakTable(out, peak); } },
+    { "stages", [&](std::ostream& out) { StageTable(out, runs); } },
+    { "solvers", [&](std::ostream& out) { SolverTable(out, runs); } },
+    { "rate", [&](std::ostream& out) { RateTable(out, runs, peak); } },
+    { "scale", [&](std::ostream& out) { ScaleTable(out, scales); } },
+    { "cache_fill", [&](std::ostream& out) { CacheFillTable(out, runs); } },
+    { "thin_plate_spline", [&](std::ostream& out) { ThinPlateSplineTable(out, runs); } },
+    { "whole_run", [&](std::ostream& out) { WholeRunTable(out, wholeRuns); } },
+    { "frame", [&](std::ostream& out) { FrameTable(out, runs); } },
+    { "startup", [&](std::ostream& out) { StartupTable(out, startups); } },
+  };
+  const std::map<std::string, std::string> prose = ReadSections(ANIMATION_REPORT_TEMPLATE);
+  for (const auto& [name, table] : tables)
+  {
+    std::ostringstream rows;
+    table(rows);
+    if (!rows.str().empty())
+    {
+      std::cout << prose.at(name) << rows.str();
+    }
+  }
   return 0;
 }

@@ -1,14 +1,12 @@
-// The program's own stages, each timed on its own with the program's code.
+// The program's own stages, each timed on its own with the code of the
+// numerics and the fixed interfaces.
 #include "benchmark.h"
 
-#include "animation_loop.h"
 #include "envelope.h"
 #include "envelope_assembly.h"
 #include "envelope_tile.h"
 #include "fit.h"
-#include "scene.h"
-#include "scene_input.h"
-#include "solve_stage.h"
+#include "read_stage.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
@@ -245,6 +243,19 @@ void MeasureFactorisation(const Options& options, Results& results, AssembledSys
               std::memcmp(tiled.data(), bordered.data(), tiled.size() * sizeof(float)) == 0);
 }
 
+vtkSmartPointer<vtkPoints> ReadMesh()
+{
+  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
+  reader->SetFileName("woman.vtk");
+  reader->Update();
+  vtkSmartPointer<vtkPoints> points = reader->GetOutput()->GetPoints();
+  if (!points)
+  {
+    throw "woman.vtk holds no points";
+  }
+  return points;
+}
+
 namespace
 {
 
@@ -345,16 +356,32 @@ double GridLoopOnce(vtkDatReader* reader,
   return SecondsSince(start);
 }
 
+// The reader's control points handed to a new solver and solved, as the
+// program's solve stage does for a scene without expressions.
+vtkMatrixSolver* SolveScene(vtkDatReader* reader)
+{
+  vtkMatrixSolver* solver = vtkMatrixSolver::New();
+  solver->SetRadius(reader->GetRadius());
+  solver->SetPointArray(reader->GetPointArray());
+  solver->SetList(reader->GetList());
+  solver->SetMax(reader->GetMax());
+  solver->SetBX(reader->GetBX());
+  solver->SetBY(reader->GetBY());
+  solver->SetBZ(reader->GetBZ());
+  solver->SetOptions(reader->GetFitOptions());
+  solver->Solve();
+  return solver;
+}
+
 // Cache fill, later frames and the memory floor of a frame.
 void MeasureTransform(const Options& options,
                       vtkDatReader* reader,
-                      SplineFit& fit,
+                      vtkMatrixSolver* solver,
+                      vtkShapeTransform* transform,
                       vtkPoints* mesh,
                       Results& results)
 {
   const vtkIdType count = mesh->GetNumberOfPoints();
-  vtkShapeTransform* transform = fit.Transform;
-  vtkMatrixSolver* solver = fit.Solver;
   results.Add("mesh_points", static_cast<double>(count));
   // The cache fill and the plain grid loop in turns, so that both meet the
   // same load of the machine.
@@ -363,7 +390,13 @@ void MeasureTransform(const Options& options,
   std::vector<float> gridCache;
   for (int r = 0; r < 2 * options.Repeats + 1; ++r)
   {
-    GiveSpline(transform, reader, solver);
+    transform->SetSpline(reader->GetRadius(),
+                         reader->GetPointArray(),
+                         solver->GetSplineCoeffX(),
+                         solver->GetSplineCoeffY(),
+                         solver->GetSplineCoeffZ(),
+                         reader->GetUnList(),
+                         reader->GetTree());
     transform->BlendFactor = 0.0f;
     const Clock::time_point start = Clock::now();
     vtkSmartPointer<vtkPoints> out = FilterOutput(mesh, count);
@@ -430,46 +463,6 @@ void MeasureTransform(const Options& options,
                               return seconds;
                             }));
 }
-
-// The application's scene on the fitted transform: frame 0 as the program
-// renders it, then later frames rendered and captured.
-void MeasureRendering(const Options& options,
-                      const SceneInput& input,
-                      SplineFit& fit,
-                      Results& results)
-{
-  Clock::time_point start = Clock::now();
-  Scene scene = BuildScene(input, fit.Transform);
-  results.Add("scene_and_frame0", SecondsSince(start));
-  int frame = 0;
-  results.Add("render_and_capture",
-              MedianSeconds(options.Repeats,
-                            [&]
-                            {
-                              ++frame;
-                              fit.Transform->BlendFactor = 0.1f * (frame % 10);
-                              fit.Transform->Modified();
-                              const Clock::time_point start = Clock::now();
-                              RenderFrame(scene);
-                              CaptureFrame(scene, frame);
-                              return SecondsSince(start);
-                            }));
-  results.Add("peak_memory_mib", PeakMemoryMiB());
-  TearDown(scene, fit);
-}
-}
-
-vtkSmartPointer<vtkPoints> ReadMesh()
-{
-  auto reader = vtkSmartPointer<vtkPolyDataReader>::New();
-  reader->SetFileName("woman.vtk");
-  reader->Update();
-  vtkSmartPointer<vtkPoints> points = reader->GetOutput()->GetPoints();
-  if (!points)
-  {
-    throw "woman.vtk holds no points";
-  }
-  return points;
 }
 
 double SecondsSince(Clock::time_point start)
@@ -510,8 +503,7 @@ void MeasureStages(const Options& options,
                    AssembledSystem& system,
                    Landmarks& landmarks)
 {
-  const SceneInput input = ReadScene();
-  vtkDatReader* reader = input.Settings;
+  vtkDatReader* reader = ReadSceneFile();
   const int n = static_cast<int>(reader->GetPointArray()->GetNumberOfPoints());
   results.Add("controls", n);
   results.Add("threads", vtkSMPTools::GetEstimatedNumberOfThreads());
@@ -524,54 +516,19 @@ void MeasureStages(const Options& options,
   landmarks.Targets = vtkPoints::New();
   landmarks.Targets->DeepCopy(reader->GetPointArrayN());
 
-  // The whole fit as the program runs it; Solve() overwrites BX, BY, BZ.
+  // The whole fit through the fixed interfaces; Solve() overwrites BX, BY, BZ.
   Clock::time_point start = Clock::now();
-  SplineFit fit = SolveSpline(input);
+  vtkMatrixSolver* solver = SolveScene(reader);
   results.Add("fit", SecondsSince(start));
+  // MeasureTransform gives it the spline before every cache fill.
+  vtkShapeTransform* transform = vtkShapeTransform::New();
 
   vtkSmartPointer<vtkPoints> mesh = ReadMesh();
   landmarks.Mesh = vtkPoints::New();
   landmarks.Mesh->DeepCopy(mesh);
-  MeasureTransform(options, reader, fit, mesh, results);
-  if (options.Render)
-  {
-    MeasureRendering(options, input, fit, results);
-  }
-  else
-  {
-    results.Add("peak_memory_mib", PeakMemoryMiB());
-    fit.Transform->Delete();
-    fit.MeshTransform->Delete();
-    fit.Solver->Delete();
-  }
-}
-
-int MeasureStartup(const std::string& path)
-{
-  // Seconds since boot now and at the process's start, from /proc.
-  double uptime = 0.0;
-  std::ifstream("/proc/uptime") >> uptime;
-  std::ifstream stat("/proc/self/stat");
-  std::string field;
-  for (int k = 0; k < 21 && stat >> field; ++k)
-  {
-  }
-  double startTicks = 0.0;
-  stat >> startTicks;
-  const double loading = uptime - startTicks / sysconf(_SC_CLK_TCK);
-
-  Results results;
-  results.Add("startup_loading", loading);
-  Clock::time_point start = Clock::now();
-  const SceneInput input = ReadScene();
-  results.Add("startup_read", SecondsSince(start));
-  start = Clock::now();
-  SplineFit fit = SolveSpline(input);
-  results.Add("startup_solve", SecondsSince(start));
-  start = Clock::now();
-  Scene scene = BuildScene(input, fit.Transform);
-  results.Add("startup_scene_and_frame0", SecondsSince(start));
-  results.Write(path);
-  TearDown(scene, fit);
-  return 0;
+  MeasureTransform(options, reader, solver, transform, mesh, results);
+  results.Add("peak_memory_mib", PeakMemoryMiB());
+  transform->Delete();
+  solver->Delete();
+  reader->Delete();
 }

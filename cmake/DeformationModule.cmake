@@ -1,5 +1,5 @@
 # Builds, wraps and installs the Animation::Deformation module (declared in
-# transform/vtk.module) as a shared library, whatever BUILD_SHARED_LIBS says
+# module/vtk.module) as a shared library, whatever BUILD_SHARED_LIBS says
 # elsewhere.
 #
 # Installed: the library, its public header in include/animation, the CMake
@@ -7,7 +7,7 @@
 # wrapped, the Python package `animation` in the site-packages folder below
 # the prefix.
 vtk_module_scan(
-  MODULE_FILES ${PROJECT_SOURCE_DIR}/transform/vtk.module
+  MODULE_FILES ${PROJECT_SOURCE_DIR}/module/vtk.module
   REQUEST_MODULES Animation::Deformation
   PROVIDES_MODULES animation_modules
   HIDE_MODULES_FROM_CACHE ON)
@@ -55,9 +55,9 @@ if(ANIMATION_WRAP_PYTHON)
     CMAKE_DESTINATION ${animation_cmake_destination}
     BUILD_STATIC OFF)
   set(animation_python_package ${PROJECT_BINARY_DIR}/${ANIMATION_PYTHON_DESTINATION}/animation)
-  configure_file(${PROJECT_SOURCE_DIR}/transform/python/__init__.py
+  configure_file(${PROJECT_SOURCE_DIR}/module/python/__init__.py
     ${animation_python_package}/__init__.py COPYONLY)
-  install(FILES ${PROJECT_SOURCE_DIR}/transform/python/__init__.py
+  install(FILES ${PROJECT_SOURCE_DIR}/module/python/__init__.py
     DESTINATION ${ANIMATION_PYTHON_DESTINATION}/animation)
 endif()
 unset(BUILD_SHARED_LIBS)

@@ -20,7 +20,7 @@
 
 namespace
 {
-const std::string ReaderHeader = ANIMATION_SOURCE_DIR "/reader/vtkDatReader.h";
+const std::string ReaderHeader = ANIMATION_SOURCE_DIR "/fixed/vtkDatReader.h";
 
 std::string Address(const void* pointer)
 {
@@ -382,7 +382,7 @@ TEST_F(DatReaderTest, MissingFileIsReportedAndChangesNothing)
   std::string missing = this->Folder.File("none.ptt");
   this->Reader->FileName = missing.c_str();
   EXPECT_EQ(this->Reader->ReadFile(), -1);
-  std::string expected = "ERROR: In " ANIMATION_SOURCE_DIR "/reader/vtkDatReader.cxx, line ";
+  std::string expected = "ERROR: In " ANIMATION_SOURCE_DIR "/fixed/vtkDatReader.cxx, line ";
   ASSERT_EQ(traces.Errors().rfind(expected, 0), 0u) << traces.Errors();
   std::string tail = "\nvtkDatReader (" + Address(this->Reader) + "): Not correct FileName\n\n";
   EXPECT_EQ(traces.Errors().substr(traces.Errors().size() - tail.size()), tail);

@@ -21,6 +21,9 @@
 #include <regex>
 #include <vector>
 
+using animation::core::envelope_estimate;
+using animation::core::EstimateEnvelope;
+
 namespace
 {
 constexpr double Pi = 3.14159265358979323846;

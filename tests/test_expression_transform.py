@@ -67,7 +67,7 @@ class ExpressionTransformBlend(unittest.TestCase):
         self.assertEqual(blend.Fit(), 0)
         self.assertEqual(
             blend.GetFitError(),
-            "expression doubled: the source landmarks 1 and 4 share one position")
+            "expression doubled: the source landmarks 1 and 4 share the position (0.3, 0, 0)")
 
 
 if __name__ == "__main__":

@@ -26,7 +26,7 @@
 
 namespace
 {
-const std::string header = ANIMATION_SOURCE_DIR "/solver/vtkMatrixSolver.h";
+const std::string header = ANIMATION_SOURCE_DIR "/fixed/vtkMatrixSolver.h";
 
 std::string Address(const void* pointer)
 {

@@ -313,6 +313,19 @@ TEST_F(ShapeTransformTest, PointSetOfDifferentSizeRecomputes)
   EXPECT_EQ(0, this->Transform->GetDisplacements()->GetNumberOfPoints());
 }
 
+// Another point set of the same size has displacements of its own.
+TEST_F(ShapeTransformTest, PointSetOfTheSameSizeRecomputes)
+{
+  this->SetWorkedExample();
+  this->Transform->BlendFactor = 1.0f;
+  this->Apply(MakePoints({ { 0.5, 0.0, 0.0 } }));
+
+  // On the y axis s.x = 0.25 * 0.4 + 0.1 = 0.2, as in the test above.
+  auto out = this->Apply(MakePoints({ { 0.0, 0.5, 0.0 } }));
+  EXPECT_FLOAT_EQ(-0.2f, static_cast<float>(PointOf(out, 0)[0]));
+  EXPECT_FLOAT_EQ(0.5f, static_cast<float>(PointOf(out, 0)[1]));
+}
+
 TEST_F(ShapeTransformTest, EmptyInputAppendsNothingAndFillsCache)
 {
   this->SetWorkedExample();

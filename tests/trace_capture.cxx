@@ -2,8 +2,44 @@
 
 #include <vtkLogger.h>
 
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
+
+namespace
+{
+// The text with the source file of its location ("In FILE, line N") named
+// by its absolute path. A compiler cache that shares objects between source
+// trees compiles with paths relative to the build folder, which the toolkit
+// then prints; the file is the one below the source tree that the relative
+// path names after its leading "../" steps.
+std::string WithSourcePath(const char* text)
+{
+  std::string trace = text;
+  const std::string in = "In ";
+  const std::size_t start = trace.find(in);
+  const std::size_t end = trace.find(", line ", start);
+  if (start == std::string::npos || end == std::string::npos)
+  {
+    return trace;
+  }
+  std::string path = trace.substr(start + in.size(), end - start - in.size());
+  if (path.empty() || path[0] == '/')
+  {
+    return trace;
+  }
+  while (path.rfind("../", 0) == 0)
+  {
+    path.erase(0, 3);
+  }
+  const std::string inTree = std::string(ANIMATION_SOURCE_DIR) + "/" + path;
+  if (!std::filesystem::exists(inTree))
+  {
+    return trace;
+  }
+  return trace.replace(start + in.size(), end - start - in.size(), inTree);
+}
+}
 
 class TraceCapture::Window : public vtkOutputWindow
 {
@@ -14,8 +50,8 @@ public:
     window->InitializeObjectBase();
     return window;
   }
-  void DisplayDebugText(const char* text) override { this->Debug.emplace_back(text); }
-  void DisplayErrorText(const char* text) override { this->Errors += text; }
+  void DisplayDebugText(const char* text) override { this->Debug.push_back(WithSourcePath(text)); }
+  void DisplayErrorText(const char* text) override { this->Errors += WithSourcePath(text); }
   void DisplayWarningText(const char* text) override { this->Errors += text; }
   void DisplayGenericWarningText(const char* text) override { this->Errors += text; }
   void DisplayText(const char*) override {}

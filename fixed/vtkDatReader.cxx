@@ -1,0 +1,685 @@
+#include "vtkDatReader.h"
+
+#include "available_memory.h"
+#include "envelope_estimate.h"
+#include "fit.h"
+#include "named_file.h"
+#include "program_error.h"
+#include "stopwatch.h"
+#include "well_ordered_list.h"
+
+#include <vtkBMPReader.h>
+#include <vtkImageActor.h>
+#include <vtkImageMapper3D.h>
+#include <vtkObjectFactory.h>
+#include <vtkPointLocator.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+#include <vtkTexture.h>
+
+#include <cctype>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+vtkObjectFactoryNewMacro(vtkDatReader);
+
+namespace
+{
+std::string MiB(std::int64_t bytes)
+{
+  return std::to_string((bytes + 1048575) / 1048576) + " MiB";
+}
+
+// Throws program_error naming the estimated size of the matrix and the
+// memory available, in MiB, and the likely cause, when the matrix of the
+// points cannot fit in the memory available.
+void CheckMatrixFits(int count, float radius, vtkPoints* points, vtkPointLocator* locator)
+{
+  const std::int64_t available = available_memory_bytes();
+  if (available < 0)
+  {
+    return;
+  }
+  const animation::core::envelope_estimate estimate =
+    animation::core::EstimateEnvelope(count, radius, points, locator);
+  const std::int64_t needed = animation::core::MatrixBytes(estimate.Entries, count);
+  if (needed <= available)
+  {
+    return;
+  }
+  std::ostringstream text;
+  text << "The interpolation matrix of " << count << " control points would need about "
+       << MiB(needed) << ", but only " << MiB(available)
+       << " of memory are available: each control point has about "
+       << static_cast<std::int64_t>(estimate.MeanNeighbours + 0.5)
+       << " others within the support radius " << radius
+       << ". The coordinates are probably in another unit than the radius assumes (set it with "
+          "SupportRadius in woman.ptt), or there are far more control points than the surface "
+          "needs.";
+  throw program_error(text.str());
+}
+
+// Longest piece of a line quoted in a warning.
+constexpr size_t QuotedLength = 60;
+
+// Warnings shown about the lines of one file; a file of millions of bad lines
+// gets these and the number of the rest.
+constexpr int ShownWarnings = 20;
+
+constexpr const char* WhiteSpace = " \t\r\n\v\f";
+
+// Reads one line whole, whatever its length, without its line end. Returns
+// false when nothing is left to read. A zero byte inside a line stays in it
+// (the line's text then ends there for the parser); it never joins two lines.
+bool ReadWholeLine(FILE* file, std::string& line)
+{
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  const ssize_t length = getline(&buffer, &capacity, file);
+  if (length < 0)
+  {
+    std::free(buffer);
+    line.clear();
+    return false;
+  }
+  line.assign(buffer, static_cast<size_t>(length));
+  std::free(buffer);
+  if (!line.empty() && line.back() == '\n')
+  {
+    line.pop_back();
+  }
+  return true;
+}
+
+// True when file begins with a UTF-16 byte-order mark, or its first bytes
+// hold the zero bytes of UTF-16 text without one. The file is rewound.
+bool IsUtf16(FILE* file)
+{
+  unsigned char start[64];
+  const size_t count = std::fread(start, 1, sizeof(start), file);
+  std::rewind(file);
+  if (count >= 2 &&
+      ((start[0] == 0xff && start[1] == 0xfe) || (start[0] == 0xfe && start[1] == 0xff)))
+  {
+    return true;
+  }
+  size_t zeros = 0;
+  for (size_t k = 0; k < count; ++k)
+  {
+    zeros += start[k] == 0;
+  }
+  return count >= 8 && zeros >= count / 3;
+}
+
+// std::sscanf(line, format, ...) for a format that starts with a keyword (its
+// characters before the first blank or '%'), which sscanf matches literally:
+// a line that does not start with the keyword costs one comparison instead
+// of a scan, so that a file of millions of lines is read in seconds whatever
+// they hold. Returns what sscanf returns, or 0 for another keyword.
+int ScanLine(const char* line, const char* format, ...)
+{
+  if (format[0] != '%' &&
+      (line[0] != format[0] || std::strncmp(line, format, std::strcspn(format, " %")) != 0))
+  {
+    return 0;
+  }
+  va_list fields;
+  va_start(fields, format);
+  const int count = std::vsscanf(line, format, fields);
+  va_end(fields);
+  return count;
+}
+
+// True when the integers that line holds for format (a keyword's pattern
+// with %lld fields) lie in the range of int: %d wraps larger ones silently,
+// 4294967298 to 2.
+bool IntegersFitInt(const char* line, const char* format)
+{
+  long long value[2] = { 0, 0 };
+  const int count = ScanLine(line, format, &value[0], &value[1]);
+  for (int k = 0; k < count; ++k)
+  {
+    if (value[k] < std::numeric_limits<int>::min() || value[k] > std::numeric_limits<int>::max())
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+// True for text that is white space alone, or a comment starting with '#'.
+bool IsBlankOrComment(const char* text)
+{
+  const char first = text[std::strspn(text, WhiteSpace)];
+  return first == '\0' || first == '#';
+}
+
+// The text without its surrounding white space, in double quotes, cut to a
+// length that fits a console line, control characters shown as '?'.
+std::string Quoted(const char* text)
+{
+  std::string trimmed = text + std::strspn(text, WhiteSpace);
+  trimmed.erase(trimmed.find_last_not_of(WhiteSpace) + 1);
+  if (trimmed.size() > QuotedLength)
+  {
+    trimmed = trimmed.substr(0, QuotedLength) + "...";
+  }
+  // Control characters of a binary file would garble the console.
+  for (char& c : trimmed)
+  {
+    if (std::iscntrl(static_cast<unsigned char>(c)))
+    {
+      c = '?';
+    }
+  }
+  return "\"" + trimmed + "\"";
+}
+
+bool AllFinite(const float* values, int count)
+{
+  for (int i = 0; i < count; ++i)
+  {
+    if (!std::isfinite(values[i]))
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool AllWithin(const float* values, int count, float low, float high)
+{
+  for (int i = 0; i < count; ++i)
+  {
+    if (!(values[i] >= low && values[i] <= high))
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+float* AllocateFloats(int count)
+{
+  return static_cast<float*>(std::malloc((count > 0 ? count : 1) * sizeof(float)));
+}
+}
+
+vtkDatReader::vtkDatReader()
+  : FileName(nullptr)
+  , PointArray(vtkPoints::New())
+  , PointArrayN(vtkPoints::New())
+  , PolyData(vtkPolyData::New())
+  , Tree(vtkPointLocator::New())
+  , Texture(nullptr)
+  , TextureReader(nullptr)
+  , ImageActor(nullptr)
+  , BackgroundReader(nullptr)
+  , List(nullptr)
+  , UnList(nullptr)
+  , TX(0)
+  , TY(0)
+  , TZ(0)
+  , BX(nullptr)
+  , BY(nullptr)
+  , BZ(nullptr)
+  , Radius(0.1f)
+  , WindowSize{ 300, 300 }
+  , Max(0)
+  , FramesNumber(10)
+  , LoopCount(1)
+  , SaveImages(0)
+  , UseTexture(0)
+  , UseBackground(0)
+  , BackGroundColor{ 0.24f, 0.35f, 0.67f }
+  , DiffuseColor{ 1.0f, 0.9608f, 0.9333f }
+  , SpecularColor{ 0.7529f, 0.7529f, 0.7529f }
+  , FaceFileName("woman.vtk")
+  , HairFileName("hair.vtk")
+  , UseCamera(0)
+  , CameraPosition{ 2.11247, -5.16695, 7.36478 }
+  , CameraFocalPoint{ 0.145534, 0.631591, 7.68539 }
+  , CameraViewUp{ 0.00928477, -0.0520647, 0.998601 }
+  , FramesLine(0)
+  , ShowControlPoints(false)
+  , Warnings(0)
+{
+  this->Tree->Initialize();
+}
+
+vtkDatReader::~vtkDatReader()
+{
+  this->PointArray->Delete();
+  this->PointArrayN->Delete();
+  this->PolyData->Delete();
+  this->Tree->Delete();
+  std::free(this->List);
+  std::free(this->UnList);
+  std::free(this->BX);
+  std::free(this->BY);
+  std::free(this->BZ);
+  if (this->UseTexture == 1)
+  {
+    this->Texture->Delete();
+    this->TextureReader->Delete();
+  }
+  if (this->UseBackground == 1)
+  {
+    this->BackgroundReader->Delete();
+    this->ImageActor->Delete();
+  }
+}
+
+int vtkDatReader::ReadFile()
+{
+  // Only a regular file of sensible size is read: a FIFO or a device is
+  // refused without waiting for it.
+  std::string why;
+  const int descriptor =
+    this->FileName ? OpenNamedFile(this->FileName, MaximumTextFileBytes, "a scene file", why) : -1;
+  if (descriptor < 0)
+  {
+    if (this->FileName && why != "does not exist")
+    {
+      animErrorMacro(<< "Not correct FileName: " << this->FileName << " " << why);
+    }
+    else
+    {
+      animErrorMacro(<< "Not correct FileName");
+    }
+    return -1;
+  }
+  FILE* file = fdopen(descriptor, "r");
+  if (!file)
+  {
+    close(descriptor);
+    animErrorMacro(<< "Not correct FileName");
+    return -1;
+  }
+  if (IsUtf16(file))
+  {
+    std::fclose(file);
+    animErrorMacro(<< "Not correct FileName: " << this->FileName
+                   << " is UTF-16 text; save it as plain text (ASCII or UTF-8)");
+    return -1;
+  }
+
+  // Closed however the reading ends, a failed allocation for a huge line included.
+  const std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
+  std::string line;
+  int lineNumber = 0;
+  int result = 0;
+  this->Warnings = 0;
+  while (result == 0 && ReadWholeLine(file, line))
+  {
+    result = this->ParseLine(line, ++lineNumber);
+  }
+  if (this->Warnings > ShownWarnings)
+  {
+    std::cerr << "Warning: " << this->FileName << ": " << this->Warnings - ShownWarnings
+              << " more warnings about its lines are not shown" << std::endl;
+  }
+  if (result != 0)
+  {
+    return result;
+  }
+  return this->PrepareControlPoints();
+}
+
+int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
+{
+  const char* line = text.c_str();
+  if (IsBlankOrComment(line))
+  {
+    return 0;
+  }
+  // A word field can be as long as the line itself.
+  std::vector<char> buffer(text.size() + 1);
+  char* word = buffer.data();
+  float v[6];
+  int first, second;
+  // Characters consumed up to the end of the last field: what follows is
+  // ignored, and named in a warning unless it is blank.
+  int end = 0;
+
+  for (const char* format : { "FramesNumber %lld", "LoopCount %lld", "WindowSize %lld %lld" })
+  {
+    if (!IntegersFitInt(line, format))
+    {
+      animErrorMacro(<< "The number on line " << lineNumber << " is out of range (-2147483648 to "
+                     << "2147483647): " << Quoted(line));
+      return -1;
+    }
+  }
+  if (ScanLine(line, "FramesNumber %d%n", &first, &end) == 1)
+  {
+    this->FramesNumber = first;
+    this->FramesLine = lineNumber;
+  }
+  else if (ScanLine(line, "LoopCount %d%n", &first, &end) == 1)
+  {
+    this->LoopCount = first;
+    this->FramesLine = lineNumber;
+  }
+  else if (ScanLine(line, "Texture %s%n", word, &end) == 1)
+  {
+    this->SetUpTexture(word);
+  }
+  else if (ScanLine(line, "BackgroundImage %s%n", word, &end) == 1)
+  {
+    this->SetUpBackground(word);
+  }
+  else if (ScanLine(line, "SaveImages %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "yes") == 0)
+    {
+      this->SaveImages = 1;
+    }
+    else
+    {
+      this->Warn(lineNumber, "SaveImages takes only \"yes\"; " + Quoted(word) + " changes nothing");
+    }
+  }
+  else if (ScanLine(line, "WindowSize %d %d%n", &first, &second, &end) == 2)
+  {
+    this->WindowSize[0] = first;
+    this->WindowSize[1] = second;
+  }
+  else if (ScanLine(line, "RotateX %f%n", v, &end) == 1)
+  {
+    this->TX = v[0];
+  }
+  else if (ScanLine(line, "RotateY %f%n", v, &end) == 1)
+  {
+    this->TY = v[0];
+  }
+  else if (ScanLine(line, "RotateZ %f%n", v, &end) == 1)
+  {
+    this->TZ = v[0];
+  }
+  else if (ScanLine(line, "BackgroundColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreColour("BackgroundColor", v, this->BackGroundColor, line, end, lineNumber);
+  }
+  else if (ScanLine(line, "DiffuseColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreColour("DiffuseColor", v, this->DiffuseColor, line, end, lineNumber);
+  }
+  else if (ScanLine(line, "SpecularColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreColour("SpecularColor", v, this->SpecularColor, line, end, lineNumber);
+  }
+  else if (ScanLine(line, "SupportRadius %f%n", v, &end) == 1)
+  {
+    if (!(std::isfinite(v[0]) && v[0] > 0))
+    {
+      animErrorMacro(<< "SupportRadius on line " << lineNumber
+                     << " must be a positive finite number");
+      return -1;
+    }
+    this->SetRadius(v[0]);
+  }
+  else if (ScanLine(line, "Face %s%n", word, &end) == 1)
+  {
+    this->FaceFileName = word;
+  }
+  else if (ScanLine(line, "Hair %s%n", word, &end) == 1)
+  {
+    this->HairFileName = word;
+  }
+  else if (ScanLine(line, "CameraPosition %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreCamera("CameraPosition", v, this->CameraPosition, line, end, lineNumber);
+  }
+  else if (ScanLine(line, "CameraFocalPoint %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreCamera("CameraFocalPoint", v, this->CameraFocalPoint, line, end, lineNumber);
+  }
+  else if (ScanLine(line, "CameraViewUp %f %f %f%n", v, v + 1, v + 2, &end) == 3)
+  {
+    return this->StoreCamera("CameraViewUp", v, this->CameraViewUp, line, end, lineNumber);
+  }
+  else if (ScanLine(line, "Polynomial %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "yes") == 0 || std::strcmp(word, "no") == 0)
+    {
+      this->FitOptions.Polynomial = std::strcmp(word, "yes") == 0;
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Polynomial takes \"yes\" or \"no\"; " + Quoted(word) + " changes nothing");
+    }
+  }
+  else if (ScanLine(line, "Kernel %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "quadratic") == 0 || std::strcmp(word, "wendland") == 0)
+    {
+      this->FitOptions.Kernel = std::strcmp(word, "wendland") == 0
+                                  ? animation::core::basis_kernel::wendland
+                                  : animation::core::basis_kernel::quadratic;
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Kernel takes \"quadratic\" or \"wendland\"; " + Quoted(word) +
+                   " changes nothing");
+    }
+  }
+  else if (ScanLine(line, "Smoothing %f%n", v, &end) == 1)
+  {
+    if (std::isfinite(v[0]) && v[0] >= 0)
+    {
+      this->FitOptions.Smoothing = v[0];
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "Smoothing takes a finite number of 0 or more; " + Quoted(line) +
+                   " changes nothing");
+    }
+  }
+  else if (ScanLine(line, "UpAxis %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "y") == 0 || std::strcmp(word, "z") == 0)
+    {
+      this->UpAxis = word;
+    }
+    else
+    {
+      this->Warn(lineNumber, "UpAxis takes \"y\" or \"z\"; " + Quoted(word) + " changes nothing");
+    }
+  }
+  else if (std::sscanf(line, "ShowControlPoints %s%n", word, &end) == 1)
+  {
+    if (std::strcmp(word, "yes") == 0 || std::strcmp(word, "no") == 0)
+    {
+      this->ShowControlPoints = std::strcmp(word, "yes") == 0;
+    }
+    else
+    {
+      this->Warn(lineNumber,
+                 "ShowControlPoints takes \"yes\" or \"no\"; " + Quoted(word) + " changes nothing");
+    }
+  }
+  else if (std::strncmp(line, "Expression", 10) == 0 || std::strncmp(line, "Key", 3) == 0)
+  {
+    // Their fields name files and expressions; the driver reads them.
+    const bool expression = line[0] == 'E';
+    (expression ? this->ExpressionLines : this->KeyLines)
+      .push_back({ lineNumber, line + (expression ? 10 : 3) });
+    return 0;
+  }
+  else if (ScanLine(line, "%f %f %f %f %f %f%n", v, v + 1, v + 2, v + 3, v + 4, v + 5, &end) == 6)
+  {
+    // nan, inf and numbers beyond the float range would poison the locator
+    // and the solve, so the whole read fails here.
+    if (!AllFinite(v, 6))
+    {
+      animErrorMacro(<< "Control point on line " << lineNumber
+                     << " holds a number that is not finite");
+      return -1;
+    }
+    this->PointArray->InsertNextPoint(v[0], v[1], v[2]);
+    this->PointArrayN->InsertNextPoint(v[3], v[4], v[5]);
+  }
+  else
+  {
+    this->Warn(lineNumber, "ignored, it is neither a setting nor a control point: " + Quoted(line));
+    return 0;
+  }
+  this->WarnAboutTrailingText(line, end, lineNumber);
+  return 0;
+}
+
+int vtkDatReader::StoreColour(const char* keyword,
+                              const float value[3],
+                              float colour[3],
+                              const char* line,
+                              int end,
+                              int lineNumber)
+{
+  if (!AllFinite(value, 3))
+  {
+    animErrorMacro(<< keyword << " on line " << lineNumber << " is not a finite colour");
+    return -1;
+  }
+  std::copy(value, value + 3, colour);
+  if (!AllWithin(value, 3, 0, 1))
+  {
+    this->Warn(lineNumber,
+               std::string(keyword) + " has a component outside 0 to 1: " + Quoted(line));
+  }
+  this->WarnAboutTrailingText(line, end, lineNumber);
+  return 0;
+}
+
+int vtkDatReader::StoreCamera(const char* keyword,
+                              const float value[3],
+                              double vector[3],
+                              const char* line,
+                              int end,
+                              int lineNumber)
+{
+  if (!AllFinite(value, 3))
+  {
+    animErrorMacro(<< keyword << " on line " << lineNumber << " holds a number that is not finite");
+    return -1;
+  }
+  std::copy(value, value + 3, vector);
+  this->UseCamera = 1;
+  this->WarnAboutTrailingText(line, end, lineNumber);
+  return 0;
+}
+
+void vtkDatReader::WarnAboutTrailingText(const char* line, int end, int lineNumber)
+{
+  if (!IsBlankOrComment(line + end))
+  {
+    this->Warn(lineNumber,
+               "the text " + Quoted(line + end) +
+                 " after the last value is ignored: " + Quoted(line));
+  }
+}
+
+void vtkDatReader::Warn(int lineNumber, const std::string& text)
+{
+  if (++this->Warnings > ShownWarnings)
+  {
+    return;
+  }
+  std::cerr << "Warning: " << (this->FileName ? this->FileName : "") << " line " << lineNumber
+            << ": " << text << std::endl;
+}
+
+void vtkDatReader::SetUpTexture(const char* fileName)
+{
+  // A later Texture line names another file for the same reader: a file of
+  // millions of them costs a name each, not a pipeline each.
+  if (this->UseTexture == 1)
+  {
+    this->TextureReader->SetFileName(fileName);
+    return;
+  }
+  this->UseTexture = 1;
+  this->TextureReader = vtkBMPReader::New();
+  this->TextureReader->SetFileName(fileName);
+  this->Texture = vtkTexture::New();
+  this->Texture->SetInputConnection(this->TextureReader->GetOutputPort());
+  this->Texture->InterpolateOn();
+}
+
+void vtkDatReader::SetUpBackground(const char* fileName)
+{
+  if (this->UseBackground == 1)
+  {
+    this->BackgroundReader->SetFileName(fileName);
+    return;
+  }
+  this->UseBackground = 1;
+  this->BackgroundReader = vtkBMPReader::New();
+  this->BackgroundReader->SetFileName(fileName);
+  this->ImageActor = vtkImageActor::New();
+  this->ImageActor->GetMapper()->SetInputConnection(this->BackgroundReader->GetOutputPort());
+}
+
+int vtkDatReader::PrepareControlPoints()
+{
+  this->PolyData->SetPoints(this->PointArray);
+  this->Tree->SetDataSet(this->PolyData);
+
+  const int count = static_cast<int>(this->PointArray->GetNumberOfPoints());
+  stopwatch_start();
+  // An empty point set has nothing to subdivide; the toolkit would complain.
+  if (count > 0)
+  {
+    this->Tree->BuildLocator();
+  }
+  std::cout << "Tree build time: " << stopwatch_elapsed() << " sec." << std::endl;
+  CheckMatrixFits(count, this->Radius, this->PointArray, this->Tree);
+
+  stopwatch_start();
+  this->List = GetWellOderredList(this->Max, count, this->Radius, this->PointArray, this->Tree);
+  this->UnList = static_cast<int*>(std::malloc((count > 0 ? count : 1) * sizeof(int)));
+  if (!this->UnList)
+  {
+    animErrorMacro(<< "Not enough memory");
+    return -1;
+  }
+  for (int k = 0; k < count; ++k)
+  {
+    this->UnList[this->List[k]] = k;
+  }
+  std::cout << "Sorting time: " << stopwatch_elapsed() << " sec." << std::endl;
+
+  float** differences[3] = { &this->BX, &this->BY, &this->BZ };
+  for (float** array : differences)
+  {
+    *array = AllocateFloats(count);
+    if (!*array)
+    {
+      animErrorMacro(<< "Not enough memory");
+      return -1;
+    }
+  }
+  // Both point sets hold the file's numbers in single precision.
+  float* const values[3] = { this->BX, this->BY, this->BZ };
+  animation::core::list_order_differences(
+    static_cast<const float*>(this->PointArray->GetVoidPointer(0)),
+    static_cast<const float*>(this->PointArrayN->GetVoidPointer(0)),
+    this->List,
+    count,
+    values);
+  return 0;
+}

@@ -1,0 +1,37 @@
+// Why landmarks give no fit, in the library's own words, formatted once from
+// the numerics' diagnosis for both toolkit transforms: the memory the matrix
+// would take, storage not obtained, coefficients that are not finite, or a
+// factorisation that failed, explained by the closest two source landmarks
+// (one position, or a radius so large beside their spacing that their basis
+// values are equal in single precision) and the row at which it failed.
+#ifndef animation_fit_failure_h
+#define animation_fit_failure_h
+
+#include "fit_options.h"
+#include "landmark_frame.h"
+#include "status.h"
+
+#include <string>
+
+class vtkPoints;
+
+namespace animation
+{
+// The explanation of a failed fit, a phrase without a leading capital or a
+// final stop ("the source landmarks 18 and 19 share the position (0.3, 0.2,
+// 0.4)").
+//   failed         in: the outcome of make_fit, not ok
+//   sources        in: the source landmarks by id, as the caller gave them
+//   fitted         3*n entries, in: the same in the frame, as they were fitted
+//   frame          in: the frame of the fit
+//   kernel         in: the basis function of the fit
+//   supportRadius  in: the support radius as the caller gave it
+std::string DescribeFailedFit(const core::outcome& failed,
+                              vtkPoints* sources,
+                              const float* fitted,
+                              const landmark_frame& frame,
+                              core::basis_kernel kernel,
+                              double supportRadius);
+}
+
+#endif

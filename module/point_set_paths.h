@@ -1,0 +1,159 @@
+// The paths that vtkCompactSplineTransform and vtkExpressionTransform share
+// around their fields:
+//
+// - point_set_cache: the displacements of the last few point sets a
+//   transform was applied to (displacement_cache.h), each keyed by the point
+//   set and the fit it was made with, so that a later call with new blend
+//   weights only rescales them. Safe to use from several threads at once.
+// - carried_tuples: the normals and vectors of a point set, carried by the
+//   derivative I - sum_k w_k J_k of the blended map at each point.
+#ifndef point_set_paths_h
+#define point_set_paths_h
+
+#include "displacement_cache.h"
+
+#include <vtkPoints.h>
+#include <vtkType.h>
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class vtkDataArray;
+
+namespace animation
+{
+// The displacements of one point set under one fit. The key is the point
+// set's address and modification time (unique while the object lives: a new
+// object at the same address has a later time) and the fit itself.
+template<typename Fit, typename Real>
+struct keyed_displacements
+{
+  const vtkPoints* Points = nullptr;
+  vtkMTimeType PointsTime = 0;
+  std::shared_ptr<const Fit> Field;
+  core::displacement_cache<Real> Cache;
+  // The largest |s| among the points with no control point within R, for a
+  // fill that records it.
+  double LargestMoveBeyondSupports = 0.0;
+};
+
+// The displacements of the last Kept point sets, most recent first: one per
+// pipeline that a few threads may run side by side. An entry is never changed
+// once made, so a thread may blend from it while another replaces it.
+template<typename Fit, typename Real>
+class point_set_cache
+{
+public:
+  using entry = keyed_displacements<Fit, Real>;
+  static constexpr std::size_t Kept = 4;
+
+  void Clear()
+  {
+    std::lock_guard<std::mutex> lock(this->Lock);
+    this->Entries.clear();
+  }
+
+  // The displacements of points under field, with the Jacobian when asked.
+  // When none are kept, fill(made) fills made's cache (and what else it
+  // records) under the lock, so that one thread fills while the others wait,
+  // and filled is set.
+  template<typename Fill>
+  std::shared_ptr<const entry> Find(vtkPoints* points,
+                                    const std::shared_ptr<const Fit>& field,
+                                    bool withJacobian,
+                                    Fill fill,
+                                    bool& filled)
+  {
+    filled = false;
+    std::lock_guard<std::mutex> lock(this->Lock);
+    const vtkMTimeType time = points->GetMTime();
+    const vtkIdType n = points->GetNumberOfPoints();
+    for (std::size_t k = 0; k < this->Entries.size(); ++k)
+    {
+      const std::shared_ptr<const entry> kept = this->Entries[k];
+      if (kept->Points == points && kept->PointsTime == time && kept->Field == field &&
+          kept->Cache.Count == n && (!withJacobian || kept->Cache.HasJacobian()))
+      {
+        this->Entries.erase(this->Entries.begin() + k);
+        this->Entries.insert(this->Entries.begin(), kept);
+        return kept;
+      }
+    }
+    auto made = std::make_shared<entry>();
+    made->Points = points;
+    made->PointsTime = time;
+    made->Field = field;
+    fill(*made);
+    filled = true;
+    for (std::size_t k = 0; k < this->Entries.size(); ++k)
+    {
+      if (this->Entries[k]->Points == points)
+      {
+        this->Entries.erase(this->Entries.begin() + k);
+        break;
+      }
+    }
+    this->Entries.insert(this->Entries.begin(), made);
+    if (this->Entries.size() > Kept)
+    {
+      this->Entries.pop_back();
+    }
+    return made;
+  }
+
+private:
+  std::mutex Lock;
+  std::vector<std::shared_ptr<const entry>> Entries;
+};
+
+// The normals and vectors of TransformPointsNormalsVectors(), which travel
+// together: each in/out pair is carried when both arrays are given.
+struct carried_tuples
+{
+  vtkDataArray* InNormals;
+  vtkDataArray* OutNormals;
+  vtkDataArray* InVectors;
+  vtkDataArray* OutVectors;
+  int OptionalVectors;              // further vector arrays
+  vtkDataArray** InOptionalVectors; // OptionalVectors entries, or null
+  vtkDataArray** OutOptionalVectors;
+
+  // Whether anything is carried, so that the Jacobian is needed.
+  bool Any() const
+  {
+    return (this->InNormals && this->OutNormals) || (this->InVectors && this->OutVectors) ||
+           this->OptionalVectors > 0;
+  }
+
+  // Carries tuple i by the derivative m of the map at point i: a normal by
+  // the inverse transpose of m, renormalised (spline_field.h), a vector by m;
+  // each result is appended to its output array.
+  void Carry(const double m[3][3], vtkIdType i) const;
+
+  // Carries every tuple by m(i) = I - sum_k weights[k] J_k(i), J_k(i) the
+  // cached Jacobian of field k at point i.
+  //   cache    in: with the Jacobian
+  //   weights  cache.Sets entries, in
+  template<typename Real>
+  void CarryAll(const core::displacement_cache<Real>& cache, const double* weights) const
+  {
+    for (vtkIdType i = 0; i < cache.Count; ++i)
+    {
+      double m[3][3];
+      for (int c = 0; c < 9; ++c)
+      {
+        double sum = c % 4 == 0 ? 1.0 : 0.0;
+        for (int k = 0; k < cache.Sets; ++k)
+        {
+          sum -= weights[k] * cache.JacobianOf(k)[9 * i + c];
+        }
+        m[c / 3][c % 3] = sum;
+      }
+      this->Carry(m, i);
+    }
+  }
+};
+}
+
+#endif

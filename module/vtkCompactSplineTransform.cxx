@@ -1,0 +1,431 @@
+#include "vtkCompactSplineTransform.h"
+
+#include "available_memory.h"
+#include "basis_function.h"
+#include "displacement_cache.h"
+#include "finite_points.h"
+#include "fit.h"
+#include "fit_failure.h"
+#include "landmark_frame.h"
+#include "point_set_paths.h"
+#include "spline_field.h"
+
+#include <vtkDataArray.h>
+#include <vtkDoubleArray.h>
+#include <vtkFloatArray.h>
+#include <vtkMath.h>
+#include <vtkNew.h>
+#include <vtkObjectFactory.h>
+#include <vtkPoints.h>
+#include <vtkSMPThreadLocal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cfloat>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+vtkStandardNewMacro(vtkCompactSplineTransform);
+
+namespace
+{
+namespace core = animation::core;
+
+// The fit in the landmarks' frame (landmark_frame.h). Immutable once made.
+struct relative_fit
+{
+  core::fit Fit;
+  animation::landmark_frame Frame;
+  // The largest landmark move |p_k - q_k|, and whether a move of points beyond the supports by
+  // more than a tenth of it has been reported for this fit.
+  double LargestLandmarkMove = 0.0;
+  mutable std::atomic<bool> FarMoveReported{ false };
+
+  // s and, when jacobian is not null, ds/dx at x; ids is left holding the
+  // landmarks within R of x. Safe from any number of threads at once, each
+  // with its own ids.
+  void Evaluate(const double x[3],
+                std::vector<vtkIdType>& ids,
+                double s[3],
+                double jacobian[3][3]) const
+  {
+    double u[3];
+    this->Frame.ToFrame(x, u);
+    core::evaluate(this->Fit, u, ids, s, jacobian);
+    for (int a = 0; a < 3; ++a)
+    {
+      s[a] *= this->Frame.Scale;
+    }
+  }
+};
+
+// The displacements of a point set under a fit.
+using keyed_cache = animation::keyed_displacements<relative_fit, double>;
+
+// Below this support radius, as a fraction of the landmarks' extent, the
+// radius is within a few hundred single-precision steps of the coordinates.
+constexpr double smallest_relative_radius = 1e-5;
+}
+
+namespace
+{
+// Fills made with the displacements of points under fit (on every core), with the Jacobian when
+// asked; visit(i, x, s) sees every point as it is evaluated.
+template<typename Visit>
+void FillCache(const relative_fit& fit,
+               vtkPoints* points,
+               bool withJacobian,
+               Visit visit,
+               keyed_cache& made)
+{
+  vtkSMPThreadLocal<double> beyondSupports(0.0);
+  made.Cache.Fill(
+    points->GetNumberOfPoints(),
+    1,
+    withJacobian,
+    [points](vtkIdType i, double x[3]) { points->GetPoint(i, x); },
+    [&fit,
+     &beyondSupports](const double x[3], std::vector<vtkIdType>& ids, double s[3], double j[3][3])
+    {
+      fit.Evaluate(x, ids, s, j);
+      if (ids.empty())
+      {
+        double& largest = beyondSupports.Local();
+        largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+      }
+    },
+    visit,
+    nullptr);
+  for (double largest : beyondSupports)
+  {
+    made.LargestMoveBeyondSupports = std::max(made.LargestMoveBeyondSupports, largest);
+  }
+}
+}
+
+class vtkCompactSplineTransform::vtkInternals
+{
+public:
+  // The last fit, or null when there is none. Written only by InternalUpdate(), which the
+  // toolkit runs under the transform's update lock.
+  std::shared_ptr<const relative_fit> Fit;
+  // Modified whenever a fit is made or found impossible.
+  vtkTimeStamp FitTime;
+
+  // The displacements of the last few point sets.
+  animation::point_set_cache<relative_fit, double> Caches;
+};
+
+vtkCompactSplineTransform::vtkCompactSplineTransform()
+  : SourceLandmarks(nullptr)
+  , TargetLandmarks(nullptr)
+  , BlendFactor(1.0)
+  , Internals(new vtkInternals)
+{
+}
+
+vtkCompactSplineTransform::~vtkCompactSplineTransform()
+{
+  this->SetSourceLandmarks(nullptr);
+  this->SetTargetLandmarks(nullptr);
+  delete this->Internals;
+}
+
+void vtkCompactSplineTransform::SetSourceLandmarks(vtkPoints* source)
+{
+  if (this->SourceLandmarks == source)
+  {
+    return;
+  }
+  vtkSetObjectBodyMacro(SourceLandmarks, vtkPoints, source);
+  this->ParametersTime.Modified();
+}
+
+void vtkCompactSplineTransform::SetTargetLandmarks(vtkPoints* target)
+{
+  if (this->TargetLandmarks == target)
+  {
+    return;
+  }
+  vtkSetObjectBodyMacro(TargetLandmarks, vtkPoints, target);
+  this->ParametersTime.Modified();
+}
+
+vtkMTimeType vtkCompactSplineTransform::GetMTime()
+{
+  vtkMTimeType mtime = this->Superclass::GetMTime();
+  for (vtkPoints* landmarks : { this->SourceLandmarks, this->TargetLandmarks })
+  {
+    if (landmarks && landmarks->GetMTime() > mtime)
+    {
+      mtime = landmarks->GetMTime();
+    }
+  }
+  return mtime;
+}
+
+bool vtkCompactSplineTransform::IsFitted()
+{
+  this->Update();
+  return this->Internals->Fit != nullptr;
+}
+
+void vtkCompactSplineTransform::InternalUpdate()
+{
+  vtkInternals& internals = *this->Internals;
+  vtkMTimeType changed = this->ParametersTime.GetMTime();
+  for (vtkPoints* landmarks : { this->SourceLandmarks, this->TargetLandmarks })
+  {
+    if (landmarks && landmarks->GetMTime() > changed)
+    {
+      changed = landmarks->GetMTime();
+    }
+  }
+  if (internals.FitTime.GetMTime() > changed)
+  {
+    return;
+  }
+  internals.Fit.reset();
+  internals.FitTime.Modified();
+  internals.Caches.Clear();
+  try
+  {
+    this->FitLandmarks();
+  }
+  catch (const std::bad_alloc&)
+  {
+    internals.Fit.reset();
+    vtkErrorMacro(<< "Cannot fit: the storage of the fit of "
+                  << (this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0)
+                  << " landmarks could not be obtained; the transform is the identity until the "
+                     "landmarks change.");
+  }
+}
+
+void vtkCompactSplineTransform::FitLandmarks()
+{
+  vtkInternals& internals = *this->Internals;
+  vtkPoints* source = this->SourceLandmarks;
+  vtkPoints* target = this->TargetLandmarks;
+  const vtkIdType n = source ? source->GetNumberOfPoints() : 0;
+  if (!source || !target || (n == 0 && target->GetNumberOfPoints() == 0))
+  {
+    return; // no landmarks: the identity
+  }
+  if (target->GetNumberOfPoints() != n)
+  {
+    vtkErrorMacro(<< "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
+                  << " target landmarks; the transform is the identity until they agree.");
+    return;
+  }
+  if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
+  {
+    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
+                  << " is not a positive finite number; the transform is the identity.");
+    return;
+  }
+  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
+  {
+    vtkErrorMacro(<< "Cannot fit: the smoothing " << this->Options.Smoothing
+                  << " is not a finite number of 0 or more; the transform is the identity.");
+    return;
+  }
+  if (n > VTK_INT_MAX - 4 || !AllPointsFinite(source) || !AllPointsFinite(target))
+  {
+    vtkErrorMacro(<< "Cannot fit: the " << n
+                  << " landmarks hold coordinates that are not finite, or are more than "
+                     "2^31 - 5; the transform is the identity.");
+    return;
+  }
+
+  auto fit = std::make_shared<relative_fit>();
+  fit->Frame = animation::landmark_frame::Of(source);
+  const double extent = fit->Frame.Extent;
+  const double radius = this->SupportRadius / fit->Frame.Scale;
+  if (radius > 0.5 * FLT_MAX)
+  {
+    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
+                  << " is beyond single precision beside the landmarks' extent " << extent
+                  << "; the transform is the identity.");
+    return;
+  }
+  if (radius < smallest_relative_radius)
+  {
+    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
+                  << " is below the precision of the landmark coordinates (their extent is "
+                  << extent << ", and a radius below " << smallest_relative_radius * extent
+                  << " moves no point but the landmarks); the transform is the identity.");
+    return;
+  }
+
+  // The landmarks relative to the centre, read point by point into arrays of this transform's
+  // own, so that no point the caller holds from the landmark sets is overwritten.
+  const int count = static_cast<int>(n);
+  std::vector<float> sources(3 * std::size_t(n));
+  std::vector<float> targets(3 * std::size_t(n));
+  for (vtkIdType k = 0; k < n; ++k)
+  {
+    double p[3];
+    double q[3];
+    source->GetPoint(k, p);
+    target->GetPoint(k, q);
+    fit->Frame.ToFrame(p, &sources[3 * k]);
+    fit->Frame.ToFrame(q, &targets[3 * k]);
+    fit->LargestLandmarkMove =
+      std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
+  }
+  core::fit_options options = this->Options;
+  options.Radius = static_cast<float>(radius);
+  options.MemoryLimit = available_memory_bytes();
+  const core::outcome made =
+    core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit);
+  if (made.Ok())
+  {
+    internals.Fit = fit;
+    return;
+  }
+  vtkErrorMacro(<< "Cannot fit: "
+                << animation::DescribeFailedFit(
+                     made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius)
+                << "; the transform is the identity until the landmarks change.");
+}
+
+void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])
+{
+  double s[3] = { 0.0, 0.0, 0.0 };
+  if (const relative_fit* fit = this->Internals->Fit.get())
+  {
+    thread_local std::vector<vtkIdType> ids;
+    fit->Evaluate(in, ids, s, nullptr);
+  }
+  for (int a = 0; a < 3; ++a)
+  {
+    out[a] = in[a] - this->BlendFactor * s[a];
+  }
+}
+
+void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
+                                                           double out[3],
+                                                           double derivative[3][3])
+{
+  double s[3] = { 0.0, 0.0, 0.0 };
+  double jacobian[3][3] = {};
+  if (const relative_fit* fit = this->Internals->Fit.get())
+  {
+    thread_local std::vector<vtkIdType> ids;
+    fit->Evaluate(in, ids, s, jacobian);
+  }
+  for (int a = 0; a < 3; ++a)
+  {
+    out[a] = in[a] - this->BlendFactor * s[a];
+  }
+  blended_derivative(&jacobian[0][0], this->BlendFactor, derivative);
+}
+
+void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
+                                                              vtkPoints* outPts,
+                                                              vtkDataArray* inNms,
+                                                              vtkDataArray* outNms,
+                                                              vtkDataArray* inVrs,
+                                                              vtkDataArray* outVrs,
+                                                              int nOptionalVectors,
+                                                              vtkDataArray** inVrsArr,
+                                                              vtkDataArray** outVrsArr)
+{
+  this->Update();
+  const std::shared_ptr<const relative_fit> fit = this->Internals->Fit;
+  if (this->InverseFlag || !fit)
+  {
+    this->Superclass::TransformPointsNormalsVectors(
+      inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
+    return;
+  }
+
+  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
+                                              inVrsArr, outVrsArr };
+  const bool derivatives = carried.Any();
+  const double blend = this->BlendFactor;
+  const vtkIdType n = inPts->GetNumberOfPoints();
+  const vtkIdType start = outPts->GetNumberOfPoints();
+  outPts->SetNumberOfPoints(start + n);
+  vtkDataArray* out = outPts->GetData();
+  // A point set seen for the first time is moved as its cache is filled, in the same pass.
+  bool filled = false;
+  auto move = [blend, start, out](vtkIdType i, const double* x, const double* s)
+  {
+    const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
+    out->SetTuple(start + i, moved);
+  };
+  const std::shared_ptr<const keyed_cache> entry = this->Internals->Caches.Find(
+    inPts,
+    fit,
+    derivatives,
+    [&](keyed_cache& made) { FillCache(*fit, inPts, derivatives, move, made); },
+    filled);
+  const core::displacement_cache<double>& cache = entry->Cache;
+  auto moveRange = [&](vtkIdType begin, vtkIdType end)
+  {
+    for (vtkIdType i = begin; i < end; ++i)
+    {
+      double x[3];
+      inPts->GetPoint(i, x);
+      const double* s = &cache.Displacement[3 * i];
+      const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
+      out->SetTuple(start + i, moved);
+    }
+  };
+  if (!filled)
+  {
+    vtkSMPTools::For(0, n, 4096, moveRange);
+  }
+  else if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
+           !fit->FarMoveReported.exchange(true))
+  {
+    vtkWarningMacro(<< "The affine part of the fit moves points beyond the support of every "
+                       "landmark by up to "
+                    << entry->LargestMoveBeyondSupports
+                    << ", more than a tenth of the largest landmark move "
+                    << fit->LargestLandmarkMove
+                    << ". To keep the rest still, place landmarks whose source equals their "
+                       "target around the edit, or call SetPolynomial(false).");
+  }
+  outPts->Modified();
+  if (!derivatives)
+  {
+    return;
+  }
+
+  carried.CarryAll(cache, &blend);
+}
+
+vtkAbstractTransform* vtkCompactSplineTransform::MakeTransform()
+{
+  return vtkCompactSplineTransform::New();
+}
+
+void vtkCompactSplineTransform::InternalDeepCopy(vtkAbstractTransform* transform)
+{
+  auto* other = static_cast<vtkCompactSplineTransform*>(transform);
+  this->CopyFitSettings(other);
+  this->SetBlendFactor(other->BlendFactor);
+  this->SetSourceLandmarks(other->SourceLandmarks);
+  this->SetTargetLandmarks(other->TargetLandmarks);
+}
+
+void vtkCompactSplineTransform::PrintSelf(ostream& os, vtkIndent indent)
+{
+  this->Superclass::PrintSelf(os, indent);
+  os << indent << "SourceLandmarks: " << static_cast<void*>(this->SourceLandmarks) << "\n";
+  if (this->SourceLandmarks)
+  {
+    this->SourceLandmarks->PrintSelf(os, indent.GetNextIndent());
+  }
+  os << indent << "TargetLandmarks: " << static_cast<void*>(this->TargetLandmarks) << "\n";
+  if (this->TargetLandmarks)
+  {
+    this->TargetLandmarks->PrintSelf(os, indent.GetNextIndent());
+  }
+  os << indent << "BlendFactor: " << this->BlendFactor << "\n";
+  os << indent << "Fitted: " << (this->Internals->Fit ? "yes" : "no") << "\n";
+}

@@ -1,0 +1,166 @@
+/**
+ * @class   vtkCompactSplineTransform
+ * @brief   landmark warp with compactly supported radial basis functions
+ *
+ * vtkCompactSplineTransform moves every point x to x - BlendFactor * s(x), where s is the
+ * displacement field that carries the source landmarks onto the target landmarks:
+ *
+ *   s(x) = sum_k w_k phi(|x - p_k|) + c0 + c1 x + c2 y + c3 z,   phi(r) = (1 - r/R)^2 for r < R,
+ *
+ * one field per coordinate, fitted so that s(p_k) = p_k - q_k at every source landmark p_k with
+ * target q_k. At BlendFactor 1 the source landmarks land on the target landmarks; at 0 nothing
+ * moves. The sum runs over the landmarks within the support radius R of x; the polynomial part is
+ * evaluated everywhere, so the field is continuous, and a point beyond the support of every
+ * landmark moves by the affine part of the fit alone.
+ *
+ * The options (the basis function, the polynomial part, the smoothing), the frame of the fit and
+ * thread safety are those of vtkLandmarkSplineTransform.
+ *
+ * Each basis function couples only landmarks closer than R, so the interpolation matrix is
+ * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
+ * in envelope storage in that order and factored once by envelope Cholesky, and the four
+ * polynomial terms are eliminated through a 4x4 system solved by Householder QR: the fit of the
+ * animation program, in single precision like it.
+ *
+ * The fit is made lazily, on the first use after the landmarks (their modification times), the
+ * radius or the options changed; a change of BlendFactor only rescales. Before the matrix is
+ * assembled its size is estimated, and a fit that cannot fit in the memory available is refused at
+ * once. Single points, derivatives and the inherited inverse (a Newton iteration on the analytic
+ * Jacobian) evaluate the field directly. TransformPoints() and TransformPointsNormalsVectors()
+ * evaluate it once per point set, on the threads of vtkSMPTools, and keep the displacement (3
+ * doubles a point) and, only when normals or vectors are transformed, its Jacobian (9 more), so
+ * that an animation that changes BlendFactor only redoes a multiply-subtract per coordinate. The
+ * displacements of the last four point sets are kept, each for one vtkPoints object while it is
+ * alive and unmodified and the fit unchanged. Normals are carried by the inverse transpose of the
+ * derivative I - BlendFactor * J and renormalised, vectors by the derivative itself. Each point's
+ * sum takes the same terms in the same order on any thread, so the results do not depend on the
+ * number of threads.
+ *
+ * The derivative of the quadratic phi is -2 (1 - r/R) / (R r) (x - p); at a landmark (r = 0) phi
+ * has a cusp and its term in the Jacobian is taken as 0. That of Wendland's phi is
+ * -20 (1 - r/R)^3 / R^2 (x - p).
+ *
+ * @warning
+ * With the polynomial part, a set of landmarks whose motion has an affine part (a patch moved
+ * together) moves the whole point set beyond the supports by that affine part. When it moves a
+ * point of a transformed point set beyond every support by more than a tenth of the largest
+ * landmark move, the transform warns once per fit. To keep the rest still, place landmarks whose
+ * source equals their target (anchors) around the region to be warped, or call
+ * SetPolynomial(false).
+ *
+ * @warning
+ * Landmarks that give no fit (different numbers of source and target points, two sources at one
+ * position, values that are not finite, a negative smoothing, a radius that is not positive, too
+ * large for single precision beside the landmarks' spacing or below the
+ * precision of their coordinates, a matrix larger than the memory available) raise an error
+ * through the toolkit's error trace, saying which, and leave the transform the identity until
+ * they change. Nothing is printed on standard output.
+ *
+ * @sa
+ * vtkThinPlateSplineTransform vtkWarpTransform vtkTransformPolyDataFilter vtkShapeTransform
+ */
+#ifndef vtkCompactSplineTransform_h
+#define vtkCompactSplineTransform_h
+
+#include "AnimationDeformationModule.h" // For export macro
+#include "vtkLandmarkSplineTransform.h"
+
+class vtkDataArray;
+class vtkPoints;
+
+class ANIMATIONDEFORMATION_EXPORT vtkCompactSplineTransform : public vtkLandmarkSplineTransform
+{
+public:
+  vtkTypeMacro(vtkCompactSplineTransform, vtkLandmarkSplineTransform);
+  void PrintSelf(ostream& os, vtkIndent indent) override;
+  static vtkCompactSplineTransform* New();
+
+  ///@{
+  /**
+   * The landmarks: source positions and the target positions they move to at BlendFactor 1, the
+   * same number of each. Modifying either point set refits the transform on its next use.
+   */
+  void SetSourceLandmarks(vtkPoints* source);
+  vtkGetObjectMacro(SourceLandmarks, vtkPoints);
+  void SetTargetLandmarks(vtkPoints* target);
+  vtkGetObjectMacro(TargetLandmarks, vtkPoints);
+  ///@}
+
+  ///@{
+  /**
+   * The fraction of the displacement applied, 0 to 1: a point x goes to x - BlendFactor * s(x).
+   * Default 1. Changing it never refits.
+   */
+  vtkSetClampMacro(BlendFactor, double, 0.0, 1.0);
+  vtkGetMacro(BlendFactor, double);
+  ///@}
+
+  /**
+   * True when the last fit succeeded; false before the first fit, without landmarks, and after
+   * landmarks that give no fit (the transform is then the identity). Fits first when needed.
+   */
+  bool IsFitted();
+
+  /**
+   * Transform points, normals and vectors through the cached displacement and Jacobian.
+   */
+  void TransformPointsNormalsVectors(vtkPoints* inPts,
+                                     vtkPoints* outPts,
+                                     vtkDataArray* inNms,
+                                     vtkDataArray* outNms,
+                                     vtkDataArray* inVrs,
+                                     vtkDataArray* outVrs,
+                                     int nOptionalVectors = 0,
+                                     vtkDataArray** inVrsArr = nullptr,
+                                     vtkDataArray** outVrsArr = nullptr) override;
+
+  /**
+   * The modification time includes that of the landmarks.
+   */
+  vtkMTimeType GetMTime() override;
+
+  /**
+   * A new vtkCompactSplineTransform with default settings.
+   */
+  VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
+
+protected:
+  vtkCompactSplineTransform();
+  ~vtkCompactSplineTransform() override;
+
+  /**
+   * Fit again when the landmarks, the radius or the options changed since the last fit.
+   */
+  void InternalUpdate() override;
+
+  /**
+   * Copy the landmarks (shared, as vtkThinPlateSplineTransform does), radius, options, blend factor
+   * and the inverse settings; the copy fits on its own first use.
+   */
+  void InternalDeepCopy(vtkAbstractTransform* transform) override;
+
+  void ForwardTransformPoint(const double in[3], double out[3]) override;
+  void ForwardTransformDerivative(const double in[3],
+                                  double out[3],
+                                  double derivative[3][3]) override;
+
+  /**
+   * Fit the landmarks as they are now, or report why they give no fit. Storage that cannot be
+   * obtained throws std::bad_alloc, which InternalUpdate() reports.
+   */
+  void FitLandmarks();
+
+  vtkPoints* SourceLandmarks;
+  vtkPoints* TargetLandmarks;
+  double BlendFactor;
+
+private:
+  vtkCompactSplineTransform(const vtkCompactSplineTransform&) = delete;
+  void operator=(const vtkCompactSplineTransform&) = delete;
+
+  // The fit and the cache of the last point set.
+  class vtkInternals;
+  vtkInternals* Internals;
+};
+
+#endif

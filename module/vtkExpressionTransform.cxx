@@ -1,0 +1,653 @@
+#include "vtkExpressionTransform.h"
+
+#include "available_memory.h"
+#include "finite_points.h"
+#include "fit.h"
+#include "fit_failure.h"
+#include "landmark_frame.h"
+#include "point_set_paths.h"
+#include "spline_field.h"
+
+#include <vtkNew.h>
+#include <vtkObjectFactory.h>
+#include <vtkPoints.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+vtkStandardNewMacro(vtkExpressionTransform);
+
+namespace
+{
+// One expression: its landmarks in double precision and its weight.
+struct expression
+{
+  std::string Name;
+  vtkNew<vtkPoints> Source;
+  vtkNew<vtkPoints> Target;
+  double Weight = 0.0;
+
+  expression()
+  {
+    this->Source->SetDataType(VTK_DOUBLE);
+    this->Target->SetDataType(VTK_DOUBLE);
+  }
+};
+
+// True when points holds the same positions as controls, in any order; then order[id] is the index
+// in points of control point id. Both sets are double precision; positions compare exactly.
+bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& order)
+{
+  const vtkIdType n = controls->GetNumberOfPoints();
+  if (points->GetNumberOfPoints() != n)
+  {
+    return false;
+  }
+  const double* c = static_cast<const double*>(controls->GetVoidPointer(0));
+  const double* p = static_cast<const double*>(points->GetVoidPointer(0));
+  order.resize(n);
+  if (std::equal(c, c + 3 * n, p))
+  {
+    for (vtkIdType i = 0; i < n; ++i)
+    {
+      order[i] = static_cast<int>(i);
+    }
+    return true;
+  }
+  using Key = std::array<double, 3>;
+  std::vector<std::pair<Key, int>> sorted(n);
+  for (vtkIdType i = 0; i < n; ++i)
+  {
+    sorted[i] = { { p[3 * i], p[3 * i + 1], p[3 * i + 2] }, static_cast<int>(i) };
+  }
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<bool> taken(n, false);
+  for (vtkIdType id = 0; id < n; ++id)
+  {
+    const Key key = { c[3 * id], c[3 * id + 1], c[3 * id + 2] };
+    auto at = std::lower_bound(
+      sorted.begin(), sorted.end(), key, [](const auto& e, const Key& k) { return e.first < k; });
+    while (at != sorted.end() && at->first == key && taken[at->second])
+    {
+      ++at;
+    }
+    if (at == sorted.end() || at->first != key)
+    {
+      return false;
+    }
+    taken[at->second] = true;
+    order[id] = at->second;
+  }
+  return true;
+}
+
+bool IsExpressionName(const char* name)
+{
+  if (!name || !*name)
+  {
+    return false;
+  }
+  for (const char* c = name; *c; ++c)
+  {
+    if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_')
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Points blended in blocks of this many coordinates: the block stays in the first-level cache
+// while every expression's displacements stream past it once.
+constexpr vtkIdType BlendBlock = 3 * 1024;
+
+// The fits of every expression, immutable once made: one fit of the core per group of
+// expressions with the same sources, whose field m is the group's m-th member, in the frame of
+// the group's sources (landmark_frame.h).
+struct expression_fits
+{
+  std::vector<animation::core::fit> Groups;
+  std::vector<animation::landmark_frame> Frames;
+  std::vector<std::vector<std::size_t>> Members; // per group, its expressions in field order
+};
+}
+
+class vtkExpressionTransform::vtkInternals
+{
+public:
+  std::vector<std::unique_ptr<expression>> Expressions;
+  // The last fit, or null when there is none. Written only by Fit(), which Update() runs under
+  // the transform's update lock.
+  std::shared_ptr<const expression_fits> Fit;
+  std::string FitError;
+  // Modified when a fit is made or found impossible.
+  vtkTimeStamp FitTime;
+
+  // Every expression's displacement (3 floats a point) and, when normals asked for them, its
+  // Jacobian (9 floats a point): field k of a cache is expression k.
+  animation::point_set_cache<expression_fits, float> Caches;
+
+  void Forget()
+  {
+    this->Fit.reset();
+    this->Caches.Clear();
+  }
+
+  // The weights of the expressions, in their order.
+  std::vector<double> Weights() const
+  {
+    std::vector<double> weights;
+    for (const auto& e : this->Expressions)
+    {
+      weights.push_back(e->Weight);
+    }
+    return weights;
+  }
+
+  // The expressions sorted into groups of equal sources; order[k][id] is the index in expression
+  // k's landmarks of its group's control point id (the first member's landmark id).
+  std::vector<std::vector<std::size_t>> Group(std::vector<std::vector<int>>& order) const
+  {
+    std::vector<std::vector<std::size_t>> groups;
+    order.assign(this->Expressions.size(), {});
+    for (std::size_t k = 0; k < this->Expressions.size(); ++k)
+    {
+      vtkPoints* source = this->Expressions[k]->Source;
+      auto same =
+        std::find_if(groups.begin(),
+                     groups.end(),
+                     [&](const std::vector<std::size_t>& g)
+                     { return SamePositions(this->Expressions[g[0]]->Source, source, order[k]); });
+      if (same == groups.end())
+      {
+        SamePositions(source, source, order[k]);
+        groups.emplace_back();
+        same = groups.end() - 1;
+      }
+      same->push_back(k);
+    }
+    return groups;
+  }
+
+  // Fits the members of a group with one factorisation, in the frame of its sources: the first
+  // member's sources, and each member's targets in the order of those sources.
+  //   sources  3*count entries, in: the first member's sources in the frame
+  //   options  in: the radius in the frame
+  animation::core::outcome FitGroup(const std::vector<std::size_t>& members,
+                                    const std::vector<std::vector<int>>& order,
+                                    const animation::landmark_frame& frame,
+                                    const std::vector<float>& sources,
+                                    const animation::core::fit_options& options,
+                                    animation::core::fit& made) const
+  {
+    const int count = static_cast<int>(sources.size() / 3);
+    std::vector<std::vector<float>> targets(members.size(), std::vector<float>(3 * count));
+    std::vector<const float*> fields;
+    for (std::size_t m = 0; m < members.size(); ++m)
+    {
+      const std::size_t k = members[m];
+      vtkPoints* target = this->Expressions[k]->Target;
+      for (int id = 0; id < count; ++id)
+      {
+        frame.ToFrame(target->GetPoint(order[k][id]), &targets[m][3 * id]);
+      }
+      fields.push_back(targets[m].data());
+    }
+    return animation::core::make_fit(count,
+                                     sources.data(),
+                                     fields.data(),
+                                     static_cast<int>(fields.size()),
+                                     options,
+                                     nullptr,
+                                     made);
+  }
+
+  // Fills a cache for points: each group's neighbours are found once at a point, and every
+  // member evaluated from them.
+  static void Fill(const expression_fits& fits,
+                   vtkPoints* points,
+                   bool withJacobians,
+                   animation::core::displacement_cache<float>& cache)
+  {
+    std::size_t expressions = 0;
+    for (const auto& members : fits.Members)
+    {
+      expressions += members.size();
+    }
+    cache.Fill(
+      points->GetNumberOfPoints(),
+      static_cast<int>(expressions),
+      withJacobians,
+      [points](vtkIdType i, double x[3]) { points->GetPoint(i, x); },
+      [&fits](const double x[3], std::vector<vtkIdType>& ids, double* s, double(*jacobian)[3])
+      {
+        for (std::size_t g = 0; g < fits.Groups.size(); ++g)
+        {
+          double u[3];
+          fits.Frames[g].ToFrame(x, u);
+          animation::core::find_neighbours(fits.Groups[g], u, ids);
+          for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
+          {
+            const std::size_t k = fits.Members[g][m];
+            animation::core::evaluate_field(fits.Groups[g],
+                                            static_cast<int>(m),
+                                            u,
+                                            ids,
+                                            s + 3 * k,
+                                            jacobian ? jacobian + 3 * k : nullptr);
+            for (int a = 0; a < 3; ++a)
+            {
+              s[3 * k + a] *= fits.Frames[g].Scale;
+            }
+          }
+        }
+      },
+      [](vtkIdType, const double*, const double*) {},
+      nullptr);
+  }
+
+  // s = sum_k w_k s_k(x) and J = sum_k w_k J_k(x); ids is working storage.
+  void Evaluate(const expression_fits& fits,
+                const double x[3],
+                std::vector<vtkIdType>& ids,
+                double s[3],
+                double J[3][3]) const
+  {
+    std::fill(s, s + 3, 0.0);
+    std::fill(&J[0][0], &J[0][0] + 9, 0.0);
+    for (std::size_t g = 0; g < fits.Groups.size(); ++g)
+    {
+      double u[3];
+      fits.Frames[g].ToFrame(x, u);
+      animation::core::find_neighbours(fits.Groups[g], u, ids);
+      for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
+      {
+        const double weight = this->Expressions[fits.Members[g][m]]->Weight;
+        if (weight == 0.0)
+        {
+          continue;
+        }
+        double sk[3];
+        double jk[3][3];
+        animation::core::evaluate_field(fits.Groups[g], static_cast<int>(m), u, ids, sk, jk);
+        for (int a = 0; a < 3; ++a)
+        {
+          s[a] += weight * fits.Frames[g].Scale * sk[a];
+          for (int b = 0; b < 3; ++b)
+          {
+            J[a][b] += weight * jk[a][b];
+          }
+        }
+      }
+    }
+  }
+
+  // out = x - sum_k w_k d_k over the 3n coordinates, in the precision of the points (single
+  // for float points, whose blend vectorises), skipping the expressions of weight 0: a block of
+  // the output at a time, each displacement array read once.
+  template<typename Real>
+  void Blend(const animation::core::displacement_cache<float>& cache,
+             const Real* x,
+             Real* out) const
+  {
+    const vtkIdType n = cache.Count;
+    for (vtkIdType begin = 0; begin < 3 * n; begin += BlendBlock)
+    {
+      const vtkIdType end = std::min(3 * n, begin + BlendBlock);
+      std::copy(x + begin, x + end, out + begin);
+      for (int k = 0; k < cache.Sets; ++k)
+      {
+        const Real w = static_cast<Real>(this->Expressions[k]->Weight);
+        if (w == Real(0))
+        {
+          continue;
+        }
+        const float* d = cache.DisplacementOf(k);
+        for (vtkIdType j = begin; j < end; ++j)
+        {
+          out[j] -= w * d[j];
+        }
+      }
+    }
+  }
+};
+
+vtkExpressionTransform::vtkExpressionTransform()
+  : Internals(new vtkInternals)
+{
+}
+
+vtkExpressionTransform::~vtkExpressionTransform()
+{
+  delete this->Internals;
+}
+
+int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, vtkPoints* target)
+{
+  if (!IsExpressionName(name))
+  {
+    vtkErrorMacro(<< "AddExpression: the name \"" << (name ? name : "")
+                  << "\" is not letters, digits and '_'");
+    return -1;
+  }
+  if (this->GetExpressionIndex(name) >= 0)
+  {
+    vtkErrorMacro(<< "AddExpression: there is an expression named " << name << " already");
+    return -1;
+  }
+  if (!source || !target || source->GetNumberOfPoints() != target->GetNumberOfPoints())
+  {
+    vtkErrorMacro(<< "AddExpression: " << name
+                  << " needs source and target landmarks of the same number");
+    return -1;
+  }
+  auto e = std::make_unique<expression>();
+  e->Name = name;
+  for (auto pair :
+       { std::make_pair(source, e->Source.Get()), std::make_pair(target, e->Target.Get()) })
+  {
+    const vtkIdType n = pair.first->GetNumberOfPoints();
+    pair.second->SetNumberOfPoints(n);
+    for (vtkIdType i = 0; i < n; ++i)
+    {
+      pair.second->SetPoint(i, pair.first->GetPoint(i));
+    }
+  }
+  this->Internals->Expressions.push_back(std::move(e));
+  this->ParametersTime.Modified();
+  this->Modified();
+  return static_cast<int>(this->Internals->Expressions.size()) - 1;
+}
+
+void vtkExpressionTransform::RemoveAllExpressions()
+{
+  this->Internals->Forget();
+  this->Internals->Expressions.clear();
+  this->ParametersTime.Modified();
+  this->Modified();
+}
+
+int vtkExpressionTransform::GetNumberOfExpressions()
+{
+  return static_cast<int>(this->Internals->Expressions.size());
+}
+
+const char* vtkExpressionTransform::GetExpressionName(int index)
+{
+  if (index < 0 || index >= this->GetNumberOfExpressions())
+  {
+    return nullptr;
+  }
+  return this->Internals->Expressions[index]->Name.c_str();
+}
+
+int vtkExpressionTransform::GetExpressionIndex(const char* name)
+{
+  for (int k = 0; name && k < this->GetNumberOfExpressions(); ++k)
+  {
+    if (this->Internals->Expressions[k]->Name == name)
+    {
+      return k;
+    }
+  }
+  return -1;
+}
+
+void vtkExpressionTransform::SetWeight(const char* name, double weight)
+{
+  const int index = this->GetExpressionIndex(name);
+  if (index < 0)
+  {
+    vtkErrorMacro(<< "SetWeight: there is no expression named " << (name ? name : "(null)"));
+    return;
+  }
+  this->SetWeight(index, weight);
+}
+
+void vtkExpressionTransform::SetWeight(int index, double weight)
+{
+  if (index < 0 || index >= this->GetNumberOfExpressions())
+  {
+    vtkErrorMacro(<< "SetWeight: there is no expression " << index);
+    return;
+  }
+  if (this->Internals->Expressions[index]->Weight != weight)
+  {
+    this->Internals->Expressions[index]->Weight = weight;
+    this->Modified();
+  }
+}
+
+double vtkExpressionTransform::GetWeight(const char* name)
+{
+  return this->GetWeight(this->GetExpressionIndex(name));
+}
+
+double vtkExpressionTransform::GetWeight(int index)
+{
+  if (index < 0 || index >= this->GetNumberOfExpressions())
+  {
+    return 0.0;
+  }
+  return this->Internals->Expressions[index]->Weight;
+}
+
+int vtkExpressionTransform::Fit()
+{
+  vtkInternals& internals = *this->Internals;
+  if (internals.FitTime.GetMTime() > this->ParametersTime.GetMTime())
+  {
+    return internals.Fit ? 1 : 0;
+  }
+  internals.Forget();
+  internals.FitError.clear();
+  internals.FitTime.Modified();
+  animation::core::fit_options options;
+  options.Radius = static_cast<float>(this->SupportRadius);
+  if (!(options.Radius > 0.0f) || !std::isfinite(options.Radius))
+  {
+    internals.FitError = "the support radius is not a positive number";
+    return 0;
+  }
+  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
+  {
+    internals.FitError = "the smoothing is not a finite number of 0 or more";
+    return 0;
+  }
+  options.Kernel = this->Options.Kernel;
+  options.Polynomial = this->Options.Polynomial;
+  options.Smoothing = this->Options.Smoothing;
+  options.MemoryLimit = available_memory_bytes();
+  for (const auto& e : internals.Expressions)
+  {
+    if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 || !AllPointsFinite(e->Source) ||
+        !AllPointsFinite(e->Target))
+    {
+      internals.FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
+      return 0;
+    }
+  }
+  auto fits = std::make_shared<expression_fits>();
+  std::vector<std::vector<int>> order;
+  fits->Members = internals.Group(order);
+  fits->Groups.resize(fits->Members.size());
+  fits->Frames.resize(fits->Members.size());
+  for (std::size_t g = 0; g < fits->Groups.size(); ++g)
+  {
+    const std::string& name = internals.Expressions[fits->Members[g][0]]->Name;
+    try
+    {
+      vtkPoints* controls = internals.Expressions[fits->Members[g][0]]->Source;
+      const int count = static_cast<int>(controls->GetNumberOfPoints());
+      animation::landmark_frame& frame = fits->Frames[g];
+      frame = animation::landmark_frame::Of(controls);
+      std::vector<float> sources(3 * std::size_t(count));
+      for (int id = 0; id < count; ++id)
+      {
+        frame.ToFrame(controls->GetPoint(id), &sources[3 * std::size_t(id)]);
+      }
+      animation::core::fit_options relative = options;
+      relative.Radius = static_cast<float>(this->SupportRadius / frame.Scale);
+      const animation::core::outcome made =
+        internals.FitGroup(fits->Members[g], order, frame, sources, relative, fits->Groups[g]);
+      if (!made.Ok())
+      {
+        internals.FitError =
+          "expression " + name + ": " +
+          animation::DescribeFailedFit(
+            made, controls, sources.data(), frame, relative.Kernel, this->SupportRadius);
+      }
+    }
+    catch (const std::exception& failure)
+    {
+      internals.FitError = "expression " + name + ": " + failure.what();
+    }
+    if (!internals.FitError.empty())
+    {
+      return 0;
+    }
+  }
+  internals.Fit = fits;
+  return 1;
+}
+
+const char* vtkExpressionTransform::GetFitError()
+{
+  return this->Internals->FitError.c_str();
+}
+
+int vtkExpressionTransform::GetNumberOfFactorisations()
+{
+  this->Update();
+  const expression_fits* fits = this->Internals->Fit.get();
+  return fits ? static_cast<int>(fits->Groups.size()) : 0;
+}
+
+void vtkExpressionTransform::InternalUpdate()
+{
+  if (!this->Fit())
+  {
+    vtkErrorMacro(<< "Update: " << this->Internals->FitError << "; the transform is the identity");
+  }
+}
+
+void vtkExpressionTransform::ForwardTransformPoint(const double in[3], double out[3])
+{
+  double derivative[3][3];
+  this->ForwardTransformDerivative(in, out, derivative);
+}
+
+void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
+                                                        double out[3],
+                                                        double derivative[3][3])
+{
+  double s[3] = { 0.0, 0.0, 0.0 };
+  double J[3][3] = {};
+  if (const expression_fits* fits = this->Internals->Fit.get())
+  {
+    thread_local std::vector<vtkIdType> ids;
+    this->Internals->Evaluate(*fits, in, ids, s, J);
+  }
+  for (int a = 0; a < 3; ++a)
+  {
+    out[a] = in[a] - s[a];
+  }
+  blended_derivative(&J[0][0], 1.0, derivative);
+}
+
+void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
+                                                           vtkPoints* outPts,
+                                                           vtkDataArray* inNms,
+                                                           vtkDataArray* outNms,
+                                                           vtkDataArray* inVrs,
+                                                           vtkDataArray* outVrs,
+                                                           int nOptionalVectors,
+                                                           vtkDataArray** inVrsArr,
+                                                           vtkDataArray** outVrsArr)
+{
+  this->Update();
+  vtkInternals& internals = *this->Internals;
+  const std::shared_ptr<const expression_fits> fits = internals.Fit;
+  if (this->InverseFlag || !fits)
+  {
+    this->Superclass::TransformPointsNormalsVectors(
+      inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
+    return;
+  }
+
+  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
+                                              inVrsArr, outVrsArr };
+  bool filled = false;
+  const auto entry = internals.Caches.Find(
+    inPts,
+    fits,
+    carried.Any(),
+    [&](animation::keyed_displacements<expression_fits, float>& made)
+    { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); },
+    filled);
+  const animation::core::displacement_cache<float>& cache = entry->Cache;
+
+  const vtkIdType n = inPts->GetNumberOfPoints();
+  const vtkIdType start = outPts->GetNumberOfPoints();
+  outPts->SetNumberOfPoints(start + n);
+  if (inPts->GetDataType() == VTK_FLOAT && outPts->GetDataType() == VTK_FLOAT)
+  {
+    internals.Blend(cache,
+                    static_cast<const float*>(inPts->GetVoidPointer(0)),
+                    static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start);
+  }
+  else
+  {
+    std::vector<double> in(3 * n);
+    for (vtkIdType i = 0; i < n; ++i)
+    {
+      inPts->GetPoint(i, &in[3 * i]);
+    }
+    std::vector<double> moved(3 * n);
+    internals.Blend(cache, in.data(), moved.data());
+    for (vtkIdType i = 0; i < n; ++i)
+    {
+      outPts->SetPoint(start + i, &moved[3 * i]);
+    }
+  }
+  if (carried.Any())
+  {
+    carried.CarryAll(cache, internals.Weights().data());
+  }
+}
+
+vtkAbstractTransform* vtkExpressionTransform::MakeTransform()
+{
+  return vtkExpressionTransform::New();
+}
+
+void vtkExpressionTransform::InternalDeepCopy(vtkAbstractTransform* transform)
+{
+  auto* other = static_cast<vtkExpressionTransform*>(transform);
+  this->CopyFitSettings(other);
+  this->RemoveAllExpressions();
+  for (const auto& e : other->Internals->Expressions)
+  {
+    this->SetWeight(this->AddExpression(e->Name.c_str(), e->Source, e->Target), e->Weight);
+  }
+}
+
+void vtkExpressionTransform::PrintSelf(ostream& os, vtkIndent indent)
+{
+  this->Superclass::PrintSelf(os, indent);
+  os << indent << "Expressions: " << this->Internals->Expressions.size() << "\n";
+  for (const auto& e : this->Internals->Expressions)
+  {
+    os << indent.GetNextIndent() << e->Name << ": " << e->Source->GetNumberOfPoints()
+       << " landmarks, weight " << e->Weight << "\n";
+  }
+  const expression_fits* fits = this->Internals->Fit.get();
+  os << indent << "Fitted: " << (fits ? "yes" : "no") << "\n";
+  os << indent << "Factorisations: " << (fits ? fits->Groups.size() : 0) << "\n";
+}

@@ -1,0 +1,152 @@
+/**
+ * @class   vtkExpressionTransform
+ * @brief   warp transform that blends several named expressions of one face
+ *
+ * An expression is a set of landmark pairs, source positions on the face and the target positions
+ * they move to. vtkExpressionTransform fits each expression as vtkCompactSplineTransform does, a
+ * compactly supported spline field s_k (source minus target) of support radius R, and moves a
+ * point x to
+ *
+ *   x - sum_k w_k s_k(x),
+ *
+ * w_k the weight of expression k (0 by default; any real number, so that 1.5 exaggerates an
+ * expression and -1 reverses it). Add the expressions with AddExpression(), set the weights with
+ * SetWeight() and place the transform in a vtkTransformPolyDataFilter; an animation writes new
+ * weights for every frame.
+ *
+ * Expressions whose sources are the same positions, in any order, share one breadth-first order,
+ * one envelope factorisation and one neighbour search: each further expression costs three
+ * envelope solves. GetNumberOfFactorisations() says how many were made.
+ *
+ * A point set is evaluated once, on the threads of vtkSMPTools: the first TransformPoints() on it
+ * caches every expression's displacement at every point, 12 bytes a point and expression (and
+ * its Jacobian, 36 more, when normals or vectors are transformed), and every later call with new
+ * weights is a weighted sum of the cached arrays in single precision. The displacements of the
+ * last four point sets are kept, each for one vtkPoints object while it is alive and unmodified
+ * and the fit unchanged. Normals are carried by the inverse transpose of I - sum_k w_k J_k,
+ * renormalised; vectors by that derivative. The radius, the options, the frame of each group's
+ * fit (its sources' centre and extent) and thread safety are those of vtkLandmarkSplineTransform.
+ *
+ * @warning
+ * The landmarks are copied by AddExpression(), in double precision: later changes to the point
+ * sets given there are not seen. A point set of single precision is blended in single precision,
+ * one of double precision in double.
+ *
+ * @sa
+ * vtkCompactSplineTransform vtkTransformPolyDataFilter
+ */
+#ifndef vtkExpressionTransform_h
+#define vtkExpressionTransform_h
+
+#include "AnimationDeformationModule.h" // For export macro
+#include "vtkLandmarkSplineTransform.h"
+
+class vtkDataArray;
+class vtkPoints;
+
+class ANIMATIONDEFORMATION_EXPORT vtkExpressionTransform : public vtkLandmarkSplineTransform
+{
+public:
+  vtkTypeMacro(vtkExpressionTransform, vtkLandmarkSplineTransform);
+  void PrintSelf(ostream& os, vtkIndent indent) override;
+  static vtkExpressionTransform* New();
+
+  /**
+   * Add an expression: a name of letters, digits and '_' not used before, and its source and
+   * target landmarks, the same number of each (copied). Its weight starts at 0. Returns its
+   * index, or -1 with an error when the name or the landmarks are not acceptable.
+   */
+  int AddExpression(const char* name, vtkPoints* source, vtkPoints* target);
+
+  /**
+   * Remove every expression.
+   */
+  void RemoveAllExpressions();
+
+  ///@{
+  /**
+   * The expressions in the order in which they were added, and the index of a name (-1 when
+   * there is none).
+   */
+  int GetNumberOfExpressions();
+  const char* GetExpressionName(int index);
+  int GetExpressionIndex(const char* name);
+  ///@}
+
+  ///@{
+  /**
+   * The weight of an expression, by name or by index; 0 after AddExpression(). Setting an
+   * unknown expression is an error that changes nothing. Changing a weight never refits.
+   */
+  void SetWeight(const char* name, double weight);
+  void SetWeight(int index, double weight);
+  double GetWeight(const char* name);
+  double GetWeight(int index);
+  ///@}
+
+  /**
+   * Fit every expression now if the expressions or the radius changed since the last fit.
+   * Returns 1 on success; otherwise 0, the transform is the identity and GetFitError() says why.
+   * Update() calls it and reports a failure as a VTK error.
+   */
+  int Fit();
+
+  /**
+   * Why the last fit failed, naming the expression; empty after a successful fit.
+   */
+  const char* GetFitError();
+
+  /**
+   * Number of envelope factorisations the last successful fit made: one per distinct set of
+   * sources. Fits first when needed.
+   */
+  int GetNumberOfFactorisations();
+
+  /**
+   * Transform points, normals and vectors through the cached displacements and Jacobians.
+   */
+  void TransformPointsNormalsVectors(vtkPoints* inPts,
+                                     vtkPoints* outPts,
+                                     vtkDataArray* inNms,
+                                     vtkDataArray* outNms,
+                                     vtkDataArray* inVrs,
+                                     vtkDataArray* outVrs,
+                                     int nOptionalVectors = 0,
+                                     vtkDataArray** inVrsArr = nullptr,
+                                     vtkDataArray** outVrsArr = nullptr) override;
+
+  /**
+   * A new, empty vtkExpressionTransform.
+   */
+  VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
+
+protected:
+  vtkExpressionTransform();
+  ~vtkExpressionTransform() override;
+
+  /**
+   * Fit again when needed (see Fit()).
+   */
+  void InternalUpdate() override;
+
+  /**
+   * Copy the expressions, weights, radius and inverse settings; the copy fits on its own first
+   * use.
+   */
+  void InternalDeepCopy(vtkAbstractTransform* transform) override;
+
+  void ForwardTransformPoint(const double in[3], double out[3]) override;
+  void ForwardTransformDerivative(const double in[3],
+                                  double out[3],
+                                  double derivative[3][3]) override;
+
+private:
+  vtkExpressionTransform(const vtkExpressionTransform&) = delete;
+  void operator=(const vtkExpressionTransform&) = delete;
+
+  // The expressions, their fits and the cache of the last point set.
+  class vtkInternals;
+  vtkInternals* Internals;
+};
+
+#endif

@@ -1,0 +1,128 @@
+/**
+ * @class   vtkLandmarkSplineTransform
+ * @brief   base of the warp transforms fitted to landmarks by a compactly supported spline
+ *
+ * vtkCompactSplineTransform and vtkExpressionTransform derive from it. It holds what their fits
+ * share: the support radius R of the basis functions and the options of the fit, with one
+ * modification time that tells the subclass to fit again; and it evaluates single-precision
+ * points and derivatives through the double-precision ones, and point sets through
+ * TransformPointsNormalsVectors(), which each subclass serves from its cache.
+ *
+ * Options: SetKernelToWendland() takes Wendland's function phi = (1 - r/R)^4 (4r/R + 1), twice
+ * continuously differentiable, instead of the quadratic (1 - r/R)^2, whose cusp makes a crease
+ * at every landmark that moves its neighbourhood. SetPolynomial(false) fits the compactly
+ * supported part alone (c0 ... c3 = 0): the warp is then strictly local, and a point beyond the
+ * support of every landmark stays where it is. SetSmoothing(lambda) fits (A + lambda I) w + P'c =
+ * b, an approximation of the landmarks for noisy ones. Landmarks that do not span space (fewer
+ * than four, all in one plane or on one line) reduce the polynomial part to the affine functions
+ * of their hull: 1 and two in-plane coordinates for a plane, 1 and the line's coordinate for a
+ * line, 1 for a single landmark.
+ *
+ * Both subclasses fit relative to their landmarks: a point x enters the fit and the field as
+ * (x - centre) / extent, formed in double precision, with the centre the mean of the source
+ * landmarks and the extent their largest distance from it, so the precision does not depend on
+ * where the landmarks lie (a scene 1e6 from the origin fits as well as one at the origin). A fit
+ * that fails, storage it cannot obtain included, is a VTK error in the same words for both, and
+ * leaves the identity.
+ *
+ * Thread safety, as for the toolkit's own transforms: separate transforms may be fitted and used
+ * on separate threads at once (a fit keeps no process-wide state). One transform whose landmarks,
+ * radius, options and weights are not being changed may be used from several threads at once:
+ * single points, derivatives, TransformPoints() and TransformPointsNormalsVectors() (one
+ * vtkTransformPolyDataFilter per thread) give the results of one thread; the lazy fit runs under
+ * the transform's update lock and the point-set cache under a lock of its own. Changing them
+ * while another thread uses the transform is not safe.
+ *
+ * @sa
+ * vtkCompactSplineTransform vtkExpressionTransform
+ */
+#ifndef vtkLandmarkSplineTransform_h
+#define vtkLandmarkSplineTransform_h
+
+#include "AnimationDeformationModule.h" // For export macro
+#include "fit_options.h"                // For the fit's options
+#include "vtkWarpTransform.h"
+
+class ANIMATIONDEFORMATION_EXPORT vtkLandmarkSplineTransform : public vtkWarpTransform
+{
+public:
+  vtkTypeMacro(vtkLandmarkSplineTransform, vtkWarpTransform);
+  void PrintSelf(ostream& os, vtkIndent indent) override;
+
+  ///@{
+  /**
+   * The support radius R of the basis functions: a landmark influences only points within R.
+   * Default 0.5. Changing it refits the transform on its next use.
+   */
+  void SetSupportRadius(double radius);
+  vtkGetMacro(SupportRadius, double);
+  ///@}
+
+  ///@{
+  /**
+   * The basis function: quadratic, (1 - r/R)^2 (the default), or Wendland's C2 function
+   * (1 - r/R)^4 (4r/R + 1), smooth at the landmarks. Changing it refits the transform on its
+   * next use.
+   */
+  void SetKernelToQuadratic() { this->SetKernel(animation::core::basis_kernel::quadratic); }
+  void SetKernelToWendland() { this->SetKernel(animation::core::basis_kernel::wendland); }
+  const char* GetKernelAsString() const;
+  ///@}
+
+  ///@{
+  /**
+   * Whether the field has its polynomial part c0 + c1 x + c2 y + c3 z. Default true. Without it
+   * the warp is strictly local: nothing farther than R from every landmark moves. Changing it
+   * refits the transform on its next use.
+   */
+  void SetPolynomial(bool polynomial);
+  bool GetPolynomial() const { return this->Options.Polynomial; }
+  ///@}
+
+  ///@{
+  /**
+   * The smoothing lambda >= 0 of the fit (A + lambda I) w + P'c = b. Default 0, which
+   * interpolates the landmarks. Changing it refits the transform on its next use.
+   */
+  void SetSmoothing(double smoothing);
+  double GetSmoothing() const { return this->Options.Smoothing; }
+  ///@}
+
+  /**
+   * Transform a point set through the subclass's cache of displacements.
+   */
+  void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
+
+protected:
+  vtkLandmarkSplineTransform();
+  ~vtkLandmarkSplineTransform() override;
+
+  /**
+   * Copy the radius, the options and the inverse settings of another transform.
+   */
+  void CopyFitSettings(vtkLandmarkSplineTransform* other);
+
+  void SetKernel(animation::core::basis_kernel kernel);
+
+  /**
+   * The single-precision point and derivative, through the double-precision ones.
+   */
+  using Superclass::ForwardTransformDerivative;
+  using Superclass::ForwardTransformPoint;
+  void ForwardTransformPoint(const float in[3], float out[3]) override;
+  void ForwardTransformDerivative(const float in[3], float out[3], float derivative[3][3]) override;
+
+  double SupportRadius;
+  // The kernel, polynomial part and smoothing of the fit; its Radius is not used (SupportRadius
+  // is, relative to the landmarks' extent).
+  animation::core::fit_options Options;
+  // Modified with everything that asks for a new fit: the radius, the options, and the
+  // subclass's landmarks.
+  vtkTimeStamp ParametersTime;
+
+private:
+  vtkLandmarkSplineTransform(const vtkLandmarkSplineTransform&) = delete;
+  void operator=(const vtkLandmarkSplineTransform&) = delete;
+};
+
+#endif

@@ -1,0 +1,616 @@
+// The fit of the radial spline; the system and its solution are described in
+// fit.h.
+#include "fit.h"
+
+#include "dense_qr.h"
+#include "envelope_assembly.h"
+#include "envelope_estimate.h"
+#include "envelope_view.h"
+#include "locator_buckets.h"
+#include "spline_field.h"
+
+#include <vtkIdList.h>
+#include <vtkMath.h>
+#include <vtkNew.h>
+#include <vtkPointLocator.h>
+#include <vtkPoints.h>
+#include <vtkPolyData.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <new>
+
+namespace animation
+{
+namespace core
+{
+namespace
+{
+// The eigenvalues of the scatter matrix of the control points are the
+// squared extents of the cloud along its principal axes, and the condition
+// of S grows at least like the largest over the smallest. Below this ratio
+// (a cloud thinner than 1e-4 of its length) S is singular to single
+// precision, and the axis counts as no extent of the cloud.
+constexpr double planar_eigenvalue_ratio = 1e-8;
+
+// The affine hull of the control points: its dimension and, when it is less
+// than 3, a frame of it. The eigenvectors of the scatter matrix of the points
+// about their centroid are the principal axes of the cloud and its
+// eigenvalues the squared extents along them; an axis whose eigenvalue is at
+// most planar_eigenvalue_ratio times the largest is taken as no extent.
+struct affine_hull
+{
+  int Dimension;      // 0 (one point) ... 3 (the points span space)
+  double Centroid[3]; // the mean of the points
+  double Axes[3][3];  // Axes[0 ... Dimension-1]: unit directions of the hull
+};
+
+// The affine hull of the n points in rows 1 to 3 of P (row r at P + r*n).
+//   n  in, >= 1
+affine_hull find_affine_hull(const float* P, int n)
+{
+  affine_hull hull = { 3, { 0.0, 0.0, 0.0 }, {} };
+  for (int a = 0; a < 3; ++a)
+  {
+    for (int i = 0; i < n; ++i)
+    {
+      hull.Centroid[a] += P[std::size_t(a + 1) * n + i];
+    }
+    hull.Centroid[a] /= n;
+  }
+  double scatter[3][3] = {};
+  for (int i = 0; i < n; ++i)
+  {
+    double d[3];
+    for (int a = 0; a < 3; ++a)
+    {
+      d[a] = P[std::size_t(a + 1) * n + i] - hull.Centroid[a];
+    }
+    for (int a = 0; a < 3; ++a)
+    {
+      for (int b = 0; b < 3; ++b)
+      {
+        scatter[a][b] += d[a] * d[b];
+      }
+    }
+  }
+  // The eigenvectors are the columns of the result.
+  double eigenvalues[3];
+  double eigenvectors[3][3];
+  vtkMath::Diagonalize3x3(scatter, eigenvalues, eigenvectors);
+  // Undefined coordinates keep the full polynomial part; their coefficients
+  // come out not finite instead.
+  if (!std::isfinite(eigenvalues[0] + eigenvalues[1] + eigenvalues[2]))
+  {
+    return hull;
+  }
+  const double largest = std::max({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
+  hull.Dimension = 0;
+  for (int k = 0; k < 3; ++k)
+  {
+    if (eigenvalues[k] > planar_eigenvalue_ratio * largest)
+    {
+      for (int b = 0; b < 3; ++b)
+      {
+        hull.Axes[hull.Dimension][b] = eigenvectors[b][k];
+      }
+      ++hull.Dimension;
+    }
+  }
+  return hull;
+}
+
+// The polynomial part reduced to the affine functions of the hull of points
+// that do not span space: 1 and the coordinates u_j = Axes[j].(p - Centroid)
+// along the hull, j < Dimension. Rows 1 ... Dimension of P are replaced by
+// the u_j of the points; the order of the reduced system is Dimension + 1.
+//   hull  in: Dimension < 3
+//   P     4*n, in/out: row r at P + r*n
+void reduce_polynomial_basis(const affine_hull& hull, float* P, int n)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    double d[3];
+    for (int a = 0; a < 3; ++a)
+    {
+      d[a] = P[std::size_t(a + 1) * n + i] - hull.Centroid[a];
+    }
+    for (int j = 0; j < hull.Dimension; ++j)
+    {
+      const double u = hull.Axes[j][0] * d[0] + hull.Axes[j][1] * d[1] + hull.Axes[j][2] * d[2];
+      P[std::size_t(j + 1) * n + i] = static_cast<float>(u);
+    }
+  }
+}
+
+// The coefficients e of the reduced basis as d0 ... d3 of 1, x, y, z:
+// e0 + sum_j e_j Axes[j].(x - Centroid) = d0 + d1 x + d2 y + d3 z.
+//   d  4 entries, in/out: e0 ... e(Dimension), then d0 ... d3
+void expand_polynomial(const affine_hull& hull, float d[4])
+{
+  double constant = d[0];
+  double linear[3] = { 0.0, 0.0, 0.0 };
+  for (int j = 0; j < hull.Dimension; ++j)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      linear[b] += d[j + 1] * hull.Axes[j][b];
+      constant -= d[j + 1] * hull.Axes[j][b] * hull.Centroid[b];
+    }
+  }
+  d[0] = static_cast<float>(constant);
+  for (int b = 0; b < 3; ++b)
+  {
+    d[b + 1] = static_cast<float>(linear[b]);
+  }
+}
+
+// Forms W = inv(A)*P' and S = -P*W with the factor of A.
+//   P      4*n, in: row r at P + r*n; its first order rows are used
+//   order  in: the number of polynomial terms, 1 ... 4
+//   W      n*4, out: W(i,k) at W[4*i + k], k < order
+//   S      order*order, out: S(r,c) at S[order*r + c]
+//   work   4*n entries
+void eliminate_polynomial(const envelope_view& a,
+                          const float* P,
+                          int order,
+                          float* W,
+                          float* S,
+                          float* work)
+{
+  const int n = a.n;
+  float* columns[4];
+  for (int k = 0; k < order; ++k)
+  {
+    columns[k] = work + std::size_t(k) * n;
+    std::copy(P + std::size_t(k) * n, P + std::size_t(k + 1) * n, columns[k]);
+  }
+  envelope_solve_many(a, order, columns);
+  for (int k = 0; k < order; ++k)
+  {
+    for (int i = 0; i < n; ++i)
+    {
+      W[4 * std::size_t(i) + k] = columns[k][i];
+    }
+  }
+  for (int r = 0; r < order; ++r)
+  {
+    for (int c = 0; c < order; ++c)
+    {
+      double sum = 0.0;
+      for (int i = 0; i < n; ++i)
+      {
+        sum += static_cast<double>(P[std::size_t(r) * n + i]) * W[4 * std::size_t(i) + c];
+      }
+      S[order * r + c] = static_cast<float>(0.0f - sum);
+    }
+  }
+}
+
+// Finishes one value set, given W, S and b solved with the factor of A.
+//   order  in: the number of polynomial terms, as for eliminate_polynomial
+//   b      n entries, in/out: inv(A) times the values, then the weights
+//   d      4 entries, out: the order coefficients of the polynomial part
+void solve_value_set(const float* P,
+                     const float* W,
+                     const float* S,
+                     int n,
+                     int order,
+                     float* b,
+                     float d[4])
+{
+  float matrix[16];
+  for (int r = 0; r < order; ++r)
+  {
+    double sum = 0.0;
+    for (int i = 0; i < n; ++i)
+    {
+      sum += static_cast<double>(P[std::size_t(r) * n + i]) * b[i];
+    }
+    d[r] = static_cast<float>(0.0f - sum);
+  }
+  // d = -P*inv(A)*b; the QR solve overwrites it with the solution of S*d = d.
+  std::copy(S, S + order * order, matrix);
+  qr_solve(matrix, d, order);
+  for (int i = 0; i < n; ++i)
+  {
+    double sum = 0.0;
+    for (int k = 0; k < order; ++k)
+    {
+      sum += static_cast<double>(d[k]) * W[4 * std::size_t(i) + k];
+    }
+    b[i] = static_cast<float>(b[i] - sum);
+  }
+}
+
+bool all_finite(const float* values, int count)
+{
+  return std::all_of(values, values + count, [](float v) { return std::isfinite(v); });
+}
+
+// A vector of count elements, or false when it cannot be obtained.
+template<typename T>
+bool obtain(std::vector<T>& block, std::int64_t count)
+{
+  try
+  {
+    block.resize(static_cast<std::size_t>(count));
+    return true;
+  }
+  catch (const std::bad_alloc&)
+  {
+    return false;
+  }
+  catch (const std::length_error&)
+  {
+    return false;
+  }
+}
+}
+
+outcome order_points(vtkPoints* points,
+                     vtkPointLocator* locator,
+                     int count,
+                     float radius,
+                     std::vector<int>& list,
+                     int& max,
+                     progress_sink* progress)
+{
+  const int unassigned = INT_MAX;
+  max = 0;
+  std::vector<int> position;
+  if (!obtain(position, count) || !obtain(list, count))
+  {
+    return out_of_memory(storage::ordering, 8.0 * count);
+  }
+  std::fill(position.begin(), position.end(), unassigned);
+  std::fill(list.begin(), list.end(), unassigned);
+  if (count <= 0)
+  {
+    return {};
+  }
+  // One id list serves every query; it has room for all points up front, so
+  // no query ever grows it.
+  vtkNew<vtkIdList> neighbours;
+  neighbours->Allocate(count);
+  int placed = 0;
+  int lowestUnplaced = 0; // no id below it is unplaced: placement is permanent
+  for (int n = 0; placed < count; ++n)
+  {
+    if (list[n] == unassigned)
+    {
+      // Positions 0..n-1 are all expanded: start the next group.
+      while (position[lowestUnplaced] != unassigned)
+      {
+        ++lowestUnplaced;
+      }
+      list[n] = lowestUnplaced;
+      position[lowestUnplaced] = n;
+      ++placed;
+    }
+    double centre[3];
+    points->GetPoint(list[n], centre);
+    locator->FindPointsWithinRadius(radius, centre, neighbours);
+    const vtkIdType found = neighbours->GetNumberOfIds();
+    const vtkIdType* ids = neighbours->GetPointer(0);
+    for (vtkIdType k = 0; k < found; ++k)
+    {
+      const vtkIdType id = ids[k];
+      if (position[id] == unassigned)
+      {
+        max = std::max(max, placed - n);
+        list[placed] = static_cast<int>(id);
+        position[id] = placed;
+        ++placed;
+      }
+    }
+    // Every neighbour of positions 0..n is now placed, at most max after it.
+    advance(progress, 1);
+  }
+  return {};
+}
+
+void list_order_coordinates(vtkPoints* points, const int* list, int n, float* coordinates)
+{
+  for (int k = 0; k < n; ++k)
+  {
+    double p[3];
+    points->GetPoint(list[k], p);
+    for (int a = 0; a < 3; ++a)
+    {
+      coordinates[std::size_t(a) * n + k] = static_cast<float>(p[a]);
+    }
+  }
+}
+
+void list_order_differences(const float* sources,
+                            const float* targets,
+                            const int* list,
+                            int n,
+                            float* const values[3])
+{
+  for (int k = 0; k < n; ++k)
+  {
+    const std::size_t id = list[k];
+    for (int a = 0; a < 3; ++a)
+    {
+      values[a][k] = sources[3 * id + a] - targets[3 * id + a];
+    }
+  }
+}
+
+outcome solve_system(const float* x,
+                     const float* y,
+                     const float* z,
+                     int n,
+                     int max,
+                     const fit_options& options,
+                     float* const* values,
+                     int sets,
+                     float (*polynomial)[4],
+                     fit_monitor* monitor)
+{
+  fit_monitor silent;
+  fit_monitor& report = monitor ? *monitor : silent;
+  std::vector<float> Diag;
+  std::vector<int> Xenv;
+  std::vector<float> P;
+  std::vector<float> W;
+  std::vector<float> work;
+  if (!obtain(Diag, n))
+  {
+    return out_of_memory(storage::diagonal, 4.0 * n);
+  }
+  if (!obtain(Xenv, std::int64_t(n) + 1))
+  {
+    return out_of_memory(storage::row_starts, 4.0 * (n + 1.0));
+  }
+  if (!obtain(P, 4 * std::int64_t(n)) || !obtain(W, 4 * std::int64_t(n)))
+  {
+    return out_of_memory(storage::polynomial_rows, 16.0 * n);
+  }
+  if (!obtain(work, 4 * std::int64_t(n)))
+  {
+    return out_of_memory(storage::work_columns, 16.0 * n);
+  }
+  const float* coordinates[3] = { x, y, z };
+  // The diagonal of A + lambda I: phi(0) = 1 plus the smoothing.
+  const float diagonal = static_cast<float>(1.0 + options.Smoothing);
+  for (int i = 0; i < n; ++i)
+  {
+    P[i] = 1.0f;
+    for (int a = 0; a < 3; ++a)
+    {
+      P[std::size_t(a + 1) * n + i] = coordinates[a][i];
+    }
+    Diag[i] = diagonal;
+  }
+
+  envelope_rows rows;
+  outcome step = start_envelope(n, max, rows);
+  if (!step.Ok())
+  {
+    return step;
+  }
+  report.AssemblyStarted();
+  step = assemble_envelope(x, y, z, n, max, options.Radius, options.Kernel, Xenv.data(), rows);
+  if (!step.Ok())
+  {
+    return step;
+  }
+  report.Assembled(n, rows.Entries, rows.Relocations);
+  resize_envelope(rows, rows.Entries);
+
+  const envelope_view a = { n, Xenv.data(), rows.Env.get(), Diag.data() };
+  report.FactorStarted(envelope_factor_work(Xenv.data(), 0, n));
+  const int failed = envelope_factor(a, &report);
+  report.Factored(failed);
+  if (failed == envelope_no_memory)
+  {
+    return out_of_memory(storage::factor_work, 0.0);
+  }
+  if (failed >= 0)
+  {
+    return failure(status::not_positive_definite, failed);
+  }
+  if (rows.Coincident)
+  {
+    return failure(status::coincident);
+  }
+  if (!options.Polynomial)
+  {
+    // The compactly supported part alone: c = inv(A + lambda I) b, d = 0.
+    envelope_solve_many(a, sets, values);
+    for (int v = 0; v < sets; ++v)
+    {
+      std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
+    }
+  }
+  else
+  {
+    // Points that do not span space determine only the affine functions of
+    // their hull; the polynomial part is reduced to those.
+    const affine_hull hull = find_affine_hull(P.data(), n);
+    if (hull.Dimension < 3)
+    {
+      reduce_polynomial_basis(hull, P.data(), n);
+    }
+    const int order = hull.Dimension + 1;
+    float S[16];
+    eliminate_polynomial(a, P.data(), order, W.data(), S, work.data());
+    envelope_solve_many(a, sets, values);
+    for (int v = 0; v < sets; ++v)
+    {
+      solve_value_set(P.data(), W.data(), S, n, order, values[v], polynomial[v]);
+      if (hull.Dimension < 3)
+      {
+        expand_polynomial(hull, polynomial[v]);
+      }
+    }
+  }
+  for (int v = 0; v < sets; ++v)
+  {
+    if (!all_finite(values[v], n) || !all_finite(polynomial[v], 4))
+    {
+      return failure(status::not_finite, v);
+    }
+  }
+  report.Solved();
+  return {};
+}
+
+namespace
+{
+// make_fit, which throws std::bad_alloc when storage that the steps do not
+// obtain themselves (the locator, the point sets) cannot be had.
+outcome fit_unguarded(int n,
+                      const float* sources,
+                      const float* const* targets,
+                      int fields,
+                      const fit_options& options,
+                      fit_monitor* monitor,
+                      fit& result)
+{
+  fit made;
+  made.Count = n;
+  made.Fields = fields;
+  made.Radius = options.Radius;
+  made.Kernel = options.Kernel;
+  made.Controls = vtkSmartPointer<vtkPoints>::New();
+  made.Controls->SetDataTypeToFloat();
+  made.Controls->SetNumberOfPoints(n);
+  std::copy(
+    sources, sources + 3 * std::size_t(n), static_cast<float*>(made.Controls->GetVoidPointer(0)));
+  made.Controls->Modified();
+  vtkNew<vtkPolyData> set;
+  set->SetPoints(made.Controls);
+  vtkNew<vtkPointLocator> locator;
+  locator->SetDataSet(set);
+  locator->BuildLocator();
+
+  if (options.CheckMemory)
+  {
+    // The estimate errs low, so a matrix it finds too large is too large.
+    const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
+    if (estimate.Entries >= INT_MAX)
+    {
+      return failure(status::too_many_entries, -1, double(estimate.Entries));
+    }
+    const std::int64_t limit = options.MemoryLimit;
+    if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
+    {
+      return failure(status::too_large_for_memory, estimate.Entries, double(limit));
+    }
+  }
+
+  outcome step = order_points(made.Controls, locator, n, made.Radius, made.List, made.Max, monitor);
+  if (!step.Ok())
+  {
+    return step;
+  }
+  std::vector<float> coordinates;
+  if (!obtain(made.UnList, n) || !obtain(coordinates, 3 * std::int64_t(n)))
+  {
+    return out_of_memory(storage::ordering, 16.0 * n);
+  }
+  const int sets = 3 * fields;
+  made.Coeff.resize(sets);
+  for (auto& c : made.Coeff)
+  {
+    if (!obtain(c, std::int64_t(n) + 4))
+    {
+      return out_of_memory(storage::coefficients, 4.0 * sets * (n + 4.0));
+    }
+  }
+  for (int k = 0; k < n; ++k)
+  {
+    made.UnList[made.List[k]] = k;
+  }
+  list_order_coordinates(made.Controls, made.List.data(), n, coordinates.data());
+  std::vector<float*> values(sets);
+  std::vector<float> polynomial(4 * std::size_t(sets));
+  for (int v = 0; v < sets; ++v)
+  {
+    values[v] = made.Coeff[v].data();
+  }
+  for (int f = 0; f < fields; ++f)
+  {
+    list_order_differences(sources, targets[f], made.List.data(), n, &values[3 * f]);
+  }
+  step = solve_system(coordinates.data(),
+                      coordinates.data() + n,
+                      coordinates.data() + 2 * std::size_t(n),
+                      n,
+                      made.Max,
+                      options,
+                      values.data(),
+                      sets,
+                      reinterpret_cast<float(*)[4]>(polynomial.data()),
+                      monitor);
+  if (!step.Ok())
+  {
+    return step;
+  }
+  for (int v = 0; v < sets; ++v)
+  {
+    std::copy(&polynomial[4 * v], &polynomial[4 * v] + 4, made.Coeff[v].begin() + n);
+  }
+  made.Neighbours = std::make_shared<const locator_buckets>(locator);
+  result = std::move(made);
+  return {};
+}
+}
+
+outcome make_fit(int n,
+                 const float* sources,
+                 const float* const* targets,
+                 int fields,
+                 const fit_options& options,
+                 fit_monitor* monitor,
+                 fit& result)
+{
+  try
+  {
+    return fit_unguarded(n, sources, targets, fields, options, monitor, result);
+  }
+  catch (const std::bad_alloc&)
+  {
+    return out_of_memory(storage::control_points, 0.0);
+  }
+}
+
+void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& ids)
+{
+  f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids);
+}
+
+void evaluate_field(const fit& f,
+                    int field,
+                    const double x[3],
+                    const std::vector<vtkIdType>& ids,
+                    double s[3],
+                    double jacobian[3][3])
+{
+  const spline_field values = {
+    f.Radius,
+    f.Controls,
+    static_cast<const float*>(f.Controls->GetVoidPointer(0)),
+    { f.Coeff[3 * field].data(), f.Coeff[3 * field + 1].data(), f.Coeff[3 * field + 2].data() },
+    f.UnList.data(),
+    f.Kernel
+  };
+  evaluate_spline_field(values, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+}
+
+void evaluate(const fit& f,
+              const double x[3],
+              std::vector<vtkIdType>& ids,
+              double s[3],
+              double jacobian[3][3])
+{
+  find_neighbours(f, x, ids);
+  evaluate_field(f, 0, x, ids, s, jacobian);
+}
+}
+}

@@ -1,0 +1,218 @@
+// The fit of the compactly supported radial spline: from control points and
+// the values wanted at them to the coefficients that the field evaluation
+// reads. Every function here works on its arguments alone (no process-wide
+// storage, no output), so separate fits may run at once on separate threads.
+//
+// For each value set b (one per coordinate of the displacement) the unknowns
+// are the weights c (n) and the polynomial coefficients d (4) of
+//
+//   [ A + lambda I  P' ] [ c ]   [ b ]     A(i,j) = phi(|p(i) - p(j)|),
+//   [ P             0  ] [ d ] = [ 0 ],    P = [1 ...; x ...; y ...; z ...],
+//
+// phi one of the basis functions of basis_function.h for r < R, lambda >= 0
+// the smoothing (0 interpolates; fit_options.h). The points are numbered
+// breadth-first over their neighbourhoods (order_points), A + lambda I is
+// assembled in that order in envelope storage (envelope_assembly.h)
+// and factored once by envelope Cholesky (envelope_view.h). Block elimination
+// then gives, with A standing for A + lambda I, W = inv(A)*P' and S = -P*W,
+//
+//   S*d = -P*inv(A)*b,    c = inv(A)*b - W*d,
+//
+// so four envelope solves for W, one per value set, and one 4x4 QR solve per
+// value set with the same S (dense_qr.h) do the whole work. Every value set
+// shares the one factor of A.
+//
+// Points that do not span space (fewer than four, or all in one plane or on
+// one line) make S singular: over them 1, x, y and z are linearly dependent.
+// P is then reduced to 1 and the coordinates along the affine hull of the
+// points (two in a plane, one on a line, none for one point), the same
+// elimination runs with that smaller S, and the reduced coefficients are
+// expanded into d0 ... d3 of 1, x, y, z. Without the polynomial part,
+// c = inv(A)*b and d = 0. Stored values are 32-bit floats; sums of
+// products are accumulated in double precision and rounded once.
+#ifndef animation_core_fit_h
+#define animation_core_fit_h
+
+#include "fit_options.h"
+#include "progress_sink.h"
+#include "status.h"
+
+#include <vtkSmartPointer.h>
+#include <vtkType.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class locator_buckets;
+class vtkPointLocator;
+class vtkPoints;
+
+namespace animation
+{
+namespace core
+{
+// Hears the stages of a fit as they happen, and their progress. The default
+// hears nothing; the program's solver prints its report lines from these.
+class fit_monitor : public progress_sink
+{
+public:
+  void Advance(std::int64_t) override {}
+  // Before the rows of A are assembled.
+  virtual void AssemblyStarted() {}
+  // A is assembled: n rows, entries below the diagonal in its envelope, and
+  // the times its storage grew.
+  virtual void Assembled(int, std::int64_t, int) {}
+  // Before A is factored; work in the units that Advance then reports.
+  virtual void FactorStarted(std::int64_t) {}
+  // A is factored; failedRow is -1, envelope_no_memory (envelope_view.h) or
+  // the first row whose pivot failed.
+  virtual void Factored(int) {}
+  // The coefficients are computed.
+  virtual void Solved() {}
+};
+
+// Fitted fields on one set of control points, owning all they need: the
+// control points, their order and the coefficients of every value set. Each
+// field is a displacement, three value sets (x, y, z) that share the factor
+// of A with the value sets of the other fields.
+struct fit
+{
+  int Count = 0;                                 // n, the control points
+  int Fields = 1;                                // displacement fields, 3 value sets each
+  float Radius = 0.0f;                           // support radius R
+  basis_kernel Kernel = basis_kernel::quadratic; // the basis function phi
+  vtkSmartPointer<vtkPoints> Controls;           // the n control points, single precision, by id
+  std::vector<int> List;                         // list position -> id
+  std::vector<int> UnList;                       // id -> list position (index of its weight)
+  int Max = 0;                                   // two neighbours lie at most Max positions apart
+  // Per value set, field k's x y z at 3k ... 3k+2: n weights in list order, then d0 ... d3.
+  std::vector<std::vector<float>> Coeff;
+  std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
+};
+
+// Numbers count points breadth-first over their neighbourhoods: vertices are
+// the points, and two points are joined when the locator finds one within
+// radius of the other. Each position is expanded by one locator query around
+// its point, and every unplaced point the query returns takes the next free
+// position; when the queue runs dry the lowest unplaced id seeds the next
+// connected group. Every point is therefore placed after the point that
+// first reached it, and the half-bandwidth max is the largest gap between a
+// point's position and that of the point that placed it; seeds do not count.
+//   points    in: the query centres
+//   locator   in: built over the same points
+//   count     in
+//   radius    in: neighbourhood radius
+//   list      out: count entries, position -> id
+//   max       out: the half-bandwidth
+//   progress  in: one unit per position expanded; may be null
+outcome order_points(vtkPoints* points,
+                     vtkPointLocator* locator,
+                     int count,
+                     float radius,
+                     std::vector<int>& list,
+                     int& max,
+                     progress_sink* progress);
+
+// The control points in list order, rounded to single precision, as
+// solve_system takes them.
+//   points       in: the control points by id
+//   list         n entries, in: list position -> id
+//   n            in
+//   coordinates  3*n entries, out: x of every list position, then y, then z
+void list_order_coordinates(vtkPoints* points, const int* list, int n, float* coordinates);
+
+// Source minus target of every control point in list order, in single
+// precision: the values of one displacement field for solve_system.
+//   sources, targets  3*n entries each, in: x y z by id
+//   list              n entries, in: list position -> id
+//   n                 in
+//   values            3 pointers, each to n entries, out: the x, y and z
+//                     differences by list position
+void list_order_differences(const float* sources,
+                            const float* targets,
+                            const int* list,
+                            int n,
+                            float* const values[3]);
+
+// Solves the interpolation system of n control points given in list order.
+//   x, y, z     n entries each, in: the control points in list order
+//   n           in, >= 1
+//   max         in: half-bandwidth of the order
+//   options     in: R, the basis function, the polynomial part, the smoothing
+//   values      sets pointers, in; each to n entries, in/out: the values at
+//               the control points in list order, then the weights c
+//   sets        in
+//   polynomial  sets entries, out: d0 ... d3 of each value set
+//   monitor     in: may be null
+outcome solve_system(const float* x,
+                     const float* y,
+                     const float* z,
+                     int n,
+                     int max,
+                     const fit_options& options,
+                     float* const* values,
+                     int sets,
+                     float (*polynomial)[4],
+                     fit_monitor* monitor);
+
+// The whole hand-off, from control points to a fit: the locator over the
+// sources, the memory check, the order, the values source minus target (in
+// single precision, one value set per coordinate of each field) and the
+// solve, with one factor of A for every field.
+//   n        in: control points, >= 1
+//   sources  3*n entries, in: x y z of each source position
+//   targets  fields pointers, each to 3*n entries, in: x y z of each target
+//            position of one field
+//   fields   in, >= 1
+//   options  in
+//   monitor  in: may be null
+//   result   out: the fit when the outcome is ok
+// Storage that cannot be obtained is a no_memory outcome; nothing is thrown.
+outcome make_fit(int n,
+                 const float* sources,
+                 const float* const* targets,
+                 int fields,
+                 const fit_options& options,
+                 fit_monitor* monitor,
+                 fit& result);
+
+// make_fit of one field.
+inline outcome make_fit(int n,
+                        const float* sources,
+                        const float* targets,
+                        const fit_options& options,
+                        fit_monitor* monitor,
+                        fit& result)
+{
+  return make_fit(n, sources, &targets, 1, options, monitor, result);
+}
+
+// The control points within R of x (3 entries), in the order of the
+// locator's answer: the order in which evaluate_field adds their terms.
+//   ids  out: their ids; empty when x lies beyond every support
+void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& ids);
+
+// Field k of a fit at x from the neighbours find_neighbours gave there: s
+// and, when jacobian is not null, ds/dx row by row (spline_field.h). The
+// polynomial part is evaluated at every x, so s is continuous.
+//   field  in: 0 ... Fields-1
+void evaluate_field(const fit& f,
+                    int field,
+                    const double x[3],
+                    const std::vector<vtkIdType>& ids,
+                    double s[3],
+                    double jacobian[3][3]);
+
+// Field 0 of a fit at x, with its neighbour query; ids is left holding the
+// control points within R of x.
+//   ids  work storage for the neighbour query
+void evaluate(const fit& f,
+              const double x[3],
+              std::vector<vtkIdType>& ids,
+              double s[3],
+              double jacobian[3][3]);
+}
+}
+
+#endif
