@@ -36,6 +36,11 @@ struct fit_options
   // reader/envelope_estimate.h finds larger than the memory available or
   // than its 32-bit offsets address.
   bool CheckMemory = true;
+  // The fit is refined in mixed precision (refinement.h) when the landmark
+  // residual of its single-precision solution exceeds this fraction of the
+  // largest landmark move. 0 refines every fit with any residual; the
+  // program keeps the single-precision fit up to 1e-4.
+  double RefineAbove = 0.0;
 };
 }
 }

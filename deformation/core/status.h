@@ -46,6 +46,7 @@ enum class storage : std::int64_t
   envelope_growth, // Env grown while it is assembled
   ordering,        // the well-ordered list and its inverse
   coefficients,    // the fitted coefficients
+  refinement,      // the iterates and residuals of the refinement, 4 per value set
 };
 
 struct outcome
