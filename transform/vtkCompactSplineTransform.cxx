@@ -23,6 +23,8 @@
 #include <cfloat>
 #include <cmath>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
 vtkStandardNewMacro(vtkCompactSplineTransform);
@@ -72,48 +74,46 @@ using keyed_cache = animation::keyed_displacements<relative_fit, double>;
 // radius is within a few hundred single-precision steps of the coordinates.
 constexpr double smallest_relative_radius = 1e-5;
 
+// A fit that misses its landmarks by more than this fraction of the largest landmark move is
+// reported as an error.
+constexpr double largest_fit_residual = 1e-6;
+
 // Says why the fit failed, in the words of the landmarks and the radius.
+//   why      out: the text
 //   sources  3*count entries, in: the source landmarks relative to the centre, in units of scale
 //   kernel   in: the basis function of the fit
-void ReportFailedFit(vtkCompactSplineTransform* self,
-                     const core::outcome& failed,
-                     int count,
-                     const float* sources,
-                     double scale,
-                     core::basis_kernel kernel)
+void DescribeFailedFit(std::ostream& why,
+                       vtkCompactSplineTransform* self,
+                       const core::outcome& failed,
+                       int count,
+                       const float* sources,
+                       double scale,
+                       core::basis_kernel kernel)
 {
   const char* const identity = "; the transform is the identity until the landmarks change.";
   switch (failed.Code)
   {
     case core::status::too_large_for_memory:
-      vtkErrorWithObjectMacro(self,
-                              << "Cannot fit: the interpolation matrix of " << count
-                              << " landmarks would take about "
-                              << MatrixBytes(failed.Where, count) / 1048576 << " MiB, but only "
-                              << static_cast<std::int64_t>(failed.Value) / 1048576
-                              << " MiB of memory are available; the SupportRadius "
-                              << self->GetSupportRadius() << " reaches too many landmarks from each"
-                              << identity);
+      why << "Cannot fit: the interpolation matrix of " << count << " landmarks would take about "
+          << MatrixBytes(failed.Where, count) / 1048576 << " MiB, but only "
+          << static_cast<std::int64_t>(failed.Value) / 1048576
+          << " MiB of memory are available; the SupportRadius " << self->GetSupportRadius()
+          << " reaches too many landmarks from each" << identity;
       return;
     case core::status::no_memory:
-      vtkErrorWithObjectMacro(self,
-                              << "Cannot fit: " << failed.Value / 1048576
-                              << " MiB of work storage could not be obtained for " << count
-                              << " landmarks" << identity);
+      why << "Cannot fit: " << failed.Value / 1048576
+          << " MiB of work storage could not be obtained for " << count << " landmarks" << identity;
       return;
     case core::status::too_many_entries:
-      vtkErrorWithObjectMacro(
-        self,
-        << "Cannot fit: the interpolation matrix of " << count << " landmarks would have at least "
-        << static_cast<std::int64_t>(failed.Value)
-        << " entries in its envelope, more than its 32-bit offsets address; the "
-           "SupportRadius "
-        << self->GetSupportRadius() << " reaches too many landmarks from each" << identity);
+      why << "Cannot fit: the interpolation matrix of " << count
+          << " landmarks would have at least " << static_cast<std::int64_t>(failed.Value)
+          << " entries in its envelope, more than its 32-bit offsets address; the "
+             "SupportRadius "
+          << self->GetSupportRadius() << " reaches too many landmarks from each" << identity;
       return;
     case core::status::not_finite:
-      vtkErrorWithObjectMacro(self,
-                              << "Cannot fit: the coefficients of the " << count
-                              << " landmarks came out infinite or undefined" << identity);
+      why << "Cannot fit: the coefficients of the " << count
+          << " landmarks came out infinite or undefined" << identity;
       return;
     default:
       break;
@@ -125,8 +125,7 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
     core::find_closest_pair(count, sources, self->GetSupportRadius() / scale, kernel);
   if (closest.First < 0)
   {
-    vtkErrorWithObjectMacro(
-      self, << "Cannot fit: the interpolation matrix is not positive definite" << identity);
+    why << "Cannot fit: the interpolation matrix is not positive definite" << identity;
     return;
   }
   const vtkIdType pair[2] = { closest.First, closest.Second };
@@ -134,32 +133,28 @@ void ReportFailedFit(vtkCompactSplineTransform* self,
   {
     double p[3];
     self->GetSourceLandmarks()->GetPoint(pair[0], p);
-    vtkErrorWithObjectMacro(self,
-                            << "Cannot fit: the source landmarks " << pair[0] << " and " << pair[1]
-                            << " share the position (" << p[0] << ", " << p[1] << ", " << p[2]
-                            << ")" << identity);
+    why << "Cannot fit: the source landmarks " << pair[0] << " and " << pair[1]
+        << " share the position (" << p[0] << ", " << p[1] << ", " << p[2] << ")" << identity;
   }
   else if (closest.NearlySameBasisValue)
   {
-    vtkErrorWithObjectMacro(self,
-                            << "Cannot fit: the SupportRadius " << self->GetSupportRadius()
-                            << " is so large beside the spacing of the landmarks (the closest two, "
-                            << pair[0] << " and " << pair[1] << ", are " << closest.Distance * scale
-                            << " apart) that their basis values differ from 1 by less than "
-                            << core::nearly_one_basis_value
-                            << ", and the matrix is singular in single precision" << identity);
+    why << "Cannot fit: the SupportRadius " << self->GetSupportRadius()
+        << " is so large beside the spacing of the landmarks (the closest two, " << pair[0]
+        << " and " << pair[1] << ", are " << closest.Distance * scale
+        << " apart) that their basis values differ from 1 by less than "
+        << core::nearly_one_basis_value << ", and the matrix is singular in single precision"
+        << identity;
   }
   else
   {
-    vtkErrorWithObjectMacro(
-      self,
-      << "Cannot fit: the interpolation matrix is not positive definite in single "
-         "precision (failed at row "
-      << failed.Where << "); the closest landmarks, " << pair[0] << " and " << pair[1] << ", are "
-      << closest.Distance * scale << " apart beside the SupportRadius " << self->GetSupportRadius()
-      << ", and a smaller radius makes the matrix better "
-         "conditioned"
-      << identity);
+    why << "Cannot fit: the interpolation matrix is not positive definite in single "
+           "precision (failed at row "
+        << failed.Where << "); the closest landmarks, " << pair[0] << " and " << pair[1] << ", are "
+        << closest.Distance * scale << " apart beside the SupportRadius "
+        << self->GetSupportRadius()
+        << ", and a smaller radius makes the matrix better "
+           "conditioned"
+        << identity;
   }
 }
 }
@@ -213,6 +208,11 @@ public:
 
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
+
+  // Why the last fit failed or misses its landmarks (empty when it does neither), and how far
+  // it misses them (relative to the largest landmark move).
+  std::string FitError;
+  double FitResidual = 0.0;
 };
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
@@ -337,6 +337,9 @@ void vtkCompactSplineTransform::InternalUpdate()
   internals.Fit.reset();
   internals.FitTime.Modified();
   internals.Caches.Clear();
+  internals.FitError.clear();
+  internals.FitResidual = 0.0;
+  std::ostringstream why;
 
   vtkPoints* source = this->SourceLandmarks;
   vtkPoints* target = this->TargetLandmarks;
@@ -347,27 +350,31 @@ void vtkCompactSplineTransform::InternalUpdate()
   }
   if (target->GetNumberOfPoints() != n)
   {
-    vtkErrorMacro(<< "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
-                  << " target landmarks; the transform is the identity until they agree.");
+    why << "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
+        << " target landmarks; the transform is the identity until they agree.";
+    this->ReportFitError(why.str());
     return;
   }
   if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
   {
-    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
-                  << " is not a positive finite number; the transform is the identity.");
+    why << "Cannot fit: the SupportRadius " << this->SupportRadius
+        << " is not a positive finite number; the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
   if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
   {
-    vtkErrorMacro(<< "Cannot fit: the smoothing " << this->Options.Smoothing
-                  << " is not a finite number of 0 or more; the transform is the identity.");
+    why << "Cannot fit: the smoothing " << this->Options.Smoothing
+        << " is not a finite number of 0 or more; the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
   if (n > VTK_INT_MAX - 4 || !AllPointsFinite(source) || !AllPointsFinite(target))
   {
-    vtkErrorMacro(<< "Cannot fit: the " << n
-                  << " landmarks hold coordinates that are not finite, or are more than "
-                     "2^31 - 5; the transform is the identity.");
+    why << "Cannot fit: the " << n
+        << " landmarks hold coordinates that are not finite, or are more than "
+           "2^31 - 5; the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
 
@@ -394,25 +401,31 @@ void vtkCompactSplineTransform::InternalUpdate()
   const double radius = this->SupportRadius / fit->Scale;
   if (radius > 0.5 * FLT_MAX)
   {
-    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
-                  << " is beyond single precision beside the landmarks' extent " << extent
-                  << "; the transform is the identity.");
+    why << "Cannot fit: the SupportRadius " << this->SupportRadius
+        << " is beyond single precision beside the landmarks' extent " << extent
+        << "; the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
   if (radius < smallest_relative_radius)
   {
-    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
-                  << " is below the precision of the landmark coordinates (their extent is "
-                  << extent << ", and a radius below " << smallest_relative_radius * extent
-                  << " moves no point but the landmarks); the transform is the identity.");
+    why << "Cannot fit: the SupportRadius " << this->SupportRadius
+        << " is below the precision of the landmark coordinates (their extent is " << extent
+        << ", and a radius below " << smallest_relative_radius * extent
+        << " moves no point but the landmarks); the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
 
   // The landmarks relative to the centre, read point by point into arrays of this transform's
-  // own, so that no point the caller holds from the landmark sets is overwritten.
+  // own, so that no point the caller holds from the landmark sets is overwritten: in double
+  // precision, where the miss of the fit is measured, and rounded for the fit. The moves are
+  // kept in double precision too, for the refinement: the rounding of each position would
+  // otherwise be a part of them.
   const int count = static_cast<int>(n);
-  std::vector<float> sources(3 * std::size_t(n));
-  std::vector<float> targets(3 * std::size_t(n));
+  std::vector<double> relative[2] = { std::vector<double>(3 * std::size_t(n)),
+                                      std::vector<double>(3 * std::size_t(n)) };
+  std::vector<double> moves(3 * std::size_t(n));
   for (vtkIdType k = 0; k < n; ++k)
   {
     double p[3];
@@ -421,22 +434,58 @@ void vtkCompactSplineTransform::InternalUpdate()
     target->GetPoint(k, q);
     for (int a = 0; a < 3; ++a)
     {
-      sources[3 * k + a] = static_cast<float>((p[a] - fit->Centre[a]) / fit->Scale);
-      targets[3 * k + a] = static_cast<float>((q[a] - fit->Centre[a]) / fit->Scale);
+      relative[0][3 * k + a] = (p[a] - fit->Centre[a]) / fit->Scale;
+      relative[1][3 * k + a] = (q[a] - fit->Centre[a]) / fit->Scale;
+      moves[3 * k + a] = (p[a] - q[a]) / fit->Scale;
     }
     fit->LargestLandmarkMove =
       std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
   }
+  const std::vector<float> sources(relative[0].begin(), relative[0].end());
+  const std::vector<float> targets(relative[1].begin(), relative[1].end());
   core::fit_options options = this->Options;
   options.Radius = static_cast<float>(radius);
   const core::outcome made =
-    core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit);
-  if (made.Ok())
+    core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit, moves.data());
+  if (!made.Ok())
   {
-    internals.Fit = fit;
+    DescribeFailedFit(why, this, made, count, sources.data(), fit->Scale, options.Kernel);
+    this->ReportFitError(why.str());
     return;
   }
-  ReportFailedFit(this, made, count, sources.data(), fit->Scale, options.Kernel);
+  internals.Fit = fit;
+
+  // How far the field misses the landmarks, at their own positions.
+  internals.FitResidual =
+    core::landmark_residual(fit->Fit, 0, options.Smoothing, relative[0].data(), relative[1].data());
+  if (!(internals.FitResidual <= largest_fit_residual))
+  {
+    why << "The fit of " << count << " landmarks misses them by up to " << internals.FitResidual
+        << " of the largest landmark move " << fit->LargestLandmarkMove
+        << " after refinement in double precision (single precision alone missed by "
+        << fit->Fit.Accuracy.Before
+        << "): the interpolation matrix is too ill-conditioned; a smaller SupportRadius, "
+           "SetKernelToQuadratic() or SetSmoothing() makes it better conditioned.";
+    this->ReportFitError(why.str());
+  }
+}
+
+void vtkCompactSplineTransform::ReportFitError(const std::string& text)
+{
+  this->Internals->FitError = text;
+  vtkErrorMacro(<< text);
+}
+
+const char* vtkCompactSplineTransform::GetFitError()
+{
+  this->Update();
+  return this->Internals->FitError.c_str();
+}
+
+double vtkCompactSplineTransform::GetFitResidual()
+{
+  this->Update();
+  return this->Internals->FitResidual;
 }
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])

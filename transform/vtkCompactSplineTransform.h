@@ -86,6 +86,8 @@
 #include "fit_options.h"                // For the fit's options
 #include "vtkWarpTransform.h"
 
+#include <string> // For ReportFitError
+
 class vtkDataArray;
 class vtkPoints;
 
@@ -160,6 +162,24 @@ public:
   bool IsFitted();
 
   /**
+   * How far the field misses the landmarks: the largest distance between s(p_k) and p_k - q_k
+   * (with smoothing lambda, the residual of (A + lambda I) w + P'c = b) over the landmarks,
+   * relative to the largest landmark move |p_k - q_k|. Every fit is refined in mixed precision
+   * (residuals in double precision, corrections from the single-precision factor) until the
+   * residual stops decreasing; a residual that stays above 1e-6 is reported as an error and
+   * through GetFitError(). 0 before the first fit and after landmarks that give no fit. Fits
+   * first when needed.
+   */
+  double GetFitResidual();
+
+  /**
+   * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
+   * the largest landmark move: the text of the error reported. Empty after a good fit and
+   * without landmarks. Fits first when needed.
+   */
+  const char* GetFitError();
+
+  /**
    * Transform a point set through the cached displacement (see the class description).
    */
   void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
@@ -211,6 +231,9 @@ protected:
                                   double derivative[3][3]) override;
 
   void SetKernel(animation::core::basis_kernel kernel);
+
+  // Keeps the text for GetFitError() and reports it as an error.
+  void ReportFitError(const std::string& text);
 
   vtkPoints* SourceLandmarks;
   vtkPoints* TargetLandmarks;
