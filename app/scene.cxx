@@ -258,6 +258,7 @@ void AssembleScene(Scene& scene, vtkDatReader* reader, vtkAbstractTransform* tra
   if (vtkShapeTransform* shape = vtkShapeTransform::SafeDownCast(transform))
   {
     WarnAboutMotionBeyondSupports(reader, shape);
+    WarnAboutOvershoot(reader, shape);
   }
   scene.FrameWriter = vtkBMPWriter::New();
   if (scene.SaveImages)

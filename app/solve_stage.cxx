@@ -36,6 +36,11 @@ SplineFit SolveSpline(vtkDatReader* reader)
     throw;
   }
   std::cout << "Solving time: " << stopwatch_elapsed() << " sec. " << std::endl;
+  if (solver->GetAccuracy().Steps > 0)
+  {
+    const animation::core::fit_accuracy& accuracy = solver->GetAccuracy();
+    ReportFitRefinement(accuracy.Before, accuracy.After, accuracy.PolynomialLoss);
+  }
 
   vtkShapeTransform* transform = vtkShapeTransform::New();
   vtkPointLocator* tree = reader->GetTree();

@@ -268,3 +268,51 @@ TEST_F(DeformationOptionsTest, ControlPointsInOnePlaneOrOnALineFitTheirAffineFun
   EXPECT_LT(this->GapToDenseFit(this->RunField("SupportRadius 0.5\n", two), alongZ, two),
             FieldTolerance);
 }
+
+TEST_F(DeformationOptionsTest, CloseControlPointsWithVeryDifferentMovesWarnOfTheOvershoot)
+{
+  // Closed lips: two control points 0.07 apart at the front of the sphere, the
+  // upper one moved up and the lower one down, their moves differing by 11,
+  // amid anchors on the vertices of the front half farther than 0.6 from them,
+  // with a support radius thirty times their distance.
+  ControlPoints lips = this->Choose(
+    [](const DensePoint& p)
+    { return p[1] < 0.0 && p[0] * p[0] + (p[1] + 1.0) * (p[1] + 1.0) + p[2] * p[2] > 0.6 * 0.6; },
+    [](const DensePoint&) { return DensePoint{}; });
+  lips.Sources.insert(lips.Sources.begin(), { { 0.0, -0.999, 0.035 }, { 0.0, -0.999, -0.035 } });
+  lips.Moves.insert(lips.Moves.begin(), { { 0.0, 0.0, 5.5 }, { 0.0, 0.0, -5.5 } });
+  auto largest = [](const std::vector<DensePoint>& field)
+  {
+    double length = 0.0;
+    for (const DensePoint& s : field)
+    {
+      length = std::max(length, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+    }
+    return length;
+  };
+  DenseSplineDefinition wendland;
+  wendland.Wendland = true;
+  wendland.Radius = 2.0;
+  const std::vector<DensePoint> field =
+    this->RunField("SupportRadius 2.0\nKernel wendland\n", lips);
+  // The explosion is the kernel's: the dense fit gives it too.
+  EXPECT_LT(this->GapToDenseFit(field, wendland, lips), 1e-5 * largest(field));
+  EXPECT_GT(largest(field), 3 * 5.5);
+  EXPECT_NE(this->Run.Err.find("Warning: the deformation moves face points by up to "),
+            std::string::npos)
+    << this->Run.Err;
+  EXPECT_NE(this->Run.Err.find(": control points 1 and 2 lie 0.07 apart but their moves differ "
+                               "by 11, and the field overshoots to pass through both; write "
+                               "\"Kernel quadratic\""),
+            std::string::npos)
+    << this->Run.Err;
+
+  // The quadratic kernel bends sharply at the control points instead.
+  DenseSplineDefinition quadratic;
+  quadratic.Radius = 2.0;
+  const std::vector<DensePoint> sharp = this->RunField("SupportRadius 2.0\n", lips);
+  EXPECT_LT(this->GapToDenseFit(sharp, quadratic, lips), 1e-5 * largest(sharp));
+  EXPECT_LE(largest(sharp), 3 * 5.5);
+  EXPECT_EQ(this->Run.Err.find("Warning: the deformation moves face points"), std::string::npos)
+    << this->Run.Err;
+}
