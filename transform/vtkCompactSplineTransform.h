@@ -27,7 +27,11 @@
  * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
  * in envelope storage in that order and factored once by envelope Cholesky, and the four
  * polynomial terms are eliminated through a 4x4 system solved by Householder QR: the fit of the
- * animation program, in single precision like it. The transform fits relative to the landmarks:
+ * animation program, in single precision like it, then refined in mixed precision (residuals and
+ * the polynomial part in double precision, corrections from the single-precision factor) until
+ * the residual at the landmarks stops decreasing; the coefficients are kept in double precision,
+ * and GetFitResidual() says how far the field misses the landmarks. The transform fits relative
+ * to the landmarks:
  * a point x enters the fit and the field as (x - centre) / extent, formed in double precision,
  * with the centre the mean of the source landmarks and the extent their largest distance from
  * it, so the precision does not depend on where the landmarks lie (a scene 1e6 from the origin
