@@ -8,8 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <new>
-#include <stdexcept>
+#include <exception>
 #include <utility>
 #include <vector>
 
@@ -26,26 +25,26 @@ constexpr double rounding_level = 1e-15;
 // The system being refined and what every step shares.
 struct refined_system
 {
-  const envelope_view* Factor; // A + lambda I in single precision, factored
-  const float* Coordinates[3]; // n entries each: the control points in list order
-  int n;
-  int Sets;
-  double Radius;
-  basis_kernel Kernel;
-  double Diagonal;             // 1 + lambda, the diagonal of A + lambda I
-  const double* const* Values; // Sets pointers to n entries: b
-  double LargestMove;          // the largest |b(i)| of a field, > 0
+  const envelope_view* Factor = nullptr; // A + lambda I in single precision, factored
+  const float* Coordinates[3] = {};      // n entries each: the control points in list order
+  int n = 0;
+  int Sets = 0;
+  double Radius = 0.0;
+  basis_kernel Kernel = basis_kernel::quadratic;
+  double Diagonal = 1.0;                 // 1 + lambda, the diagonal of A + lambda I
+  const double* const* Values = nullptr; // Sets pointers to n entries: b
+  double LargestMove = 0.0;              // the largest |b(i)| of a field, > 0
   // The polynomial part in the frame of the cloud: Order rows of n at
   // Q + k*n (row 0 all 1, row j the coordinate along Hull.Axes[j-1]), and
   // the largest magnitude of each row. Order is 0 without a polynomial part.
-  int Order;
-  affine_hull Hull;
+  int Order = 0;
+  affine_hull Hull = {};
   std::vector<double> Q;
-  double RowSize[qr_size];
+  double RowSize[qr_size] = {};
   // W = inv(A) Q' from the float factor, column k at W + k*n, and
   // S = -Q W, symmetric, Order*Order entries row by row.
   std::vector<float> W;
-  double S[qr_size * qr_size];
+  double S[qr_size * qr_size] = {};
 };
 
 // The residual of one iterate and its measures.
@@ -351,21 +350,17 @@ outcome refine_solution(const envelope_view& a,
 {
   accuracy = {};
   const int n = a.n;
-  refined_system s = { &a,
-                       { x, y, z },
-                       n,
-                       sets,
-                       options.Radius,
-                       options.Kernel,
-                       1.0 + options.Smoothing,
-                       values,
-                       0.0,
-                       0,
-                       {},
-                       {},
-                       {},
-                       {},
-                       {} };
+  refined_system s;
+  s.Factor = &a;
+  s.Coordinates[0] = x;
+  s.Coordinates[1] = y;
+  s.Coordinates[2] = z;
+  s.n = n;
+  s.Sets = sets;
+  s.Radius = options.Radius;
+  s.Kernel = options.Kernel;
+  s.Diagonal = 1.0 + options.Smoothing;
+  s.Values = values;
   for (int f = 0; f < sets / 3; ++f)
   {
     for (int i = 0; i < n; ++i)
@@ -396,11 +391,7 @@ outcome refine_solution(const envelope_view& a,
     s.Q.resize(std::size_t(qr_size) * n);
     s.W.resize(std::size_t(qr_size) * n);
   }
-  catch (const std::bad_alloc&)
-  {
-    return out_of_memory(storage::refinement, 8.0 * (4.0 * sets + 10.0) * (n + 4.0));
-  }
-  catch (const std::length_error&)
+  catch (const std::exception&) // std::bad_alloc or std::length_error
   {
     return out_of_memory(storage::refinement, 8.0 * (4.0 * sets + 10.0) * (n + 4.0));
   }
