@@ -229,6 +229,7 @@ void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* 
   if (vtkShapeTransform* shape = vtkShapeTransform::SafeDownCast(transform))
   {
     WarnAboutMotionBeyondSupports(reader, shape);
+    WarnAboutOvershoot(reader, shape);
   }
   scene.FrameWriter = vtkBMPWriter::New();
   if (scene.SaveImages)

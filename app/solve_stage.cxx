@@ -39,6 +39,11 @@ SplineFit SolveSpline(const SceneInput& input)
     throw;
   }
   std::cout << "Solving time: " << stopwatch_elapsed() << " sec. " << std::endl;
+  if (solver->GetAccuracy().Steps > 0)
+  {
+    const animation::core::fit_accuracy& accuracy = solver->GetAccuracy();
+    ReportFitRefinement(accuracy.Before, accuracy.After, accuracy.PolynomialLoss);
+  }
 
   vtkShapeTransform* transforms[2] = { vtkShapeTransform::New(), vtkShapeTransform::New() };
   for (vtkShapeTransform* transform : transforms)

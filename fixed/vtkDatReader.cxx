@@ -256,6 +256,10 @@ vtkDatReader::vtkDatReader()
   , Warnings(0)
 {
   this->Tree->Initialize();
+  // A single-precision fit that lands every control point within this
+  // fraction of the largest control-point move is kept as it is, so the
+  // frames of such scenes do not change; a worse one is refined.
+  this->FitOptions.RefineAbove = 1e-4;
 }
 
 vtkDatReader::~vtkDatReader()

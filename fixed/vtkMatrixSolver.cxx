@@ -263,6 +263,7 @@ int vtkMatrixSolver::Solve()
   core::fit_options options = this->Options;
   options.Radius = this->Radius;
   solve_report report;
+  core::refinement_request refinement;
   const core::outcome fitted = core::solve_system(coordinates.data(),
                                                   coordinates.data() + n,
                                                   coordinates.data() + 2 * std::size_t(n),
@@ -272,7 +273,9 @@ int vtkMatrixSolver::Solve()
                                                   values,
                                                   3,
                                                   polynomial,
-                                                  &report);
+                                                  &report,
+                                                  &refinement);
+  this->Accuracy = refinement.Accuracy;
   if (!fitted.Ok())
   {
     if (fitted.Code == core::status::no_memory &&

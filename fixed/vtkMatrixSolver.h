@@ -2,6 +2,7 @@
 #ifndef vtkMatrixSolver_h
 #define vtkMatrixSolver_h
 #include "fit_options.h"
+#include "refinement.h" // For the fit's accuracy
 #include "vtkAnimationMacros.h"
 #include <vtkObject.h>
 #include <vtkPoints.h>
@@ -102,6 +103,11 @@ public:
   void SetOptions(const animation::core::fit_options& options);
   const animation::core::fit_options& GetOptions() const { return this->Options; }
 
+  // How well the last Solve() lands the control points, before and after
+  // the refinement that the options' RefineAbove asks for (refinement.h):
+  // After is that of the coefficients in SplineCoeffX, Y and Z.
+  const animation::core::fit_accuracy& GetAccuracy() const { return this->Accuracy; }
+
 protected:
   vtkMatrixSolver();
   ~vtkMatrixSolver() override;
@@ -117,6 +123,7 @@ protected:
   float Radius;
   int Max;
   animation::core::fit_options Options;
+  animation::core::fit_accuracy Accuracy;
   vtkMath* Math; // made by the constructor, deleted by the destructor; unused
 
   // The coefficient arrays made by the last Solve(), X, Y, Z; owned.

@@ -24,6 +24,8 @@
 #include <cfloat>
 #include <cmath>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <vector>
 
 vtkStandardNewMacro(vtkCompactSplineTransform);
@@ -66,6 +68,10 @@ using keyed_cache = animation::keyed_displacements<relative_fit, double>;
 // Below this support radius, as a fraction of the landmarks' extent, the
 // radius is within a few hundred single-precision steps of the coordinates.
 constexpr double smallest_relative_radius = 1e-5;
+
+// A fit that misses its landmarks by more than this fraction of the largest landmark move is
+// reported as an error.
+constexpr double largest_fit_residual = 1e-6;
 }
 
 namespace
@@ -115,6 +121,11 @@ public:
 
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
+
+  // Why the last fit failed or misses its landmarks (empty when it does neither), and how far
+  // it misses them (relative to the largest landmark move).
+  std::string FitError;
+  double FitResidual = 0.0;
 };
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
@@ -189,6 +200,8 @@ void vtkCompactSplineTransform::InternalUpdate()
   internals.Fit.reset();
   internals.FitTime.Modified();
   internals.Caches.Clear();
+  internals.FitError.clear();
+  internals.FitResidual = 0.0;
   try
   {
     this->FitLandmarks();
@@ -196,16 +209,19 @@ void vtkCompactSplineTransform::InternalUpdate()
   catch (const std::bad_alloc&)
   {
     internals.Fit.reset();
-    vtkErrorMacro(<< "Cannot fit: the storage of the fit of "
-                  << (this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0)
-                  << " landmarks could not be obtained; the transform is the identity until the "
-                     "landmarks change.");
+    std::ostringstream why;
+    why << "Cannot fit: the storage of the fit of "
+        << (this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0)
+        << " landmarks could not be obtained; the transform is the identity until the "
+           "landmarks change.";
+    this->ReportFitError(why.str());
   }
 }
 
 void vtkCompactSplineTransform::FitLandmarks()
 {
   vtkInternals& internals = *this->Internals;
+  std::ostringstream why;
   vtkPoints* source = this->SourceLandmarks;
   vtkPoints* target = this->TargetLandmarks;
   const vtkIdType n = source ? source->GetNumberOfPoints() : 0;
@@ -215,27 +231,31 @@ void vtkCompactSplineTransform::FitLandmarks()
   }
   if (target->GetNumberOfPoints() != n)
   {
-    vtkErrorMacro(<< "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
-                  << " target landmarks; the transform is the identity until they agree.");
+    why << "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
+        << " target landmarks; the transform is the identity until they agree.";
+    this->ReportFitError(why.str());
     return;
   }
   if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
   {
-    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
-                  << " is not a positive finite number; the transform is the identity.");
+    why << "Cannot fit: the SupportRadius " << this->SupportRadius
+        << " is not a positive finite number; the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
   if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
   {
-    vtkErrorMacro(<< "Cannot fit: the smoothing " << this->Options.Smoothing
-                  << " is not a finite number of 0 or more; the transform is the identity.");
+    why << "Cannot fit: the smoothing " << this->Options.Smoothing
+        << " is not a finite number of 0 or more; the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
   if (n > VTK_INT_MAX - 4 || !AllPointsFinite(source) || !AllPointsFinite(target))
   {
-    vtkErrorMacro(<< "Cannot fit: the " << n
-                  << " landmarks hold coordinates that are not finite, or are more than "
-                     "2^31 - 5; the transform is the identity.");
+    why << "Cannot fit: the " << n
+        << " landmarks hold coordinates that are not finite, or are more than "
+           "2^31 - 5; the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
 
@@ -245,50 +265,98 @@ void vtkCompactSplineTransform::FitLandmarks()
   const double radius = this->SupportRadius / fit->Frame.Scale;
   if (radius > 0.5 * FLT_MAX)
   {
-    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
-                  << " is beyond single precision beside the landmarks' extent " << extent
-                  << "; the transform is the identity.");
+    why << "Cannot fit: the SupportRadius " << this->SupportRadius
+        << " is beyond single precision beside the landmarks' extent " << extent
+        << "; the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
   if (radius < smallest_relative_radius)
   {
-    vtkErrorMacro(<< "Cannot fit: the SupportRadius " << this->SupportRadius
-                  << " is below the precision of the landmark coordinates (their extent is "
-                  << extent << ", and a radius below " << smallest_relative_radius * extent
-                  << " moves no point but the landmarks); the transform is the identity.");
+    why << "Cannot fit: the SupportRadius " << this->SupportRadius
+        << " is below the precision of the landmark coordinates (their extent is " << extent
+        << ", and a radius below " << smallest_relative_radius * extent
+        << " moves no point but the landmarks); the transform is the identity.";
+    this->ReportFitError(why.str());
     return;
   }
 
   // The landmarks relative to the centre, read point by point into arrays of this transform's
-  // own, so that no point the caller holds from the landmark sets is overwritten.
+  // own, so that no point the caller holds from the landmark sets is overwritten: in double
+  // precision, where the miss of the fit is measured, and rounded for the fit. The moves are
+  // kept in double precision too, for the refinement: the rounding of each position would
+  // otherwise be a part of them.
   const int count = static_cast<int>(n);
-  std::vector<float> sources(3 * std::size_t(n));
-  std::vector<float> targets(3 * std::size_t(n));
+  std::vector<double> relative[2] = { std::vector<double>(3 * std::size_t(n)),
+                                      std::vector<double>(3 * std::size_t(n)) };
+  std::vector<double> moves(3 * std::size_t(n));
   for (vtkIdType k = 0; k < n; ++k)
   {
     double p[3];
     double q[3];
     source->GetPoint(k, p);
     target->GetPoint(k, q);
-    fit->Frame.ToFrame(p, &sources[3 * k]);
-    fit->Frame.ToFrame(q, &targets[3 * k]);
+    fit->Frame.ToFrame(p, &relative[0][3 * k]);
+    fit->Frame.ToFrame(q, &relative[1][3 * k]);
+    for (int a = 0; a < 3; ++a)
+    {
+      moves[3 * k + a] = (p[a] - q[a]) / fit->Frame.Scale;
+    }
     fit->LargestLandmarkMove =
       std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
   }
+  const std::vector<float> sources(relative[0].begin(), relative[0].end());
+  const std::vector<float> targets(relative[1].begin(), relative[1].end());
   core::fit_options options = this->Options;
   options.Radius = static_cast<float>(radius);
   options.MemoryLimit = available_memory_bytes();
   const core::outcome made =
-    core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit);
-  if (made.Ok())
+    core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit, moves.data());
+  if (!made.Ok())
   {
-    internals.Fit = fit;
+    this->ReportFitError("Cannot fit: " +
+                         animation::DescribeFailedFit(made,
+                                                      source,
+                                                      sources.data(),
+                                                      fit->Frame,
+                                                      options.Kernel,
+                                                      this->SupportRadius) +
+                         "; the transform is the identity until the landmarks change.");
     return;
   }
-  vtkErrorMacro(<< "Cannot fit: "
-                << animation::DescribeFailedFit(
-                     made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius)
-                << "; the transform is the identity until the landmarks change.");
+  internals.Fit = fit;
+
+  // How far the field misses the landmarks, at their own positions.
+  internals.FitResidual =
+    core::landmark_residual(fit->Fit, 0, options.Smoothing, relative[0].data(), relative[1].data());
+  if (!(internals.FitResidual <= largest_fit_residual))
+  {
+    why << "The fit of " << count << " landmarks misses them by up to " << internals.FitResidual
+        << " of the largest landmark move " << fit->LargestLandmarkMove
+        << " after refinement in double precision (single precision alone missed by "
+        << fit->Fit.Accuracy.Before
+        << "): the interpolation matrix is too ill-conditioned; a smaller SupportRadius, "
+           "SetKernelToQuadratic() or SetSmoothing() makes it better conditioned.";
+    this->ReportFitError(why.str());
+  }
+}
+
+void vtkCompactSplineTransform::ReportFitError(const std::string& text)
+{
+  this->Internals->FitError = text;
+  vtkErrorMacro(<< text);
+}
+
+const char* vtkCompactSplineTransform::GetFitError()
+{
+  this->Update();
+  return this->Internals->FitError.c_str();
+}
+
+double vtkCompactSplineTransform::GetFitResidual()
+{
+  this->Update();
+  return this->Internals->FitResidual;
 }
 
 void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])

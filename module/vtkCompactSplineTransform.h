@@ -20,7 +20,10 @@
  * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
  * in envelope storage in that order and factored once by envelope Cholesky, and the four
  * polynomial terms are eliminated through a 4x4 system solved by Householder QR: the fit of the
- * animation program, in single precision like it.
+ * animation program, in single precision like it, then refined in mixed precision (residuals and
+ * the polynomial part in double precision, corrections from the single-precision factor) until
+ * the residual at the landmarks stops decreasing; the coefficients are kept in double precision,
+ * and GetFitResidual() says how far the field misses the landmarks.
  *
  * The fit is made lazily, on the first use after the landmarks (their modification times), the
  * radius or the options changed; a change of BlendFactor only rescales. Before the matrix is
@@ -65,6 +68,8 @@
 #include "AnimationDeformationModule.h" // For export macro
 #include "vtkLandmarkSplineTransform.h"
 
+#include <string> // For ReportFitError
+
 class vtkDataArray;
 class vtkPoints;
 
@@ -100,6 +105,24 @@ public:
    * landmarks that give no fit (the transform is then the identity). Fits first when needed.
    */
   bool IsFitted();
+
+  /**
+   * How far the field misses the landmarks: the largest distance between s(p_k) and p_k - q_k
+   * (with smoothing lambda, the residual of (A + lambda I) w + P'c = b) over the landmarks,
+   * relative to the largest landmark move |p_k - q_k|. Every fit is refined in mixed precision
+   * (residuals in double precision, corrections from the single-precision factor) until the
+   * residual stops decreasing; a residual that stays above 1e-6 is reported as an error and
+   * through GetFitError(). 0 before the first fit and after landmarks that give no fit. Fits
+   * first when needed.
+   */
+  double GetFitResidual();
+
+  /**
+   * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
+   * the largest landmark move: the text of the error reported. Empty after a good fit and
+   * without landmarks. Fits first when needed.
+   */
+  const char* GetFitError();
 
   /**
    * Transform points, normals and vectors through the cached displacement and Jacobian.
@@ -149,6 +172,9 @@ protected:
    * obtained throws std::bad_alloc, which InternalUpdate() reports.
    */
   void FitLandmarks();
+
+  // Keeps the text for GetFitError() and reports it as an error.
+  void ReportFitError(const std::string& text);
 
   vtkPoints* SourceLandmarks;
   vtkPoints* TargetLandmarks;

@@ -107,6 +107,10 @@ bool IsExpressionName(const char* name)
 // while every expression's displacements stream past it once.
 constexpr vtkIdType BlendBlock = 3 * 1024;
 
+// A fit that misses its landmarks by more than this fraction of the largest landmark move is
+// reported as an error.
+constexpr double largest_fit_residual = 1e-6;
+
 // The fits of every expression, immutable once made: one fit of the core per group of
 // expressions with the same sources, whose field m is the group's m-th member, in the frame of
 // the group's sources (landmark_frame.h).
@@ -126,6 +130,16 @@ public:
   // the transform's update lock.
   std::shared_ptr<const expression_fits> Fit;
   std::string FitError;
+  // The largest landmark residual of the expressions (relative to the largest landmark move)
+  // and the expression that has it; the largest before the refinement, the largest error of a
+  // single-precision polynomial part and the most correction steps of a group's fit.
+  double FitResidual = 0.0;
+  double FitResidualBefore = 0.0;
+  double PolynomialLoss = 0.0;
+  int RefinementSteps = 0;
+  std::string FitWorst;
+  // Whether the error of the last fit has been reported by Update().
+  bool FitErrorReported = false;
   // Modified when a fit is made or found impossible.
   vtkTimeStamp FitTime;
 
@@ -176,7 +190,8 @@ public:
   }
 
   // Fits the members of a group with one factorisation, in the frame of its sources: the first
-  // member's sources, and each member's targets in the order of those sources.
+  // member's sources, and each member's targets in the order of those sources. residual
+  // receives the largest landmark residual of the members (fit.h).
   //   sources  3*count entries, in: the first member's sources in the frame
   //   options  in: the radius in the frame
   animation::core::outcome FitGroup(const std::vector<std::size_t>& members,
@@ -184,7 +199,8 @@ public:
                                     const animation::landmark_frame& frame,
                                     const std::vector<float>& sources,
                                     const animation::core::fit_options& options,
-                                    animation::core::fit& made) const
+                                    animation::core::fit& made,
+                                    double& residual) const
   {
     const int count = static_cast<int>(sources.size() / 3);
     std::vector<std::vector<float>> targets(members.size(), std::vector<float>(3 * count));
@@ -199,13 +215,27 @@ public:
       }
       fields.push_back(targets[m].data());
     }
-    return animation::core::make_fit(count,
-                                     sources.data(),
-                                     fields.data(),
-                                     static_cast<int>(fields.size()),
-                                     options,
-                                     nullptr,
-                                     made);
+    const animation::core::outcome fitted = animation::core::make_fit(count,
+                                                                      sources.data(),
+                                                                      fields.data(),
+                                                                      static_cast<int>(fields.size()),
+                                                                      options,
+                                                                      nullptr,
+                                                                      made);
+    residual = 0.0;
+    if (!fitted.Ok())
+    {
+      return fitted;
+    }
+    const std::vector<double> p(sources.begin(), sources.end());
+    for (std::size_t m = 0; m < members.size(); ++m)
+    {
+      const std::vector<double> q(targets[m].begin(), targets[m].end());
+      residual = std::max(residual,
+                          animation::core::landmark_residual(
+                            made, static_cast<int>(m), options.Smoothing, p.data(), q.data()));
+    }
+    return fitted;
   }
 
   // Fills a cache for points: each group's neighbours are found once at a point, and every
@@ -319,7 +349,8 @@ public:
 };
 
 vtkExpressionTransform::vtkExpressionTransform()
-  : Internals(new vtkInternals)
+  : RefinementThreshold(0.0)
+  , Internals(new vtkInternals)
 {
 }
 
@@ -447,6 +478,9 @@ int vtkExpressionTransform::Fit()
   }
   internals.Forget();
   internals.FitError.clear();
+  internals.FitResidual = internals.FitResidualBefore = internals.PolynomialLoss = 0.0;
+  internals.RefinementSteps = 0;
+  internals.FitErrorReported = false;
   internals.FitTime.Modified();
   animation::core::fit_options options;
   options.Radius = static_cast<float>(this->SupportRadius);
@@ -464,6 +498,7 @@ int vtkExpressionTransform::Fit()
   options.Polynomial = this->Options.Polynomial;
   options.Smoothing = this->Options.Smoothing;
   options.MemoryLimit = available_memory_bytes();
+  options.RefineAbove = this->RefinementThreshold;
   for (const auto& e : internals.Expressions)
   {
     if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 || !AllPointsFinite(e->Source) ||
@@ -494,8 +529,21 @@ int vtkExpressionTransform::Fit()
       }
       animation::core::fit_options relative = options;
       relative.Radius = static_cast<float>(this->SupportRadius / frame.Scale);
-      const animation::core::outcome made =
-        internals.FitGroup(fits->Members[g], order, frame, sources, relative, fits->Groups[g]);
+      double residual = 0.0;
+      const animation::core::outcome made = internals.FitGroup(
+        fits->Members[g], order, frame, sources, relative, fits->Groups[g], residual);
+      if (made.Ok())
+      {
+        const animation::core::fit_accuracy& accuracy = fits->Groups[g].Accuracy;
+        internals.FitResidualBefore = std::max(internals.FitResidualBefore, accuracy.Before);
+        internals.PolynomialLoss = std::max(internals.PolynomialLoss, accuracy.PolynomialLoss);
+        internals.RefinementSteps = std::max(internals.RefinementSteps, accuracy.Steps);
+      }
+      if (made.Ok() && !(residual <= internals.FitResidual))
+      {
+        internals.FitResidual = residual;
+        internals.FitWorst = name;
+      }
       if (!made.Ok())
       {
         internals.FitError =
@@ -510,11 +558,60 @@ int vtkExpressionTransform::Fit()
     }
     if (!internals.FitError.empty())
     {
+      internals.FitResidual = internals.FitResidualBefore = internals.PolynomialLoss = 0.0;
+      internals.RefinementSteps = 0;
       return 0;
     }
   }
   internals.Fit = fits;
+  if (!(internals.FitResidual <= std::max(largest_fit_residual, this->RefinementThreshold)))
+  {
+    std::ostringstream why;
+    why << "expression " << internals.FitWorst << ": the fit misses its landmarks by up to "
+        << internals.FitResidual
+        << " of the largest landmark move after refinement in double precision (single "
+           "precision alone missed by "
+        << internals.FitResidualBefore
+        << "); the interpolation matrix is too ill-conditioned, and a smaller support radius, "
+           "the quadratic kernel or smoothing makes it better conditioned";
+    internals.FitError = why.str();
+  }
   return 1;
+}
+
+double vtkExpressionTransform::GetFitResidual()
+{
+  this->Update();
+  return this->Internals->FitResidual;
+}
+
+double vtkExpressionTransform::GetFitResidualBeforeRefinement()
+{
+  this->Update();
+  return this->Internals->FitResidualBefore;
+}
+
+double vtkExpressionTransform::GetPolynomialLoss()
+{
+  this->Update();
+  return this->Internals->PolynomialLoss;
+}
+
+int vtkExpressionTransform::GetRefinementSteps()
+{
+  this->Update();
+  return this->Internals->RefinementSteps;
+}
+
+void vtkExpressionTransform::SetRefinementThreshold(double threshold)
+{
+  if (this->RefinementThreshold == threshold)
+  {
+    return;
+  }
+  this->RefinementThreshold = threshold;
+  this->ParametersTime.Modified();
+  this->Modified();
 }
 
 const char* vtkExpressionTransform::GetFitError()
@@ -531,10 +628,16 @@ int vtkExpressionTransform::GetNumberOfFactorisations()
 
 void vtkExpressionTransform::InternalUpdate()
 {
-  if (!this->Fit())
+  const bool fitted = this->Fit() != 0;
+  if (!fitted)
   {
     vtkErrorMacro(<< "Update: " << this->Internals->FitError << "; the transform is the identity");
   }
+  else if (!this->Internals->FitError.empty() && !this->Internals->FitErrorReported)
+  {
+    vtkErrorMacro(<< "Update: " << this->Internals->FitError);
+  }
+  this->Internals->FitErrorReported = true;
 }
 
 void vtkExpressionTransform::ForwardTransformPoint(const double in[3], double out[3])

@@ -30,7 +30,8 @@
  * @warning
  * The landmarks are copied by AddExpression(), in double precision: later changes to the point
  * sets given there are not seen. A point set of single precision is blended in single precision,
- * one of double precision in double.
+ * one of double precision in double. Each fit is made in single precision and then refined (see
+ * SetRefinementThreshold()); GetFitResidual() says how far the fields miss the landmarks.
  *
  * @sa
  * vtkCompactSplineTransform vtkTransformPolyDataFilter
@@ -92,9 +93,45 @@ public:
   int Fit();
 
   /**
-   * Why the last fit failed, naming the expression; empty after a successful fit.
+   * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
+   * the largest landmark move (or than the RefinementThreshold, when that is larger), naming
+   * the expression: the text that Update() reports as an error. Empty after a good fit.
    */
   const char* GetFitError();
+
+  /**
+   * How far the fields miss the landmarks: the largest distance between s_k(p) and p - q (with
+   * smoothing lambda, the residual of (A + lambda I) c + P'd = b) over the landmarks of every
+   * expression, relative to the largest landmark move |p - q| of that expression. 0 before the
+   * first fit and after a failed one. Fits first when needed.
+   */
+  double GetFitResidual();
+
+  ///@{
+  /**
+   * How the last fit was refined, the largest over its expressions: the landmark residual of
+   * the single-precision solve (as GetFitResidual()); the relative error its polynomial part
+   * can carry, 2^-24 ((|c| + e_max) / e_min)^2 with c the centroid of the landmarks and e their
+   * root-mean-square extents along their principal axes (large for landmarks far from the
+   * origin beside their thinnest extent, such as a nearly flat patch); and the correction steps
+   * applied (0: the single-precision fits were kept). Fits first when needed.
+   */
+  double GetFitResidualBeforeRefinement();
+  double GetPolynomialLoss();
+  int GetRefinementSteps();
+  ///@}
+
+  ///@{
+  /**
+   * Every fit is solved in single precision, then refined in mixed precision (residuals in
+   * double precision, corrections from the single-precision factor) until the residual stops
+   * decreasing, when its landmark residual exceeds this fraction of the largest landmark move.
+   * Default 0: every fit is refined. A larger value keeps single-precision fits that are good
+   * to that fraction exactly as they are. Changing it refits on the next use.
+   */
+  void SetRefinementThreshold(double threshold);
+  vtkGetMacro(RefinementThreshold, double);
+  ///@}
 
   /**
    * Number of envelope factorisations the last successful fit made: one per distinct set of
@@ -139,6 +176,9 @@ protected:
   void ForwardTransformDerivative(const double in[3],
                                   double out[3],
                                   double derivative[3][3]) override;
+
+  // The landmark residual above which a fit is refined (SetRefinementThreshold()).
+  double RefinementThreshold;
 
 private:
   vtkExpressionTransform(const vtkExpressionTransform&) = delete;

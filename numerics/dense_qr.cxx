@@ -8,38 +8,40 @@ namespace animation
 {
 namespace core
 {
-void qr_solve(float* matrix, float* rhs, int order)
+template<typename T>
+void qr_solve(T* matrix, T* rhs, int order)
 {
-  float scalars[qr_size];
+  T scalars[qr_size];
   qr_factor(matrix, order, order, scalars);
   qr_forward_solve(matrix, rhs, order, order);
   qr_apply_q(matrix, scalars, rhs, order, order);
 }
 
-void qr_factor(float* matrix, int rows, int columns, float* scalars)
+template<typename T>
+void qr_factor(T* matrix, int rows, int columns, T* scalars)
 {
-  float v[qr_size];
+  T v[qr_size];
   for (int l = 0; l < columns - 1; ++l)
   {
     // Columns 0 ... l-1 are reduced: M(l:rows-1, 0:l-1) holds reflection data.
-    float* column = matrix + l * rows + l;
+    T* column = matrix + l * rows + l;
     const int length = rows - l;
-    float eta = static_cast<float>(vector_norm(column, length));
-    if (eta == 0.0f)
+    T eta = static_cast<T>(vector_norm(column, length));
+    if (eta == T(0))
     {
       for (int k = l; k < columns - 1; ++k)
       {
-        scalars[k] = 0.0f;
+        scalars[k] = T(0);
       }
       return;
     }
     // The sign of eta follows M(l,l), so that 1 + |M(l,l)|/eta avoids cancellation.
-    if (column[0] < 0.0f)
+    if (column[0] < T(0))
     {
       eta = -eta;
     }
-    vector_scale(1.0f / eta, column, length);
-    column[0] += 1.0f;
+    vector_scale(T(1) / eta, column, length);
+    column[0] += T(1);
     for (int k = 0; k < length; ++k)
     {
       v[k] = column[k];
@@ -48,32 +50,34 @@ void qr_factor(float* matrix, int rows, int columns, float* scalars)
     column[0] = -eta;
     for (int j = l + 1; j < columns; ++j)
     {
-      float* target = matrix + j * rows + l;
-      const float t = static_cast<float>(-vector_dot(v, target, length) / v[0]);
+      T* target = matrix + j * rows + l;
+      const T t = static_cast<T>(-vector_dot(v, target, length) / v[0]);
       vector_axpy(t, v, target, length);
     }
   }
 }
 
-void qr_forward_solve(const float* matrix, float* vector, int rows, int columns)
+template<typename T>
+void qr_forward_solve(const T* matrix, T* vector, int rows, int columns)
 {
   for (int j = 0; j < columns; ++j)
   {
     // vector[0 ... j-1] hold the solution; the others hold b less the
     // contributions of those components.
-    const float y = static_cast<float>(static_cast<double>(vector[j]) / matrix[j * rows + j]);
+    const T y = static_cast<T>(static_cast<double>(vector[j]) / matrix[j * rows + j]);
     vector[j] = y;
     for (int k = j + 1; k < columns; ++k)
     {
-      vector[k] = static_cast<float>(vector[k] - static_cast<double>(y) * matrix[k * rows + j]);
+      vector[k] = static_cast<T>(vector[k] - static_cast<double>(y) * matrix[k * rows + j]);
     }
   }
 }
 
-void qr_apply_q(const float* matrix, const float* scalars, float* vector, int rows, int columns)
+template<typename T>
+void qr_apply_q(const T* matrix, const T* scalars, T* vector, int rows, int columns)
 {
-  float w[qr_size];
-  float u[qr_size];
+  T w[qr_size];
+  T u[qr_size];
   for (int k = columns - 1; k < rows; ++k)
   {
     w[k] = vector[k];
@@ -82,16 +86,16 @@ void qr_apply_q(const float* matrix, const float* scalars, float* vector, int ro
   {
     // w[l+1 ... rows-1] = H(l+1)*...*H(columns-2) applied to the vector.
     w[l] = vector[l];
-    if (scalars[l] != 0.0f)
+    if (scalars[l] != T(0))
     {
       const int length = rows - l;
-      const float* below = matrix + l * rows + l;
+      const T* below = matrix + l * rows + l;
       u[0] = scalars[l];
       for (int k = 1; k < length; ++k)
       {
         u[k] = below[k];
       }
-      const float t = static_cast<float>(-vector_dot(u, w + l, length) / scalars[l]);
+      const T t = static_cast<T>(-vector_dot(u, w + l, length) / scalars[l]);
       vector_axpy(t, u, w + l, length);
     }
   }
@@ -101,12 +105,14 @@ void qr_apply_q(const float* matrix, const float* scalars, float* vector, int ro
   }
 }
 
-double vector_norm(const float* x, int count)
+template<typename T>
+double vector_norm(const T* x, int count)
 {
   return std::sqrt(vector_dot(x, x, count));
 }
 
-double vector_dot(const float* x, const float* y, int count)
+template<typename T>
+double vector_dot(const T* x, const T* y, int count)
 {
   double sum = 0.0;
   for (int k = 0; k < count; ++k)
@@ -116,7 +122,8 @@ double vector_dot(const float* x, const float* y, int count)
   return sum;
 }
 
-void vector_scale(float a, float* x, int count)
+template<typename T>
+void vector_scale(T a, T* x, int count)
 {
   for (int k = 0; k < count; ++k)
   {
@@ -124,12 +131,26 @@ void vector_scale(float a, float* x, int count)
   }
 }
 
-void vector_axpy(float a, const float* x, float* y, int count)
+template<typename T>
+void vector_axpy(T a, const T* x, T* y, int count)
 {
   for (int k = 0; k < count; ++k)
   {
-    y[k] = static_cast<float>(static_cast<double>(a) * x[k] + y[k]);
+    y[k] = static_cast<T>(static_cast<double>(a) * x[k] + y[k]);
   }
 }
+
+#define ANIMATION_DENSE_QR_FOR(T)                                                                  \
+  template void qr_solve<T>(T*, T*, int);                                                          \
+  template void qr_factor<T>(T*, int, int, T*);                                                    \
+  template void qr_forward_solve<T>(const T*, T*, int, int);                                       \
+  template void qr_apply_q<T>(const T*, const T*, T*, int, int);                                   \
+  template double vector_norm<T>(const T*, int);                                                   \
+  template double vector_dot<T>(const T*, const T*, int);                                          \
+  template void vector_scale<T>(T, T*, int);                                                       \
+  template void vector_axpy<T>(T, const T*, T*, int);
+ANIMATION_DENSE_QR_FOR(float)
+ANIMATION_DENSE_QR_FOR(double)
+#undef ANIMATION_DENSE_QR_FOR
 }
 }

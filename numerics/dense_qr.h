@@ -17,8 +17,10 @@
 // and the later ones are 0, and the zero diagonal entry of R makes the
 // solution infinite or not a number. A singular S is not otherwise detected.
 //
-// Values are 32-bit floats; norms and inner products are accumulated in
-// double precision and every quotient or update is rounded to float.
+// Each routine exists for T = float, the single-precision fit, and
+// T = double, the correction steps of its refinement (refinement.h); norms
+// and inner products are accumulated in double precision either way, and
+// every quotient or update is rounded to T.
 //
 #ifndef animation_core_dense_qr_h
 #define animation_core_dense_qr_h
@@ -35,26 +37,34 @@ constexpr int qr_size = 4;
 //   matrix  order*order entries, in/out: S row by row, then its factors
 //   rhs     order entries, in/out: b, then x
 //   order   in: 1 ... qr_size
-void qr_solve(float* matrix, float* rhs, int order = qr_size);
+template<typename T>
+void qr_solve(T* matrix, T* rhs, int order = qr_size);
 
 // Factors the working matrix M (M(r,k) at k*rows + r) in place.
 //   matrix   rows*columns entries, in/out
 //   rows     in, at most qr_size
 //   columns  in, at most rows
 //   scalars  columns entries, out: leading components of the reflections
-void qr_factor(float* matrix, int rows, int columns, float* scalars);
+template<typename T>
+void qr_factor(T* matrix, int rows, int columns, T* scalars);
 
 // Solves R'*y = vector in place with the R that qr_factor left in matrix.
-void qr_forward_solve(const float* matrix, float* vector, int rows, int columns);
+template<typename T>
+void qr_forward_solve(const T* matrix, T* vector, int rows, int columns);
 
 // Replaces vector (rows entries) by Q*vector.
-void qr_apply_q(const float* matrix, const float* scalars, float* vector, int rows, int columns);
+template<typename T>
+void qr_apply_q(const T* matrix, const T* scalars, T* vector, int rows, int columns);
 
 // Unit-stride vector operations; a count <= 0 does nothing.
-double vector_norm(const float* x, int count);                  // sqrt(x'*x), unscaled
-double vector_dot(const float* x, const float* y, int count);   // x'*y
-void vector_scale(float a, float* x, int count);                // x = a*x
-void vector_axpy(float a, const float* x, float* y, int count); // y = a*x + y
+template<typename T>
+double vector_norm(const T* x, int count); // sqrt(x'*x), unscaled
+template<typename T>
+double vector_dot(const T* x, const T* y, int count); // x'*y
+template<typename T>
+void vector_scale(T a, T* x, int count); // x = a*x
+template<typename T>
+void vector_axpy(T a, const T* x, T* y, int count); // y = a*x + y
 }
 }
 

@@ -2,15 +2,16 @@
 // fit.h.
 #include "fit.h"
 
+#include "affine_hull.h"
 #include "dense_qr.h"
 #include "envelope_assembly.h"
 #include "envelope_estimate.h"
 #include "envelope_view.h"
 #include "locator_buckets.h"
+#include "refinement.h"
 #include "spline_field.h"
 
 #include <vtkIdList.h>
-#include <vtkMath.h>
 #include <vtkNew.h>
 #include <vtkPointLocator.h>
 #include <vtkPoints.h>
@@ -27,80 +28,6 @@ namespace core
 {
 namespace
 {
-// The eigenvalues of the scatter matrix of the control points are the
-// squared extents of the cloud along its principal axes, and the condition
-// of S grows at least like the largest over the smallest. Below this ratio
-// (a cloud thinner than 1e-4 of its length) S is singular to single
-// precision, and the axis counts as no extent of the cloud.
-constexpr double planar_eigenvalue_ratio = 1e-8;
-
-// The affine hull of the control points: its dimension and, when it is less
-// than 3, a frame of it. The eigenvectors of the scatter matrix of the points
-// about their centroid are the principal axes of the cloud and its
-// eigenvalues the squared extents along them; an axis whose eigenvalue is at
-// most planar_eigenvalue_ratio times the largest is taken as no extent.
-struct affine_hull
-{
-  int Dimension;      // 0 (one point) ... 3 (the points span space)
-  double Centroid[3]; // the mean of the points
-  double Axes[3][3];  // Axes[0 ... Dimension-1]: unit directions of the hull
-};
-
-// The affine hull of the n points in rows 1 to 3 of P (row r at P + r*n).
-//   n  in, >= 1
-affine_hull find_affine_hull(const float* P, int n)
-{
-  affine_hull hull = { 3, { 0.0, 0.0, 0.0 }, {} };
-  for (int a = 0; a < 3; ++a)
-  {
-    for (int i = 0; i < n; ++i)
-    {
-      hull.Centroid[a] += P[std::size_t(a + 1) * n + i];
-    }
-    hull.Centroid[a] /= n;
-  }
-  double scatter[3][3] = {};
-  for (int i = 0; i < n; ++i)
-  {
-    double d[3];
-    for (int a = 0; a < 3; ++a)
-    {
-      d[a] = P[std::size_t(a + 1) * n + i] - hull.Centroid[a];
-    }
-    for (int a = 0; a < 3; ++a)
-    {
-      for (int b = 0; b < 3; ++b)
-      {
-        scatter[a][b] += d[a] * d[b];
-      }
-    }
-  }
-  // The eigenvectors are the columns of the result.
-  double eigenvalues[3];
-  double eigenvectors[3][3];
-  vtkMath::Diagonalize3x3(scatter, eigenvalues, eigenvectors);
-  // Undefined coordinates keep the full polynomial part; their coefficients
-  // come out not finite instead.
-  if (!std::isfinite(eigenvalues[0] + eigenvalues[1] + eigenvalues[2]))
-  {
-    return hull;
-  }
-  const double largest = std::max({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
-  hull.Dimension = 0;
-  for (int k = 0; k < 3; ++k)
-  {
-    if (eigenvalues[k] > planar_eigenvalue_ratio * largest)
-    {
-      for (int b = 0; b < 3; ++b)
-      {
-        hull.Axes[hull.Dimension][b] = eigenvectors[b][k];
-      }
-      ++hull.Dimension;
-    }
-  }
-  return hull;
-}
-
 // The polynomial part reduced to the affine functions of the hull of points
 // that do not span space: 1 and the coordinates u_j = Axes[j].(p - Centroid)
 // along the hull, j < Dimension. Rows 1 ... Dimension of P are replaced by
@@ -247,6 +174,76 @@ bool obtain(std::vector<T>& block, std::int64_t count)
     return false;
   }
 }
+
+// Refines the single-precision solution (refinement.h) as request asks.
+//   kept     sets*n entries, in: b of every value set, one after another
+outcome measure_and_refine(const envelope_view& a,
+                           const float* x,
+                           const float* y,
+                           const float* z,
+                           const fit_options& options,
+                           const std::vector<double>& kept,
+                           float* const* values,
+                           int sets,
+                           float (*polynomial)[4],
+                           refinement_request& request)
+{
+  fit_accuracy& accuracy = request.Accuracy;
+  double* const* precise = request.Solution;
+  const int n = a.n;
+  std::vector<std::vector<double>> local;
+  std::vector<double*> solution(sets);
+  if (precise)
+  {
+    std::copy(precise, precise + sets, solution.begin());
+  }
+  else
+  {
+    local.resize(sets);
+    for (int v = 0; v < sets; ++v)
+    {
+      if (!obtain(local[v], std::int64_t(n) + 4))
+      {
+        return out_of_memory(storage::refinement, 8.0 * sets * (n + 4.0));
+      }
+      solution[v] = local[v].data();
+    }
+  }
+  std::vector<const double*> b(sets);
+  for (int v = 0; v < sets; ++v)
+  {
+    b[v] = kept.data() + std::size_t(v) * n;
+    std::copy(values[v], values[v] + n, solution[v]);
+    std::copy(polynomial[v], polynomial[v] + 4, solution[v] + n);
+  }
+  outcome step = refine_solution(a, x, y, z, options, b.data(), sets, solution.data(), accuracy);
+  if (!step.Ok() || accuracy.Steps == 0)
+  {
+    return step;
+  }
+  for (int v = 0; v < sets; ++v)
+  {
+    std::transform(solution[v], solution[v] + n, values[v], [](double c) { return float(c); });
+    std::transform(
+      solution[v] + n, solution[v] + n + 4, polynomial[v], [](double d) { return float(d); });
+  }
+  if (precise)
+  {
+    return {};
+  }
+  // The residual of the rounded solution, which is the one handed back.
+  for (int v = 0; v < sets; ++v)
+  {
+    std::copy(values[v], values[v] + n, solution[v]);
+    std::copy(polynomial[v], polynomial[v] + 4, solution[v] + n);
+  }
+  fit_options measureOnly = options;
+  measureOnly.RefineAbove = HUGE_VAL;
+  fit_accuracy rounded;
+  step = refine_solution(a, x, y, z, measureOnly, b.data(), sets, solution.data(), rounded);
+  accuracy.After = rounded.Before;
+  return step;
+}
 }
 
 outcome order_points(vtkPoints* points,
@@ -349,7 +346,8 @@ outcome solve_system(const float* x,
                      float* const* values,
                      int sets,
                      float (*polynomial)[4],
-                     fit_monitor* monitor)
+                     fit_monitor* monitor,
+                     refinement_request* refinement)
 {
   fit_monitor silent;
   fit_monitor& report = monitor ? *monitor : silent;
@@ -373,6 +371,27 @@ outcome solve_system(const float* x,
   if (!obtain(work, 4 * std::int64_t(n)))
   {
     return out_of_memory(storage::work_columns, 16.0 * n);
+  }
+  // The values b, kept for the residual once the solves overwrite them.
+  std::vector<double> kept;
+  if (refinement)
+  {
+    if (!obtain(kept, std::int64_t(sets) * n))
+    {
+      return out_of_memory(storage::refinement, 8.0 * sets * n);
+    }
+    for (int v = 0; v < sets; ++v)
+    {
+      double* b = &kept[std::size_t(v) * n];
+      if (refinement->Values)
+      {
+        std::copy(refinement->Values[v], refinement->Values[v] + n, b);
+      }
+      else
+      {
+        std::copy(values[v], values[v] + n, b);
+      }
+    }
   }
   const float* coordinates[3] = { x, y, z };
   // The diagonal of A + lambda I: phi(0) = 1 plus the smoothing.
@@ -431,7 +450,7 @@ outcome solve_system(const float* x,
   {
     // Points that do not span space determine only the affine functions of
     // their hull; the polynomial part is reduced to those.
-    const affine_hull hull = find_affine_hull(P.data(), n);
+    const affine_hull hull = find_affine_hull(x, y, z, n);
     if (hull.Dimension < 3)
     {
       reduce_polynomial_basis(hull, P.data(), n);
@@ -456,6 +475,14 @@ outcome solve_system(const float* x,
       return failure(status::not_finite, v);
     }
   }
+  if (refinement)
+  {
+    step = measure_and_refine(a, x, y, z, options, kept, values, sets, polynomial, *refinement);
+    if (!step.Ok())
+    {
+      return step;
+    }
+  }
   report.Solved();
   return {};
 }
@@ -470,7 +497,8 @@ outcome fit_unguarded(int n,
                       int fields,
                       const fit_options& options,
                       fit_monitor* monitor,
-                      fit& result)
+                      fit& result,
+                      const double* const* moves)
 {
   fit made;
   made.Count = n;
@@ -515,12 +543,14 @@ outcome fit_unguarded(int n,
     return out_of_memory(storage::ordering, 16.0 * n);
   }
   const int sets = 3 * fields;
+  // The single-precision solve works on values, and Coeff receives its refinement.
+  std::vector<std::vector<float>> single(sets);
   made.Coeff.resize(sets);
-  for (auto& c : made.Coeff)
+  for (int v = 0; v < sets; ++v)
   {
-    if (!obtain(c, std::int64_t(n) + 4))
+    if (!obtain(single[v], n) || !obtain(made.Coeff[v], std::int64_t(n) + 4))
     {
-      return out_of_memory(storage::coefficients, 4.0 * sets * (n + 4.0));
+      return out_of_memory(storage::coefficients, 12.0 * sets * (n + 4.0));
     }
   }
   for (int k = 0; k < n; ++k)
@@ -529,15 +559,40 @@ outcome fit_unguarded(int n,
   }
   list_order_coordinates(made.Controls, made.List.data(), n, coordinates.data());
   std::vector<float*> values(sets);
+  std::vector<double*> precise(sets);
   std::vector<float> polynomial(4 * std::size_t(sets));
   for (int v = 0; v < sets; ++v)
   {
-    values[v] = made.Coeff[v].data();
+    values[v] = single[v].data();
+    precise[v] = made.Coeff[v].data();
   }
+  // The values in double precision, for the refinement: the moves given, or
+  // the differences of the float positions, which double precision holds
+  // exactly.
+  std::vector<double> exact;
+  if (!obtain(exact, std::int64_t(sets) * n))
+  {
+    return out_of_memory(storage::refinement, 8.0 * sets * n);
+  }
+  std::vector<const double*> exactValues(sets);
   for (int f = 0; f < fields; ++f)
   {
     list_order_differences(sources, targets[f], made.List.data(), n, &values[3 * f]);
+    for (int a = 0; a < 3; ++a)
+    {
+      double* b = &exact[std::size_t(3 * f + a) * n];
+      for (int k = 0; k < n; ++k)
+      {
+        const std::size_t id = made.List[k];
+        b[k] = moves ? moves[f][3 * id + a]
+                     : static_cast<double>(sources[3 * id + a]) - targets[f][3 * id + a];
+      }
+      exactValues[3 * f + a] = b;
+    }
   }
+  refinement_request refinement;
+  refinement.Values = exactValues.data();
+  refinement.Solution = precise.data();
   step = solve_system(coordinates.data(),
                       coordinates.data() + n,
                       coordinates.data() + 2 * std::size_t(n),
@@ -547,14 +602,12 @@ outcome fit_unguarded(int n,
                       values.data(),
                       sets,
                       reinterpret_cast<float(*)[4]>(polynomial.data()),
-                      monitor);
+                      monitor,
+                      &refinement);
+  made.Accuracy = refinement.Accuracy;
   if (!step.Ok())
   {
     return step;
-  }
-  for (int v = 0; v < sets; ++v)
-  {
-    std::copy(&polynomial[4 * v], &polynomial[4 * v] + 4, made.Coeff[v].begin() + n);
   }
   made.Neighbours = std::make_shared<const locator_buckets>(locator);
   result = std::move(made);
@@ -568,11 +621,12 @@ outcome make_fit(int n,
                  int fields,
                  const fit_options& options,
                  fit_monitor* monitor,
-                 fit& result)
+                 fit& result,
+                 const double* const* moves)
 {
   try
   {
-    return fit_unguarded(n, sources, targets, fields, options, monitor, result);
+    return fit_unguarded(n, sources, targets, fields, options, monitor, result, moves);
   }
   catch (const std::bad_alloc&)
   {
@@ -592,7 +646,7 @@ void evaluate_field(const fit& f,
                     double s[3],
                     double jacobian[3][3])
 {
-  const spline_field values = {
+  const spline_field_of<double> values = {
     f.Radius,
     f.Controls,
     static_cast<const float*>(f.Controls->GetVoidPointer(0)),
@@ -611,6 +665,37 @@ void evaluate(const fit& f,
 {
   find_neighbours(f, x, ids);
   evaluate_field(f, 0, x, ids, s, jacobian);
+}
+double landmark_residual(const fit& f,
+                         int field,
+                         double smoothing,
+                         const double* sources,
+                         const double* targets)
+{
+  std::vector<vtkIdType> ids;
+  double largestMove = 0.0;
+  double largestMiss = 0.0;
+  for (int i = 0; i < f.Count; ++i)
+  {
+    const double* p = sources + 3 * std::size_t(i);
+    const double* q = targets + 3 * std::size_t(i);
+    double s[3];
+    find_neighbours(f, p, ids);
+    evaluate_field(f, field, p, ids, s, nullptr);
+    double move2 = 0.0;
+    double miss2 = 0.0;
+    for (int a = 0; a < 3; ++a)
+    {
+      const double move = p[a] - q[a];
+      const double miss = move - s[a] - smoothing * f.Coeff[3 * field + a][f.UnList[i]];
+      move2 += move * move;
+      miss2 += miss * miss;
+    }
+    largestMove = std::max(largestMove, std::sqrt(move2));
+    // A miss that is not a number counts as infinite.
+    largestMiss = std::isfinite(miss2) ? std::max(largestMiss, std::sqrt(miss2)) : HUGE_VAL;
+  }
+  return largestMove > 0.0 ? largestMiss / largestMove : largestMiss;
 }
 }
 }

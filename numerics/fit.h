@@ -29,12 +29,16 @@
 // elimination runs with that smaller S, and the reduced coefficients are
 // expanded into d0 ... d3 of 1, x, y, z. Without the polynomial part,
 // c = inv(A)*b and d = 0. Stored values are 32-bit floats; sums of
-// products are accumulated in double precision and rounded once.
+// products are accumulated in double precision and rounded once. The
+// solution can then be refined in mixed precision (refinement.h); make_fit
+// always asks for it when options.RefineAbove allows, and keeps the
+// coefficients in double precision.
 #ifndef animation_core_fit_h
 #define animation_core_fit_h
 
 #include "fit_options.h"
 #include "progress_sink.h"
+#include "refinement.h"
 #include "status.h"
 
 #include <vtkSmartPointer.h>
@@ -86,8 +90,10 @@ struct fit
   std::vector<int> List;                         // list position -> id
   std::vector<int> UnList;                       // id -> list position (index of its weight)
   int Max = 0;                                   // two neighbours lie at most Max positions apart
-  // Per value set, field k's x y z at 3k ... 3k+2: n weights in list order, then d0 ... d3.
-  std::vector<std::vector<float>> Coeff;
+  // Per value set, field k's x y z at 3k ... 3k+2: n weights in list order, then d0 ... d3,
+  // refined in double precision (refinement.h).
+  std::vector<std::vector<double>> Coeff;
+  fit_accuracy Accuracy; // the landmark residual of the single-precision solve and of Coeff
   std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
 };
 
@@ -135,6 +141,20 @@ void list_order_differences(const float* sources,
                             int n,
                             float* const values[3]);
 
+// What solve_system is asked to refine, and what it gives back.
+struct refinement_request
+{
+  // in: sets pointers, each to n entries: the values b in double precision,
+  // when the caller has them more exactly than the float values; or null.
+  const double* const* Values = nullptr;
+  // out: sets pointers, each to n + 4 entries: c and d0 ... d3 in double
+  // precision, of which the float results hold the rounding; or null.
+  double* const* Solution = nullptr;
+  // out: the landmark residual before and after; without Solution, After
+  // is that of the rounded float results.
+  fit_accuracy Accuracy;
+};
+
 // Solves the interpolation system of n control points given in list order.
 //   x, y, z     n entries each, in: the control points in list order
 //   n           in, >= 1
@@ -145,6 +165,9 @@ void list_order_differences(const float* sources,
 //   sets        in
 //   polynomial  sets entries, out: d0 ... d3 of each value set
 //   monitor     in: may be null
+//   refinement  in/out: the refinement that options.RefineAbove asks for
+//               (refinement.h); null measures nothing and keeps the
+//               single-precision solution
 outcome solve_system(const float* x,
                      const float* y,
                      const float* z,
@@ -154,7 +177,8 @@ outcome solve_system(const float* x,
                      float* const* values,
                      int sets,
                      float (*polynomial)[4],
-                     fit_monitor* monitor);
+                     fit_monitor* monitor,
+                     struct refinement_request* refinement = nullptr);
 
 // The whole hand-off, from control points to a fit: the locator over the
 // sources, the memory check, the order, the values source minus target (in
@@ -168,6 +192,10 @@ outcome solve_system(const float* x,
 //   options  in
 //   monitor  in: may be null
 //   result   out: the fit when the outcome is ok
+//   moves    fields pointers, each to 3*n entries, in: source minus target
+//            of each control point in double precision, the values that the
+//            refinement fits; or null, and the differences of the float
+//            positions are taken exactly
 // Storage that cannot be obtained is a no_memory outcome; nothing is thrown.
 outcome make_fit(int n,
                  const float* sources,
@@ -175,7 +203,8 @@ outcome make_fit(int n,
                  int fields,
                  const fit_options& options,
                  fit_monitor* monitor,
-                 fit& result);
+                 fit& result,
+                 const double* const* moves = nullptr);
 
 // make_fit of one field.
 inline outcome make_fit(int n,
@@ -183,9 +212,10 @@ inline outcome make_fit(int n,
                         const float* targets,
                         const fit_options& options,
                         fit_monitor* monitor,
-                        fit& result)
+                        fit& result,
+                        const double* moves = nullptr)
 {
-  return make_fit(n, sources, &targets, 1, options, monitor, result);
+  return make_fit(n, sources, &targets, 1, options, monitor, result, moves ? &moves : nullptr);
 }
 
 // The control points within R of x (3 entries), in the order of the
@@ -203,6 +233,21 @@ void evaluate_field(const fit& f,
                     const std::vector<vtkIdType>& ids,
                     double s[3],
                     double jacobian[3][3]);
+
+// How far field k of a fit misses its landmarks as it is evaluated: the
+// largest |(p(i) - q(i)) - s(p(i)) - lambda c(i)| over the control points,
+// the residual of (A + lambda I) c + P'd = b at each (with lambda = 0, how
+// far s(p(i)) lies from p(i) - q(i)), divided by the largest |p(i) - q(i)|
+// (not divided when every move is 0).
+//   field     in: 0 ... Fields-1
+//   smoothing in: the lambda of the fit
+//   sources, targets  3*Count entries each, in: x y z of each landmark, by
+//             control point id, in the coordinates of the fit
+double landmark_residual(const fit& f,
+                         int field,
+                         double smoothing,
+                         const double* sources,
+                         const double* targets);
 
 // Field 0 of a fit at x, with its neighbour query; ids is left holding the
 // control points within R of x.

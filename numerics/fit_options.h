@@ -40,6 +40,11 @@ struct fit_options
   // knows the memory available; the fit reads nothing of the machine.
   bool CheckMemory = true;
   std::int64_t MemoryLimit = -1;
+  // The fit is refined in mixed precision (refinement.h) when the landmark
+  // residual of its single-precision solution exceeds this fraction of the
+  // largest landmark move. 0 refines every fit with any residual; the
+  // program keeps the single-precision fit up to 1e-4.
+  double RefineAbove = 0.0;
 };
 }
 }

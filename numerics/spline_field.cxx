@@ -11,7 +11,8 @@
 namespace
 {
 // Control point k in double precision, from the float coordinates when there are any.
-void ReadControl(const spline_field& field, vtkIdType k, double p[3])
+template<typename Real>
+void ReadControl(const spline_field_of<Real>& field, vtkIdType k, double p[3])
 {
   if (field.ControlCoords)
   {
@@ -28,7 +29,8 @@ void ReadControl(const spline_field& field, vtkIdType k, double p[3])
 // order of ids. The values phi come first, a block at a time, in a loop of
 // independent square roots and divisions that the compiler vectorises; the
 // sums then run in the same order as one term at a time would take them.
-void AddValues(const spline_field& field,
+template<typename Real>
+void AddValues(const spline_field_of<Real>& field,
                const vtkIdType* ids,
                vtkIdType count,
                const double* distances2,
@@ -69,7 +71,8 @@ void AddValues(const spline_field& field,
 
 // The polynomial part c0 + c1 x + c2 y + c3 z of one coordinate; the coefficients follow the nc
 // weights.
-double Polynomial(const float* coeff, vtkIdType nc, const double x[3])
+template<typename Real>
+double Polynomial(const Real* coeff, vtkIdType nc, const double x[3])
 {
   return x[0] * coeff[nc + 1] + x[1] * coeff[nc + 2] + x[2] * coeff[nc + 3] + coeff[nc];
 }
@@ -77,7 +80,8 @@ double Polynomial(const float* coeff, vtkIdType nc, const double x[3])
 
 // The terms are added in the order of ids and the polynomial part last, in double precision; the
 // caller rounds.
-void evaluate_spline_field(const spline_field& field,
+template<typename Real>
+void evaluate_spline_field(const spline_field_of<Real>& field,
                            const double x[3],
                            const vtkIdType* ids,
                            vtkIdType count,
@@ -140,6 +144,21 @@ void evaluate_spline_field(const spline_field& field,
     }
   }
 }
+
+template void evaluate_spline_field<float>(const spline_field_of<float>&,
+                                           const double[3],
+                                           const vtkIdType*,
+                                           vtkIdType,
+                                           double[3],
+                                           double[3][3],
+                                           const double*);
+template void evaluate_spline_field<double>(const spline_field_of<double>&,
+                                            const double[3],
+                                            const vtkIdType*,
+                                            vtkIdType,
+                                            double[3],
+                                            double[3][3],
+                                            const double*);
 
 void normal_terms(const float jacobian[9], const float normal[3], float terms[9])
 {

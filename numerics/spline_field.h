@@ -28,16 +28,19 @@
 
 class vtkPoints;
 
-// A fitted field as the solver leaves it: coefficients in list order.
-struct spline_field
+// A fitted field as the solver leaves it: coefficients in list order, in
+// single precision (the program's solver) or double precision (a refined fit).
+template<typename Real>
+struct spline_field_of
 {
   double Radius;                        // support radius R
   vtkPoints* Controls;                  // the control points p(k), nc of them
   const float* ControlCoords;           // their 3*nc float coordinates, or null to read Controls
-  const float* Coeff[3];                // nc + 4 entries each: weights in list order, c_a0 ... c_a3
+  const Real* Coeff[3];                 // nc + 4 entries each: weights in list order, c_a0 ... c_a3
   const int* UnList;                    // control point id -> list position (index of its weight)
   animation::core::basis_kernel Kernel; // the basis function phi
 };
+using spline_field = spline_field_of<float>;
 
 // Evaluates the field at x from the ids of the control points within R of x.
 //   field     in
@@ -50,7 +53,8 @@ struct spline_field
 //   distances2  count entries, in: the squared distances |x - p|^2 of the
 //             control points, as (x0-p0)^2 + (x1-p1)^2 + (x2-p2)^2 in double
 //             precision; may be null, and they are computed so
-void evaluate_spline_field(const spline_field& field,
+template<typename Real>
+void evaluate_spline_field(const spline_field_of<Real>& field,
                            const double x[3],
                            const vtkIdType* ids,
                            vtkIdType count,

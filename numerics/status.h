@@ -48,6 +48,7 @@ enum class storage : std::int64_t
   coefficients,    // the fitted coefficients
   factor_work,     // the packed rows of the blocked factorisation
   control_points,  // the control points' copy and their locator
+  refinement,      // the iterates and residuals of the refinement, 4 per value set
 };
 
 struct outcome

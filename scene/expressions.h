@@ -59,6 +59,12 @@ vtkExpressionTransform* NewExpressionTransform(vtkDatReader* reader);
 // then.
 ExpressionRun* SolveExpressions(vtkDatReader* reader);
 
+// Says on standard error that the fit was refined, with how far the
+// single-precision fit and the refined one miss the control points, each
+// relative to the largest control-point move, and how far the
+// single-precision affine part could be off (fit_accuracy::PolynomialLoss).
+void ReportFitRefinement(double before, double after, double polynomialLoss);
+
 // Gives the transform the weights of frame (and marks it modified).
 void ShowFrameWeights(ExpressionRun& run, int64_t frame);
 

@@ -3,8 +3,8 @@
 #include "vtkDatReader.h"
 #include "vtkShapeTransform.h"
 
+#include <vtkIdList.h>
 #include <vtkMath.h>
-
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkSmartPointer.h>
@@ -138,6 +138,95 @@ double LargestControlPointMove(vtkDatReader* reader)
     largest = std::max(largest, std::sqrt(vtkMath::Distance2BetweenPoints(source, target)));
   }
   return largest;
+}
+
+namespace
+{
+// The pair of control points within radius of each other whose moves differ
+// the most for their distance: |m(i) - m(j)| / |p(i) - p(j)| largest.
+struct steepest_pair
+{
+  vtkIdType First = -1;
+  vtkIdType Second = -1;
+  double Distance = 0.0;
+  double MoveDifference = 0.0;
+};
+
+steepest_pair FindSteepestPair(vtkPoints* sources, vtkPoints* targets, double radius)
+{
+  auto set = vtkSmartPointer<vtkPolyData>::New();
+  set->SetPoints(sources);
+  auto locator = vtkSmartPointer<vtkStaticPointLocator>::New();
+  locator->SetDataSet(set);
+  locator->BuildLocator();
+  auto neighbours = vtkSmartPointer<vtkIdList>::New();
+  steepest_pair steepest;
+  double steepestSlope = 0.0;
+  for (vtkIdType i = 0; i < sources->GetNumberOfPoints(); ++i)
+  {
+    double p[3], q[3];
+    sources->GetPoint(i, p);
+    targets->GetPoint(i, q);
+    locator->FindPointsWithinRadius(radius, p, neighbours);
+    for (vtkIdType k = 0; k < neighbours->GetNumberOfIds(); ++k)
+    {
+      const vtkIdType j = neighbours->GetId(k);
+      double pj[3], qj[3];
+      sources->GetPoint(j, pj);
+      targets->GetPoint(j, qj);
+      const double distance = std::sqrt(vtkMath::Distance2BetweenPoints(p, pj));
+      if (j <= i || distance == 0.0)
+      {
+        continue;
+      }
+      const double difference[3] = { (q[0] - p[0]) - (qj[0] - pj[0]),
+                                     (q[1] - p[1]) - (qj[1] - pj[1]),
+                                     (q[2] - p[2]) - (qj[2] - pj[2]) };
+      const double moveDifference = vtkMath::Norm(difference);
+      if (moveDifference / distance > steepestSlope)
+      {
+        steepestSlope = moveDifference / distance;
+        steepest = { i, j, distance, moveDifference };
+      }
+    }
+  }
+  return steepest;
+}
+}
+
+void WarnAboutOvershoot(vtkDatReader* reader, vtkShapeTransform* transform)
+{
+  vtkPoints* displacements = transform->GetDisplacements();
+  if (!transform->GetDisplacementsCached() || !displacements)
+  {
+    return;
+  }
+  double largest = 0.0;
+  for (vtkIdType i = 0; i < displacements->GetNumberOfPoints(); ++i)
+  {
+    largest = std::max(largest, vtkMath::Norm(displacements->GetPoint(i)));
+  }
+  const double largestMove = LargestControlPointMove(reader);
+  if (!(largest > LargestOvershoot * largestMove))
+  {
+    return;
+  }
+  const steepest_pair pair =
+    FindSteepestPair(reader->GetPointArray(), reader->GetPointArrayN(), reader->GetRadius());
+  const bool wendland = reader->GetFitOptions().Kernel == animation::core::basis_kernel::wendland;
+  std::cerr << "Warning: the deformation moves face points by up to " << largest << ", "
+            << largest / largestMove << " times the largest control-point move " << largestMove;
+  if (pair.First >= 0)
+  {
+    std::cerr << ": control points " << pair.First + 1 << " and " << pair.Second + 1 << " lie "
+              << pair.Distance << " apart but their moves differ by " << pair.MoveDifference
+              << ", and the field overshoots to pass through both";
+  }
+  std::cerr << "; "
+            << (wendland ? "write \"Kernel quadratic\", which bends sharply at a control point "
+                           "instead of overshooting, or a \"Smoothing\" such as 0.01"
+                         : "write a \"Smoothing\" such as 0.01")
+            << " in woman.ptt" << std::endl;
 }
 
 void WarnAboutMotionBeyondSupports(vtkDatReader* reader, vtkShapeTransform* transform)

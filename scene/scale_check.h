@@ -42,4 +42,14 @@ double LargestControlPointMove(vtkDatReader* reader);
 constexpr double LargestShareMovedBeyondSupports = 0.1;
 void WarnAboutMotionBeyondSupports(vtkDatReader* reader, vtkShapeTransform* transform);
 
+// A field that passes through two close control points whose moves differ
+// greatly has to bend hard between them, and a smooth kernel overshoots far
+// beyond both moves. Prints one line on standard error when the transform's
+// cached displacement of some face point exceeds this many times the largest
+// control-point move: the largest displacement, the pair of control points
+// within the support radius whose moves differ the most for their distance
+// (numbered from 1 as the scene file lists them), and the cure.
+constexpr double LargestOvershoot = 3.0;
+void WarnAboutOvershoot(vtkDatReader* reader, vtkShapeTransform* transform);
+
 #endif

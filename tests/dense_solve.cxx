@@ -5,7 +5,13 @@
 
 std::vector<double> DenseSolve(std::vector<std::vector<double>> a, std::vector<double> b)
 {
-  const int n = static_cast<int>(b.size());
+  return DenseSolveMany(std::move(a), { std::move(b) })[0];
+}
+
+std::vector<std::vector<double>> DenseSolveMany(std::vector<std::vector<double>> a,
+                                                std::vector<std::vector<double>> bs)
+{
+  const int n = static_cast<int>(a.size());
   for (int k = 0; k < n; ++k)
   {
     int pivot = k;
@@ -17,7 +23,10 @@ std::vector<double> DenseSolve(std::vector<std::vector<double>> a, std::vector<d
       }
     }
     std::swap(a[k], a[pivot]);
-    std::swap(b[k], b[pivot]);
+    for (auto& b : bs)
+    {
+      std::swap(b[k], b[pivot]);
+    }
     for (int i = k + 1; i < n; ++i)
     {
       const double m = a[i][k] / a[k][k];
@@ -25,19 +34,25 @@ std::vector<double> DenseSolve(std::vector<std::vector<double>> a, std::vector<d
       {
         a[i][j] -= m * a[k][j];
       }
-      b[i] -= m * b[k];
+      for (auto& b : bs)
+      {
+        b[i] -= m * b[k];
+      }
     }
   }
   // a is now upper triangular.
-  for (int i = n - 1; i >= 0; --i)
+  for (auto& b : bs)
   {
-    for (int j = i + 1; j < n; ++j)
+    for (int i = n - 1; i >= 0; --i)
     {
-      b[i] -= a[i][j] * b[j];
+      for (int j = i + 1; j < n; ++j)
+      {
+        b[i] -= a[i][j] * b[j];
+      }
+      b[i] /= a[i][i];
     }
-    b[i] /= a[i][i];
   }
-  return b;
+  return bs;
 }
 
 DenseSplineField::DenseSplineField(const DenseSplineDefinition& definition,
@@ -61,14 +76,18 @@ DenseSplineField::DenseSplineField(const DenseSplineDefinition& definition,
       a[i][n + t] = a[n + t][i] = terms[t];
     }
   }
+  std::vector<std::vector<double>> b(3, std::vector<double>(n + m, 0.0));
   for (int axis = 0; axis < 3; ++axis)
   {
-    std::vector<double> b(n + m, 0.0);
     for (std::size_t i = 0; i < n; ++i)
     {
-      b[i] = values[i][axis];
+      b[axis][i] = values[i][axis];
     }
-    this->Coefficients[axis] = DenseSolve(a, b);
+  }
+  std::vector<std::vector<double>> solved = DenseSolveMany(std::move(a), std::move(b));
+  for (int axis = 0; axis < 3; ++axis)
+  {
+    this->Coefficients[axis] = std::move(solved[axis]);
   }
 }
 

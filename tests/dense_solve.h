@@ -10,6 +10,10 @@
 // precision; a is n rows of n entries.
 std::vector<double> DenseSolve(std::vector<std::vector<double>> a, std::vector<double> b);
 
+// The same for several right-hand sides at once, with one elimination.
+std::vector<std::vector<double>> DenseSolveMany(std::vector<std::vector<double>> a,
+                                                std::vector<std::vector<double>> bs);
+
 using DensePoint = std::array<double, 3>;
 
 // What defines the fitted field besides the control points.
@@ -25,8 +29,8 @@ struct DenseSplineDefinition
 
 // The field s(x) = sum_k c(k) phi(|x - p(k)|) + d0 + sum_j d_j x_j of the
 // definition, fitted to the values at the sources by one dense bordered
-// solve [A + lambda I, P'; P, 0] [c; d] = [b; 0] per coordinate, in double
-// precision, and evaluated over all sources: continuous everywhere.
+// solve [A + lambda I, P'; P, 0] [c; d] = [b; 0] for the three coordinates, in
+// double precision, and evaluated over all sources: continuous everywhere.
 class DenseSplineField
 {
 public:

@@ -46,6 +46,9 @@ class CompactSplineTransformPipeline(unittest.TestCase):
             for a, b in zip(moved, self.target.GetPoint(k)):
                 self.assertAlmostEqual(a, b, delta=2e-5)
         self.assertTrue(self.transform.IsFitted())
+        # The refined fit says how far it misses, relative to the largest landmark move.
+        self.assertLess(self.transform.GetFitResidual(), 1e-6)
+        self.assertEqual(self.transform.GetFitError(), "")
 
     def test_filter_follows_the_blend_factor(self):
         self.warp.Update()

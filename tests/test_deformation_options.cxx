@@ -268,3 +268,96 @@ TEST_F(DeformationOptionsTest, ControlPointsInOnePlaneOrOnALineFitTheirAffineFun
   EXPECT_LT(this->GapToDenseFit(this->RunField("SupportRadius 0.5\n", two), alongZ, two),
             FieldTolerance);
 }
+
+TEST_F(DeformationOptionsTest, CloseControlPointsWithVeryDifferentMovesWarnOfTheOvershoot)
+{
+  // Closed lips: two control points 0.07 apart at the front of the sphere, the
+  // upper one moved up and the lower one down, their moves differing by 11,
+  // amid anchors on the vertices of the front half farther than 0.6 from them,
+  // with a support radius thirty times their distance.
+  ControlPoints lips = this->Choose(
+    [](const DensePoint& p)
+    { return p[1] < 0.0 && p[0] * p[0] + (p[1] + 1.0) * (p[1] + 1.0) + p[2] * p[2] > 0.6 * 0.6; },
+    [](const DensePoint&) { return DensePoint{}; });
+  lips.Sources.insert(lips.Sources.begin(), { { 0.0, -0.999, 0.035 }, { 0.0, -0.999, -0.035 } });
+  lips.Moves.insert(lips.Moves.begin(), { { 0.0, 0.0, 5.5 }, { 0.0, 0.0, -5.5 } });
+  auto largest = [](const std::vector<DensePoint>& field)
+  {
+    double length = 0.0;
+    for (const DensePoint& s : field)
+    {
+      length = std::max(length, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+    }
+    return length;
+  };
+  DenseSplineDefinition wendland;
+  wendland.Wendland = true;
+  wendland.Radius = 2.0;
+  const std::vector<DensePoint> field =
+    this->RunField("SupportRadius 2.0\nKernel wendland\n", lips);
+  // The explosion is the kernel's: the dense fit gives it too.
+  EXPECT_LT(this->GapToDenseFit(field, wendland, lips), 1e-5 * largest(field));
+  EXPECT_GT(largest(field), 3 * 5.5);
+  EXPECT_NE(this->Run.Err.find("Warning: the deformation moves face points by up to "),
+            std::string::npos)
+    << this->Run.Err;
+  EXPECT_NE(this->Run.Err.find(": control points 1 and 2 lie 0.07 apart but their moves differ "
+                               "by 11, and the field overshoots to pass through both; write "
+                               "\"Kernel quadratic\""),
+            std::string::npos)
+    << this->Run.Err;
+
+  // The quadratic kernel bends sharply at the control points instead.
+  DenseSplineDefinition quadratic;
+  quadratic.Radius = 2.0;
+  const std::vector<DensePoint> sharp = this->RunField("SupportRadius 2.0\n", lips);
+  EXPECT_LT(this->GapToDenseFit(sharp, quadratic, lips), 1e-5 * largest(sharp));
+  EXPECT_LE(largest(sharp), 3 * 5.5);
+  EXPECT_EQ(this->Run.Err.find("Warning: the deformation moves face points"), std::string::npos)
+    << this->Run.Err;
+}
+
+TEST_F(DeformationOptionsTest, NearlyFlatPatchFarFromTheOriginIsRefinedAndSaysSo)
+{
+  // Seven control points 0.17 wide and 0.006 thick, 7 above the sphere,
+  // lifted together without anchors: the sphere lies beyond their supports
+  // and moves by the affine part of the fit alone, which single precision
+  // gets wrong by more than the move itself.
+  ControlPoints patch;
+  for (int k = 0; k < 7; ++k)
+  {
+    const double angle = k * M_PI / 3.0;
+    const double r = k == 6 ? 0.0 : 0.085;
+    patch.Sources.push_back(
+      { 0.2 + r * std::cos(angle), 0.3 + r * std::sin(angle), k % 2 == 0 ? 7.203 : 7.197 });
+    patch.Moves.push_back({ 0.01 * std::cos(angle), 0.02, 0.05 + 0.01 * (k % 3) });
+  }
+  // The control points as the program reads them: six decimals, then single
+  // precision, which holds the patch's thickness to 4e-5 only.
+  ControlPoints read;
+  auto asRead = [](double x) { return double(float(std::round(x * 1e6) / 1e6)); };
+  for (std::size_t k = 0; k < patch.Sources.size(); ++k)
+  {
+    const DensePoint& p = patch.Sources[k];
+    const DensePoint& m = patch.Moves[k];
+    const DensePoint source = { asRead(p[0]), asRead(p[1]), asRead(p[2]) };
+    const DensePoint target = { asRead(p[0] + m[0]), asRead(p[1] + m[1]), asRead(p[2] + m[2]) };
+    read.Sources.push_back(source);
+    read.Moves.push_back({ target[0] - source[0], target[1] - source[1], target[2] - source[2] });
+  }
+  DenseSplineDefinition definition;
+  definition.Radius = 0.3;
+  const std::vector<DensePoint> field = this->RunField("SupportRadius 0.3\n", patch);
+  double largest = 0.0;
+  for (const DensePoint& s : field)
+  {
+    largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+  }
+  EXPECT_LT(this->GapToDenseFit(field, definition, read), 1e-5 * largest);
+  EXPECT_NE(this->Run.Err.find("The single-precision fit missed the control points by up to "),
+            std::string::npos)
+    << this->Run.Err;
+  EXPECT_NE(this->Run.Err.find("; refined in double precision, it misses them by up to "),
+            std::string::npos)
+    << this->Run.Err;
+}

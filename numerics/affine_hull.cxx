@@ -1,0 +1,66 @@
+#include "affine_hull.h"
+
+#include <vtkMath.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace animation
+{
+namespace core
+{
+affine_hull find_affine_hull(const float* x, const float* y, const float* z, int n)
+{
+  const float* coordinates[3] = { x, y, z };
+  affine_hull hull = { 3, { 0.0, 0.0, 0.0 }, {}, {} };
+  for (int a = 0; a < 3; ++a)
+  {
+    for (int i = 0; i < n; ++i)
+    {
+      hull.Centroid[a] += coordinates[a][i];
+    }
+    hull.Centroid[a] /= n;
+  }
+  double scatter[3][3] = {};
+  for (int i = 0; i < n; ++i)
+  {
+    double d[3];
+    for (int a = 0; a < 3; ++a)
+    {
+      d[a] = coordinates[a][i] - hull.Centroid[a];
+    }
+    for (int a = 0; a < 3; ++a)
+    {
+      for (int b = 0; b < 3; ++b)
+      {
+        scatter[a][b] += d[a] * d[b];
+      }
+    }
+  }
+  // The eigenvectors are the columns of the result.
+  double eigenvalues[3];
+  double eigenvectors[3][3];
+  vtkMath::Diagonalize3x3(scatter, eigenvalues, eigenvectors);
+  if (!std::isfinite(eigenvalues[0] + eigenvalues[1] + eigenvalues[2]))
+  {
+    return hull;
+  }
+  const double largest = std::max({ eigenvalues[0], eigenvalues[1], eigenvalues[2] });
+  hull.Dimension = 0;
+  for (int k = 0; k < 3; ++k)
+  {
+    if (eigenvalues[k] > planar_eigenvalue_ratio * largest)
+    {
+      for (int b = 0; b < 3; ++b)
+      {
+        hull.Axes[hull.Dimension][b] = eigenvectors[b][k];
+      }
+      hull.Extents[hull.Dimension] = std::sqrt(eigenvalues[k] / n);
+      ++hull.Dimension;
+    }
+  }
+  return hull;
+}
+}
+}
