@@ -203,17 +203,34 @@ public:
                                     double& residual) const
   {
     const int count = static_cast<int>(sources.size() / 3);
+    // The landmarks in the frame in double precision, where the miss is measured and whose
+    // differences the refinement fits, and rounded for the single-precision fit.
+    vtkPoints* controls = this->Expressions[members[0]]->Source;
+    std::vector<double> p(3 * std::size_t(count));
+    for (int id = 0; id < count; ++id)
+    {
+      frame.ToFrame(controls->GetPoint(id), &p[3 * std::size_t(id)]);
+    }
+    std::vector<std::vector<double>> q(members.size(), std::vector<double>(3 * count));
+    std::vector<std::vector<double>> moves(members.size(), std::vector<double>(3 * count));
     std::vector<std::vector<float>> targets(members.size(), std::vector<float>(3 * count));
     std::vector<const float*> fields;
+    std::vector<const double*> fieldMoves;
     for (std::size_t m = 0; m < members.size(); ++m)
     {
       const std::size_t k = members[m];
       vtkPoints* target = this->Expressions[k]->Target;
       for (int id = 0; id < count; ++id)
       {
-        frame.ToFrame(target->GetPoint(order[k][id]), &targets[m][3 * id]);
+        frame.ToFrame(target->GetPoint(order[k][id]), &q[m][3 * std::size_t(id)]);
+      }
+      for (std::size_t i = 0; i < q[m].size(); ++i)
+      {
+        targets[m][i] = static_cast<float>(q[m][i]);
+        moves[m][i] = p[i] - q[m][i];
       }
       fields.push_back(targets[m].data());
+      fieldMoves.push_back(moves[m].data());
     }
     const animation::core::outcome fitted = animation::core::make_fit(count,
                                                                       sources.data(),
@@ -221,19 +238,18 @@ public:
                                                                       static_cast<int>(fields.size()),
                                                                       options,
                                                                       nullptr,
-                                                                      made);
+                                                                      made,
+                                                                      fieldMoves.data());
     residual = 0.0;
     if (!fitted.Ok())
     {
       return fitted;
     }
-    const std::vector<double> p(sources.begin(), sources.end());
     for (std::size_t m = 0; m < members.size(); ++m)
     {
-      const std::vector<double> q(targets[m].begin(), targets[m].end());
       residual = std::max(residual,
                           animation::core::landmark_residual(
-                            made, static_cast<int>(m), options.Smoothing, p.data(), q.data()));
+                            made, static_cast<int>(m), options.Smoothing, p.data(), q[m].data()));
     }
     return fitted;
   }

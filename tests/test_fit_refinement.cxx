@@ -222,23 +222,13 @@ TEST(FitRefinement, ExpressionTransformFarFromTheOrigin)
     transform->AddExpression("smile", source, target);
     transform->SetWeight("smile", 1.0);
     transform->Update();
-    // The transform keeps its landmarks in single precision: those are the ones it fits.
-    vtkNew<vtkPoints> kept[2];
-    for (int set = 0; set < 2; ++set)
-    {
-      vtkPoints* from = set == 0 ? source.Get() : target.Get();
-      kept[set]->SetNumberOfPoints(from->GetNumberOfPoints());
-      for (vtkIdType k = 0; k < from->GetNumberOfPoints(); ++k)
-      {
-        kept[set]->SetPoint(k, from->GetPoint(k));
-      }
-    }
-    const double move = LargestMove(kept[0], kept[1]);
-    const DenseSplineField dense = DenseField({}, kept[0], kept[1], centre);
+    // The transform keeps its landmarks in double precision and fits in their frame.
+    const double move = LargestMove(source, target);
+    const DenseSplineField dense = DenseField({}, source, target, centre);
     ExpectLands({ transform->GetFitResidual(),
                   transform->GetFitError(),
-                  LargestLandmarkMiss(transform, kept[0], kept[1]) / move,
-                  LargestFieldDifference(transform, dense, kept[0], centre) / move,
+                  LargestLandmarkMiss(transform, source, target) / move,
+                  LargestFieldDifference(transform, dense, source, centre) / move,
                   capture.Errors() });
   }
 }
@@ -297,7 +287,12 @@ TEST(FitRefinement, NearlyFlatPatchMatchesTheDenseSolveFarAway)
     transform->AddExpression("lift", source, target);
     transform->SetWeight("lift", 1.0);
     EXPECT_LE(transform->GetFitResidual(), landmark_tolerance);
-    EXPECT_GT(transform->GetRefinementSteps(), 0);
+    // In the frame of the patch the single-precision fit already meets the program's
+    // threshold; the library's refines it all the same.
+    if (threshold == 0.0)
+    {
+      EXPECT_GT(transform->GetRefinementSteps(), 0);
+    }
     double largest = 0.0;
     for (double distance : { 0.0, 0.2, 1.0, 10.0 })
     {
