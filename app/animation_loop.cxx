@@ -175,7 +175,7 @@ vtkAbstractTransform* UserMeshTransform(const SplineFit& fit, const Scene& scene
   {
     return fit.Expressions->Transform;
   }
-  if (!scene.FaceNormals)
+  if (scene.DrawsUserMesh)
   {
     return fit.Transform;
   }

@@ -294,7 +294,8 @@ std::vector<GltfMaterial> FaceMaterials(vtkPolyData* mesh)
     {
       material.BaseColour[c] = static_cast<float>(source.BaseColour[c]);
     }
-    if (source.Texture >= 0)
+    // A texture needs texture coordinates at the mesh's own points.
+    if (source.Texture >= 0 && mesh->GetPointData()->GetTCoords())
     {
       material.Png = parts.Textures[source.Texture];
     }

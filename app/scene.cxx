@@ -155,8 +155,10 @@ void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* 
   WarnAboutScale(reader, input.Face);
 
   // The transform carries the normals; a face without them gets them first.
-  scene.FaceNormals = NewSmoothNormals(input.Face);
-  vtkPolyData* drawn = input.Face;
+  vtkPolyData* surface = input.Drawn ? input.Drawn : input.Face;
+  scene.FaceNormals = NewSmoothNormals(surface);
+  scene.DrawsUserMesh = !scene.FaceNormals && !input.Drawn;
+  vtkPolyData* drawn = surface;
   if (scene.FaceNormals)
   {
     scene.FaceNormals->Update();
@@ -173,7 +175,7 @@ void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* 
   }
   else
   {
-    scene.TransformFilter->SetInputData(input.Face);
+    scene.TransformFilter->SetInputData(surface);
   }
   std::cout << "Transform time: " << stopwatch_elapsed() << " sec." << std::endl;
 
@@ -189,12 +191,12 @@ void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* 
   scene.FaceActor = vtkActor::New();
   scene.FaceActor->SetMapper(scene.FaceMapper);
   SetFaceMaterial(scene.FaceActor->GetProperty());
-  ColourFaceWithoutColours(input.Face, scene.FaceActor->GetProperty());
+  ColourFaceWithoutColours(surface, scene.FaceActor->GetProperty());
   scene.BackFaceProperty = vtkProperty::New();
   scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
   scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
-  scene.MaterialActors = AddMaterialActors(
-    input.Face, scene.TransformFilter, scene.FaceActor, scene.FaceRenderer);
+  scene.MaterialActors =
+    AddMaterialActors(surface, scene.TransformFilter, scene.FaceActor, scene.FaceRenderer);
 
   scene.HairActor = vtkActor::New();
   scene.HairActor->SetMapper(scene.HairMapper);

@@ -40,6 +40,7 @@ struct Scene
   vtkBMPWriter* FrameWriter;
   ControlPointMarks* Marks; // null for a scene without control points of its own
   bool SaveImages;
+  bool DrawsUserMesh; // whether the drawn surface is the user's face mesh itself
 };
 
 // Builds the scene of input, prints "Transform time: ... sec.", renders frame

@@ -15,8 +15,11 @@
 namespace
 {
 // The mesh of the file fileName as the user's file holds it, or null with
-// the reason in why.
-vtkSmartPointer<vtkPolyData> ReadUserMesh(const std::string& fileName, std::string& why)
+// the reason in why. drawn, when not null, receives the toolkit reader's own
+// mesh where it has other points than the file (an OBJ file's corners).
+vtkSmartPointer<vtkPolyData> ReadUserMesh(const std::string& fileName,
+                                          std::string& why,
+                                          vtkSmartPointer<vtkPolyData>* drawn = nullptr)
 {
   vtkAlgorithm* reader = NewMeshReader(fileName, why);
   vtkSmartPointer<vtkPolyData> mesh;
@@ -30,7 +33,12 @@ vtkSmartPointer<vtkPolyData> ReadUserMesh(const std::string& fileName, std::stri
   }
   if (mesh && LowerCaseExtension(fileName) == ".obj")
   {
-    mesh = ObjFileMesh(fileName, mesh);
+    vtkSmartPointer<vtkPolyData> read = mesh;
+    mesh = ObjFileMesh(fileName, read);
+    if (drawn && read->GetNumberOfPoints() != mesh->GetNumberOfPoints())
+    {
+      *drawn = read;
+    }
   }
   return mesh;
 }
@@ -72,7 +80,7 @@ SceneInput ReadScene()
   input.Settings.TakeReference(ReadSceneFile());
   const char* faceFile = input.Settings->GetFaceFileName();
   std::string why;
-  input.Face = ReadUserMesh(faceFile, why);
+  input.Face = ReadUserMesh(faceFile, why, &input.Drawn);
   if (!input.Face)
   {
     throw program_error("Cannot read the face mesh " + ShownName(faceFile) + ": " + why);

@@ -17,6 +17,11 @@ struct SceneInput
   // The user's face mesh: the file's points in the file's order, its cells
   // and its attributes (an OBJ file's own vertices, obj_file_mesh.h).
   vtkSmartPointer<vtkPolyData> Face;
+  // The surface the toolkit's reader made of an OBJ face, a point for every
+  // corner that carries texture coordinates or a normal of its own: the
+  // renderer draws it, seams and all, so that a texture shows as the file
+  // maps it. Null when the face is drawn from its own vertices. Never written.
+  vtkSmartPointer<vtkPolyData> Drawn;
   // The hair mesh, or null when the scene has no usable hair.
   vtkSmartPointer<vtkPolyData> Hair;
   // True when the meshes have Y up: the scene file's "UpAxis" word, or else

@@ -396,6 +396,48 @@ TEST(ObjFace, MaterialTextureIsShownAndExported)
   EXPECT_EQ(pixels.At(0, 0), (std::array<int, 3>{ 230, 220, 20 }));
   EXPECT_EQ(pixels.At(0, 3), (std::array<int, 3>{ 20, 200, 40 }));
 
+  // Texture coordinates given per corner, two for a vertex across a seam (as
+  // Blender writes them): the frame still shows the texture as the file maps
+  // it, and the outputs keep the file's own vertices, where one point cannot
+  // hold two coordinates, so the glb has no texture to map.
+  std::string seams = "mtllib face.mtl\n";
+  for (vtkIdType i = 0; i < mesh->GetNumberOfPoints(); ++i)
+  {
+    const double* p = mesh->GetPoint(i);
+    std::snprintf(line, sizeof(line), "v %.9g %.9g %.9g\n", p[0], p[1], p[2]);
+    seams += line;
+  }
+  seams += "usemtl skin\n";
+  std::string corners;
+  int corner = 0;
+  for (polys->InitTraversal(); polys->GetNextCell(count, ids);)
+  {
+    corners += "f";
+    for (vtkIdType k = 0; k < count; ++k)
+    {
+      std::snprintf(line,
+                    sizeof(line),
+                    "vt %.9g %.9g\n",
+                    0.25 + 0.5 * (corner % 2),
+                    mesh->GetPoint(ids[k])[1] + 0.5);
+      seams += line;
+      corners += " " + std::to_string(ids[k] + 1) + "/" + std::to_string(++corner);
+    }
+    corners += "\n";
+  }
+  folder.Write("face.obj", seams + corners);
+  const ProgramRun seamed = RunAnimation(folder.Path(), "--batch --gltf seams.glb");
+  ASSERT_EQ(seamed.Status, 0) << seamed.Err;
+  const TwoTones seamedTones = TwoTonesOf(ReadBmp(folder.File("image0000.bmp")));
+  EXPECT_GT(seamedTones.Green, 500);
+  EXPECT_GT(seamedTones.Yellow, 500);
+  vtkNew<vtkGLTFDocumentLoader> seamedLoader;
+  ASSERT_TRUE(LoadGlb(seamedLoader, folder.File("seams.glb")));
+  const auto& seamedModel = *seamedLoader->GetInternalModel();
+  EXPECT_EQ(seamedModel.Meshes.at(0).Primitives.at(0).Geometry->GetNumberOfPoints(),
+            mesh->GetNumberOfPoints());
+  EXPECT_TRUE(seamedModel.Textures.empty());
+
   // A library that names its texture by an absolute path (or one with "..")
   // reaches outside the folder: the texture is left out.
   folder.Write("face.mtl", "newmtl skin\nKd 1 1 1\nmap_Kd " + folder.File("skin.png") + "\n");
