@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+class vtkDatReader;
 class vtkPoints;
 
 // Figures of one workload, in the order they were measured.
@@ -112,6 +113,11 @@ void MeasurePeers(const Options& options,
                   const AssembledSystem& system,
                   const Landmarks& landmarks,
                   Results& results);
+
+// The scene file woman.ptt of the working folder, read and prepared by
+// vtkDatReader with the support radius 0.5 unless it sets its own. Throws a
+// text when it cannot be read.
+vtkDatReader* ReadScene();
 
 // The points of woman.vtk in the working folder. Throws a text when it holds
 // none.

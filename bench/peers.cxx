@@ -12,7 +12,6 @@
 //   with as many threads as OPENBLAS_NUM_THREADS allows.
 #include "benchmark.h"
 
-#include "read_stage.h"
 #include "vtkDatReader.h"
 
 #include <Eigen/OrderingMethods>
@@ -204,7 +203,7 @@ void MeasurePeers(const Options& options,
 
 int MeasureThinPlateOfScene(const std::string& path)
 {
-  vtkDatReader* reader = ReadSceneFile();
+  vtkDatReader* reader = ReadScene();
   vtkSmartPointer<vtkPoints> mesh = ReadMesh();
   Landmarks landmarks;
   landmarks.Sources = reader->GetPointArray();

@@ -6,7 +6,6 @@
 #include "envelope_assembly.h"
 #include "envelope_tile.h"
 #include "fit.h"
-#include "read_stage.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
@@ -241,6 +240,20 @@ void MeasureFactorisation(const Options& options, Results& results, AssembledSys
                             }));
   results.Add("bordering_same_bits",
               std::memcmp(tiled.data(), bordered.data(), tiled.size() * sizeof(float)) == 0);
+}
+
+vtkDatReader* ReadScene()
+{
+  vtkDatReader* reader = vtkDatReader::New();
+  reader->FileName = "woman.ptt";
+  // The ordering uses the radius held at read time, so it is set first.
+  reader->SetRadius(0.5);
+  if (reader->ReadFile() != 0)
+  {
+    reader->Delete();
+    throw "woman.ptt cannot be read";
+  }
+  return reader;
 }
 
 vtkSmartPointer<vtkPoints> ReadMesh()
@@ -503,7 +516,7 @@ void MeasureStages(const Options& options,
                    AssembledSystem& system,
                    Landmarks& landmarks)
 {
-  vtkDatReader* reader = ReadSceneFile();
+  vtkDatReader* reader = ReadScene();
   const int n = static_cast<int>(reader->GetPointArray()->GetNumberOfPoints());
   results.Add("controls", n);
   results.Add("threads", vtkSMPTools::GetEstimatedNumberOfThreads());
