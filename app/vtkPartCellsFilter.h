@@ -26,7 +26,6 @@ public:
    * The parts to keep: part p is kept when p < Parts.size() and Parts[p]. None by default.
    */
   void SetParts(const std::vector<bool>& parts);
-  const std::vector<bool>& GetParts() const { return this->Parts; }
 
 protected:
   vtkPartCellsFilter() = default;

@@ -252,8 +252,8 @@ vtkDatReader::vtkDatReader()
   , CameraFocalPoint{ 0.145534, 0.631591, 7.68539 }
   , CameraViewUp{ 0.00928477, -0.0520647, 0.998601 }
   , FramesLine(0)
-  , ShowControlPoints(false)
   , Warnings(0)
+  , ShowControlPoints(false)
 {
   this->Tree->Initialize();
   // A single-precision fit that lands every control point within this
@@ -505,7 +505,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
       this->Warn(lineNumber, "UpAxis takes \"y\" or \"z\"; " + Quoted(word) + " changes nothing");
     }
   }
-  else if (std::sscanf(line, "ShowControlPoints %s%n", word, &end) == 1)
+  else if (ScanLine(line, "ShowControlPoints %s%n", word, &end) == 1)
   {
     if (std::strcmp(word, "yes") == 0 || std::strcmp(word, "no") == 0)
     {

@@ -72,10 +72,7 @@ constexpr double smallest_relative_radius = 1e-5;
 // A fit that misses its landmarks by more than this fraction of the largest landmark move is
 // reported as an error.
 constexpr double largest_fit_residual = 1e-6;
-}
 
-namespace
-{
 // Fills made with the displacements of points under fit (on every core), with the Jacobian when
 // asked; visit(i, x, s) sees every point as it is evaluated.
 template<typename Visit>

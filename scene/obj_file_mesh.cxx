@@ -1,5 +1,7 @@
 #include "obj_file_mesh.h"
 
+#include "named_file.h"
+
 #include <vtkCellArray.h>
 #include <vtkCellData.h>
 #include <vtkDataArray.h>
@@ -9,7 +11,6 @@
 #include <vtkPolyData.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -32,10 +33,15 @@ vtkIdType CornerVertex(const std::string& word, vtkIdType verticesSoFar)
   return index < 0 ? verticesSoFar + index : index - 1;
 }
 
+// The file is opened by the rule of every file a scene names (named_file.h);
+// one that cannot be read again gives no vertices.
 ObjNumbering ReadNumbering(const std::string& fileName)
 {
   ObjNumbering numbering;
-  std::ifstream file(fileName);
+  std::string bytes;
+  std::string why;
+  ReadNamedFile(fileName, MaximumDataFileBytes, "a mesh", bytes, why);
+  std::istringstream file(bytes);
   std::string line;
   while (std::getline(file, line))
   {

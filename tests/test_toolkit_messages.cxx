@@ -16,7 +16,7 @@ TEST(ToolkitMessages, ToolkitErrorsAndWarningsLoseTheirPathAndAddress)
 
 TEST(ToolkitMessages, ProgramTracesAndOtherTextsStayAsTheyAre)
 {
-  const std::string trace = "ERROR: In /home/me/animation/reader/vtkDatReader.cxx, line 80\n"
+  const std::string trace = "ERROR: In /home/me/animation/fixed/vtkDatReader.cxx, line 80\n"
                             "vtkDatReader (0x1234): Not correct FileName\n\n";
   EXPECT_EQ(ToolkitMessageInOwnWords(trace), trace);
   EXPECT_EQ(ToolkitMessageInOwnWords("ERROR: In ./no line end"), "ERROR: In ./no line end");
