@@ -1,6 +1,7 @@
 #include "vtkOBJFaceReader.h"
 
 #include "face_parts.h"
+#include "gltf_uri.h"
 
 #include <vtkCellData.h>
 #include <vtkFieldData.h>
@@ -30,27 +31,17 @@ vtkStandardNewMacro(vtkOBJFaceReader);
 namespace
 {
 // The file that name (a material library or texture named in the files)
-// designates in folder: a regular file inside folder, named by a relative
-// path without "..". Empty when name designates no such file, so that a mesh
-// handed on by others cannot make the run read, and embed in its outputs,
-// files from elsewhere.
-std::filesystem::path FileInFolder(const std::filesystem::path& folder, const std::string& name)
+// designates beside the OBJ file objFile, by the rule of a glTF file's uris
+// (gltf_uri.h): a regular file inside its folder, within the size limit, not
+// reached through a link that leads out. Empty when name designates no such
+// file, so that a mesh handed on by others cannot make the run read, and
+// embed in its outputs, files from elsewhere.
+std::filesystem::path FileInFolder(const std::filesystem::path& objFile, const std::string& name)
 {
-  const std::filesystem::path relative(name);
-  if (name.empty() || relative.is_absolute())
-  {
-    return {};
-  }
-  for (const auto& part : relative)
-  {
-    if (part == "..")
-    {
-      return {};
-    }
-  }
-  std::error_code error;
-  const std::filesystem::path file = folder / relative;
-  return std::filesystem::is_regular_file(file, error) ? file : std::filesystem::path();
+  std::string resolved;
+  std::string why;
+  return ResolveGltfUri(objFile.string(), name, resolved, why) ? std::filesystem::path(resolved)
+                                                                : std::filesystem::path();
 }
 
 // A material of a library as the file gives it.
@@ -194,7 +185,7 @@ bool AddMaterialParts(vtkPolyData* mesh, const std::filesystem::path& path)
   bool someLibrary = false;
   for (const std::string& name : FieldStrings(fields, "MaterialLibraries"))
   {
-    const std::filesystem::path file = FileInFolder(path.parent_path(), name);
+    const std::filesystem::path file = FileInFolder(path, name);
     someLibrary = (!file.empty() && ReadLibrary(file, library)) || someLibrary;
   }
   if (!someLibrary || materialNames.empty() || !materialIds)
@@ -220,7 +211,7 @@ bool AddMaterialParts(vtkPolyData* mesh, const std::filesystem::path& path)
       material.DoubleSided = true;
       if (!found->second.Texture.empty())
       {
-        const std::filesystem::path image = FileInFolder(path.parent_path(), found->second.Texture);
+        const std::filesystem::path image = FileInFolder(path, found->second.Texture);
         std::vector<unsigned char> png =
           image.empty() ? std::vector<unsigned char>() : ImagePng(image);
         if (!png.empty())
