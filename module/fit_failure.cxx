@@ -5,6 +5,7 @@
 
 #include <vtkPoints.h>
 
+#include <cfloat>
 #include <cstdint>
 #include <sstream>
 
@@ -77,5 +78,27 @@ std::string DescribeFailedFit(const core::outcome& failed,
          << supportRadius << ", and a smaller radius makes the matrix better conditioned";
   }
   return text.str();
+}
+
+std::string DescribeRadiusBeyondPrecision(double supportRadius, const landmark_frame& frame)
+{
+  // Below this radius, as a fraction of the landmarks' extent, the radius is within a few
+  // hundred single-precision steps of the coordinates.
+  constexpr double smallest_relative_radius = 1e-5;
+  const double radius = supportRadius / frame.Scale;
+  std::ostringstream why;
+  if (radius > 0.5 * FLT_MAX)
+  {
+    why << "the SupportRadius " << supportRadius
+        << " is beyond single precision beside the landmarks' extent " << frame.Extent;
+  }
+  else if (radius < smallest_relative_radius)
+  {
+    why << "the SupportRadius " << supportRadius
+        << " is below the precision of the landmark coordinates (their extent is "
+        << frame.Extent << ", and a radius below " << smallest_relative_radius * frame.Extent
+        << " moves no point but the landmarks)";
+  }
+  return why.str();
 }
 }

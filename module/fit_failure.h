@@ -17,6 +17,13 @@ class vtkPoints;
 
 namespace animation
 {
+// Why a support radius gives no fit in single precision beside landmarks of
+// frame: a phrase without a leading capital or a final stop, starting "the
+// SupportRadius R is beyond single precision ..." or "... is below the
+// precision of the landmark coordinates ..."; empty when the radius is
+// usable.
+std::string DescribeRadiusBeyondPrecision(double supportRadius, const landmark_frame& frame);
+
 // The explanation of a failed fit, a phrase without a leading capital or a
 // final stop ("the source landmarks 18 and 19 share the position (0.3, 0.2,
 // 0.4)").

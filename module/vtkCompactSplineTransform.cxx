@@ -65,10 +65,6 @@ struct relative_fit
 // The displacements of a point set under a fit.
 using keyed_cache = animation::keyed_displacements<relative_fit, double>;
 
-// Below this support radius, as a fraction of the landmarks' extent, the
-// radius is within a few hundred single-precision steps of the coordinates.
-constexpr double smallest_relative_radius = 1e-5;
-
 // A fit that misses its landmarks by more than this fraction of the largest landmark move is
 // reported as an error.
 constexpr double largest_fit_residual = 1e-6;
@@ -258,23 +254,12 @@ void vtkCompactSplineTransform::FitLandmarks()
 
   auto fit = std::make_shared<relative_fit>();
   fit->Frame = animation::landmark_frame::Of(source);
-  const double extent = fit->Frame.Extent;
   const double radius = this->SupportRadius / fit->Frame.Scale;
-  if (radius > 0.5 * FLT_MAX)
+  const std::string beyond =
+    animation::DescribeRadiusBeyondPrecision(this->SupportRadius, fit->Frame);
+  if (!beyond.empty())
   {
-    why << "Cannot fit: the SupportRadius " << this->SupportRadius
-        << " is beyond single precision beside the landmarks' extent " << extent
-        << "; the transform is the identity.";
-    this->ReportFitError(why.str());
-    return;
-  }
-  if (radius < smallest_relative_radius)
-  {
-    why << "Cannot fit: the SupportRadius " << this->SupportRadius
-        << " is below the precision of the landmark coordinates (their extent is " << extent
-        << ", and a radius below " << smallest_relative_radius * extent
-        << " moves no point but the landmarks); the transform is the identity.";
-    this->ReportFitError(why.str());
+    this->ReportFitError("Cannot fit: " + beyond + "; the transform is the identity.");
     return;
   }
 

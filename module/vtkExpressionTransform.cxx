@@ -499,10 +499,11 @@ int vtkExpressionTransform::Fit()
   internals.FitErrorReported = false;
   internals.FitTime.Modified();
   animation::core::fit_options options;
-  options.Radius = static_cast<float>(this->SupportRadius);
-  if (!(options.Radius > 0.0f) || !std::isfinite(options.Radius))
+  if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
   {
-    internals.FitError = "the support radius is not a positive number";
+    std::ostringstream why;
+    why << "the SupportRadius " << this->SupportRadius << " is not a positive finite number";
+    internals.FitError = why.str();
     return 0;
   }
   if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
@@ -543,29 +544,38 @@ int vtkExpressionTransform::Fit()
       {
         frame.ToFrame(controls->GetPoint(id), &sources[3 * std::size_t(id)]);
       }
-      animation::core::fit_options relative = options;
-      relative.Radius = static_cast<float>(this->SupportRadius / frame.Scale);
-      double residual = 0.0;
-      const animation::core::outcome made = internals.FitGroup(
-        fits->Members[g], order, frame, sources, relative, fits->Groups[g], residual);
-      if (made.Ok())
+      const std::string beyond =
+        animation::DescribeRadiusBeyondPrecision(this->SupportRadius, frame);
+      if (!beyond.empty())
       {
-        const animation::core::fit_accuracy& accuracy = fits->Groups[g].Accuracy;
-        internals.FitResidualBefore = std::max(internals.FitResidualBefore, accuracy.Before);
-        internals.PolynomialLoss = std::max(internals.PolynomialLoss, accuracy.PolynomialLoss);
-        internals.RefinementSteps = std::max(internals.RefinementSteps, accuracy.Steps);
+        internals.FitError = "expression " + name + ": " + beyond;
       }
-      if (made.Ok() && !(residual <= internals.FitResidual))
+      else
       {
-        internals.FitResidual = residual;
-        internals.FitWorst = name;
-      }
-      if (!made.Ok())
-      {
-        internals.FitError =
-          "expression " + name + ": " +
-          animation::DescribeFailedFit(
-            made, controls, sources.data(), frame, relative.Kernel, this->SupportRadius);
+        animation::core::fit_options relative = options;
+        relative.Radius = static_cast<float>(this->SupportRadius / frame.Scale);
+        double residual = 0.0;
+        const animation::core::outcome made = internals.FitGroup(
+          fits->Members[g], order, frame, sources, relative, fits->Groups[g], residual);
+        if (!made.Ok())
+        {
+          internals.FitError =
+            "expression " + name + ": " +
+            animation::DescribeFailedFit(
+              made, controls, sources.data(), frame, relative.Kernel, this->SupportRadius);
+        }
+        else
+        {
+          const animation::core::fit_accuracy& accuracy = fits->Groups[g].Accuracy;
+          internals.FitResidualBefore = std::max(internals.FitResidualBefore, accuracy.Before);
+          internals.PolynomialLoss = std::max(internals.PolynomialLoss, accuracy.PolynomialLoss);
+          internals.RefinementSteps = std::max(internals.RefinementSteps, accuracy.Steps);
+          if (!(residual <= internals.FitResidual))
+          {
+            internals.FitResidual = residual;
+            internals.FitWorst = name;
+          }
+        }
       }
     }
     catch (const std::exception& failure)

@@ -719,3 +719,43 @@ TEST_F(CompactSplineTransformTest, LiftedPatchMovesAllOrOnlyItsNeighbourhoodAsTh
   EXPECT_GT(still, 1000);
   EXPECT_EQ(capture.Errors(), "");
 }
+
+// A support radius that single precision cannot hold beside the landmarks'
+// extent, far above it or far below their precision, is refused in the same
+// words by both transforms, which stay the identity.
+TEST(LandmarkSplineTransforms, RadiusBeyondSinglePrecisionIsRefusedByBoth)
+{
+  vtkNew<vtkPoints> source;
+  vtkNew<vtkPoints> target;
+  for (int i = 0; i < 8; ++i)
+  {
+    source->InsertNextPoint(i & 1, (i >> 1) & 1, (i >> 2) & 1);
+    target->InsertNextPoint(i & 1, (i >> 1) & 1, 0.1 + ((i >> 2) & 1));
+  }
+  const double x[3] = { 0.5, 0.5, 0.5 };
+  for (const auto& [radius, words] :
+       { std::pair<double, const char*>{ 1e39, "is beyond single precision" },
+         std::pair<double, const char*>{ 1e-30, "is below the precision of the landmark" } })
+  {
+    SCOPED_TRACE(radius);
+    TraceCapture capture;
+    vtkNew<vtkCompactSplineTransform> spline;
+    spline->SetSourceLandmarks(source);
+    spline->SetTargetLandmarks(target);
+    spline->SetSupportRadius(radius);
+    double moved[3];
+    spline->TransformPoint(x, moved);
+    EXPECT_EQ(moved[2], x[2]);
+    EXPECT_NE(std::string(spline->GetFitError()).find(words), std::string::npos);
+
+    vtkNew<vtkExpressionTransform> expressions;
+    expressions->SetSupportRadius(radius);
+    expressions->AddExpression("lift", source, target);
+    expressions->SetWeight("lift", 1.0);
+    expressions->TransformPoint(x, moved);
+    EXPECT_EQ(moved[2], x[2]);
+    EXPECT_NE(std::string(expressions->GetFitError()).find(words), std::string::npos)
+      << expressions->GetFitError();
+    EXPECT_NE(capture.Errors().find(words), std::string::npos);
+  }
+}
