@@ -1,6 +1,8 @@
 #include "output_guard.h"
 
 #include "expressions.h"
+#include "gltf_uri.h"
+#include "mesh_reader.h"
 #include "program_error.h"
 #include "scene_folder.h"
 #include "shape_files.h"
@@ -76,6 +78,20 @@ std::vector<NamedFile> InputsOf(vtkDatReader* reader)
   if (reader->GetUseBackground() != 0)
   {
     imageOf(reader->GetImageActor()->GetMapper()->GetInputAlgorithm(), "the background image ");
+  }
+  // A glTF face reads the buffers and images its uris name.
+  const std::string face = reader->GetFaceFileName();
+  const std::string extension = LowerCaseExtension(face);
+  std::vector<std::string> gltfFiles;
+  std::string why;
+  if (extension == ".gltf" || extension == ".glb")
+  {
+    GltfUriFiles(face, gltfFiles, why);
+  }
+  for (const std::string& file : gltfFiles)
+  {
+    inputs.push_back(
+      { file, "the file " + ShownName(file) + " of the face mesh " + ShownName(face) });
   }
   for (const ExpressionLine& line : ReadExpressionLines(reader))
   {

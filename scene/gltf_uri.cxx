@@ -121,11 +121,13 @@ bool JsonText(const std::string& gltfFile, std::string& json, std::string& why)
 }
 
 // Checks the "uri" of every object of the array named kind ("buffers",
-// "images") in document; role names one of them in a reason.
+// "images") in document, adding the files they name to files; role names one
+// of them in a reason.
 bool UrisResolve(const std::string& gltfFile,
                  const Json::Value& document,
                  const char* kind,
                  const char* role,
+                 std::vector<std::string>& files,
                  std::string& why)
 {
   const Json::Value& list = document[kind];
@@ -149,6 +151,10 @@ bool UrisResolve(const std::string& gltfFile,
     {
       why = std::string("its ") + role + " uri " + why;
       return false;
+    }
+    if (!path.empty())
+    {
+      files.push_back(path);
     }
   }
   return true;
@@ -202,6 +208,12 @@ bool ResolveGltfUri(const std::string& gltfFile,
 
 bool GltfUrisResolve(const std::string& gltfFile, std::string& why)
 {
+  std::vector<std::string> files;
+  return GltfUriFiles(gltfFile, files, why);
+}
+
+bool GltfUriFiles(const std::string& gltfFile, std::vector<std::string>& files, std::string& why)
+{
   std::string json;
   if (!JsonText(gltfFile, json, why))
   {
@@ -217,6 +229,6 @@ bool GltfUrisResolve(const std::string& gltfFile, std::string& why)
     why = "its JSON cannot be read";
     return false;
   }
-  return UrisResolve(gltfFile, document, "buffers", "buffer", why) &&
-         UrisResolve(gltfFile, document, "images", "image", why);
+  return UrisResolve(gltfFile, document, "buffers", "buffer", files, why) &&
+         UrisResolve(gltfFile, document, "images", "image", files, why);
 }

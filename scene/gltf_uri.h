@@ -10,6 +10,7 @@
 #define gltf_uri_h
 
 #include <string>
+#include <vector>
 
 // Resolves uri, as the glTF file gltfFile names a buffer or an image, to the
 // path of the file it names, in path. A data: uri is accepted with path left
@@ -26,5 +27,9 @@ bool ResolveGltfUri(const std::string& gltfFile,
 // its JSON chunk) resolves; otherwise false with the first reason in why
 // ("its buffer uri "../../etc/passwd" leaves the folder of face.gltf").
 bool GltfUrisResolve(const std::string& gltfFile, std::string& why);
+
+// GltfUrisResolve, adding the files that the buffer and image uris name (not
+// the data: ones) to files.
+bool GltfUriFiles(const std::string& gltfFile, std::vector<std::string>& files, std::string& why);
 
 #endif

@@ -139,4 +139,20 @@ TEST_F(GltfUriTest, PasswdAsABufferEndsTheRunNamingTheUriAndNothingOutsideIsOpen
   ASSERT_NE(opens.find("woman.ptt"), std::string::npos) << "strace saw no open of the scene";
   EXPECT_EQ(opens.find("secret.bin"), std::string::npos) << opens;
 }
+
+// The buffers and images a glTF face names are inputs: no output may replace them.
+TEST_F(GltfUriTest, GltfOutputOverTheFacesBufferIsRefusedAndTheBufferKept)
+{
+  const float positions[9] = { 0, 0, 0, 1, 0, 0, 0, 1, 0 };
+  const std::string buffer(reinterpret_cast<const char*>(positions), sizeof positions);
+  this->Folder.Write("scene/triangle.bin", buffer);
+  const std::string scene = this->Folder.File("scene");
+  WriteTestScene(scene, "Face face.gltf\n");
+  const ProgramRun run = RunAnimation(scene, "--batch --gltf triangle.bin");
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("/triangle.bin of the face mesh face.gltf, which the run reads"),
+            std::string::npos)
+    << run.Err;
+  EXPECT_EQ(ReadWholeFile(this->Folder.File("scene/triangle.bin")), buffer);
+}
 }
