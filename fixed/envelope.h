@@ -5,7 +5,13 @@
 #ifndef envelope_h
 #define envelope_h
 
+namespace animation
+{
+namespace core
+{
 struct envelope_tile_kernel;
+}
+}
 
 struct envelope_matrix
 {
@@ -50,6 +56,6 @@ void envelope_factor_tiled(int n,
                            float* Env,
                            float* Diag,
                            int* Iflag,
-                           const envelope_tile_kernel& kernel);
+                           const animation::core::envelope_tile_kernel& kernel);
 
 #endif

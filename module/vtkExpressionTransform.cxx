@@ -232,14 +232,15 @@ public:
       fields.push_back(targets[m].data());
       fieldMoves.push_back(moves[m].data());
     }
-    const animation::core::outcome fitted = animation::core::make_fit(count,
-                                                                      sources.data(),
-                                                                      fields.data(),
-                                                                      static_cast<int>(fields.size()),
-                                                                      options,
-                                                                      nullptr,
-                                                                      made,
-                                                                      fieldMoves.data());
+    const animation::core::outcome fitted =
+      animation::core::make_fit(count,
+                                sources.data(),
+                                fields.data(),
+                                static_cast<int>(fields.size()),
+                                options,
+                                nullptr,
+                                made,
+                                fieldMoves.data());
     residual = 0.0;
     if (!fitted.Ok())
     {
@@ -518,8 +519,9 @@ int vtkExpressionTransform::Fit()
   options.RefineAbove = this->RefinementThreshold;
   for (const auto& e : internals.Expressions)
   {
-    if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 || !AllPointsFinite(e->Source) ||
-        !AllPointsFinite(e->Target))
+    if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 ||
+        !animation::core::AllPointsFinite(e->Source) ||
+        !animation::core::AllPointsFinite(e->Target))
     {
       internals.FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
       return 0;
@@ -687,7 +689,7 @@ void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
   {
     out[a] = in[a] - s[a];
   }
-  blended_derivative(&J[0][0], 1.0, derivative);
+  animation::core::blended_derivative(&J[0][0], 1.0, derivative);
 }
 
 void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,

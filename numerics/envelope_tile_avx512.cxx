@@ -14,6 +14,10 @@
 #pragma GCC target("avx512f,fma")
 #endif
 
+namespace animation
+{
+namespace core
+{
 namespace
 {
 namespace avx512
@@ -62,6 +66,10 @@ const envelope_tile_kernel* envelope_tile_avx512()
   return __builtin_cpu_supports("avx512f") ? &avx512::kernel : nullptr;
 }
 #else
+namespace animation
+{
+namespace core
+{
 const envelope_tile_kernel* envelope_tile_avx512()
 {
   return nullptr;
@@ -75,4 +83,6 @@ const envelope_tile_kernel& envelope_tile_select()
                                                       ? envelope_tile_avx2()
                                                       : &envelope_tile_generic();
   return *chosen;
+}
+}
 }

@@ -7,6 +7,10 @@
 class vtkDataArray;
 class vtkPoints;
 
+namespace animation
+{
+namespace core
+{
 // True when every coordinate of every point is finite (no infinity, no NaN);
 // true for an empty set.
 bool AllPointsFinite(vtkPoints* points);
@@ -14,5 +18,7 @@ bool AllPointsFinite(vtkPoints* points);
 // True when array is not of floating-point values (a float or double array),
 // or when every value of it is finite.
 bool AllValuesFinite(vtkDataArray* array);
+}
+}
 
 #endif

@@ -38,7 +38,7 @@ vtkDataArray* NonFiniteArray(vtkFieldData* data)
   for (int k = 0; k < data->GetNumberOfArrays(); ++k)
   {
     vtkDataArray* array = data->GetArray(k);
-    if (array && !AllValuesFinite(array))
+    if (array && !animation::core::AllValuesFinite(array))
     {
       return array;
     }
@@ -49,7 +49,7 @@ vtkDataArray* NonFiniteArray(vtkFieldData* data)
 
 std::string NonFinitePartOf(vtkPolyData* mesh)
 {
-  if (mesh->GetPoints() && !AllPointsFinite(mesh->GetPoints()))
+  if (mesh->GetPoints() && !animation::core::AllPointsFinite(mesh->GetPoints()))
   {
     return "its points";
   }
