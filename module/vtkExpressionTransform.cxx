@@ -8,6 +8,7 @@
 #include "point_set_paths.h"
 #include "spline_field.h"
 
+#include <vtkMath.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPoints.h>
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -107,10 +109,6 @@ bool IsExpressionName(const char* name)
 // while every expression's displacements stream past it once.
 constexpr vtkIdType BlendBlock = 3 * 1024;
 
-// A fit that misses its landmarks by more than this fraction of the largest landmark move is
-// reported as an error.
-constexpr double largest_fit_residual = 1e-6;
-
 // The fits of every expression, immutable once made: one fit of the core per group of
 // expressions with the same sources, whose field m is the group's m-th member, in the frame of
 // the group's sources (landmark_frame.h).
@@ -130,14 +128,21 @@ public:
   // the transform's update lock.
   std::shared_ptr<const expression_fits> Fit;
   std::string FitError;
-  // The largest landmark residual of the expressions (relative to the largest landmark move)
-  // and the expression that has it; the largest before the refinement, the largest error of a
-  // single-precision polynomial part and the most correction steps of a group's fit.
-  double FitResidual = 0.0;
-  double FitResidualBefore = 0.0;
-  double PolynomialLoss = 0.0;
-  int RefinementSteps = 0;
-  std::string FitWorst;
+  // How well the last fit meets the landmarks, all 0 after a failed one: the largest landmark
+  // residual of the expressions (relative to the largest landmark move) and the group that has
+  // it, with its landmarks and largest move; the largest residual before the refinement, the
+  // largest error of a single-precision polynomial part and the most correction steps of a
+  // group's fit.
+  struct
+  {
+    double Residual = 0.0;
+    std::string Worst;
+    vtkIdType WorstCount = 0;
+    double WorstMove = 0.0;
+    double Before = 0.0;
+    double PolynomialLoss = 0.0;
+    int Steps = 0;
+  } Quality;
   // Whether the error of the last fit has been reported by Update().
   bool FitErrorReported = false;
   // Modified when a fit is made or found impossible.
@@ -190,17 +195,19 @@ public:
   }
 
   // Fits the members of a group with one factorisation, in the frame of its sources: the first
-  // member's sources, and each member's targets in the order of those sources. residual
-  // receives the largest landmark residual of the members (fit.h).
-  //   sources  3*count entries, in: the first member's sources in the frame
-  //   options  in: the radius in the frame
+  // member's sources, and each member's targets in the order of those sources.
+  //   sources      3*count entries, in: the first member's sources in the frame
+  //   options      in: the radius in the frame
+  //   residual     out: the largest landmark residual of the members (fit.h)
+  //   largestMove  out: the largest landmark move of the member that has it
   animation::core::outcome FitGroup(const std::vector<std::size_t>& members,
                                     const std::vector<std::vector<int>>& order,
                                     const animation::landmark_frame& frame,
                                     const std::vector<float>& sources,
                                     const animation::core::fit_options& options,
                                     animation::core::fit& made,
-                                    double& residual) const
+                                    double& residual,
+                                    double& largestMove) const
   {
     const int count = static_cast<int>(sources.size() / 3);
     // The landmarks in the frame in double precision, where the miss is measured and whose
@@ -241,16 +248,21 @@ public:
                                 nullptr,
                                 made,
                                 fieldMoves.data());
-    residual = 0.0;
-    if (!fitted.Ok())
+    residual = largestMove = 0.0;
+    for (std::size_t m = 0; fitted.Ok() && m < members.size(); ++m)
     {
-      return fitted;
-    }
-    for (std::size_t m = 0; m < members.size(); ++m)
-    {
-      residual = std::max(residual,
-                          animation::core::landmark_residual(
-                            made, static_cast<int>(m), options.Smoothing, p.data(), q[m].data()));
+      const double miss = animation::core::landmark_residual(
+        made, static_cast<int>(m), options.Smoothing, p.data(), q[m].data());
+      if (!(miss <= residual))
+      {
+        residual = miss;
+        largestMove = 0.0;
+        for (int id = 0; id < count; ++id)
+        {
+          largestMove = std::max(largestMove, vtkMath::Norm(&moves[m][3 * std::size_t(id)]));
+        }
+        largestMove *= frame.Scale;
+      }
     }
     return fitted;
   }
@@ -495,11 +507,9 @@ int vtkExpressionTransform::Fit()
   }
   internals.Forget();
   internals.FitError.clear();
-  internals.FitResidual = internals.FitResidualBefore = internals.PolynomialLoss = 0.0;
-  internals.RefinementSteps = 0;
+  internals.Quality = {};
   internals.FitErrorReported = false;
   internals.FitTime.Modified();
-  animation::core::fit_options options;
   if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
   {
     std::ostringstream why;
@@ -512,9 +522,7 @@ int vtkExpressionTransform::Fit()
     internals.FitError = "the smoothing is not a finite number of 0 or more";
     return 0;
   }
-  options.Kernel = this->Options.Kernel;
-  options.Polynomial = this->Options.Polynomial;
-  options.Smoothing = this->Options.Smoothing;
+  animation::core::fit_options options = this->Options;
   options.MemoryLimit = available_memory_bytes();
   options.RefineAbove = this->RefinementThreshold;
   for (const auto& e : internals.Expressions)
@@ -557,8 +565,15 @@ int vtkExpressionTransform::Fit()
         animation::core::fit_options relative = options;
         relative.Radius = static_cast<float>(this->SupportRadius / frame.Scale);
         double residual = 0.0;
-        const animation::core::outcome made = internals.FitGroup(
-          fits->Members[g], order, frame, sources, relative, fits->Groups[g], residual);
+        double largestMove = 0.0;
+        const animation::core::outcome made = internals.FitGroup(fits->Members[g],
+                                                                 order,
+                                                                 frame,
+                                                                 sources,
+                                                                 relative,
+                                                                 fits->Groups[g],
+                                                                 residual,
+                                                                 largestMove);
         if (!made.Ok())
         {
           internals.FitError =
@@ -569,13 +584,16 @@ int vtkExpressionTransform::Fit()
         else
         {
           const animation::core::fit_accuracy& accuracy = fits->Groups[g].Accuracy;
-          internals.FitResidualBefore = std::max(internals.FitResidualBefore, accuracy.Before);
-          internals.PolynomialLoss = std::max(internals.PolynomialLoss, accuracy.PolynomialLoss);
-          internals.RefinementSteps = std::max(internals.RefinementSteps, accuracy.Steps);
-          if (!(residual <= internals.FitResidual))
+          auto& quality = internals.Quality;
+          quality.Before = std::max(quality.Before, accuracy.Before);
+          quality.PolynomialLoss = std::max(quality.PolynomialLoss, accuracy.PolynomialLoss);
+          quality.Steps = std::max(quality.Steps, accuracy.Steps);
+          if (!(residual <= quality.Residual))
           {
-            internals.FitResidual = residual;
-            internals.FitWorst = name;
+            quality.Residual = residual;
+            quality.Worst = name;
+            quality.WorstCount = count;
+            quality.WorstMove = largestMove;
           }
         }
       }
@@ -586,23 +604,20 @@ int vtkExpressionTransform::Fit()
     }
     if (!internals.FitError.empty())
     {
-      internals.FitResidual = internals.FitResidualBefore = internals.PolynomialLoss = 0.0;
-      internals.RefinementSteps = 0;
+      internals.Quality = {};
       return 0;
     }
   }
   internals.Fit = fits;
-  if (!(internals.FitResidual <= std::max(largest_fit_residual, this->RefinementThreshold)))
+  const auto& quality = internals.Quality;
+  const std::string inaccurate = animation::DescribeInaccurateFit(quality.WorstCount,
+                                                                  quality.Residual,
+                                                                  quality.Before,
+                                                                  quality.WorstMove,
+                                                                  this->RefinementThreshold);
+  if (!inaccurate.empty())
   {
-    std::ostringstream why;
-    why << "expression " << internals.FitWorst << ": the fit misses its landmarks by up to "
-        << internals.FitResidual
-        << " of the largest landmark move after refinement in double precision (single "
-           "precision alone missed by "
-        << internals.FitResidualBefore
-        << "); the interpolation matrix is too ill-conditioned, and a smaller support radius, "
-           "the quadratic kernel or smoothing makes it better conditioned";
-    internals.FitError = why.str();
+    internals.FitError = "expression " + quality.Worst + ": " + inaccurate;
   }
   return 1;
 }
@@ -610,25 +625,25 @@ int vtkExpressionTransform::Fit()
 double vtkExpressionTransform::GetFitResidual()
 {
   this->Update();
-  return this->Internals->FitResidual;
+  return this->Internals->Quality.Residual;
 }
 
 double vtkExpressionTransform::GetFitResidualBeforeRefinement()
 {
   this->Update();
-  return this->Internals->FitResidualBefore;
+  return this->Internals->Quality.Before;
 }
 
 double vtkExpressionTransform::GetPolynomialLoss()
 {
   this->Update();
-  return this->Internals->PolynomialLoss;
+  return this->Internals->Quality.PolynomialLoss;
 }
 
 int vtkExpressionTransform::GetRefinementSteps()
 {
   this->Update();
-  return this->Internals->RefinementSteps;
+  return this->Internals->Quality.Steps;
 }
 
 void vtkExpressionTransform::SetRefinementThreshold(double threshold)
