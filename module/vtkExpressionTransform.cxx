@@ -8,6 +8,7 @@
 #include "point_set_paths.h"
 #include "spline_field.h"
 
+#include <vtkDataArray.h>
 #include <vtkMath.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
@@ -409,16 +410,9 @@ int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, v
   }
   auto e = std::make_unique<expression>();
   e->Name = name;
-  for (auto pair :
-       { std::make_pair(source, e->Source.Get()), std::make_pair(target, e->Target.Get()) })
-  {
-    const vtkIdType n = pair.first->GetNumberOfPoints();
-    pair.second->SetNumberOfPoints(n);
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      pair.second->SetPoint(i, pair.first->GetPoint(i));
-    }
-  }
+  // Into the expression's own double-precision arrays, whatever the type of the given ones.
+  e->Source->GetData()->DeepCopy(source->GetData());
+  e->Target->GetData()->DeepCopy(target->GetData());
   this->Internals->Expressions.push_back(std::move(e));
   this->ParametersTime.Modified();
   this->Modified();
