@@ -195,30 +195,37 @@ public:
     return groups;
   }
 
-  // Fits the members of a group with one factorisation, in the frame of its sources: the first
-  // member's sources, and each member's targets in the order of those sources.
-  //   sources      3*count entries, in: the first member's sources in the frame
-  //   options      in: the radius in the frame
-  //   residual     out: the largest landmark residual of the members (fit.h)
-  //   largestMove  out: the largest landmark move of the member that has it
-  animation::core::outcome FitGroup(const std::vector<std::size_t>& members,
-                                    const std::vector<std::vector<int>>& order,
-                                    const animation::landmark_frame& frame,
-                                    const std::vector<float>& sources,
-                                    const animation::core::fit_options& options,
-                                    animation::core::fit& made,
-                                    double& residual,
-                                    double& largestMove) const
+  // Fits group g of fits with one factorisation, in the frame of its sources: the first
+  // member's sources, and each member's targets in the order of those sources; its frame and
+  // fit go into fits, how well it meets its landmarks into Quality. Returns why the group gives
+  // no fit, or an empty text.
+  //   order          in: as Group() gave it
+  //   options        in: all but the radius
+  //   supportRadius  in: the radius as the caller gave it
+  std::string FitGroup(std::size_t g,
+                       const std::vector<std::vector<int>>& order,
+                       const animation::core::fit_options& options,
+                       double supportRadius,
+                       expression_fits& fits)
   {
-    const int count = static_cast<int>(sources.size() / 3);
+    const std::vector<std::size_t>& members = fits.Members[g];
+    vtkPoints* controls = this->Expressions[members[0]]->Source;
+    const int count = static_cast<int>(controls->GetNumberOfPoints());
+    fits.Frames[g] = animation::landmark_frame::Of(controls);
+    const animation::landmark_frame& frame = fits.Frames[g];
+    const std::string beyond = animation::DescribeRadiusBeyondPrecision(supportRadius, frame);
+    if (!beyond.empty())
+    {
+      return beyond;
+    }
     // The landmarks in the frame in double precision, where the miss is measured and whose
     // differences the refinement fits, and rounded for the single-precision fit.
-    vtkPoints* controls = this->Expressions[members[0]]->Source;
     std::vector<double> p(3 * std::size_t(count));
     for (int id = 0; id < count; ++id)
     {
       frame.ToFrame(controls->GetPoint(id), &p[3 * std::size_t(id)]);
     }
+    const std::vector<float> sources(p.begin(), p.end());
     std::vector<std::vector<double>> q(members.size(), std::vector<double>(3 * count));
     std::vector<std::vector<double>> moves(members.size(), std::vector<double>(3 * count));
     std::vector<std::vector<float>> targets(members.size(), std::vector<float>(3 * count));
@@ -240,32 +247,45 @@ public:
       fields.push_back(targets[m].data());
       fieldMoves.push_back(moves[m].data());
     }
+    animation::core::fit_options relative = options;
+    relative.Radius = static_cast<float>(supportRadius / frame.Scale);
+    animation::core::fit& made = fits.Groups[g];
     const animation::core::outcome fitted =
       animation::core::make_fit(count,
                                 sources.data(),
                                 fields.data(),
                                 static_cast<int>(fields.size()),
-                                options,
+                                relative,
                                 nullptr,
                                 made,
                                 fieldMoves.data());
-    residual = largestMove = 0.0;
-    for (std::size_t m = 0; fitted.Ok() && m < members.size(); ++m)
+    if (!fitted.Ok())
+    {
+      return animation::DescribeFailedFit(
+        fitted, controls, sources.data(), frame, relative.Kernel, supportRadius);
+    }
+    auto& quality = this->Quality;
+    quality.Before = std::max(quality.Before, made.Accuracy.Before);
+    quality.PolynomialLoss = std::max(quality.PolynomialLoss, made.Accuracy.PolynomialLoss);
+    quality.Steps = std::max(quality.Steps, made.Accuracy.Steps);
+    for (std::size_t m = 0; m < members.size(); ++m)
     {
       const double miss = animation::core::landmark_residual(
-        made, static_cast<int>(m), options.Smoothing, p.data(), q[m].data());
-      if (!(miss <= residual))
+        made, static_cast<int>(m), relative.Smoothing, p.data(), q[m].data());
+      if (!(miss <= quality.Residual))
       {
-        residual = miss;
-        largestMove = 0.0;
+        quality.Residual = miss;
+        quality.Worst = this->Expressions[members[0]]->Name;
+        quality.WorstCount = count;
+        quality.WorstMove = 0.0;
         for (int id = 0; id < count; ++id)
         {
-          largestMove = std::max(largestMove, vtkMath::Norm(&moves[m][3 * std::size_t(id)]));
+          quality.WorstMove = std::max(quality.WorstMove,
+                                       frame.Scale * vtkMath::Norm(&moves[m][3 * std::size_t(id)]));
         }
-        largestMove *= frame.Scale;
       }
     }
-    return fitted;
+    return std::string();
   }
 
   // Fills a cache for points: each group's neighbours are found once at a point, and every
@@ -536,68 +556,19 @@ int vtkExpressionTransform::Fit()
   fits->Frames.resize(fits->Members.size());
   for (std::size_t g = 0; g < fits->Groups.size(); ++g)
   {
-    const std::string& name = internals.Expressions[fits->Members[g][0]]->Name;
+    std::string why;
     try
     {
-      vtkPoints* controls = internals.Expressions[fits->Members[g][0]]->Source;
-      const int count = static_cast<int>(controls->GetNumberOfPoints());
-      animation::landmark_frame& frame = fits->Frames[g];
-      frame = animation::landmark_frame::Of(controls);
-      std::vector<float> sources(3 * std::size_t(count));
-      for (int id = 0; id < count; ++id)
-      {
-        frame.ToFrame(controls->GetPoint(id), &sources[3 * std::size_t(id)]);
-      }
-      const std::string beyond =
-        animation::DescribeRadiusBeyondPrecision(this->SupportRadius, frame);
-      if (!beyond.empty())
-      {
-        internals.FitError = "expression " + name + ": " + beyond;
-      }
-      else
-      {
-        animation::core::fit_options relative = options;
-        relative.Radius = static_cast<float>(this->SupportRadius / frame.Scale);
-        double residual = 0.0;
-        double largestMove = 0.0;
-        const animation::core::outcome made = internals.FitGroup(fits->Members[g],
-                                                                 order,
-                                                                 frame,
-                                                                 sources,
-                                                                 relative,
-                                                                 fits->Groups[g],
-                                                                 residual,
-                                                                 largestMove);
-        if (!made.Ok())
-        {
-          internals.FitError =
-            "expression " + name + ": " +
-            animation::DescribeFailedFit(
-              made, controls, sources.data(), frame, relative.Kernel, this->SupportRadius);
-        }
-        else
-        {
-          const animation::core::fit_accuracy& accuracy = fits->Groups[g].Accuracy;
-          auto& quality = internals.Quality;
-          quality.Before = std::max(quality.Before, accuracy.Before);
-          quality.PolynomialLoss = std::max(quality.PolynomialLoss, accuracy.PolynomialLoss);
-          quality.Steps = std::max(quality.Steps, accuracy.Steps);
-          if (!(residual <= quality.Residual))
-          {
-            quality.Residual = residual;
-            quality.Worst = name;
-            quality.WorstCount = count;
-            quality.WorstMove = largestMove;
-          }
-        }
-      }
+      why = internals.FitGroup(g, order, options, this->SupportRadius, *fits);
     }
     catch (const std::exception& failure)
     {
-      internals.FitError = "expression " + name + ": " + failure.what();
+      why = failure.what();
     }
-    if (!internals.FitError.empty())
+    if (!why.empty())
     {
+      internals.FitError =
+        "expression " + internals.Expressions[fits->Members[g][0]]->Name + ": " + why;
       internals.Quality = {};
       return 0;
     }
