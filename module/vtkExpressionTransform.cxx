@@ -90,22 +90,6 @@ bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& ord
   return true;
 }
 
-bool IsExpressionName(const char* name)
-{
-  if (!name || !*name)
-  {
-    return false;
-  }
-  for (const char* c = name; *c; ++c)
-  {
-    if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_')
-    {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Points blended in blocks of this many coordinates: the block stays in the first-level cache
 // while every expression's displacements stream past it once.
 constexpr vtkIdType BlendBlock = 3 * 1024;
@@ -407,6 +391,22 @@ vtkExpressionTransform::vtkExpressionTransform()
 vtkExpressionTransform::~vtkExpressionTransform()
 {
   delete this->Internals;
+}
+
+bool vtkExpressionTransform::IsExpressionName(const char* name)
+{
+  if (!name || !*name)
+  {
+    return false;
+  }
+  for (const char* c = name; *c; ++c)
+  {
+    if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_')
+    {
+      return false;
+    }
+  }
+  return true;
 }
 
 int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, vtkPoints* target)

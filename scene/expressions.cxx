@@ -10,7 +10,6 @@
 #include <vtkNew.h>
 #include <vtkPoints.h>
 
-#include <cctype>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -18,18 +17,6 @@
 
 namespace
 {
-bool IsName(const std::string& name)
-{
-  for (char c : name)
-  {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-    {
-      return false;
-    }
-  }
-  return !name.empty();
-}
-
 void Fill(vtkPoints* points, const PointList& list)
 {
   points->SetNumberOfPoints(static_cast<vtkIdType>(list.size()));
@@ -104,7 +91,7 @@ std::vector<ExpressionLine> ReadExpressionLines(vtkDatReader* reader)
       FailOnSceneLine(reader, keyword.Line, "Expression needs NAME FILE or NAME SOURCES TARGETS");
     }
     const std::string& name = words[0];
-    if (!IsName(name))
+    if (!vtkExpressionTransform::IsExpressionName(name.c_str()))
     {
       FailOnSceneLine(
         reader, keyword.Line, "the expression name " + name + " is not letters, digits and _");
