@@ -2,7 +2,6 @@
 // over the envelope kernels of the numerics, which do all the arithmetic.
 #include "envelope.h"
 
-#include "envelope_tile.h"
 #include "envelope_view.h"
 #include "fixed_texts.h"
 #include "progress_line_sink.h"

@@ -5,13 +5,7 @@
 #ifndef envelope_h
 #define envelope_h
 
-namespace animation
-{
-namespace core
-{
-struct envelope_tile_kernel;
-}
-}
+#include "envelope_tile.h"
 
 struct envelope_matrix
 {

@@ -384,16 +384,12 @@ void vtkShapeTransform::Inverse() {}
 
 void vtkShapeTransform::InternalTransformPoint(const float in[3], float out[3])
 {
-  out[0] = in[0];
-  out[1] = in[1];
-  out[2] = in[2];
+  std::copy(in, in + 3, out);
 }
 
 void vtkShapeTransform::InternalTransformPoint(const double in[3], double out[3])
 {
-  out[0] = in[0];
-  out[1] = in[1];
-  out[2] = in[2];
+  std::copy(in, in + 3, out);
 }
 
 void vtkShapeTransform::InternalTransformDerivative(const float in[3],
