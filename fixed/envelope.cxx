@@ -4,7 +4,7 @@
 
 #include "envelope_view.h"
 #include "fixed_texts.h"
-#include "progress_line_sink.h"
+#include "progress.h"
 
 #include <cstdio>
 #include <new>

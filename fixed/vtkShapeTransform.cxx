@@ -3,7 +3,6 @@
 #include "displacement_cache.h"
 #include "locator_buckets.h"
 #include "progress.h"
-#include "progress_line_sink.h"
 #include "spline_field.h"
 
 #include <vtkDataArray.h>
