@@ -2,6 +2,7 @@
 
 #include "available_memory.h"
 #include "envelope_estimate.h"
+#include "finite_points.h"
 #include "fit.h"
 #include "named_file.h"
 #include "program_error.h"
@@ -184,18 +185,6 @@ std::string Quoted(const char* text)
     }
   }
   return "\"" + trimmed + "\"";
-}
-
-bool AllFinite(const float* values, int count)
-{
-  for (int i = 0; i < count; ++i)
-  {
-    if (!std::isfinite(values[i]))
-    {
-      return false;
-    }
-  }
-  return true;
 }
 
 bool AllWithin(const float* values, int count, float low, float high)
@@ -529,7 +518,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     // nan, inf and numbers beyond the float range would poison the locator
     // and the solve, so the whole read fails here.
-    if (!AllFinite(v, 6))
+    if (!animation::core::AllFinite(v, 6))
     {
       animErrorMacro(<< "Control point on line " << lineNumber
                      << " holds a number that is not finite");
@@ -554,7 +543,7 @@ int vtkDatReader::StoreColour(const char* keyword,
                               int end,
                               int lineNumber)
 {
-  if (!AllFinite(value, 3))
+  if (!animation::core::AllFinite(value, 3))
   {
     animErrorMacro(<< keyword << " on line " << lineNumber << " is not a finite colour");
     return -1;
@@ -576,7 +565,7 @@ int vtkDatReader::StoreCamera(const char* keyword,
                               int end,
                               int lineNumber)
 {
-  if (!AllFinite(value, 3))
+  if (!animation::core::AllFinite(value, 3))
   {
     animErrorMacro(<< keyword << " on line " << lineNumber << " holds a number that is not finite");
     return -1;

@@ -9,22 +9,10 @@
 #include <vtkPointData.h>
 #include <vtkPolyData.h>
 
-#include <cmath>
 
 namespace
 {
-template<typename T>
-bool AllFinite(const T* values, size_t count)
-{
-  for (size_t i = 0; i < count; ++i)
-  {
-    if (!std::isfinite(values[i]))
-    {
-      return false;
-    }
-  }
-  return true;
-}
+using animation::core::AllFinite;
 
 bool AllFinite(const std::vector<float>& values)
 {
