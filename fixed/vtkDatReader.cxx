@@ -18,6 +18,7 @@
 #include <vtkPolyData.h>
 #include <vtkTexture.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdarg>
@@ -185,18 +186,6 @@ std::string Quoted(const char* text)
     }
   }
   return "\"" + trimmed + "\"";
-}
-
-bool AllWithin(const float* values, int count, float low, float high)
-{
-  for (int i = 0; i < count; ++i)
-  {
-    if (!(values[i] >= low && values[i] <= high))
-    {
-      return false;
-    }
-  }
-  return true;
 }
 
 float* AllocateFloats(int count)
@@ -549,7 +538,7 @@ int vtkDatReader::StoreColour(const char* keyword,
     return -1;
   }
   std::copy(value, value + 3, colour);
-  if (!AllWithin(value, 3, 0, 1))
+  if (!std::all_of(value, value + 3, [](float c) { return c >= 0 && c <= 1; }))
   {
     this->Warn(lineNumber,
                std::string(keyword) + " has a component outside 0 to 1: " + Quoted(line));
