@@ -9,7 +9,6 @@
 #include <vtkPointData.h>
 #include <vtkPolyData.h>
 
-
 namespace
 {
 using animation::core::AllFinite;
