@@ -66,6 +66,8 @@ const envelope_tile_kernel* envelope_tile_avx2()
 {
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? &avx2::kernel : nullptr;
 }
+}
+}
 #else
 namespace animation
 {
@@ -75,6 +77,6 @@ const envelope_tile_kernel* envelope_tile_avx2()
 {
   return nullptr;
 }
+}
+}
 #endif
-}
-}

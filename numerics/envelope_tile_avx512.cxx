@@ -65,6 +65,8 @@ const envelope_tile_kernel* envelope_tile_avx512()
 {
   return __builtin_cpu_supports("avx512f") ? &avx512::kernel : nullptr;
 }
+}
+}
 #else
 namespace animation
 {
@@ -74,8 +76,14 @@ const envelope_tile_kernel* envelope_tile_avx512()
 {
   return nullptr;
 }
+}
+}
 #endif
 
+namespace animation
+{
+namespace core
+{
 const envelope_tile_kernel& envelope_tile_select()
 {
   static const envelope_tile_kernel* const chosen = envelope_tile_avx512() ? envelope_tile_avx512()
