@@ -1,6 +1,7 @@
 #include "display_check.h"
 
 #include "atomic_write.h"
+#include "available_memory.h"
 #include "program_error.h"
 
 #include <vtkRenderWindow.h>
@@ -29,12 +30,12 @@ std::string DisplayName;
 std::string TightLimits()
 {
   std::string limits;
-  rlimit limit;
-  if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+  if (address_space_limit_bytes() >= 0)
   {
-    limits += "the address space is limited to " + std::to_string(limit.rlim_cur >> 20) +
-              " MiB (ulimit -v)";
+    limits += "the address space is limited to " +
+              std::to_string(address_space_limit_bytes() >> 20) + " MiB (ulimit -v)";
   }
+  rlimit limit;
   if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
       limit.rlim_cur < 256)
   {

@@ -62,30 +62,23 @@ public:
     out[2] = static_cast<float>(this->YUp ? in[2] : -in[1]);
   }
 
-  // count points from first, in glTF's frame.
-  std::vector<float> Points(vtkPoints* points, vtkIdType first, vtkIdType count) const
+  // count points or normals from first, in glTF's frame; normals are made of
+  // unit length (glTF wants them so; a mesh's own may not be).
+  std::vector<float> Triples(vtkDataArray* tuples,
+                             vtkIdType first,
+                             vtkIdType count,
+                             bool normals) const
   {
     std::vector<float> triples(3 * count);
     for (vtkIdType i = 0; i < count; ++i)
     {
-      double p[3];
-      points->GetPoint(first + i, p);
-      this->Convert(p, &triples[3 * i]);
-    }
-    return triples;
-  }
-
-  // count normals from first, of unit length (glTF wants them so; a mesh's
-  // own may not be), in glTF's frame.
-  std::vector<float> Normals(vtkDataArray* normals, vtkIdType first, vtkIdType count) const
-  {
-    std::vector<float> triples(3 * count);
-    for (vtkIdType i = 0; i < count; ++i)
-    {
-      double n[3];
-      normals->GetTuple(first + i, n);
-      vtkMath::Normalize(n);
-      this->Convert(n, &triples[3 * i]);
+      double t[3];
+      tuples->GetTuple(first + i, t);
+      if (normals)
+      {
+        vtkMath::Normalize(t);
+      }
+      this->Convert(t, &triples[3 * i]);
     }
     return triples;
   }
@@ -213,10 +206,11 @@ std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh,
     owner.Primitives.emplace_back();
     GltfPrimitive& primitive = owner.Primitives.back();
     primitive.Material = part.Material >= 0 ? firstMaterial + part.Material : plain;
-    primitive.Positions = frame.Points(mesh->GetPoints(), part.FirstPoint, part.PointCount);
+    primitive.Positions =
+      frame.Triples(mesh->GetPoints()->GetData(), part.FirstPoint, part.PointCount, false);
     if (normals)
     {
-      primitive.Normals = frame.Normals(normals, part.FirstPoint, part.PointCount);
+      primitive.Normals = frame.Triples(normals, part.FirstPoint, part.PointCount, true);
     }
     for (vtkIdType i = part.FirstPoint; i < part.FirstPoint + part.PointCount; ++i)
     {
@@ -523,7 +517,8 @@ void WriteGltf(const std::string& path,
     meshes.insert(meshes.end(), hairMeshes.begin(), hairMeshes.end());
   }
   const GltfCamera camera = CameraOf(scene, frame);
-  const GltfWeights animation = FrameWeights(fit, input.Settings->GetFramesNumber(), framesPerSecond);
+  const GltfWeights animation =
+    FrameWeights(fit, input.Settings->GetFramesNumber(), framesPerSecond);
   RefuseNonFinite("the glTF file " + ShownName(path),
                   NonFinitePartOf(meshes, materials, &camera, animation));
   WriteBytes(path, GlbBytes(meshes, materials, &camera, animation));

@@ -7,7 +7,6 @@
 #include <csignal>
 #include <cstring>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace
@@ -15,12 +14,8 @@ namespace
 // The address-space limit in MiB, or -1 when there is none.
 long long AddressSpaceLimitMiB()
 {
-  rlimit limit;
-  if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
-  {
-    return -1;
-  }
-  return static_cast<long long>(limit.rlim_cur >> 20);
+  const std::int64_t limit = address_space_limit_bytes();
+  return limit < 0 ? -1 : limit >> 20;
 }
 
 // The crash message, written whole by the signal handler: formatted before

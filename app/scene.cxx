@@ -135,14 +135,11 @@ void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* 
   }
 
   scene.Window = vtkRenderWindow::New();
-  if (useBackground)
-  {
-    scene.Window->SetNumberOfLayers(2);
-  }
   // The image's renderer goes first: it clears the window, and the face's
   // renderer draws over what it leaves.
   if (useBackground)
   {
+    scene.Window->SetNumberOfLayers(2);
     scene.Window->AddRenderer(scene.BackgroundRenderer);
   }
   scene.Window->AddRenderer(scene.FaceRenderer);

@@ -176,7 +176,7 @@ void BorderingFactor(int n, const int* Xenv, float* Env, float* Diag)
 void MeasureFactorisation(const Options& options, Results& results, AssembledSystem& system)
 {
   const int n = system.N;
-  results.Add("tile_columns", envelope_tile_select().Columns);
+  results.Add("tile_columns", animation::core::envelope_tile_select().Columns);
   results.Add("factor_and_solves",
               MedianSeconds(options.Repeats, [&] { return FactorAndSolveOnce(system); }));
   std::vector<float> tiled;
@@ -185,7 +185,8 @@ void MeasureFactorisation(const Options& options, Results& results, AssembledSys
   // One factorisation of a fresh copy of A with the given tiles: its clock
   // time; its processor time joins processor, its factor (Env, then Diag)
   // is left in factor.
-  auto factorOnce = [&](const envelope_tile_kernel& kernel, std::vector<float>& factor)
+  auto factorOnce =
+    [&](const animation::core::envelope_tile_kernel& kernel, std::vector<float>& factor)
   {
     std::vector<float> env = system.Env;
     std::vector<float> diag = system.Diag;
@@ -201,13 +202,14 @@ void MeasureFactorisation(const Options& options, Results& results, AssembledSys
   };
   results.Add(
     "factor",
-    MedianSeconds(options.Repeats, [&] { return factorOnce(envelope_tile_select(), tiled); }));
+    MedianSeconds(options.Repeats,
+                  [&] { return factorOnce(animation::core::envelope_tile_select(), tiled); }));
   results.Add("factor_processor", Median(processor));
   results.Add("factor_flops", FactorisationFlops(system));
   // On a processor with AVX-512 the AVX2 tile as well, which processors
   // without it run: its rate against the AVX2 peak, and its bits.
-  const envelope_tile_kernel* avx2 = envelope_tile_avx2();
-  if (avx2 && envelope_tile_avx512())
+  const animation::core::envelope_tile_kernel* avx2 = animation::core::envelope_tile_avx2();
+  if (avx2 && animation::core::envelope_tile_avx512())
   {
     bool sameBits = true;
     std::vector<float> factor;

@@ -2,10 +2,9 @@
 // over the envelope kernels of the numerics, which do all the arithmetic.
 #include "envelope.h"
 
-#include "envelope_tile.h"
 #include "envelope_view.h"
 #include "fixed_texts.h"
-#include "progress_line_sink.h"
+#include "progress.h"
 
 #include <cstdio>
 #include <new>
@@ -46,7 +45,7 @@ void envelope_solve_many(int count, float* const* rhs)
 
 void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag)
 {
-  envelope_factor_tiled(n, Xenv, Env, Diag, Iflag, envelope_tile_select());
+  envelope_factor_tiled(n, Xenv, Env, Diag, Iflag, animation::core::envelope_tile_select());
 }
 
 void envelope_factor_tiled(int n,
@@ -54,7 +53,7 @@ void envelope_factor_tiled(int n,
                            float* Env,
                            float* Diag,
                            int* Iflag,
-                           const envelope_tile_kernel& kernel)
+                           const animation::core::envelope_tile_kernel& kernel)
 {
   animation::fixed::progress_line_sink line;
   const int failed = animation::core::envelope_factor_tiled({ n, Xenv, Env, Diag }, kernel, &line);

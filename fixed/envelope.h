@@ -5,7 +5,7 @@
 #ifndef envelope_h
 #define envelope_h
 
-struct envelope_tile_kernel;
+#include "envelope_tile.h"
 
 struct envelope_matrix
 {
@@ -50,6 +50,6 @@ void envelope_factor_tiled(int n,
                            float* Env,
                            float* Diag,
                            int* Iflag,
-                           const envelope_tile_kernel& kernel);
+                           const animation::core::envelope_tile_kernel& kernel);
 
 #endif

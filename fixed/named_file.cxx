@@ -8,15 +8,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
-// What a file that is not a regular file is, for a message.
-const char* KindOfNonRegular(mode_t mode)
+const char* FileKind(mode_t mode)
 {
   const std::pair<bool, const char*> kinds[] = {
-    { S_ISDIR(mode), "a folder" },       { S_ISCHR(mode), "a character device" },
-    { S_ISBLK(mode), "a block device" }, { S_ISFIFO(mode), "a FIFO" },
+    { S_ISREG(mode), "a regular file" },
+    { S_ISDIR(mode), "a folder" },
+    { S_ISCHR(mode), "a character device" },
+    { S_ISBLK(mode), "a block device" },
+    { S_ISFIFO(mode), "a FIFO" },
     { S_ISSOCK(mode), "a socket" },
+    { S_ISLNK(mode), "a symbolic link" },
   };
   for (const auto& [is, kind] : kinds)
   {
@@ -26,7 +27,6 @@ const char* KindOfNonRegular(mode_t mode)
     }
   }
   return "something other than a file";
-}
 }
 
 int OpenNamedFile(const std::string& fileName,
@@ -47,7 +47,7 @@ int OpenNamedFile(const std::string& fileName,
   struct stat status = {};
   if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
   {
-    why = std::string("is ") + KindOfNonRegular(status.st_mode) + ", not a regular file";
+    why = std::string("is ") + FileKind(status.st_mode) + ", not a regular file";
     close(descriptor);
     return -1;
   }

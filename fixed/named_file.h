@@ -10,6 +10,8 @@
 #ifndef named_file_h
 #define named_file_h
 
+#include <sys/types.h>
+
 #include <string>
 
 // Largest text file read whole: the scene file, an expression file, a point
@@ -18,6 +20,10 @@ constexpr long long MaximumTextFileBytes = 256LL << 20;
 
 // Largest mesh, image or glTF buffer.
 constexpr long long MaximumDataFileBytes = 1LL << 30;
+
+// What a file of the mode that stat() gives is, for a message: "a regular
+// file", "a folder", "a FIFO", "a symbolic link", ...
+const char* FileKind(mode_t mode);
 
 // Opens fileName for reading and returns its descriptor (close-on-exec, in
 // blocking mode), or -1 with the reason in why when it cannot be opened, is

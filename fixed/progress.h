@@ -12,8 +12,11 @@
 // the loops of the stage report their work with progress_advance, one call
 // per unit of work. progress_advance may be called from several threads at
 // once, and costs one atomic addition and one comparison when nothing is due.
+// The numerics report their work to a progress_line_sink.
 #ifndef progress_h
 #define progress_h
+
+#include "progress_sink.h"
 
 #include <cstdint>
 #include <string>
@@ -49,5 +52,18 @@ void progress_enable();
 // Whether the line is shown at all: progress_enable() was called and standard
 // error is a terminal.
 bool progress_shown();
+
+namespace animation
+{
+namespace fixed
+{
+// The progress line as the progress sink that the numerics report to.
+class progress_line_sink : public core::progress_sink
+{
+public:
+  void Advance(std::int64_t units) override { progress_advance(units); }
+};
+}
+}
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "available_memory.h"
 #include "envelope_estimate.h"
+#include "finite_points.h"
 #include "fit.h"
 #include "named_file.h"
 #include "program_error.h"
@@ -17,6 +18,7 @@
 #include <vtkPolyData.h>
 #include <vtkTexture.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdarg>
@@ -184,30 +186,6 @@ std::string Quoted(const char* text)
     }
   }
   return "\"" + trimmed + "\"";
-}
-
-bool AllFinite(const float* values, int count)
-{
-  for (int i = 0; i < count; ++i)
-  {
-    if (!std::isfinite(values[i]))
-    {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool AllWithin(const float* values, int count, float low, float high)
-{
-  for (int i = 0; i < count; ++i)
-  {
-    if (!(values[i] >= low && values[i] <= high))
-    {
-      return false;
-    }
-  }
-  return true;
 }
 
 float* AllocateFloats(int count)
@@ -529,7 +507,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     // nan, inf and numbers beyond the float range would poison the locator
     // and the solve, so the whole read fails here.
-    if (!AllFinite(v, 6))
+    if (!animation::core::AllFinite(v, 6))
     {
       animErrorMacro(<< "Control point on line " << lineNumber
                      << " holds a number that is not finite");
@@ -554,13 +532,13 @@ int vtkDatReader::StoreColour(const char* keyword,
                               int end,
                               int lineNumber)
 {
-  if (!AllFinite(value, 3))
+  if (!animation::core::AllFinite(value, 3))
   {
     animErrorMacro(<< keyword << " on line " << lineNumber << " is not a finite colour");
     return -1;
   }
   std::copy(value, value + 3, colour);
-  if (!AllWithin(value, 3, 0, 1))
+  if (!std::all_of(value, value + 3, [](float c) { return c >= 0 && c <= 1; }))
   {
     this->Warn(lineNumber,
                std::string(keyword) + " has a component outside 0 to 1: " + Quoted(line));
@@ -576,7 +554,7 @@ int vtkDatReader::StoreCamera(const char* keyword,
                               int end,
                               int lineNumber)
 {
-  if (!AllFinite(value, 3))
+  if (!animation::core::AllFinite(value, 3))
   {
     animErrorMacro(<< keyword << " on line " << lineNumber << " holds a number that is not finite");
     return -1;

@@ -3,7 +3,6 @@
 #include "displacement_cache.h"
 #include "locator_buckets.h"
 #include "progress.h"
-#include "progress_line_sink.h"
 #include "spline_field.h"
 
 #include <vtkDataArray.h>
@@ -22,6 +21,8 @@ vtkObjectFactoryNewMacro(vtkShapeTransform);
 
 namespace
 {
+namespace core = animation::core;
+
 // The coordinates of a single-precision point set as one array of 3 * count floats, or null when
 // the set holds another type and must be read point by point.
 float* FloatCoordinates(vtkPoints* points)
@@ -80,7 +81,7 @@ vtkShapeTransform::vtkShapeTransform()
   : BlendFactor(0.0f)
   , Radius(0.0f)
   , PointArray(nullptr)
-  , Cache(new animation::core::displacement_cache<float>)
+  , Cache(new core::displacement_cache<float>)
   , Displacements(vtkPoints::New())
   , Jacobians(vtkFloatArray::New())
   , NormalTerms(vtkFloatArray::New())
@@ -95,7 +96,7 @@ vtkShapeTransform::vtkShapeTransform()
   , SplineCoeffZ(nullptr)
   , UnList(nullptr)
   , Tree(nullptr)
-  , Kernel(animation::core::basis_kernel::quadratic)
+  , Kernel(core::basis_kernel::quadratic)
   , LargestMoveBeyondSupports(0.0)
   , Math(vtkMath::New())
 {
@@ -122,7 +123,7 @@ void vtkShapeTransform::SetSpline(float radius,
                                   float* splineCoeffZ,
                                   int* unList,
                                   vtkPointLocator* tree,
-                                  animation::core::basis_kernel kernel)
+                                  core::basis_kernel kernel)
 {
   this->Radius = radius;
   this->PointArray = pointArray;
@@ -176,17 +177,17 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
 {
   const vtkIdType n = inPts->GetNumberOfPoints();
   const double blend = this->BlendFactor;
-  const spline_field field = { this->Radius,
-                               this->PointArray,
-                               FloatCoordinates(this->PointArray),
-                               { this->SplineCoeffX, this->SplineCoeffY, this->SplineCoeffZ },
-                               this->UnList,
-                               this->Kernel };
+  const core::spline_field field = { this->Radius,
+                                     this->PointArray,
+                                     FloatCoordinates(this->PointArray),
+                                     { this->SplineCoeffX, this->SplineCoeffY, this->SplineCoeffZ },
+                                     this->UnList,
+                                     this->Kernel };
 
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
-  const locator_buckets neighbours(this->Tree);
+  const core::locator_buckets neighbours(this->Tree);
   // Output point sets of another type are written afterwards, on this thread.
   std::vector<float> moved(out ? 0 : 3 * n);
   float* written = out ? out + 3 * start : moved.data();
@@ -214,7 +215,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
     {
       std::vector<double>& distances2 = distances.Local();
       const vtkIdType count = neighbours.FindPointsWithinRadius(radius, x, ids, distances2);
-      evaluate_spline_field(field, x, ids.data(), count, s, jacobian, distances2.data());
+      core::evaluate_spline_field(field, x, ids.data(), count, s, jacobian, distances2.data());
       if (count == 0)
       {
         double& largest = beyondSupports.Local();
@@ -351,7 +352,7 @@ void vtkShapeTransform::BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms)
     for (vtkIdType i = 0; i < n; ++i)
     {
       float terms[9];
-      normal_terms(jacobians + 9 * i, in + 3 * i, terms);
+      core::normal_terms(jacobians + 9 * i, in + 3 * i, terms);
       for (int k = 0; k < 9; ++k)
       {
         planes[k * n + i] = terms[k];
@@ -366,12 +367,12 @@ void vtkShapeTransform::BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms)
   vtkFloatArray* outFloat = vtkFloatArray::FastDownCast(outNms);
   if (outFloat && outFloat != inFloat)
   {
-    blend_normals(
+    core::blend_normals(
       n, this->NormalTerms->GetPointer(0), this->BlendFactor, in, outFloat->GetPointer(0));
     return;
   }
   std::vector<float> carried(3 * n);
-  blend_normals(n, this->NormalTerms->GetPointer(0), this->BlendFactor, in, carried.data());
+  core::blend_normals(n, this->NormalTerms->GetPointer(0), this->BlendFactor, in, carried.data());
   for (vtkIdType i = 0; i < n; ++i)
   {
     outNms->SetTuple(i, &carried[3 * i]);
@@ -382,16 +383,12 @@ void vtkShapeTransform::Inverse() {}
 
 void vtkShapeTransform::InternalTransformPoint(const float in[3], float out[3])
 {
-  out[0] = in[0];
-  out[1] = in[1];
-  out[2] = in[2];
+  std::copy(in, in + 3, out);
 }
 
 void vtkShapeTransform::InternalTransformPoint(const double in[3], double out[3])
 {
-  out[0] = in[0];
-  out[1] = in[1];
-  out[2] = in[2];
+  std::copy(in, in + 3, out);
 }
 
 void vtkShapeTransform::InternalTransformDerivative(const float in[3],

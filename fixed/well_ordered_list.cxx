@@ -7,7 +7,7 @@
 #include "fit.h"
 #include "fixed_texts.h"
 #include "program_error.h"
-#include "progress_line_sink.h"
+#include "progress.h"
 
 #include <algorithm>
 #include <cstdlib>

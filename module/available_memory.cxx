@@ -26,27 +26,36 @@ std::int64_t system_available()
   return -1;
 }
 
-// What the address-space limit leaves, or -1 without a limit.
-std::int64_t limit_left()
+}
+
+std::int64_t address_space_limit_bytes()
 {
   rlimit limit;
   if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
   {
     return -1;
   }
+  return static_cast<std::int64_t>(limit.rlim_cur);
+}
+
+std::int64_t process_bytes()
+{
   // The first number of statm is the process's size in pages.
   std::ifstream statm("/proc/self/statm");
   std::int64_t pages = 0;
   statm >> pages;
-  const std::int64_t used = pages * sysconf(_SC_PAGESIZE);
-  return std::max<std::int64_t>(0, static_cast<std::int64_t>(limit.rlim_cur) - used);
-}
+  return pages * sysconf(_SC_PAGESIZE);
 }
 
 std::int64_t available_memory_bytes()
 {
   const std::int64_t system = system_available();
-  const std::int64_t limit = limit_left();
+  // What the address-space limit leaves, or -1 without a limit.
+  std::int64_t limit = address_space_limit_bytes();
+  if (limit >= 0)
+  {
+    limit = std::max<std::int64_t>(0, limit - process_bytes());
+  }
   if (system < 0 || limit < 0)
   {
     return std::max(system, limit);

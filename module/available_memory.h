@@ -11,4 +11,10 @@
 // the process's current size. -1 when neither can be read.
 std::int64_t available_memory_bytes();
 
+// The address-space limit (ulimit -v) in bytes, or -1 when there is none.
+std::int64_t address_space_limit_bytes();
+
+// The process's current size, its address space in bytes.
+std::int64_t process_bytes();
+
 #endif

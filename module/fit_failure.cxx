@@ -5,6 +5,7 @@
 
 #include <vtkPoints.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cstdint>
 #include <sstream>
@@ -95,10 +96,32 @@ std::string DescribeRadiusBeyondPrecision(double supportRadius, const landmark_f
   else if (radius < smallest_relative_radius)
   {
     why << "the SupportRadius " << supportRadius
-        << " is below the precision of the landmark coordinates (their extent is "
-        << frame.Extent << ", and a radius below " << smallest_relative_radius * frame.Extent
+        << " is below the precision of the landmark coordinates (their extent is " << frame.Extent
+        << ", and a radius below " << smallest_relative_radius * frame.Extent
         << " moves no point but the landmarks)";
   }
+  return why.str();
+}
+
+std::string DescribeInaccurateFit(vtkIdType count,
+                                  double residual,
+                                  double before,
+                                  double largestMove,
+                                  double allowed)
+{
+  // A fit that misses its landmarks by more than this fraction of the largest landmark move is
+  // reported as an error.
+  constexpr double largest_fit_residual = 1e-6;
+  if (residual <= std::max(largest_fit_residual, allowed))
+  {
+    return std::string();
+  }
+  std::ostringstream why;
+  why << "the fit of " << count << " landmarks misses them by up to " << residual
+      << " of the largest landmark move " << largestMove
+      << " after refinement in double precision (single precision alone missed by " << before
+      << "); the interpolation matrix is too ill-conditioned, and a smaller SupportRadius, "
+         "the quadratic kernel or smoothing makes it better conditioned";
   return why.str();
 }
 }

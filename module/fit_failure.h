@@ -3,13 +3,16 @@
 // would take, storage not obtained, coefficients that are not finite, or a
 // factorisation that failed, explained by the closest two source landmarks
 // (one position, or a radius so large beside their spacing that their basis
-// values are equal in single precision) and the row at which it failed.
+// values are equal in single precision) and the row at which it failed; and
+// why a fit that was made misses its landmarks by more than it may.
 #ifndef animation_fit_failure_h
 #define animation_fit_failure_h
 
 #include "fit_options.h"
 #include "landmark_frame.h"
 #include "status.h"
+
+#include <vtkType.h>
 
 #include <string>
 
@@ -39,6 +42,22 @@ std::string DescribeFailedFit(const core::outcome& failed,
                               const landmark_frame& frame,
                               core::basis_kernel kernel,
                               double supportRadius);
+
+// Why a fit misses its landmarks by more than it may, a phrase without a
+// leading capital or a final stop ("the fit of 1000 landmarks misses them by
+// up to 2e-05 of the largest landmark move 0.1 after refinement ..."); empty
+// when the residual is at most 1e-6, or at most allowed when that is larger.
+//   count        in: the landmarks of the fit
+//   residual     in: the landmark residual after the refinement, relative to
+//                the largest landmark move (core::landmark_residual)
+//   before       in: the same of the single-precision solution
+//   largestMove  in: the largest landmark move |p - q|
+//   allowed      in: a larger residual that the caller accepts, or 0
+std::string DescribeInaccurateFit(vtkIdType count,
+                                  double residual,
+                                  double before,
+                                  double largestMove,
+                                  double allowed);
 }
 
 #endif

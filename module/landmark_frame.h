@@ -55,15 +55,6 @@ struct landmark_frame
       u[a] = (x[a] - this->Centre[a]) / this->Scale;
     }
   }
-
-  // u rounded to single precision, as the fit takes its points.
-  void ToFrame(const double x[3], float u[3]) const
-  {
-    for (int a = 0; a < 3; ++a)
-    {
-      u[a] = static_cast<float>((x[a] - this->Centre[a]) / this->Scale);
-    }
-  }
 };
 }
 

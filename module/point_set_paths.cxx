@@ -25,7 +25,7 @@ void carried_tuples::Carry(const double m[3][3], vtkIdType i) const
   if (this->InNormals && this->OutNormals)
   {
     this->InNormals->GetTuple(i, tuple);
-    transform_normal(m, tuple);
+    core::transform_normal(m, tuple);
     this->OutNormals->InsertNextTuple(tuple);
   }
   double moved[3];

@@ -243,7 +243,7 @@ void vtkCompactSplineTransform::FitLandmarks()
     this->ReportFitError(why.str());
     return;
   }
-  if (n > VTK_INT_MAX - 4 || !AllPointsFinite(source) || !AllPointsFinite(target))
+  if (n > VTK_INT_MAX - 4 || !core::AllPointsFinite(source) || !core::AllPointsFinite(target))
   {
     why << "Cannot fit: the " << n
         << " landmarks hold coordinates that are not finite, or are more than "
@@ -370,7 +370,7 @@ void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
   {
     out[a] = in[a] - this->BlendFactor * s[a];
   }
-  blended_derivative(&jacobian[0][0], this->BlendFactor, derivative);
+  core::blended_derivative(&jacobian[0][0], this->BlendFactor, derivative);
 }
 
 void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,

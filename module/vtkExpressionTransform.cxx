@@ -8,6 +8,8 @@
 #include "point_set_paths.h"
 #include "spline_field.h"
 
+#include <vtkDataArray.h>
+#include <vtkMath.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPoints.h>
@@ -18,6 +20,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,29 +90,9 @@ bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& ord
   return true;
 }
 
-bool IsExpressionName(const char* name)
-{
-  if (!name || !*name)
-  {
-    return false;
-  }
-  for (const char* c = name; *c; ++c)
-  {
-    if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_')
-    {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Points blended in blocks of this many coordinates: the block stays in the first-level cache
 // while every expression's displacements stream past it once.
 constexpr vtkIdType BlendBlock = 3 * 1024;
-
-// A fit that misses its landmarks by more than this fraction of the largest landmark move is
-// reported as an error.
-constexpr double largest_fit_residual = 1e-6;
 
 // The fits of every expression, immutable once made: one fit of the core per group of
 // expressions with the same sources, whose field m is the group's m-th member, in the frame of
@@ -130,14 +113,21 @@ public:
   // the transform's update lock.
   std::shared_ptr<const expression_fits> Fit;
   std::string FitError;
-  // The largest landmark residual of the expressions (relative to the largest landmark move)
-  // and the expression that has it; the largest before the refinement, the largest error of a
-  // single-precision polynomial part and the most correction steps of a group's fit.
-  double FitResidual = 0.0;
-  double FitResidualBefore = 0.0;
-  double PolynomialLoss = 0.0;
-  int RefinementSteps = 0;
-  std::string FitWorst;
+  // How well the last fit meets the landmarks, all 0 after a failed one: the largest landmark
+  // residual of the expressions (relative to the largest landmark move) and the group that has
+  // it, with its landmarks and largest move; the largest residual before the refinement, the
+  // largest error of a single-precision polynomial part and the most correction steps of a
+  // group's fit.
+  struct
+  {
+    double Residual = 0.0;
+    std::string Worst;
+    vtkIdType WorstCount = 0;
+    double WorstMove = 0.0;
+    double Before = 0.0;
+    double PolynomialLoss = 0.0;
+    int Steps = 0;
+  } Quality;
   // Whether the error of the last fit has been reported by Update().
   bool FitErrorReported = false;
   // Modified when a fit is made or found impossible.
@@ -189,28 +179,37 @@ public:
     return groups;
   }
 
-  // Fits the members of a group with one factorisation, in the frame of its sources: the first
-  // member's sources, and each member's targets in the order of those sources. residual
-  // receives the largest landmark residual of the members (fit.h).
-  //   sources  3*count entries, in: the first member's sources in the frame
-  //   options  in: the radius in the frame
-  animation::core::outcome FitGroup(const std::vector<std::size_t>& members,
-                                    const std::vector<std::vector<int>>& order,
-                                    const animation::landmark_frame& frame,
-                                    const std::vector<float>& sources,
-                                    const animation::core::fit_options& options,
-                                    animation::core::fit& made,
-                                    double& residual) const
+  // Fits group g of fits with one factorisation, in the frame of its sources: the first
+  // member's sources, and each member's targets in the order of those sources; its frame and
+  // fit go into fits, how well it meets its landmarks into Quality. Returns why the group gives
+  // no fit, or an empty text.
+  //   order          in: as Group() gave it
+  //   options        in: all but the radius
+  //   supportRadius  in: the radius as the caller gave it
+  std::string FitGroup(std::size_t g,
+                       const std::vector<std::vector<int>>& order,
+                       const animation::core::fit_options& options,
+                       double supportRadius,
+                       expression_fits& fits)
   {
-    const int count = static_cast<int>(sources.size() / 3);
+    const std::vector<std::size_t>& members = fits.Members[g];
+    vtkPoints* controls = this->Expressions[members[0]]->Source;
+    const int count = static_cast<int>(controls->GetNumberOfPoints());
+    fits.Frames[g] = animation::landmark_frame::Of(controls);
+    const animation::landmark_frame& frame = fits.Frames[g];
+    const std::string beyond = animation::DescribeRadiusBeyondPrecision(supportRadius, frame);
+    if (!beyond.empty())
+    {
+      return beyond;
+    }
     // The landmarks in the frame in double precision, where the miss is measured and whose
     // differences the refinement fits, and rounded for the single-precision fit.
-    vtkPoints* controls = this->Expressions[members[0]]->Source;
     std::vector<double> p(3 * std::size_t(count));
     for (int id = 0; id < count; ++id)
     {
       frame.ToFrame(controls->GetPoint(id), &p[3 * std::size_t(id)]);
     }
+    const std::vector<float> sources(p.begin(), p.end());
     std::vector<std::vector<double>> q(members.size(), std::vector<double>(3 * count));
     std::vector<std::vector<double>> moves(members.size(), std::vector<double>(3 * count));
     std::vector<std::vector<float>> targets(members.size(), std::vector<float>(3 * count));
@@ -232,26 +231,45 @@ public:
       fields.push_back(targets[m].data());
       fieldMoves.push_back(moves[m].data());
     }
-    const animation::core::outcome fitted = animation::core::make_fit(count,
-                                                                      sources.data(),
-                                                                      fields.data(),
-                                                                      static_cast<int>(fields.size()),
-                                                                      options,
-                                                                      nullptr,
-                                                                      made,
-                                                                      fieldMoves.data());
-    residual = 0.0;
+    animation::core::fit_options relative = options;
+    relative.Radius = static_cast<float>(supportRadius / frame.Scale);
+    animation::core::fit& made = fits.Groups[g];
+    const animation::core::outcome fitted =
+      animation::core::make_fit(count,
+                                sources.data(),
+                                fields.data(),
+                                static_cast<int>(fields.size()),
+                                relative,
+                                nullptr,
+                                made,
+                                fieldMoves.data());
     if (!fitted.Ok())
     {
-      return fitted;
+      return animation::DescribeFailedFit(
+        fitted, controls, sources.data(), frame, relative.Kernel, supportRadius);
     }
+    auto& quality = this->Quality;
+    quality.Before = std::max(quality.Before, made.Accuracy.Before);
+    quality.PolynomialLoss = std::max(quality.PolynomialLoss, made.Accuracy.PolynomialLoss);
+    quality.Steps = std::max(quality.Steps, made.Accuracy.Steps);
     for (std::size_t m = 0; m < members.size(); ++m)
     {
-      residual = std::max(residual,
-                          animation::core::landmark_residual(
-                            made, static_cast<int>(m), options.Smoothing, p.data(), q[m].data()));
+      const double miss = animation::core::landmark_residual(
+        made, static_cast<int>(m), relative.Smoothing, p.data(), q[m].data());
+      if (!(miss <= quality.Residual))
+      {
+        quality.Residual = miss;
+        quality.Worst = this->Expressions[members[0]]->Name;
+        quality.WorstCount = count;
+        quality.WorstMove = 0.0;
+        for (int id = 0; id < count; ++id)
+        {
+          quality.WorstMove = std::max(quality.WorstMove,
+                                       frame.Scale * vtkMath::Norm(&moves[m][3 * std::size_t(id)]));
+        }
+      }
     }
-    return fitted;
+    return std::string();
   }
 
   // Fills a cache for points: each group's neighbours are found once at a point, and every
@@ -375,6 +393,22 @@ vtkExpressionTransform::~vtkExpressionTransform()
   delete this->Internals;
 }
 
+bool vtkExpressionTransform::IsExpressionName(const char* name)
+{
+  if (!name || !*name)
+  {
+    return false;
+  }
+  for (const char* c = name; *c; ++c)
+  {
+    if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_')
+    {
+      return false;
+    }
+  }
+  return true;
+}
+
 int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, vtkPoints* target)
 {
   if (!IsExpressionName(name))
@@ -396,16 +430,9 @@ int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, v
   }
   auto e = std::make_unique<expression>();
   e->Name = name;
-  for (auto pair :
-       { std::make_pair(source, e->Source.Get()), std::make_pair(target, e->Target.Get()) })
-  {
-    const vtkIdType n = pair.first->GetNumberOfPoints();
-    pair.second->SetNumberOfPoints(n);
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      pair.second->SetPoint(i, pair.first->GetPoint(i));
-    }
-  }
+  // Into the expression's own double-precision arrays, whatever the type of the given ones.
+  e->Source->GetData()->DeepCopy(source->GetData());
+  e->Target->GetData()->DeepCopy(target->GetData());
   this->Internals->Expressions.push_back(std::move(e));
   this->ParametersTime.Modified();
   this->Modified();
@@ -494,11 +521,9 @@ int vtkExpressionTransform::Fit()
   }
   internals.Forget();
   internals.FitError.clear();
-  internals.FitResidual = internals.FitResidualBefore = internals.PolynomialLoss = 0.0;
-  internals.RefinementSteps = 0;
+  internals.Quality = {};
   internals.FitErrorReported = false;
   internals.FitTime.Modified();
-  animation::core::fit_options options;
   if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
   {
     std::ostringstream why;
@@ -511,15 +536,14 @@ int vtkExpressionTransform::Fit()
     internals.FitError = "the smoothing is not a finite number of 0 or more";
     return 0;
   }
-  options.Kernel = this->Options.Kernel;
-  options.Polynomial = this->Options.Polynomial;
-  options.Smoothing = this->Options.Smoothing;
+  animation::core::fit_options options = this->Options;
   options.MemoryLimit = available_memory_bytes();
   options.RefineAbove = this->RefinementThreshold;
   for (const auto& e : internals.Expressions)
   {
-    if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 || !AllPointsFinite(e->Source) ||
-        !AllPointsFinite(e->Target))
+    if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 ||
+        !animation::core::AllPointsFinite(e->Source) ||
+        !animation::core::AllPointsFinite(e->Target))
     {
       internals.FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
       return 0;
@@ -532,75 +556,33 @@ int vtkExpressionTransform::Fit()
   fits->Frames.resize(fits->Members.size());
   for (std::size_t g = 0; g < fits->Groups.size(); ++g)
   {
-    const std::string& name = internals.Expressions[fits->Members[g][0]]->Name;
+    std::string why;
     try
     {
-      vtkPoints* controls = internals.Expressions[fits->Members[g][0]]->Source;
-      const int count = static_cast<int>(controls->GetNumberOfPoints());
-      animation::landmark_frame& frame = fits->Frames[g];
-      frame = animation::landmark_frame::Of(controls);
-      std::vector<float> sources(3 * std::size_t(count));
-      for (int id = 0; id < count; ++id)
-      {
-        frame.ToFrame(controls->GetPoint(id), &sources[3 * std::size_t(id)]);
-      }
-      const std::string beyond =
-        animation::DescribeRadiusBeyondPrecision(this->SupportRadius, frame);
-      if (!beyond.empty())
-      {
-        internals.FitError = "expression " + name + ": " + beyond;
-      }
-      else
-      {
-        animation::core::fit_options relative = options;
-        relative.Radius = static_cast<float>(this->SupportRadius / frame.Scale);
-        double residual = 0.0;
-        const animation::core::outcome made = internals.FitGroup(
-          fits->Members[g], order, frame, sources, relative, fits->Groups[g], residual);
-        if (!made.Ok())
-        {
-          internals.FitError =
-            "expression " + name + ": " +
-            animation::DescribeFailedFit(
-              made, controls, sources.data(), frame, relative.Kernel, this->SupportRadius);
-        }
-        else
-        {
-          const animation::core::fit_accuracy& accuracy = fits->Groups[g].Accuracy;
-          internals.FitResidualBefore = std::max(internals.FitResidualBefore, accuracy.Before);
-          internals.PolynomialLoss = std::max(internals.PolynomialLoss, accuracy.PolynomialLoss);
-          internals.RefinementSteps = std::max(internals.RefinementSteps, accuracy.Steps);
-          if (!(residual <= internals.FitResidual))
-          {
-            internals.FitResidual = residual;
-            internals.FitWorst = name;
-          }
-        }
-      }
+      why = internals.FitGroup(g, order, options, this->SupportRadius, *fits);
     }
     catch (const std::exception& failure)
     {
-      internals.FitError = "expression " + name + ": " + failure.what();
+      why = failure.what();
     }
-    if (!internals.FitError.empty())
+    if (!why.empty())
     {
-      internals.FitResidual = internals.FitResidualBefore = internals.PolynomialLoss = 0.0;
-      internals.RefinementSteps = 0;
+      internals.FitError =
+        "expression " + internals.Expressions[fits->Members[g][0]]->Name + ": " + why;
+      internals.Quality = {};
       return 0;
     }
   }
   internals.Fit = fits;
-  if (!(internals.FitResidual <= std::max(largest_fit_residual, this->RefinementThreshold)))
+  const auto& quality = internals.Quality;
+  const std::string inaccurate = animation::DescribeInaccurateFit(quality.WorstCount,
+                                                                  quality.Residual,
+                                                                  quality.Before,
+                                                                  quality.WorstMove,
+                                                                  this->RefinementThreshold);
+  if (!inaccurate.empty())
   {
-    std::ostringstream why;
-    why << "expression " << internals.FitWorst << ": the fit misses its landmarks by up to "
-        << internals.FitResidual
-        << " of the largest landmark move after refinement in double precision (single "
-           "precision alone missed by "
-        << internals.FitResidualBefore
-        << "); the interpolation matrix is too ill-conditioned, and a smaller support radius, "
-           "the quadratic kernel or smoothing makes it better conditioned";
-    internals.FitError = why.str();
+    internals.FitError = "expression " + quality.Worst + ": " + inaccurate;
   }
   return 1;
 }
@@ -608,25 +590,25 @@ int vtkExpressionTransform::Fit()
 double vtkExpressionTransform::GetFitResidual()
 {
   this->Update();
-  return this->Internals->FitResidual;
+  return this->Internals->Quality.Residual;
 }
 
 double vtkExpressionTransform::GetFitResidualBeforeRefinement()
 {
   this->Update();
-  return this->Internals->FitResidualBefore;
+  return this->Internals->Quality.Before;
 }
 
 double vtkExpressionTransform::GetPolynomialLoss()
 {
   this->Update();
-  return this->Internals->PolynomialLoss;
+  return this->Internals->Quality.PolynomialLoss;
 }
 
 int vtkExpressionTransform::GetRefinementSteps()
 {
   this->Update();
-  return this->Internals->RefinementSteps;
+  return this->Internals->Quality.Steps;
 }
 
 void vtkExpressionTransform::SetRefinementThreshold(double threshold)
@@ -687,7 +669,7 @@ void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
   {
     out[a] = in[a] - s[a];
   }
-  blended_derivative(&J[0][0], 1.0, derivative);
+  animation::core::blended_derivative(&J[0][0], 1.0, derivative);
 }
 
 void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,

@@ -60,6 +60,11 @@ public:
   int AddExpression(const char* name, vtkPoints* source, vtkPoints* target);
 
   /**
+   * Whether AddExpression() takes name: one or more letters, digits and '_'.
+   */
+  static bool IsExpressionName(const char* name);
+
+  /**
    * Remove every expression.
    */
   void RemoveAllExpressions();

@@ -19,6 +19,10 @@
 #ifndef envelope_tile_h
 #define envelope_tile_h
 
+namespace animation
+{
+namespace core
+{
 // Rows of L factored side by side in one tile.
 constexpr int envelope_tile_lanes = 8;
 
@@ -52,5 +56,7 @@ const envelope_tile_kernel& envelope_tile_generic();
 const envelope_tile_kernel* envelope_tile_avx512();
 // Null when the processor lacks AVX2 or fused multiply-add.
 const envelope_tile_kernel* envelope_tile_avx2();
+}
+}
 
 #endif

@@ -15,6 +15,10 @@
 #pragma GCC target("avx2,fma")
 #endif
 
+namespace animation
+{
+namespace core
+{
 namespace
 {
 namespace avx2
@@ -62,9 +66,17 @@ const envelope_tile_kernel* envelope_tile_avx2()
 {
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") ? &avx2::kernel : nullptr;
 }
+}
+}
 #else
+namespace animation
+{
+namespace core
+{
 const envelope_tile_kernel* envelope_tile_avx2()
 {
   return nullptr;
+}
+}
 }
 #endif

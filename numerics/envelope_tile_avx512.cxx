@@ -14,6 +14,10 @@
 #pragma GCC target("avx512f,fma")
 #endif
 
+namespace animation
+{
+namespace core
+{
 namespace
 {
 namespace avx512
@@ -61,13 +65,25 @@ const envelope_tile_kernel* envelope_tile_avx512()
 {
   return __builtin_cpu_supports("avx512f") ? &avx512::kernel : nullptr;
 }
+}
+}
 #else
+namespace animation
+{
+namespace core
+{
 const envelope_tile_kernel* envelope_tile_avx512()
 {
   return nullptr;
 }
+}
+}
 #endif
 
+namespace animation
+{
+namespace core
+{
 const envelope_tile_kernel& envelope_tile_select()
 {
   static const envelope_tile_kernel* const chosen = envelope_tile_avx512() ? envelope_tile_avx512()
@@ -75,4 +91,6 @@ const envelope_tile_kernel& envelope_tile_select()
                                                       ? envelope_tile_avx2()
                                                       : &envelope_tile_generic();
   return *chosen;
+}
+}
 }

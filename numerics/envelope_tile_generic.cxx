@@ -4,6 +4,10 @@
 
 #include <cstring>
 
+namespace animation
+{
+namespace core
+{
 namespace
 {
 namespace generic
@@ -49,4 +53,6 @@ const envelope_tile_kernel kernel = { NR, update, solve };
 const envelope_tile_kernel& envelope_tile_generic()
 {
   return generic::kernel;
+}
+}
 }

@@ -45,12 +45,12 @@
 
 #include <cstdint>
 
-struct envelope_tile_kernel;
-
 namespace animation
 {
 namespace core
 {
+struct envelope_tile_kernel;
+
 // An n-by-n symmetric matrix in envelope storage; the arrays belong to the
 // caller and must stay valid while the view is used.
 struct envelope_view

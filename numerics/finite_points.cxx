@@ -5,6 +5,10 @@
 
 #include <cmath>
 
+namespace animation
+{
+namespace core
+{
 bool AllPointsFinite(vtkPoints* points)
 {
   for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
@@ -34,4 +38,6 @@ bool AllValuesFinite(vtkDataArray* array)
     }
   }
   return true;
+}
+}
 }

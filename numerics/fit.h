@@ -48,7 +48,7 @@
 #include <memory>
 #include <vector>
 
-class locator_buckets;
+namespace animation { namespace core { class locator_buckets; } }
 class vtkPointLocator;
 class vtkPoints;
 

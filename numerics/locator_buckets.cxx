@@ -6,6 +6,10 @@
 
 #include <algorithm>
 
+namespace animation
+{
+namespace core
+{
 locator_buckets::locator_buckets(vtkPointLocator* locator)
   : Origin{ 0.0, 0.0, 0.0 }
   , Scale{ 0.0, 0.0, 0.0 }
@@ -165,4 +169,6 @@ void locator_buckets::FindPointsWithinRadius(double radius,
   // The distances go to storage of the calling thread, kept between calls.
   thread_local std::vector<double> distances2;
   ids.resize(this->FindPointsWithinRadius(radius, x, ids, distances2));
+}
+}
 }

@@ -31,6 +31,10 @@
 
 class vtkPointLocator;
 
+namespace animation
+{
+namespace core
+{
 class locator_buckets
 {
 public:
@@ -77,5 +81,7 @@ private:
   std::vector<double> Coordinates; // 3 per slot
   std::vector<vtkIdType> Ids;      // 1 per slot
 };
+}
+}
 
 #endif

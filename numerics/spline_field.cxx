@@ -8,6 +8,10 @@
 #include <cmath>
 #include <limits>
 
+namespace animation
+{
+namespace core
+{
 namespace
 {
 // Control point k in double precision, from the float coordinates when there are any.
@@ -292,4 +296,6 @@ void blend_normals(vtkIdType n, const float* terms, float blend, const float* in
 {
   static const blend_normals_version version = chosen_blend_normals();
   version(n, terms, blend, in, out);
+}
+}
 }

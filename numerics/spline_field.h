@@ -28,6 +28,10 @@
 
 class vtkPoints;
 
+namespace animation
+{
+namespace core
+{
 // A fitted field as the solver leaves it: coefficients in list order, in
 // single precision (the program's solver) or double precision (a refined fit).
 template<typename Real>
@@ -137,6 +141,8 @@ inline void blended_derivative(const T jacobian[9], T blend, T m[3][3])
       m[a][b] = (a == b ? T(1) : T(0)) - blend * jacobian[3 * a + b];
     }
   }
+}
+}
 }
 
 #endif

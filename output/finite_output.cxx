@@ -9,22 +9,9 @@
 #include <vtkPointData.h>
 #include <vtkPolyData.h>
 
-#include <cmath>
-
 namespace
 {
-template<typename T>
-bool AllFinite(const T* values, size_t count)
-{
-  for (size_t i = 0; i < count; ++i)
-  {
-    if (!std::isfinite(values[i]))
-    {
-      return false;
-    }
-  }
-  return true;
-}
+using animation::core::AllFinite;
 
 bool AllFinite(const std::vector<float>& values)
 {
@@ -38,7 +25,7 @@ vtkDataArray* NonFiniteArray(vtkFieldData* data)
   for (int k = 0; k < data->GetNumberOfArrays(); ++k)
   {
     vtkDataArray* array = data->GetArray(k);
-    if (array && !AllValuesFinite(array))
+    if (array && !animation::core::AllValuesFinite(array))
     {
       return array;
     }
@@ -49,7 +36,7 @@ vtkDataArray* NonFiniteArray(vtkFieldData* data)
 
 std::string NonFinitePartOf(vtkPolyData* mesh)
 {
-  if (mesh->GetPoints() && !AllPointsFinite(mesh->GetPoints()))
+  if (mesh->GetPoints() && !animation::core::AllPointsFinite(mesh->GetPoints()))
   {
     return "its points";
   }

@@ -3,6 +3,7 @@
 #include "expressions.h"
 #include "gltf_uri.h"
 #include "mesh_reader.h"
+#include "named_file.h"
 #include "program_error.h"
 #include "scene_folder.h"
 #include "shape_files.h"
@@ -34,27 +35,6 @@ struct NamedFile
   std::string Path;
   std::string Role; // "the face mesh woman.vtk", "the video run.ogv", ...
 };
-
-const char* KindOf(mode_t mode)
-{
-  const std::pair<bool, const char*> kinds[] = {
-    { S_ISREG(mode), "a regular file" },
-    { S_ISDIR(mode), "a folder" },
-    { S_ISCHR(mode), "a character device" },
-    { S_ISBLK(mode), "a block device" },
-    { S_ISFIFO(mode), "a FIFO" },
-    { S_ISSOCK(mode), "a socket" },
-    { S_ISLNK(mode), "a symbolic link" },
-  };
-  for (const auto& [is, kind] : kinds)
-  {
-    if (is)
-    {
-      return kind;
-    }
-  }
-  return "not a regular file";
-}
 
 std::vector<NamedFile> InputsOf(vtkDatReader* reader)
 {
@@ -203,7 +183,7 @@ void CheckOutput(const NamedFile& output, const FileIdentities& identities)
   if (!S_ISREG(status.st_mode))
   {
     throw program_error("Cannot write " + output.Role + ": it exists and is " +
-                        KindOf(status.st_mode) + ", not a regular file; nothing was written");
+                        FileKind(status.st_mode) + ", not a regular file; nothing was written");
   }
 }
 
@@ -241,7 +221,7 @@ std::vector<NamedFile> ShapeFiles(vtkDatReader* reader, const std::string& folde
   else if (!S_ISDIR(status.st_mode))
   {
     throw program_error("Cannot write the expression shapes into " + ShownName(folder) +
-                        ": it exists and is " + KindOf(status.st_mode) +
+                        ": it exists and is " + FileKind(status.st_mode) +
                         ", not a folder; nothing was written");
   }
   std::vector<NamedFile> shapes;

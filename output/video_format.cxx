@@ -1,8 +1,7 @@
 #include "video_format.h"
 
-#include <algorithm>
-#include <cctype>
-#include <filesystem>
+#include "mesh_reader.h"
+
 #include <iterator>
 
 namespace
@@ -34,11 +33,7 @@ const VideoFormat Formats[] = {
 
 const VideoFormat* FindVideoFormat(const std::string& path)
 {
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(),
-                 extension.end(),
-                 extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string extension = LowerCaseExtension(path);
   for (const VideoFormat& format : Formats)
   {
     if (extension == format.Extension)

@@ -1,10 +1,10 @@
 #include "expression_files.h"
 
+#include "finite_points.h"
 #include "named_file.h"
 #include "program_error.h"
 #include "scene_folder.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -12,6 +12,8 @@
 
 namespace
 {
+using animation::core::AllFinite;
+
 [[noreturn]] void Fail(const std::string& path, int line, const std::string& text)
 {
   std::ostringstream message;
@@ -134,12 +136,9 @@ std::vector<std::vector<float>> ReadRows(const std::string& path, int count)
       }
       Fail(path, number, "expected " + std::to_string(count) + " numbers");
     }
-    for (float v : row)
+    if (!AllFinite(row.data(), row.size()))
     {
-      if (!std::isfinite(v))
-      {
-        Fail(path, number, "holds a number that is not finite");
-      }
+      Fail(path, number, "holds a number that is not finite");
     }
     rows.push_back(row);
   }
@@ -161,8 +160,7 @@ PointList ReadMarkupsJson(const std::string& path)
       Fail(path, 0, "a \"position\" has no [x, y, z]");
     }
     float p[3];
-    if (!ReadNumbers(text.substr(open + 1, close - open - 1), 3, p) || !std::isfinite(p[0]) ||
-        !std::isfinite(p[1]) || !std::isfinite(p[2]))
+    if (!ReadNumbers(text.substr(open + 1, close - open - 1), 3, p) || !AllFinite(p, 3))
     {
       Fail(path, 0, "a \"position\" is not three finite numbers");
     }
@@ -188,7 +186,7 @@ PointList ReadFiducials(const std::string& path)
     const size_t comma = line.find(',');
     float p[3];
     if (comma == std::string::npos || !ReadNumbers(line.substr(comma + 1), 3, p) ||
-        !std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+        !AllFinite(p, 3))
     {
       Fail(path, number, "expected id,x,y,z,...");
     }

@@ -2,6 +2,7 @@
 
 #include "expression_files.h"
 #include "program_error.h"
+#include "read_stage.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"
@@ -9,7 +10,6 @@
 #include <vtkNew.h>
 #include <vtkPoints.h>
 
-#include <cctype>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -17,25 +17,6 @@
 
 namespace
 {
-[[noreturn]] void Fail(vtkDatReader* reader, int line, const std::string& text)
-{
-  std::ostringstream message;
-  message << reader->FileName << " line " << line << ": " << text;
-  throw program_error(message.str());
-}
-
-bool IsName(const std::string& name)
-{
-  for (char c : name)
-  {
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-    {
-      return false;
-    }
-  }
-  return !name.empty();
-}
-
 void Fill(vtkPoints* points, const PointList& list)
 {
   points->SetNumberOfPoints(static_cast<vtkIdType>(list.size()));
@@ -72,16 +53,16 @@ void AddExpressionLine(ExpressionRun& run, vtkDatReader* reader, const Expressio
     targets = ReadPointFile(line.Files[1]);
     if (sources.size() != targets.size())
     {
-      Fail(reader,
-           line.Line,
-           "expression " + line.Name + " has " + std::to_string(sources.size()) + " sources in " +
-             line.Files[0] + " but " + std::to_string(targets.size()) + " targets in " +
-             line.Files[1]);
+      FailOnSceneLine(reader,
+                      line.Line,
+                      "expression " + line.Name + " has " + std::to_string(sources.size()) +
+                        " sources in " + line.Files[0] + " but " + std::to_string(targets.size()) +
+                        " targets in " + line.Files[1]);
     }
   }
   if (sources.empty())
   {
-    Fail(reader, line.Line, "expression " + line.Name + " has no control points");
+    FailOnSceneLine(reader, line.Line, "expression " + line.Name + " has no control points");
   }
   vtkNew<vtkPoints> source;
   vtkNew<vtkPoints> target;
@@ -107,19 +88,20 @@ std::vector<ExpressionLine> ReadExpressionLines(vtkDatReader* reader)
     }
     if (words.size() < 2 || words.size() > 3)
     {
-      Fail(reader, keyword.Line, "Expression needs NAME FILE or NAME SOURCES TARGETS");
+      FailOnSceneLine(reader, keyword.Line, "Expression needs NAME FILE or NAME SOURCES TARGETS");
     }
     const std::string& name = words[0];
-    if (!IsName(name))
+    if (!vtkExpressionTransform::IsExpressionName(name.c_str()))
     {
-      Fail(reader, keyword.Line, "the expression name " + name + " is not letters, digits and _");
+      FailOnSceneLine(
+        reader, keyword.Line, "the expression name " + name + " is not letters, digits and _");
     }
     if (!names.insert(name).second)
     {
-      Fail(reader,
-           keyword.Line,
-           "there is an expression named " + name +
-             " already (default is the scene's own control points)");
+      FailOnSceneLine(reader,
+                      keyword.Line,
+                      "there is an expression named " + name +
+                        " already (default is the scene's own control points)");
     }
     lines.push_back({ keyword.Line, name, { words.begin() + 1, words.end() } });
   }

@@ -20,7 +20,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -56,16 +55,6 @@ void ExitOnSanitizerReport()
 {
   _exit(SanitizerStatus);
 }
-
-#ifndef ANIMATION_ADDRESS_SANITIZER
-long long ProcessBytes()
-{
-  std::ifstream statm("/proc/self/statm");
-  long long pages = 0;
-  statm >> pages;
-  return pages * sysconf(_SC_PAGESIZE);
-}
-#endif
 
 void Send(int descriptor, char kind, const std::string& payload)
 {
@@ -107,7 +96,7 @@ void Send(int descriptor, char kind, const std::string& payload)
   const rlimit noCore = { 0, 0 };
   setrlimit(RLIMIT_CORE, &noCore);
 #ifndef ANIMATION_ADDRESS_SANITIZER
-  const rlim_t memory = static_cast<rlim_t>(ProcessBytes() + limits.MemoryLimitBytes);
+  const rlim_t memory = static_cast<rlim_t>(process_bytes() + limits.MemoryLimitBytes);
   const rlimit addressSpace = { memory, memory };
   setrlimit(RLIMIT_AS, &addressSpace);
 #endif

@@ -80,7 +80,7 @@ bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why)
   {
     why = "it has points but no faces, lines or vertices to draw (is the file cut short?)";
   }
-  else if (!AllPointsFinite(points))
+  else if (!animation::core::AllPointsFinite(points))
   {
     why = "it holds a coordinate that is not finite";
   }
@@ -118,7 +118,7 @@ std::vector<std::string> DropArraysThatAreNotFinite(vtkPolyData* mesh)
     for (int k = data->GetNumberOfArrays() - 1; k >= 0; --k)
     {
       vtkDataArray* array = data->GetArray(k);
-      if (array && !AllValuesFinite(array))
+      if (array && !animation::core::AllValuesFinite(array))
       {
         dropped.push_back(array->GetName() ? array->GetName() : "unnamed");
         data->RemoveArray(k);

@@ -1,8 +1,8 @@
 #include "mesh_precheck.h"
 
 #include "gltf_uri.h"
+#include "named_file.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -761,17 +761,16 @@ bool DeclaredSizesFit(const std::string& fileName, const std::string& extension,
   {
     return GltfUrisResolve(fileName, why);
   }
-  const int descriptor = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat status;
-  if (descriptor < 0 || fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))
+  // Opened by the rule of every file a scene names: a FIFO or a device put in
+  // the file's place since it was first checked is refused, not waited for.
+  std::string problem;
+  const int descriptor = OpenNamedFile(fileName, MaximumDataFileBytes, "a mesh", problem);
+  if (descriptor < 0)
   {
-    if (descriptor >= 0)
-    {
-      close(descriptor);
-    }
-    return Refuse(why, "the file does not exist or is not a readable file");
+    return Refuse(why, "the file " + problem);
   }
-  const std::size_t size = static_cast<std::size_t>(status.st_size);
+  struct stat status;
+  const std::size_t size = fstat(descriptor, &status) == 0 ? status.st_size : 0;
   if (size == 0)
   {
     close(descriptor);

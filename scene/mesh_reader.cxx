@@ -72,10 +72,7 @@ vtkAlgorithm* NewReaderOf(const std::string& fileName)
   reader->SetFileName(fileName.c_str());
   return reader;
 }
-}
 
-namespace
-{
 // The toolkit's reader for the file's extension, or null with why.
 vtkAlgorithm* NewToolkitReader(const std::string& fileName, std::string& why)
 {

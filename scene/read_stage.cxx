@@ -81,3 +81,10 @@ vtkDatReader* ReadSceneFile()
   }
   return reader;
 }
+
+void FailOnSceneLine(vtkDatReader* reader, int line, const std::string& text)
+{
+  std::ostringstream message;
+  message << reader->FileName << " line " << line << ": " << text;
+  throw program_error(message.str());
+}

@@ -3,6 +3,7 @@
 #define read_stage_h
 
 #include <cstdint>
+#include <string>
 
 class vtkDatReader;
 
@@ -25,5 +26,9 @@ int64_t FrameCount(int framesNumber, int loopCount);
 // matrix that cannot fit in the memory available; the reader is released
 // then.
 vtkDatReader* ReadSceneFile();
+
+// Throws program_error "<scene file> line <line>: <text>", for a line of the
+// scene file whose fields are wrong.
+[[noreturn]] void FailOnSceneLine(vtkDatReader* reader, int line, const std::string& text);
 
 #endif

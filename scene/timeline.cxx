@@ -12,13 +12,6 @@
 
 namespace
 {
-[[noreturn]] void Fail(vtkDatReader* reader, int line, const std::string& text)
-{
-  std::ostringstream message;
-  message << reader->FileName << " line " << line << ": " << text;
-  throw program_error(message.str());
-}
-
 // One "Key FRAME NAME WEIGHT [NAME WEIGHT ...]" line: the frame and the
 // (name, weight) pairs as written.
 struct Key
@@ -39,10 +32,10 @@ Key ParseKey(vtkDatReader* reader, const vtkDatReader::KeywordLine& line)
   const long long frame = std::strtoll(word.c_str(), &end, 10);
   if (word.empty() || *end != '\0' || frame < 0 || frame >= MaximumFrameCount)
   {
-    Fail(reader,
-         line.Line,
-         "Key needs a frame from 0 to " + std::to_string(MaximumFrameCount - 1) +
-           ", then expression names and weights");
+    FailOnSceneLine(reader,
+                    line.Line,
+                    "Key needs a frame from 0 to " + std::to_string(MaximumFrameCount - 1) +
+                      ", then expression names and weights");
   }
   Key key{ frame, {} };
   for (std::string name, value; fields >> name;)
@@ -51,20 +44,21 @@ Key ParseKey(vtkDatReader* reader, const vtkDatReader::KeywordLine& line)
     const double weight = std::strtod(value.c_str(), &end);
     if (value.empty() || *end != '\0' || !std::isfinite(weight))
     {
-      Fail(reader, line.Line, "the weight of " + name + " is not a finite number");
+      FailOnSceneLine(reader, line.Line, "the weight of " + name + " is not a finite number");
     }
     if (!std::isfinite(static_cast<float>(weight)))
     {
-      Fail(reader,
-           line.Line,
-           "the weight of " + name + ", " + value +
-             ", is beyond the single-precision range (about 3.4e38) in which weights are used");
+      FailOnSceneLine(
+        reader,
+        line.Line,
+        "the weight of " + name + ", " + value +
+          ", is beyond the single-precision range (about 3.4e38) in which weights are used");
     }
     key.Weights.emplace_back(name, weight);
   }
   if (key.Weights.empty())
   {
-    Fail(reader, line.Line, "Key needs at least one expression name and weight");
+    FailOnSceneLine(reader, line.Line, "Key needs at least one expression name and weight");
   }
   return key;
 }
@@ -165,7 +159,7 @@ Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& name
       const auto found = std::find(names.begin(), names.end(), name);
       if (found == names.end())
       {
-        Fail(reader, line.Line, "Key names " + name + ", which is not an expression");
+        FailOnSceneLine(reader, line.Line, "Key names " + name + ", which is not an expression");
       }
       SetKey(timeline.Tracks[found - names.begin()], key.Frame, weight);
     }

@@ -387,17 +387,6 @@ void AddNode(const Model& model,
 }
 }
 
-vtkGLTFFaceReader::vtkGLTFFaceReader()
-  : FileName(nullptr)
-{
-  this->SetNumberOfInputPorts(0);
-}
-
-vtkGLTFFaceReader::~vtkGLTFFaceReader()
-{
-  this->SetFileName(nullptr);
-}
-
 int vtkGLTFFaceReader::RequestData(vtkInformation*,
                                    vtkInformationVector**,
                                    vtkInformationVector* outputVector)
@@ -430,10 +419,4 @@ int vtkGLTFFaceReader::RequestData(vtkInformation*,
     return 0;
   }
   return 1;
-}
-
-void vtkGLTFFaceReader::PrintSelf(ostream& os, vtkIndent indent)
-{
-  this->Superclass::PrintSelf(os, indent);
-  os << indent << "FileName: " << (this->FileName ? this->FileName : "(none)") << "\n";
 }

@@ -29,30 +29,21 @@
 #ifndef vtkGLTFFaceReader_h
 #define vtkGLTFFaceReader_h
 
-#include <vtkPolyDataAlgorithm.h>
+#include <vtkAbstractPolyDataReader.h>
 
-class vtkGLTFFaceReader : public vtkPolyDataAlgorithm
+class vtkGLTFFaceReader : public vtkAbstractPolyDataReader
 {
 public:
   static vtkGLTFFaceReader* New();
-  vtkTypeMacro(vtkGLTFFaceReader, vtkPolyDataAlgorithm);
-  void PrintSelf(ostream& os, vtkIndent indent) override;
-
-  /**
-   * The glTF file to read. None by default.
-   */
-  vtkSetStringMacro(FileName);
-  vtkGetStringMacro(FileName);
+  vtkTypeMacro(vtkGLTFFaceReader, vtkAbstractPolyDataReader);
 
 protected:
-  vtkGLTFFaceReader();
-  ~vtkGLTFFaceReader() override;
+  vtkGLTFFaceReader() = default;
+  ~vtkGLTFFaceReader() override = default;
 
   int RequestData(vtkInformation* request,
                   vtkInformationVector** inputVector,
                   vtkInformationVector* outputVector) override;
-
-  char* FileName;
 
 private:
   vtkGLTFFaceReader(const vtkGLTFFaceReader&) = delete;

@@ -245,17 +245,6 @@ bool AddMaterialParts(vtkPolyData* mesh, const std::filesystem::path& path)
 }
 }
 
-vtkOBJFaceReader::vtkOBJFaceReader()
-  : FileName(nullptr)
-{
-  this->SetNumberOfInputPorts(0);
-}
-
-vtkOBJFaceReader::~vtkOBJFaceReader()
-{
-  this->SetFileName(nullptr);
-}
-
 int vtkOBJFaceReader::RequestData(vtkInformation*,
                                   vtkInformationVector**,
                                   vtkInformationVector* outputVector)
@@ -270,10 +259,4 @@ int vtkOBJFaceReader::RequestData(vtkInformation*,
     AddMaterialParts(output, this->FileName);
   }
   return 1;
-}
-
-void vtkOBJFaceReader::PrintSelf(ostream& os, vtkIndent indent)
-{
-  this->Superclass::PrintSelf(os, indent);
-  os << indent << "FileName: " << (this->FileName ? this->FileName : "(none)") << "\n";
 }

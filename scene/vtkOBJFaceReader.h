@@ -21,30 +21,21 @@
 #ifndef vtkOBJFaceReader_h
 #define vtkOBJFaceReader_h
 
-#include <vtkPolyDataAlgorithm.h>
+#include <vtkAbstractPolyDataReader.h>
 
-class vtkOBJFaceReader : public vtkPolyDataAlgorithm
+class vtkOBJFaceReader : public vtkAbstractPolyDataReader
 {
 public:
   static vtkOBJFaceReader* New();
-  vtkTypeMacro(vtkOBJFaceReader, vtkPolyDataAlgorithm);
-  void PrintSelf(ostream& os, vtkIndent indent) override;
-
-  /**
-   * The OBJ file to read. None by default.
-   */
-  vtkSetStringMacro(FileName);
-  vtkGetStringMacro(FileName);
+  vtkTypeMacro(vtkOBJFaceReader, vtkAbstractPolyDataReader);
 
 protected:
-  vtkOBJFaceReader();
-  ~vtkOBJFaceReader() override;
+  vtkOBJFaceReader() = default;
+  ~vtkOBJFaceReader() override = default;
 
   int RequestData(vtkInformation* request,
                   vtkInformationVector** inputVector,
                   vtkInformationVector* outputVector) override;
-
-  char* FileName;
 
 private:
   vtkOBJFaceReader(const vtkOBJFaceReader&) = delete;

@@ -85,17 +85,6 @@ bool RenameTextureCoordinates(std::vector<std::string>& lines)
 }
 }
 
-vtkPLYFaceReader::vtkPLYFaceReader()
-  : FileName(nullptr)
-{
-  this->SetNumberOfInputPorts(0);
-}
-
-vtkPLYFaceReader::~vtkPLYFaceReader()
-{
-  this->SetFileName(nullptr);
-}
-
 int vtkPLYFaceReader::RequestData(vtkInformation*,
                                   vtkInformationVector**,
                                   vtkInformationVector* outputVector)
@@ -121,10 +110,4 @@ int vtkPLYFaceReader::RequestData(vtkInformation*,
   reader->Update();
   vtkPolyData::GetData(outputVector)->ShallowCopy(reader->GetOutput());
   return 1;
-}
-
-void vtkPLYFaceReader::PrintSelf(ostream& os, vtkIndent indent)
-{
-  this->Superclass::PrintSelf(os, indent);
-  os << indent << "FileName: " << (this->FileName ? this->FileName : "(none)") << "\n";
 }

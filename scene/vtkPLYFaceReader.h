@@ -14,30 +14,21 @@
 #ifndef vtkPLYFaceReader_h
 #define vtkPLYFaceReader_h
 
-#include <vtkPolyDataAlgorithm.h>
+#include <vtkAbstractPolyDataReader.h>
 
-class vtkPLYFaceReader : public vtkPolyDataAlgorithm
+class vtkPLYFaceReader : public vtkAbstractPolyDataReader
 {
 public:
   static vtkPLYFaceReader* New();
-  vtkTypeMacro(vtkPLYFaceReader, vtkPolyDataAlgorithm);
-  void PrintSelf(ostream& os, vtkIndent indent) override;
-
-  /**
-   * The PLY file to read. None by default.
-   */
-  vtkSetStringMacro(FileName);
-  vtkGetStringMacro(FileName);
+  vtkTypeMacro(vtkPLYFaceReader, vtkAbstractPolyDataReader);
 
 protected:
-  vtkPLYFaceReader();
-  ~vtkPLYFaceReader() override;
+  vtkPLYFaceReader() = default;
+  ~vtkPLYFaceReader() override = default;
 
   int RequestData(vtkInformation* request,
                   vtkInformationVector** inputVector,
                   vtkInformationVector* outputVector) override;
-
-  char* FileName;
 
 private:
   vtkPLYFaceReader(const vtkPLYFaceReader&) = delete;

@@ -19,6 +19,8 @@
 
 namespace
 {
+namespace core = animation::core;
+
 struct Envelope
 {
   std::vector<float> Diag;
@@ -89,10 +91,11 @@ bool SameBits(const std::vector<float>& a, const std::vector<float>& b)
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
-std::vector<const envelope_tile_kernel*> Kernels()
+std::vector<const core::envelope_tile_kernel*> Kernels()
 {
-  std::vector<const envelope_tile_kernel*> kernels = { &envelope_tile_generic() };
-  for (const envelope_tile_kernel* wide : { envelope_tile_avx2(), envelope_tile_avx512() })
+  std::vector<const core::envelope_tile_kernel*> kernels = { &core::envelope_tile_generic() };
+  for (const core::envelope_tile_kernel* wide :
+       { core::envelope_tile_avx2(), core::envelope_tile_avx512() })
   {
     if (wide)
     {
@@ -115,7 +118,7 @@ protected:
     for (int threads : { 1, 3 })
     {
       vtkSMPTools::Initialize(threads);
-      for (const envelope_tile_kernel* kernel : Kernels())
+      for (const core::envelope_tile_kernel* kernel : Kernels())
       {
         Envelope l = a;
         int flag = 0;

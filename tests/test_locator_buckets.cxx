@@ -39,7 +39,7 @@ protected:
     locator->SetNumberOfPointsPerBucket(pointsPerBucket);
     locator->SetDataSet(data);
     locator->BuildLocator();
-    const locator_buckets buckets(locator);
+    const animation::core::locator_buckets buckets(locator);
 
     vtkNew<vtkIdList> expected;
     std::vector<vtkIdType> found;
@@ -132,7 +132,7 @@ TEST_F(LocatorBuckets, LocatorWithoutPointsFindsNothing)
   const double x[3] = { 0.0, 0.0, 0.0 };
   std::vector<vtkIdType> found = { 7 };
   vtkNew<vtkPointLocator> bare;
-  locator_buckets(bare).FindPointsWithinRadius(1.0, x, found);
+  animation::core::locator_buckets(bare).FindPointsWithinRadius(1.0, x, found);
   EXPECT_TRUE(found.empty());
 
   vtkNew<vtkPoints> none;
@@ -141,7 +141,7 @@ TEST_F(LocatorBuckets, LocatorWithoutPointsFindsNothing)
   vtkNew<vtkPointLocator> empty;
   empty->SetDataSet(data);
   found = { 7 };
-  locator_buckets(empty).FindPointsWithinRadius(1.0, x, found);
+  animation::core::locator_buckets(empty).FindPointsWithinRadius(1.0, x, found);
   EXPECT_TRUE(found.empty());
 }
 }
