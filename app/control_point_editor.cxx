@@ -2,35 +2,26 @@
 
 #include "control_point_lines.h"
 #include "edit_history.h"
+#include "editor_view.h"
+#include "expression_files.h"
 #include "expressions.h"
 #include "named_file.h"
 #include "program_error.h"
 #include "scene.h"
 #include "vtkCompactSplineTransform.h"
 
-#include <vtkActor.h>
 #include <vtkCamera.h>
-#include <vtkCellArray.h>
 #include <vtkCellLocator.h>
 #include <vtkCommand.h>
 #include <vtkDataArray.h>
-#include <vtkGenericCell.h>
-#include <vtkGlyph3D.h>
 #include <vtkInteractorObserver.h>
 #include <vtkMath.h>
-#include <vtkNew.h>
 #include <vtkPointData.h>
 #include <vtkPoints.h>
-#include <vtkPolyData.h>
-#include <vtkPolyDataMapper.h>
-#include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
-#include <vtkSphereSource.h>
 #include <vtkStaticPointLocator.h>
-#include <vtkTextActor.h>
-#include <vtkTextProperty.h>
 #include <vtkTransformPolyDataFilter.h>
 
 #include <algorithm>
@@ -46,21 +37,15 @@ namespace
 {
 constexpr const char* SceneFileName = "woman.ptt";
 
-// Colours of the marks: sources, handles, the selected handle, the lines.
-constexpr double SourceColour[3] = { 0.1, 0.85, 0.2 };
-constexpr double HandleColour[3] = { 0.9, 0.15, 0.1 };
-constexpr double SelectedColour[3] = { 1.0, 0.9, 0.1 };
-constexpr double LinkColour[3] = { 1.0, 0.85, 0.1 };
-
 // A handle is grabbed when the pointer is within this many pixels of its
 // centre; a press and release closer than ClickSlack pixels is a click.
 constexpr double GrabPixels = 10;
-constexpr double ClickSlack = 3;
+constexpr int ClickSlack = 3;
 
 // Milliseconds between the frames of the played blend.
 constexpr unsigned long PlayInterval = 40;
 
-// A pair as the scene file holds it: its line and its numbers there.
+// A pair as its file holds it: its line and its numbers there.
 struct FilePair
 {
   int Line;
@@ -68,64 +53,51 @@ struct FilePair
   double Target[3];
 };
 
-// Glyphs of one kind of mark, drawn around the points of Centres.
-struct MarkLayer
+// A file of control-point lines that the editor rewrites when it saves.
+struct PairFile
 {
-  vtkNew<vtkPolyData> Centres;
-  vtkNew<vtkSphereSource> Sphere;
-  vtkNew<vtkGlyph3D> Glyphs;
-  vtkNew<vtkPolyDataMapper> Mapper;
-  vtkNew<vtkActor> Actor;
+  std::string Path;
+  PairSeparators Separators;
+  std::string Text;               // as read or last saved
+  std::map<int, FilePair> InFile; // by Id: the pairs that the file holds
+};
 
-  void Build(double radius, const double colour[3], vtkRenderer* renderer)
-  {
-    this->Sphere->SetRadius(radius);
-    this->Sphere->SetThetaResolution(12);
-    this->Sphere->SetPhiResolution(8);
-    this->Glyphs->SetInputData(this->Centres);
-    this->Glyphs->SetSourceConnection(this->Sphere->GetOutputPort());
-    this->Glyphs->ScalingOff();
-    this->Glyphs->OrientOff();
-    this->Mapper->SetInputConnection(this->Glyphs->GetOutputPort());
-    this->Actor->SetMapper(this->Mapper);
-    this->Actor->GetProperty()->SetColor(colour[0], colour[1], colour[2]);
-    renderer->AddViewProp(this->Actor);
-  }
+// An expression of the scene: "default" (woman.ptt's own lines), then those
+// of the Expression lines, in the scene's order.
+struct SceneExpression
+{
+  std::string Name;
+  int File; // its index in Editor::Files; -1 for an expression of two point files, not saved
 };
 
 // A handle being dragged: where the drag started and along what.
 struct Drag
 {
-  int Id = -1;            // the dragged point, or -1 when no handle is held
-  double Start[3];        // its target when the drag started
-  double Anchor[3];       // the world point under the pointer then, at the target's depth
-  double Depth = 0;       // the target's display depth
-  double Normal[3];       // the unit surface normal at its source
-  EditState Before;       // the state when the drag started
+  int Id = -1;      // the dragged point, or -1 when no handle is held
+  double Start[3];  // its target when the drag started
+  double Anchor[3]; // the world point under the pointer then, at the target's depth
+  double Depth = 0; // the target's display depth
+  double Normal[3]; // the unit surface normal at its source
 };
 
 struct Editor
 {
-  const SceneInput* Input;
+  const SceneInput* Input = nullptr;
   Scene View{};
   EditHistory History;
-  vtkNew<vtkCompactSplineTransform> Warp;
-  vtkNew<vtkPoints> Sources; // the warp's landmarks, in the order of the current state
+  vtkNew<vtkCompactSplineTransform> Warp; // the edited expression at weight 1
+  vtkNew<vtkPoints> Sources;              // the warp's landmarks, in the state's order
   vtkNew<vtkPoints> Targets;
-  vtkPolyData* Rest = nullptr;     // the drawn face at rest, with point normals
+  vtkPolyData* Rest = nullptr; // the drawn face at rest, with point normals
   vtkNew<vtkStaticPointLocator> RestPoints;
-  vtkNew<vtkCellLocator> Surface; // over the face as shown, rebuilt before a click's pick
-  MarkLayer SourceMarks;
-  MarkLayer Handles;
-  MarkLayer Selection;
-  vtkNew<vtkPolyData> Links; // points: sources then targets; a line from each to its own
-  vtkNew<vtkActor> LinkActor;
-  vtkNew<vtkTextActor> Status;
+  vtkNew<vtkCellLocator> Surface; // over the face as shown, rebuilt for each click
+  EditorMarks Marks;
 
-  std::string FileText;           // woman.ptt as read or last saved
-  double FileRadius = 0;          // the support radius it gives
-  std::map<int, FilePair> InFile; // by Id: the pairs that the file holds
-  int Selected = -1;              // Id of the selected point, or -1
+  std::vector<PairFile> Files; // woman.ptt first
+  double FileRadius = 0;       // the support radius that woman.ptt gives
+  std::vector<SceneExpression> Expressions;
+  int Edited = 0;    // the expression shown and edited
+  int Selected = -1; // Id of the selected point, or -1
   Drag Held;
   int PressPosition[2] = { 0, 0 };
   bool Playing = false;
@@ -139,54 +111,150 @@ struct Editor
     : History(initial)
   {
   }
+
+  const PointsOfExpression& Points(const EditState& state) const
+  {
+    return state.Expressions[this->Edited];
+  }
 };
 
-// --- The control points and the face -------------------------------------
+// --- Reading the scene ------------------------------------------------------
 
-// The scene's own control points, with Ids 0, 1, ... in the file's order.
-EditState StateOfScene(const SceneInput& input)
+// The text of a file of pairs and the line of each of its count pairs.
+std::string ReadPairText(const std::string& path,
+                         PairSeparators separators,
+                         std::size_t count,
+                         std::vector<int>& lines)
 {
-  vtkPoints* sources = input.Settings->GetPointArray();
-  vtkPoints* targets = input.Settings->GetPointArrayN();
-  EditState state{ {}, input.Settings->GetRadius() };
-  for (vtkIdType k = 0; k < sources->GetNumberOfPoints(); ++k)
+  std::string text;
+  std::string why;
+  if (!ReadNamedFile(path, MaximumTextFileBytes, "a scene file", text, why))
   {
-    EditedPoint point{ static_cast<int>(k), {}, {} };
-    sources->GetPoint(k, point.Source);
-    targets->GetPoint(k, point.Target);
-    state.Points.push_back(point);
+    throw program_error("Cannot edit " + path + ": it " + why);
+  }
+  lines = ControlPointLineNumbers(text, separators);
+  if (lines.size() != count)
+  {
+    throw program_error("Cannot edit " + path + ": it changed while it was read");
+  }
+  return text;
+}
+
+// Appends an expression of the given pairs, which its file holds on lines
+// (file is -1 when the points are not saved); Ids follow those given so far.
+void AddExpression(EditState& state,
+                   Editor* editor,
+                   const std::string& name,
+                   int file,
+                   const std::vector<std::array<double, 6>>& pairs,
+                   const std::vector<int>& lines,
+                   int& nextId)
+{
+  PointsOfExpression points;
+  for (std::size_t k = 0; k < pairs.size(); ++k)
+  {
+    EditedPoint point{ nextId++, {}, {} };
+    std::copy(pairs[k].begin(), pairs[k].begin() + 3, point.Source);
+    std::copy(pairs[k].begin() + 3, pairs[k].end(), point.Target);
+    points.push_back(point);
+    if (file >= 0)
+    {
+      FilePair inFile{ lines[k], {}, {} };
+      std::copy(point.Source, point.Source + 3, inFile.Source);
+      std::copy(point.Target, point.Target + 3, inFile.Target);
+      editor->Files[file].InFile[point.Id] = inFile;
+    }
+  }
+  state.Expressions.push_back(points);
+  editor->Expressions.push_back({ name, file });
+}
+
+std::vector<std::array<double, 6>> PairsOf(const PointList& sources, const PointList& targets)
+{
+  std::vector<std::array<double, 6>> pairs;
+  for (std::size_t k = 0; k < sources.size(); ++k)
+  {
+    pairs.push_back({ sources[k][0], sources[k][1], sources[k][2],
+                      targets[k][0], targets[k][1], targets[k][2] });
+  }
+  return pairs;
+}
+
+// The scene's expressions, with the files that hold them. Throws
+// program_error when a file cannot be read.
+EditState ReadExpressions(Editor& editor, const SceneInput& input)
+{
+  vtkDatReader* reader = input.Settings;
+  EditState state{ {}, reader->GetRadius() };
+  int nextId = 0;
+  std::vector<int> lines;
+  vtkPoints* sources = reader->GetPointArray();
+  vtkPoints* targets = reader->GetPointArrayN();
+  const std::size_t own = static_cast<std::size_t>(sources->GetNumberOfPoints());
+  editor.Files.push_back({ SceneFileName,
+                           PairSeparators::Blanks,
+                           ReadPairText(SceneFileName, PairSeparators::Blanks, own, lines),
+                           {} });
+  editor.FileRadius = state.Radius;
+  if (own > 0)
+  {
+    std::vector<std::array<double, 6>> pairs(own);
+    for (std::size_t k = 0; k < own; ++k)
+    {
+      sources->GetPoint(static_cast<vtkIdType>(k), pairs[k].data());
+      targets->GetPoint(static_cast<vtkIdType>(k), pairs[k].data() + 3);
+    }
+    AddExpression(state, &editor, "default", 0, pairs, lines, nextId);
+  }
+  for (const ExpressionLine& line : ReadExpressionLines(reader))
+  {
+    PointList from;
+    PointList to;
+    int file = -1;
+    if (line.Files.size() == 1)
+    {
+      ReadControlPairs(line.Files[0], from, to);
+      file = static_cast<int>(editor.Files.size());
+      editor.Files.push_back(
+        { line.Files[0],
+          PairSeparators::BlanksOrCommas,
+          ReadPairText(line.Files[0], PairSeparators::BlanksOrCommas, from.size(), lines),
+          {} });
+    }
+    else
+    {
+      from = ReadPointFile(line.Files[0]);
+      to = ReadPointFile(line.Files[1]);
+      if (from.size() != to.size())
+      {
+        throw program_error("Cannot edit expression " + line.Name + ": it has " +
+                            std::to_string(from.size()) + " sources in " + line.Files[0] +
+                            " but " + std::to_string(to.size()) + " targets in " + line.Files[1]);
+      }
+    }
+    AddExpression(state, &editor, line.Name, file, PairsOf(from, to), lines, nextId);
+  }
+  if (state.Expressions.empty())
+  {
+    // A scene without control points starts the default expression.
+    AddExpression(state, &editor, "default", 0, {}, {}, nextId);
   }
   return state;
 }
 
-// Records that the file holds the current state, its pairs on lines.
-void RememberFile(Editor& editor, const std::string& text, const std::vector<int>& lines)
-{
-  const EditState& state = editor.History.Current();
-  editor.FileText = text;
-  editor.FileRadius = state.Radius;
-  editor.InFile.clear();
-  for (std::size_t k = 0; k < state.Points.size(); ++k)
-  {
-    const EditedPoint& point = state.Points[k];
-    FilePair pair{ lines[k], {}, {} };
-    std::copy(point.Source, point.Source + 3, pair.Source);
-    std::copy(point.Target, point.Target + 3, pair.Target);
-    editor.InFile[point.Id] = pair;
-  }
-}
+// --- The control points and the face -------------------------------------
 
-bool SameSources(vtkPoints* sources, const EditState& state)
+bool SameSources(vtkPoints* sources, const PointsOfExpression& points)
 {
-  if (sources->GetNumberOfPoints() != static_cast<vtkIdType>(state.Points.size()))
+  if (sources->GetNumberOfPoints() != static_cast<vtkIdType>(points.size()))
   {
     return false;
   }
-  for (std::size_t k = 0; k < state.Points.size(); ++k)
+  for (std::size_t k = 0; k < points.size(); ++k)
   {
     double p[3];
     sources->GetPoint(static_cast<vtkIdType>(k), p);
-    if (!std::equal(p, p + 3, state.Points[k].Source))
+    if (!std::equal(p, p + 3, points[k].Source))
     {
       return false;
     }
@@ -194,26 +262,27 @@ bool SameSources(vtkPoints* sources, const EditState& state)
   return true;
 }
 
-// Gives the warp the landmarks of state: the targets that differ alone when
-// the sources are the same (the factor is kept), every landmark otherwise.
-// False when the warp had them already.
+// Gives the warp the landmarks of the edited expression of state: the
+// targets that differ alone when the sources are the same (the factor is
+// kept), every landmark otherwise. False when the warp had them already.
 bool GiveLandmarks(Editor& editor, const EditState& state)
 {
+  const PointsOfExpression& points = editor.Points(state);
   bool changed = false;
   if (editor.Warp->GetSupportRadius() != state.Radius)
   {
     editor.Warp->SetSupportRadius(state.Radius);
     changed = true;
   }
-  const vtkIdType n = static_cast<vtkIdType>(state.Points.size());
-  if (!SameSources(editor.Sources, state))
+  const vtkIdType n = static_cast<vtkIdType>(points.size());
+  if (!SameSources(editor.Sources, points))
   {
     editor.Sources->SetNumberOfPoints(n);
     editor.Targets->SetNumberOfPoints(n);
     for (vtkIdType k = 0; k < n; ++k)
     {
-      editor.Sources->SetPoint(k, state.Points[k].Source);
-      editor.Targets->SetPoint(k, state.Points[k].Target);
+      editor.Sources->SetPoint(k, points[k].Source);
+      editor.Targets->SetPoint(k, points[k].Target);
     }
     editor.Sources->Modified();
     editor.Targets->Modified();
@@ -224,9 +293,9 @@ bool GiveLandmarks(Editor& editor, const EditState& state)
   {
     double t[3];
     editor.Targets->GetPoint(k, t);
-    if (!std::equal(t, t + 3, state.Points[k].Target))
+    if (!std::equal(t, t + 3, points[k].Target))
     {
-      editor.Targets->SetPoint(k, state.Points[k].Target);
+      editor.Targets->SetPoint(k, points[k].Target);
       moved = true;
     }
   }
@@ -256,36 +325,6 @@ bool FollowLandmarks(Editor& editor)
 
 // --- What the window shows ------------------------------------------------
 
-void UpdateMarks(Editor& editor, const EditState& shown)
-{
-  editor.SourceMarks.Centres->SetPoints(editor.Sources);
-  editor.Handles.Centres->SetPoints(editor.Targets);
-  editor.SourceMarks.Centres->Modified();
-  editor.Handles.Centres->Modified();
-
-  const vtkIdType n = editor.Sources->GetNumberOfPoints();
-  vtkNew<vtkPoints> ends;
-  ends->SetDataTypeToDouble();
-  ends->DeepCopy(editor.Sources);
-  ends->InsertPoints(n, n, 0, editor.Targets);
-  vtkNew<vtkCellArray> lines;
-  for (vtkIdType k = 0; k < n; ++k)
-  {
-    const vtkIdType line[2] = { k, n + k };
-    lines->InsertNextCell(2, line);
-  }
-  editor.Links->SetPoints(ends);
-  editor.Links->SetLines(lines);
-
-  vtkNew<vtkPoints> selected;
-  const int index = IndexOfPoint(shown, editor.Selected);
-  if (index >= 0)
-  {
-    selected->InsertNextPoint(shown.Points[index].Target);
-  }
-  editor.Selection.Centres->SetPoints(selected);
-}
-
 std::string Triple(const double p[3])
 {
   char text[96];
@@ -293,36 +332,42 @@ std::string Triple(const double p[3])
   return text;
 }
 
-void UpdateStatus(Editor& editor, const EditState& state)
+std::string StatusText(const Editor& editor, const EditState& state)
 {
-  char head[128];
+  const PointsOfExpression& points = editor.Points(state);
+  char head[160];
   std::snprintf(head,
                 sizeof(head),
                 "%zu control points   R %.4g   update %.1f ms%s",
-                state.Points.size(),
+                points.size(),
                 state.Radius,
                 editor.UpdateMilliseconds,
                 editor.History.Unsaved() ? "   (unsaved)" : "");
   std::string text = head;
-  const int index = IndexOfPoint(state, editor.Selected);
+  if (editor.Expressions.size() > 1)
+  {
+    text += "\nexpression " + editor.Expressions[editor.Edited].Name + " at weight 1 (Tab: next)";
+  }
+  const int index = IndexOfPoint(points, editor.Selected);
   if (index >= 0)
   {
-    const EditedPoint& point = state.Points[index];
-    text += "\nsource " + Triple(point.Source) + "\ntarget " + Triple(point.Target);
+    text += "\nsource " + Triple(points[index].Source) + "\ntarget " + Triple(points[index].Target);
   }
   if (!editor.Message.empty())
   {
     text += "\n" + editor.Message;
   }
-  editor.Status->SetInput(text.c_str());
+  return text;
 }
 
 // Draws the window with the marks and the status of shown, the current
 // state or a drag in progress.
 void Redraw(Editor& editor, const EditState& shown)
 {
-  UpdateMarks(editor, shown);
-  UpdateStatus(editor, shown);
+  const PointsOfExpression& points = editor.Points(shown);
+  const int index = IndexOfPoint(points, editor.Selected);
+  ShowPairs(editor.Marks, editor.Sources, editor.Targets, index >= 0 ? points[index].Target : nullptr);
+  editor.Marks.Status->SetInput(StatusText(editor, shown).c_str());
   editor.View.Window->Render();
 }
 
@@ -331,8 +376,8 @@ void Redraw(Editor& editor)
   Redraw(editor, editor.History.Current());
 }
 
-// Shows state: the landmarks, the face and the marks. False when state gives
-// no fit; the current state is shown again then.
+// Shows state: the landmarks and the face. False when state gives no fit;
+// the current state is shown again then.
 bool Show(Editor& editor, const EditState& state)
 {
   if (!GiveLandmarks(editor, state) || FollowLandmarks(editor))
@@ -342,6 +387,20 @@ bool Show(Editor& editor, const EditState& state)
   GiveLandmarks(editor, editor.History.Current());
   editor.View.TransformFilter->Update();
   return false;
+}
+
+// Whether the edited expression can be changed: one of two point files
+// cannot, as its files are not rewritten.
+bool EditableExpression(Editor& editor)
+{
+  const SceneExpression& expression = editor.Expressions[editor.Edited];
+  if (expression.File < 0)
+  {
+    editor.Message = "Not done: expression " + expression.Name +
+                     " comes from two point files, which the editor does not rewrite";
+    return false;
+  }
+  return true;
 }
 
 // Shows next and records it as an edit, or keeps the current state when
@@ -356,70 +415,12 @@ void Edit(Editor& editor, const EditState& next)
   Redraw(editor);
 }
 
-// --- Picking ----------------------------------------------------------------
-
-// The world points at the ends of the view ray through display point (x, y).
-void ViewRay(vtkRenderer* renderer, double x, double y, double nearPoint[3], double farPoint[3])
-{
-  double world[4];
-  vtkInteractorObserver::ComputeDisplayToWorld(renderer, x, y, 0.0, world);
-  std::copy(world, world + 3, nearPoint);
-  vtkInteractorObserver::ComputeDisplayToWorld(renderer, x, y, 1.0, world);
-  std::copy(world, world + 3, farPoint);
-}
-
-// The point of the face at rest under display point (x, y): the first
-// surface point the view ray meets on the face as shown, carried back to the
-// rest surface through its cell and parametric coordinates. False when the
-// ray misses the face.
-bool PickRestSurface(Editor& editor, int x, int y, double rest[3])
-{
-  vtkPolyData* shown = editor.View.TransformFilter->GetOutput();
-  editor.Surface->SetDataSet(shown);
-  editor.Surface->BuildLocator();
-  double nearPoint[3], farPoint[3], hit[3], pcoords[3], t;
-  int subId = 0;
-  vtkIdType cellId = -1;
-  ViewRay(editor.View.FaceRenderer, x, y, nearPoint, farPoint);
-  if (!editor.Surface->IntersectWithLine(nearPoint, farPoint, 0.0, t, hit, pcoords, subId, cellId))
-  {
-    return false;
-  }
-  vtkNew<vtkGenericCell> cell;
-  editor.Rest->GetCell(cellId, cell);
-  std::vector<double> weights(static_cast<std::size_t>(std::max<vtkIdType>(cell->GetNumberOfPoints(), 1)));
-  cell->EvaluateLocation(subId, pcoords, rest, weights.data());
-  return true;
-}
-
-// The Id of the handle within GrabPixels of display point (x, y), the
-// nearest one; -1 when none is.
-int HandleAt(Editor& editor, int x, int y)
-{
-  int id = -1;
-  double nearest = GrabPixels * GrabPixels;
-  for (const EditedPoint& point : editor.History.Current().Points)
-  {
-    double display[3];
-    vtkInteractorObserver::ComputeWorldToDisplay(
-      editor.View.FaceRenderer, point.Target[0], point.Target[1], point.Target[2], display);
-    const double dx = display[0] - x;
-    const double dy = display[1] - y;
-    if (dx * dx + dy * dy <= nearest)
-    {
-      nearest = dx * dx + dy * dy;
-      id = point.Id;
-    }
-  }
-  return id;
-}
-
 // The unit normal of the face at rest nearest to p; the view direction when
 // the face has no normals.
 void RestNormalAt(Editor& editor, const double p[3], double normal[3])
 {
   vtkDataArray* normals = editor.Rest->GetPointData()->GetNormals();
-  if (normals && editor.Rest->GetNumberOfPoints() > 0)
+  if (normals)
   {
     normals->GetTuple(editor.RestPoints->FindClosestPoint(p), normal);
   }
@@ -429,21 +430,39 @@ void RestNormalAt(Editor& editor, const double p[3], double normal[3])
   }
   if (vtkMath::Normalize(normal) == 0.0)
   {
-    normal[0] = 0;
-    normal[1] = 0;
-    normal[2] = 1;
+    editor.View.FaceRenderer->GetActiveCamera()->GetDirectionOfProjection(normal);
   }
 }
 
 // --- The mouse --------------------------------------------------------------
 
+// The Id of the edited expression's handle under display point (x, y), or -1.
+int HandleAt(Editor& editor, int x, int y)
+{
+  const PointsOfExpression& points = editor.Points(editor.History.Current());
+  std::vector<const double*> targets;
+  for (const EditedPoint& point : points)
+  {
+    targets.push_back(point.Target);
+  }
+  const int index = NearestOnScreen(
+    editor.View.FaceRenderer, targets, x, y, GrabPixels, editor.Marks.Handles.Sphere->GetRadius());
+  return index < 0 ? -1 : points[index].Id;
+}
+
 void StartDrag(Editor& editor, int id, int x, int y)
 {
-  const EditState& state = editor.History.Current();
-  const EditedPoint& point = state.Points[IndexOfPoint(state, id)];
+  editor.Selected = id;
+  editor.Message.clear();
+  if (!EditableExpression(editor))
+  {
+    Redraw(editor);
+    return;
+  }
+  const PointsOfExpression& points = editor.Points(editor.History.Current());
+  const EditedPoint& point = points[IndexOfPoint(points, id)];
   Drag& drag = editor.Held;
   drag.Id = id;
-  drag.Before = state;
   std::copy(point.Target, point.Target + 3, drag.Start);
   double display[3];
   vtkInteractorObserver::ComputeWorldToDisplay(
@@ -453,19 +472,20 @@ void StartDrag(Editor& editor, int id, int x, int y)
   vtkInteractorObserver::ComputeDisplayToWorld(editor.View.FaceRenderer, x, y, drag.Depth, world);
   std::copy(world, world + 3, drag.Anchor);
   RestNormalAt(editor, point.Source, drag.Normal);
-  editor.Selected = id;
-  editor.Message.clear();
   Redraw(editor);
 }
 
-// The dragged target under display point (x, y): moved with the pointer in
-// the view plane, or by the pointer's move along the normal when alongNormal.
+// The current state with the dragged target under display point (x, y):
+// moved with the pointer in the view plane, or by the pointer's move along
+// the normal when alongNormal.
 EditState DraggedState(Editor& editor, int x, int y, bool alongNormal)
 {
   const Drag& drag = editor.Held;
   double world[4];
   vtkInteractorObserver::ComputeDisplayToWorld(editor.View.FaceRenderer, x, y, drag.Depth, world);
-  double move[3] = { world[0] - drag.Anchor[0], world[1] - drag.Anchor[1], world[2] - drag.Anchor[2] };
+  double move[3] = { world[0] - drag.Anchor[0],
+                     world[1] - drag.Anchor[1],
+                     world[2] - drag.Anchor[2] };
   if (alongNormal)
   {
     const double along = vtkMath::Dot(move, drag.Normal);
@@ -474,8 +494,9 @@ EditState DraggedState(Editor& editor, int x, int y, bool alongNormal)
       move[a] = along * drag.Normal[a];
     }
   }
-  EditState state = drag.Before;
-  EditedPoint& point = state.Points[IndexOfPoint(state, drag.Id)];
+  EditState state = editor.History.Current();
+  PointsOfExpression& points = state.Expressions[editor.Edited];
+  EditedPoint& point = points[IndexOfPoint(points, drag.Id)];
   for (int a = 0; a < 3; ++a)
   {
     point.Target[a] = drag.Start[a] + move[a];
@@ -485,14 +506,27 @@ EditState DraggedState(Editor& editor, int x, int y, bool alongNormal)
 
 void AddAnchorAt(Editor& editor, int x, int y)
 {
-  EditedPoint point{ editor.History.NewId(), {}, {} };
-  if (!PickRestSurface(editor, x, y, point.Source))
+  EditedPoint point{ 0, {}, {} };
+  if (!PickRestSurface(editor.View.FaceRenderer,
+                       editor.View.TransformFilter->GetOutput(),
+                       editor.Rest,
+                       editor.Surface,
+                       x,
+                       y,
+                       point.Source))
   {
     return;
   }
+  editor.Message.clear();
+  if (!EditableExpression(editor))
+  {
+    Redraw(editor);
+    return;
+  }
+  point.Id = editor.History.NewId();
   std::copy(point.Source, point.Source + 3, point.Target);
   EditState next = editor.History.Current();
-  next.Points.push_back(point);
+  next.Expressions[editor.Edited].push_back(point);
   editor.Selected = point.Id;
   Edit(editor, next);
 }
@@ -535,7 +569,7 @@ bool OnMouse(Editor& editor, vtkRenderWindowInteractor* interactor, unsigned lon
       {
         const EditState dragged = DraggedState(editor, x, y, alongNormal);
         editor.Held.Id = -1;
-        if (dragged.Points != editor.History.Current().Points)
+        if (dragged.Expressions != editor.History.Current().Expressions)
         {
           Edit(editor, dragged);
         }
@@ -553,62 +587,123 @@ bool OnMouse(Editor& editor, vtkRenderWindowInteractor* interactor, unsigned lon
   }
 }
 
-// --- The keys ---------------------------------------------------------------
+// --- Saving -----------------------------------------------------------------
 
-void Save(Editor& editor)
+// The pairs of points for their file, each with its line there and whether
+// it changed; dirty tells whether the file must be written.
+std::vector<EditedPair> PairsForFile(const PairFile& file,
+                                     const PointsOfExpression& points,
+                                     bool& dirty)
 {
-  const EditState& state = editor.History.Current();
   std::vector<EditedPair> pairs;
-  for (const EditedPoint& point : state.Points)
+  dirty = points.size() != file.InFile.size();
+  for (const EditedPoint& point : points)
   {
     EditedPair pair;
     std::copy(point.Source, point.Source + 3, pair.Source);
     std::copy(point.Target, point.Target + 3, pair.Target);
-    const auto inFile = editor.InFile.find(point.Id);
-    if (inFile != editor.InFile.end())
+    const auto inFile = file.InFile.find(point.Id);
+    if (inFile != file.InFile.end())
     {
       const FilePair& old = inFile->second;
       pair.Line = old.Line;
       pair.Changed = !std::equal(old.Source, old.Source + 3, point.Source) ||
                      !std::equal(old.Target, old.Target + 3, point.Target);
     }
+    dirty = dirty || pair.Line == 0 || pair.Changed;
     pairs.push_back(pair);
   }
-  const double radius = state.Radius != editor.FileRadius ? state.Radius : 0.0;
+  return pairs;
+}
+
+// Rewrites file with points; false, with the reason in the editor's message
+// and on standard error, when it cannot be written.
+bool SaveFile(Editor& editor, PairFile& file, const PointsOfExpression& points, double radius)
+{
+  bool dirty = false;
+  const std::vector<EditedPair> pairs = PairsForFile(file, points, dirty);
+  if (!dirty && radius == 0.0)
+  {
+    return true;
+  }
   std::vector<int> lines;
-  const std::string text = RewriteControlPointLines(editor.FileText, pairs, radius, lines);
+  const std::string text =
+    RewriteControlPointLines(file.Text, file.Separators, pairs, radius, lines);
   try
   {
-    ReplaceSceneFile(SceneFileName, editor.FileText, text);
+    ReplaceSceneFile(file.Path, file.Text, text);
   }
   catch (const program_error& failure)
   {
     editor.Message = failure.what();
     std::cerr << failure.what() << std::endl;
-    return;
+    return false;
   }
-  RememberFile(editor, text, lines);
-  editor.History.MarkSaved();
-  editor.Message = "Saved " + std::string(SceneFileName);
-  std::cout << "Saved " << SceneFileName << ": " << state.Points.size() << " control points"
-            << std::endl;
+  file.Text = text;
+  file.InFile.clear();
+  for (std::size_t k = 0; k < pairs.size(); ++k)
+  {
+    FilePair saved{ lines[k], {}, {} };
+    std::copy(pairs[k].Source, pairs[k].Source + 3, saved.Source);
+    std::copy(pairs[k].Target, pairs[k].Target + 3, saved.Target);
+    file.InFile[points[k].Id] = saved;
+  }
+  std::cout << "Saved " << file.Path << ": " << points.size() << " control points" << std::endl;
+  return true;
 }
+
+// s: every file whose pairs changed, and woman.ptt for a new radius.
+void Save(Editor& editor)
+{
+  const EditState& state = editor.History.Current();
+  bool saved = true;
+  for (std::size_t f = 0; f < editor.Files.size(); ++f)
+  {
+    const PointsOfExpression none;
+    const PointsOfExpression* points = &none;
+    for (std::size_t e = 0; e < editor.Expressions.size(); ++e)
+    {
+      if (editor.Expressions[e].File == static_cast<int>(f))
+      {
+        points = &state.Expressions[e];
+      }
+    }
+    const double radius = f == 0 && state.Radius != editor.FileRadius ? state.Radius : 0.0;
+    saved = SaveFile(editor, editor.Files[f], *points, radius) && saved;
+    if (saved && f == 0)
+    {
+      editor.FileRadius = state.Radius;
+    }
+  }
+  if (saved)
+  {
+    editor.History.MarkSaved();
+    editor.Message = "Saved";
+  }
+}
+
+// --- The keys ---------------------------------------------------------------
 
 void RemoveSelected(Editor& editor)
 {
   EditState next = editor.History.Current();
-  const int index = IndexOfPoint(next, editor.Selected);
+  PointsOfExpression& points = next.Expressions[editor.Edited];
+  const int index = IndexOfPoint(points, editor.Selected);
   if (index < 0)
   {
     editor.Message = "Nothing selected: click a handle first";
     return;
   }
-  if (next.Points.size() == 1)
+  if (!EditableExpression(editor))
   {
-    editor.Message = "Not done: a scene needs at least one control point";
     return;
   }
-  next.Points.erase(next.Points.begin() + index);
+  if (points.size() == 1)
+  {
+    editor.Message = "Not done: an expression needs at least one control point";
+    return;
+  }
+  points.erase(points.begin() + index);
   editor.Selected = -1;
   Edit(editor, next);
 }
@@ -620,18 +715,39 @@ void ScaleRadius(Editor& editor, double factor)
   Edit(editor, next);
 }
 
+// u and r: the expression that the step changes becomes the edited one.
 void StepThroughHistory(Editor& editor, bool back)
 {
   editor.Message.clear();
+  const EditState before = editor.History.Current();
   if (!(back ? editor.History.Undo() : editor.History.Redo()))
   {
     editor.Message = back ? "Nothing to undo" : "Nothing to redo";
     return;
   }
-  if (GiveLandmarks(editor, editor.History.Current()))
+  const EditState& after = editor.History.Current();
+  for (std::size_t e = 0; e < after.Expressions.size(); ++e)
+  {
+    if (after.Expressions[e] != before.Expressions[e])
+    {
+      editor.Edited = static_cast<int>(e);
+      break;
+    }
+  }
+  if (GiveLandmarks(editor, after))
   {
     FollowLandmarks(editor);
   }
+}
+
+// Tab: the next expression is shown at weight 1 and edited.
+void NextExpression(Editor& editor)
+{
+  editor.Edited = (editor.Edited + 1) % static_cast<int>(editor.Expressions.size());
+  editor.Selected = -1;
+  editor.Message.clear();
+  GiveLandmarks(editor, editor.History.Current());
+  FollowLandmarks(editor);
 }
 
 // Space: the blend plays from the targets down to rest and back, a step of
@@ -706,6 +822,10 @@ bool OnKey(Editor& editor, vtkRenderWindowInteractor* interactor)
   {
     ScaleRadius(editor, 1 / RadiusStep);
   }
+  else if (KeyIs(key, { "Tab", "ISO_Left_Tab" }))
+  {
+    NextExpression(editor);
+  }
   else if (KeyIs(key, { "space" }))
   {
     TogglePlay(editor, interactor);
@@ -772,53 +892,12 @@ void ObserveInteractor(Editor& editor)
     editor.View.Interactor->AddObserver(event, watching);
   }
 }
-
-void AddMarks(Editor& editor)
-{
-  const double radius = MarkRadiusShare * editor.Input->Face->GetLength();
-  vtkRenderer* renderer = editor.View.FaceRenderer;
-  editor.SourceMarks.Build(radius, SourceColour, renderer);
-  editor.Handles.Build(1.5 * radius, HandleColour, renderer);
-  editor.Selection.Build(1.8 * radius, SelectedColour, renderer);
-  vtkNew<vtkPolyDataMapper> linkMapper;
-  linkMapper->SetInputData(editor.Links);
-  editor.LinkActor->SetMapper(linkMapper);
-  editor.LinkActor->GetProperty()->SetColor(LinkColour[0], LinkColour[1], LinkColour[2]);
-  editor.LinkActor->GetProperty()->SetLineWidth(2);
-  editor.LinkActor->GetProperty()->LightingOff();
-  renderer->AddViewProp(editor.LinkActor);
-
-  editor.Status->GetTextProperty()->SetFontSize(13);
-  editor.Status->GetTextProperty()->SetColor(1, 1, 1);
-  editor.Status->SetDisplayPosition(6, 6);
-  renderer->AddViewProp(editor.Status);
-}
-
-// The scene file's text and the line of each of its pairs.
-std::string ReadSceneText(std::vector<int>& lines, vtkIdType pairs)
-{
-  std::string text;
-  std::string why;
-  if (!ReadNamedFile(SceneFileName, MaximumTextFileBytes, "a scene file", text, why))
-  {
-    throw program_error("Cannot edit " + std::string(SceneFileName) + ": it " + why);
-  }
-  lines = ControlPointLineNumbers(text);
-  if (static_cast<vtkIdType>(lines.size()) != pairs)
-  {
-    throw program_error("Cannot edit " + std::string(SceneFileName) +
-                        ": it changed while it was read");
-  }
-  return text;
-}
 }
 
 void EditControlPoints(const SceneInput& input)
 {
-  std::vector<int> lines;
-  const std::string text = ReadSceneText(lines, input.Settings->GetPointArray()->GetNumberOfPoints());
-  Editor editor(StateOfScene(input));
-  RememberFile(editor, text, lines);
+  Editor editor(EditState{ {}, 0 });
+  editor.History = EditHistory(ReadExpressions(editor, input));
   editor.Input = &input;
   editor.BlendStep = 1.0 / std::max(1, input.Settings->GetFramesNumber());
 
@@ -836,11 +915,11 @@ void EditControlPoints(const SceneInput& input)
     editor.RestPoints->SetDataSet(editor.Rest);
     editor.RestPoints->BuildLocator();
     editor.View.Window->SetWindowName("Animation: control points");
-    AddMarks(editor);
+    AddEditorMarks(editor.Marks, MarkRadiusShare * input.Face->GetLength(), editor.View.FaceRenderer);
     ObserveInteractor(editor);
     Redraw(editor);
-    std::cout << "Editing " << SceneFileName << ": " << editor.History.Current().Points.size()
-              << " control points" << std::endl;
+    std::cout << "Editing " << SceneFileName << ": "
+              << editor.Points(editor.History.Current()).size() << " control points" << std::endl;
     editor.View.Interactor->Start();
   }
   catch (...)

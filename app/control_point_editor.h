@@ -2,9 +2,9 @@
 // window, drawn as the run draws it at the full expression, with the control
 // points of woman.ptt on it to add, move, remove and save.
 //
-// Sources are small green spheres on the face at rest, targets larger red
-// handles, a yellow line joins each pair, and the selected pair's handle is
-// yellow. The mouse and keys:
+// Sources are small green spheres on the face at rest, targets red handles
+// of the run's control-point size, a yellow line joins each pair, and the
+// selected pair's handle is yellow and larger. The mouse and keys:
 //   left click on the face   adds an anchor (target = source) at the surface
 //                            point under the pointer, and selects it
 //   left drag of a handle    moves the target in the view plane; with Shift,

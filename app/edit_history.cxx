@@ -12,9 +12,12 @@ bool operator==(const EditedPoint& a, const EditedPoint& b)
 EditHistory::EditHistory(const EditState& initial)
   : States{ initial }
 {
-  for (const EditedPoint& point : initial.Points)
+  for (const PointsOfExpression& points : initial.Expressions)
   {
-    this->NextId = std::max(this->NextId, point.Id + 1);
+    for (const EditedPoint& point : points)
+    {
+      this->NextId = std::max(this->NextId, point.Id + 1);
+    }
   }
 }
 
@@ -50,11 +53,11 @@ bool EditHistory::Redo()
   return true;
 }
 
-int IndexOfPoint(const EditState& state, int id)
+int IndexOfPoint(const PointsOfExpression& points, int id)
 {
-  for (std::size_t k = 0; k < state.Points.size(); ++k)
+  for (std::size_t k = 0; k < points.size(); ++k)
   {
-    if (state.Points[k].Id == id)
+    if (points[k].Id == id)
     {
       return static_cast<int>(k);
     }

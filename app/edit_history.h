@@ -1,7 +1,7 @@
 // The control points of an editing session and every edit made to them: one
 // stack of whole states, so that undo and redo restore exactly what was
-// shown, whatever the edit was (a point added, moved or removed, the support
-// radius changed).
+// shown, whatever the edit was (a point added, moved or removed in any
+// expression, the support radius changed).
 #ifndef edit_history_h
 #define edit_history_h
 
@@ -9,7 +9,8 @@
 #include <vector>
 
 // A control point being edited. Id stays with the point through every edit,
-// so that the point can be found again in the file it came from.
+// so that the point can be found again in the file it came from; no two
+// points of a session share one.
 struct EditedPoint
 {
   int Id;
@@ -23,9 +24,11 @@ inline bool operator!=(const EditedPoint& a, const EditedPoint& b)
   return !(a == b);
 }
 
+using PointsOfExpression = std::vector<EditedPoint>;
+
 struct EditState
 {
-  std::vector<EditedPoint> Points;
+  std::vector<PointsOfExpression> Expressions; // in the scene's order, "default" first
   double Radius;
 };
 
@@ -59,7 +62,7 @@ private:
   int NextId = 0;
 };
 
-// The index in state.Points of the point with the given Id, or -1.
-int IndexOfPoint(const EditState& state, int id);
+// The index in points of the point with the given Id, or -1.
+int IndexOfPoint(const PointsOfExpression& points, int id);
 
 #endif

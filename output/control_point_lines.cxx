@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -33,16 +34,21 @@ std::vector<std::string> SplitLines(const std::string& text)
   return lines;
 }
 
-bool IsControlPointLine(const std::string& line)
+bool IsControlPointLine(const std::string& line, PairSeparators separators)
 {
-  const char* text = line.c_str();
-  const char first = text[std::strspn(text, WhiteSpace)];
+  std::string text = line;
+  if (separators == PairSeparators::BlanksOrCommas)
+  {
+    std::replace(text.begin(), text.end(), ',', ' ');
+  }
+  const char first = text[std::strspn(text.c_str(), WhiteSpace)];
   if (first == '\0' || first == '#')
   {
     return false;
   }
   float v[6];
-  return std::sscanf(text, "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 4, v + 5) == 6;
+  return std::sscanf(text.c_str(), "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 4, v + 5) ==
+         6;
 }
 
 bool IsSupportRadiusLine(const std::string& line)
@@ -69,31 +75,31 @@ std::string KeptEnding(const std::string& old)
   return ending;
 }
 
-std::string Numbers(const double* values, int count)
+std::string Numbers(const double* values, int count, const char* separator = " ")
 {
   std::string text;
   char number[32];
   for (int k = 0; k < count; ++k)
   {
     std::snprintf(number, sizeof(number), "%.9g", values[k]);
-    text += (k ? " " : "") + std::string(number);
+    text += (k ? separator : "") + std::string(number);
   }
   return text;
 }
 
-std::string PairLine(const EditedPair& pair)
+std::string PairLine(const EditedPair& pair, const char* separator)
 {
-  return Numbers(pair.Source, 3) + " " + Numbers(pair.Target, 3);
+  return Numbers(pair.Source, 3, separator) + separator + Numbers(pair.Target, 3, separator);
 }
 }
 
-std::vector<int> ControlPointLineNumbers(const std::string& text)
+std::vector<int> ControlPointLineNumbers(const std::string& text, PairSeparators separators)
 {
   std::vector<int> numbers;
   const std::vector<std::string> lines = SplitLines(text);
   for (std::size_t i = 0; i < lines.size(); ++i)
   {
-    if (IsControlPointLine(lines[i]))
+    if (IsControlPointLine(lines[i], separators))
     {
       numbers.push_back(static_cast<int>(i) + 1);
     }
@@ -102,6 +108,7 @@ std::vector<int> ControlPointLineNumbers(const std::string& text)
 }
 
 std::string RewriteControlPointLines(const std::string& text,
+                                     PairSeparators separators,
                                      const std::vector<EditedPair>& pairs,
                                      double radius,
                                      std::vector<int>& lines)
@@ -117,10 +124,15 @@ std::string RewriteControlPointLines(const std::string& text,
   }
   int lastControlLine = 0;
   int radiusLine = 0;
+  const char* separator = " ";
   for (std::size_t i = 0; i < old.size(); ++i)
   {
-    if (IsControlPointLine(old[i]))
+    if (IsControlPointLine(old[i], separators))
     {
+      if (lastControlLine == 0 && old[i].find(',') != std::string::npos)
+      {
+        separator = ",";
+      }
       lastControlLine = static_cast<int>(i) + 1;
     }
     else if (IsSupportRadiusLine(old[i]))
@@ -145,7 +157,7 @@ std::string RewriteControlPointLines(const std::string& text,
     {
       if (pairs[k].Line == 0)
       {
-        write(PairLine(pairs[k]));
+        write(PairLine(pairs[k], separator));
         lines[k] = written;
       }
     }
@@ -154,7 +166,7 @@ std::string RewriteControlPointLines(const std::string& text,
   for (std::size_t i = 0; i < old.size(); ++i)
   {
     const int number = static_cast<int>(i) + 1;
-    if (IsControlPointLine(old[i]))
+    if (IsControlPointLine(old[i], separators))
     {
       if (!radiusWritten)
       {
@@ -165,7 +177,7 @@ std::string RewriteControlPointLines(const std::string& text,
       if (pair != pairOfLine.end())
       {
         const EditedPair& edited = pairs[pair->second];
-        write(edited.Changed ? PairLine(edited) + KeptEnding(old[i]) : old[i]);
+        write(edited.Changed ? PairLine(edited, separator) + KeptEnding(old[i]) : old[i]);
         lines[pair->second] = written;
       }
     }

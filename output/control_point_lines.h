@@ -2,8 +2,9 @@
 //
 // A control-point line is one that the scene file's reader takes as a pair:
 // neither blank nor a comment, and six numbers at its start (no keyword
-// begins the way a number does, so the test needs no keyword list). An
-// edited scene is saved by rewriting only those lines, and the
+// begins the way a number does, so the test needs no keyword list). In an
+// expression file of pairs, commas may separate the numbers as blanks do (a
+// CSV file). An edited scene is saved by rewriting only those lines, and the
 // "SupportRadius" line when the radius changed: every other line, blank line
 // and comment stays where it was, byte for byte, and so does a pair that was
 // not edited. The file is replaced whole or not at all (atomic_write.h).
@@ -22,13 +23,23 @@ struct EditedPair
   bool Changed = false; // whether the pair differs from what its line says
 };
 
+// How the numbers of a pair are separated: blanks (woman.ptt), or blanks or
+// commas (an expression file).
+enum class PairSeparators
+{
+  Blanks,
+  BlanksOrCommas
+};
+
 // Line numbers (from 1) of the control-point lines of text, in their order,
 // which is the order in which the reader lists the pairs.
-std::vector<int> ControlPointLineNumbers(const std::string& text);
+std::vector<int> ControlPointLineNumbers(const std::string& text, PairSeparators separators);
 
 // text with its control-point lines replaced by pairs:
 //   text    input, the whole file; lines end with '\n' (a '\r' before it is
 //           kept as part of the line)
+//   separators  input, those of the file; a rewritten line of a file
+//           whose first pair has commas has commas too
 //   pairs   input, every pair of the edited scene, in order; a pair's Line is
 //           a control-point line of text, or 0
 //   radius  input, the support radius to write on the last "SupportRadius"
@@ -40,6 +51,7 @@ std::vector<int> ControlPointLineNumbers(const std::string& text);
 // control-point lines that no pair names are left out (deleted pairs). New
 // pairs follow the last control-point line, or end the file when it has none.
 std::string RewriteControlPointLines(const std::string& text,
+                                     PairSeparators separators,
                                      const std::vector<EditedPair>& pairs,
                                      double radius,
                                      std::vector<int>& lines);

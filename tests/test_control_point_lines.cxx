@@ -37,7 +37,8 @@ EditedPair Pair(int line, double s0, double t2, bool changed)
 
 TEST(ControlPointLines, FindsTheLinesThatTheReaderTakesAsPairs)
 {
-  EXPECT_EQ(ControlPointLineNumbers(Scene), (std::vector<int>{ 3, 5, 8 }));
+  EXPECT_EQ(ControlPointLineNumbers(Scene, PairSeparators::Blanks), (std::vector<int>{ 3, 5, 8 }));
+  EXPECT_EQ(ControlPointLineNumbers("1,2,3,4,5,6\n", PairSeparators::Blanks), std::vector<int>{});
 }
 
 // The second pair is moved, the third deleted, one added; the radius changes.
@@ -47,7 +48,7 @@ TEST(ControlPointLines, RewritesOnlyThePairsAndTheRadius)
                                           Pair(5, 4, 0.25, true),
                                           Pair(0, 10, 11, true) };
   std::vector<int> lines;
-  const std::string text = RewriteControlPointLines(Scene, pairs, 0.75, lines);
+  const std::string text = RewriteControlPointLines(Scene, PairSeparators::Blanks, pairs, 0.75, lines);
   EXPECT_EQ(text,
             "# the brows\n"
             "FramesNumber 4\n"
@@ -65,14 +66,27 @@ TEST(ControlPointLines, KeepsTheCommentOfAMovedPairAndAddsARadiusLineWhenThereIs
 {
   const std::string scene = "FramesNumber 4\r\n1 2 3 1 2 3 # nose\n";
   std::vector<int> lines;
-  const std::string text =
-    RewriteControlPointLines(scene, { Pair(2, 1, 9, true), Pair(0, 2, 0, true) }, 2, lines);
+  const std::string text = RewriteControlPointLines(
+    scene, PairSeparators::Blanks, { Pair(2, 1, 9, true), Pair(0, 2, 0, true) }, 2, lines);
   EXPECT_EQ(text,
             "FramesNumber 4\r\n"
             "SupportRadius 2\n"
             "1 0 0 1 0 9 # nose\n"
             "2 0 0 2 0 0\n");
   EXPECT_EQ(lines, (std::vector<int>{ 3, 4 }));
+}
+
+TEST(ControlPointLines, WritesTheCommasOfACsvExpressionFile)
+{
+  const std::string csv = "sx,sy,sz,tx,ty,tz\n1,2,3,1,2,3\n4,5,6,4,5,6\n";
+  std::vector<int> lines;
+  const std::string text = RewriteControlPointLines(csv,
+                                                    PairSeparators::BlanksOrCommas,
+                                                    { Pair(3, 4, 1, true), Pair(0, 5, 2, true) },
+                                                    0,
+                                                    lines);
+  EXPECT_EQ(text, "sx,sy,sz,tx,ty,tz\n4,0,0,4,0,1\n5,0,0,5,0,2\n");
+  EXPECT_EQ(lines, (std::vector<int>{ 2, 3 }));
 }
 
 // A file changed by another program since the editor read it, or a link in
