@@ -17,6 +17,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -88,6 +89,21 @@ std::vector<SavedPair> ReadPairs(const std::string& text)
   return pairs;
 }
 
+// Runs the editor in folder under a virtual X server of its own, with the
+// actions once its window shows; returns its console (standard output and
+// error). The editor must end with status 0.
+std::string RunEditorSession(const TemporaryFolder& folder, const std::string& actions)
+{
+  folder.Write("session.sh",
+               WindowSession("--edit", "^Editing woman.ptt", "Animation: control points", actions));
+  const std::string command =
+    "cd '" + folder.Path() + "' && xvfb-run -a -s '-screen 0 1280x1024x24' bash session.sh";
+  const int status = std::system(command.c_str());
+  const std::string console = ReadWholeFile(folder.File("console.txt"));
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << console;
+  return console;
+}
+
 double DistanceToSurface(vtkPolyData* mesh, const DensePoint& p)
 {
   vtkNew<vtkCellLocator> locator;
@@ -112,24 +128,16 @@ TEST(ControlPointEditor, SessionOfRealEventsSavesTheFaceThatTheBatchRunDraws)
 
   // Click the middle of the face, drag the new handle right and up, undo
   // and redo the drag, save; then undo once more and quit unsaved.
-  folder.Write("session.sh",
-               WindowSession("--edit",
-                             "^Editing woman.ptt",
-                             "Animation: control points",
-                             "xdotool mousemove --window \"$window\" 200 200 click 1\n"
-                             "sleep 0.3\n"
-                             "xdotool mousedown 1 mousemove_relative 15 -5 sleep 0.2 "
-                             "mousemove_relative 15 -5 sleep 0.2 mouseup 1\n"
-                             "sleep 0.3\n"
-                             "xdotool key --window \"$window\" u r s\n"
-                             "sleep 0.5\n"
-                             "xdotool key --window \"$window\" u q\n"));
-  const std::string command =
-    "cd '" + folder.Path() + "' && xvfb-run -a -s '-screen 0 1280x1024x24' bash session.sh";
-  const int status = std::system(command.c_str());
-  const std::string console = ReadWholeFile(folder.File("console.txt"));
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0) << console;
+  const std::string console =
+    RunEditorSession(folder,
+                     "xdotool mousemove --window \"$window\" 200 200 click 1\n"
+                     "sleep 0.3\n"
+                     "xdotool mousedown 1 mousemove_relative 15 -5 sleep 0.2 "
+                     "mousemove_relative 15 -5 sleep 0.2 mouseup 1\n"
+                     "sleep 0.3\n"
+                     "xdotool key --window \"$window\" u r s\n"
+                     "sleep 0.5\n"
+                     "xdotool key --window \"$window\" u q\n");
   EXPECT_NE(console.find("Saved woman.ptt: "), std::string::npos) << console;
   EXPECT_NE(console.find("woman.ptt was not saved: the editor was closed with unsaved edits\n"),
             std::string::npos)
@@ -183,4 +191,49 @@ TEST(ControlPointEditor, SessionOfRealEventsSavesTheFaceThatTheBatchRunDraws)
   }
   EXPECT_LT(gap, 1e-4);
   EXPECT_GT(largest, 0.05);
+}
+
+// Tab turns to the expression of a CSV pair file; a click adds its anchor
+// there, and s writes that file alone, in its own separators.
+TEST(ControlPointEditor, TabEditsAnExpressionAndSavesItsOwnFile)
+{
+  TemporaryFolder folder;
+  WriteTestScene(folder.Path(), "");
+  const auto face = ReadMeshPoints(folder.File("woman.vtk"));
+  const std::string scene = SceneFile(face) + "Expression frown frown.csv\n";
+  folder.Write("woman.ptt", scene);
+  std::string csv = "sx,sy,sz,tx,ty,tz\n";
+  for (const SavedPair& pair : ReadPairs(SceneFile(face)))
+  {
+    char line[160];
+    std::snprintf(line, sizeof(line), "%.6f,%.6f,%.6f,%.6f,%.6f,%.6f\n", pair.Source[0],
+                  pair.Source[1], pair.Source[2], pair.Source[0], pair.Source[1],
+                  pair.Source[2] - 0.05);
+    csv += line;
+  }
+  folder.Write("frown.csv", csv);
+
+  const std::string console =
+    RunEditorSession(folder,
+                     "xdotool key --window \"$window\" Tab\n"
+                     "sleep 0.3\n"
+                     "xdotool mousemove --window \"$window\" 200 200 click 1\n"
+                     "sleep 0.3\n"
+                     "xdotool key --window \"$window\" s q\n");
+  EXPECT_NE(console.find("Saved frown.csv: "), std::string::npos) << console;
+  EXPECT_EQ(console.find("Saved woman.ptt"), std::string::npos) << console;
+  EXPECT_EQ(console.find("was not saved"), std::string::npos) << console;
+  EXPECT_EQ(ReadWholeFile(folder.File("woman.ptt")), scene);
+
+  const std::string saved = ReadWholeFile(folder.File("frown.csv"));
+  ASSERT_GT(saved.size(), csv.size());
+  EXPECT_EQ(saved.substr(0, csv.size()), csv);
+  const std::string added = saved.substr(csv.size());
+  float v[6];
+  ASSERT_EQ(std::sscanf(added.c_str(), "%f,%f,%f,%f,%f,%f\n", v, v + 1, v + 2, v + 3, v + 4, v + 5),
+            6)
+    << added;
+  EXPECT_EQ(std::count(added.begin(), added.end(), '\n'), 1);
+  EXPECT_EQ(v[0], v[3]);
+  EXPECT_EQ(v[2], v[5]);
 }
