@@ -174,8 +174,8 @@ std::vector<std::array<double, 6>> PairsOf(const PointList& sources, const Point
   std::vector<std::array<double, 6>> pairs;
   for (std::size_t k = 0; k < sources.size(); ++k)
   {
-    pairs.push_back({ sources[k][0], sources[k][1], sources[k][2],
-                      targets[k][0], targets[k][1], targets[k][2] });
+    pairs.push_back(
+      { sources[k][0], sources[k][1], sources[k][2], targets[k][0], targets[k][1], targets[k][2] });
   }
   return pairs;
 }
@@ -228,8 +228,8 @@ EditState ReadExpressions(Editor& editor, const SceneInput& input)
       if (from.size() != to.size())
       {
         throw program_error("Cannot edit expression " + line.Name + ": it has " +
-                            std::to_string(from.size()) + " sources in " + line.Files[0] +
-                            " but " + std::to_string(to.size()) + " targets in " + line.Files[1]);
+                            std::to_string(from.size()) + " sources in " + line.Files[0] + " but " +
+                            std::to_string(to.size()) + " targets in " + line.Files[1]);
       }
     }
     AddExpression(state, &editor, line.Name, file, PairsOf(from, to), lines, nextId);
@@ -366,7 +366,8 @@ void Redraw(Editor& editor, const EditState& shown)
 {
   const PointsOfExpression& points = editor.Points(shown);
   const int index = IndexOfPoint(points, editor.Selected);
-  ShowPairs(editor.Marks, editor.Sources, editor.Targets, index >= 0 ? points[index].Target : nullptr);
+  ShowPairs(
+    editor.Marks, editor.Sources, editor.Targets, index >= 0 ? points[index].Target : nullptr);
   editor.Marks.Status->SetInput(StatusText(editor, shown).c_str());
   editor.View.Window->Render();
 }
@@ -915,7 +916,8 @@ void EditControlPoints(const SceneInput& input)
     editor.RestPoints->SetDataSet(editor.Rest);
     editor.RestPoints->BuildLocator();
     editor.View.Window->SetWindowName("Animation: control points");
-    AddEditorMarks(editor.Marks, MarkRadiusShare * input.Face->GetLength(), editor.View.FaceRenderer);
+    AddEditorMarks(
+      editor.Marks, MarkRadiusShare * input.Face->GetLength(), editor.View.FaceRenderer);
     ObserveInteractor(editor);
     Redraw(editor);
     std::cout << "Editing " << SceneFileName << ": "

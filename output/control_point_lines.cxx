@@ -47,8 +47,7 @@ bool IsControlPointLine(const std::string& line, PairSeparators separators)
     return false;
   }
   float v[6];
-  return std::sscanf(text.c_str(), "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 4, v + 5) ==
-         6;
+  return std::sscanf(text.c_str(), "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 4, v + 5) == 6;
 }
 
 bool IsSupportRadiusLine(const std::string& line)
@@ -229,6 +228,6 @@ void ReplaceSceneFile(const std::string& path, const std::string& read, const st
     throw program_error("Cannot save " + path +
                         ": another program changed it since it was read; nothing was written");
   }
-  WriteAtomically(path,
-                  [&text](int descriptor) { return WriteAll(descriptor, text.data(), text.size()); });
+  WriteAtomically(
+    path, [&text](int descriptor) { return WriteAll(descriptor, text.data(), text.size()); });
 }

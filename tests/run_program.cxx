@@ -44,8 +44,12 @@ std::string WindowSession(const std::string& arguments,
          " >console.txt 2>&1 </dev/null &\n"
          "pid=$!\n"
          "for i in $(seq 1 150); do\n"
-         "  grep -q '" + ready + "' console.txt && window=$(xdotool search --onlyvisible "
-         "--name '" + windowName + "' | head -n 1)\n"
+         "  grep -q '" +
+         ready +
+         "' console.txt && window=$(xdotool search --onlyvisible "
+         "--name '" +
+         windowName +
+         "' | head -n 1)\n"
          "  [ -n \"$window\" ] && break\n"
          "  sleep 0.2\n"
          "done\n"

@@ -80,8 +80,8 @@ std::vector<SavedPair> ReadPairs(const std::string& text)
   while (std::getline(lines, line))
   {
     float v[6];
-    if (line[0] != '#' && std::sscanf(line.c_str(), "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3,
-                                      v + 4, v + 5) == 6)
+    if (line[0] != '#' &&
+        std::sscanf(line.c_str(), "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 4, v + 5) == 6)
     {
       pairs.push_back({ { v[0], v[1], v[2] }, { v[3], v[4], v[5] } });
     }
@@ -206,8 +206,14 @@ TEST(ControlPointEditor, TabEditsAnExpressionAndSavesItsOwnFile)
   for (const SavedPair& pair : ReadPairs(SceneFile(face)))
   {
     char line[160];
-    std::snprintf(line, sizeof(line), "%.6f,%.6f,%.6f,%.6f,%.6f,%.6f\n", pair.Source[0],
-                  pair.Source[1], pair.Source[2], pair.Source[0], pair.Source[1],
+    std::snprintf(line,
+                  sizeof(line),
+                  "%.6f,%.6f,%.6f,%.6f,%.6f,%.6f\n",
+                  pair.Source[0],
+                  pair.Source[1],
+                  pair.Source[2],
+                  pair.Source[0],
+                  pair.Source[1],
                   pair.Source[2] - 0.05);
     csv += line;
   }

@@ -48,7 +48,8 @@ TEST(ControlPointLines, RewritesOnlyThePairsAndTheRadius)
                                           Pair(5, 4, 0.25, true),
                                           Pair(0, 10, 11, true) };
   std::vector<int> lines;
-  const std::string text = RewriteControlPointLines(Scene, PairSeparators::Blanks, pairs, 0.75, lines);
+  const std::string text =
+    RewriteControlPointLines(Scene, PairSeparators::Blanks, pairs, 0.75, lines);
   EXPECT_EQ(text,
             "# the brows\n"
             "FramesNumber 4\n"
@@ -80,11 +81,8 @@ TEST(ControlPointLines, WritesTheCommasOfACsvExpressionFile)
 {
   const std::string csv = "sx,sy,sz,tx,ty,tz\n1,2,3,1,2,3\n4,5,6,4,5,6\n";
   std::vector<int> lines;
-  const std::string text = RewriteControlPointLines(csv,
-                                                    PairSeparators::BlanksOrCommas,
-                                                    { Pair(3, 4, 1, true), Pair(0, 5, 2, true) },
-                                                    0,
-                                                    lines);
+  const std::string text = RewriteControlPointLines(
+    csv, PairSeparators::BlanksOrCommas, { Pair(3, 4, 1, true), Pair(0, 5, 2, true) }, 0, lines);
   EXPECT_EQ(text, "sx,sy,sz,tx,ty,tz\n4,0,0,4,0,1\n5,0,0,5,0,2\n");
   EXPECT_EQ(lines, (std::vector<int>{ 2, 3 }));
 }
