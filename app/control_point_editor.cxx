@@ -1,12 +1,9 @@
 #include "control_point_editor.h"
 
-#include "control_point_lines.h"
 #include "edit_history.h"
+#include "editor_files.h"
 #include "editor_view.h"
-#include "expression_files.h"
 #include "expressions.h"
-#include "named_file.h"
-#include "program_error.h"
 #include "scene.h"
 #include "vtkCompactSplineTransform.h"
 
@@ -30,13 +27,10 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <map>
 #include <string>
 
 namespace
 {
-constexpr const char* SceneFileName = "woman.ptt";
-
 // A handle is grabbed when the pointer is within this many pixels of its
 // centre; a press and release closer than ClickSlack pixels is a click.
 constexpr double GrabPixels = 10;
@@ -44,31 +38,6 @@ constexpr int ClickSlack = 3;
 
 // Milliseconds between the frames of the played blend.
 constexpr unsigned long PlayInterval = 40;
-
-// A pair as its file holds it: its line and its numbers there.
-struct FilePair
-{
-  int Line;
-  double Source[3];
-  double Target[3];
-};
-
-// A file of control-point lines that the editor rewrites when it saves.
-struct PairFile
-{
-  std::string Path;
-  PairSeparators Separators;
-  std::string Text;               // as read or last saved
-  std::map<int, FilePair> InFile; // by Id: the pairs that the file holds
-};
-
-// An expression of the scene: "default" (woman.ptt's own lines), then those
-// of the Expression lines, in the scene's order.
-struct SceneExpression
-{
-  std::string Name;
-  int File; // its index in Editor::Files; -1 for an expression of two point files, not saved
-};
 
 // A handle being dragged: where the drag started and along what.
 struct Drag
@@ -93,9 +62,7 @@ struct Editor
   vtkNew<vtkCellLocator> Surface; // over the face as shown, rebuilt for each click
   EditorMarks Marks;
 
-  std::vector<PairFile> Files; // woman.ptt first
-  double FileRadius = 0;       // the support radius that woman.ptt gives
-  std::vector<SceneExpression> Expressions;
+  EditedFiles Files;
   int Edited = 0;    // the expression shown and edited
   int Selected = -1; // Id of the selected point, or -1
   Drag Held;
@@ -117,130 +84,6 @@ struct Editor
     return state.Expressions[this->Edited];
   }
 };
-
-// --- Reading the scene ------------------------------------------------------
-
-// The text of a file of pairs and the line of each of its count pairs.
-std::string ReadPairText(const std::string& path,
-                         PairSeparators separators,
-                         std::size_t count,
-                         std::vector<int>& lines)
-{
-  std::string text;
-  std::string why;
-  if (!ReadNamedFile(path, MaximumTextFileBytes, "a scene file", text, why))
-  {
-    throw program_error("Cannot edit " + path + ": it " + why);
-  }
-  lines = ControlPointLineNumbers(text, separators);
-  if (lines.size() != count)
-  {
-    throw program_error("Cannot edit " + path + ": it changed while it was read");
-  }
-  return text;
-}
-
-// Appends an expression of the given pairs, which its file holds on lines
-// (file is -1 when the points are not saved); Ids follow those given so far.
-void AddExpression(EditState& state,
-                   Editor* editor,
-                   const std::string& name,
-                   int file,
-                   const std::vector<std::array<double, 6>>& pairs,
-                   const std::vector<int>& lines,
-                   int& nextId)
-{
-  PointsOfExpression points;
-  for (std::size_t k = 0; k < pairs.size(); ++k)
-  {
-    EditedPoint point{ nextId++, {}, {} };
-    std::copy(pairs[k].begin(), pairs[k].begin() + 3, point.Source);
-    std::copy(pairs[k].begin() + 3, pairs[k].end(), point.Target);
-    points.push_back(point);
-    if (file >= 0)
-    {
-      FilePair inFile{ lines[k], {}, {} };
-      std::copy(point.Source, point.Source + 3, inFile.Source);
-      std::copy(point.Target, point.Target + 3, inFile.Target);
-      editor->Files[file].InFile[point.Id] = inFile;
-    }
-  }
-  state.Expressions.push_back(points);
-  editor->Expressions.push_back({ name, file });
-}
-
-std::vector<std::array<double, 6>> PairsOf(const PointList& sources, const PointList& targets)
-{
-  std::vector<std::array<double, 6>> pairs;
-  for (std::size_t k = 0; k < sources.size(); ++k)
-  {
-    pairs.push_back(
-      { sources[k][0], sources[k][1], sources[k][2], targets[k][0], targets[k][1], targets[k][2] });
-  }
-  return pairs;
-}
-
-// The scene's expressions, with the files that hold them. Throws
-// program_error when a file cannot be read.
-EditState ReadExpressions(Editor& editor, const SceneInput& input)
-{
-  vtkDatReader* reader = input.Settings;
-  EditState state{ {}, reader->GetRadius() };
-  int nextId = 0;
-  std::vector<int> lines;
-  vtkPoints* sources = reader->GetPointArray();
-  vtkPoints* targets = reader->GetPointArrayN();
-  const std::size_t own = static_cast<std::size_t>(sources->GetNumberOfPoints());
-  editor.Files.push_back({ SceneFileName,
-                           PairSeparators::Blanks,
-                           ReadPairText(SceneFileName, PairSeparators::Blanks, own, lines),
-                           {} });
-  editor.FileRadius = state.Radius;
-  if (own > 0)
-  {
-    std::vector<std::array<double, 6>> pairs(own);
-    for (std::size_t k = 0; k < own; ++k)
-    {
-      sources->GetPoint(static_cast<vtkIdType>(k), pairs[k].data());
-      targets->GetPoint(static_cast<vtkIdType>(k), pairs[k].data() + 3);
-    }
-    AddExpression(state, &editor, "default", 0, pairs, lines, nextId);
-  }
-  for (const ExpressionLine& line : ReadExpressionLines(reader))
-  {
-    PointList from;
-    PointList to;
-    int file = -1;
-    if (line.Files.size() == 1)
-    {
-      ReadControlPairs(line.Files[0], from, to);
-      file = static_cast<int>(editor.Files.size());
-      editor.Files.push_back(
-        { line.Files[0],
-          PairSeparators::BlanksOrCommas,
-          ReadPairText(line.Files[0], PairSeparators::BlanksOrCommas, from.size(), lines),
-          {} });
-    }
-    else
-    {
-      from = ReadPointFile(line.Files[0]);
-      to = ReadPointFile(line.Files[1]);
-      if (from.size() != to.size())
-      {
-        throw program_error("Cannot edit expression " + line.Name + ": it has " +
-                            std::to_string(from.size()) + " sources in " + line.Files[0] + " but " +
-                            std::to_string(to.size()) + " targets in " + line.Files[1]);
-      }
-    }
-    AddExpression(state, &editor, line.Name, file, PairsOf(from, to), lines, nextId);
-  }
-  if (state.Expressions.empty())
-  {
-    // A scene without control points starts the default expression.
-    AddExpression(state, &editor, "default", 0, {}, {}, nextId);
-  }
-  return state;
-}
 
 // --- The control points and the face -------------------------------------
 
@@ -344,9 +187,10 @@ std::string StatusText(const Editor& editor, const EditState& state)
                 editor.UpdateMilliseconds,
                 editor.History.Unsaved() ? "   (unsaved)" : "");
   std::string text = head;
-  if (editor.Expressions.size() > 1)
+  if (editor.Files.Expressions.size() > 1)
   {
-    text += "\nexpression " + editor.Expressions[editor.Edited].Name + " at weight 1 (Tab: next)";
+    text +=
+      "\nexpression " + editor.Files.Expressions[editor.Edited].Name + " at weight 1 (Tab: next)";
   }
   const int index = IndexOfPoint(points, editor.Selected);
   if (index >= 0)
@@ -394,7 +238,7 @@ bool Show(Editor& editor, const EditState& state)
 // cannot, as its files are not rewritten.
 bool EditableExpression(Editor& editor)
 {
-  const SceneExpression& expression = editor.Expressions[editor.Edited];
+  const SceneExpression& expression = editor.Files.Expressions[editor.Edited];
   if (expression.File < 0)
   {
     editor.Message = "Not done: expression " + expression.Name +
@@ -588,102 +432,21 @@ bool OnMouse(Editor& editor, vtkRenderWindowInteractor* interactor, unsigned lon
   }
 }
 
-// --- Saving -----------------------------------------------------------------
-
-// The pairs of points for their file, each with its line there and whether
-// it changed; dirty tells whether the file must be written.
-std::vector<EditedPair> PairsForFile(const PairFile& file,
-                                     const PointsOfExpression& points,
-                                     bool& dirty)
-{
-  std::vector<EditedPair> pairs;
-  dirty = points.size() != file.InFile.size();
-  for (const EditedPoint& point : points)
-  {
-    EditedPair pair;
-    std::copy(point.Source, point.Source + 3, pair.Source);
-    std::copy(point.Target, point.Target + 3, pair.Target);
-    const auto inFile = file.InFile.find(point.Id);
-    if (inFile != file.InFile.end())
-    {
-      const FilePair& old = inFile->second;
-      pair.Line = old.Line;
-      pair.Changed = !std::equal(old.Source, old.Source + 3, point.Source) ||
-                     !std::equal(old.Target, old.Target + 3, point.Target);
-    }
-    dirty = dirty || pair.Line == 0 || pair.Changed;
-    pairs.push_back(pair);
-  }
-  return pairs;
-}
-
-// Rewrites file with points; false, with the reason in the editor's message
-// and on standard error, when it cannot be written.
-bool SaveFile(Editor& editor, PairFile& file, const PointsOfExpression& points, double radius)
-{
-  bool dirty = false;
-  const std::vector<EditedPair> pairs = PairsForFile(file, points, dirty);
-  if (!dirty && radius == 0.0)
-  {
-    return true;
-  }
-  std::vector<int> lines;
-  const std::string text =
-    RewriteControlPointLines(file.Text, file.Separators, pairs, radius, lines);
-  try
-  {
-    ReplaceSceneFile(file.Path, file.Text, text);
-  }
-  catch (const program_error& failure)
-  {
-    editor.Message = failure.what();
-    std::cerr << failure.what() << std::endl;
-    return false;
-  }
-  file.Text = text;
-  file.InFile.clear();
-  for (std::size_t k = 0; k < pairs.size(); ++k)
-  {
-    FilePair saved{ lines[k], {}, {} };
-    std::copy(pairs[k].Source, pairs[k].Source + 3, saved.Source);
-    std::copy(pairs[k].Target, pairs[k].Target + 3, saved.Target);
-    file.InFile[points[k].Id] = saved;
-  }
-  std::cout << "Saved " << file.Path << ": " << points.size() << " control points" << std::endl;
-  return true;
-}
+// --- The keys ---------------------------------------------------------------
 
 // s: every file whose pairs changed, and woman.ptt for a new radius.
 void Save(Editor& editor)
 {
-  const EditState& state = editor.History.Current();
-  bool saved = true;
-  for (std::size_t f = 0; f < editor.Files.size(); ++f)
+  const std::string failures = SaveEditedFiles(editor.Files, editor.History.Current());
+  if (!failures.empty())
   {
-    const PointsOfExpression none;
-    const PointsOfExpression* points = &none;
-    for (std::size_t e = 0; e < editor.Expressions.size(); ++e)
-    {
-      if (editor.Expressions[e].File == static_cast<int>(f))
-      {
-        points = &state.Expressions[e];
-      }
-    }
-    const double radius = f == 0 && state.Radius != editor.FileRadius ? state.Radius : 0.0;
-    saved = SaveFile(editor, editor.Files[f], *points, radius) && saved;
-    if (saved && f == 0)
-    {
-      editor.FileRadius = state.Radius;
-    }
+    editor.Message = failures;
+    std::cerr << failures << std::endl;
+    return;
   }
-  if (saved)
-  {
-    editor.History.MarkSaved();
-    editor.Message = "Saved";
-  }
+  editor.History.MarkSaved();
+  editor.Message = "Saved";
 }
-
-// --- The keys ---------------------------------------------------------------
 
 void RemoveSelected(Editor& editor)
 {
@@ -744,7 +507,7 @@ void StepThroughHistory(Editor& editor, bool back)
 // Tab: the next expression is shown at weight 1 and edited.
 void NextExpression(Editor& editor)
 {
-  editor.Edited = (editor.Edited + 1) % static_cast<int>(editor.Expressions.size());
+  editor.Edited = (editor.Edited + 1) % static_cast<int>(editor.Files.Expressions.size());
   editor.Selected = -1;
   editor.Message.clear();
   GiveLandmarks(editor, editor.History.Current());
@@ -898,7 +661,7 @@ void ObserveInteractor(Editor& editor)
 void EditControlPoints(const SceneInput& input)
 {
   Editor editor(EditState{ {}, 0 });
-  editor.History = EditHistory(ReadExpressions(editor, input));
+  editor.History = EditHistory(ReadEditedFiles(input, editor.Files));
   editor.Input = &input;
   editor.BlendStep = 1.0 / std::max(1, input.Settings->GetFramesNumber());
 
