@@ -562,6 +562,11 @@ bool OnKey(Editor& editor, vtkRenderWindowInteractor* interactor)
     interactor->TerminateApp();
     return true;
   }
+  if (editor.Held.Id >= 0)
+  {
+    // While a handle is held, the state it was taken from stays.
+    return true;
+  }
   if (KeyIs(key, { "s" }))
   {
     Save(editor);
