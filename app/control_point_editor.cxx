@@ -4,8 +4,11 @@
 #include "editor_files.h"
 #include "editor_view.h"
 #include "expressions.h"
+#include "program_error.h"
 #include "scene.h"
+#include "timeline.h"
 #include "vtkCompactSplineTransform.h"
+#include "vtkExpressionTransform.h"
 
 #include <vtkCamera.h>
 #include <vtkCellLocator.h>
@@ -18,6 +21,7 @@
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
+#include <vtkSmartPointer.h>
 #include <vtkStaticPointLocator.h>
 #include <vtkTransformPolyDataFilter.h>
 
@@ -67,10 +71,11 @@ struct Editor
   int Selected = -1; // Id of the selected point, or -1
   Drag Held;
   int PressPosition[2] = { 0, 0 };
-  bool Playing = false;
+  Timeline Keys;         // the scene's timeline, over the expressions of Files
+  std::string KeysError; // why the timeline cannot be played, or empty
+  vtkSmartPointer<vtkExpressionTransform> Playback; // moves the face while Space plays, or null
+  int64_t Frame = 0;                                // the frame of the timeline shown
   int PlayTimer = 0;
-  double Blend = 1;
-  double BlendStep = 0.1;
   double UpdateMilliseconds = 0;
   std::string Message; // the outcome of the last save or refused edit
 
@@ -166,6 +171,31 @@ bool FollowLandmarks(Editor& editor)
   return true;
 }
 
+// The weights of the frame in hand go to the playback, and the frame moves on.
+void PlayStep(Editor& editor)
+{
+  const std::vector<double> weights = WeightsOfFrame(editor.Keys, editor.Frame);
+  const EditState& state = editor.History.Current();
+  for (std::size_t e = 0; e < weights.size(); ++e)
+  {
+    if (!state.Expressions[e].empty())
+    {
+      editor.Playback->SetWeight(editor.Files.Expressions[e].Name.c_str(), weights[e]);
+    }
+  }
+  editor.Frame = (editor.Frame + 1) % std::max<int64_t>(1, editor.Keys.Frames);
+}
+
+void StopPlaying(Editor& editor)
+{
+  if (editor.Playback)
+  {
+    editor.View.Interactor->DestroyTimer(editor.PlayTimer);
+    editor.View.TransformFilter->SetTransform(editor.Warp);
+    editor.Playback = nullptr;
+  }
+}
+
 // --- What the window shows ------------------------------------------------
 
 std::string Triple(const double p[3])
@@ -252,6 +282,7 @@ bool EditableExpression(Editor& editor)
 // next gives no fit.
 void Edit(Editor& editor, const EditState& next)
 {
+  StopPlaying(editor);
   editor.Message.clear();
   if (Show(editor, next))
   {
@@ -297,6 +328,7 @@ int HandleAt(Editor& editor, int x, int y)
 
 void StartDrag(Editor& editor, int id, int x, int y)
 {
+  StopPlaying(editor);
   editor.Selected = id;
   editor.Message.clear();
   if (!EditableExpression(editor))
@@ -434,6 +466,25 @@ bool OnMouse(Editor& editor, vtkRenderWindowInteractor* interactor, unsigned lon
 
 // --- The keys ---------------------------------------------------------------
 
+// The scene's timeline over its expressions; a timeline that cannot be read
+// leaves its reason for Space, and the editing goes on.
+void ReadKeys(Editor& editor)
+{
+  std::vector<std::string> names;
+  for (const SceneExpression& expression : editor.Files.Expressions)
+  {
+    names.push_back(expression.Name);
+  }
+  try
+  {
+    editor.Keys = ReadTimeline(editor.Input->Settings, names, names[0] == "default" ? 0 : -1);
+  }
+  catch (const program_error& failure)
+  {
+    editor.KeysError = failure.what();
+  }
+}
+
 // s: every file whose pairs changed, and woman.ptt for a new radius.
 void Save(Editor& editor)
 {
@@ -514,31 +565,50 @@ void NextExpression(Editor& editor)
   FollowLandmarks(editor);
 }
 
-// Space: the blend plays from the targets down to rest and back, a step of
-// 1/FramesNumber every PlayInterval; again, it stops at the targets.
-void TogglePlay(Editor& editor, vtkRenderWindowInteractor* interactor)
+// Space: the scene's animation as the run plays it, every expression with
+// its edited points and the weights of the timeline, a frame every
+// PlayInterval, over and over; Space again, or an edit, stops it.
+void TogglePlay(Editor& editor)
 {
-  editor.Playing = !editor.Playing;
-  if (editor.Playing)
+  if (editor.Playback)
   {
-    editor.PlayTimer = interactor->CreateRepeatingTimer(PlayInterval);
+    StopPlaying(editor);
     return;
   }
-  interactor->DestroyTimer(editor.PlayTimer);
-  editor.Blend = 1;
-  editor.BlendStep = std::fabs(editor.BlendStep);
-  editor.Warp->SetBlendFactor(1);
-}
-
-void PlayStep(Editor& editor)
-{
-  editor.Blend -= editor.BlendStep;
-  if (editor.Blend <= 0 || editor.Blend >= 1)
+  if (!editor.KeysError.empty())
   {
-    editor.Blend = std::min(1.0, std::max(0.0, editor.Blend));
-    editor.BlendStep = -editor.BlendStep;
+    editor.Message = "Not played: " + editor.KeysError;
+    return;
   }
-  editor.Warp->SetBlendFactor(editor.Blend);
+  const EditState& state = editor.History.Current();
+  vtkSmartPointer<vtkExpressionTransform> playback;
+  playback.TakeReference(NewExpressionTransform(editor.Input->Settings));
+  playback->SetSupportRadius(state.Radius);
+  for (std::size_t e = 0; e < state.Expressions.size(); ++e)
+  {
+    vtkNew<vtkPoints> sources;
+    vtkNew<vtkPoints> targets;
+    for (const EditedPoint& point : state.Expressions[e])
+    {
+      sources->InsertNextPoint(point.Source);
+      targets->InsertNextPoint(point.Target);
+    }
+    if (sources->GetNumberOfPoints() > 0)
+    {
+      playback->AddExpression(editor.Files.Expressions[e].Name.c_str(), sources, targets);
+    }
+  }
+  if (!playback->Fit())
+  {
+    editor.Message = std::string("Not played: ") + playback->GetFitError();
+    return;
+  }
+  editor.Message.clear();
+  editor.Playback = playback;
+  editor.Frame = 0;
+  PlayStep(editor);
+  editor.View.TransformFilter->SetTransform(playback);
+  editor.PlayTimer = editor.View.Interactor->CreateRepeatingTimer(PlayInterval);
 }
 
 bool KeyIs(const char* key, std::initializer_list<const char*> names)
@@ -566,6 +636,10 @@ bool OnKey(Editor& editor, vtkRenderWindowInteractor* interactor)
   {
     // While a handle is held, the state it was taken from stays.
     return true;
+  }
+  if (!KeyIs(key, { "space" }))
+  {
+    StopPlaying(editor);
   }
   if (KeyIs(key, { "s" }))
   {
@@ -597,7 +671,7 @@ bool OnKey(Editor& editor, vtkRenderWindowInteractor* interactor)
   }
   else if (KeyIs(key, { "space" }))
   {
-    TogglePlay(editor, interactor);
+    TogglePlay(editor);
   }
   else
   {
@@ -628,8 +702,11 @@ public:
     }
     else if (event == vtkCommand::TimerEvent)
     {
-      PlayStep(*this->Session);
-      this->Session->View.Window->Render();
+      if (this->Session->Playback)
+      {
+        PlayStep(*this->Session);
+        this->Session->View.Window->Render();
+      }
     }
     else if (event != vtkCommand::CharEvent)
     {
@@ -668,7 +745,7 @@ void EditControlPoints(const SceneInput& input)
   Editor editor(EditState{ {}, 0 });
   editor.History = EditHistory(ReadEditedFiles(input, editor.Files));
   editor.Input = &input;
-  editor.BlendStep = 1.0 / std::max(1, input.Settings->GetFramesNumber());
+  ReadKeys(editor);
 
   editor.Sources->SetDataTypeToDouble();
   editor.Targets->SetDataTypeToDouble();

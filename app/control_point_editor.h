@@ -15,8 +15,10 @@
 //                            added, dragged or clicked)
 //   u, r                     undo and redo every edit, one stack of edits
 //   +, -                     the support radius times or over 1.1
-//   Space                    plays the blend toward the targets and back,
-//                            FramesNumber steps a sweep; again stops it
+//   Tab                      the next expression, shown alone at weight 1
+//   Space                    plays the scene's animation as the run does
+//                            (the timeline's weights, or the triangle wave),
+//                            a frame every 40 ms; again, or an edit, stops it
 //   s                        saves woman.ptt (control_point_lines.h)
 //   q                        ends the editor (closing the window too)
 // A status line at the bottom gives the number of control points, R, the
