@@ -1,6 +1,7 @@
 // The control-point editor, "animation --edit": the scene's face in the
 // window, drawn as the run draws it at the full expression, with the control
-// points of woman.ptt on it to add, move, remove and save.
+// points of woman.ptt (and of its expressions) on it to add, move, remove
+// and save.
 //
 // Sources are small green spheres on the face at rest, targets red handles
 // of the run's control-point size, a yellow line joins each pair, and the
@@ -19,7 +20,8 @@
 //   Space                    plays the scene's animation as the run does
 //                            (the timeline's weights, or the triangle wave),
 //                            a frame every 40 ms; again, or an edit, stops it
-//   s                        saves woman.ptt (control_point_lines.h)
+//   s                        saves woman.ptt and the edited expression
+//                            files (editor_files.h)
 //   q                        ends the editor (closing the window too)
 // A status line at the bottom gives the number of control points, R, the
 // selected pair and the time the face took to follow the last change.
