@@ -352,6 +352,37 @@ void StartDrag(Editor& editor, int id, int x, int y)
   Redraw(editor);
 }
 
+// How far along the unit vector normal a pointer's move (a vector in the view
+// plane) carries a point. A point moved by t n is seen to move by t p, p the
+// part of n in the view plane, so t = move . p / |p|^2 where p is long enough
+// to follow; a normal that faces the viewer (|p| < 1/2) follows the
+// pointer's move up the screen instead, outward when dragged up.
+double MoveAlong(vtkCamera* camera, const double move[3], const double normal[3])
+{
+  double view[3];
+  camera->GetDirectionOfProjection(view);
+  const double facing = vtkMath::Dot(normal, view);
+  double inPlane[3];
+  for (int a = 0; a < 3; ++a)
+  {
+    inPlane[a] = normal[a] - facing * view[a];
+  }
+  const double length2 = vtkMath::Dot(inPlane, inPlane);
+  if (length2 >= 0.25)
+  {
+    return vtkMath::Dot(move, inPlane) / length2;
+  }
+  double up[3];
+  camera->GetViewUp(up);
+  const double upFacing = vtkMath::Dot(up, view);
+  for (int a = 0; a < 3; ++a)
+  {
+    up[a] -= upFacing * view[a];
+  }
+  vtkMath::Normalize(up);
+  return facing < 0 ? vtkMath::Dot(move, up) : -vtkMath::Dot(move, up);
+}
+
 // The current state with the dragged target under display point (x, y):
 // moved with the pointer in the view plane, or by the pointer's move along
 // the normal when alongNormal.
@@ -365,7 +396,7 @@ EditState DraggedState(Editor& editor, int x, int y, bool alongNormal)
                      world[2] - drag.Anchor[2] };
   if (alongNormal)
   {
-    const double along = vtkMath::Dot(move, drag.Normal);
+    const double along = MoveAlong(editor.View.FaceRenderer->GetActiveCamera(), move, drag.Normal);
     for (int a = 0; a < 3; ++a)
     {
       move[a] = along * drag.Normal[a];

@@ -243,3 +243,41 @@ TEST(ControlPointEditor, TabEditsAnExpressionAndSavesItsOwnFile)
   EXPECT_EQ(v[0], v[3]);
   EXPECT_EQ(v[2], v[5]);
 }
+
+// With Shift held, a drag moves the target along the face's normal at its
+// source: on the sphere, straight out from its centre. The point clicked
+// faces the camera, so the drag up the screen pulls it out.
+TEST(ControlPointEditor, ShiftDragMovesTheTargetAlongTheSurfaceNormal)
+{
+  TemporaryFolder folder;
+  WriteTestScene(folder.Path(), "");
+  const auto face = ReadMeshPoints(folder.File("woman.vtk"));
+  folder.Write("woman.ptt", SceneFile(face));
+
+  const std::string console =
+    RunEditorSession(folder,
+                     "xdotool mousemove --window \"$window\" 200 200 click 1\n"
+                     "sleep 0.3\n"
+                     "xdotool keydown shift mousedown 1 mousemove_relative 0 -10 sleep 0.2 "
+                     "mousemove_relative 0 -10 sleep 0.2 mouseup 1 keyup shift\n"
+                     "sleep 0.3\n"
+                     "xdotool key --window \"$window\" s q\n");
+  EXPECT_NE(console.find("Saved woman.ptt: "), std::string::npos) << console;
+
+  const SavedPair added = ReadPairs(ReadWholeFile(folder.File("woman.ptt"))).back();
+  const DensePoint centre = { 0.145534, 0.631591, 7.68539 };
+  double move[3], out[3];
+  for (int a = 0; a < 3; ++a)
+  {
+    move[a] = added.Target[a] - added.Source[a];
+    out[a] = added.Source[a] - centre[a];
+  }
+  const double length = std::sqrt(move[0] * move[0] + move[1] * move[1] + move[2] * move[2]);
+  const double radius = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+  ASSERT_GT(length, 0.02);
+  // The face's normal at the nearest vertex, within a facet's angle of the
+  // radius; dragged up, the point facing the camera comes out of the face.
+  const double cosine =
+    (move[0] * out[0] + move[1] * out[1] + move[2] * out[2]) / (length * radius);
+  EXPECT_GT(cosine, std::cos(10 * 3.14159265358979 / 180)) << cosine;
+}
