@@ -137,7 +137,6 @@ void PrintUsage(std::ostream& os)
         "                the folder the program is started in): H.264 in MP4 for\n"
         "                FILE.mp4, VP9 in WebM for FILE.webm, Theora in Ogg for\n"
         "                FILE.ogv\n"
-        "  --fps N       frames per second of the video, 1 to 1000 (default 25)\n"
         "  --gltf FILE.glb  also write the animation as binary glTF 2.0: the face\n"
         "                (every part with its material and texture) with one morph\n"
         "                target per expression, its weights over the frames, the\n"
