@@ -95,17 +95,7 @@ ControlPointMarks* NewControlPointMarks(vtkDatReader* reader,
   marks->Spheres = NewActor(sphereMapper, SphereColour);
 
   marks->Links = vtkPolyData::New();
-  vtkNew<vtkPoints> ends;
-  ends->DeepCopy(sources);
-  ends->InsertPoints(n, n, 0, targets);
-  vtkNew<vtkCellArray> lines;
-  for (vtkIdType id = 0; id < n; ++id)
-  {
-    const vtkIdType line[2] = { id, n + id };
-    lines->InsertNextCell(2, line);
-  }
-  marks->Links->SetPoints(ends);
-  marks->Links->SetLines(lines);
+  JoinPairs(marks->Links, sources, targets);
   vtkNew<vtkPolyDataMapper> lineMapper;
   lineMapper->SetInputData(marks->Links);
   marks->Lines = NewActor(lineMapper, LineColour);
@@ -122,6 +112,23 @@ ControlPointMarks* NewControlPointMarks(vtkDatReader* reader,
   toggle->SetClientData(marks);
   interactor->AddObserver(vtkCommand::KeyPressEvent, toggle);
   return marks;
+}
+
+void JoinPairs(vtkPolyData* links, vtkPoints* sources, vtkPoints* targets)
+{
+  const vtkIdType n = sources->GetNumberOfPoints();
+  vtkNew<vtkPoints> ends;
+  ends->SetDataType(sources->GetDataType());
+  ends->DeepCopy(sources);
+  ends->InsertPoints(n, n, 0, targets);
+  vtkNew<vtkCellArray> lines;
+  for (vtkIdType id = 0; id < n; ++id)
+  {
+    const vtkIdType line[2] = { id, n + id };
+    lines->InsertNextCell(2, line);
+  }
+  links->SetPoints(ends);
+  links->SetLines(lines);
 }
 
 void FollowTheFace(ControlPointMarks* marks)

@@ -41,6 +41,10 @@ ControlPointMarks* NewControlPointMarks(vtkDatReader* reader,
                                         vtkRenderer* renderer,
                                         vtkRenderWindowInteractor* interactor);
 
+// Makes links the lines of the pairs (sources[k], targets[k]): its points
+// the sources, then the targets, and a line from each source to its target.
+void JoinPairs(vtkPolyData* links, vtkPoints* sources, vtkPoints* targets);
+
 // Moves the marks where the face's transform carries the sources now; only
 // while they are shown.
 void FollowTheFace(ControlPointMarks* marks);

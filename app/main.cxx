@@ -3,7 +3,8 @@
 // The run is one fixed sequence of stages: enter the scene's folder, banner,
 // check the display while the scene and its meshes are read, solve the spline, build the scene,
 // animate, report, write the deformed mesh, hand the window to the user, tear
-// down, farewell. Every fatal condition is thrown as a program_error that
+// down, farewell. With --edit, the control-point editor takes the scene read
+// instead of the run. Every fatal condition is thrown as a program_error that
 // carries its text (program_error.h) and caught here, in the only handler,
 // which takes the standard library's failures (std::bad_alloc, said as the
 // memory limit that was reached) alike: the objects made so far are released,
@@ -11,6 +12,7 @@
 // or SIGTERM during the frames ends the run after the frame in hand, with the
 // mesh and the video of the frames made, and status 130 or 143.
 #include "animation_loop.h"
+#include "control_point_editor.h"
 #include "display_check.h"
 #include "gltf_export.h"
 #include "memory_limit.h"
@@ -48,6 +50,24 @@ void PrintBanner()
 void PrintFarewell()
 {
   std::cout << "Thank you for using our application" << std::endl;
+}
+
+// Reads the scene while a child process tries the display; a display that
+// cannot be used is the reason even when the scene cannot be read.
+SceneInput ReadSceneForDisplay()
+{
+  DisplayCheck display = StartDisplayCheck();
+  try
+  {
+    SceneInput input = ReadScene();
+    FinishDisplayCheck(display);
+    return input;
+  }
+  catch (...)
+  {
+    FinishDisplayCheck(display);
+    throw;
+  }
 }
 }
 
@@ -87,19 +107,13 @@ int main(int argc, char* argv[])
   {
     EnterSceneFolder(options.Folder);
     PrintBanner();
-    // The scene is read while a child process tries the display; a display
-    // that cannot be used is the reason even when the scene cannot be read.
-    DisplayCheck display = StartDisplayCheck();
-    try
+    input = ReadSceneForDisplay();
+    if (options.Mode == RunMode::Edit)
     {
-      input = ReadScene();
+      EditControlPoints(input);
+      PrintFarewell();
+      return 0;
     }
-    catch (...)
-    {
-      FinishDisplayCheck(display);
-      throw;
-    }
-    FinishDisplayCheck(display);
     CheckOutputs(input.Settings, { options.Movie, options.Gltf, options.ShapesFolder });
     CheckOutputSpace(input.Settings, options.Movie);
     fit = SolveSpline(input);

@@ -43,9 +43,14 @@ RunOptions ParseOptions(int argc, char* argv[])
       options.Mode = RunMode::Help;
       return options;
     }
-    if (argument == "--batch")
+    if (argument == "--batch" || argument == "--edit")
     {
-      options.Mode = RunMode::Batch;
+      const RunMode mode = argument == "--batch" ? RunMode::Batch : RunMode::Edit;
+      if (options.Mode != RunMode::Interactive && options.Mode != mode)
+      {
+        return invalid("--batch and --edit exclude each other");
+      }
+      options.Mode = mode;
     }
     else if (argument == "--gltf" || argument == "--export-shapes")
     {
@@ -101,6 +106,11 @@ RunOptions ParseOptions(int argc, char* argv[])
       folderGiven = true;
     }
   }
+  if (options.Mode == RunMode::Edit &&
+      !(options.Movie.empty() && options.Gltf.empty() && options.ShapesFolder.empty()))
+  {
+    return invalid("--edit opens the control-point editor: it takes no output options");
+  }
   if (framesPerSecondGiven && options.Movie.empty() && options.Gltf.empty())
   {
     return invalid("--fps sets the frame rate of the video: it needs --movie FILE");
@@ -112,6 +122,7 @@ void PrintUsage(std::ostream& os)
 {
   os << "Usage: animation [--batch] [--movie FILE] [--gltf FILE.glb]\n"
         "                 [--export-shapes FOLDER] [--fps N] [FOLDER]\n"
+        "       animation --edit [FOLDER]\n"
         "       animation --help\n"
         "\n"
         "Animates the face mesh of the scene in FOLDER (the working folder when\n"
@@ -126,7 +137,6 @@ void PrintUsage(std::ostream& os)
         "                the folder the program is started in): H.264 in MP4 for\n"
         "                FILE.mp4, VP9 in WebM for FILE.webm, Theora in Ogg for\n"
         "                FILE.ogv\n"
-        "  --fps N       frames per second of the video, 1 to 1000 (default 25)\n"
         "  --gltf FILE.glb  also write the animation as binary glTF 2.0: the face\n"
         "                (every part with its material and texture) with one morph\n"
         "                target per expression, its weights over the frames, the\n"
@@ -135,6 +145,9 @@ void PrintUsage(std::ostream& os)
         "                as NAME and the face mesh's extension (.glb for glTF)\n"
         "  --fps N       frames per second of the video and of the glTF animation,\n"
         "                1 to 1000 (default 25)\n"
+        "  --edit        open the control-point editor on the scene instead of\n"
+        "                running it: add, drag, remove and save the control points\n"
+        "                of woman.ptt in the window (README: Editing control points)\n"
         "  --help        print this text and exit\n"
         "\n"
         "Besides the animation settings and the control-point lines, woman.ptt may\n"

@@ -1,5 +1,6 @@
 // The command line: animation [--batch] [--movie FILE] [--gltf FILE.glb]
-// [--export-shapes FOLDER] [--fps N] [FOLDER], and its usage text.
+// [--export-shapes FOLDER] [--fps N] [FOLDER], or animation --edit [FOLDER],
+// and its usage text.
 #ifndef options_h
 #define options_h
 
@@ -10,6 +11,7 @@ enum class RunMode
 {
   Interactive, // the run, then the window is left to the user
   Batch,       // the run alone
+  Edit,        // the control-point editor (control_point_editor.h)
   Help,        // print the usage and end
   Invalid      // a wrong argument: Error says which
 };

@@ -110,15 +110,15 @@ void SetHairMaterial(vtkProperty* property)
   property->SetSpecularPower(10.5f);
 }
 
-// The radius of a control point's sphere, as a share of the face's
-// bounding-box diagonal.
-constexpr double MarkRadiusShare = 1.0 / 150;
-
 // The steps of BuildScene; every object goes into scene as soon as it is made.
-void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* transform)
+void AssembleScene(Scene& scene,
+                   const SceneInput& input,
+                   vtkAbstractTransform* transform,
+                   SceneRole role)
 {
   vtkDatReader* reader = input.Settings;
-  scene.SaveImages = reader->GetSaveImages() == 1;
+  const bool run = role == SceneRole::Run;
+  scene.SaveImages = run && reader->GetSaveImages() == 1;
   const bool useBackground =
     reader->GetUseBackground() != 0 &&
     ImageIsUsable(reader->GetImageActor()->GetMapper()->GetInputAlgorithm(),
@@ -161,7 +161,10 @@ void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* 
     scene.FaceNormals->Update();
     drawn = vtkPolyData::SafeDownCast(scene.FaceNormals->GetOutputDataObject(0));
   }
-  CheckFramesStayFinite(drawn, transform, reader);
+  if (run)
+  {
+    CheckFramesStayFinite(drawn, transform, reader);
+  }
 
   stopwatch_start();
   scene.TransformFilter = vtkTransformPolyDataFilter::New();
@@ -211,12 +214,15 @@ void AssembleScene(Scene& scene, const SceneInput& input, vtkAbstractTransform* 
   {
     scene.FaceRenderer->AddViewProp(scene.HairActor);
   }
-  scene.Marks = NewControlPointMarks(reader,
-                                     transform,
-                                     MarkRadiusShare * input.Face->GetLength(),
-                                     reader->GetShowControlPoints(),
-                                     scene.FaceRenderer,
-                                     scene.Interactor);
+  if (run)
+  {
+    scene.Marks = NewControlPointMarks(reader,
+                                       transform,
+                                       MarkRadiusShare * input.Face->GetLength(),
+                                       reader->GetShowControlPoints(),
+                                       scene.FaceRenderer,
+                                       scene.Interactor);
+  }
   PlaceCamera(scene.FaceRenderer,
               reader,
               MeasureScene(input),
@@ -248,12 +254,12 @@ void Release(T*& object)
 }
 }
 
-Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform)
+Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform, SceneRole role)
 {
   Scene scene{};
   try
   {
-    AssembleScene(scene, input, transform);
+    AssembleScene(scene, input, transform, role);
   }
   catch (...)
   {

@@ -43,8 +43,17 @@ struct Scene
   bool DrawsUserMesh; // whether the drawn surface is the user's face mesh itself
 };
 
+// What the scene is built for: the animation run, or the control-point
+// editor, which draws the same face and camera but its own control points,
+// saves no frames and changes the field at every edit.
+enum class SceneRole
+{
+  Run,
+  Editor
+};
+
 // Builds the scene of input, prints "Transform time: ... sec.", renders frame
-// 0 and saves it when the scene file asks for saved images. The support
+// 0 and saves it when the scene file asks for saved images (for the run). The support
 // radius is checked against the face's size (scale_check.h) and the camera
 // placed to show the face (PlaceCamera). The face is drawn from a surface of
 // its own: a face without normals gets smooth ones and one without colours a
@@ -53,8 +62,12 @@ struct Scene
 // when the deformation would carry the face beyond single precision in some
 // frame (CheckFramesStayFinite), or the camera keywords give no usable camera
 // (nothing is shown then), and CaptureFrame's failure when frame 0 cannot be
-// saved. Whatever it built is released before a failure leaves it.
-Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform);
+// saved. Whatever it built is released before a failure leaves it. For the
+// editor, the scene has no control-point marks (Marks is null), the frames
+// are not checked and frame 0 is never saved.
+Scene BuildScene(const SceneInput& input,
+                 vtkAbstractTransform* transform,
+                 SceneRole role = SceneRole::Run);
 
 // Releases every object the scene holds and clears its pointers; members that
 // are null are skipped. The failure path's teardown.
@@ -71,6 +84,10 @@ void CaptureFrame(Scene& scene, int index);
 // What a face mesh from another tool needs to render right: smooth normals
 // when the file has none, a skin colour when it has no colours, and the up
 // axis of its file's convention for the camera.
+
+// The radius of a control point's sphere, as a share of the face's
+// bounding-box diagonal.
+constexpr double MarkRadiusShare = 1.0 / 150;
 
 // Angle between two faces above which an edge is a crease: the normals are
 // split there, and smoothed across every gentler edge.

@@ -123,9 +123,8 @@ bool HasExpressions(vtkDatReader* reader)
   return !reader->GetExpressionLines().empty() || !reader->GetKeyLines().empty();
 }
 
-vtkExpressionTransform* NewExpressionTransform(vtkDatReader* reader)
+void ApplySceneFitSettings(vtkLandmarkSplineTransform* transform, vtkDatReader* reader)
 {
-  vtkExpressionTransform* transform = vtkExpressionTransform::New();
   transform->SetSupportRadius(reader->GetRadius());
   const animation::core::fit_options& options = reader->GetFitOptions();
   if (options.Kernel == animation::core::basis_kernel::wendland)
@@ -134,7 +133,13 @@ vtkExpressionTransform* NewExpressionTransform(vtkDatReader* reader)
   }
   transform->SetPolynomial(options.Polynomial);
   transform->SetSmoothing(options.Smoothing);
-  transform->SetRefinementThreshold(options.RefineAbove);
+}
+
+vtkExpressionTransform* NewExpressionTransform(vtkDatReader* reader)
+{
+  vtkExpressionTransform* transform = vtkExpressionTransform::New();
+  ApplySceneFitSettings(transform, reader);
+  transform->SetRefinementThreshold(reader->GetFitOptions().RefineAbove);
   return transform;
 }
 

@@ -11,6 +11,7 @@
 
 class vtkDatReader;
 class vtkExpressionTransform;
+class vtkLandmarkSplineTransform;
 
 struct ExpressionRun
 {
@@ -44,8 +45,13 @@ std::vector<std::string> ExpressionNamesOf(vtkDatReader* reader);
 // is the single expression of the scene's own control points, as always.
 bool HasExpressions(vtkDatReader* reader);
 
+// Gives transform the scene's support radius, kernel, polynomial part and
+// smoothing.
+void ApplySceneFitSettings(vtkLandmarkSplineTransform* transform, vtkDatReader* reader);
+
 // A new expression transform (the caller deletes it) without expressions,
-// with the scene's support radius, kernel, polynomial part and smoothing.
+// with the scene's fit settings (ApplySceneFitSettings) and refinement
+// threshold.
 vtkExpressionTransform* NewExpressionTransform(vtkDatReader* reader);
 
 // Makes the expressions: "default" from the scene's own control-point lines

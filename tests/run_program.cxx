@@ -32,11 +32,24 @@ ProgramRun RunAnimation(const std::string& folder, const std::string& arguments,
 
 std::string WindowScript(const std::string& actions)
 {
-  return "'" ANIMATION_BINARY_DIR "/bin/animation' >console.txt 2>&1 </dev/null &\n"
+  return WindowSession("", "Average speed", "Visualization Toolkit", actions);
+}
+
+std::string WindowSession(const std::string& arguments,
+                          const std::string& ready,
+                          const std::string& windowName,
+                          const std::string& actions)
+{
+  return "'" ANIMATION_BINARY_DIR "/bin/animation' " + arguments +
+         " >console.txt 2>&1 </dev/null &\n"
          "pid=$!\n"
          "for i in $(seq 1 150); do\n"
-         "  grep -q 'Average speed' console.txt && window=$(xdotool search --onlyvisible "
-         "--name 'Visualization Toolkit' | head -n 1)\n"
+         "  grep -q '" +
+         ready +
+         "' console.txt && window=$(xdotool search --onlyvisible "
+         "--name '" +
+         windowName +
+         "' | head -n 1)\n"
          "  [ -n \"$window\" ] && break\n"
          "  sleep 0.2\n"
          "done\n"

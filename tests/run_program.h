@@ -27,4 +27,11 @@ ProgramRun RunAnimation(const std::string& folder,
 // program did not end within 20 seconds. Run it under xvfb-run.
 std::string WindowScript(const std::string& actions);
 
+// The same for build/bin/animation with the given arguments, whose window,
+// named windowName, is looked for once console.txt holds the text ready.
+std::string WindowSession(const std::string& arguments,
+                          const std::string& ready,
+                          const std::string& windowName,
+                          const std::string& actions);
+
 #endif

@@ -81,6 +81,9 @@ TEST_F(AnimationRunTest, WrongArgumentIsNamedInAUsageError)
     { "--movie run.avi",
       "animation: --movie writes .mp4 (H.264), .webm (VP9) or .ogv (Theora), chosen by the "
       "extension: 'run.avi' has none of them\n" },
+    { "--edit --batch", "animation: --batch and --edit exclude each other\n" },
+    { "--edit --gltf run.glb",
+      "animation: --edit opens the control-point editor: it takes no output options\n" },
   };
   for (const auto& [arguments, error] : cases)
   {

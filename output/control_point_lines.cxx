@@ -1,0 +1,233 @@
+#include "control_point_lines.h"
+
+#include "atomic_write.h"
+#include "named_file.h"
+#include "program_error.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+namespace
+{
+constexpr const char* WhiteSpace = " \t\r\n\v\f";
+
+// The file's lines without their '\n'. A last line without one counts; the
+// empty piece after a final '\n' does not.
+std::vector<std::string> SplitLines(const std::string& text)
+{
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size())
+  {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+    {
+      end = text.size();
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+bool IsControlPointLine(const std::string& line, PairSeparators separators)
+{
+  std::string text = line;
+  if (separators == PairSeparators::BlanksOrCommas)
+  {
+    std::replace(text.begin(), text.end(), ',', ' ');
+  }
+  const char first = text[std::strspn(text.c_str(), WhiteSpace)];
+  if (first == '\0' || first == '#')
+  {
+    return false;
+  }
+  float v[6];
+  return std::sscanf(text.c_str(), "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 4, v + 5) == 6;
+}
+
+bool IsSupportRadiusLine(const std::string& line)
+{
+  float radius;
+  return line.compare(0, 13, "SupportRadius") == 0 &&
+         std::sscanf(line.c_str(), "SupportRadius %f", &radius) == 1;
+}
+
+// What a rewritten line keeps of the old one: its comment, and the '\r' of
+// a file with Windows line ends.
+std::string KeptEnding(const std::string& old)
+{
+  std::string ending;
+  const std::size_t hash = old.find('#');
+  if (hash != std::string::npos)
+  {
+    ending = " " + old.substr(hash);
+  }
+  else if (!old.empty() && old.back() == '\r')
+  {
+    ending = "\r";
+  }
+  return ending;
+}
+
+std::string Numbers(const double* values, int count, const char* separator = " ")
+{
+  std::string text;
+  char number[32];
+  for (int k = 0; k < count; ++k)
+  {
+    std::snprintf(number, sizeof(number), "%.9g", values[k]);
+    text += (k ? separator : "") + std::string(number);
+  }
+  return text;
+}
+
+std::string PairLine(const EditedPair& pair, const char* separator)
+{
+  return Numbers(pair.Source, 3, separator) + separator + Numbers(pair.Target, 3, separator);
+}
+}
+
+std::vector<int> ControlPointLineNumbers(const std::string& text, PairSeparators separators)
+{
+  std::vector<int> numbers;
+  const std::vector<std::string> lines = SplitLines(text);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+  {
+    if (IsControlPointLine(lines[i], separators))
+    {
+      numbers.push_back(static_cast<int>(i) + 1);
+    }
+  }
+  return numbers;
+}
+
+std::string RewriteControlPointLines(const std::string& text,
+                                     PairSeparators separators,
+                                     const std::vector<EditedPair>& pairs,
+                                     double radius,
+                                     std::vector<int>& lines)
+{
+  const std::vector<std::string> old = SplitLines(text);
+  std::map<int, std::size_t> pairOfLine;
+  for (std::size_t k = 0; k < pairs.size(); ++k)
+  {
+    if (pairs[k].Line > 0)
+    {
+      pairOfLine[pairs[k].Line] = k;
+    }
+  }
+  int lastControlLine = 0;
+  int radiusLine = 0;
+  const char* separator = " ";
+  for (std::size_t i = 0; i < old.size(); ++i)
+  {
+    if (IsControlPointLine(old[i], separators))
+    {
+      if (lastControlLine == 0 && old[i].find(',') != std::string::npos)
+      {
+        separator = ",";
+      }
+      lastControlLine = static_cast<int>(i) + 1;
+    }
+    else if (IsSupportRadiusLine(old[i]))
+    {
+      radiusLine = static_cast<int>(i) + 1;
+    }
+  }
+  const std::string radiusText = "SupportRadius " + Numbers(&radius, 1);
+  const bool newRadiusLine = radius > 0 && radiusLine == 0;
+
+  std::string result;
+  int written = 0;
+  lines.assign(pairs.size(), 0);
+  auto write = [&result, &written](const std::string& line)
+  {
+    result += line + "\n";
+    ++written;
+  };
+  auto writeNewPairs = [&]()
+  {
+    for (std::size_t k = 0; k < pairs.size(); ++k)
+    {
+      if (pairs[k].Line == 0)
+      {
+        write(PairLine(pairs[k], separator));
+        lines[k] = written;
+      }
+    }
+  };
+  bool radiusWritten = !newRadiusLine;
+  for (std::size_t i = 0; i < old.size(); ++i)
+  {
+    const int number = static_cast<int>(i) + 1;
+    if (IsControlPointLine(old[i], separators))
+    {
+      if (!radiusWritten)
+      {
+        write(radiusText);
+        radiusWritten = true;
+      }
+      const auto pair = pairOfLine.find(number);
+      if (pair != pairOfLine.end())
+      {
+        const EditedPair& edited = pairs[pair->second];
+        write(edited.Changed ? PairLine(edited, separator) + KeptEnding(old[i]) : old[i]);
+        lines[pair->second] = written;
+      }
+    }
+    else if (radius > 0 && number == radiusLine)
+    {
+      write(radiusText + KeptEnding(old[i]));
+    }
+    else
+    {
+      write(old[i]);
+    }
+    if (number == lastControlLine)
+    {
+      writeNewPairs();
+    }
+  }
+  if (!radiusWritten)
+  {
+    write(radiusText);
+  }
+  if (lastControlLine == 0)
+  {
+    writeNewPairs();
+  }
+  // A file whose last line had no line end keeps it that way when nothing
+  // follows it.
+  if (!text.empty() && text.back() != '\n' && written == static_cast<int>(old.size()))
+  {
+    result.pop_back();
+  }
+  return result;
+}
+
+void ReplaceSceneFile(const std::string& path, const std::string& read, const std::string& text)
+{
+  struct stat status;
+  if (lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+  {
+    throw program_error("Cannot save " + path + ": it is not a regular file");
+  }
+  std::string now;
+  std::string why;
+  if (!ReadNamedFile(path, MaximumTextFileBytes, "a scene file", now, why))
+  {
+    throw program_error("Cannot save " + path + ": it " + why);
+  }
+  if (now != read)
+  {
+    throw program_error("Cannot save " + path +
+                        ": another program changed it since it was read; nothing was written");
+  }
+  WriteAtomically(
+    path, [&text](int descriptor) { return WriteAll(descriptor, text.data(), text.size()); });
+}
