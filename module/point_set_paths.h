@@ -17,6 +17,7 @@
 #include <vtkPoints.h>
 #include <vtkType.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -164,32 +165,48 @@ struct carried_tuples
            this->OptionalVectors > 0;
   }
 
+  // Makes room for count more tuples at the end of every output array that
+  // is carried, and gives where they start: starts[0] for the normals,
+  // starts[1] for the vectors, starts[2 + v] for optional vectors v.
+  //   starts  2 + OptionalVectors entries, out
+  void Extend(vtkIdType count, vtkIdType* starts) const;
+
   // Carries tuple i by the derivative m of the map at point i: a normal by
   // the inverse transpose of m, renormalised (spline_field.h), a vector by m;
-  // each result is appended to its output array.
-  void Carry(const double m[3][3], vtkIdType i) const;
+  // each result goes to place starts[k] + i of its output array (Extend).
+  // Calls for different i may run at once on separate threads.
+  void Carry(const double m[3][3], vtkIdType i, const vtkIdType* starts) const;
 
   // Carries every tuple by m(i) = I - sum_k weights[k] J_k(i), J_k(i) the
-  // cached Jacobian of field k at point i.
+  // cached Jacobian of field k at point i, on the threads of vtkSMPTools,
+  // appending to the output arrays.
   //   cache    in: with the Jacobian
   //   weights  cache.Sets entries, in
   template<typename Real>
   void CarryAll(const core::displacement_cache<Real>& cache, const double* weights) const
   {
-    for (vtkIdType i = 0; i < cache.Count; ++i)
-    {
-      double m[3][3];
-      for (int c = 0; c < 9; ++c)
-      {
-        double sum = c % 4 == 0 ? 1.0 : 0.0;
-        for (int k = 0; k < cache.Sets; ++k)
-        {
-          sum -= weights[k] * cache.JacobianOf(k)[9 * i + c];
-        }
-        m[c / 3][c % 3] = sum;
-      }
-      this->Carry(m, i);
-    }
+    std::vector<vtkIdType> starts(2 + std::max(this->OptionalVectors, 0));
+    this->Extend(cache.Count, starts.data());
+    vtkSMPTools::For(0,
+                     cache.Count,
+                     4096,
+                     [&](vtkIdType begin, vtkIdType end)
+                     {
+                       for (vtkIdType i = begin; i < end; ++i)
+                       {
+                         double m[3][3];
+                         for (int c = 0; c < 9; ++c)
+                         {
+                           double sum = c % 4 == 0 ? 1.0 : 0.0;
+                           for (int k = 0; k < cache.Sets; ++k)
+                           {
+                             sum -= weights[k] * cache.JacobianOf(k)[9 * i + c];
+                           }
+                           m[c / 3][c % 3] = sum;
+                         }
+                         this->Carry(m, i, starts.data());
+                       }
+                     });
   }
 };
 }
