@@ -21,7 +21,6 @@
 #include <vtkSMPThreadLocal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <memory>
