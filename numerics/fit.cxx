@@ -3,6 +3,7 @@
 #include "fit.h"
 
 #include "affine_hull.h"
+#include "basis_function.h"
 #include "dense_qr.h"
 #include "envelope_assembly.h"
 #include "envelope_estimate.h"
@@ -732,20 +733,32 @@ void evaluate_cardinal(const fit& f,
                        double& value,
                        double gradient[3])
 {
-  const spline_field_of<double> field = { f.Radius,
-                                          f.Controls,
-                                          static_cast<const float*>(f.Controls->GetVoidPointer(0)),
-                                          { gamma.data(), gamma.data(), gamma.data() },
-                                          f.UnList.data(),
-                                          f.Kernel };
-  double s[3];
-  double jacobian[3][3];
-  evaluate_spline_field(
-    field, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, gradient ? jacobian : nullptr);
-  value = s[0];
-  if (gradient)
+  // One scalar field: the terms of spline_field.h for a single coefficient set.
+  const float* controls = static_cast<const float*>(f.Controls->GetVoidPointer(0));
+  const double radius = f.Radius;
+  const int n = f.Count;
+  value = 0.0;
+  double slopeSum[3] = { 0.0, 0.0, 0.0 };
+  for (const vtkIdType k : ids)
   {
-    std::copy(jacobian[0], jacobian[0] + 3, gradient);
+    const float* p = controls + 3 * k;
+    const double d[3] = { x[0] - p[0], x[1] - p[1], x[2] - p[2] };
+    const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    const double w = gamma[f.UnList[k]];
+    value += w * basis_value(f.Kernel, r, radius);
+    if (gradient)
+    {
+      const double slope = w * basis_gradient_factor(f.Kernel, r, radius);
+      for (int b = 0; b < 3; ++b)
+      {
+        slopeSum[b] += slope * d[b];
+      }
+    }
+  }
+  value += gamma[n] + x[0] * gamma[n + 1] + x[1] * gamma[n + 2] + x[2] * gamma[n + 3];
+  for (int b = 0; gradient && b < 3; ++b)
+  {
+    gradient[b] = slopeSum[b] + gamma[n + 1 + b];
   }
 }
 
