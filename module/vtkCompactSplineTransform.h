@@ -47,8 +47,9 @@
  * are solved again with the kept factor (no new assembly or factorisation) and every point set is
  * evaluated again whole. A change of the sources, of their number, of the radius, the kernel, the
  * polynomial part or the smoothing, and any change after a fit that failed or missed its
- * landmarks, fits whole. Each update adds a rounding of about 1e-15 of the largest landmark move;
- * the residual check bounds what many updates accumulate. Before the matrix is
+ * landmarks, fits whole. Each update adds its rounding: after 1000 moves of one landmark on a face
+ * of 3000 points the points were within 2.2e-14 of the largest landmark move of those of a whole
+ * fit, and the residual check bounds what many more updates could accumulate. Before the matrix is
  * assembled its size is estimated, and a fit that cannot fit in the memory available is refused at
  * once. Single points, derivatives and the inherited inverse (a Newton iteration on the analytic
  * Jacobian) evaluate the field directly. TransformPoints() and TransformPointsNormalsVectors()
