@@ -116,7 +116,7 @@ struct fit_factor
 // of A with the value sets of the other fields.
 //
 // Memory: the factor stays with the fit as long as the fit lives, 4 bytes an
-// envelope entry plus 40 bytes a control point, about what the factorisation
+// envelope entry plus 52 bytes a control point, about what the factorisation
 // itself took; a fit shares it with every fit solved from it.
 struct fit
 {
