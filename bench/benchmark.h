@@ -129,6 +129,13 @@ vtkSmartPointer<vtkPoints> ReadMesh();
 // program's run on the same scene (bench/run-benchmarks times that run).
 int MeasureThinPlateOfScene(const std::string& path);
 
+// vtkCompactSplineTransform following a dragged target on the scene of the
+// working folder, the face carried with its normals: the first and the
+// following moves of a landmark, a control point added, a fresh transform
+// fitted and evaluated whole, and vtkThinPlateSplineTransform after the same
+// move, as drag_* figures written to path.
+int MeasureTargetDragOfScene(const std::string& path, const Options& options);
+
 // Markdown tables of the result files, to standard output.
 int WriteReport(const std::vector<std::string>& files);
 

@@ -16,6 +16,10 @@
 //   animation_benchmark --thin-plate RESULTS
 //       times vtkThinPlateSplineTransform's set-up and one evaluation of the
 //       mesh on the scene of the working folder, the peer of a whole run
+//   animation_benchmark --target-drag RESULTS [--repeats K] [--tps-max-controls N]
+//       times vtkCompactSplineTransform following a dragged target on the
+//       scene of the working folder, against a whole refit and the
+//       thin-plate transform
 //   animation_benchmark --report RESULTS...
 //       prints the markdown tables of the result files
 //
@@ -100,6 +104,7 @@ const char* const Usage =
   "       animation_benchmark --scale RESULTS COUNT NEIGHBOURS [options of --run]\n"
   "       animation_benchmark --peak RESULTS\n"
   "       animation_benchmark --thin-plate RESULTS\n"
+  "       animation_benchmark --target-drag RESULTS [--repeats K] [--tps-max-controls N]\n"
   "       animation_benchmark --threads\n"
   "       animation_benchmark --report RESULTS...\n";
 
@@ -152,7 +157,8 @@ int main(int argc, char* argv[])
     return 0;
   }
   const bool scale = argc >= 5 && std::strcmp(argv[1], "--scale") == 0;
-  if (argc < 3 || (std::strcmp(argv[1], "--run") != 0 && !scale))
+  const bool drag = argc >= 3 && std::strcmp(argv[1], "--target-drag") == 0;
+  if (argc < 3 || (std::strcmp(argv[1], "--run") != 0 && !scale && !drag))
   {
     std::cerr << Usage;
     return 2;
@@ -184,6 +190,10 @@ int main(int argc, char* argv[])
   }
   try
   {
+    if (drag)
+    {
+      return MeasureTargetDragOfScene(argv[2], options);
+    }
     return scale ? Scale(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), options)
                  : Run(argv[2], options);
   }

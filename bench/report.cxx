@@ -358,6 +358,34 @@ void WholeRunTable(std::ostream& out, const std::vector<Results>& wholeRuns)
   out << "\n";
 }
 
+// vtkCompactSplineTransform following a dragged target, beside a whole refit
+// and the thin-plate transform after the same move.
+void TargetDragTable(std::ostream& out, const std::vector<Results>& drags)
+{
+  if (drags.empty())
+  {
+    return;
+  }
+  out << "| n | N | threads | first move | following move (processor) | carry alone | control added (fit) "
+         "| whole refit | thin-plate | whole / following | thin-plate / following | following "
+         "<= 10 ms | added <= 50 ms |\n"
+         "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|---|\n";
+  for (const Results& r : drags)
+  {
+    const double following = r.Get("drag_following_move");
+    const double added = r.Get("drag_add_control");
+    out << "| " << Count(r.Get("drag_controls")) << " | " << Count(r.Get("drag_points")) << " | "
+        << Threads(r) << " | " << Ms(r.Get("drag_first_move")) << " | " << Ms(following) << " ("
+        << Ms(r.Get("drag_following_move_processor")) << ") | "
+        << Ms(r.Get("drag_carry_only")) << " | " << Ms(added) << " ("
+        << Ms(r.Get("drag_add_control_fit")) << ") | " << Ms(r.Get("drag_whole")) << " | "
+        << Ms(r.Get("drag_thin_plate")) << " | " << Ratio(r.Get("drag_whole") / following) << " | "
+        << Ratio(r.Get("drag_thin_plate") / following) << " | " << Verdict(following <= 0.010)
+        << " | " << Verdict(added <= 0.050) << " |\n";
+  }
+  out << "\n";
+}
+
 void FrameTable(std::ostream& out, const std::vector<Results>& runs)
 {
   out << "| n | N | threads | later frame | kept output | floor | ratio |\n"
@@ -547,6 +575,7 @@ int WriteReport(const std::vector<std::string>& files)
   std::vector<Results> scales;
   std::vector<Results> startups;
   std::vector<Results> wholeRuns;
+  std::vector<Results> drags;
   Results peak;
   for (const std::string& file : files)
   {
@@ -554,6 +583,10 @@ int WriteReport(const std::vector<std::string>& files)
     if (r.Has("whole_run"))
     {
       wholeRuns.push_back(r);
+    }
+    else if (r.Has("drag_controls"))
+    {
+      drags.push_back(r);
     }
     else if (r.Has("scale_neighbours"))
     {
@@ -597,6 +630,7 @@ int WriteReport(const std::vector<std::string>& files)
     { "cache_fill", [&](std::ostream& out) { CacheFillTable(out, runs); } },
     { "thin_plate_spline", [&](std::ostream& out) { ThinPlateSplineTable(out, runs); } },
     { "whole_run", [&](std::ostream& out) { WholeRunTable(out, wholeRuns); } },
+    { "target_drag", [&](std::ostream& out) { TargetDragTable(out, drags); } },
     { "frame", [&](std::ostream& out) { FrameTable(out, runs); } },
     { "startup", [&](std::ostream& out) { StartupTable(out, startups); } },
   };

@@ -109,9 +109,6 @@ std::string DescribeInaccurateFit(vtkIdType count,
                                   double largestMove,
                                   double allowed)
 {
-  // A fit that misses its landmarks by more than this fraction of the largest landmark move is
-  // reported as an error.
-  constexpr double largest_fit_residual = 1e-6;
   if (residual <= std::max(largest_fit_residual, allowed))
   {
     return std::string();

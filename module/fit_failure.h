@@ -43,6 +43,10 @@ std::string DescribeFailedFit(const core::outcome& failed,
                               core::basis_kernel kernel,
                               double supportRadius);
 
+// A fit that misses its landmarks by more than this fraction of the largest
+// landmark move is reported as an error.
+constexpr double largest_fit_residual = 1e-6;
+
 // Why a fit misses its landmarks by more than it may, a phrase without a
 // leading capital or a final stop ("the fit of 1000 landmarks misses them by
 // up to 2e-05 of the largest landmark move 0.1 after refinement ..."); empty

@@ -19,21 +19,46 @@ void multiply(const double m[3][3], const double v[3], double out[3])
 }
 }
 
-void carried_tuples::Carry(const double m[3][3], vtkIdType i) const
+void carried_tuples::Extend(vtkIdType count, vtkIdType* starts) const
+{
+  auto extend = [count](vtkDataArray* out, vtkIdType& start)
+  {
+    start = out->GetNumberOfTuples();
+    out->SetNumberOfTuples(start + count);
+  };
+  if (this->InNormals && this->OutNormals)
+  {
+    extend(this->OutNormals, starts[0]);
+  }
+  if (this->InVectors && this->OutVectors)
+  {
+    extend(this->OutVectors, starts[1]);
+  }
+  for (int v = 0; v < this->OptionalVectors; ++v)
+  {
+    if (this->InOptionalVectors && this->OutOptionalVectors && this->InOptionalVectors[v] &&
+        this->OutOptionalVectors[v])
+    {
+      extend(this->OutOptionalVectors[v], starts[2 + v]);
+    }
+  }
+}
+
+void carried_tuples::Carry(const double m[3][3], vtkIdType i, const vtkIdType* starts) const
 {
   double tuple[3];
   if (this->InNormals && this->OutNormals)
   {
     this->InNormals->GetTuple(i, tuple);
     core::transform_normal(m, tuple);
-    this->OutNormals->InsertNextTuple(tuple);
+    this->OutNormals->SetTuple(starts[0] + i, tuple);
   }
   double moved[3];
   if (this->InVectors && this->OutVectors)
   {
     this->InVectors->GetTuple(i, tuple);
     multiply(m, tuple, moved);
-    this->OutVectors->InsertNextTuple(moved);
+    this->OutVectors->SetTuple(starts[1] + i, moved);
   }
   for (int v = 0; v < this->OptionalVectors; ++v)
   {
@@ -42,7 +67,7 @@ void carried_tuples::Carry(const double m[3][3], vtkIdType i) const
     {
       this->InOptionalVectors[v]->GetTuple(i, tuple);
       multiply(m, tuple, moved);
-      this->OutOptionalVectors[v]->InsertNextTuple(moved);
+      this->OutOptionalVectors[v]->SetTuple(starts[2 + v] + i, moved);
     }
   }
 }

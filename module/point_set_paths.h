@@ -4,7 +4,9 @@
 // - point_set_cache: the displacements of the last few point sets a
 //   transform was applied to (displacement_cache.h), each keyed by the point
 //   set and the fit it was made with, so that a later call with new blend
-//   weights only rescales them. Safe to use from several threads at once.
+//   weights only rescales them, and an entry made under one fit can be
+//   derived for a fit that differs from it by a known update (targets that
+//   moved). Safe to use from several threads at once.
 // - carried_tuples: the normals and vectors of a point set, carried by the
 //   derivative I - sum_k w_k J_k of the blended map at each point.
 #ifndef point_set_paths_h
@@ -15,6 +17,7 @@
 #include <vtkPoints.h>
 #include <vtkType.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -36,6 +39,10 @@ struct keyed_displacements
   // The largest |s| among the points with no control point within R, for a
   // fill that records it.
   double LargestMoveBeyondSupports = 0.0;
+  // Whatever the owner of the cache keeps beside the displacements of this
+  // point set to derive them for a later fit; shared between the entries
+  // derived one from another, never changed.
+  std::shared_ptr<const void> Derivation;
 };
 
 // The displacements of the last Kept point sets, most recent first: one per
@@ -65,13 +72,30 @@ public:
                                     Fill fill,
                                     bool& filled)
   {
+    auto underive = [](entry&, bool, entry&) { return false; };
+    return this->Find(points, field, withJacobian, underive, fill, filled);
+  }
+
+  // Find, which first offers every entry of the same points under another
+  // field to derive(old, sole, made): it may make made (keyed already) from
+  // old and return true, or return false and leave both as they are. sole
+  // tells that the cache holds the only reference to old, whose storage made
+  // may then take: old is dropped either way once made replaces it.
+  template<typename Derive, typename Fill>
+  std::shared_ptr<const entry> Find(vtkPoints* points,
+                                    const std::shared_ptr<const Fit>& field,
+                                    bool withJacobian,
+                                    Derive derive,
+                                    Fill fill,
+                                    bool& filled)
+  {
     filled = false;
     std::lock_guard<std::mutex> lock(this->Lock);
     const vtkMTimeType time = points->GetMTime();
     const vtkIdType n = points->GetNumberOfPoints();
     for (std::size_t k = 0; k < this->Entries.size(); ++k)
     {
-      const std::shared_ptr<const entry> kept = this->Entries[k];
+      const std::shared_ptr<entry> kept = this->Entries[k];
       if (kept->Points == points && kept->PointsTime == time && kept->Field == field &&
           kept->Cache.Count == n && (!withJacobian || kept->Cache.HasJacobian()))
       {
@@ -84,8 +108,21 @@ public:
     made->Points = points;
     made->PointsTime = time;
     made->Field = field;
-    fill(*made);
-    filled = true;
+    bool derived = false;
+    for (std::size_t k = 0; k < this->Entries.size() && !derived; ++k)
+    {
+      std::shared_ptr<entry>& kept = this->Entries[k];
+      if (kept->Points == points && kept->PointsTime == time && kept->Field != field &&
+          kept->Cache.Count == n && (!withJacobian || kept->Cache.HasJacobian()))
+      {
+        derived = derive(*kept, kept.use_count() == 1, *made);
+      }
+    }
+    if (!derived)
+    {
+      fill(*made);
+      filled = true;
+    }
     for (std::size_t k = 0; k < this->Entries.size(); ++k)
     {
       if (this->Entries[k]->Points == points)
@@ -104,7 +141,9 @@ public:
 
 private:
   std::mutex Lock;
-  std::vector<std::shared_ptr<const entry>> Entries;
+  // Held as changeable only so that a derived entry may take the storage of
+  // one that nobody else holds; no entry is changed while another holds it.
+  std::vector<std::shared_ptr<entry>> Entries;
 };
 
 // The normals and vectors of TransformPointsNormalsVectors(), which travel
@@ -126,32 +165,48 @@ struct carried_tuples
            this->OptionalVectors > 0;
   }
 
+  // Makes room for count more tuples at the end of every output array that
+  // is carried, and gives where they start: starts[0] for the normals,
+  // starts[1] for the vectors, starts[2 + v] for optional vectors v.
+  //   starts  2 + OptionalVectors entries, out
+  void Extend(vtkIdType count, vtkIdType* starts) const;
+
   // Carries tuple i by the derivative m of the map at point i: a normal by
   // the inverse transpose of m, renormalised (spline_field.h), a vector by m;
-  // each result is appended to its output array.
-  void Carry(const double m[3][3], vtkIdType i) const;
+  // each result goes to place starts[k] + i of its output array (Extend).
+  // Calls for different i may run at once on separate threads.
+  void Carry(const double m[3][3], vtkIdType i, const vtkIdType* starts) const;
 
   // Carries every tuple by m(i) = I - sum_k weights[k] J_k(i), J_k(i) the
-  // cached Jacobian of field k at point i.
+  // cached Jacobian of field k at point i, on the threads of vtkSMPTools,
+  // appending to the output arrays.
   //   cache    in: with the Jacobian
   //   weights  cache.Sets entries, in
   template<typename Real>
   void CarryAll(const core::displacement_cache<Real>& cache, const double* weights) const
   {
-    for (vtkIdType i = 0; i < cache.Count; ++i)
-    {
-      double m[3][3];
-      for (int c = 0; c < 9; ++c)
-      {
-        double sum = c % 4 == 0 ? 1.0 : 0.0;
-        for (int k = 0; k < cache.Sets; ++k)
-        {
-          sum -= weights[k] * cache.JacobianOf(k)[9 * i + c];
-        }
-        m[c / 3][c % 3] = sum;
-      }
-      this->Carry(m, i);
-    }
+    std::vector<vtkIdType> starts(2 + std::max(this->OptionalVectors, 0));
+    this->Extend(cache.Count, starts.data());
+    vtkSMPTools::For(0,
+                     cache.Count,
+                     4096,
+                     [&](vtkIdType begin, vtkIdType end)
+                     {
+                       for (vtkIdType i = begin; i < end; ++i)
+                       {
+                         double m[3][3];
+                         for (int c = 0; c < 9; ++c)
+                         {
+                           double sum = c % 4 == 0 ? 1.0 : 0.0;
+                           for (int k = 0; k < cache.Sets; ++k)
+                           {
+                             sum -= weights[k] * cache.JacobianOf(k)[9 * i + c];
+                           }
+                           m[c / 3][c % 3] = sum;
+                         }
+                         this->Carry(m, i, starts.data());
+                       }
+                     });
   }
 };
 }

@@ -9,6 +9,7 @@
 #include "landmark_frame.h"
 #include "point_set_paths.h"
 #include "spline_field.h"
+#include "target_update.h"
 
 #include <vtkDataArray.h>
 #include <vtkDoubleArray.h>
@@ -20,7 +21,6 @@
 #include <vtkSMPThreadLocal.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <memory>
@@ -34,40 +34,8 @@ namespace
 {
 namespace core = animation::core;
 
-// The fit in the landmarks' frame (landmark_frame.h). Immutable once made.
-struct relative_fit
-{
-  core::fit Fit;
-  animation::landmark_frame Frame;
-  // The largest landmark move |p_k - q_k|, and whether a move of points beyond the supports by
-  // more than a tenth of it has been reported for this fit.
-  double LargestLandmarkMove = 0.0;
-  mutable std::atomic<bool> FarMoveReported{ false };
-
-  // s and, when jacobian is not null, ds/dx at x; ids is left holding the
-  // landmarks within R of x. Safe from any number of threads at once, each
-  // with its own ids.
-  void Evaluate(const double x[3],
-                std::vector<vtkIdType>& ids,
-                double s[3],
-                double jacobian[3][3]) const
-  {
-    double u[3];
-    this->Frame.ToFrame(x, u);
-    core::evaluate(this->Fit, u, ids, s, jacobian);
-    for (int a = 0; a < 3; ++a)
-    {
-      s[a] *= this->Frame.Scale;
-    }
-  }
-};
-
-// The displacements of a point set under a fit.
-using keyed_cache = animation::keyed_displacements<relative_fit, double>;
-
-// A fit that misses its landmarks by more than this fraction of the largest landmark move is
-// reported as an error.
-constexpr double largest_fit_residual = 1e-6;
+using animation::keyed_cache;
+using animation::relative_fit;
 
 // Fills made with the displacements of points under fit (on every core), with the Jacobian when
 // asked; visit(i, x, s) sees every point as it is evaluated.
@@ -111,6 +79,9 @@ public:
   std::shared_ptr<const relative_fit> Fit;
   // Modified whenever a fit is made or found impossible.
   vtkTimeStamp FitTime;
+  // Modified when another target point set is given; a change of the sources, the radius or the
+  // options modifies ParametersTime instead, and asks for a whole fit.
+  vtkTimeStamp TargetsTime;
 
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
@@ -125,6 +96,8 @@ vtkCompactSplineTransform::vtkCompactSplineTransform()
   : SourceLandmarks(nullptr)
   , TargetLandmarks(nullptr)
   , BlendFactor(1.0)
+  , WholeFits(0)
+  , WholePointSetEvaluations(0)
   , Internals(new vtkInternals)
 {
 }
@@ -153,7 +126,7 @@ void vtkCompactSplineTransform::SetTargetLandmarks(vtkPoints* target)
     return;
   }
   vtkSetObjectBodyMacro(TargetLandmarks, vtkPoints, target);
-  this->ParametersTime.Modified();
+  this->Internals->TargetsTime.Modified();
 }
 
 vtkMTimeType vtkCompactSplineTransform::GetMTime()
@@ -178,15 +151,22 @@ bool vtkCompactSplineTransform::IsFitted()
 void vtkCompactSplineTransform::InternalUpdate()
 {
   vtkInternals& internals = *this->Internals;
-  vtkMTimeType changed = this->ParametersTime.GetMTime();
-  for (vtkPoints* landmarks : { this->SourceLandmarks, this->TargetLandmarks })
+  vtkMTimeType whole = this->ParametersTime.GetMTime();
+  if (this->SourceLandmarks)
   {
-    if (landmarks && landmarks->GetMTime() > changed)
-    {
-      changed = landmarks->GetMTime();
-    }
+    whole = std::max(whole, this->SourceLandmarks->GetMTime());
   }
-  if (internals.FitTime.GetMTime() > changed)
+  vtkMTimeType targets = internals.TargetsTime.GetMTime();
+  if (this->TargetLandmarks)
+  {
+    targets = std::max(targets, this->TargetLandmarks->GetMTime());
+  }
+  const vtkMTimeType fitted = internals.FitTime.GetMTime();
+  if (fitted > whole && fitted > targets)
+  {
+    return;
+  }
+  if (fitted > whole && this->UpdateTargets())
   {
     return;
   }
@@ -197,6 +177,7 @@ void vtkCompactSplineTransform::InternalUpdate()
   internals.FitResidual = 0.0;
   try
   {
+    ++this->WholeFits;
     this->FitLandmarks();
   }
   catch (const std::bad_alloc&)
@@ -208,6 +189,41 @@ void vtkCompactSplineTransform::InternalUpdate()
         << " landmarks could not be obtained; the transform is the identity until the "
            "landmarks change.";
     this->ReportFitError(why.str());
+  }
+}
+
+bool vtkCompactSplineTransform::UpdateTargets()
+{
+  vtkInternals& internals = *this->Internals;
+  const std::shared_ptr<const relative_fit> fit = internals.Fit;
+  vtkPoints* target = this->TargetLandmarks;
+  if (!fit || !internals.FitError.empty() || !target ||
+      target->GetNumberOfPoints() != fit->Fit.Count || !core::AllPointsFinite(target))
+  {
+    return false;
+  }
+  try
+  {
+    double residual = 0.0;
+    bool resolved = false;
+    const std::shared_ptr<const relative_fit> moved = animation::MoveTargets(
+      fit, target, this->Options.Smoothing, animation::largest_fit_residual, residual, resolved);
+    if (!moved)
+    {
+      return false;
+    }
+    if (resolved)
+    {
+      internals.Caches.Clear();
+    }
+    internals.Fit = moved;
+    internals.FitResidual = residual;
+    internals.FitTime.Modified();
+    return true;
+  }
+  catch (const std::bad_alloc&)
+  {
+    return false;
   }
 }
 
@@ -272,6 +288,7 @@ void vtkCompactSplineTransform::FitLandmarks()
   std::vector<double> relative[2] = { std::vector<double>(3 * std::size_t(n)),
                                       std::vector<double>(3 * std::size_t(n)) };
   std::vector<double> moves(3 * std::size_t(n));
+  std::vector<double> targetsFitted(3 * std::size_t(n));
   for (vtkIdType k = 0; k < n; ++k)
   {
     double p[3];
@@ -286,6 +303,7 @@ void vtkCompactSplineTransform::FitLandmarks()
     }
     fit->LargestLandmarkMove =
       std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
+    std::copy(q, q + 3, &targetsFitted[3 * k]);
   }
   const std::vector<float> sources(relative[0].begin(), relative[0].end());
   const std::vector<float> targets(relative[1].begin(), relative[1].end());
@@ -306,20 +324,19 @@ void vtkCompactSplineTransform::FitLandmarks()
                          "; the transform is the identity until the landmarks change.");
     return;
   }
+  fit->Sources = relative[0];
+  fit->Targets = std::move(targetsFitted);
   internals.Fit = fit;
 
   // How far the field misses the landmarks, at their own positions.
   internals.FitResidual =
     core::landmark_residual(fit->Fit, 0, options.Smoothing, relative[0].data(), relative[1].data());
-  if (!(internals.FitResidual <= largest_fit_residual))
+  std::string inaccurate = animation::DescribeInaccurateFit(
+    count, internals.FitResidual, fit->Fit.Accuracy.Before, fit->LargestLandmarkMove, 0.0);
+  if (!inaccurate.empty())
   {
-    why << "The fit of " << count << " landmarks misses them by up to " << internals.FitResidual
-        << " of the largest landmark move " << fit->LargestLandmarkMove
-        << " after refinement in double precision (single precision alone missed by "
-        << fit->Fit.Accuracy.Before
-        << "): the interpolation matrix is too ill-conditioned; a smaller SupportRadius, "
-           "SetKernelToQuadratic() or SetSmoothing() makes it better conditioned.";
-    this->ReportFitError(why.str());
+    inaccurate[0] = 'T'; // the phrase, as a sentence of its own
+    this->ReportFitError(inaccurate + ".");
   }
 }
 
@@ -411,7 +428,13 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
     inPts,
     fit,
     derivatives,
-    [&](keyed_cache& made) { FillCache(*fit, inPts, derivatives, move, made); },
+    [&](keyed_cache& old, bool sole, keyed_cache& made)
+    { return animation::DeriveDisplacements(*fit, inPts, old, sole, made); },
+    [&](keyed_cache& made)
+    {
+      ++this->WholePointSetEvaluations;
+      FillCache(*fit, inPts, derivatives, move, made);
+    },
     filled);
   const core::displacement_cache<double>& cache = entry->Cache;
   auto moveRange = [&](vtkIdType begin, vtkIdType end)
@@ -429,7 +452,7 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     vtkSMPTools::For(0, n, 4096, moveRange);
   }
-  else if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
+  if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
            !fit->FarMoveReported.exchange(true))
   {
     vtkWarningMacro(<< "The affine part of the fit moves points beyond the support of every "

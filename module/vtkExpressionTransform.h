@@ -26,6 +26,8 @@
  * and the fit unchanged. Normals are carried by the inverse transpose of I - sum_k w_k J_k,
  * renormalised; vectors by that derivative. The radius, the options, the frame of each group's
  * fit (its sources' centre and extent) and thread safety are those of vtkLandmarkSplineTransform.
+ * Unlike vtkCompactSplineTransform, which updates its fit when only targets move, any change of
+ * the expressions fits them whole again.
  *
  * @warning
  * The landmarks are copied by AddExpression(), in double precision: later changes to the point

@@ -3,6 +3,7 @@
 #include "fit.h"
 
 #include "affine_hull.h"
+#include "basis_function.h"
 #include "dense_qr.h"
 #include "envelope_assembly.h"
 #include "envelope_estimate.h"
@@ -337,41 +338,106 @@ void list_order_differences(const float* sources,
   }
 }
 
-outcome solve_system(const float* x,
-                     const float* y,
-                     const float* z,
-                     int n,
-                     int max,
-                     const fit_options& options,
-                     float* const* values,
-                     int sets,
-                     float (*polynomial)[4],
-                     fit_monitor* monitor,
-                     refinement_request* refinement)
+outcome factor_system(const float* x,
+                      const float* y,
+                      const float* z,
+                      int n,
+                      int max,
+                      const fit_options& options,
+                      fit_monitor* monitor,
+                      fit_factor& factor)
 {
   fit_monitor silent;
   fit_monitor& report = monitor ? *monitor : silent;
-  std::vector<float> Diag;
-  std::vector<int> Xenv;
-  std::vector<float> P;
-  std::vector<float> W;
+  factor.n = n;
+  factor.Options = options;
   std::vector<float> work;
-  if (!obtain(Diag, n))
+  if (!obtain(factor.Diag, n))
   {
     return out_of_memory(storage::diagonal, 4.0 * n);
   }
-  if (!obtain(Xenv, std::int64_t(n) + 1))
+  if (!obtain(factor.Xenv, std::int64_t(n) + 1))
   {
     return out_of_memory(storage::row_starts, 4.0 * (n + 1.0));
   }
-  if (!obtain(P, 4 * std::int64_t(n)) || !obtain(W, 4 * std::int64_t(n)))
+  if (!obtain(factor.P, 4 * std::int64_t(n)) || !obtain(factor.W, 4 * std::int64_t(n)))
   {
     return out_of_memory(storage::polynomial_rows, 16.0 * n);
   }
-  if (!obtain(work, 4 * std::int64_t(n)))
+  if (!obtain(work, 4 * std::int64_t(n)) || !obtain(factor.Coordinates, 3 * std::int64_t(n)))
   {
     return out_of_memory(storage::work_columns, 16.0 * n);
   }
+  const float* coordinates[3] = { x, y, z };
+  float* P = factor.P.data();
+  // The diagonal of A + lambda I: phi(0) = 1 plus the smoothing.
+  const float diagonal = static_cast<float>(1.0 + options.Smoothing);
+  for (int i = 0; i < n; ++i)
+  {
+    P[i] = 1.0f;
+    for (int a = 0; a < 3; ++a)
+    {
+      P[std::size_t(a + 1) * n + i] = coordinates[a][i];
+      factor.Coordinates[std::size_t(a) * n + i] = coordinates[a][i];
+    }
+    factor.Diag[i] = diagonal;
+  }
+
+  envelope_rows& rows = factor.Rows;
+  outcome step = start_envelope(n, max, rows);
+  if (!step.Ok())
+  {
+    return step;
+  }
+  report.AssemblyStarted();
+  step =
+    assemble_envelope(x, y, z, n, max, options.Radius, options.Kernel, factor.Xenv.data(), rows);
+  if (!step.Ok())
+  {
+    return step;
+  }
+  report.Assembled(n, rows.Entries, rows.Relocations);
+  resize_envelope(rows, rows.Entries);
+
+  const envelope_view a = factor.View();
+  report.FactorStarted(envelope_factor_work(factor.Xenv.data(), 0, n));
+  const int failed = envelope_factor(a, &report);
+  report.Factored(failed);
+  if (failed == envelope_no_memory)
+  {
+    return out_of_memory(storage::factor_work, 0.0);
+  }
+  if (failed >= 0)
+  {
+    return failure(status::not_positive_definite, failed);
+  }
+  if (rows.Coincident)
+  {
+    return failure(status::coincident);
+  }
+  factor.Order = 0;
+  if (options.Polynomial)
+  {
+    // Points that do not span space determine only the affine functions of
+    // their hull; the polynomial part is reduced to those.
+    factor.Hull = find_affine_hull(x, y, z, n);
+    if (factor.Hull.Dimension < 3)
+    {
+      reduce_polynomial_basis(factor.Hull, P, n);
+    }
+    factor.Order = factor.Hull.Dimension + 1;
+    eliminate_polynomial(a, P, factor.Order, factor.W.data(), factor.S, work.data());
+  }
+  return {};
+}
+
+outcome solve_factored(const fit_factor& factor,
+                       float* const* values,
+                       int sets,
+                       float (*polynomial)[4],
+                       refinement_request* refinement)
+{
+  const int n = factor.n;
   // The values b, kept for the residual once the solves overwrite them.
   std::vector<double> kept;
   if (refinement)
@@ -393,79 +459,21 @@ outcome solve_system(const float* x,
       }
     }
   }
-  const float* coordinates[3] = { x, y, z };
-  // The diagonal of A + lambda I: phi(0) = 1 plus the smoothing.
-  const float diagonal = static_cast<float>(1.0 + options.Smoothing);
-  for (int i = 0; i < n; ++i)
+  const envelope_view a = factor.View();
+  envelope_solve_many(a, sets, values);
+  for (int v = 0; v < sets; ++v)
   {
-    P[i] = 1.0f;
-    for (int a = 0; a < 3; ++a)
+    if (factor.Order == 0)
     {
-      P[std::size_t(a + 1) * n + i] = coordinates[a][i];
-    }
-    Diag[i] = diagonal;
-  }
-
-  envelope_rows rows;
-  outcome step = start_envelope(n, max, rows);
-  if (!step.Ok())
-  {
-    return step;
-  }
-  report.AssemblyStarted();
-  step = assemble_envelope(x, y, z, n, max, options.Radius, options.Kernel, Xenv.data(), rows);
-  if (!step.Ok())
-  {
-    return step;
-  }
-  report.Assembled(n, rows.Entries, rows.Relocations);
-  resize_envelope(rows, rows.Entries);
-
-  const envelope_view a = { n, Xenv.data(), rows.Env.get(), Diag.data() };
-  report.FactorStarted(envelope_factor_work(Xenv.data(), 0, n));
-  const int failed = envelope_factor(a, &report);
-  report.Factored(failed);
-  if (failed == envelope_no_memory)
-  {
-    return out_of_memory(storage::factor_work, 0.0);
-  }
-  if (failed >= 0)
-  {
-    return failure(status::not_positive_definite, failed);
-  }
-  if (rows.Coincident)
-  {
-    return failure(status::coincident);
-  }
-  if (!options.Polynomial)
-  {
-    // The compactly supported part alone: c = inv(A + lambda I) b, d = 0.
-    envelope_solve_many(a, sets, values);
-    for (int v = 0; v < sets; ++v)
-    {
+      // The compactly supported part alone: c = inv(A + lambda I) b, d = 0.
       std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
+      continue;
     }
-  }
-  else
-  {
-    // Points that do not span space determine only the affine functions of
-    // their hull; the polynomial part is reduced to those.
-    const affine_hull hull = find_affine_hull(x, y, z, n);
-    if (hull.Dimension < 3)
+    solve_value_set(
+      factor.P.data(), factor.W.data(), factor.S, n, factor.Order, values[v], polynomial[v]);
+    if (factor.Hull.Dimension < 3)
     {
-      reduce_polynomial_basis(hull, P.data(), n);
-    }
-    const int order = hull.Dimension + 1;
-    float S[16];
-    eliminate_polynomial(a, P.data(), order, W.data(), S, work.data());
-    envelope_solve_many(a, sets, values);
-    for (int v = 0; v < sets; ++v)
-    {
-      solve_value_set(P.data(), W.data(), S, n, order, values[v], polynomial[v]);
-      if (hull.Dimension < 3)
-      {
-        expand_polynomial(hull, polynomial[v]);
-      }
+      expand_polynomial(factor.Hull, polynomial[v]);
     }
   }
   for (int v = 0; v < sets; ++v)
@@ -475,16 +483,46 @@ outcome solve_system(const float* x,
       return failure(status::not_finite, v);
     }
   }
-  if (refinement)
+  if (!refinement)
   {
-    step = measure_and_refine(a, x, y, z, options, kept, values, sets, polynomial, *refinement);
-    if (!step.Ok())
-    {
-      return step;
-    }
+    return {};
   }
-  report.Solved();
-  return {};
+  const float* x = factor.Coordinates.data();
+  return measure_and_refine(a,
+                            x,
+                            x + n,
+                            x + 2 * std::size_t(n),
+                            factor.Options,
+                            kept,
+                            values,
+                            sets,
+                            polynomial,
+                            *refinement);
+}
+
+outcome solve_system(const float* x,
+                     const float* y,
+                     const float* z,
+                     int n,
+                     int max,
+                     const fit_options& options,
+                     float* const* values,
+                     int sets,
+                     float (*polynomial)[4],
+                     fit_monitor* monitor,
+                     refinement_request* refinement)
+{
+  fit_factor factor;
+  outcome step = factor_system(x, y, z, n, max, options, monitor, factor);
+  if (step.Ok())
+  {
+    step = solve_factored(factor, values, sets, polynomial, refinement);
+  }
+  if (step.Ok() && monitor)
+  {
+    monitor->Solved();
+  }
+  return step;
 }
 
 namespace
@@ -517,19 +555,16 @@ outcome fit_unguarded(int n,
   locator->SetDataSet(set);
   locator->BuildLocator();
 
-  if (options.CheckMemory)
+  // The estimate errs low, so a matrix it finds too large is too large.
+  const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
+  if (estimate.Entries >= INT_MAX)
   {
-    // The estimate errs low, so a matrix it finds too large is too large.
-    const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
-    if (estimate.Entries >= INT_MAX)
-    {
-      return failure(status::too_many_entries, -1, double(estimate.Entries));
-    }
-    const std::int64_t limit = options.MemoryLimit;
-    if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
-    {
-      return failure(status::too_large_for_memory, estimate.Entries, double(limit));
-    }
+    return failure(status::too_many_entries, -1, double(estimate.Entries));
+  }
+  const std::int64_t limit = options.MemoryLimit;
+  if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
+  {
+    return failure(status::too_large_for_memory, estimate.Entries, double(limit));
   }
 
   outcome step = order_points(made.Controls, locator, n, made.Radius, made.List, made.Max, monitor);
@@ -590,25 +625,31 @@ outcome fit_unguarded(int n,
       exactValues[3 * f + a] = b;
     }
   }
+  const float* x = coordinates.data();
+  auto factor = std::make_shared<fit_factor>();
+  step = factor_system(x, x + n, x + 2 * std::size_t(n), n, made.Max, options, monitor, *factor);
+  if (!step.Ok())
+  {
+    return step;
+  }
   refinement_request refinement;
   refinement.Values = exactValues.data();
   refinement.Solution = precise.data();
-  step = solve_system(coordinates.data(),
-                      coordinates.data() + n,
-                      coordinates.data() + 2 * std::size_t(n),
-                      n,
-                      made.Max,
-                      options,
-                      values.data(),
-                      sets,
-                      reinterpret_cast<float(*)[4]>(polynomial.data()),
-                      monitor,
-                      &refinement);
+  step = solve_factored(*factor,
+                        values.data(),
+                        sets,
+                        reinterpret_cast<float(*)[4]>(polynomial.data()),
+                        &refinement);
   made.Accuracy = refinement.Accuracy;
   if (!step.Ok())
   {
     return step;
   }
+  if (monitor)
+  {
+    monitor->Solved();
+  }
+  made.Factor = std::move(factor);
   made.Neighbours = std::make_shared<const locator_buckets>(locator);
   result = std::move(made);
   return {};
@@ -631,6 +672,93 @@ outcome make_fit(int n,
   catch (const std::bad_alloc&)
   {
     return out_of_memory(storage::control_points, 0.0);
+  }
+}
+
+outcome solve_with_fit(const fit& f,
+                       const double* const* values,
+                       int sets,
+                       double* const* solution,
+                       fit_accuracy& accuracy)
+{
+  const int n = f.Count;
+  std::vector<std::vector<float>> single(sets);
+  std::vector<float*> rows(sets);
+  std::vector<float> polynomial(4 * std::size_t(sets));
+  for (int v = 0; v < sets; ++v)
+  {
+    if (!obtain(single[v], n))
+    {
+      return out_of_memory(storage::coefficients, 4.0 * sets * n);
+    }
+    std::transform(values[v], values[v] + n, single[v].begin(), [](double b) { return float(b); });
+    rows[v] = single[v].data();
+  }
+  refinement_request refinement;
+  refinement.Values = values;
+  refinement.Solution = solution;
+  const outcome step = solve_factored(*f.Factor,
+                                      rows.data(),
+                                      sets,
+                                      reinterpret_cast<float(*)[4]>(polynomial.data()),
+                                      &refinement);
+  accuracy = refinement.Accuracy;
+  return step;
+}
+
+outcome cardinal_coefficients(const fit& f, int id, std::vector<double>& gamma, fit_accuracy& accuracy)
+{
+  // The refinement measures a displacement, three value sets together: the
+  // unit value is solved as all three, and they come out alike.
+  const int n = f.Count;
+  std::vector<double> unit;
+  std::vector<double> solutions;
+  if (!obtain(unit, n) || !obtain(solutions, 3 * (std::int64_t(n) + 4)) || !obtain(gamma, std::int64_t(n) + 4))
+  {
+    return out_of_memory(storage::coefficients, 8.0 * 5 * (n + 4.0));
+  }
+  std::fill(unit.begin(), unit.end(), 0.0);
+  unit[f.UnList[id]] = 1.0;
+  const double* values[3] = { unit.data(), unit.data(), unit.data() };
+  double* solution[3] = { solutions.data(), solutions.data() + (n + 4), solutions.data() + 2 * std::size_t(n + 4) };
+  const outcome step = solve_with_fit(f, values, 3, solution, accuracy);
+  std::copy(solution[0], solution[0] + n + 4, gamma.begin());
+  return step;
+}
+
+void evaluate_cardinal(const fit& f,
+                       const std::vector<double>& gamma,
+                       const double x[3],
+                       const std::vector<vtkIdType>& ids,
+                       double& value,
+                       double gradient[3])
+{
+  // One scalar field: the terms of spline_field.h for a single coefficient set.
+  const float* controls = static_cast<const float*>(f.Controls->GetVoidPointer(0));
+  const double radius = f.Radius;
+  const int n = f.Count;
+  value = 0.0;
+  double slopeSum[3] = { 0.0, 0.0, 0.0 };
+  for (const vtkIdType k : ids)
+  {
+    const float* p = controls + 3 * k;
+    const double d[3] = { x[0] - p[0], x[1] - p[1], x[2] - p[2] };
+    const double r = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    const double w = gamma[f.UnList[k]];
+    value += w * basis_value(f.Kernel, r, radius);
+    if (gradient)
+    {
+      const double slope = w * basis_gradient_factor(f.Kernel, r, radius);
+      for (int b = 0; b < 3; ++b)
+      {
+        slopeSum[b] += slope * d[b];
+      }
+    }
+  }
+  value += gamma[n] + x[0] * gamma[n + 1] + x[1] * gamma[n + 2] + x[2] * gamma[n + 3];
+  for (int b = 0; gradient && b < 3; ++b)
+  {
+    gradient[b] = slopeSum[b] + gamma[n + 1 + b];
   }
 }
 

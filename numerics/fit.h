@@ -33,9 +33,18 @@
 // solution can then be refined in mixed precision (refinement.h); make_fit
 // always asks for it when options.RefineAbove allows, and keeps the
 // coefficients in double precision.
+//
+// The factor, the order and the elimination depend on the control points and
+// the options alone, not on the values: a fit keeps them (fit_factor), so
+// that new values at the same control points (targets that moved) are solved
+// by solve_with_fit without a new assembly or factorisation, and the field is
+// linear in them.
 #ifndef animation_core_fit_h
 #define animation_core_fit_h
 
+#include "affine_hull.h"
+#include "envelope_assembly.h"
+#include "envelope_view.h"
 #include "fit_options.h"
 #include "progress_sink.h"
 #include "refinement.h"
@@ -48,7 +57,6 @@
 #include <memory>
 #include <vector>
 
-namespace animation { namespace core { class locator_buckets; } }
 class vtkPointLocator;
 class vtkPoints;
 
@@ -56,6 +64,8 @@ namespace animation
 {
 namespace core
 {
+class locator_buckets;
+
 // Hears the stages of a fit as they happen, and their progress. The default
 // hears nothing; the program's solver prints its report lines from these.
 class fit_monitor : public progress_sink
@@ -76,10 +86,39 @@ public:
   virtual void Solved() {}
 };
 
+// A + lambda I factored, with what solving a value set with it needs: the
+// control points in list order and the elimination of the polynomial part.
+// Made by factor_system, read-only afterwards, so that any number of solves
+// may use it at once.
+struct fit_factor
+{
+  int n = 0;
+  fit_options Options;            // R, phi, the polynomial part and lambda of the system
+  std::vector<int> Xenv;          // n + 1 entries: row starts of the envelope
+  envelope_rows Rows;             // the strictly lower part of L, in envelope storage
+  std::vector<float> Diag;        // n entries: the diagonal of L
+  std::vector<float> Coordinates; // 3n: x of every list position, then y, then z
+  affine_hull Hull = {};          // of the control points, with the polynomial part
+  int Order = 0;                  // polynomial terms: 0 without them, else Hull.Dimension + 1
+  std::vector<float> P;           // 4n: row r at P + r*n, reduced to the hull
+  std::vector<float> W;           // 4n: inv(A)*P', W(i,k) at W[4*i + k]
+  float S[16] = {};               // -P*W, S(r,c) at S[Order*r + c]
+
+  // The factor as the envelope solves take it; they only read it.
+  envelope_view View() const
+  {
+    return { this->n, this->Xenv.data(), this->Rows.Env.get(), const_cast<float*>(this->Diag.data()) };
+  }
+};
+
 // Fitted fields on one set of control points, owning all they need: the
 // control points, their order and the coefficients of every value set. Each
 // field is a displacement, three value sets (x, y, z) that share the factor
 // of A with the value sets of the other fields.
+//
+// Memory: the factor stays with the fit as long as the fit lives, 4 bytes an
+// envelope entry plus 52 bytes a control point, about what the factorisation
+// itself took; a fit shares it with every fit solved from it.
 struct fit
 {
   int Count = 0;                                 // n, the control points
@@ -95,6 +134,7 @@ struct fit
   std::vector<std::vector<double>> Coeff;
   fit_accuracy Accuracy; // the landmark residual of the single-precision solve and of Coeff
   std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
+  std::shared_ptr<const fit_factor> Factor;          // the factor of A, read-only
 };
 
 // Numbers count points breadth-first over their neighbourhoods: vertices are
@@ -155,7 +195,39 @@ struct refinement_request
   fit_accuracy Accuracy;
 };
 
-// Solves the interpolation system of n control points given in list order.
+// Assembles and factors the interpolation system of n control points given in
+// list order, and eliminates its polynomial part: all of solve_system that
+// does not depend on the values.
+//   x, y, z     n entries each, in: the control points in list order
+//   n           in, >= 1
+//   max         in: half-bandwidth of the order
+//   options     in: R, the basis function, the polynomial part, the smoothing
+//   monitor     in: may be null
+//   factor      out: when the outcome is ok
+outcome factor_system(const float* x,
+                      const float* y,
+                      const float* z,
+                      int n,
+                      int max,
+                      const fit_options& options,
+                      fit_monitor* monitor,
+                      fit_factor& factor);
+
+// Solves value sets with a factor, as solve_system does after factoring.
+//   factor      in: from factor_system
+//   values      sets pointers, each to factor.n entries, in/out: the values
+//               in list order, then the weights c
+//   sets        in
+//   polynomial  sets entries, out: d0 ... d3 of each value set
+//   refinement  in/out: as for solve_system; may be null
+outcome solve_factored(const fit_factor& factor,
+                       float* const* values,
+                       int sets,
+                       float (*polynomial)[4],
+                       struct refinement_request* refinement);
+
+// Solves the interpolation system of n control points given in list order:
+// factor_system, then solve_factored.
 //   x, y, z     n entries each, in: the control points in list order
 //   n           in, >= 1
 //   max         in: half-bandwidth of the order
@@ -217,6 +289,43 @@ inline outcome make_fit(int n,
 {
   return make_fit(n, sources, &targets, 1, options, monitor, result, moves ? &moves : nullptr);
 }
+
+// Solves new value sets on the control points of a fit with its kept factor,
+// refined in double precision as make_fit refines (refinement.h): no
+// assembly, no factorisation, no neighbour query.
+//   f         in: made by make_fit
+//   values    sets pointers, each to Count entries, in: b by list position
+//   sets      in: a multiple of 3, the x, y and z sets of each field in turn
+//   solution  sets pointers, each to Count + 4 entries, out: the weights by
+//             list position, then d0 ... d3, as Coeff holds them
+//   accuracy  out: the landmark residual before and after the refinement
+outcome solve_with_fit(const fit& f,
+                       const double* const* values,
+                       int sets,
+                       double* const* solution,
+                       fit_accuracy& accuracy);
+
+// The cardinal field of control point id: the fit of the same system to the
+// value 1 at that control point and 0 at every other. The fit is linear in its
+// values, so a move delta of that control point's value changes the weights
+// and d0 ... d3 of a value set by gamma*delta, and the field by g(x)*delta,
+// g the field of gamma; and it is dense: inv(A) is, and d couples every point.
+//   f         in: made by make_fit
+//   id        in: 0 ... Count-1
+//   gamma     Count + 4 entries, out: weights by list position, then d0 ... d3
+//   accuracy  out: of the solve, relative to the value 1
+outcome cardinal_coefficients(const fit& f, int id, std::vector<double>& gamma, fit_accuracy& accuracy);
+
+// The cardinal field gamma of a fit at x, with its gradient, from the
+// neighbours find_neighbours gave there.
+//   value     out: g(x)
+//   gradient  3 entries, out: dg/dx; may be null
+void evaluate_cardinal(const fit& f,
+                       const std::vector<double>& gamma,
+                       const double x[3],
+                       const std::vector<vtkIdType>& ids,
+                       double& value,
+                       double gradient[3]);
 
 // The control points within R of x (3 entries), in the order of the
 // locator's answer: the order in which evaluate_field adds their terms.

@@ -34,11 +34,10 @@ struct fit_options
   // approximation of the values at the control points instead of an
   // interpolation.
   double Smoothing = 0.0;
-  // Refuse, before any ordering, a matrix that the estimate of
+  // Every fit refuses, before any ordering, a matrix that the estimate of
   // envelope_estimate.h finds larger than its 32-bit offsets address or, when
   // MemoryLimit is not negative, larger than MemoryLimit bytes. The caller
   // knows the memory available; the fit reads nothing of the machine.
-  bool CheckMemory = true;
   std::int64_t MemoryLimit = -1;
   // The fit is refined in mixed precision (refinement.h) when the landmark
   // residual of its single-precision solution exceeds this fraction of the

@@ -486,9 +486,14 @@ TEST_F(CompactSplineTransformTest, FitAndCacheFollowModifications)
   auto narrower = apply(this->Transform);
   auto copied = apply(copy);
   EXPECT_EQ(0.5, copy->GetSupportRadius());
+  // The original followed its moved target by an update of its fit, the copy fitted whole: they
+  // agree to the rounding of the refined coefficients.
   for (vtkIdType i = 0; i < in->GetNumberOfPoints(); ++i)
   {
-    EXPECT_EQ(PointOf(refitted, i), PointOf(copied, i)) << "point " << i;
+    for (int c = 0; c < 3; ++c)
+    {
+      EXPECT_NEAR(PointOf(refitted, i)[c], PointOf(copied, i)[c], 1e-13) << "point " << i;
+    }
   }
   EXPECT_NE(PointOf(refitted, 10), PointOf(narrower, 10));
 

@@ -231,3 +231,43 @@ TEST_P(TransformThreads, OneTransformOnFourThreadsEqualsOneThread)
     }
   }
 }
+
+// A target moved after the point set was cached: the first of four threads derives its cache from
+// the one kept, the others find it, and all give the bits of the same history on one thread.
+TEST(TransformThreadsAfterATargetMove, FourThreadsEqualOneThread)
+{
+  const auto in = RandomPoints(3000, 3);
+  auto history = [&in](vtkCompactSplineTransform* transform)
+  {
+    Bulk(transform, in);
+    vtkPoints* target = transform->GetTargetLandmarks();
+    double q[3];
+    target->GetPoint(7, q);
+    target->SetPoint(7, q[0] + 0.01, q[1], q[2] - 0.02);
+    target->Modified();
+  };
+  const vtkSmartPointer<vtkAbstractTransform> kept = MakeTransform(false, 0.5);
+  auto* alone = vtkCompactSplineTransform::SafeDownCast(kept);
+  history(alone);
+  const std::vector<double> expected = Bulk(alone, in);
+  for (int round = 0; round < 10; ++round)
+  {
+    const vtkSmartPointer<vtkAbstractTransform> held = MakeTransform(false, 0.5);
+    auto* shared = vtkCompactSplineTransform::SafeDownCast(held);
+    history(shared);
+    std::vector<double> got[4];
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+    {
+      threads.emplace_back([&, t] { got[t] = Bulk(shared, in); });
+    }
+    for (std::thread& thread : threads)
+    {
+      thread.join();
+    }
+    for (int t = 0; t < 4; ++t)
+    {
+      ASSERT_EQ(got[t], expected) << "round " << round << ", thread " << t;
+    }
+  }
+}
