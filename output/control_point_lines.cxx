@@ -5,8 +5,10 @@
 #include "program_error.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -34,20 +36,32 @@ std::vector<std::string> SplitLines(const std::string& text)
   return lines;
 }
 
-bool IsControlPointLine(const std::string& line, PairSeparators separators)
+// Where the six numbers of a control-point line end, or npos when line is
+// not one. What follows them (a label column, a comment, a '\r') is the
+// line's own and is kept when the pair is rewritten.
+std::size_t PairEnd(const std::string& line, PairSeparators separators)
 {
   std::string text = line;
   if (separators == PairSeparators::BlanksOrCommas)
   {
     std::replace(text.begin(), text.end(), ',', ' ');
+    std::replace(text.begin(), text.end(), ';', ' ');
   }
   const char first = text[std::strspn(text.c_str(), WhiteSpace)];
   if (first == '\0' || first == '#')
   {
-    return false;
+    return std::string::npos;
   }
   float v[6];
-  return std::sscanf(text.c_str(), "%f %f %f %f %f %f", v, v + 1, v + 2, v + 3, v + 4, v + 5) == 6;
+  int end = 0;
+  const int read =
+    std::sscanf(text.c_str(), "%f %f %f %f %f %f%n", v, v + 1, v + 2, v + 3, v + 4, v + 5, &end);
+  return read == 6 ? static_cast<std::size_t>(end) : std::string::npos;
+}
+
+bool IsControlPointLine(const std::string& line, PairSeparators separators)
+{
+  return PairEnd(line, separators) != std::string::npos;
 }
 
 bool IsSupportRadiusLine(const std::string& line)
@@ -57,8 +71,8 @@ bool IsSupportRadiusLine(const std::string& line)
          std::sscanf(line.c_str(), "SupportRadius %f", &radius) == 1;
 }
 
-// What a rewritten line keeps of the old one: its comment, and the '\r' of
-// a file with Windows line ends.
+// What a rewritten SupportRadius line keeps of the old one: its comment, and
+// the '\r' of a file with Windows line ends.
 std::string KeptEnding(const std::string& old)
 {
   std::string ending;
@@ -132,6 +146,10 @@ std::string RewriteControlPointLines(const std::string& text,
       {
         separator = ",";
       }
+      else if (lastControlLine == 0 && old[i].find(';') != std::string::npos)
+      {
+        separator = ";";
+      }
       lastControlLine = static_cast<int>(i) + 1;
     }
     else if (IsSupportRadiusLine(old[i]))
@@ -139,6 +157,8 @@ std::string RewriteControlPointLines(const std::string& text,
       radiusLine = static_cast<int>(i) + 1;
     }
   }
+  // Lines that the file did not have end as its own lines do.
+  const std::string newLineEnd = text.find("\r\n") != std::string::npos ? "\r" : "";
   const std::string radiusText = "SupportRadius " + Numbers(&radius, 1);
   const bool newRadiusLine = radius > 0 && radiusLine == 0;
 
@@ -156,7 +176,7 @@ std::string RewriteControlPointLines(const std::string& text,
     {
       if (pairs[k].Line == 0)
       {
-        write(PairLine(pairs[k], separator));
+        write(PairLine(pairs[k], separator) + newLineEnd);
         lines[k] = written;
       }
     }
@@ -169,14 +189,16 @@ std::string RewriteControlPointLines(const std::string& text,
     {
       if (!radiusWritten)
       {
-        write(radiusText);
+        write(radiusText + newLineEnd);
         radiusWritten = true;
       }
       const auto pair = pairOfLine.find(number);
       if (pair != pairOfLine.end())
       {
         const EditedPair& edited = pairs[pair->second];
-        write(edited.Changed ? PairLine(edited, separator) + KeptEnding(old[i]) : old[i]);
+        write(edited.Changed
+                ? PairLine(edited, separator) + old[i].substr(PairEnd(old[i], separators))
+                : old[i]);
         lines[pair->second] = written;
       }
     }
@@ -195,7 +217,7 @@ std::string RewriteControlPointLines(const std::string& text,
   }
   if (!radiusWritten)
   {
-    write(radiusText);
+    write(radiusText + newLineEnd);
   }
   if (lastControlLine == 0)
   {
@@ -228,6 +250,17 @@ void ReplaceSceneFile(const std::string& path, const std::string& read, const st
     throw program_error("Cannot save " + path +
                         ": another program changed it since it was read; nothing was written");
   }
-  WriteAtomically(
-    path, [&text](int descriptor) { return WriteAll(descriptor, text.data(), text.size()); });
+  if (access(path.c_str(), W_OK) != 0)
+  {
+    throw program_error("Cannot save " + path + ": it is read-only; nothing was written");
+  }
+  // The new file takes the place of the old one with its permissions, so that
+  // a private scene stays private.
+  const mode_t mode = status.st_mode & 07777;
+  WriteAtomically(path,
+                  [&text, mode](int descriptor) {
+                    return fchmod(descriptor, mode) != 0
+                             ? errno
+                             : WriteAll(descriptor, text.data(), text.size());
+                  });
 }

@@ -3,8 +3,8 @@
 // A control-point line is one that the scene file's reader takes as a pair:
 // neither blank nor a comment, and six numbers at its start (no keyword
 // begins the way a number does, so the test needs no keyword list). In an
-// expression file of pairs, commas may separate the numbers as blanks do (a
-// CSV file). An edited scene is saved by rewriting only those lines, and the
+// expression file of pairs, commas or semicolons may separate the numbers as
+// blanks do (a CSV file). An edited scene is saved by rewriting only those lines, and the
 // "SupportRadius" line when the radius changed: every other line, blank line
 // and comment stays where it was, byte for byte, and so does a pair that was
 // not edited. The file is replaced whole or not at all (atomic_write.h).
@@ -23,8 +23,8 @@ struct EditedPair
   bool Changed = false; // whether the pair differs from what its line says
 };
 
-// How the numbers of a pair are separated: blanks (woman.ptt), or blanks or
-// commas (an expression file).
+// How the numbers of a pair are separated: blanks (woman.ptt), or blanks,
+// commas or semicolons (an expression file).
 enum class PairSeparators
 {
   Blanks,
@@ -39,7 +39,7 @@ std::vector<int> ControlPointLineNumbers(const std::string& text, PairSeparators
 //   text    input, the whole file; lines end with '\n' (a '\r' before it is
 //           kept as part of the line)
 //   separators  input, those of the file; a rewritten line of a file
-//           whose first pair has commas has commas too
+//           whose first pair has commas (semicolons) has them too
 //   pairs   input, every pair of the edited scene, in order; a pair's Line is
 //           a control-point line of text, or 0
 //   radius  input, the support radius to write on the last "SupportRadius"
@@ -47,7 +47,8 @@ std::vector<int> ControlPointLineNumbers(const std::string& text, PairSeparators
 //           0 leaves those lines alone
 //   lines   output, lines[k] is the line (from 1) of pairs[k] in the result
 // A pair keeps its line: unchanged, the line is kept byte for byte; changed,
-// it becomes the six numbers followed by the line's own comment. The
+// its six numbers are replaced and what followed them (a label column, a
+// comment) is kept. New lines end as the file's lines do ("\r\n" or "\n"). The
 // control-point lines that no pair names are left out (deleted pairs). New
 // pairs follow the last control-point line, or end the file when it has none.
 std::string RewriteControlPointLines(const std::string& text,
@@ -58,8 +59,9 @@ std::string RewriteControlPointLines(const std::string& text,
 
 // Replaces the scene file path by text, whole or not at all. The file must be
 // a regular file (not a link, a folder, a FIFO or a device) that still holds
-// read, the text the editor started from: a file changed meanwhile by
-// another program is not overwritten. Throws program_error saying why
+// read, the text the editor started from (a file changed meanwhile by
+// another program is not overwritten) and that the user may write; the new
+// file keeps its permissions. Throws program_error saying why
 // nothing was written.
 void ReplaceSceneFile(const std::string& path, const std::string& read, const std::string& text);
 

@@ -71,20 +71,27 @@ TEST(ControlPointLines, KeepsTheCommentOfAMovedPairAndAddsARadiusLineWhenThereIs
     scene, PairSeparators::Blanks, { Pair(2, 1, 9, true), Pair(0, 2, 0, true) }, 2, lines);
   EXPECT_EQ(text,
             "FramesNumber 4\r\n"
-            "SupportRadius 2\n"
+            "SupportRadius 2\r\n"
             "1 0 0 1 0 9 # nose\n"
-            "2 0 0 2 0 0\n");
+            "2 0 0 2 0 0\r\n");
   EXPECT_EQ(lines, (std::vector<int>{ 3, 4 }));
 }
 
-TEST(ControlPointLines, WritesTheCommasOfACsvExpressionFile)
+// A moved pair keeps the columns after its numbers (a label), and new lines
+// take the file's separators and line ends.
+TEST(ControlPointLines, WritesTheSeparatorsLabelsAndLineEndsOfAnExpressionFile)
 {
-  const std::string csv = "sx,sy,sz,tx,ty,tz\n1,2,3,1,2,3\n4,5,6,4,5,6\n";
+  const std::string csv = "sx,sy,sz,tx,ty,tz\r\n1,2,3,1,2,3,nose\r\n4,5,6,4,5,6,chin\r\n";
   std::vector<int> lines;
   const std::string text = RewriteControlPointLines(
     csv, PairSeparators::BlanksOrCommas, { Pair(3, 4, 1, true), Pair(0, 5, 2, true) }, 0, lines);
-  EXPECT_EQ(text, "sx,sy,sz,tx,ty,tz\n4,0,0,4,0,1\n5,0,0,5,0,2\n");
+  EXPECT_EQ(text, "sx,sy,sz,tx,ty,tz\r\n4,0,0,4,0,1,chin\r\n5,0,0,5,0,2\r\n");
   EXPECT_EQ(lines, (std::vector<int>{ 2, 3 }));
+
+  const std::string semicolons = "1;2;3;1;2;3\n";
+  EXPECT_EQ(RewriteControlPointLines(
+              semicolons, PairSeparators::BlanksOrCommas, { Pair(1, 4, 1, true) }, 0, lines),
+            "4;0;0;4;0;1\n");
 }
 
 // A file changed by another program since the editor read it, or a link in
@@ -103,7 +110,11 @@ TEST(ControlPointLines, ReplacesNothingButTheFileThatWasRead)
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_EQ(ReadWholeFile(real), Scene);
 
+  // The saved file keeps the permissions of the one it replaces.
+  namespace fs = std::filesystem;
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
   ReplaceSceneFile(path, Scene + "\n# added by hand\n", "1 1 1 1 1 1\n");
   EXPECT_EQ(ReadWholeFile(path), "1 1 1 1 1 1\n");
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   EXPECT_TRUE(folder.PartialFiles().empty());
 }
