@@ -264,15 +264,17 @@ bool Show(Editor& editor, const EditState& state)
   return false;
 }
 
-// Whether the edited expression can be changed: one of two point files
-// cannot, as its files are not rewritten.
+// Whether the edited expression can be changed: one of two point files, or
+// of a file that an expression before it names too, cannot, as its file is
+// not rewritten.
 bool EditableExpression(Editor& editor)
 {
   const SceneExpression& expression = editor.Files.Expressions[editor.Edited];
   if (expression.File < 0)
   {
     editor.Message = "Not done: expression " + expression.Name +
-                     " comes from two point files, which the editor does not rewrite";
+                     " is not held alone by one file of pairs (it has two point files, or "
+                     "shares its file with another expression), which the editor does not rewrite";
     return false;
   }
   return true;

@@ -9,10 +9,22 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <iostream>
 
 namespace
 {
+// Whether path names a file of pairs that files already holds, by another
+// name or the same: two expressions that share a file cannot both rewrite it.
+bool NamedBefore(const EditedFiles& files, const std::string& path)
+{
+  std::error_code error;
+  return std::any_of(files.Files.begin(),
+                     files.Files.end(),
+                     [&](const PairFile& file)
+                     { return std::filesystem::equivalent(file.Path, path, error); });
+}
+
 // The text of a file of pairs and the line of each of its count pairs.
 std::string ReadPairText(const std::string& path,
                          PairSeparators separators,
@@ -167,6 +179,9 @@ EditState ReadEditedFiles(const SceneInput& input, EditedFiles& files)
     if (line.Files.size() == 1)
     {
       ReadControlPairs(line.Files[0], from, to);
+    }
+    if (line.Files.size() == 1 && !NamedBefore(files, line.Files[0]))
+    {
       file = static_cast<int>(files.Files.size());
       files.Files.push_back(
         { line.Files[0],
@@ -174,7 +189,7 @@ EditState ReadEditedFiles(const SceneInput& input, EditedFiles& files)
           ReadPairText(line.Files[0], PairSeparators::BlanksOrCommas, from.size(), lines),
           {} });
     }
-    else
+    else if (line.Files.size() == 2)
     {
       from = ReadPointFile(line.Files[0]);
       to = ReadPointFile(line.Files[1]);

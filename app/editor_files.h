@@ -36,7 +36,7 @@ struct PairFile
 struct SceneExpression
 {
   std::string Name;
-  int File; // its index in EditedFiles::Files; -1 for an expression of two point files, not saved
+  int File; // its index in EditedFiles::Files; -1 (not saved) for two point files or a shared file
 };
 
 struct EditedFiles
