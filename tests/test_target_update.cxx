@@ -231,5 +231,17 @@ TEST_F(TargetUpdateTest, MovedTargetsGiveTheFaceOfAWholeFit)
   this->ExpectAsFittedWhole("a moved source");
   EXPECT_EQ(2, this->Transform->Fits());
   EXPECT_EQ(3, this->Transform->Evaluations());
+
+  // A target moved together with a change of the fit's options fits whole, and so does the
+  // return to the options compared with.
+  Warped smoothed;
+  this->MoveTarget(this->Target, 2, step, 0.0, 0.0);
+  this->Target->Modified();
+  this->Transform->SetSmoothing(0.01);
+  this->Warp(this->Transform, smoothed);
+  EXPECT_EQ(3, this->Transform->Fits());
+  this->Transform->SetSmoothing(0.0);
+  this->ExpectAsFittedWhole("a target moved with the smoothing changed and changed back");
+  EXPECT_EQ(4, this->Transform->Fits());
 }
 }
