@@ -22,7 +22,7 @@ struct envelope_estimate
 
 // Estimates the envelope that the breadth-first order of order_points (fit.h)
 // gives the matrix of count points; the method is described in
-// envelope_estimate.cxx.
+// envelope_estimate.cxx. Never more than count (count - 1) / 2 entries.
 //   count    in: number of points
 //   radius   in: neighbourhood (support) radius
 //   points   in: the points

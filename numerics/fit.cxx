@@ -555,16 +555,23 @@ outcome fit_unguarded(int n,
   locator->SetDataSet(set);
   locator->BuildLocator();
 
-  // The estimate errs low, so a matrix it finds too large is too large.
-  const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
-  if (estimate.Entries >= INT_MAX)
-  {
-    return failure(status::too_many_entries, -1, double(estimate.Entries));
-  }
+  // The estimate errs low, so a matrix it finds too large is too large. It
+  // never exceeds n (n - 1) / 2, every pair of points, so when even that
+  // many entries would pass both checks it cannot refuse, and its walk of the
+  // points is spared.
   const std::int64_t limit = options.MemoryLimit;
-  if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
+  const std::int64_t everyPair = std::int64_t(n) * (n - 1) / 2;
+  if (everyPair >= INT_MAX || (limit >= 0 && MatrixBytes(everyPair, n) > limit))
   {
-    return failure(status::too_large_for_memory, estimate.Entries, double(limit));
+    const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
+    if (estimate.Entries >= INT_MAX)
+    {
+      return failure(status::too_many_entries, -1, double(estimate.Entries));
+    }
+    if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
+    {
+      return failure(status::too_large_for_memory, estimate.Entries, double(limit));
+    }
   }
 
   outcome step = order_points(made.Controls, locator, n, made.Radius, made.List, made.Max, monitor);
