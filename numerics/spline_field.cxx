@@ -93,18 +93,14 @@ void evaluate_spline_field(const spline_field_of<Real>& field,
                            double jacobian[3][3],
                            const double* distances2)
 {
-  s[0] = s[1] = s[2] = 0.0;
-  if (jacobian)
-  {
-    for (int a = 0; a < 3; ++a)
-    {
-      jacobian[a][0] = jacobian[a][1] = jacobian[a][2] = 0.0;
-    }
-  }
+  // The sums are kept in locals, which the compiler holds in registers: through
+  // s and jacobian every term would wait for the store of the one before.
+  double sum[3] = { 0.0, 0.0, 0.0 };
+  double derivative[3][3] = { { 0.0, 0.0, 0.0 }, { 0.0, 0.0, 0.0 }, { 0.0, 0.0, 0.0 } };
   const double radius = field.Radius;
   if (!jacobian && distances2)
   {
-    AddValues(field, ids, count, distances2, s);
+    AddValues(field, ids, count, distances2, sum);
     count = 0;
   }
   for (vtkIdType j = 0; j < count; ++j)
@@ -120,7 +116,7 @@ void evaluate_spline_field(const spline_field_of<Real>& field,
     const int m = field.UnList[k];
     for (int a = 0; a < 3; ++a)
     {
-      s[a] += phi * field.Coeff[a][m];
+      sum[a] += phi * field.Coeff[a][m];
     }
     if (jacobian)
     {
@@ -130,7 +126,7 @@ void evaluate_spline_field(const spline_field_of<Real>& field,
         const double w = field.Coeff[a][m];
         for (int b = 0; b < 3; ++b)
         {
-          jacobian[a][b] += w * slope * (x[b] - p[b]);
+          derivative[a][b] += w * slope * (x[b] - p[b]);
         }
       }
     }
@@ -138,12 +134,12 @@ void evaluate_spline_field(const spline_field_of<Real>& field,
   const vtkIdType nc = field.Controls->GetNumberOfPoints();
   for (int a = 0; a < 3; ++a)
   {
-    s[a] += Polynomial(field.Coeff[a], nc, x);
+    s[a] = sum[a] + Polynomial(field.Coeff[a], nc, x);
     if (jacobian)
     {
       for (int b = 0; b < 3; ++b)
       {
-        jacobian[a][b] += field.Coeff[a][nc + 1 + b];
+        jacobian[a][b] = derivative[a][b] + field.Coeff[a][nc + 1 + b];
       }
     }
   }
