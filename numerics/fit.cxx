@@ -642,11 +642,8 @@ outcome fit_unguarded(int n,
   refinement_request refinement;
   refinement.Values = exactValues.data();
   refinement.Solution = precise.data();
-  step = solve_factored(*factor,
-                        values.data(),
-                        sets,
-                        reinterpret_cast<float(*)[4]>(polynomial.data()),
-                        &refinement);
+  step = solve_factored(
+    *factor, values.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
   made.Accuracy = refinement.Accuracy;
   if (!step.Ok())
   {
@@ -704,30 +701,33 @@ outcome solve_with_fit(const fit& f,
   refinement_request refinement;
   refinement.Values = values;
   refinement.Solution = solution;
-  const outcome step = solve_factored(*f.Factor,
-                                      rows.data(),
-                                      sets,
-                                      reinterpret_cast<float(*)[4]>(polynomial.data()),
-                                      &refinement);
+  const outcome step = solve_factored(
+    *f.Factor, rows.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
   accuracy = refinement.Accuracy;
   return step;
 }
 
-outcome cardinal_coefficients(const fit& f, int id, std::vector<double>& gamma, fit_accuracy& accuracy)
+outcome cardinal_coefficients(const fit& f,
+                              int id,
+                              std::vector<double>& gamma,
+                              fit_accuracy& accuracy)
 {
   // The refinement measures a displacement, three value sets together: the
   // unit value is solved as all three, and they come out alike.
   const int n = f.Count;
   std::vector<double> unit;
   std::vector<double> solutions;
-  if (!obtain(unit, n) || !obtain(solutions, 3 * (std::int64_t(n) + 4)) || !obtain(gamma, std::int64_t(n) + 4))
+  if (!obtain(unit, n) || !obtain(solutions, 3 * (std::int64_t(n) + 4)) ||
+      !obtain(gamma, std::int64_t(n) + 4))
   {
     return out_of_memory(storage::coefficients, 8.0 * 5 * (n + 4.0));
   }
   std::fill(unit.begin(), unit.end(), 0.0);
   unit[f.UnList[id]] = 1.0;
   const double* values[3] = { unit.data(), unit.data(), unit.data() };
-  double* solution[3] = { solutions.data(), solutions.data() + (n + 4), solutions.data() + 2 * std::size_t(n + 4) };
+  double* solution[3] = { solutions.data(),
+                          solutions.data() + (n + 4),
+                          solutions.data() + 2 * std::size_t(n + 4) };
   const outcome step = solve_with_fit(f, values, 3, solution, accuracy);
   std::copy(solution[0], solution[0] + n + 4, gamma.begin());
   return step;
@@ -774,14 +774,12 @@ void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& id
   f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids);
 }
 
-void evaluate_field(const fit& f,
-                    int field,
-                    const double x[3],
-                    const std::vector<vtkIdType>& ids,
-                    double s[3],
-                    double jacobian[3][3])
+namespace
 {
-  const spline_field_of<double> values = {
+// Field k of a fit as spline_field.h evaluates it.
+spline_field_of<double> field_of(const fit& f, int field)
+{
+  return {
     f.Radius,
     f.Controls,
     static_cast<const float*>(f.Controls->GetVoidPointer(0)),
@@ -789,7 +787,18 @@ void evaluate_field(const fit& f,
     f.UnList.data(),
     f.Kernel
   };
-  evaluate_spline_field(values, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+}
+}
+
+void evaluate_field(const fit& f,
+                    int field,
+                    const double x[3],
+                    const std::vector<vtkIdType>& ids,
+                    double s[3],
+                    double jacobian[3][3])
+{
+  evaluate_spline_field(
+    field_of(f, field), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
 }
 
 void evaluate(const fit& f,
@@ -798,9 +807,19 @@ void evaluate(const fit& f,
               double s[3],
               double jacobian[3][3])
 {
-  find_neighbours(f, x, ids);
-  evaluate_field(f, 0, x, ids, s, jacobian);
+  // The squared distances of the query, kept by the calling thread, spare the
+  // field forming them again.
+  thread_local std::vector<double> distances2;
+  ids.resize(f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids, distances2));
+  evaluate_spline_field(field_of(f, 0),
+                        x,
+                        ids.data(),
+                        static_cast<vtkIdType>(ids.size()),
+                        s,
+                        jacobian,
+                        distances2.data());
 }
+
 double landmark_residual(const fit& f,
                          int field,
                          double smoothing,
