@@ -12,8 +12,8 @@
 #include "program_error.h"
 #include "progress.h"
 #include "stopwatch.h"
+#include "vtkDatReader.h"
 
-#include <vtkMath.h>
 #include <vtkObjectFactory.h>
 
 #include <algorithm>
@@ -216,7 +216,6 @@ vtkMatrixSolver::vtkMatrixSolver()
   , BZ(nullptr)
   , Radius(0.0f)
   , Max(0)
-  , Math(vtkMath::New())
   , SolvedCoeff{ nullptr, nullptr, nullptr }
 {
 }
@@ -225,6 +224,18 @@ void vtkMatrixSolver::SetOptions(const core::fit_options& options)
 {
   this->Options = options;
   this->Modified();
+}
+
+void vtkMatrixSolver::SetControlPoints(vtkDatReader* reader)
+{
+  this->SetRadius(reader->GetRadius());
+  this->SetPointArray(reader->GetPointArray());
+  this->SetList(reader->GetList());
+  this->SetMax(reader->GetMax());
+  this->SetBX(reader->GetBX());
+  this->SetBY(reader->GetBY());
+  this->SetBZ(reader->GetBZ());
+  this->SetOptions(reader->GetFitOptions());
 }
 
 vtkMatrixSolver::~vtkMatrixSolver()
@@ -237,7 +248,6 @@ vtkMatrixSolver::~vtkMatrixSolver()
   this->SetBX(nullptr);
   this->SetBY(nullptr);
   this->SetBZ(nullptr);
-  this->Math->Delete();
   for (float* block : this->SolvedCoeff)
   {
     std::free(block);
