@@ -2,6 +2,7 @@
 
 #include "available_memory.h"
 #include "mesh_check.h"
+#include "named_file.h"
 
 #include <vtkAlgorithm.h>
 #include <vtkPolyData.h>
@@ -20,6 +21,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -126,25 +128,6 @@ void Send(int descriptor, char kind, const std::string& payload)
   _exit(0);
 }
 
-std::string ReadAll(int descriptor)
-{
-  std::string bytes;
-  char buffer[1 << 16];
-  for (;;)
-  {
-    const ssize_t count = read(descriptor, buffer, sizeof(buffer));
-    if (count < 0 && errno == EINTR)
-    {
-      continue;
-    }
-    if (count <= 0)
-    {
-      return bytes;
-    }
-    bytes.append(buffer, static_cast<std::size_t>(count));
-  }
-}
-
 std::string MiB(long long bytes)
 {
   return std::to_string(bytes >> 20) + " MiB";
@@ -199,7 +182,9 @@ vtkAlgorithm* ReadInChildProcess(vtkAlgorithm* reader, const ReadLimits& limits,
     ReadAndSend(reader, limits, channel[1]);
   }
   close(channel[1]);
-  const std::string reply = ReadAll(channel[0]);
+  std::string reply;
+  std::string ignored;
+  ReadToEnd(channel[0], std::numeric_limits<long long>::max(), reply, ignored);
   close(channel[0]);
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR)
