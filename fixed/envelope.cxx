@@ -1,5 +1,3 @@
-// The module-level matrix `envelope` and its routines: the program's binding
-// over the envelope kernels of the numerics, which do all the arithmetic.
 #include "envelope.h"
 
 #include "fixed_texts.h"

@@ -1,8 +1,5 @@
-// Assembly and solution of the interpolation system of vtkMatrixSolver: the
-// program's binding over the fit of the numerics (fit.h), which describes
-// the system and its block elimination. Solve() hands the control points over
-// in list order, prints the report lines as the stages of the fit pass, and
-// turns a failed fit into the program's text messages.
+// The binding over the fit of the numerics (fit.h, which describes the system
+// and its block elimination).
 #include "vtkMatrixSolver.h"
 
 #include "closest_pair.h"

@@ -48,16 +48,6 @@ constexpr int OutOfMemoryStatus = 3;
 // Exit status of a child that the sanitizers stopped.
 constexpr int SanitizerStatus = 4;
 
-void ExitOutOfMemory()
-{
-  _exit(OutOfMemoryStatus);
-}
-
-void ExitOnSanitizerReport()
-{
-  _exit(SanitizerStatus);
-}
-
 void Send(int descriptor, char kind, const std::string& payload)
 {
   std::string message(1, kind);
@@ -93,7 +83,7 @@ void Send(int descriptor, char kind, const std::string& payload)
   }
   if (__sanitizer_set_death_callback)
   {
-    __sanitizer_set_death_callback(ExitOnSanitizerReport);
+    __sanitizer_set_death_callback([] { _exit(SanitizerStatus); });
   }
   const rlimit noCore = { 0, 0 };
   setrlimit(RLIMIT_CORE, &noCore);
@@ -102,7 +92,7 @@ void Send(int descriptor, char kind, const std::string& payload)
   const rlimit addressSpace = { memory, memory };
   setrlimit(RLIMIT_AS, &addressSpace);
 #endif
-  std::set_new_handler(ExitOutOfMemory);
+  std::set_new_handler([] { _exit(OutOfMemoryStatus); });
   alarm(limits.SecondsLimit);
   // The threads of the parent's thread pool are not in the child.
   vtkSMPTools::SetBackend("Sequential");
