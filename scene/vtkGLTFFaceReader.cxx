@@ -119,16 +119,10 @@ public:
     }
     const vtkIdType first = this->Points->GetNumberOfPoints();
     const vtkIdType count = geometry->GetNumberOfPoints();
-    FacePart part;
-    part.Mesh = mesh;
-    part.Material =
-      primitive.Material >= 0 && primitive.Material < static_cast<int>(this->Parts.Materials.size())
-        ? primitive.Material
-        : -1;
-    part.FirstPoint = first;
-    part.PointCount = count;
+    const bool known = primitive.Material >= 0 &&
+                       primitive.Material < static_cast<int>(this->Parts.Materials.size());
     const int partId = static_cast<int>(this->Parts.Parts.size());
-    this->Parts.Parts.push_back(part);
+    this->Parts.Parts.push_back({ mesh, known ? primitive.Material : -1, first, count });
 
     vtkPointData* data = geometry->GetPointData();
     // The loader makes NORMAL the geometry's normals; the texture coordinates

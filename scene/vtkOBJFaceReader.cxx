@@ -197,9 +197,7 @@ bool AddMaterialParts(vtkPolyData* mesh, const std::filesystem::path& path)
   parts.MeshNames.push_back("face");
   // Part m is material m of the file when its library describes it; the last
   // part holds the cells of every other material. Each spans every point.
-  FacePart whole;
-  whole.PointCount = mesh->GetNumberOfPoints();
-  parts.Parts.assign(materialNames.size() + 1, whole);
+  parts.Parts.assign(materialNames.size() + 1, { 0, -1, 0, mesh->GetNumberOfPoints() });
   for (size_t m = 0; m < materialNames.size(); ++m)
   {
     auto found = library.find(materialNames[m]);
