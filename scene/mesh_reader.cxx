@@ -13,6 +13,7 @@
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkSTLReader.h>
+#include <vtkSmartPointer.h>
 #include <vtkXMLPolyDataReader.h>
 
 #include <algorithm>
@@ -123,17 +124,10 @@ vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why, const
     why = "the file " + problem;
     return nullptr;
   }
-  vtkAlgorithm* reader = NewToolkitReader(fileName, why);
-  if (!reader)
-  {
-    return nullptr;
-  }
-  vtkAlgorithm* copy = nullptr;
-  if (DeclaredSizesFit(fileName, LowerCaseExtension(fileName), why))
-  {
-    copy = ReadInChildProcess(reader, limits, why);
-  }
-  reader->Delete();
+  const auto reader = vtk::TakeSmartPointer(NewToolkitReader(fileName, why));
+  vtkAlgorithm* copy = reader && DeclaredSizesFit(fileName, LowerCaseExtension(fileName), why)
+                         ? ReadInChildProcess(reader, limits, why)
+                         : nullptr;
   if (copy)
   {
     copy->Update();
