@@ -583,31 +583,27 @@ void vtkDatReader::SetUpTexture(const char* fileName)
 {
   // A later Texture line names another file for the same reader: a file of
   // millions of them costs a name each, not a pipeline each.
-  if (this->UseTexture == 1)
+  if (this->UseTexture == 0)
   {
-    this->TextureReader->SetFileName(fileName);
-    return;
+    this->UseTexture = 1;
+    this->TextureReader = vtkBMPReader::New();
+    this->Texture = vtkTexture::New();
+    this->Texture->SetInputConnection(this->TextureReader->GetOutputPort());
+    this->Texture->InterpolateOn();
   }
-  this->UseTexture = 1;
-  this->TextureReader = vtkBMPReader::New();
   this->TextureReader->SetFileName(fileName);
-  this->Texture = vtkTexture::New();
-  this->Texture->SetInputConnection(this->TextureReader->GetOutputPort());
-  this->Texture->InterpolateOn();
 }
 
 void vtkDatReader::SetUpBackground(const char* fileName)
 {
-  if (this->UseBackground == 1)
+  if (this->UseBackground == 0)
   {
-    this->BackgroundReader->SetFileName(fileName);
-    return;
+    this->UseBackground = 1;
+    this->BackgroundReader = vtkBMPReader::New();
+    this->ImageActor = vtkImageActor::New();
+    this->ImageActor->GetMapper()->SetInputConnection(this->BackgroundReader->GetOutputPort());
   }
-  this->UseBackground = 1;
-  this->BackgroundReader = vtkBMPReader::New();
   this->BackgroundReader->SetFileName(fileName);
-  this->ImageActor = vtkImageActor::New();
-  this->ImageActor->GetMapper()->SetInputConnection(this->BackgroundReader->GetOutputPort());
 }
 
 int vtkDatReader::PrepareControlPoints()
