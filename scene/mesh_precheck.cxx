@@ -503,7 +503,6 @@ bool PlyHeader(Cursor& cursor, std::vector<PlyElement>& elements, int& format, s
       PlyProperty property;
       std::string_view type;
       words.Token(type);
-      bool isSigned = false;
       if (type == "list")
       {
         std::string_view countType;
@@ -512,8 +511,7 @@ bool PlyHeader(Cursor& cursor, std::vector<PlyElement>& elements, int& format, s
         property.IsList = true;
         property.CountBytes = PlyTypeBytes(countType, property.CountSigned);
       }
-      property.ValueBytes = PlyTypeBytes(type, isSigned);
-      property.ValueSigned = isSigned;
+      property.ValueBytes = PlyTypeBytes(type, property.ValueSigned);
       std::string_view name;
       words.Token(name);
       property.IsVertexIndex = property.IsList && elements.back().Name == "face" &&
@@ -524,7 +522,6 @@ bool PlyHeader(Cursor& cursor, std::vector<PlyElement>& elements, int& format, s
           why, "its header line \"" + std::string(line.substr(0, 80)) + "\" names no known type");
       }
       elements.back().Properties.push_back(property);
-      continue;
     }
   }
   return Refuse(why, "its header has no end_header line");
