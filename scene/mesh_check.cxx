@@ -17,10 +17,9 @@
 
 namespace
 {
-// True when every point id of the cells of mesh lies in 0 ... n - 1, n
-// its number of points. The ids are read one by one: GetRange would store the
-// range in the array's information, which the mesh writer then writes out
-// with the mesh.
+// True when every point id of the cells of mesh names one of its points. The
+// ids are read one by one: GetRange would store the range in the array's
+// information, which the mesh writer then writes out with the mesh.
 bool CellsNameOnlyItsPoints(vtkPolyData* mesh)
 {
   const vtkIdType count = mesh->GetNumberOfPoints();
