@@ -19,14 +19,7 @@ SplineFit SolveSpline(const SceneInput& input)
     return { nullptr, nullptr, nullptr, expressions, expressions->Keys.Frames };
   }
   vtkMatrixSolver* solver = vtkMatrixSolver::New();
-  solver->SetRadius(reader->GetRadius());
-  solver->SetPointArray(reader->GetPointArray());
-  solver->SetList(reader->GetList());
-  solver->SetMax(reader->GetMax());
-  solver->SetBX(reader->GetBX());
-  solver->SetBY(reader->GetBY());
-  solver->SetBZ(reader->GetBZ());
-  solver->SetOptions(reader->GetFitOptions());
+  solver->SetControlPoints(reader);
 
   stopwatch_start();
   try

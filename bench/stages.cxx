@@ -376,14 +376,7 @@ double GridLoopOnce(vtkDatReader* reader,
 vtkMatrixSolver* SolveScene(vtkDatReader* reader)
 {
   vtkMatrixSolver* solver = vtkMatrixSolver::New();
-  solver->SetRadius(reader->GetRadius());
-  solver->SetPointArray(reader->GetPointArray());
-  solver->SetList(reader->GetList());
-  solver->SetMax(reader->GetMax());
-  solver->SetBX(reader->GetBX());
-  solver->SetBY(reader->GetBY());
-  solver->SetBZ(reader->GetBZ());
-  solver->SetOptions(reader->GetFitOptions());
+  solver->SetControlPoints(reader);
   solver->Solve();
   return solver;
 }

@@ -1,8 +1,5 @@
-// The module-level matrix `envelope` and its routines: the program's binding
-// over the envelope kernels of the numerics, which do all the arithmetic.
 #include "envelope.h"
 
-#include "envelope_view.h"
 #include "fixed_texts.h"
 #include "progress.h"
 
@@ -65,14 +62,4 @@ void envelope_factor_tiled(int n,
   {
     *Iflag = 1;
   }
-}
-
-void envelope_lower_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
-{
-  animation::core::envelope_lower_solve(n, Xenv, Env, Diag, rhs);
-}
-
-void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs)
-{
-  animation::core::envelope_upper_solve(n, Xenv, Env, Diag, rhs);
 }

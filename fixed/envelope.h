@@ -6,6 +6,7 @@
 #define envelope_h
 
 #include "envelope_tile.h"
+#include "envelope_view.h"
 
 struct envelope_matrix
 {
@@ -39,9 +40,10 @@ void envelope_solve_many(int count, float* const* rhs);
 //   Iflag  out: set to 1 on a pivot that is not positive, never reset to 0
 void envelope_factor(int n, const int* Xenv, float* Env, float* Diag, int* Iflag);
 
-// Solves L*y = rhs and L'*x = rhs in place (envelope_view.h).
-void envelope_lower_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs);
-void envelope_upper_solve(int n, const int* Xenv, const float* Env, const float* Diag, float* rhs);
+// Solve L*y = rhs and L'*x = rhs in place: the numerics' routines themselves
+// (envelope_view.h).
+using animation::core::envelope_lower_solve;
+using animation::core::envelope_upper_solve;
 
 // envelope_factor with the given tiles, for the tests and the benchmark that
 // compare them (envelope_tile.h).

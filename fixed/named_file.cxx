@@ -88,6 +88,13 @@ bool ReadNamedFile(const std::string& fileName,
     return false;
   }
   bytes.clear();
+  const bool read = ReadToEnd(descriptor, maximumBytes, bytes, why);
+  close(descriptor);
+  return read;
+}
+
+bool ReadToEnd(int descriptor, long long maximumBytes, std::string& bytes, std::string& why)
+{
   char block[1 << 16];
   for (;;)
   {
@@ -100,15 +107,12 @@ bool ReadNamedFile(const std::string& fileName,
     {
       why = count < 0 ? std::string("cannot be read: ") + std::strerror(errno)
                       : "grew beyond " + std::to_string(maximumBytes) + " bytes while it was read";
-      close(descriptor);
       return false;
     }
     if (count == 0)
     {
-      break;
+      return true;
     }
     bytes.append(block, static_cast<size_t>(count));
   }
-  close(descriptor);
-  return true;
 }

@@ -55,4 +55,8 @@ bool ReadNamedFile(const std::string& fileName,
                    std::string& bytes,
                    std::string& why);
 
+// Appends what descriptor holds up to its end to bytes. Returns false, with
+// the reason in why, when a read fails or bytes would pass maximumBytes.
+bool ReadToEnd(int descriptor, long long maximumBytes, std::string& bytes, std::string& why);
+
 #endif

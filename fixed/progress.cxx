@@ -61,18 +61,12 @@ std::string progress_text(const char* name, std::int64_t done, std::int64_t tota
   if (fraction > 0.0 && fraction < 1.0 && length > 0 && length < static_cast<int>(sizeof(text)))
   {
     const double left = elapsed * (1.0 - fraction) / fraction;
-    if (left < 120.0)
-    {
-      std::snprintf(
-        text + length, sizeof(text) - length, " (about %d s left)", static_cast<int>(left + 0.5));
-    }
-    else
-    {
-      std::snprintf(text + length,
-                    sizeof(text) - length,
-                    " (about %d min left)",
-                    static_cast<int>(left / 60.0 + 0.5));
-    }
+    const bool minutes = left >= 120.0;
+    std::snprintf(text + length,
+                  sizeof(text) - length,
+                  " (about %d %s left)",
+                  static_cast<int>((minutes ? left / 60.0 : left) + 0.5),
+                  minutes ? "min" : "s");
   }
   return text;
 }

@@ -12,7 +12,6 @@
 // the loops of the stage report their work with progress_advance, one call
 // per unit of work. progress_advance may be called from several threads at
 // once, and costs one atomic addition and one comparison when nothing is due.
-// The numerics report their work to a progress_line_sink.
 #ifndef progress_h
 #define progress_h
 

@@ -1,5 +1,3 @@
-// The module-level polynomial system of qr.h, bound to the solve of
-// the numerics' dense_qr.h.
 #include "qr.h"
 
 #include "dense_qr.h"

@@ -18,23 +18,12 @@ extern float qr_rhs[qr_order];
 // Solves S*x = b held in qr_matrix and qr_rhs.
 void qr_solve();
 
-// Factors the working matrix M of qr_matrix in place.
-//   rows     in, at most qr_order
-//   columns  in, at most rows
-//   scalars  columns entries, out: leading components of the reflections
+// The steps of the solve, the routines of dense_qr.h (which lists their
+// arguments) on the working matrix M of qr_matrix: qr_factor factors M in
+// place, qr_forward_solve solves R'*y = vector in place, qr_apply_q replaces
+// vector by Q*vector.
 void qr_factor(int rows, int columns, float* scalars);
-
-// Solves R'*y = vector in place with the R left in qr_matrix by qr_factor.
-//   vector   columns entries, in/out
-//   rows     in
-//   columns  in
 void qr_forward_solve(float* vector, int rows, int columns);
-
-// Replaces vector by Q*vector with the reflections of qr_factor.
-//   scalars  columns entries, in
-//   vector   rows entries, in/out
-//   rows     in
-//   columns  in
 void qr_apply_q(const float* scalars, float* vector, int rows, int columns);
 
 // Unit-stride vector operations; a count <= 0 does nothing (an empty norm or

@@ -270,9 +270,14 @@ int vtkDatReader::ReadFile()
   std::string why;
   const int descriptor =
     this->FileName ? OpenNamedFile(this->FileName, MaximumTextFileBytes, "a scene file", why) : -1;
-  if (descriptor < 0)
+  FILE* file = descriptor >= 0 ? fdopen(descriptor, "r") : nullptr;
+  if (!file)
   {
-    if (this->FileName && why != "does not exist")
+    if (descriptor >= 0)
+    {
+      close(descriptor);
+    }
+    if (!why.empty() && why != "does not exist")
     {
       animErrorMacro(<< "Not correct FileName: " << this->FileName << " " << why);
     }
@@ -280,13 +285,6 @@ int vtkDatReader::ReadFile()
     {
       animErrorMacro(<< "Not correct FileName");
     }
-    return -1;
-  }
-  FILE* file = fdopen(descriptor, "r");
-  if (!file)
-  {
-    close(descriptor);
-    animErrorMacro(<< "Not correct FileName");
     return -1;
   }
   if (IsUtf16(file))
@@ -392,15 +390,17 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   }
   else if (ScanLine(line, "BackgroundColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
-    return this->StoreColour("BackgroundColor", v, this->BackGroundColor, line, end, lineNumber);
+    return this->StoreVector(
+      "BackgroundColor", v, this->BackGroundColor, nullptr, line, end, lineNumber);
   }
   else if (ScanLine(line, "DiffuseColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
-    return this->StoreColour("DiffuseColor", v, this->DiffuseColor, line, end, lineNumber);
+    return this->StoreVector("DiffuseColor", v, this->DiffuseColor, nullptr, line, end, lineNumber);
   }
   else if (ScanLine(line, "SpecularColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
-    return this->StoreColour("SpecularColor", v, this->SpecularColor, line, end, lineNumber);
+    return this->StoreVector(
+      "SpecularColor", v, this->SpecularColor, nullptr, line, end, lineNumber);
   }
   else if (ScanLine(line, "SupportRadius %f%n", v, &end) == 1)
   {
@@ -422,15 +422,17 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   }
   else if (ScanLine(line, "CameraPosition %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
-    return this->StoreCamera("CameraPosition", v, this->CameraPosition, line, end, lineNumber);
+    return this->StoreVector(
+      "CameraPosition", v, nullptr, this->CameraPosition, line, end, lineNumber);
   }
   else if (ScanLine(line, "CameraFocalPoint %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
-    return this->StoreCamera("CameraFocalPoint", v, this->CameraFocalPoint, line, end, lineNumber);
+    return this->StoreVector(
+      "CameraFocalPoint", v, nullptr, this->CameraFocalPoint, line, end, lineNumber);
   }
   else if (ScanLine(line, "CameraViewUp %f %f %f%n", v, v + 1, v + 2, &end) == 3)
   {
-    return this->StoreCamera("CameraViewUp", v, this->CameraViewUp, line, end, lineNumber);
+    return this->StoreVector("CameraViewUp", v, nullptr, this->CameraViewUp, line, end, lineNumber);
   }
   else if (ScanLine(line, "Polynomial %s%n", word, &end) == 1)
   {
@@ -525,42 +527,34 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   return 0;
 }
 
-int vtkDatReader::StoreColour(const char* keyword,
+int vtkDatReader::StoreVector(const char* keyword,
                               const float value[3],
                               float colour[3],
+                              double camera[3],
                               const char* line,
                               int end,
                               int lineNumber)
 {
   if (!animation::core::AllFinite(value, 3))
   {
-    animErrorMacro(<< keyword << " on line " << lineNumber << " is not a finite colour");
+    animErrorMacro(<< keyword << " on line " << lineNumber
+                   << (colour ? " is not a finite colour" : " holds a number that is not finite"));
     return -1;
   }
-  std::copy(value, value + 3, colour);
-  if (!std::all_of(value, value + 3, [](float c) { return c >= 0 && c <= 1; }))
+  if (colour)
   {
-    this->Warn(lineNumber,
-               std::string(keyword) + " has a component outside 0 to 1: " + Quoted(line));
+    std::copy(value, value + 3, colour);
+    if (!std::all_of(value, value + 3, [](float c) { return c >= 0 && c <= 1; }))
+    {
+      this->Warn(lineNumber,
+                 std::string(keyword) + " has a component outside 0 to 1: " + Quoted(line));
+    }
   }
-  this->WarnAboutTrailingText(line, end, lineNumber);
-  return 0;
-}
-
-int vtkDatReader::StoreCamera(const char* keyword,
-                              const float value[3],
-                              double vector[3],
-                              const char* line,
-                              int end,
-                              int lineNumber)
-{
-  if (!animation::core::AllFinite(value, 3))
+  else
   {
-    animErrorMacro(<< keyword << " on line " << lineNumber << " holds a number that is not finite");
-    return -1;
+    std::copy(value, value + 3, camera);
+    this->UseCamera = 1;
   }
-  std::copy(value, value + 3, vector);
-  this->UseCamera = 1;
   this->WarnAboutTrailingText(line, end, lineNumber);
   return 0;
 }
@@ -589,31 +583,27 @@ void vtkDatReader::SetUpTexture(const char* fileName)
 {
   // A later Texture line names another file for the same reader: a file of
   // millions of them costs a name each, not a pipeline each.
-  if (this->UseTexture == 1)
+  if (this->UseTexture == 0)
   {
-    this->TextureReader->SetFileName(fileName);
-    return;
+    this->UseTexture = 1;
+    this->TextureReader = vtkBMPReader::New();
+    this->Texture = vtkTexture::New();
+    this->Texture->SetInputConnection(this->TextureReader->GetOutputPort());
+    this->Texture->InterpolateOn();
   }
-  this->UseTexture = 1;
-  this->TextureReader = vtkBMPReader::New();
   this->TextureReader->SetFileName(fileName);
-  this->Texture = vtkTexture::New();
-  this->Texture->SetInputConnection(this->TextureReader->GetOutputPort());
-  this->Texture->InterpolateOn();
 }
 
 void vtkDatReader::SetUpBackground(const char* fileName)
 {
-  if (this->UseBackground == 1)
+  if (this->UseBackground == 0)
   {
-    this->BackgroundReader->SetFileName(fileName);
-    return;
+    this->UseBackground = 1;
+    this->BackgroundReader = vtkBMPReader::New();
+    this->ImageActor = vtkImageActor::New();
+    this->ImageActor->GetMapper()->SetInputConnection(this->BackgroundReader->GetOutputPort());
   }
-  this->UseBackground = 1;
-  this->BackgroundReader = vtkBMPReader::New();
   this->BackgroundReader->SetFileName(fileName);
-  this->ImageActor = vtkImageActor::New();
-  this->ImageActor->GetMapper()->SetInputConnection(this->BackgroundReader->GetOutputPort());
 }
 
 int vtkDatReader::PrepareControlPoints()

@@ -195,17 +195,13 @@ protected:
   // vector or a control point holds a number that is not finite, or the
   // SupportRadius is not positive.
   int ParseLine(const std::string& line, int lineNumber);
-  // Store a colour or a camera vector read from line, after checking it.
-  // Return -1 when a number is not finite, 0 otherwise.
-  int StoreColour(const char* keyword,
+  // Stores value, read from line, as the colour or (colour null) the camera
+  // vector of keyword, after checking it. Returns -1 when a number is not
+  // finite, 0 otherwise.
+  int StoreVector(const char* keyword,
                   const float value[3],
                   float colour[3],
-                  const char* line,
-                  int end,
-                  int lineNumber);
-  int StoreCamera(const char* keyword,
-                  const float value[3],
-                  double vector[3],
+                  double camera[3],
                   const char* line,
                   int end,
                   int lineNumber);

@@ -1,8 +1,5 @@
-// Assembly and solution of the interpolation system of vtkMatrixSolver: the
-// program's binding over the fit of the numerics (fit.h), which describes
-// the system and its block elimination. Solve() hands the control points over
-// in list order, prints the report lines as the stages of the fit pass, and
-// turns a failed fit into the program's text messages.
+// The binding over the fit of the numerics (fit.h, which describes the system
+// and its block elimination).
 #include "vtkMatrixSolver.h"
 
 #include "closest_pair.h"
@@ -12,8 +9,8 @@
 #include "program_error.h"
 #include "progress.h"
 #include "stopwatch.h"
+#include "vtkDatReader.h"
 
-#include <vtkMath.h>
 #include <vtkObjectFactory.h>
 
 #include <algorithm>
@@ -216,7 +213,6 @@ vtkMatrixSolver::vtkMatrixSolver()
   , BZ(nullptr)
   , Radius(0.0f)
   , Max(0)
-  , Math(vtkMath::New())
   , SolvedCoeff{ nullptr, nullptr, nullptr }
 {
 }
@@ -225,6 +221,18 @@ void vtkMatrixSolver::SetOptions(const core::fit_options& options)
 {
   this->Options = options;
   this->Modified();
+}
+
+void vtkMatrixSolver::SetControlPoints(vtkDatReader* reader)
+{
+  this->SetRadius(reader->GetRadius());
+  this->SetPointArray(reader->GetPointArray());
+  this->SetList(reader->GetList());
+  this->SetMax(reader->GetMax());
+  this->SetBX(reader->GetBX());
+  this->SetBY(reader->GetBY());
+  this->SetBZ(reader->GetBZ());
+  this->SetOptions(reader->GetFitOptions());
 }
 
 vtkMatrixSolver::~vtkMatrixSolver()
@@ -237,7 +245,6 @@ vtkMatrixSolver::~vtkMatrixSolver()
   this->SetBX(nullptr);
   this->SetBY(nullptr);
   this->SetBZ(nullptr);
-  this->Math->Delete();
   for (float* block : this->SolvedCoeff)
   {
     std::free(block);

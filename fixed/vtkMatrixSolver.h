@@ -6,7 +6,7 @@
 #include "vtkAnimationMacros.h"
 #include <vtkObject.h>
 #include <vtkPoints.h>
-class vtkMath;
+class vtkDatReader;
 class vtkMatrixSolver : public vtkObject
 {
 public:
@@ -103,6 +103,10 @@ public:
   void SetOptions(const animation::core::fit_options& options);
   const animation::core::fit_options& GetOptions() const { return this->Options; }
 
+  // Takes the control points of a scene file that reader has read, each
+  // through its setter: Radius, PointArray, List, Max, BX, BY, BZ and Options.
+  void SetControlPoints(vtkDatReader* reader);
+
   // How well the last Solve() lands the control points, before and after
   // the refinement that the options' RefineAbove asks for (refinement.h):
   // After is that of the coefficients in SplineCoeffX, Y and Z.
@@ -124,7 +128,6 @@ protected:
   int Max;
   animation::core::fit_options Options;
   animation::core::fit_accuracy Accuracy;
-  vtkMath* Math; // made by the constructor, deleted by the destructor; unused
 
   // The coefficient arrays made by the last Solve(), X, Y, Z; owned.
   float* SolvedCoeff[3];

@@ -1,7 +1,4 @@
-// GetWellOderredList, the program's binding over the breadth-first ordering
-// of the numerics (order_points, fit.h): the list comes back in a malloc
-// block the caller frees, the progress goes to the progress line, and a
-// failure to obtain storage is the fixed text.
+// The binding over the numerics' breadth-first ordering (order_points, fit.h).
 #include "well_ordered_list.h"
 
 #include "fit.h"

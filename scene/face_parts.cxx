@@ -83,9 +83,7 @@ FaceParts WholeMesh(vtkPolyData* mesh)
 {
   FaceParts whole;
   whole.MeshNames.push_back("face");
-  FacePart part;
-  part.PointCount = mesh->GetNumberOfPoints();
-  whole.Parts.push_back(part);
+  whole.Parts.push_back({ 0, -1, 0, mesh->GetNumberOfPoints() });
   return whole;
 }
 }
@@ -145,12 +143,10 @@ FaceParts FacePartsOf(vtkPolyData* mesh)
   parts.MeshNames = FieldStrings(data, MeshNamesName);
   for (vtkIdType p = 0; p < partTable->GetNumberOfTuples(); ++p)
   {
-    FacePart part;
-    part.Mesh = partTable->GetTypedComponent(p, 0);
-    part.Material = partTable->GetTypedComponent(p, 1);
-    part.FirstPoint = partTable->GetTypedComponent(p, 2);
-    part.PointCount = partTable->GetTypedComponent(p, 3);
-    parts.Parts.push_back(part);
+    parts.Parts.push_back({ partTable->GetTypedComponent(p, 0),
+                            partTable->GetTypedComponent(p, 1),
+                            partTable->GetTypedComponent(p, 2),
+                            partTable->GetTypedComponent(p, 3) });
   }
   const std::vector<std::string> materialNames = FieldStrings(data, MaterialNamesName);
   for (vtkIdType m = 0; m < materialTable->GetNumberOfTuples(); ++m)

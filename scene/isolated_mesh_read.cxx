@@ -2,6 +2,7 @@
 
 #include "available_memory.h"
 #include "mesh_check.h"
+#include "named_file.h"
 
 #include <vtkAlgorithm.h>
 #include <vtkPolyData.h>
@@ -20,6 +21,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -45,16 +47,6 @@ constexpr char ReasonFollows = 'R';
 constexpr int OutOfMemoryStatus = 3;
 // Exit status of a child that the sanitizers stopped.
 constexpr int SanitizerStatus = 4;
-
-void ExitOutOfMemory()
-{
-  _exit(OutOfMemoryStatus);
-}
-
-void ExitOnSanitizerReport()
-{
-  _exit(SanitizerStatus);
-}
 
 void Send(int descriptor, char kind, const std::string& payload)
 {
@@ -91,7 +83,7 @@ void Send(int descriptor, char kind, const std::string& payload)
   }
   if (__sanitizer_set_death_callback)
   {
-    __sanitizer_set_death_callback(ExitOnSanitizerReport);
+    __sanitizer_set_death_callback([] { _exit(SanitizerStatus); });
   }
   const rlimit noCore = { 0, 0 };
   setrlimit(RLIMIT_CORE, &noCore);
@@ -100,7 +92,7 @@ void Send(int descriptor, char kind, const std::string& payload)
   const rlimit addressSpace = { memory, memory };
   setrlimit(RLIMIT_AS, &addressSpace);
 #endif
-  std::set_new_handler(ExitOutOfMemory);
+  std::set_new_handler([] { _exit(OutOfMemoryStatus); });
   alarm(limits.SecondsLimit);
   // The threads of the parent's thread pool are not in the child.
   vtkSMPTools::SetBackend("Sequential");
@@ -124,25 +116,6 @@ void Send(int descriptor, char kind, const std::string& payload)
   }
   Send(descriptor, MeshFollows, writer->GetOutputString());
   _exit(0);
-}
-
-std::string ReadAll(int descriptor)
-{
-  std::string bytes;
-  char buffer[1 << 16];
-  for (;;)
-  {
-    const ssize_t count = read(descriptor, buffer, sizeof(buffer));
-    if (count < 0 && errno == EINTR)
-    {
-      continue;
-    }
-    if (count <= 0)
-    {
-      return bytes;
-    }
-    bytes.append(buffer, static_cast<std::size_t>(count));
-  }
 }
 
 std::string MiB(long long bytes)
@@ -199,7 +172,9 @@ vtkAlgorithm* ReadInChildProcess(vtkAlgorithm* reader, const ReadLimits& limits,
     ReadAndSend(reader, limits, channel[1]);
   }
   close(channel[1]);
-  const std::string reply = ReadAll(channel[0]);
+  std::string reply;
+  std::string ignored;
+  ReadToEnd(channel[0], std::numeric_limits<long long>::max(), reply, ignored);
   close(channel[0]);
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR)

@@ -17,22 +17,23 @@
 
 namespace
 {
-// True when every point id of cells lies in 0 ... count - 1. The ids are
-// read one by one: GetRange would store the range in the array's
+// True when every point id of the cells of mesh names one of its points. The
+// ids are read one by one: GetRange would store the range in the array's
 // information, which the mesh writer then writes out with the mesh.
-bool NamesOnlyPoints(vtkCellArray* cells, vtkIdType count)
+bool CellsNameOnlyItsPoints(vtkPolyData* mesh)
 {
-  if (!cells)
+  const vtkIdType count = mesh->GetNumberOfPoints();
+  for (vtkCellArray* cells :
+       { mesh->GetVerts(), mesh->GetLines(), mesh->GetPolys(), mesh->GetStrips() })
   {
-    return true;
-  }
-  vtkDataArray* ids = cells->GetConnectivityArray();
-  for (vtkIdType k = 0; k < ids->GetNumberOfTuples(); ++k)
-  {
-    const double id = ids->GetTuple1(k);
-    if (!(id >= 0 && id < count))
+    vtkDataArray* ids = cells ? cells->GetConnectivityArray() : nullptr;
+    for (vtkIdType k = 0; ids && k < ids->GetNumberOfTuples(); ++k)
     {
-      return false;
+      const double id = ids->GetTuple1(k);
+      if (!(id >= 0 && id < count))
+      {
+        return false;
+      }
     }
   }
   return true;
@@ -95,10 +96,7 @@ bool ReadCheckedMesh(vtkAlgorithm* reader, std::string& why)
          << ", where distances overflow single precision and the outputs would hold infinities";
     why = text.str();
   }
-  else if (!NamesOnlyPoints(mesh->GetVerts(), points->GetNumberOfPoints()) ||
-           !NamesOnlyPoints(mesh->GetLines(), points->GetNumberOfPoints()) ||
-           !NamesOnlyPoints(mesh->GetPolys(), points->GetNumberOfPoints()) ||
-           !NamesOnlyPoints(mesh->GetStrips(), points->GetNumberOfPoints()))
+  else if (!CellsNameOnlyItsPoints(mesh))
   {
     why = "it has a cell that names a point it does not have";
   }

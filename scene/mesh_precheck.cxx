@@ -263,15 +263,15 @@ struct LegacyReader
     {
       this->At.SkipRestOfLine();
     }
-    const std::size_t bytes = 4;
+    const std::string cut =
+      "its " + section + " end before their " + std::to_string(cells) + " cells";
     long long used = 0;
     for (long long cell = 0; cell < cells; ++cell)
     {
       long long points = 0;
-      if (!this->Integer(bytes, points))
+      if (!this->Integer(4, points))
       {
-        return Refuse(this->Why,
-                      "its " + section + " end before their " + std::to_string(cells) + " cells");
+        return Refuse(this->Why, cut);
       }
       if (points < 0 || points > size - used - 1)
       {
@@ -280,10 +280,9 @@ struct LegacyReader
                         " points, beyond the section's " + std::to_string(size) + " entries");
       }
       used += 1 + points;
-      if (!this->SkipValues(points, bytes))
+      if (!this->SkipValues(points, 4))
       {
-        return Refuse(this->Why,
-                      "its " + section + " end before their " + std::to_string(cells) + " cells");
+        return Refuse(this->Why, cut);
       }
     }
     return used == size || Refuse(this->Why,
@@ -291,26 +290,29 @@ struct LegacyReader
                                     " entries but their cells hold " + std::to_string(used));
   }
 
+  // The keyword line of a section's array of count values, name (OFFSETS or
+  // CONNECTIVITY), with its type, and the start of its data. bytes is the
+  // size of one value, or 0 when the file is not laid out as this walk knows
+  // (the reader judges it then).
+  bool ArrayStart(const char* name, long long count, const std::string& what, std::size_t& bytes)
+  {
+    std::string_view keyword;
+    bytes = this->At.Token(keyword) && keyword == name ? this->TypeBytes() : 0;
+    return bytes == 0 || this->Fits(count, bytes, what);
+  }
+
   // Cells of version 5 files: offsets + 1 offsets into connectivity point ids.
   bool OffsetCells(const std::string& section, long long offsets, long long connectivity)
   {
-    std::string_view keyword;
-    if (!this->Fits(offsets, 4, section + " offsets"))
+    std::size_t bytes = 0;
+    if (!this->Fits(offsets, 4, section + " offsets") ||
+        !this->ArrayStart("OFFSETS", offsets, section + " offsets", bytes))
     {
       return false;
     }
-    if (!this->At.Token(keyword) || keyword != "OFFSETS")
-    {
-      return true; // not the layout this walk knows: the reader judges
-    }
-    std::size_t bytes = this->TypeBytes();
     if (bytes == 0)
     {
       return true;
-    }
-    if (!this->Fits(offsets, bytes, section + " offsets"))
-    {
-      return false;
     }
     long long previous = 0;
     for (long long k = 0; k < offsets; ++k)
@@ -334,20 +336,11 @@ struct LegacyReader
                     "its " + section + " offsets end at " + std::to_string(previous) +
                       ", not at the " + std::to_string(connectivity) + " point ids declared");
     }
-    if (!this->At.Token(keyword) || keyword != "CONNECTIVITY")
-    {
-      return true;
-    }
-    bytes = this->TypeBytes();
-    if (bytes == 0)
-    {
-      return true;
-    }
-    if (!this->Fits(connectivity, bytes, section + " point ids"))
+    if (!this->ArrayStart("CONNECTIVITY", connectivity, section + " point ids", bytes))
     {
       return false;
     }
-    return this->SkipValues(connectivity, bytes) ||
+    return bytes == 0 || this->SkipValues(connectivity, bytes) ||
            Refuse(this->Why, "its " + section + " end before their point ids");
   }
 
@@ -510,7 +503,6 @@ bool PlyHeader(Cursor& cursor, std::vector<PlyElement>& elements, int& format, s
       PlyProperty property;
       std::string_view type;
       words.Token(type);
-      bool isSigned = false;
       if (type == "list")
       {
         std::string_view countType;
@@ -519,8 +511,7 @@ bool PlyHeader(Cursor& cursor, std::vector<PlyElement>& elements, int& format, s
         property.IsList = true;
         property.CountBytes = PlyTypeBytes(countType, property.CountSigned);
       }
-      property.ValueBytes = PlyTypeBytes(type, isSigned);
-      property.ValueSigned = isSigned;
+      property.ValueBytes = PlyTypeBytes(type, property.ValueSigned);
       std::string_view name;
       words.Token(name);
       property.IsVertexIndex = property.IsList && elements.back().Name == "face" &&
@@ -531,7 +522,6 @@ bool PlyHeader(Cursor& cursor, std::vector<PlyElement>& elements, int& format, s
           why, "its header line \"" + std::string(line.substr(0, 80)) + "\" names no known type");
       }
       elements.back().Properties.push_back(property);
-      continue;
     }
   }
   return Refuse(why, "its header has no end_header line");

@@ -27,8 +27,7 @@
 
 // Returns true when the declared sizes of the file fileName, in the format of
 // extension (".vtk", ".ply", ".stl", ".obj", ".glb", ".gltf", lower case),
-// fit it; otherwise
-// false with the reason in why.
+// fit it; otherwise false with the reason in why.
 bool DeclaredSizesFit(const std::string& fileName, const std::string& extension, std::string& why);
 
 // The same for the size bytes at data.

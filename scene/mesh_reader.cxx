@@ -13,12 +13,14 @@
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 #include <vtkSTLReader.h>
+#include <vtkSmartPointer.h>
 #include <vtkXMLPolyDataReader.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <iostream>
+#include <utility>
 
 const char* const AcceptedMeshFormats =
   "legacy VTK polydata (.vtk), VTK XML polydata (.vtp), "
@@ -90,25 +92,17 @@ vtkAlgorithm* NewToolkitReader(const std::string& fileName, std::string& why)
     }
     return reader;
   }
-  if (extension == ".vtp")
+  const std::pair<const char*, vtkAlgorithm* (*)(const std::string&)> readers[] = {
+    { ".vtp", NewReaderOf<vtkXMLPolyDataReader> }, { ".ply", NewReaderOf<vtkPLYFaceReader> },
+    { ".obj", NewReaderOf<vtkOBJFaceReader> },     { ".stl", NewReaderOf<vtkSTLReader> },
+    { ".glb", NewReaderOf<vtkGLTFFaceReader> },    { ".gltf", NewReaderOf<vtkGLTFFaceReader> },
+  };
+  for (const auto& [known, newReader] : readers)
   {
-    return NewReaderOf<vtkXMLPolyDataReader>(fileName);
-  }
-  if (extension == ".ply")
-  {
-    return NewReaderOf<vtkPLYFaceReader>(fileName);
-  }
-  if (extension == ".obj")
-  {
-    return NewReaderOf<vtkOBJFaceReader>(fileName);
-  }
-  if (extension == ".stl")
-  {
-    return NewReaderOf<vtkSTLReader>(fileName);
-  }
-  if (extension == ".glb" || extension == ".gltf")
-  {
-    return NewReaderOf<vtkGLTFFaceReader>(fileName);
+    if (extension == known)
+    {
+      return newReader(fileName);
+    }
   }
   why = "its extension names no accepted format; accepted are " + std::string(AcceptedMeshFormats);
   return nullptr;
@@ -130,17 +124,10 @@ vtkAlgorithm* NewMeshReader(const std::string& fileName, std::string& why, const
     why = "the file " + problem;
     return nullptr;
   }
-  vtkAlgorithm* reader = NewToolkitReader(fileName, why);
-  if (!reader)
-  {
-    return nullptr;
-  }
-  vtkAlgorithm* copy = nullptr;
-  if (DeclaredSizesFit(fileName, LowerCaseExtension(fileName), why))
-  {
-    copy = ReadInChildProcess(reader, limits, why);
-  }
-  reader->Delete();
+  const auto reader = vtk::TakeSmartPointer(NewToolkitReader(fileName, why));
+  vtkAlgorithm* copy = reader && DeclaredSizesFit(fileName, LowerCaseExtension(fileName), why)
+                         ? ReadInChildProcess(reader, limits, why)
+                         : nullptr;
   if (copy)
   {
     copy->Update();

@@ -10,6 +10,7 @@
 #include <vtkPoints.h>
 #include <vtkPolyData.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -76,12 +77,8 @@ void AddCells(const std::vector<std::vector<vtkIdType>>& list,
 {
   for (const std::vector<vtkIdType>& corners : list)
   {
-    bool valid = !corners.empty();
-    for (vtkIdType id : corners)
-    {
-      valid = valid && id >= 0 && id < points;
-    }
-    if (valid)
+    const auto isPoint = [points](vtkIdType id) { return id >= 0 && id < points; };
+    if (!corners.empty() && std::all_of(corners.begin(), corners.end(), isPoint))
     {
       cells->InsertNextCell(static_cast<vtkIdType>(corners.size()), corners.data());
     }

@@ -35,56 +35,33 @@ void WarnAboutRadius(double radius, vtkPolyData* face)
   }
 }
 
-void WarnAboutUnreachedControlPoints(double radius, vtkPoints* sources, vtkPolyData* face)
-{
-  auto locator = vtkSmartPointer<vtkStaticPointLocator>::New();
-  locator->SetDataSet(face);
-  locator->BuildLocator();
-  vtkIdType unreached = 0;
-  vtkIdType first = -1;
-  for (vtkIdType id = 0; id < sources->GetNumberOfPoints(); ++id)
-  {
-    double distance2;
-    if (locator->FindClosestPointWithinRadius(radius, sources->GetPoint(id), distance2) < 0)
-    {
-      if (unreached == 0)
-      {
-        first = id;
-      }
-      ++unreached;
-    }
-  }
-  if (unreached > 0)
-  {
-    const double* source = sources->GetPoint(first);
-    const bool one = unreached == 1;
-    std::cerr << "Warning: " << unreached << (one ? " control point lies" : " control points lie")
-              << " farther than SupportRadius " << radius
-              << " from every point of the face mesh and " << (one ? "moves" : "move")
-              << " nothing (the first is control point " << first + 1 << ", source " << source[0]
-              << " " << source[1] << " " << source[2] << ")" << std::endl;
-  }
-}
-
-// Sources off the surface but within the radius of it: typed in the wrong
-// axes or units, or beside the face, they move it less than their targets
-// say. Those beyond the radius are the unreached ones above.
-// The surface is never farther than the nearest mesh point: only a source
-// whose nearest point lies beyond the tenth of the radius is measured
-// against the cells, whose locator is built for the first such source.
-void WarnAboutSourcesOffTheSurface(double radius, vtkPoints* sources, vtkPolyData* face)
+// Control points that move nothing or less than their targets say: sources
+// beyond the radius of every mesh point (unreached), and sources off the
+// surface by more than a tenth of the radius but within the radius of it
+// (typed in the wrong axes or units, or beside the face). The surface is never
+// farther than the nearest mesh point: only a source whose nearest point lies
+// beyond the tenth of the radius is measured against the cells, whose locator
+// is built for the first such source.
+void WarnAboutSourcesAwayFromTheSurface(double radius, vtkPoints* sources, vtkPolyData* face)
 {
   auto points = vtkSmartPointer<vtkStaticPointLocator>::New();
   points->SetDataSet(face);
   points->BuildLocator();
   vtkSmartPointer<vtkStaticCellLocator> cells;
   const double near = OffSurfaceRadiusShare * radius;
+  vtkIdType unreached = 0;
+  vtkIdType firstUnreached = -1;
   vtkIdType off = 0;
-  vtkIdType first = -1;
+  vtkIdType firstOff = -1;
   for (vtkIdType id = 0; id < sources->GetNumberOfPoints(); ++id)
   {
     const double* source = sources->GetPoint(id);
     double distance2;
+    if (points->FindClosestPointWithinRadius(radius, source, distance2) < 0)
+    {
+      firstUnreached = unreached == 0 ? id : firstUnreached;
+      ++unreached;
+    }
     if (points->FindClosestPointWithinRadius(near, source, distance2) >= 0)
     {
       continue;
@@ -101,19 +78,29 @@ void WarnAboutSourcesOffTheSurface(double radius, vtkPoints* sources, vtkPolyDat
     cells->FindClosestPoint(source, closest, cell, subId, distance2);
     if (cell >= 0 && distance2 > near * near && distance2 <= radius * radius)
     {
-      first = off == 0 ? id : first;
+      firstOff = off == 0 ? id : firstOff;
       ++off;
     }
+  }
+  if (unreached > 0)
+  {
+    const double* source = sources->GetPoint(firstUnreached);
+    const bool one = unreached == 1;
+    std::cerr << "Warning: " << unreached << (one ? " control point lies" : " control points lie")
+              << " farther than SupportRadius " << radius
+              << " from every point of the face mesh and " << (one ? "moves" : "move")
+              << " nothing (the first is control point " << firstUnreached + 1 << ", source "
+              << source[0] << " " << source[1] << " " << source[2] << ")" << std::endl;
   }
   const vtkIdType count = sources->GetNumberOfPoints();
   if (off > 0 && off >= OffSurfaceWarningShare * count)
   {
-    const double* source = sources->GetPoint(first);
+    const double* source = sources->GetPoint(firstOff);
     std::cerr << "Warning: " << off << " of " << count
               << " control points lie off the face's surface by more than " << near
               << " (a tenth of SupportRadius " << radius
               << ") and move it less than their targets say (the first is control point "
-              << first + 1 << ", source " << source[0] << " " << source[1] << " " << source[2]
+              << firstOff + 1 << ", source " << source[0] << " " << source[1] << " " << source[2]
               << "); are they in the face mesh's axes and units?" << std::endl;
   }
 }
@@ -123,8 +110,7 @@ void WarnAboutScale(vtkDatReader* reader, vtkPolyData* face)
 {
   const double radius = reader->GetRadius();
   WarnAboutRadius(radius, face);
-  WarnAboutUnreachedControlPoints(radius, reader->GetPointArray(), face);
-  WarnAboutSourcesOffTheSurface(radius, reader->GetPointArray(), face);
+  WarnAboutSourcesAwayFromTheSurface(radius, reader->GetPointArray(), face);
 }
 
 double LargestControlPointMove(vtkDatReader* reader)

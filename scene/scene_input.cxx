@@ -8,6 +8,7 @@
 #include "scene_folder.h"
 
 #include <vtkAlgorithm.h>
+#include <vtkSmartPointer.h>
 
 #include <cstring>
 #include <iostream>
@@ -21,15 +22,11 @@ vtkSmartPointer<vtkPolyData> ReadUserMesh(const std::string& fileName,
                                           std::string& why,
                                           vtkSmartPointer<vtkPolyData>* drawn = nullptr)
 {
-  vtkAlgorithm* reader = NewMeshReader(fileName, why);
+  const auto reader = vtk::TakeSmartPointer(NewMeshReader(fileName, why));
   vtkSmartPointer<vtkPolyData> mesh;
   if (reader && ReadCheckedMesh(reader, why))
   {
     mesh = vtkPolyData::SafeDownCast(reader->GetOutputDataObject(0));
-  }
-  if (reader)
-  {
-    reader->Delete();
   }
   if (mesh && LowerCaseExtension(fileName) == ".obj")
   {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 
 namespace
@@ -63,38 +64,23 @@ Key ParseKey(vtkDatReader* reader, const vtkDatReader::KeywordLine& line)
   return key;
 }
 
-// Adds (frame, weight) to a track kept in frame order; a second key at one
-// frame replaces the first.
-void SetKey(std::vector<std::pair<int64_t, double>>& track, int64_t frame, double weight)
-{
-  auto at = std::lower_bound(
-    track.begin(), track.end(), frame, [](const auto& key, int64_t f) { return key.first < f; });
-  if (at != track.end() && at->first == frame)
-  {
-    at->second = weight;
-    return;
-  }
-  track.insert(at, { frame, weight });
-}
-
 // Linear between the keys around frame, held outside them, 0 without keys.
-double TrackWeight(const std::vector<std::pair<int64_t, double>>& track, int64_t frame)
+double TrackWeight(const std::map<int64_t, double>& track, int64_t frame)
 {
   if (track.empty())
   {
     return 0.0;
   }
-  if (frame <= track.front().first)
+  const auto next = track.upper_bound(frame);
+  if (next == track.begin())
   {
-    return track.front().second;
+    return next->second;
   }
-  if (frame >= track.back().first)
+  const auto previous = std::prev(next);
+  if (next == track.end())
   {
-    return track.back().second;
+    return previous->second;
   }
-  auto next = std::upper_bound(
-    track.begin(), track.end(), frame, [](int64_t f, const auto& key) { return f < key.first; });
-  auto previous = next - 1;
   const double t = static_cast<double>(frame - previous->first) /
                    static_cast<double>(next->first - previous->first);
   return previous->second + (next->second - previous->second) * t;
@@ -161,7 +147,8 @@ Timeline ReadTimeline(vtkDatReader* reader, const std::vector<std::string>& name
       {
         FailOnSceneLine(reader, line.Line, "Key names " + name + ", which is not an expression");
       }
-      SetKey(timeline.Tracks[found - names.begin()], key.Frame, weight);
+      // A second key at one frame replaces the first.
+      timeline.Tracks[found - names.begin()][key.Frame] = weight;
     }
     timeline.Frames = std::max<int64_t>(timeline.Frames, key.Frame + 1);
   }

@@ -4,8 +4,8 @@
 #define timeline_h
 
 #include <cstdint>
+#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 class vtkDatReader;
@@ -14,9 +14,9 @@ struct Timeline
 {
   // Frames of the run, frame 0 included.
   int64_t Frames = 1;
-  // The keys of each expression, (frame, weight) by increasing frame; empty
-  // for an expression without keys, whose weight stays 0.
-  std::vector<std::vector<std::pair<int64_t, double>>> Tracks;
+  // The keys of each expression, weight by frame; empty for an expression
+  // without keys, whose weight stays 0.
+  std::vector<std::map<int64_t, double>> Tracks;
   // Without Key lines: the expression that plays the triangle wave of
   // FramesNumber (the default one), or -1 for none.
   int Wave = -1;

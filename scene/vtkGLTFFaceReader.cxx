@@ -80,19 +80,17 @@ void AddMaterials(const Model& model, FaceParts& parts)
         pbr.BaseColorTexture.TexCoord == 0)
     {
       const int image = model.Textures[texture].Source;
-      if (textureOfImage.count(image) == 0 && image >= 0 &&
-          image < static_cast<int>(model.Images.size()))
+      if (image >= 0 && image < static_cast<int>(model.Images.size()))
       {
-        std::vector<unsigned char> png = PngFile(model.Images[image].ImageData);
-        textureOfImage[image] = png.empty() ? -1 : static_cast<int>(parts.Textures.size());
+        const auto [known, isNew] = textureOfImage.emplace(image, -1);
+        std::vector<unsigned char> png =
+          isNew ? PngFile(model.Images[image].ImageData) : std::vector<unsigned char>();
         if (!png.empty())
         {
+          known->second = static_cast<int>(parts.Textures.size());
           parts.Textures.push_back(std::move(png));
         }
-      }
-      if (textureOfImage.count(image))
-      {
-        material.Texture = textureOfImage[image];
+        material.Texture = known->second;
       }
     }
     parts.Materials.push_back(material);
@@ -121,16 +119,10 @@ public:
     }
     const vtkIdType first = this->Points->GetNumberOfPoints();
     const vtkIdType count = geometry->GetNumberOfPoints();
-    FacePart part;
-    part.Mesh = mesh;
-    part.Material =
-      primitive.Material >= 0 && primitive.Material < static_cast<int>(this->Parts.Materials.size())
-        ? primitive.Material
-        : -1;
-    part.FirstPoint = first;
-    part.PointCount = count;
+    const bool known = primitive.Material >= 0 &&
+                       primitive.Material < static_cast<int>(this->Parts.Materials.size());
     const int partId = static_cast<int>(this->Parts.Parts.size());
-    this->Parts.Parts.push_back(part);
+    this->Parts.Parts.push_back({ mesh, known ? primitive.Material : -1, first, count });
 
     vtkPointData* data = geometry->GetPointData();
     // The loader makes NORMAL the geometry's normals; the texture coordinates
@@ -255,20 +247,15 @@ public:
     vtkPointData* data = output->GetPointData();
     if (this->SomePartHasNormals)
     {
-      data->SetNormals(FloatArray("Normals", 3, this->Normals));
+      data->SetNormals(NewArray<vtkFloatArray>("Normals", 3, this->Normals));
     }
     if (this->SomePartHasTCoords)
     {
-      data->SetTCoords(FloatArray("TEXCOORD_0", 2, this->TCoords));
+      data->SetTCoords(NewArray<vtkFloatArray>("TEXCOORD_0", 2, this->TCoords));
     }
     if (this->SomePartHasColours)
     {
-      vtkNew<vtkUnsignedCharArray> colours;
-      colours->SetName("COLOR_0");
-      colours->SetNumberOfComponents(3);
-      colours->SetNumberOfTuples(static_cast<vtkIdType>(this->Colours.size() / 3));
-      std::copy(this->Colours.begin(), this->Colours.end(), colours->GetPointer(0));
-      data->SetScalars(colours);
+      data->SetScalars(NewArray<vtkUnsignedCharArray>("COLOR_0", 3, this->Colours));
     }
     this->Parts.MeshNames = meshNames;
     StoreFaceParts(this->Parts, output);
@@ -292,11 +279,12 @@ private:
     return static_cast<unsigned char>(std::lround(255.0 * std::min(1.0, std::max(0.0, value))));
   }
 
-  static vtkSmartPointer<vtkFloatArray> FloatArray(const char* name,
-                                                   int components,
-                                                   const std::vector<float>& values)
+  template<typename Array, typename Value>
+  static vtkSmartPointer<Array> NewArray(const char* name,
+                                         int components,
+                                         const std::vector<Value>& values)
   {
-    auto array = vtkSmartPointer<vtkFloatArray>::New();
+    auto array = vtkSmartPointer<Array>::New();
     array->SetName(name);
     array->SetNumberOfComponents(components);
     array->SetNumberOfTuples(static_cast<vtkIdType>(values.size() / components));

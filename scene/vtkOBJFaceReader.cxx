@@ -40,8 +40,8 @@ std::filesystem::path FileInFolder(const std::filesystem::path& objFile, const s
 {
   std::string resolved;
   std::string why;
-  return ResolveGltfUri(objFile.string(), name, resolved, why) ? std::filesystem::path(resolved)
-                                                                : std::filesystem::path();
+  ResolveGltfUri(objFile.string(), name, resolved, why);
+  return resolved;
 }
 
 // A material of a library as the file gives it.
@@ -196,38 +196,31 @@ bool AddMaterialParts(vtkPolyData* mesh, const std::filesystem::path& path)
   FaceParts parts;
   parts.MeshNames.push_back("face");
   // Part m is material m of the file when its library describes it; the last
-  // part holds the cells of every other material.
-  for (const std::string& name : materialNames)
+  // part holds the cells of every other material. Each spans every point.
+  parts.Parts.assign(materialNames.size() + 1, { 0, -1, 0, mesh->GetNumberOfPoints() });
+  for (size_t m = 0; m < materialNames.size(); ++m)
   {
-    FacePart part;
-    part.PointCount = mesh->GetNumberOfPoints();
-    auto found = library.find(name);
-    if (found != library.end())
+    auto found = library.find(materialNames[m]);
+    if (found == library.end())
     {
-      FaceMaterial material;
-      material.Name = name;
-      std::copy(found->second.Diffuse, found->second.Diffuse + 3, material.BaseColour);
-      material.BaseColour[3] = found->second.Opacity;
-      material.DoubleSided = true;
-      if (!found->second.Texture.empty())
-      {
-        const std::filesystem::path image = FileInFolder(path, found->second.Texture);
-        std::vector<unsigned char> png =
-          image.empty() ? std::vector<unsigned char>() : ImagePng(image);
-        if (!png.empty())
-        {
-          material.Texture = static_cast<int>(parts.Textures.size());
-          parts.Textures.push_back(std::move(png));
-        }
-      }
-      part.Material = static_cast<int>(parts.Materials.size());
-      parts.Materials.push_back(material);
+      continue;
     }
-    parts.Parts.push_back(part);
+    FaceMaterial material;
+    material.Name = materialNames[m];
+    std::copy(found->second.Diffuse, found->second.Diffuse + 3, material.BaseColour);
+    material.BaseColour[3] = found->second.Opacity;
+    material.DoubleSided = true;
+    // A material without texture names no file (FileInFolder gives none).
+    const std::filesystem::path image = FileInFolder(path, found->second.Texture);
+    std::vector<unsigned char> png = image.empty() ? std::vector<unsigned char>() : ImagePng(image);
+    if (!png.empty())
+    {
+      material.Texture = static_cast<int>(parts.Textures.size());
+      parts.Textures.push_back(std::move(png));
+    }
+    parts.Parts[m].Material = static_cast<int>(parts.Materials.size());
+    parts.Materials.push_back(material);
   }
-  FacePart others;
-  others.PointCount = mesh->GetNumberOfPoints();
-  parts.Parts.push_back(others);
 
   vtkNew<vtkIntArray> partIds;
   partIds->SetName(PartIdsName);

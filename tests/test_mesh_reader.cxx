@@ -191,6 +191,14 @@ TEST(MeshReaderTest, BrokenFilesEndInAReasonNamingTheFault)
     { "huge-cell.vtk",
       Legacy + Triangle + "POLYGONS 1 4\n2000000000 0 1 2\n",
       "claims 2000000000 points, beyond the section's 4 entries" },
+    { "offset-beyond.vtk",
+      "# vtk DataFile Version 5.1\nmesh\nASCII\nDATASET POLYDATA\n" + Triangle +
+        "POLYGONS 2 3\nOFFSETS vtktypeint64\n0 7\nCONNECTIVITY vtktypeint64\n0 1 2\n",
+      "its POLYGONS hold an offset 7 outside 0 to 3 or out of order" },
+    { "connectivity-cut.vtk",
+      "# vtk DataFile Version 5.1\nmesh\nASCII\nDATASET POLYDATA\n" + Triangle +
+        "POLYGONS 2 3\nOFFSETS vtktypeint64\n0 3\nCONNECTIVITY vtktypeint64\n0 1\n",
+      "its POLYGONS end before their point ids" },
     { "negative-points.vtk", Legacy + "POINTS -1 float\n", "it declares -1 points" },
     { "negative-polygons.vtk",
       Legacy + Triangle + "POLYGONS 311 -930\n",
