@@ -2,6 +2,7 @@
 // numerics and the fixed interfaces.
 #include "benchmark.h"
 
+#include "basis_function.h"
 #include "envelope.h"
 #include "envelope_assembly.h"
 #include "envelope_tile.h"
@@ -322,6 +323,7 @@ double GridLoopOnce(vtkDatReader* reader,
                             solver->GetSplineCoeffY(),
                             solver->GetSplineCoeffZ() };
   const int* unlist = reader->GetUnList();
+  const animation::core::basis_kernel kernel = reader->GetFitOptions().Kernel;
   const double radius2 = radius * radius;
   const vtkIdType n = mesh->GetNumberOfPoints();
   cache.resize(3 * n);
@@ -347,11 +349,11 @@ double GridLoopOnce(vtkDatReader* reader,
                               (x[2] - p[2]) * (x[2] - p[2]);
             if (d2 <= radius2)
             {
-              const double t = 1.0 - std::sqrt(d2) / radius;
+              const double phi = animation::core::basis_value(kernel, std::sqrt(d2), radius);
               const int w = unlist[ids[slot]];
-              s[0] += t * t * coeff[0][w];
-              s[1] += t * t * coeff[1][w];
-              s[2] += t * t * coeff[2][w];
+              s[0] += phi * coeff[0][w];
+              s[1] += phi * coeff[1][w];
+              s[2] += phi * coeff[2][w];
               near = true;
             }
           }
@@ -404,7 +406,8 @@ void MeasureTransform(const Options& options,
                          solver->GetSplineCoeffY(),
                          solver->GetSplineCoeffZ(),
                          reader->GetUnList(),
-                         reader->GetTree());
+                         reader->GetTree(),
+                         reader->GetFitOptions().Kernel);
     transform->BlendFactor = 0.0f;
     const Clock::time_point start = Clock::now();
     vtkSmartPointer<vtkPoints> out = FilterOutput(mesh, count);
