@@ -221,56 +221,19 @@ void Interact(Scene& scene)
 
 void TearDown(Scene& scene, SplineFit& fit)
 {
-  scene.FaceRenderer->Delete();
-  scene.Window->Delete();
-  scene.Interactor->Delete();
-  ReleaseControlPointMarks(scene.Marks);
-  if (fit.Transform)
-  {
-    fit.Transform->Delete();
-    fit.MeshTransform->Delete();
-    fit.Solver->Delete();
-  }
-  ReleaseExpressions(fit.Expressions);
-  scene.FaceMapper->Delete();
-  scene.FaceActor->Delete();
-  if (scene.MaterialActors)
-  {
-    scene.MaterialActors->Delete();
-  }
-  scene.TransformFilter->Delete();
-  if (scene.BackgroundRenderer)
-  {
-    scene.BackgroundRenderer->Delete();
-  }
-  scene.FrameWriter->Delete();
-  if (scene.FaceNormals)
-  {
-    scene.FaceNormals->Delete();
-  }
-  scene.HairMapping->Delete();
-  scene.HairMapper->Delete();
-  scene.HairActor->Delete();
-  scene.BackFaceProperty->Delete();
-}
-
-void ReleaseAfterFailure(Scene& scene, SplineFit& fit)
-{
-  // The scene holds the transform, and the transform reads the solver's
-  // coefficients: they go in that order (the scene file's points, which the
-  // transform reads too, go last, with the caller's SceneInput).
-  ReleaseScene(scene);
-  if (fit.Transform)
-  {
-    fit.Transform->Delete();
-    fit.MeshTransform->Delete();
-  }
-  if (fit.Solver)
-  {
-    fit.Solver->Delete();
-  }
+  // The face renderer, the window and the interactor go first; then the
+  // transforms, before the solver whose coefficients they read; then the rest
+  // of the scene. The scene file's points, which the transforms read too, go
+  // last, with the caller's SceneInput.
+  Release(scene.FaceRenderer);
+  Release(scene.Window);
+  Release(scene.Interactor);
+  Release(fit.Transform);
+  Release(fit.MeshTransform);
+  Release(fit.Solver);
   ReleaseExpressions(fit.Expressions);
   fit.Expressions = nullptr;
+  ReleaseScene(scene);
 }
 
 namespace

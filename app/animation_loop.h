@@ -47,12 +47,9 @@ void FinishOutputs(const SceneInput& input,
 // Hands the window to the user until it is closed.
 void Interact(Scene& scene);
 
-// Releases the scene and the spline fit.
+// Releases the scene and the spline fit, the objects that are not null: the
+// end of a run, or of one that failed on the way.
 void TearDown(Scene& scene, SplineFit& fit);
-
-// Releases what a run that failed has made so far: the scene's objects and
-// the fit's that are not null.
-void ReleaseAfterFailure(Scene& scene, SplineFit& fit);
 
 // SIGINT and SIGTERM while the frames are made: the run ends after the frame
 // in hand, with its mesh and video whole, instead of at once.

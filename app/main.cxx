@@ -150,7 +150,7 @@ int main(int argc, char* argv[])
     const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr;
     std::cerr << (outOfMemory ? OutOfMemoryMessage() : failure.what()) << std::endl;
     DiscardMovie(movie);
-    ReleaseAfterFailure(scene, fit);
+    TearDown(scene, fit);
     return 1;
   }
   return 0;

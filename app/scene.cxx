@@ -242,16 +242,6 @@ void AssembleScene(Scene& scene,
     CaptureFrame(scene, 0);
   }
 }
-
-template<typename T>
-void Release(T*& object)
-{
-  if (object)
-  {
-    object->Delete();
-    object = nullptr;
-  }
-}
 }
 
 Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform, SceneRole role)
@@ -272,20 +262,20 @@ Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform, Scene
 void ReleaseScene(Scene& scene)
 {
   Release(scene.FaceRenderer);
-  Release(scene.BackgroundRenderer);
   Release(scene.Window);
   Release(scene.Interactor);
   ReleaseControlPointMarks(scene.Marks);
-  Release(scene.FaceNormals);
-  Release(scene.TransformFilter);
-  Release(scene.HairMapping);
   Release(scene.FaceMapper);
-  Release(scene.HairMapper);
   Release(scene.FaceActor);
-  Release(scene.HairActor);
   Release(scene.MaterialActors);
-  Release(scene.BackFaceProperty);
+  Release(scene.TransformFilter);
+  Release(scene.BackgroundRenderer);
   Release(scene.FrameWriter);
+  Release(scene.FaceNormals);
+  Release(scene.HairMapping);
+  Release(scene.HairMapper);
+  Release(scene.HairActor);
+  Release(scene.BackFaceProperty);
 }
 
 void RenderFrame(Scene& scene)

@@ -69,8 +69,19 @@ Scene BuildScene(const SceneInput& input,
                  vtkAbstractTransform* transform,
                  SceneRole role = SceneRole::Run);
 
-// Releases every object the scene holds and clears its pointers; members that
-// are null are skipped. The failure path's teardown.
+// Deletes object unless it is null, and sets it to null.
+template<typename T>
+void Release(T*& object)
+{
+  if (object)
+  {
+    object->Delete();
+    object = nullptr;
+  }
+}
+
+// Releases every object the scene holds and clears its pointers, in the order
+// of the run's teardown (TearDown); members that are null are skipped.
 void ReleaseScene(Scene& scene);
 
 // Renders the window's next frame, the control points where the face's
