@@ -1,34 +1,23 @@
 #include "animation_loop.h"
 
 #include "atomic_write.h"
-#include "control_point_marks.h"
-#include "descriptor_stream.h"
 #include "expressions.h"
 #include "file_growth_progress.h"
 #include "finite_output.h"
+#include "mesh_writer.h"
 #include "program_error.h"
 #include "progress.h"
 #include "read_stage.h"
 #include "stopwatch.h"
-#include "toolkit_messages.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
 
-#include <vtkActor.h>
-#include <vtkActorCollection.h>
-#include <vtkAlgorithm.h>
-#include <vtkBMPWriter.h>
-#include <vtkDataSetMapper.h>
 #include <vtkNew.h>
-#include <vtkObjectFactory.h>
-#include <vtkPolyDataWriter.h>
-#include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
-#include <vtkTextureMapToCylinder.h>
 #include <vtkTransformPolyDataFilter.h>
 
 #include <atomic>
@@ -37,45 +26,6 @@
 #include <csignal>
 #include <functional>
 #include <iostream>
-#include <memory>
-#include <ostream>
-
-namespace
-{
-// The toolkit's legacy polydata writer, writing into a descriptor that the
-// program opened itself, so that the file is the one it created and every
-// failed write is known with its cause.
-class LegacyMeshWriter : public vtkPolyDataWriter
-{
-public:
-  static LegacyMeshWriter* New();
-  vtkTypeMacro(LegacyMeshWriter, vtkPolyDataWriter);
-
-  // Writes the input into descriptor; returns 0 or the errno of the failure.
-  int WriteInto(int descriptor)
-  {
-    this->Buffer = std::make_unique<DescriptorBuffer>(descriptor);
-    bool written = false;
-    {
-      // The writer's own message blames a full disk for every failure; the
-      // caller names the real cause.
-      ToolkitMessageCapture quiet;
-      written = this->Write() == 1 && this->GetErrorCode() == 0 && quiet.Complaints() == 0;
-    }
-    this->Buffer->pubsync();
-    const int error = this->Buffer->Error();
-    this->Buffer.reset();
-    return error != 0 ? error : written ? 0 : EIO;
-  }
-
-protected:
-  ostream* OpenVTKFile() override { return new std::ostream(this->Buffer.get()); }
-
-private:
-  std::unique_ptr<DescriptorBuffer> Buffer;
-};
-vtkStandardNewMacro(LegacyMeshWriter);
-}
 
 int64_t Animate(Scene& scene, const SceneInput& input, SplineFit& fit, MovieRecording& movie)
 {
@@ -149,24 +99,8 @@ void WriteDeformedMesh(const SceneInput& input, vtkAbstractTransform* transform)
   deformed->SetTransform(transform);
   deformed->Update();
   RefuseNonFinite("animated_shape.vtk", NonFinitePartOf(deformed->GetOutput()));
-  LegacyMeshWriter* writer = LegacyMeshWriter::New();
-  writer->SetInputConnection(deformed->GetOutputPort());
   progress_stage writing("Writing animated_shape.vtk", EstimatedLegacyTextBytes(input.Face));
-  try
-  {
-    WriteAtomically("animated_shape.vtk",
-                    [writer](int descriptor)
-                    {
-                      FileGrowthProgress growth(DescriptorPath(descriptor));
-                      return writer->WriteInto(descriptor);
-                    });
-  }
-  catch (...)
-  {
-    writer->Delete();
-    throw;
-  }
-  writer->Delete();
+  WriteMeshFile(deformed->GetOutput(), "animated_shape.vtk", ".vtk");
 }
 
 vtkAbstractTransform* UserMeshTransform(const SplineFit& fit, const Scene& scene)
