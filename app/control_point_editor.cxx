@@ -297,19 +297,15 @@ void Edit(Editor& editor, const EditState& next)
 // the face has no normals.
 void RestNormalAt(Editor& editor, const double p[3], double normal[3])
 {
-  vtkDataArray* normals = editor.Rest->GetPointData()->GetNormals();
-  if (normals)
+  if (vtkDataArray* normals = editor.Rest->GetPointData()->GetNormals())
   {
     normals->GetTuple(editor.RestPoints->FindClosestPoint(p), normal);
+    if (vtkMath::Normalize(normal) > 0.0)
+    {
+      return;
+    }
   }
-  else
-  {
-    editor.View.FaceRenderer->GetActiveCamera()->GetDirectionOfProjection(normal);
-  }
-  if (vtkMath::Normalize(normal) == 0.0)
-  {
-    editor.View.FaceRenderer->GetActiveCamera()->GetDirectionOfProjection(normal);
-  }
+  editor.View.FaceRenderer->GetActiveCamera()->GetDirectionOfProjection(normal);
 }
 
 // --- The mouse --------------------------------------------------------------
