@@ -308,58 +308,6 @@ std::vector<std::string> ExpressionNames(const SplineFit& fit)
 {
   return fit.Expressions ? fit.Expressions->Names : std::vector<std::string>{ "default" };
 }
-}
-
-vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
-                                             vtkPolyData* rest,
-                                             int k)
-{
-  vtkNew<vtkPoints> points;
-  vtkNew<vtkFloatArray> normals;
-  normals->SetNumberOfComponents(3);
-  normals->SetName("Normals");
-  vtkDataArray* restNormals = rest->GetPointData()->GetNormals();
-  vtkDataArray* outNormals = restNormals ? normals.Get() : nullptr;
-  if (auto* expressions = vtkExpressionTransform::SafeDownCast(transform))
-  {
-    std::vector<double> kept;
-    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
-    {
-      kept.push_back(expressions->GetWeight(e));
-      expressions->SetWeight(e, e == k ? 1.0 : 0.0);
-    }
-    expressions->TransformPointsNormalsVectors(
-      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
-    {
-      expressions->SetWeight(e, kept[e]);
-    }
-  }
-  else if (auto* single = vtkShapeTransform::SafeDownCast(transform))
-  {
-    const float kept = single->BlendFactor;
-    single->BlendFactor = 1.0f;
-    single->TransformPointsNormalsVectors(
-      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    single->BlendFactor = kept;
-  }
-  else
-  {
-    transform->TransformPointsNormalsVectors(
-      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-  }
-  auto shape = vtkSmartPointer<vtkPolyData>::New();
-  shape->ShallowCopy(rest);
-  shape->SetPoints(points);
-  if (restNormals)
-  {
-    shape->GetPointData()->SetNormals(normals);
-  }
-  return shape;
-}
-
-namespace
-{
 // The weights of every frame of the run: the key tracks, or the triangle wave
 // of the default expression.
 GltfWeights FrameWeights(const SplineFit& fit, int framesNumber, int framesPerSecond)
@@ -443,14 +391,54 @@ void WriteBytes(const std::string& path, const std::string& bytes)
   WriteAtomically(
     path, [&bytes](int descriptor) { return WriteAll(descriptor, bytes.data(), bytes.size()); });
 }
-
-// Writes shape in the format that extension names (mesh_writer.h); a shape
-// with a number that is not finite is refused.
-void WriteShape(vtkPolyData* shape, const std::string& path, const std::string& extension)
-{
-  RefuseNonFinite("the expression shape " + ShownName(path), NonFinitePartOf(shape));
-  WriteMeshFile(shape, path, extension);
 }
+
+vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
+                                             vtkPolyData* rest,
+                                             int k)
+{
+  vtkNew<vtkPoints> points;
+  vtkNew<vtkFloatArray> normals;
+  normals->SetNumberOfComponents(3);
+  normals->SetName("Normals");
+  vtkDataArray* restNormals = rest->GetPointData()->GetNormals();
+  vtkDataArray* outNormals = restNormals ? normals.Get() : nullptr;
+  if (auto* expressions = vtkExpressionTransform::SafeDownCast(transform))
+  {
+    std::vector<double> kept;
+    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
+    {
+      kept.push_back(expressions->GetWeight(e));
+      expressions->SetWeight(e, e == k ? 1.0 : 0.0);
+    }
+    expressions->TransformPointsNormalsVectors(
+      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
+    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
+    {
+      expressions->SetWeight(e, kept[e]);
+    }
+  }
+  else if (auto* single = vtkShapeTransform::SafeDownCast(transform))
+  {
+    const float kept = single->BlendFactor;
+    single->BlendFactor = 1.0f;
+    single->TransformPointsNormalsVectors(
+      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
+    single->BlendFactor = kept;
+  }
+  else
+  {
+    transform->TransformPointsNormalsVectors(
+      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
+  }
+  auto shape = vtkSmartPointer<vtkPolyData>::New();
+  shape->ShallowCopy(rest);
+  shape->SetPoints(points);
+  if (restNormals)
+  {
+    shape->GetPointData()->SetNormals(normals);
+  }
+  return shape;
 }
 
 void WriteGltf(const std::string& path,
@@ -540,17 +528,18 @@ void ExportShapes(const std::string& folder,
     vtkSmartPointer<vtkPolyData> shape =
       ExpressionShape(UserMeshTransform(fit, scene), rest, static_cast<int>(k));
     const std::string path = ShapeFilePath(folder, names[k], input.Settings->GetFaceFileName());
+    const std::string role = "the expression shape " + ShownName(path);
     if (extension == ".glb")
     {
       const std::vector<GltfMesh> meshes = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
       const std::vector<GltfMaterial> materials = FaceMaterials(rest);
-      RefuseNonFinite("the expression shape " + ShownName(path),
-                      NonFinitePartOf(meshes, materials, nullptr, GltfWeights()));
+      RefuseNonFinite(role, NonFinitePartOf(meshes, materials, nullptr, GltfWeights()));
       WriteBytes(path, GlbBytes(meshes, materials, nullptr, GltfWeights()));
     }
     else
     {
-      WriteShape(shape, path, extension);
+      RefuseNonFinite(role, NonFinitePartOf(shape));
+      WriteMeshFile(shape, path, extension);
     }
   }
 }
