@@ -13,7 +13,6 @@
 #include "vtkShapeTransform.h"
 
 #include <vtkActor.h>
-#include <vtkActorCollection.h>
 #include <vtkBMPWriter.h>
 #include <vtkBoundingBox.h>
 #include <vtkCamera.h>
@@ -26,7 +25,6 @@
 #include <vtkMatrix4x4.h>
 #include <vtkNew.h>
 #include <vtkPointData.h>
-#include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataNormals.h>
 #include <vtkProperty.h>
