@@ -92,66 +92,50 @@ struct Editor
 
 // --- The control points and the face -------------------------------------
 
-bool SameSources(vtkPoints* sources, const PointsOfExpression& points)
+// Gives landmarks the coordinates which (Source or Target) of points. False
+// when it had them already; otherwise it is marked modified.
+bool GiveCoordinates(vtkPoints* landmarks,
+                     const PointsOfExpression& points,
+                     double (EditedPoint::*which)[3])
 {
-  if (sources->GetNumberOfPoints() != static_cast<vtkIdType>(points.size()))
+  const vtkIdType n = static_cast<vtkIdType>(points.size());
+  bool changed = landmarks->GetNumberOfPoints() != n;
+  if (changed)
   {
-    return false;
+    landmarks->SetNumberOfPoints(n);
   }
-  for (std::size_t k = 0; k < points.size(); ++k)
+  for (vtkIdType k = 0; k < n; ++k)
   {
+    const double* wanted = points[k].*which;
     double p[3];
-    sources->GetPoint(static_cast<vtkIdType>(k), p);
-    if (!std::equal(p, p + 3, points[k].Source))
+    landmarks->GetPoint(k, p);
+    if (!std::equal(p, p + 3, wanted))
     {
-      return false;
+      landmarks->SetPoint(k, wanted);
+      changed = true;
     }
   }
-  return true;
+  if (changed)
+  {
+    landmarks->Modified();
+  }
+  return changed;
 }
 
-// Gives the warp the landmarks of the edited expression of state: the
-// targets that differ alone when the sources are the same (the factor is
-// kept), every landmark otherwise. False when the warp had them already.
+// Gives the warp the landmarks and the radius of the edited expression of
+// state. Targets that change alone keep the factor; new sources refit. False
+// when the warp had them already.
 bool GiveLandmarks(Editor& editor, const EditState& state)
 {
   const PointsOfExpression& points = editor.Points(state);
-  bool changed = false;
-  if (editor.Warp->GetSupportRadius() != state.Radius)
+  const bool newRadius = editor.Warp->GetSupportRadius() != state.Radius;
+  if (newRadius)
   {
     editor.Warp->SetSupportRadius(state.Radius);
-    changed = true;
   }
-  const vtkIdType n = static_cast<vtkIdType>(points.size());
-  if (!SameSources(editor.Sources, points))
-  {
-    editor.Sources->SetNumberOfPoints(n);
-    editor.Targets->SetNumberOfPoints(n);
-    for (vtkIdType k = 0; k < n; ++k)
-    {
-      editor.Sources->SetPoint(k, points[k].Source);
-      editor.Targets->SetPoint(k, points[k].Target);
-    }
-    editor.Sources->Modified();
-    editor.Targets->Modified();
-    return true;
-  }
-  bool moved = false;
-  for (vtkIdType k = 0; k < n; ++k)
-  {
-    double t[3];
-    editor.Targets->GetPoint(k, t);
-    if (!std::equal(t, t + 3, points[k].Target))
-    {
-      editor.Targets->SetPoint(k, points[k].Target);
-      moved = true;
-    }
-  }
-  if (moved)
-  {
-    editor.Targets->Modified();
-  }
-  return changed || moved;
+  const bool newSources = GiveCoordinates(editor.Sources, points, &EditedPoint::Source);
+  const bool newTargets = GiveCoordinates(editor.Targets, points, &EditedPoint::Target);
+  return newRadius || newSources || newTargets;
 }
 
 // Brings the face to the warp's landmarks and times it. False, with the
