@@ -47,13 +47,9 @@ namespace
 {
 // glTF's frame, Y up, from the scene's: a scene with Z up is turned, (x, y,
 // z) becoming (x, z, -y); one with Y up is taken as it is.
-class GltfFrame
+struct GltfFrame
 {
-public:
-  explicit GltfFrame(bool yUp)
-    : YUp(yUp)
-  {
-  }
+  bool YUp;
 
   void Convert(const double in[3], float out[3]) const
   {
@@ -82,9 +78,6 @@ public:
     }
     return triples;
   }
-
-private:
-  bool YUp;
 };
 
 std::vector<float> Difference(const std::vector<float>& a, const std::vector<float>& b)
@@ -447,7 +440,7 @@ void WriteGltf(const std::string& path,
                SplineFit& fit,
                int framesPerSecond)
 {
-  const GltfFrame frame(input.YUp);
+  const GltfFrame frame{ input.YUp };
   vtkPolyData* rest = input.Face;
   std::vector<GltfMaterial> materials = FaceMaterials(rest);
   std::vector<GltfMesh> meshes = MeshesOf(rest, frame, PlainMaterial, FirstOwnMaterial);
@@ -520,7 +513,7 @@ void ExportShapes(const std::string& folder,
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   const std::string extension = ShapeFileExtension(input.Settings->GetFaceFileName());
-  const GltfFrame frame(input.YUp);
+  const GltfFrame frame{ input.YUp };
   vtkPolyData* rest = input.Face;
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
