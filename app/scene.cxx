@@ -108,6 +108,275 @@ void SetHairMaterial(vtkProperty* property)
   property->SetSpecularPower(10.5f);
 }
 
+// What a face mesh from another tool needs to render right: smooth normals
+// when the file has none, a skin colour when it has no colours.
+
+// Angle between two faces above which an edge is a crease: the normals are
+// split there, and smoothed across every gentler edge.
+constexpr double CreaseAngle = 60.0;
+
+// A new filter (the caller deletes it) that gives mesh smooth point normals
+// for drawing: coincident points merged, normals split only at creases
+// sharper than CreaseAngle. Null when the mesh has point normals.
+vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh)
+{
+  if (mesh->GetPointData()->GetNormals())
+  {
+    return nullptr;
+  }
+  // A triangle soup (STL) has a point per corner: merged, its triangles share
+  // their corners and the normals can be averaged over them.
+  vtkCleanPolyData* merge = vtkCleanPolyData::New();
+  merge->SetInputData(mesh);
+  merge->PointMergingOn();
+  merge->SetTolerance(0.0);
+  vtkPolyDataNormals* normals = vtkPolyDataNormals::New();
+  normals->SetInputConnection(merge->GetOutputPort());
+  normals->ComputePointNormalsOn();
+  normals->ComputeCellNormalsOff();
+  normals->SplittingOn();
+  normals->SetFeatureAngle(CreaseAngle);
+  normals->ConsistencyOn();
+  const double crowding = PointCrowding(mesh);
+  if (crowding > MaximumCrowding)
+  {
+    // Ordering and splitting would cost the square of the faces around a
+    // point; the plain average of the faces' normals costs their number.
+    // Copies of one face would only be drawn over each other, every frame.
+    vtkRemoveDuplicatePolys* unique = vtkRemoveDuplicatePolys::New();
+    unique->SetInputConnection(merge->GetOutputPort());
+    normals->SetInputConnection(unique->GetOutputPort());
+    unique->Delete();
+    normals->ConsistencyOff();
+    normals->SplittingOff();
+    std::cerr << "The face mesh has points shared by about " << static_cast<long long>(crowding)
+              << " faces each: copies of one face are drawn once, and the normals are averaged "
+                 "without splitting them at creases"
+              << std::endl;
+  }
+  // The normals filter holds the merge through its input connection.
+  merge->Delete();
+  return normals;
+}
+
+// Gives property the skin colour when face carries no colours (no point or
+// cell scalars), whatever its format: the toolkit's white, lit, washes out.
+void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property)
+{
+  if (face->GetPointData()->GetScalars() || face->GetCellData()->GetScalars())
+  {
+    return;
+  }
+  property->SetColor(SkinColour[0], SkinColour[1], SkinColour[2]);
+}
+
+// The camera of the face renderer.
+//
+// The program's fixed camera looks at the place where its demo head sits,
+// from the side and above. It stays for a face placed there (the middle of
+// the face near its focal point) that lies in its view at a sensible size,
+// so that a scene made for it renders as it always did. Any other face is
+// seen from the front along its own up axis, filling most of the window.
+// The scene file's camera keywords set the camera explicitly.
+
+// The region the camera must show: the face mesh's bounds (xmin, xmax, ymin,
+// ymax, zmin, zmax), widened by how far the face may move (the largest move
+// of a control point), and the bounds of every mesh of the scene for the
+// clipping range.
+struct SceneBounds
+{
+  double Face[6];
+  double All[6];
+};
+
+// The fixed camera's clipping range, for the region its position, focal point
+// and view-up show.
+constexpr double FixedNear = 0.168546;
+constexpr double FixedFar = 16.8546;
+
+// A mesh "at a sensible size" spans, across the view, between a tenth of the
+// window and three windows.
+constexpr double SmallestShare = 0.1;
+constexpr double LargestShare = 3.0;
+
+// True when the box lies wholly in front of the camera within its clipping
+// range, its middle projects into the window, and its projection spans a
+// sensible share of the window.
+bool ShowsAtASensibleSize(vtkCamera* camera, const double box[6], double aspect)
+{
+  vtkMatrix4x4* projection = camera->GetCompositeProjectionTransformMatrix(aspect, -1, 1);
+  double low[2] = { VTK_DOUBLE_MAX, VTK_DOUBLE_MAX };
+  double high[2] = { -VTK_DOUBLE_MAX, -VTK_DOUBLE_MAX };
+  for (int corner = 0; corner < 8; ++corner)
+  {
+    const double point[4] = {
+      box[corner & 1], box[2 + ((corner >> 1) & 1)], box[4 + ((corner >> 2) & 1)], 1.0
+    };
+    double view[4];
+    projection->MultiplyPoint(point, view);
+    // Behind the camera, or in front of the near or beyond the far plane.
+    if (view[3] <= 0 || view[2] < -view[3] || view[2] > view[3])
+    {
+      return false;
+    }
+    for (int axis = 0; axis < 2; ++axis)
+    {
+      low[axis] = std::min(low[axis], view[axis] / view[3]);
+      high[axis] = std::max(high[axis], view[axis] / view[3]);
+    }
+  }
+  // The window spans -1 ... 1 on both axes.
+  const double share = std::max(high[0] - low[0], high[1] - low[1]) / 2;
+  const bool middleInView = std::abs(low[0] + high[0]) <= 2 && std::abs(low[1] + high[1]) <= 2;
+  return middleInView && share >= SmallestShare && share <= LargestShare;
+}
+
+// A face placed for the fixed camera, as the demo head is: the middle of
+// its box lies within this share of the box's diagonal from the fixed focal
+// point.
+constexpr double FixedFocalPointReach = 0.2;
+
+bool IsPlacedForTheFixedCamera(const double box[6], const double focalPoint[3])
+{
+  const vtkBoundingBox bounds(box);
+  double middle[3];
+  bounds.GetCenter(middle);
+  return std::sqrt(vtkMath::Distance2BetweenPoints(middle, focalPoint)) <=
+         FixedFocalPointReach * bounds.GetDiagonalLength();
+}
+
+// The share of the window's height (or width, when the face is wider than
+// the window) that the face's box spans in the view from the front.
+constexpr double FrontViewFill = 0.9;
+
+// Looks at the front of the face's box along the meshes' own up axis: for
+// Z up from -y with Z up, for Y up from +z with Y up. The focal point is the
+// box's middle, and the camera stands back until a section of the box a
+// quarter of its depth in front of the middle spans FrontViewFill of the
+// window: a face is widest between its middle and its front. The clipping
+// range takes every mesh.
+void FrameFromTheFront(vtkRenderer* renderer, const SceneBounds& bounds, double aspect, bool yUp)
+{
+  // Viewing direction, up and the axis across the view, as coordinate
+  // indices with the direction's sign.
+  const int depthAxis = yUp ? 2 : 1;
+  const double towardsFace = yUp ? -1.0 : 1.0;
+  const int upAxis = yUp ? 1 : 2;
+  const int acrossAxis = 0;
+  const double* box = bounds.Face;
+  const double height = box[2 * upAxis + 1] - box[2 * upAxis];
+  const double width = box[2 * acrossAxis + 1] - box[2 * acrossAxis];
+  const double depth = box[2 * depthAxis + 1] - box[2 * depthAxis];
+
+  vtkCamera* camera = renderer->GetActiveCamera();
+  const double tangent = std::tan(vtkMath::RadiansFromDegrees(camera->GetViewAngle()) / 2);
+  const double distance =
+    std::max(height / 2, width / (2 * aspect)) / (FrontViewFill * tangent) + depth / 4;
+  double middle[3];
+  vtkBoundingBox(box).GetCenter(middle);
+  double position[3] = { middle[0], middle[1], middle[2] };
+  position[depthAxis] -= towardsFace * distance;
+  double up[3] = { 0, 0, 0 };
+  up[upAxis] = 1;
+  camera->SetFocalPoint(middle);
+  camera->SetPosition(position);
+  camera->SetViewUp(up);
+  renderer->ResetCameraClippingRange(bounds.All);
+}
+
+void CheckCameraKeywords(const double position[3],
+                         const double focalPoint[3],
+                         const double viewUp[3])
+{
+  double direction[3];
+  vtkMath::Subtract(focalPoint, position, direction);
+  double side[3];
+  vtkMath::Cross(direction, viewUp, side);
+  if (vtkMath::Norm(direction) == 0)
+  {
+    throw program_error("CameraPosition and CameraFocalPoint must be different points");
+  }
+  if (vtkMath::Norm(side) <= 1e-9 * vtkMath::Norm(direction) * vtkMath::Norm(viewUp))
+  {
+    throw program_error(
+      "CameraViewUp must not be zero or point along the line from CameraPosition to "
+      "CameraFocalPoint");
+  }
+}
+
+// A vector of the Z-up frame in the Y-up frame of the same scene: Y up
+// formats keep x, take the Z-up z as their y and look along -z where Z up
+// looks along y.
+void ZUpToYUp(const double in[3], double out[3])
+{
+  out[0] = in[0];
+  out[1] = in[2];
+  out[2] = -in[1];
+}
+
+SceneBounds MeasureScene(const SceneInput& input)
+{
+  const double reach = LargestControlPointMove(input.Settings);
+  SceneBounds bounds;
+  vtkBoundingBox box(input.Face->GetBounds());
+  box.Inflate(reach);
+  box.GetBounds(bounds.Face);
+  if (input.Hair)
+  {
+    box.AddBounds(input.Hair->GetBounds());
+  }
+  box.GetBounds(bounds.All);
+  return bounds;
+}
+
+// Places the active camera of renderer for a window of the given aspect
+// (width / height). For meshes with Y up (yUp), the fixed camera and the
+// front view are turned with the meshes' axes, Z up to Y up, so that they
+// show the same view of a head turned that way; the camera keywords are
+// taken as written. Throws program_error when the scene file's camera
+// keywords give no usable camera (position on the focal point, or a view-up
+// along the viewing direction).
+void PlaceCamera(vtkRenderer* renderer,
+                 vtkDatReader* reader,
+                 const SceneBounds& bounds,
+                 double aspect,
+                 bool yUp)
+{
+  vtkCamera* camera = renderer->GetActiveCamera();
+  double position[3], focalPoint[3], viewUp[3];
+  reader->GetCameraPosition(position);
+  reader->GetCameraFocalPoint(focalPoint);
+  reader->GetCameraViewUp(viewUp);
+  if (reader->GetUseCamera())
+  {
+    CheckCameraKeywords(position, focalPoint, viewUp);
+  }
+  else if (yUp)
+  {
+    for (double* vector : { position, focalPoint, viewUp })
+    {
+      const double zUp[3] = { vector[0], vector[1], vector[2] };
+      ZUpToYUp(zUp, vector);
+    }
+  }
+  camera->SetPosition(position[0], position[1], position[2]);
+  camera->SetFocalPoint(focalPoint[0], focalPoint[1], focalPoint[2]);
+  camera->SetViewUp(viewUp[0], viewUp[1], viewUp[2]);
+  if (reader->GetUseCamera())
+  {
+    camera->OrthogonalizeViewUp();
+    renderer->ResetCameraClippingRange(bounds.All);
+    return;
+  }
+  camera->SetClippingRange(FixedNear, FixedFar);
+  if (IsPlacedForTheFixedCamera(bounds.Face, focalPoint) &&
+      ShowsAtASensibleSize(camera, bounds.Face, aspect))
+  {
+    return;
+  }
+  FrameFromTheFront(renderer, bounds, aspect, yUp);
+}
+
 // The steps of BuildScene; every object goes into scene as soon as it is made.
 void AssembleScene(Scene& scene,
                    const SceneInput& input,
@@ -303,238 +572,4 @@ void CaptureFrame(Scene& scene, int index)
                                                static_cast<std::size_t>(image->GetNumberOfValues()))
                                     : EIO;
                   });
-}
-
-vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh)
-{
-  if (mesh->GetPointData()->GetNormals())
-  {
-    return nullptr;
-  }
-  // A triangle soup (STL) has a point per corner: merged, its triangles share
-  // their corners and the normals can be averaged over them.
-  vtkCleanPolyData* merge = vtkCleanPolyData::New();
-  merge->SetInputData(mesh);
-  merge->PointMergingOn();
-  merge->SetTolerance(0.0);
-  vtkPolyDataNormals* normals = vtkPolyDataNormals::New();
-  normals->SetInputConnection(merge->GetOutputPort());
-  normals->ComputePointNormalsOn();
-  normals->ComputeCellNormalsOff();
-  normals->SplittingOn();
-  normals->SetFeatureAngle(CreaseAngle);
-  normals->ConsistencyOn();
-  const double crowding = PointCrowding(mesh);
-  if (crowding > MaximumCrowding)
-  {
-    // Ordering and splitting would cost the square of the faces around a
-    // point; the plain average of the faces' normals costs their number.
-    // Copies of one face would only be drawn over each other, every frame.
-    vtkRemoveDuplicatePolys* unique = vtkRemoveDuplicatePolys::New();
-    unique->SetInputConnection(merge->GetOutputPort());
-    normals->SetInputConnection(unique->GetOutputPort());
-    unique->Delete();
-    normals->ConsistencyOff();
-    normals->SplittingOff();
-    std::cerr << "The face mesh has points shared by about " << static_cast<long long>(crowding)
-              << " faces each: copies of one face are drawn once, and the normals are averaged "
-                 "without splitting them at creases"
-              << std::endl;
-  }
-  // The normals filter holds the merge through its input connection.
-  merge->Delete();
-  return normals;
-}
-
-void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property)
-{
-  if (face->GetPointData()->GetScalars() || face->GetCellData()->GetScalars())
-  {
-    return;
-  }
-  property->SetColor(SkinColour[0], SkinColour[1], SkinColour[2]);
-}
-
-namespace
-{
-// The fixed camera's clipping range, for the region its position, focal point
-// and view-up show.
-constexpr double FixedNear = 0.168546;
-constexpr double FixedFar = 16.8546;
-
-// A mesh "at a sensible size" spans, across the view, between a tenth of the
-// window and three windows.
-constexpr double SmallestShare = 0.1;
-constexpr double LargestShare = 3.0;
-
-// True when the box lies wholly in front of the camera within its clipping
-// range, its middle projects into the window, and its projection spans a
-// sensible share of the window.
-bool ShowsAtASensibleSize(vtkCamera* camera, const double box[6], double aspect)
-{
-  vtkMatrix4x4* projection = camera->GetCompositeProjectionTransformMatrix(aspect, -1, 1);
-  double low[2] = { VTK_DOUBLE_MAX, VTK_DOUBLE_MAX };
-  double high[2] = { -VTK_DOUBLE_MAX, -VTK_DOUBLE_MAX };
-  for (int corner = 0; corner < 8; ++corner)
-  {
-    const double point[4] = {
-      box[corner & 1], box[2 + ((corner >> 1) & 1)], box[4 + ((corner >> 2) & 1)], 1.0
-    };
-    double view[4];
-    projection->MultiplyPoint(point, view);
-    // Behind the camera, or in front of the near or beyond the far plane.
-    if (view[3] <= 0 || view[2] < -view[3] || view[2] > view[3])
-    {
-      return false;
-    }
-    for (int axis = 0; axis < 2; ++axis)
-    {
-      low[axis] = std::min(low[axis], view[axis] / view[3]);
-      high[axis] = std::max(high[axis], view[axis] / view[3]);
-    }
-  }
-  // The window spans -1 ... 1 on both axes.
-  const double share = std::max(high[0] - low[0], high[1] - low[1]) / 2;
-  const bool middleInView = std::abs(low[0] + high[0]) <= 2 && std::abs(low[1] + high[1]) <= 2;
-  return middleInView && share >= SmallestShare && share <= LargestShare;
-}
-
-// A face placed for the fixed camera, as the demo head is: the middle of
-// its box lies within this share of the box's diagonal from the fixed focal
-// point.
-constexpr double FixedFocalPointReach = 0.2;
-
-bool IsPlacedForTheFixedCamera(const double box[6], const double focalPoint[3])
-{
-  const vtkBoundingBox bounds(box);
-  double middle[3];
-  bounds.GetCenter(middle);
-  return std::sqrt(vtkMath::Distance2BetweenPoints(middle, focalPoint)) <=
-         FixedFocalPointReach * bounds.GetDiagonalLength();
-}
-
-// The share of the window's height (or width, when the face is wider than
-// the window) that the face's box spans in the view from the front.
-constexpr double FrontViewFill = 0.9;
-
-// Looks at the front of the face's box along the meshes' own up axis: for
-// Z up from -y with Z up, for Y up from +z with Y up. The focal point is the
-// box's middle, and the camera stands back until a section of the box a
-// quarter of its depth in front of the middle spans FrontViewFill of the
-// window: a face is widest between its middle and its front. The clipping
-// range takes every mesh.
-void FrameFromTheFront(vtkRenderer* renderer, const SceneBounds& bounds, double aspect, bool yUp)
-{
-  // Viewing direction, up and the axis across the view, as coordinate
-  // indices with the direction's sign.
-  const int depthAxis = yUp ? 2 : 1;
-  const double towardsFace = yUp ? -1.0 : 1.0;
-  const int upAxis = yUp ? 1 : 2;
-  const int acrossAxis = 0;
-  const double* box = bounds.Face;
-  const double height = box[2 * upAxis + 1] - box[2 * upAxis];
-  const double width = box[2 * acrossAxis + 1] - box[2 * acrossAxis];
-  const double depth = box[2 * depthAxis + 1] - box[2 * depthAxis];
-
-  vtkCamera* camera = renderer->GetActiveCamera();
-  const double tangent = std::tan(vtkMath::RadiansFromDegrees(camera->GetViewAngle()) / 2);
-  const double distance =
-    std::max(height / 2, width / (2 * aspect)) / (FrontViewFill * tangent) + depth / 4;
-  double middle[3];
-  vtkBoundingBox(box).GetCenter(middle);
-  double position[3] = { middle[0], middle[1], middle[2] };
-  position[depthAxis] -= towardsFace * distance;
-  double up[3] = { 0, 0, 0 };
-  up[upAxis] = 1;
-  camera->SetFocalPoint(middle);
-  camera->SetPosition(position);
-  camera->SetViewUp(up);
-  renderer->ResetCameraClippingRange(bounds.All);
-}
-
-void CheckCameraKeywords(const double position[3],
-                         const double focalPoint[3],
-                         const double viewUp[3])
-{
-  double direction[3];
-  vtkMath::Subtract(focalPoint, position, direction);
-  double side[3];
-  vtkMath::Cross(direction, viewUp, side);
-  if (vtkMath::Norm(direction) == 0)
-  {
-    throw program_error("CameraPosition and CameraFocalPoint must be different points");
-  }
-  if (vtkMath::Norm(side) <= 1e-9 * vtkMath::Norm(direction) * vtkMath::Norm(viewUp))
-  {
-    throw program_error(
-      "CameraViewUp must not be zero or point along the line from CameraPosition to "
-      "CameraFocalPoint");
-  }
-}
-
-// A vector of the Z-up frame in the Y-up frame of the same scene: Y up
-// formats keep x, take the Z-up z as their y and look along -z where Z up
-// looks along y.
-void ZUpToYUp(const double in[3], double out[3])
-{
-  out[0] = in[0];
-  out[1] = in[2];
-  out[2] = -in[1];
-}
-}
-
-SceneBounds MeasureScene(const SceneInput& input)
-{
-  const double reach = LargestControlPointMove(input.Settings);
-  SceneBounds bounds;
-  vtkBoundingBox box(input.Face->GetBounds());
-  box.Inflate(reach);
-  box.GetBounds(bounds.Face);
-  if (input.Hair)
-  {
-    box.AddBounds(input.Hair->GetBounds());
-  }
-  box.GetBounds(bounds.All);
-  return bounds;
-}
-
-void PlaceCamera(vtkRenderer* renderer,
-                 vtkDatReader* reader,
-                 const SceneBounds& bounds,
-                 double aspect,
-                 bool yUp)
-{
-  vtkCamera* camera = renderer->GetActiveCamera();
-  double position[3], focalPoint[3], viewUp[3];
-  reader->GetCameraPosition(position);
-  reader->GetCameraFocalPoint(focalPoint);
-  reader->GetCameraViewUp(viewUp);
-  if (reader->GetUseCamera())
-  {
-    CheckCameraKeywords(position, focalPoint, viewUp);
-  }
-  else if (yUp)
-  {
-    for (double* vector : { position, focalPoint, viewUp })
-    {
-      const double zUp[3] = { vector[0], vector[1], vector[2] };
-      ZUpToYUp(zUp, vector);
-    }
-  }
-  camera->SetPosition(position[0], position[1], position[2]);
-  camera->SetFocalPoint(focalPoint[0], focalPoint[1], focalPoint[2]);
-  camera->SetViewUp(viewUp[0], viewUp[1], viewUp[2]);
-  if (reader->GetUseCamera())
-  {
-    camera->OrthogonalizeViewUp();
-    renderer->ResetCameraClippingRange(bounds.All);
-    return;
-  }
-  camera->SetClippingRange(FixedNear, FixedFar);
-  if (IsPlacedForTheFixedCamera(bounds.Face, focalPoint) &&
-      ShowsAtASensibleSize(camera, bounds.Face, aspect))
-  {
-    return;
-  }
-  FrameFromTheFront(renderer, bounds, aspect, yUp);
 }
