@@ -92,6 +92,11 @@ void ReportInterruption(int signal, int64_t frames, int64_t total)
             << std::endl;
 }
 
+namespace
+{
+// Writes "animated_shape.vtk": input's face with its points (and normals)
+// moved by the transform as it stands, the same points in the same order,
+// the same cells and attributes; refused when a number of it is not finite.
 void WriteDeformedMesh(const SceneInput& input, vtkAbstractTransform* transform)
 {
   vtkNew<vtkTransformPolyDataFilter> deformed;
@@ -101,6 +106,7 @@ void WriteDeformedMesh(const SceneInput& input, vtkAbstractTransform* transform)
   RefuseNonFinite("animated_shape.vtk", NonFinitePartOf(deformed->GetOutput()));
   progress_stage writing("Writing animated_shape.vtk", EstimatedLegacyTextBytes(input.Face));
   WriteMeshFile(deformed->GetOutput(), "animated_shape.vtk", ".vtk");
+}
 }
 
 vtkAbstractTransform* UserMeshTransform(const SplineFit& fit, const Scene& scene)
