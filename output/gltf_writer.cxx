@@ -142,10 +142,7 @@ void AppendChunk(std::string& file, const std::string& data, std::uint32_t type)
   file.append(reinterpret_cast<const char*>(&type), 4);
   file += data;
 }
-}
 
-namespace
-{
 // The JSON of primitive, its arrays appended to document.
 std::string PrimitiveItem(Document& document, const GltfPrimitive& primitive)
 {
