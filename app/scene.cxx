@@ -304,16 +304,6 @@ void CheckCameraKeywords(const double position[3],
   }
 }
 
-// A vector of the Z-up frame in the Y-up frame of the same scene: Y up
-// formats keep x, take the Z-up z as their y and look along -z where Z up
-// looks along y.
-void ZUpToYUp(const double in[3], double out[3])
-{
-  out[0] = in[0];
-  out[1] = in[2];
-  out[2] = -in[1];
-}
-
 SceneBounds MeasureScene(const SceneInput& input)
 {
   const double reach = LargestControlPointMove(input.Settings);
@@ -353,10 +343,13 @@ void PlaceCamera(vtkRenderer* renderer,
   }
   else if (yUp)
   {
+    // The same vectors in the Y-up frame: x stays, the Z-up z becomes y, and
+    // the view along +y of Z up is along -z.
     for (double* vector : { position, focalPoint, viewUp })
     {
-      const double zUp[3] = { vector[0], vector[1], vector[2] };
-      ZUpToYUp(zUp, vector);
+      const double y = vector[1];
+      vector[1] = vector[2];
+      vector[2] = -y;
     }
   }
   camera->SetPosition(position[0], position[1], position[2]);
@@ -395,17 +388,13 @@ void AssembleScene(Scene& scene,
 
   scene.FaceRenderer = vtkRenderer::New();
   scene.FaceRenderer->SetBackground(background[0], background[1], background[2]);
-  if (useBackground)
-  {
-    scene.FaceRenderer->SetLayer(FaceLayer);
-    scene.BackgroundRenderer = MakeBackgroundRenderer(reader);
-  }
-
   scene.Window = vtkRenderWindow::New();
   // The image's renderer goes first: it clears the window, and the face's
   // renderer draws over what it leaves.
   if (useBackground)
   {
+    scene.FaceRenderer->SetLayer(FaceLayer);
+    scene.BackgroundRenderer = MakeBackgroundRenderer(reader);
     scene.Window->SetNumberOfLayers(2);
     scene.Window->AddRenderer(scene.BackgroundRenderer);
   }
