@@ -169,12 +169,10 @@ std::vector<PartTriangle> TrianglesOf(vtkPolyData* mesh)
 
 // The meshes of mesh as glTF takes them, one primitive per part (face_parts.h):
 // positions and normals in glTF's frame, colours from RGB(A) unsigned-char
-// point scalars, texture coordinates with v down the image. A part without
-// material gets material plain, the others firstMaterial plus their own.
-std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh,
-                               const GltfFrame& frame,
-                               int plain,
-                               int firstMaterial)
+// point scalars, texture coordinates with v down the image. The mesh's
+// materials are those of FaceMaterials from first on: the plain one of the
+// parts without a material, then their own.
+std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh, const GltfFrame& frame, int first = 0)
 {
   const FaceParts parts = FacePartsOf(mesh);
   std::vector<GltfMesh> meshes(parts.MeshNames.size());
@@ -198,7 +196,7 @@ std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh,
     slot.push_back(owner.Primitives.size());
     owner.Primitives.emplace_back();
     GltfPrimitive& primitive = owner.Primitives.back();
-    primitive.Material = part.Material >= 0 ? firstMaterial + part.Material : plain;
+    primitive.Material = part.Material >= 0 ? first + 1 + part.Material : first;
     primitive.Positions =
       frame.Triples(mesh->GetPoints()->GetData(), part.FirstPoint, part.PointCount, false);
     if (normals)
@@ -291,10 +289,6 @@ std::vector<GltfMaterial> FaceMaterials(vtkPolyData* mesh)
   }
   return materials;
 }
-
-// The first material of FaceMaterials is that of the parts without one.
-constexpr int PlainMaterial = 0;
-constexpr int FirstOwnMaterial = 1;
 
 // The expressions' names: "default" alone for a scene without Expression lines.
 std::vector<std::string> ExpressionNames(const SplineFit& fit)
@@ -443,13 +437,13 @@ void WriteGltf(const std::string& path,
   const GltfFrame frame{ input.YUp };
   vtkPolyData* rest = input.Face;
   std::vector<GltfMaterial> materials = FaceMaterials(rest);
-  std::vector<GltfMesh> meshes = MeshesOf(rest, frame, PlainMaterial, FirstOwnMaterial);
+  std::vector<GltfMesh> meshes = MeshesOf(rest, frame);
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
     vtkSmartPointer<vtkPolyData> shape =
       ExpressionShape(UserMeshTransform(fit, scene), rest, static_cast<int>(k));
-    const std::vector<GltfMesh> moved = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
+    const std::vector<GltfMesh> moved = MeshesOf(shape, frame);
     for (size_t m = 0; m < meshes.size(); ++m)
     {
       meshes[m].TargetNames.push_back(names[k]);
@@ -479,7 +473,7 @@ void WriteGltf(const std::string& path,
     // texture, or else its diffuse colour.
     const int first = static_cast<int>(materials.size());
     std::vector<GltfMaterial> hairMaterials = FaceMaterials(hair);
-    GltfMaterial& plain = hairMaterials[PlainMaterial];
+    GltfMaterial& plain = hairMaterials[0];
     plain = GltfMaterial();
     plain.Name = "hair";
     plain.Png = TexturePng(scene.HairActor);
@@ -488,8 +482,7 @@ void WriteGltf(const std::string& path,
       const float colour[4] = { 0.882353f, 0.682353f, 0.513726f, 1.0f };
       std::copy(colour, colour + 4, plain.BaseColour);
     }
-    std::vector<GltfMesh> hairMeshes =
-      MeshesOf(hair, frame, first + PlainMaterial, first + FirstOwnMaterial);
+    std::vector<GltfMesh> hairMeshes = MeshesOf(hair, frame, first);
     if (hairMeshes.size() == 1)
     {
       hairMeshes[0].Name = "hair";
@@ -524,7 +517,7 @@ void ExportShapes(const std::string& folder,
     const std::string role = "the expression shape " + ShownName(path);
     if (extension == ".glb")
     {
-      const std::vector<GltfMesh> meshes = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
+      const std::vector<GltfMesh> meshes = MeshesOf(shape, frame);
       const std::vector<GltfMaterial> materials = FaceMaterials(rest);
       RefuseNonFinite(role, NonFinitePartOf(meshes, materials, nullptr, GltfWeights()));
       WriteBytes(path, GlbBytes(meshes, materials, nullptr, GltfWeights()));
