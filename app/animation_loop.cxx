@@ -56,7 +56,7 @@ int64_t Animate(Scene& scene, const SceneInput& input, SplineFit& fit, MovieReco
         transform->Modified();
       }
       RenderFrame(scene);
-      if (scene.SaveImages)
+      if (input.Settings->GetSaveImages() == 1)
       {
         CaptureFrame(scene, static_cast<int>(frames));
       }

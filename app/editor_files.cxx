@@ -181,15 +181,15 @@ EditState ReadEditedFiles(const SceneInput& input, EditedFiles& files)
     if (line.Files.size() == 1)
     {
       ReadControlPairs(line.Files[0], from, to);
-    }
-    if (line.Files.size() == 1 && !NamedBefore(files, line.Files[0]))
-    {
-      file = static_cast<int>(files.Files.size());
-      files.Files.push_back(
-        { line.Files[0],
-          PairSeparators::BlanksOrCommas,
-          ReadPairText(line.Files[0], PairSeparators::BlanksOrCommas, from.size(), lines),
-          {} });
+      if (!NamedBefore(files, line.Files[0]))
+      {
+        file = static_cast<int>(files.Files.size());
+        files.Files.push_back(
+          { line.Files[0],
+            PairSeparators::BlanksOrCommas,
+            ReadPairText(line.Files[0], PairSeparators::BlanksOrCommas, from.size(), lines),
+            {} });
+      }
     }
     else if (line.Files.size() == 2)
     {

@@ -96,9 +96,8 @@ int main(int argc, char* argv[])
   SayToolkitMessagesInOwnWords();
 
   // Each stage releases what it made itself when it fails; what the earlier
-  // stages made is released by the handlers.
-  // Released in reverse order: the scene, then the fit, then the input whose
-  // control points the fit's transform reads.
+  // stages made is released by TearDown, and the input, whose control points
+  // the fit's transform reads, last.
   SceneInput input;
   SplineFit fit{ nullptr, nullptr };
   Scene scene{};

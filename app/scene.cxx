@@ -378,7 +378,6 @@ void AssembleScene(Scene& scene,
 {
   vtkDatReader* reader = input.Settings;
   const bool run = role == SceneRole::Run;
-  scene.SaveImages = run && reader->GetSaveImages() == 1;
   const bool useBackground =
     reader->GetUseBackground() != 0 &&
     ImageIsUsable(reader->GetImageActor()->GetMapper()->GetInputAlgorithm(),
@@ -493,7 +492,7 @@ void AssembleScene(Scene& scene,
     WarnAboutOvershoot(reader, shape);
   }
   scene.FrameWriter = vtkBMPWriter::New();
-  if (scene.SaveImages)
+  if (run && reader->GetSaveImages() == 1)
   {
     CaptureFrame(scene, 0);
   }

@@ -38,8 +38,7 @@ struct Scene
   vtkProperty* BackFaceProperty;      // shared by the face and the hair
   vtkBMPWriter* FrameWriter;
   ControlPointMarks* Marks; // null for a scene without control points of its own
-  bool SaveImages;
-  bool DrawsUserMesh; // whether the drawn surface is the user's face mesh itself
+  bool DrawsUserMesh;       // whether the drawn surface is the user's face mesh itself
 };
 
 // What the scene is built for: the animation run, or the control-point
