@@ -21,7 +21,6 @@
 #include <vtkTransformPolyDataFilter.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <functional>

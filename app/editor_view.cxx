@@ -9,7 +9,6 @@
 #include <vtkRenderer.h>
 #include <vtkTextProperty.h>
 
-#include <algorithm>
 #include <cmath>
 
 namespace

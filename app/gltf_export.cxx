@@ -31,17 +31,13 @@
 #include <vtkPolyData.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
-#include <vtkSmartPointer.h>
 #include <vtkTexture.h>
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTriangleFilter.h>
-#include <vtkUnsignedCharArray.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <filesystem>
-#include <stdexcept>
 
 namespace
 {

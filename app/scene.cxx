@@ -13,6 +13,7 @@
 #include "vtkShapeTransform.h"
 
 #include <vtkActor.h>
+#include <vtkActorCollection.h>
 #include <vtkBMPWriter.h>
 #include <vtkBoundingBox.h>
 #include <vtkCamera.h>
@@ -42,7 +43,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 

@@ -6,6 +6,7 @@
 #include <vtkCellData.h>
 #include <vtkDataArray.h>
 #include <vtkPointData.h>
+#include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkUnsignedCharArray.h>
 
