@@ -373,9 +373,8 @@ EditState DraggedState(Editor& editor, int x, int y, bool alongNormal)
   const Drag& drag = editor.Held;
   double world[4];
   vtkInteractorObserver::ComputeDisplayToWorld(editor.View.FaceRenderer, x, y, drag.Depth, world);
-  double move[3] = { world[0] - drag.Anchor[0],
-                     world[1] - drag.Anchor[1],
-                     world[2] - drag.Anchor[2] };
+  double move[3];
+  vtkMath::Subtract(world, drag.Anchor, move);
   if (alongNormal)
   {
     const double along = MoveAlong(editor.View.FaceRenderer->GetActiveCamera(), move, drag.Normal);
@@ -386,11 +385,7 @@ EditState DraggedState(Editor& editor, int x, int y, bool alongNormal)
   }
   EditState state = editor.History.Current();
   PointsOfExpression& points = state.Expressions[editor.Edited];
-  EditedPoint& point = points[IndexOfPoint(points, drag.Id)];
-  for (int a = 0; a < 3; ++a)
-  {
-    point.Target[a] = drag.Start[a] + move[a];
-  }
+  vtkMath::Add(drag.Start, move, points[IndexOfPoint(points, drag.Id)].Target);
   return state;
 }
 

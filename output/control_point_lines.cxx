@@ -67,8 +67,7 @@ bool IsControlPointLine(const std::string& line, PairSeparators separators)
 bool IsSupportRadiusLine(const std::string& line)
 {
   float radius;
-  return line.compare(0, 13, "SupportRadius") == 0 &&
-         std::sscanf(line.c_str(), "SupportRadius %f", &radius) == 1;
+  return std::sscanf(line.c_str(), "SupportRadius %f", &radius) == 1;
 }
 
 // What a rewritten SupportRadius line keeps of the old one: its comment, and
