@@ -55,9 +55,10 @@ struct Drag
 
 struct Editor
 {
-  const SceneInput* Input = nullptr;
+  const SceneInput* Input;
+  EditedFiles Files;
+  EditHistory History; // of the points that Files read
   Scene View{};
-  EditHistory History;
   vtkNew<vtkCompactSplineTransform> Warp; // the edited expression at weight 1
   vtkNew<vtkPoints> Sources;              // the warp's landmarks, in the state's order
   vtkNew<vtkPoints> Targets;
@@ -66,7 +67,6 @@ struct Editor
   vtkNew<vtkCellLocator> Surface; // over the face as shown, rebuilt for each click
   EditorMarks Marks;
 
-  EditedFiles Files;
   int Edited = 0;    // the expression shown and edited
   int Selected = -1; // Id of the selected point, or -1
   Drag Held;
@@ -79,8 +79,9 @@ struct Editor
   double UpdateMilliseconds = 0;
   std::string Message; // the outcome of the last save or refused edit
 
-  explicit Editor(const EditState& initial)
-    : History(initial)
+  explicit Editor(const SceneInput& input)
+    : Input(&input)
+    , History(ReadEditedFiles(input, this->Files))
   {
   }
 
@@ -621,14 +622,9 @@ void TogglePlay(Editor& editor)
 
 bool KeyIs(const char* key, std::initializer_list<const char*> names)
 {
-  for (const char* name : names)
-  {
-    if (key && std::strcmp(key, name) == 0)
-    {
-      return true;
-    }
-  }
-  return false;
+  return key && std::any_of(names.begin(),
+                            names.end(),
+                            [key](const char* name) { return std::strcmp(key, name) == 0; });
 }
 
 // Handles the key of interactor; false for a key that is not the editor's.
@@ -750,9 +746,7 @@ void ObserveInteractor(Editor& editor)
 
 void EditControlPoints(const SceneInput& input)
 {
-  Editor editor(EditState{ {}, 0 });
-  editor.History = EditHistory(ReadEditedFiles(input, editor.Files));
-  editor.Input = &input;
+  Editor editor(input);
   ReadKeys(editor);
 
   editor.Sources->SetDataTypeToDouble();

@@ -38,6 +38,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 
 namespace
 {
@@ -79,10 +80,7 @@ struct GltfFrame
 std::vector<float> Difference(const std::vector<float>& a, const std::vector<float>& b)
 {
   std::vector<float> d(a.size());
-  for (size_t i = 0; i < a.size(); ++i)
-  {
-    d[i] = a[i] - b[i];
-  }
+  std::transform(a.begin(), a.end(), b.begin(), d.begin(), std::minus<float>());
   return d;
 }
 
