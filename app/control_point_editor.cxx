@@ -100,17 +100,17 @@ bool GiveCoordinates(vtkPoints* landmarks,
                      double (EditedPoint::*which)[3])
 {
   const vtkIdType n = static_cast<vtkIdType>(points.size());
-  bool changed = landmarks->GetNumberOfPoints() != n;
-  if (changed)
+  const bool resized = landmarks->GetNumberOfPoints() != n;
+  if (resized)
   {
     landmarks->SetNumberOfPoints(n);
   }
+  bool changed = resized;
   for (vtkIdType k = 0; k < n; ++k)
   {
+    // The points of a resized set hold no values yet: each is given its own.
     const double* wanted = points[k].*which;
-    double p[3];
-    landmarks->GetPoint(k, p);
-    if (!std::equal(p, p + 3, wanted))
+    if (resized || !std::equal(wanted, wanted + 3, landmarks->GetPoint(k)))
     {
       landmarks->SetPoint(k, wanted);
       changed = true;
@@ -550,13 +550,11 @@ void StepThroughHistory(Editor& editor, bool back)
     return;
   }
   const EditState& after = editor.History.Current();
-  for (std::size_t e = 0; e < after.Expressions.size(); ++e)
+  const auto changed =
+    std::mismatch(after.Expressions.begin(), after.Expressions.end(), before.Expressions.begin());
+  if (changed.first != after.Expressions.end())
   {
-    if (after.Expressions[e] != before.Expressions[e])
-    {
-      editor.Edited = static_cast<int>(e);
-      break;
-    }
+    editor.Edited = static_cast<int>(changed.first - after.Expressions.begin());
   }
   if (GiveLandmarks(editor, after))
   {
@@ -595,15 +593,12 @@ void TogglePlay(Editor& editor)
   playback->SetSupportRadius(state.Radius);
   for (std::size_t e = 0; e < state.Expressions.size(); ++e)
   {
-    vtkNew<vtkPoints> sources;
-    vtkNew<vtkPoints> targets;
-    for (const EditedPoint& point : state.Expressions[e])
+    if (!state.Expressions[e].empty())
     {
-      sources->InsertNextPoint(point.Source);
-      targets->InsertNextPoint(point.Target);
-    }
-    if (sources->GetNumberOfPoints() > 0)
-    {
+      vtkNew<vtkPoints> sources;
+      vtkNew<vtkPoints> targets;
+      GiveCoordinates(sources, state.Expressions[e], &EditedPoint::Source);
+      GiveCoordinates(targets, state.Expressions[e], &EditedPoint::Target);
       playback->AddExpression(editor.Files.Expressions[e].Name.c_str(), sources, targets);
     }
   }

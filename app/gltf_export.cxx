@@ -455,14 +455,10 @@ void WriteGltf(const std::string& path,
   }
 
   // The cylinder mapping of a scene without hair has no points to map.
-  vtkPolyData* hair = nullptr;
-  if (input.Hair)
+  if (input.Hair && input.Hair->GetNumberOfPoints() > 0)
   {
     scene.HairMapping->Update();
-    hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
-  }
-  if (hair && hair->GetNumberOfPoints() > 0)
-  {
+    vtkPolyData* hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
     // The hair's parts without a material of their own are drawn with its
     // texture, or else its diffuse colour.
     const int first = static_cast<int>(materials.size());
