@@ -71,9 +71,8 @@ vtkRenderer* MakeBackgroundRenderer(vtkDatReader* reader)
   vtkRenderer* renderer = vtkRenderer::New();
   renderer->SetInteractive(0);
   renderer->SetLayer(BackgroundLayer);
-  renderer->SetBackground(reader->GetBackGroundColor()[0],
-                          reader->GetBackGroundColor()[1],
-                          reader->GetBackGroundColor()[2]);
+  const float* colour = reader->GetBackGroundColor();
+  renderer->SetBackground(colour[0], colour[1], colour[2]);
   renderer->AddViewProp(reader->GetImageActor());
   // Frame the image, then move 2.5 times closer to it.
   renderer->ResetCamera();
