@@ -31,7 +31,7 @@ std::vector<bool> PartsOfMaterial(const FaceParts& parts, int material)
   return chosen;
 }
 
-// Draws only the parts of faceActor's mapper's input that choose keeps.
+// Makes actor draw only the parts of deformed that keep chooses.
 void DrawParts(vtkActor* actor, vtkAlgorithm* deformed, const std::vector<bool>& keep)
 {
   vtkNew<vtkPartCellsFilter> cells;

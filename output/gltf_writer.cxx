@@ -46,7 +46,6 @@ public:
     const int view =
       this->View(values.data(), values.size() * sizeof(float), vertices ? ArrayBuffer : 0);
     std::ostringstream accessor;
-    accessor.precision(std::numeric_limits<float>::max_digits10);
     accessor << "{\"bufferView\":" << view << ",\"componentType\":" << Float
              << ",\"count\":" << count << ",\"type\":\"" << type << "\"";
     if (bounded && count > 0)
@@ -239,13 +238,10 @@ std::string MaterialItem(Document& document,
 
 std::string CameraNode(const GltfCamera& camera)
 {
-  std::ostringstream node;
-  node.precision(17);
-  node << "{\"name\":\"camera\",\"camera\":0,\"translation\":"
-       << Document::List(std::vector<double>(camera.Translation, camera.Translation + 3))
-       << ",\"rotation\":"
-       << Document::List(std::vector<double>(camera.Rotation, camera.Rotation + 4)) << "}";
-  return node.str();
+  return "{\"name\":\"camera\",\"camera\":0,\"translation\":" +
+         Document::List(std::vector<double>(camera.Translation, camera.Translation + 3)) +
+         ",\"rotation\":" +
+         Document::List(std::vector<double>(camera.Rotation, camera.Rotation + 4)) + "}";
 }
 
 std::string CameraItems(const GltfCamera& camera)
