@@ -86,9 +86,7 @@ ControlPointMarks* NewControlPointMarks(vtkDatReader* reader,
   }
   marks->Sources = sources;
 
-  vtkNew<vtkPoints> centres;
-  centres->DeepCopy(sources);
-  marks->Spheres.Centres->SetPoints(centres);
+  marks->Spheres.Centres->SetPoints(sources);
   AddMarkLayer(marks->Spheres, sphereRadius, SourceColour, renderer);
   JoinPairs(marks->Lines.Links, sources, targets);
   AddLinkLayer(marks->Lines, LinkColour, renderer);
@@ -133,16 +131,11 @@ void FollowTheFace(ControlPointMarks* marks)
   }
   vtkNew<vtkPoints> moved;
   motion->TransformPoints(marks->Sources, moved);
-  vtkPoints* centres = marks->Spheres.Centres->GetPoints();
+  marks->Spheres.Centres->SetPoints(moved);
+  // The lines' points: the moved sources, then the targets.
   vtkPoints* ends = marks->Lines.Links->GetPoints();
-  for (vtkIdType id = 0; id < moved->GetNumberOfPoints(); ++id)
-  {
-    centres->SetPoint(id, moved->GetPoint(id));
-    ends->SetPoint(id, moved->GetPoint(id));
-  }
-  centres->Modified();
+  ends->InsertPoints(0, moved->GetNumberOfPoints(), 0, moved);
   ends->Modified();
-  marks->Spheres.Centres->Modified();
   marks->Lines.Links->Modified();
 }
 
