@@ -1,13 +1,11 @@
 #include "animation_loop.h"
 
-#include "atomic_write.h"
 #include "expressions.h"
 #include "file_growth_progress.h"
 #include "finite_output.h"
 #include "mesh_writer.h"
 #include "program_error.h"
 #include "progress.h"
-#include "read_stage.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"

@@ -98,6 +98,7 @@ ControlPointMarks* NewControlPointMarks(vtkDatReader* reader,
   interactor->AddObserver(vtkCommand::KeyPressEvent, toggle);
   return marks;
 }
+
 void JoinPairs(vtkPolyData* links, vtkPoints* sources, vtkPoints* targets)
 {
   const vtkIdType n = sources->GetNumberOfPoints();

@@ -59,8 +59,8 @@ struct ControlPointMarks
   // weight follows the face's shape transform (which caches the field for
   // the face's points alone).
   vtkAbstractTransform* FaceTransform;
-  vtkSmartPointer<vtkExpressionTransform>
-    OwnMotion; // null when the face's transform moves the sources
+  // Null when the face's transform moves the sources.
+  vtkSmartPointer<vtkExpressionTransform> OwnMotion;
   vtkSmartPointer<vtkPoints> Sources;
   MarkLayer Spheres; // around the moved sources
   LinkLayer Lines;   // points: the moved sources, then the targets
