@@ -162,8 +162,8 @@ void FFmpegEncoder::Open(const VideoFormat& format, int framesPerSecond)
     this->Codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
   AVDictionary* encoderOptions = ParseOptions(format.EncoderOptions);
-  this->ReleaseOptions(
-    &encoderOptions, avcodec_open2(this->Codec, encoder, &encoderOptions), format.Encoder);
+  const int opened = avcodec_open2(this->Codec, encoder, &encoderOptions);
+  this->ReleaseOptions(&encoderOptions, opened, format.Encoder);
   this->Check(avcodec_parameters_from_context(this->Stream->codecpar, this->Codec));
   this->Stream->time_base = this->Codec->time_base;
   this->Stream->avg_frame_rate = this->Codec->framerate;
@@ -198,8 +198,8 @@ void FFmpegEncoder::Open(const VideoFormat& format, int framesPerSecond)
   this->Rows.resize(static_cast<std::size_t>(codedWidth) * codedHeight * 3);
 
   AVDictionary* muxerOptions = ParseOptions(format.MuxerOptions);
-  this->ReleaseOptions(
-    &muxerOptions, avformat_write_header(this->Container, &muxerOptions), format.Muxer);
+  const int written = avformat_write_header(this->Container, &muxerOptions);
+  this->ReleaseOptions(&muxerOptions, written, format.Muxer);
 }
 
 void FFmpegEncoder::Release()
