@@ -1,81 +1,28 @@
 #include "animation_loop.h"
 
-#include "atomic_write.h"
-#include "control_point_marks.h"
-#include "descriptor_stream.h"
 #include "expressions.h"
 #include "file_growth_progress.h"
 #include "finite_output.h"
+#include "mesh_writer.h"
 #include "program_error.h"
 #include "progress.h"
-#include "read_stage.h"
 #include "stopwatch.h"
-#include "toolkit_messages.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
 
-#include <vtkActor.h>
-#include <vtkActorCollection.h>
-#include <vtkAlgorithm.h>
-#include <vtkBMPWriter.h>
-#include <vtkDataSetMapper.h>
 #include <vtkNew.h>
-#include <vtkObjectFactory.h>
-#include <vtkPolyDataWriter.h>
-#include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
-#include <vtkTextureMapToCylinder.h>
 #include <vtkTransformPolyDataFilter.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <functional>
 #include <iostream>
-#include <memory>
-#include <ostream>
-
-namespace
-{
-// The toolkit's legacy polydata writer, writing into a descriptor that the
-// program opened itself, so that the file is the one it created and every
-// failed write is known with its cause.
-class LegacyMeshWriter : public vtkPolyDataWriter
-{
-public:
-  static LegacyMeshWriter* New();
-  vtkTypeMacro(LegacyMeshWriter, vtkPolyDataWriter);
-
-  // Writes the input into descriptor; returns 0 or the errno of the failure.
-  int WriteInto(int descriptor)
-  {
-    this->Buffer = std::make_unique<DescriptorBuffer>(descriptor);
-    bool written = false;
-    {
-      // The writer's own message blames a full disk for every failure; the
-      // caller names the real cause.
-      ToolkitMessageCapture quiet;
-      written = this->Write() == 1 && this->GetErrorCode() == 0 && quiet.Complaints() == 0;
-    }
-    this->Buffer->pubsync();
-    const int error = this->Buffer->Error();
-    this->Buffer.reset();
-    return error != 0 ? error : written ? 0 : EIO;
-  }
-
-protected:
-  ostream* OpenVTKFile() override { return new std::ostream(this->Buffer.get()); }
-
-private:
-  std::unique_ptr<DescriptorBuffer> Buffer;
-};
-vtkStandardNewMacro(LegacyMeshWriter);
-}
 
 int64_t Animate(Scene& scene, const SceneInput& input, SplineFit& fit, MovieRecording& movie)
 {
@@ -106,7 +53,7 @@ int64_t Animate(Scene& scene, const SceneInput& input, SplineFit& fit, MovieReco
         transform->Modified();
       }
       RenderFrame(scene);
-      if (scene.SaveImages)
+      if (input.Settings->GetSaveImages() == 1)
       {
         CaptureFrame(scene, static_cast<int>(frames));
       }
@@ -142,6 +89,11 @@ void ReportInterruption(int signal, int64_t frames, int64_t total)
             << std::endl;
 }
 
+namespace
+{
+// Writes "animated_shape.vtk": input's face with its points (and normals)
+// moved by the transform as it stands, the same points in the same order,
+// the same cells and attributes; refused when a number of it is not finite.
 void WriteDeformedMesh(const SceneInput& input, vtkAbstractTransform* transform)
 {
   vtkNew<vtkTransformPolyDataFilter> deformed;
@@ -149,24 +101,9 @@ void WriteDeformedMesh(const SceneInput& input, vtkAbstractTransform* transform)
   deformed->SetTransform(transform);
   deformed->Update();
   RefuseNonFinite("animated_shape.vtk", NonFinitePartOf(deformed->GetOutput()));
-  LegacyMeshWriter* writer = LegacyMeshWriter::New();
-  writer->SetInputConnection(deformed->GetOutputPort());
   progress_stage writing("Writing animated_shape.vtk", EstimatedLegacyTextBytes(input.Face));
-  try
-  {
-    WriteAtomically("animated_shape.vtk",
-                    [writer](int descriptor)
-                    {
-                      FileGrowthProgress growth(DescriptorPath(descriptor));
-                      return writer->WriteInto(descriptor);
-                    });
-  }
-  catch (...)
-  {
-    writer->Delete();
-    throw;
-  }
-  writer->Delete();
+  WriteMeshFile(deformed->GetOutput(), "animated_shape.vtk", ".vtk");
+}
 }
 
 vtkAbstractTransform* UserMeshTransform(const SplineFit& fit, const Scene& scene)
@@ -221,56 +158,19 @@ void Interact(Scene& scene)
 
 void TearDown(Scene& scene, SplineFit& fit)
 {
-  scene.FaceRenderer->Delete();
-  scene.Window->Delete();
-  scene.Interactor->Delete();
-  ReleaseControlPointMarks(scene.Marks);
-  if (fit.Transform)
-  {
-    fit.Transform->Delete();
-    fit.MeshTransform->Delete();
-    fit.Solver->Delete();
-  }
-  ReleaseExpressions(fit.Expressions);
-  scene.FaceMapper->Delete();
-  scene.FaceActor->Delete();
-  if (scene.MaterialActors)
-  {
-    scene.MaterialActors->Delete();
-  }
-  scene.TransformFilter->Delete();
-  if (scene.BackgroundRenderer)
-  {
-    scene.BackgroundRenderer->Delete();
-  }
-  scene.FrameWriter->Delete();
-  if (scene.FaceNormals)
-  {
-    scene.FaceNormals->Delete();
-  }
-  scene.HairMapping->Delete();
-  scene.HairMapper->Delete();
-  scene.HairActor->Delete();
-  scene.BackFaceProperty->Delete();
-}
-
-void ReleaseAfterFailure(Scene& scene, SplineFit& fit)
-{
-  // The scene holds the transform, and the transform reads the solver's
-  // coefficients: they go in that order (the scene file's points, which the
-  // transform reads too, go last, with the caller's SceneInput).
-  ReleaseScene(scene);
-  if (fit.Transform)
-  {
-    fit.Transform->Delete();
-    fit.MeshTransform->Delete();
-  }
-  if (fit.Solver)
-  {
-    fit.Solver->Delete();
-  }
+  // The face renderer, the window and the interactor go first; then the
+  // transforms, before the solver whose coefficients they read; then the rest
+  // of the scene. The scene file's points, which the transforms read too, go
+  // last, with the caller's SceneInput.
+  Release(scene.FaceRenderer);
+  Release(scene.Window);
+  Release(scene.Interactor);
+  Release(fit.Transform);
+  Release(fit.MeshTransform);
+  Release(fit.Solver);
   ReleaseExpressions(fit.Expressions);
   fit.Expressions = nullptr;
+  ReleaseScene(scene);
 }
 
 namespace

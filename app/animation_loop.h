@@ -23,22 +23,18 @@ int64_t Animate(Scene& scene, const SceneInput& input, SplineFit& fit, MovieReco
 // frames, and that animated_shape.vtk holds the last of them.
 void ReportInterruption(int signal, int64_t frames, int64_t total);
 
-// Writes the user's face mesh as the last frame shows it to
-// "animated_shape.vtk": input's face with its points (and normals) moved by
-// the transform as it stands, the same points in the same order, the same
-// cells and attributes. Throws program_error naming the file and the cause
-// when it cannot be written, or when a number of the mesh is not finite
-// (finite_output.h); an earlier file of that name is then left as it was.
-void WriteDeformedMesh(const SceneInput& input, vtkAbstractTransform* transform);
-
 // The transform that deforms the user's face mesh as the drawn face shows it
 // now: the expressions' transform; or the shape transform itself when the
 // drawn surface is the user's mesh, else the fit's mesh transform given the
 // shape transform's blend factor.
 vtkAbstractTransform* UserMeshTransform(const SplineFit& fit, const Scene& scene);
 
-// Writes the deformed mesh and finishes the video, each whatever became of
-// the other. Throws program_error with the failures, one per line.
+// Writes the user's face mesh as the last frame shows it to
+// "animated_shape.vtk" (the transform's points, in the mesh's order) and
+// finishes the video, each whatever became of the other. Throws
+// program_error with the failures, one per line, naming the file and the
+// cause (a number that is not finite: finite_output.h); an earlier file of
+// that name is then left as it was.
 void FinishOutputs(const SceneInput& input,
                    const Scene& scene,
                    const SplineFit& fit,
@@ -47,19 +43,15 @@ void FinishOutputs(const SceneInput& input,
 // Hands the window to the user until it is closed.
 void Interact(Scene& scene);
 
-// Releases the scene and the spline fit.
+// Releases the scene and the spline fit, the objects that are not null: the
+// end of a run, or of one that failed on the way.
 void TearDown(Scene& scene, SplineFit& fit);
 
-// Releases what a run that failed has made so far: the scene's objects and
-// the fit's that are not null.
-void ReleaseAfterFailure(Scene& scene, SplineFit& fit);
-
-// SIGINT and SIGTERM while the frames are made: the run ends after the frame
-// in hand, with its mesh and video whole, instead of at once.
-
-// While an object lives, SIGINT and SIGTERM only note the signal (unless the
-// program was started with the signal ignored); the earlier handlers come
-// back when it goes.
+// SIGINT and SIGTERM while the frames are made: while an object lives, they
+// only note the signal (unless the program was started with the signal
+// ignored), and the run ends after the frame in hand, with its mesh and
+// video whole, instead of at once. The earlier handlers come back when it
+// goes.
 class InterruptCatcher
 {
 public:

@@ -55,9 +55,10 @@ struct Drag
 
 struct Editor
 {
-  const SceneInput* Input = nullptr;
+  const SceneInput* Input;
+  EditedFiles Files;
+  EditHistory History; // of the points that Files read
   Scene View{};
-  EditHistory History;
   vtkNew<vtkCompactSplineTransform> Warp; // the edited expression at weight 1
   vtkNew<vtkPoints> Sources;              // the warp's landmarks, in the state's order
   vtkNew<vtkPoints> Targets;
@@ -66,7 +67,6 @@ struct Editor
   vtkNew<vtkCellLocator> Surface; // over the face as shown, rebuilt for each click
   EditorMarks Marks;
 
-  EditedFiles Files;
   int Edited = 0;    // the expression shown and edited
   int Selected = -1; // Id of the selected point, or -1
   Drag Held;
@@ -79,8 +79,9 @@ struct Editor
   double UpdateMilliseconds = 0;
   std::string Message; // the outcome of the last save or refused edit
 
-  explicit Editor(const EditState& initial)
-    : History(initial)
+  explicit Editor(const SceneInput& input)
+    : Input(&input)
+    , History(ReadEditedFiles(input, this->Files))
   {
   }
 
@@ -92,66 +93,50 @@ struct Editor
 
 // --- The control points and the face -------------------------------------
 
-bool SameSources(vtkPoints* sources, const PointsOfExpression& points)
+// Gives landmarks the coordinates which (Source or Target) of points. False
+// when it had them already; otherwise it is marked modified.
+bool GiveCoordinates(vtkPoints* landmarks,
+                     const PointsOfExpression& points,
+                     double (EditedPoint::*which)[3])
 {
-  if (sources->GetNumberOfPoints() != static_cast<vtkIdType>(points.size()))
+  const vtkIdType n = static_cast<vtkIdType>(points.size());
+  const bool resized = landmarks->GetNumberOfPoints() != n;
+  if (resized)
   {
-    return false;
+    landmarks->SetNumberOfPoints(n);
   }
-  for (std::size_t k = 0; k < points.size(); ++k)
+  bool changed = resized;
+  for (vtkIdType k = 0; k < n; ++k)
   {
-    double p[3];
-    sources->GetPoint(static_cast<vtkIdType>(k), p);
-    if (!std::equal(p, p + 3, points[k].Source))
+    // The points of a resized set hold no values yet: each is given its own.
+    const double* wanted = points[k].*which;
+    if (resized || !std::equal(wanted, wanted + 3, landmarks->GetPoint(k)))
     {
-      return false;
+      landmarks->SetPoint(k, wanted);
+      changed = true;
     }
   }
-  return true;
+  if (changed)
+  {
+    landmarks->Modified();
+  }
+  return changed;
 }
 
-// Gives the warp the landmarks of the edited expression of state: the
-// targets that differ alone when the sources are the same (the factor is
-// kept), every landmark otherwise. False when the warp had them already.
+// Gives the warp the landmarks and the radius of the edited expression of
+// state. Targets that change alone keep the factor; new sources refit. False
+// when the warp had them already.
 bool GiveLandmarks(Editor& editor, const EditState& state)
 {
   const PointsOfExpression& points = editor.Points(state);
-  bool changed = false;
-  if (editor.Warp->GetSupportRadius() != state.Radius)
+  const bool newRadius = editor.Warp->GetSupportRadius() != state.Radius;
+  if (newRadius)
   {
     editor.Warp->SetSupportRadius(state.Radius);
-    changed = true;
   }
-  const vtkIdType n = static_cast<vtkIdType>(points.size());
-  if (!SameSources(editor.Sources, points))
-  {
-    editor.Sources->SetNumberOfPoints(n);
-    editor.Targets->SetNumberOfPoints(n);
-    for (vtkIdType k = 0; k < n; ++k)
-    {
-      editor.Sources->SetPoint(k, points[k].Source);
-      editor.Targets->SetPoint(k, points[k].Target);
-    }
-    editor.Sources->Modified();
-    editor.Targets->Modified();
-    return true;
-  }
-  bool moved = false;
-  for (vtkIdType k = 0; k < n; ++k)
-  {
-    double t[3];
-    editor.Targets->GetPoint(k, t);
-    if (!std::equal(t, t + 3, points[k].Target))
-    {
-      editor.Targets->SetPoint(k, points[k].Target);
-      moved = true;
-    }
-  }
-  if (moved)
-  {
-    editor.Targets->Modified();
-  }
-  return changed || moved;
+  const bool newSources = GiveCoordinates(editor.Sources, points, &EditedPoint::Source);
+  const bool newTargets = GiveCoordinates(editor.Targets, points, &EditedPoint::Target);
+  return newRadius || newSources || newTargets;
 }
 
 // Brings the face to the warp's landmarks and times it. False, with the
@@ -297,19 +282,15 @@ void Edit(Editor& editor, const EditState& next)
 // the face has no normals.
 void RestNormalAt(Editor& editor, const double p[3], double normal[3])
 {
-  vtkDataArray* normals = editor.Rest->GetPointData()->GetNormals();
-  if (normals)
+  if (vtkDataArray* normals = editor.Rest->GetPointData()->GetNormals())
   {
     normals->GetTuple(editor.RestPoints->FindClosestPoint(p), normal);
+    if (vtkMath::Normalize(normal) > 0.0)
+    {
+      return;
+    }
   }
-  else
-  {
-    editor.View.FaceRenderer->GetActiveCamera()->GetDirectionOfProjection(normal);
-  }
-  if (vtkMath::Normalize(normal) == 0.0)
-  {
-    editor.View.FaceRenderer->GetActiveCamera()->GetDirectionOfProjection(normal);
-  }
+  editor.View.FaceRenderer->GetActiveCamera()->GetDirectionOfProjection(normal);
 }
 
 // --- The mouse --------------------------------------------------------------
@@ -393,9 +374,8 @@ EditState DraggedState(Editor& editor, int x, int y, bool alongNormal)
   const Drag& drag = editor.Held;
   double world[4];
   vtkInteractorObserver::ComputeDisplayToWorld(editor.View.FaceRenderer, x, y, drag.Depth, world);
-  double move[3] = { world[0] - drag.Anchor[0],
-                     world[1] - drag.Anchor[1],
-                     world[2] - drag.Anchor[2] };
+  double move[3];
+  vtkMath::Subtract(world, drag.Anchor, move);
   if (alongNormal)
   {
     const double along = MoveAlong(editor.View.FaceRenderer->GetActiveCamera(), move, drag.Normal);
@@ -406,11 +386,7 @@ EditState DraggedState(Editor& editor, int x, int y, bool alongNormal)
   }
   EditState state = editor.History.Current();
   PointsOfExpression& points = state.Expressions[editor.Edited];
-  EditedPoint& point = points[IndexOfPoint(points, drag.Id)];
-  for (int a = 0; a < 3; ++a)
-  {
-    point.Target[a] = drag.Start[a] + move[a];
-  }
+  vtkMath::Add(drag.Start, move, points[IndexOfPoint(points, drag.Id)].Target);
   return state;
 }
 
@@ -574,13 +550,11 @@ void StepThroughHistory(Editor& editor, bool back)
     return;
   }
   const EditState& after = editor.History.Current();
-  for (std::size_t e = 0; e < after.Expressions.size(); ++e)
+  const auto changed =
+    std::mismatch(after.Expressions.begin(), after.Expressions.end(), before.Expressions.begin());
+  if (changed.first != after.Expressions.end())
   {
-    if (after.Expressions[e] != before.Expressions[e])
-    {
-      editor.Edited = static_cast<int>(e);
-      break;
-    }
+    editor.Edited = static_cast<int>(changed.first - after.Expressions.begin());
   }
   if (GiveLandmarks(editor, after))
   {
@@ -619,15 +593,12 @@ void TogglePlay(Editor& editor)
   playback->SetSupportRadius(state.Radius);
   for (std::size_t e = 0; e < state.Expressions.size(); ++e)
   {
-    vtkNew<vtkPoints> sources;
-    vtkNew<vtkPoints> targets;
-    for (const EditedPoint& point : state.Expressions[e])
+    if (!state.Expressions[e].empty())
     {
-      sources->InsertNextPoint(point.Source);
-      targets->InsertNextPoint(point.Target);
-    }
-    if (sources->GetNumberOfPoints() > 0)
-    {
+      vtkNew<vtkPoints> sources;
+      vtkNew<vtkPoints> targets;
+      GiveCoordinates(sources, state.Expressions[e], &EditedPoint::Source);
+      GiveCoordinates(targets, state.Expressions[e], &EditedPoint::Target);
       playback->AddExpression(editor.Files.Expressions[e].Name.c_str(), sources, targets);
     }
   }
@@ -646,14 +617,9 @@ void TogglePlay(Editor& editor)
 
 bool KeyIs(const char* key, std::initializer_list<const char*> names)
 {
-  for (const char* name : names)
-  {
-    if (key && std::strcmp(key, name) == 0)
-    {
-      return true;
-    }
-  }
-  return false;
+  return key && std::any_of(names.begin(),
+                            names.end(),
+                            [key](const char* name) { return std::strcmp(key, name) == 0; });
 }
 
 // Handles the key of interactor; false for a key that is not the editor's.
@@ -775,9 +741,7 @@ void ObserveInteractor(Editor& editor)
 
 void EditControlPoints(const SceneInput& input)
 {
-  Editor editor(EditState{ {}, 0 });
-  editor.History = EditHistory(ReadEditedFiles(input, editor.Files));
-  editor.Input = &input;
+  Editor editor(input);
   ReadKeys(editor);
 
   editor.Sources->SetDataTypeToDouble();

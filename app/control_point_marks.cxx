@@ -5,34 +5,22 @@
 #include "vtkExpressionTransform.h"
 #include "vtkShapeTransform.h"
 
-#include <vtkActor.h>
 #include <vtkCallbackCommand.h>
 #include <vtkCellArray.h>
 #include <vtkCommand.h>
-#include <vtkGlyph3D.h>
-#include <vtkNew.h>
-#include <vtkPolyData.h>
-#include <vtkPolyDataMapper.h>
 #include <vtkProperty.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderWindowInteractor.h>
 #include <vtkRenderer.h>
-#include <vtkSphereSource.h>
 
 #include <cstring>
 
 namespace
 {
-// Colours that stand out from skin, hair and the default background.
-constexpr double SphereColour[3] = { 0.1, 0.85, 0.2 };
-constexpr double LineColour[3] = { 1.0, 0.85, 0.1 };
-
-vtkActor* NewActor(vtkPolyDataMapper* mapper, const double colour[3])
+void ShowMarks(ControlPointMarks* marks, bool visible)
 {
-  vtkActor* actor = vtkActor::New();
-  actor->SetMapper(mapper);
-  actor->GetProperty()->SetColor(colour[0], colour[1], colour[2]);
-  return actor;
+  marks->Spheres.Actor->SetVisibility(visible);
+  marks->Lines.Actor->SetVisibility(visible);
 }
 
 // The key "c" shows or hides the marks.
@@ -45,12 +33,35 @@ void ToggleOnKeyC(vtkObject* caller, unsigned long, void* clientData, void*)
   {
     return;
   }
-  const bool visible = !marks->Spheres->GetVisibility();
-  marks->Spheres->SetVisibility(visible);
-  marks->Lines->SetVisibility(visible);
+  ShowMarks(marks, !marks->Spheres.Actor->GetVisibility());
   FollowTheFace(marks);
   interactor->GetRenderWindow()->Render();
 }
+}
+
+void AddMarkLayer(MarkLayer& layer, double radius, const double colour[3], vtkRenderer* renderer)
+{
+  layer.Sphere->SetRadius(radius);
+  layer.Sphere->SetThetaResolution(12);
+  layer.Sphere->SetPhiResolution(8);
+  layer.Glyphs->SetInputData(layer.Centres);
+  layer.Glyphs->SetSourceConnection(layer.Sphere->GetOutputPort());
+  layer.Glyphs->ScalingOff();
+  layer.Glyphs->OrientOff();
+  layer.Mapper->SetInputConnection(layer.Glyphs->GetOutputPort());
+  layer.Actor->SetMapper(layer.Mapper);
+  layer.Actor->GetProperty()->SetColor(colour[0], colour[1], colour[2]);
+  renderer->AddViewProp(layer.Actor);
+}
+
+void AddLinkLayer(LinkLayer& layer, const double colour[3], vtkRenderer* renderer)
+{
+  layer.Mapper->SetInputData(layer.Links);
+  layer.Actor->SetMapper(layer.Mapper);
+  layer.Actor->GetProperty()->SetColor(colour[0], colour[1], colour[2]);
+  layer.Actor->GetProperty()->SetLineWidth(2);
+  layer.Actor->GetProperty()->LightingOff();
+  renderer->AddViewProp(layer.Actor);
 }
 
 ControlPointMarks* NewControlPointMarks(vtkDatReader* reader,
@@ -62,8 +73,7 @@ ControlPointMarks* NewControlPointMarks(vtkDatReader* reader,
 {
   vtkPoints* sources = reader->GetPointArray();
   vtkPoints* targets = reader->GetPointArrayN();
-  const vtkIdType n = sources->GetNumberOfPoints();
-  if (n == 0)
+  if (sources->GetNumberOfPoints() == 0)
   {
     return nullptr;
   }
@@ -71,41 +81,16 @@ ControlPointMarks* NewControlPointMarks(vtkDatReader* reader,
   marks->FaceTransform = faceTransform;
   if (!vtkExpressionTransform::SafeDownCast(faceTransform))
   {
-    marks->OwnMotion = NewExpressionTransform(reader);
+    marks->OwnMotion.TakeReference(NewExpressionTransform(reader));
     marks->OwnMotion->AddExpression("default", sources, targets);
   }
   marks->Sources = sources;
-  marks->Sources->Register(nullptr);
 
-  marks->Centres = vtkPolyData::New();
-  vtkNew<vtkPoints> centres;
-  centres->DeepCopy(sources);
-  marks->Centres->SetPoints(centres);
-  vtkNew<vtkSphereSource> sphere;
-  sphere->SetRadius(sphereRadius);
-  sphere->SetThetaResolution(12);
-  sphere->SetPhiResolution(8);
-  vtkNew<vtkGlyph3D> glyphs;
-  glyphs->SetInputData(marks->Centres);
-  glyphs->SetSourceConnection(sphere->GetOutputPort());
-  glyphs->ScalingOff();
-  glyphs->OrientOff();
-  vtkNew<vtkPolyDataMapper> sphereMapper;
-  sphereMapper->SetInputConnection(glyphs->GetOutputPort());
-  marks->Spheres = NewActor(sphereMapper, SphereColour);
-
-  marks->Links = vtkPolyData::New();
-  JoinPairs(marks->Links, sources, targets);
-  vtkNew<vtkPolyDataMapper> lineMapper;
-  lineMapper->SetInputData(marks->Links);
-  marks->Lines = NewActor(lineMapper, LineColour);
-  marks->Lines->GetProperty()->SetLineWidth(2);
-  marks->Lines->GetProperty()->LightingOff();
-
-  marks->Spheres->SetVisibility(visible);
-  marks->Lines->SetVisibility(visible);
-  renderer->AddViewProp(marks->Spheres);
-  renderer->AddViewProp(marks->Lines);
+  marks->Spheres.Centres->SetPoints(sources);
+  AddMarkLayer(marks->Spheres, sphereRadius, SourceColour, renderer);
+  JoinPairs(marks->Lines.Links, sources, targets);
+  AddLinkLayer(marks->Lines, LinkColour, renderer);
+  ShowMarks(marks, visible);
 
   vtkNew<vtkCallbackCommand> toggle;
   toggle->SetCallback(ToggleOnKeyC);
@@ -133,7 +118,7 @@ void JoinPairs(vtkPolyData* links, vtkPoints* sources, vtkPoints* targets)
 
 void FollowTheFace(ControlPointMarks* marks)
 {
-  if (!marks || !marks->Spheres->GetVisibility())
+  if (!marks || !marks->Spheres.Actor->GetVisibility())
   {
     return;
   }
@@ -147,34 +132,16 @@ void FollowTheFace(ControlPointMarks* marks)
   }
   vtkNew<vtkPoints> moved;
   motion->TransformPoints(marks->Sources, moved);
-  vtkPoints* centres = marks->Centres->GetPoints();
-  vtkPoints* ends = marks->Links->GetPoints();
-  for (vtkIdType id = 0; id < moved->GetNumberOfPoints(); ++id)
-  {
-    centres->SetPoint(id, moved->GetPoint(id));
-    ends->SetPoint(id, moved->GetPoint(id));
-  }
-  centres->Modified();
+  marks->Spheres.Centres->SetPoints(moved);
+  // The lines' points: the moved sources, then the targets.
+  vtkPoints* ends = marks->Lines.Links->GetPoints();
+  ends->InsertPoints(0, moved->GetNumberOfPoints(), 0, moved);
   ends->Modified();
-  marks->Centres->Modified();
-  marks->Links->Modified();
+  marks->Lines.Links->Modified();
 }
 
 void ReleaseControlPointMarks(ControlPointMarks*& marks)
 {
-  if (!marks)
-  {
-    return;
-  }
-  if (marks->OwnMotion)
-  {
-    marks->OwnMotion->Delete();
-  }
-  marks->Sources->UnRegister(nullptr);
-  marks->Centres->Delete();
-  marks->Links->Delete();
-  marks->Spheres->Delete();
-  marks->Lines->Delete();
   delete marks;
   marks = nullptr;
 }

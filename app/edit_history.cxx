@@ -55,12 +55,7 @@ bool EditHistory::Redo()
 
 int IndexOfPoint(const PointsOfExpression& points, int id)
 {
-  for (std::size_t k = 0; k < points.size(); ++k)
-  {
-    if (points[k].Id == id)
-    {
-      return static_cast<int>(k);
-    }
-  }
-  return -1;
+  const auto found = std::find_if(
+    points.begin(), points.end(), [id](const EditedPoint& point) { return point.Id == id; });
+  return found == points.end() ? -1 : static_cast<int>(found - points.begin());
 }

@@ -19,10 +19,6 @@ struct EditedPoint
 };
 
 bool operator==(const EditedPoint& a, const EditedPoint& b);
-inline bool operator!=(const EditedPoint& a, const EditedPoint& b)
-{
-  return !(a == b);
-}
 
 using PointsOfExpression = std::vector<EditedPoint>;
 

@@ -45,6 +45,16 @@ std::string ReadPairText(const std::string& path,
   return text;
 }
 
+// The pair of point, on line of its file (0 for none).
+EditedPair PairOf(const EditedPoint& point, int line)
+{
+  EditedPair pair;
+  std::copy(point.Source, point.Source + 3, pair.Source);
+  std::copy(point.Target, point.Target + 3, pair.Target);
+  pair.Line = line;
+  return pair;
+}
+
 // Appends an expression of the given pairs, which its file holds on lines
 // (file is -1 when the points are not saved); Ids follow those given so far.
 void AddExpression(EditState& state,
@@ -64,10 +74,7 @@ void AddExpression(EditState& state,
     points.push_back(point);
     if (file >= 0)
     {
-      FilePair inFile{ lines[k], {}, {} };
-      std::copy(point.Source, point.Source + 3, inFile.Source);
-      std::copy(point.Target, point.Target + 3, inFile.Target);
-      files.Files[file].InFile[point.Id] = inFile;
+      files.Files[file].InFile[point.Id] = PairOf(point, lines[k]);
     }
   }
   state.Expressions.push_back(points);
@@ -95,13 +102,11 @@ std::vector<EditedPair> PairsForFile(const PairFile& file,
   dirty = points.size() != file.InFile.size();
   for (const EditedPoint& point : points)
   {
-    EditedPair pair;
-    std::copy(point.Source, point.Source + 3, pair.Source);
-    std::copy(point.Target, point.Target + 3, pair.Target);
+    EditedPair pair = PairOf(point, 0);
     const auto inFile = file.InFile.find(point.Id);
     if (inFile != file.InFile.end())
     {
-      const FilePair& old = inFile->second;
+      const EditedPair& old = inFile->second;
       pair.Line = old.Line;
       pair.Changed = !std::equal(old.Source, old.Source + 3, point.Source) ||
                      !std::equal(old.Target, old.Target + 3, point.Target);
@@ -137,10 +142,7 @@ std::string SaveFile(PairFile& file, const PointsOfExpression& points, double ra
   file.InFile.clear();
   for (std::size_t k = 0; k < pairs.size(); ++k)
   {
-    FilePair saved{ lines[k], {}, {} };
-    std::copy(pairs[k].Source, pairs[k].Source + 3, saved.Source);
-    std::copy(pairs[k].Target, pairs[k].Target + 3, saved.Target);
-    file.InFile[points[k].Id] = saved;
+    file.InFile[points[k].Id] = PairOf(points[k], lines[k]);
   }
   std::cout << "Saved " << file.Path << ": " << points.size() << " control points" << std::endl;
   return "";
@@ -179,15 +181,15 @@ EditState ReadEditedFiles(const SceneInput& input, EditedFiles& files)
     if (line.Files.size() == 1)
     {
       ReadControlPairs(line.Files[0], from, to);
-    }
-    if (line.Files.size() == 1 && !NamedBefore(files, line.Files[0]))
-    {
-      file = static_cast<int>(files.Files.size());
-      files.Files.push_back(
-        { line.Files[0],
-          PairSeparators::BlanksOrCommas,
-          ReadPairText(line.Files[0], PairSeparators::BlanksOrCommas, from.size(), lines),
-          {} });
+      if (!NamedBefore(files, line.Files[0]))
+      {
+        file = static_cast<int>(files.Files.size());
+        files.Files.push_back(
+          { line.Files[0],
+            PairSeparators::BlanksOrCommas,
+            ReadPairText(line.Files[0], PairSeparators::BlanksOrCommas, from.size(), lines),
+            {} });
+      }
     }
     else if (line.Files.size() == 2)
     {

@@ -14,21 +14,13 @@
 #include <string>
 #include <vector>
 
-// A pair as its file holds it: its line and its numbers there.
-struct FilePair
-{
-  int Line;
-  double Source[3];
-  double Target[3];
-};
-
 // A file of control-point lines that the editor rewrites when it saves.
 struct PairFile
 {
   std::string Path;
   PairSeparators Separators;
-  std::string Text;               // as read or last saved
-  std::map<int, FilePair> InFile; // by Id: the pairs that the file holds
+  std::string Text;                 // as read or last saved
+  std::map<int, EditedPair> InFile; // by Id: the pairs that the file holds, on their Line
 };
 
 // An expression of the scene: "default" (woman.ptt's own lines), then those

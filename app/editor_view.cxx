@@ -1,42 +1,20 @@
 #include "editor_view.h"
 
-#include "control_point_marks.h"
-
 #include <vtkCamera.h>
 #include <vtkCellLocator.h>
 #include <vtkGenericCell.h>
 #include <vtkInteractorObserver.h>
 #include <vtkMath.h>
 #include <vtkPoints.h>
-#include <vtkProperty.h>
 #include <vtkRenderer.h>
 #include <vtkTextProperty.h>
 
-#include <algorithm>
 #include <cmath>
 
 namespace
 {
-// Colours that stand out from skin, hair and the default background.
-constexpr double SourceColour[3] = { 0.1, 0.85, 0.2 };
 constexpr double HandleColour[3] = { 0.9, 0.15, 0.1 };
 constexpr double SelectedColour[3] = { 1.0, 0.9, 0.1 };
-constexpr double LinkColour[3] = { 1.0, 0.85, 0.1 };
-
-void AddLayer(MarkLayer& layer, double radius, const double colour[3], vtkRenderer* renderer)
-{
-  layer.Sphere->SetRadius(radius);
-  layer.Sphere->SetThetaResolution(12);
-  layer.Sphere->SetPhiResolution(8);
-  layer.Glyphs->SetInputData(layer.Centres);
-  layer.Glyphs->SetSourceConnection(layer.Sphere->GetOutputPort());
-  layer.Glyphs->ScalingOff();
-  layer.Glyphs->OrientOff();
-  layer.Mapper->SetInputConnection(layer.Glyphs->GetOutputPort());
-  layer.Actor->SetMapper(layer.Mapper);
-  layer.Actor->GetProperty()->SetColor(colour[0], colour[1], colour[2]);
-  renderer->AddViewProp(layer.Actor);
-}
 
 void ShowPoints(MarkLayer& layer, vtkPoints* points)
 {
@@ -47,16 +25,10 @@ void ShowPoints(MarkLayer& layer, vtkPoints* points)
 
 void AddEditorMarks(EditorMarks& marks, double radius, vtkRenderer* renderer)
 {
-  AddLayer(marks.Sources, 0.6 * radius, SourceColour, renderer);
-  AddLayer(marks.Handles, radius, HandleColour, renderer);
-  AddLayer(marks.Selection, 1.4 * radius, SelectedColour, renderer);
-  vtkNew<vtkPolyDataMapper> linkMapper;
-  linkMapper->SetInputData(marks.Links);
-  marks.LinkActor->SetMapper(linkMapper);
-  marks.LinkActor->GetProperty()->SetColor(LinkColour[0], LinkColour[1], LinkColour[2]);
-  marks.LinkActor->GetProperty()->SetLineWidth(2);
-  marks.LinkActor->GetProperty()->LightingOff();
-  renderer->AddViewProp(marks.LinkActor);
+  AddMarkLayer(marks.Sources, 0.6 * radius, SourceColour, renderer);
+  AddMarkLayer(marks.Handles, radius, HandleColour, renderer);
+  AddMarkLayer(marks.Selection, 1.4 * radius, SelectedColour, renderer);
+  AddLinkLayer(marks.Links, LinkColour, renderer);
 
   marks.Status->GetTextProperty()->SetFontSize(13);
   marks.Status->GetTextProperty()->SetColor(1, 1, 1);
@@ -71,7 +43,7 @@ void ShowPairs(EditorMarks& marks, vtkPoints* sources, vtkPoints* targets, const
   ShowPoints(marks.Sources, sources);
   ShowPoints(marks.Handles, targets);
 
-  JoinPairs(marks.Links, sources, targets);
+  JoinPairs(marks.Links.Links, sources, targets);
 
   vtkNew<vtkPoints> selection;
   if (selected)

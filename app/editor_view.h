@@ -4,30 +4,13 @@
 #ifndef editor_view_h
 #define editor_view_h
 
-#include <vtkActor.h>
-#include <vtkGlyph3D.h>
-#include <vtkNew.h>
-#include <vtkPolyData.h>
-#include <vtkPolyDataMapper.h>
-#include <vtkSphereSource.h>
+#include "control_point_marks.h"
+
 #include <vtkTextActor.h>
 
-#include <string>
 #include <vector>
 
 class vtkCellLocator;
-class vtkPoints;
-class vtkRenderer;
-
-// Spheres of one colour and size around the points of Centres.
-struct MarkLayer
-{
-  vtkNew<vtkPolyData> Centres;
-  vtkNew<vtkSphereSource> Sphere;
-  vtkNew<vtkGlyph3D> Glyphs;
-  vtkNew<vtkPolyDataMapper> Mapper;
-  vtkNew<vtkActor> Actor;
-};
 
 // The sources as small green spheres, the targets as larger red handles, the
 // selected handle yellow, a yellow line from each source to its target, and
@@ -37,8 +20,7 @@ struct EditorMarks
   MarkLayer Sources;
   MarkLayer Handles;
   MarkLayer Selection;
-  vtkNew<vtkPolyData> Links; // points: sources, then targets; a line from each to its own
-  vtkNew<vtkActor> LinkActor;
+  LinkLayer Links; // points: sources, then targets
   vtkNew<vtkTextActor> Status;
 };
 

@@ -15,6 +15,9 @@
 #include <vtkRenderer.h>
 #include <vtkTexture.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace
 {
 // The parts of parts whose material is material (-1: none).
@@ -28,7 +31,7 @@ std::vector<bool> PartsOfMaterial(const FaceParts& parts, int material)
   return chosen;
 }
 
-// Draws only the parts of faceActor's mapper's input that choose keeps.
+// Makes actor draw only the parts of deformed that keep chooses.
 void DrawParts(vtkActor* actor, vtkAlgorithm* deformed, const std::vector<bool>& keep)
 {
   vtkNew<vtkPartCellsFilter> cells;
@@ -36,8 +39,9 @@ void DrawParts(vtkActor* actor, vtkAlgorithm* deformed, const std::vector<bool>&
   cells->SetParts(keep);
   actor->GetMapper()->SetInputConnection(cells->GetOutputPort());
 }
-}
 
+// A new texture (the caller deletes it) of the image in the PNG file png,
+// or null when png holds no image.
 vtkTexture* NewTextureFromPng(const std::vector<unsigned char>& png)
 {
   if (png.empty())
@@ -62,6 +66,7 @@ vtkTexture* NewTextureFromPng(const std::vector<unsigned char>& png)
   texture->RepeatOn();
   return texture;
 }
+}
 
 vtkActorCollection* AddMaterialActors(vtkPolyData* face,
                                       vtkAlgorithm* deformed,
@@ -69,16 +74,12 @@ vtkActorCollection* AddMaterialActors(vtkPolyData* face,
                                       vtkRenderer* renderer)
 {
   const FaceParts parts = FacePartsOf(face);
-  bool someMaterial = false;
-  for (const FacePart& part : parts.Parts)
-  {
-    someMaterial = someMaterial || part.Material >= 0;
-  }
-  if (!someMaterial)
+  const std::vector<bool> plain = PartsOfMaterial(parts, -1);
+  if (std::find(plain.begin(), plain.end(), false) == plain.end())
   {
     return nullptr;
   }
-  DrawParts(faceActor, deformed, PartsOfMaterial(parts, -1));
+  DrawParts(faceActor, deformed, plain);
   vtkActorCollection* actors = vtkActorCollection::New();
   for (size_t m = 0; m < parts.Materials.size(); ++m)
   {

@@ -4,14 +4,11 @@
 #ifndef face_look_h
 #define face_look_h
 
-#include <vector>
-
 class vtkActor;
 class vtkActorCollection;
 class vtkAlgorithm;
 class vtkPolyData;
 class vtkRenderer;
-class vtkTexture;
 
 // When the parts of face (face_parts.h) have materials, adds to renderer one
 // actor for each material, drawing the cells of its parts from deformed (the
@@ -23,9 +20,5 @@ vtkActorCollection* AddMaterialActors(vtkPolyData* face,
                                       vtkAlgorithm* deformed,
                                       vtkActor* faceActor,
                                       vtkRenderer* renderer);
-
-// A new texture (the caller deletes it) of the image in the PNG file png,
-// or null when png holds no image.
-vtkTexture* NewTextureFromPng(const std::vector<unsigned char>& png);
 
 #endif

@@ -31,29 +31,22 @@
 #include <vtkPolyData.h>
 #include <vtkRenderWindow.h>
 #include <vtkRenderer.h>
-#include <vtkSmartPointer.h>
 #include <vtkTexture.h>
 #include <vtkTextureMapToCylinder.h>
 #include <vtkTriangleFilter.h>
-#include <vtkUnsignedCharArray.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <filesystem>
-#include <stdexcept>
+#include <functional>
 
 namespace
 {
 // glTF's frame, Y up, from the scene's: a scene with Z up is turned, (x, y,
 // z) becoming (x, z, -y); one with Y up is taken as it is.
-class GltfFrame
+struct GltfFrame
 {
-public:
-  explicit GltfFrame(bool yUp)
-    : YUp(yUp)
-  {
-  }
+  bool YUp;
 
   void Convert(const double in[3], float out[3]) const
   {
@@ -82,18 +75,12 @@ public:
     }
     return triples;
   }
-
-private:
-  bool YUp;
 };
 
 std::vector<float> Difference(const std::vector<float>& a, const std::vector<float>& b)
 {
   std::vector<float> d(a.size());
-  for (size_t i = 0; i < a.size(); ++i)
-  {
-    d[i] = a[i] - b[i];
-  }
+  std::transform(a.begin(), a.end(), b.begin(), d.begin(), std::minus<float>());
   return d;
 }
 
@@ -176,12 +163,10 @@ std::vector<PartTriangle> TrianglesOf(vtkPolyData* mesh)
 
 // The meshes of mesh as glTF takes them, one primitive per part (face_parts.h):
 // positions and normals in glTF's frame, colours from RGB(A) unsigned-char
-// point scalars, texture coordinates with v down the image. A part without
-// material gets material plain, the others firstMaterial plus their own.
-std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh,
-                               const GltfFrame& frame,
-                               int plain,
-                               int firstMaterial)
+// point scalars, texture coordinates with v down the image. The mesh's
+// materials are those of FaceMaterials from first on: the plain one of the
+// parts without a material, then their own.
+std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh, const GltfFrame& frame, int first = 0)
 {
   const FaceParts parts = FacePartsOf(mesh);
   std::vector<GltfMesh> meshes(parts.MeshNames.size());
@@ -205,7 +190,7 @@ std::vector<GltfMesh> MeshesOf(vtkPolyData* mesh,
     slot.push_back(owner.Primitives.size());
     owner.Primitives.emplace_back();
     GltfPrimitive& primitive = owner.Primitives.back();
-    primitive.Material = part.Material >= 0 ? firstMaterial + part.Material : plain;
+    primitive.Material = part.Material >= 0 ? first + 1 + part.Material : first;
     primitive.Positions =
       frame.Triples(mesh->GetPoints()->GetData(), part.FirstPoint, part.PointCount, false);
     if (normals)
@@ -299,67 +284,11 @@ std::vector<GltfMaterial> FaceMaterials(vtkPolyData* mesh)
   return materials;
 }
 
-// The first material of FaceMaterials is that of the parts without one.
-constexpr int PlainMaterial = 0;
-constexpr int FirstOwnMaterial = 1;
-
 // The expressions' names: "default" alone for a scene without Expression lines.
 std::vector<std::string> ExpressionNames(const SplineFit& fit)
 {
   return fit.Expressions ? fit.Expressions->Names : std::vector<std::string>{ "default" };
 }
-}
-
-vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
-                                             vtkPolyData* rest,
-                                             int k)
-{
-  vtkNew<vtkPoints> points;
-  vtkNew<vtkFloatArray> normals;
-  normals->SetNumberOfComponents(3);
-  normals->SetName("Normals");
-  vtkDataArray* restNormals = rest->GetPointData()->GetNormals();
-  vtkDataArray* outNormals = restNormals ? normals.Get() : nullptr;
-  if (auto* expressions = vtkExpressionTransform::SafeDownCast(transform))
-  {
-    std::vector<double> kept;
-    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
-    {
-      kept.push_back(expressions->GetWeight(e));
-      expressions->SetWeight(e, e == k ? 1.0 : 0.0);
-    }
-    expressions->TransformPointsNormalsVectors(
-      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
-    {
-      expressions->SetWeight(e, kept[e]);
-    }
-  }
-  else if (auto* single = vtkShapeTransform::SafeDownCast(transform))
-  {
-    const float kept = single->BlendFactor;
-    single->BlendFactor = 1.0f;
-    single->TransformPointsNormalsVectors(
-      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-    single->BlendFactor = kept;
-  }
-  else
-  {
-    transform->TransformPointsNormalsVectors(
-      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
-  }
-  auto shape = vtkSmartPointer<vtkPolyData>::New();
-  shape->ShallowCopy(rest);
-  shape->SetPoints(points);
-  if (restNormals)
-  {
-    shape->GetPointData()->SetNormals(normals);
-  }
-  return shape;
-}
-
-namespace
-{
 // The weights of every frame of the run: the key tracks, or the triangle wave
 // of the default expression.
 GltfWeights FrameWeights(const SplineFit& fit, int framesNumber, int framesPerSecond)
@@ -443,14 +372,54 @@ void WriteBytes(const std::string& path, const std::string& bytes)
   WriteAtomically(
     path, [&bytes](int descriptor) { return WriteAll(descriptor, bytes.data(), bytes.size()); });
 }
-
-// Writes shape in the format that extension names (mesh_writer.h); a shape
-// with a number that is not finite is refused.
-void WriteShape(vtkPolyData* shape, const std::string& path, const std::string& extension)
-{
-  RefuseNonFinite("the expression shape " + ShownName(path), NonFinitePartOf(shape));
-  WriteMeshFile(shape, path, extension);
 }
+
+vtkSmartPointer<vtkPolyData> ExpressionShape(vtkAbstractTransform* transform,
+                                             vtkPolyData* rest,
+                                             int k)
+{
+  vtkNew<vtkPoints> points;
+  vtkNew<vtkFloatArray> normals;
+  normals->SetNumberOfComponents(3);
+  normals->SetName("Normals");
+  vtkDataArray* restNormals = rest->GetPointData()->GetNormals();
+  vtkDataArray* outNormals = restNormals ? normals.Get() : nullptr;
+  if (auto* expressions = vtkExpressionTransform::SafeDownCast(transform))
+  {
+    std::vector<double> kept;
+    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
+    {
+      kept.push_back(expressions->GetWeight(e));
+      expressions->SetWeight(e, e == k ? 1.0 : 0.0);
+    }
+    expressions->TransformPointsNormalsVectors(
+      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
+    for (int e = 0; e < expressions->GetNumberOfExpressions(); ++e)
+    {
+      expressions->SetWeight(e, kept[e]);
+    }
+  }
+  else if (auto* single = vtkShapeTransform::SafeDownCast(transform))
+  {
+    const float kept = single->BlendFactor;
+    single->BlendFactor = 1.0f;
+    single->TransformPointsNormalsVectors(
+      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
+    single->BlendFactor = kept;
+  }
+  else
+  {
+    transform->TransformPointsNormalsVectors(
+      rest->GetPoints(), points, restNormals, outNormals, nullptr, nullptr);
+  }
+  auto shape = vtkSmartPointer<vtkPolyData>::New();
+  shape->ShallowCopy(rest);
+  shape->SetPoints(points);
+  if (restNormals)
+  {
+    shape->GetPointData()->SetNormals(normals);
+  }
+  return shape;
 }
 
 void WriteGltf(const std::string& path,
@@ -459,16 +428,16 @@ void WriteGltf(const std::string& path,
                SplineFit& fit,
                int framesPerSecond)
 {
-  const GltfFrame frame(input.YUp);
+  const GltfFrame frame{ input.YUp };
   vtkPolyData* rest = input.Face;
   std::vector<GltfMaterial> materials = FaceMaterials(rest);
-  std::vector<GltfMesh> meshes = MeshesOf(rest, frame, PlainMaterial, FirstOwnMaterial);
+  std::vector<GltfMesh> meshes = MeshesOf(rest, frame);
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
   {
     vtkSmartPointer<vtkPolyData> shape =
       ExpressionShape(UserMeshTransform(fit, scene), rest, static_cast<int>(k));
-    const std::vector<GltfMesh> moved = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
+    const std::vector<GltfMesh> moved = MeshesOf(shape, frame);
     for (size_t m = 0; m < meshes.size(); ++m)
     {
       meshes[m].TargetNames.push_back(names[k]);
@@ -486,19 +455,15 @@ void WriteGltf(const std::string& path,
   }
 
   // The cylinder mapping of a scene without hair has no points to map.
-  vtkPolyData* hair = nullptr;
-  if (input.Hair)
+  if (input.Hair && input.Hair->GetNumberOfPoints() > 0)
   {
     scene.HairMapping->Update();
-    hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
-  }
-  if (hair && hair->GetNumberOfPoints() > 0)
-  {
+    vtkPolyData* hair = vtkPolyData::SafeDownCast(scene.HairMapping->GetOutputDataObject(0));
     // The hair's parts without a material of their own are drawn with its
     // texture, or else its diffuse colour.
     const int first = static_cast<int>(materials.size());
     std::vector<GltfMaterial> hairMaterials = FaceMaterials(hair);
-    GltfMaterial& plain = hairMaterials[PlainMaterial];
+    GltfMaterial& plain = hairMaterials[0];
     plain = GltfMaterial();
     plain.Name = "hair";
     plain.Png = TexturePng(scene.HairActor);
@@ -507,8 +472,7 @@ void WriteGltf(const std::string& path,
       const float colour[4] = { 0.882353f, 0.682353f, 0.513726f, 1.0f };
       std::copy(colour, colour + 4, plain.BaseColour);
     }
-    std::vector<GltfMesh> hairMeshes =
-      MeshesOf(hair, frame, first + PlainMaterial, first + FirstOwnMaterial);
+    std::vector<GltfMesh> hairMeshes = MeshesOf(hair, frame, first);
     if (hairMeshes.size() == 1)
     {
       hairMeshes[0].Name = "hair";
@@ -532,7 +496,7 @@ void ExportShapes(const std::string& folder,
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   const std::string extension = ShapeFileExtension(input.Settings->GetFaceFileName());
-  const GltfFrame frame(input.YUp);
+  const GltfFrame frame{ input.YUp };
   vtkPolyData* rest = input.Face;
   const std::vector<std::string> names = ExpressionNames(fit);
   for (size_t k = 0; k < names.size(); ++k)
@@ -540,17 +504,18 @@ void ExportShapes(const std::string& folder,
     vtkSmartPointer<vtkPolyData> shape =
       ExpressionShape(UserMeshTransform(fit, scene), rest, static_cast<int>(k));
     const std::string path = ShapeFilePath(folder, names[k], input.Settings->GetFaceFileName());
+    const std::string role = "the expression shape " + ShownName(path);
     if (extension == ".glb")
     {
-      const std::vector<GltfMesh> meshes = MeshesOf(shape, frame, PlainMaterial, FirstOwnMaterial);
+      const std::vector<GltfMesh> meshes = MeshesOf(shape, frame);
       const std::vector<GltfMaterial> materials = FaceMaterials(rest);
-      RefuseNonFinite("the expression shape " + ShownName(path),
-                      NonFinitePartOf(meshes, materials, nullptr, GltfWeights()));
+      RefuseNonFinite(role, NonFinitePartOf(meshes, materials, nullptr, GltfWeights()));
       WriteBytes(path, GlbBytes(meshes, materials, nullptr, GltfWeights()));
     }
     else
     {
-      WriteShape(shape, path, extension);
+      RefuseNonFinite(role, NonFinitePartOf(shape));
+      WriteMeshFile(shape, path, extension);
     }
   }
 }

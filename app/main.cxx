@@ -96,9 +96,8 @@ int main(int argc, char* argv[])
   SayToolkitMessagesInOwnWords();
 
   // Each stage releases what it made itself when it fails; what the earlier
-  // stages made is released by the handlers.
-  // Released in reverse order: the scene, then the fit, then the input whose
-  // control points the fit's transform reads.
+  // stages made is released by TearDown, and the input, whose control points
+  // the fit's transform reads, last.
   SceneInput input;
   SplineFit fit{ nullptr, nullptr };
   Scene scene{};
@@ -150,7 +149,7 @@ int main(int argc, char* argv[])
     const bool outOfMemory = dynamic_cast<const std::bad_alloc*>(&failure) != nullptr;
     std::cerr << (outOfMemory ? OutOfMemoryMessage() : failure.what()) << std::endl;
     DiscardMovie(movie);
-    ReleaseAfterFailure(scene, fit);
+    TearDown(scene, fit);
     return 1;
   }
   return 0;

@@ -1,11 +1,13 @@
 #include "mesh_writer.h"
 
 #include "atomic_write.h"
+#include "descriptor_stream.h"
+#include "file_growth_progress.h"
 #include "toolkit_messages.h"
 
-#include <vtkCellArray.h>
 #include <vtkNew.h>
 #include <vtkOBJWriter.h>
+#include <vtkObjectFactory.h>
 #include <vtkPLYReader.h>
 #include <vtkPLYWriter.h>
 #include <vtkPolyData.h>
@@ -19,6 +21,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <ostream>
 #include <string>
 
 namespace
@@ -33,19 +37,34 @@ bool Succeeds(Writer* writer)
   return written == 1 && writer->GetErrorCode() == 0 && messages.Complaints() == 0;
 }
 
-// Writes with a writer that can write into a string, then the string into
-// descriptor. Returns 0 or an errno.
-template<typename Writer, typename Text>
-int WriteThroughMemory(Writer* writer, int descriptor, Text text)
+// The toolkit's legacy polydata writer, writing into a descriptor that the
+// program opened itself, so that the file is the one it created, every
+// failed write is known with its cause, and the file grows as the mesh is
+// formatted (FileGrowthProgress).
+class LegacyMeshWriter : public vtkPolyDataWriter
 {
-  writer->WriteToOutputStringOn();
-  if (!Succeeds(writer))
+public:
+  static LegacyMeshWriter* New();
+  vtkTypeMacro(LegacyMeshWriter, vtkPolyDataWriter);
+
+  // Writes the input into descriptor; returns 0 or the errno of the failure.
+  int WriteInto(int descriptor)
   {
-    return EIO;
+    this->Buffer = std::make_unique<DescriptorBuffer>(descriptor);
+    const bool written = Succeeds(this);
+    this->Buffer->pubsync();
+    const int error = this->Buffer->Error();
+    this->Buffer.reset();
+    return error != 0 ? error : written ? 0 : EIO;
   }
-  const std::string& bytes = text(writer);
-  return WriteAll(descriptor, bytes.data(), bytes.size());
-}
+
+protected:
+  ostream* OpenVTKFile() override { return new std::ostream(this->Buffer.get()); }
+
+private:
+  std::unique_ptr<DescriptorBuffer> Buffer;
+};
+vtkStandardNewMacro(LegacyMeshWriter);
 
 // A name ending in ".ply" for the file behind a descriptor: the PLY writer
 // appends ".ply" to a name without it, so it cannot be given the
@@ -144,36 +163,41 @@ int WriteObj(vtkPolyData* mesh, int descriptor)
 
 void WriteMeshFile(vtkPolyData* mesh, const std::string& path, const std::string& extension)
 {
-  WriteAtomically(
-    path,
-    [mesh, &extension](int descriptor)
-    {
-      if (extension == ".vtk")
-      {
-        vtkNew<vtkPolyDataWriter> writer;
-        writer->SetInputData(mesh);
-        return WriteThroughMemory(
-          writer.Get(), descriptor, [](vtkPolyDataWriter* w) { return w->GetOutputStdString(); });
-      }
-      if (extension == ".ply")
-      {
-        return WritePly(mesh, descriptor);
-      }
-      if (extension == ".obj")
-      {
-        return WriteObj(mesh, descriptor);
-      }
-      if (extension == ".stl")
-      {
-        // The STL writer sees its failed writes: its status says so.
-        vtkNew<vtkSTLWriter> writer;
-        writer->SetInputData(mesh);
-        writer->SetFileName(DescriptorPath(descriptor).c_str());
-        return Succeeds(writer.Get()) ? 0 : EIO;
-      }
-      vtkNew<vtkXMLPolyDataWriter> writer;
-      writer->SetInputData(mesh);
-      return WriteThroughMemory(
-        writer.Get(), descriptor, [](vtkXMLPolyDataWriter* w) { return w->GetOutputString(); });
-    });
+  WriteAtomically(path,
+                  [mesh, &extension](int descriptor)
+                  {
+                    if (extension == ".vtk")
+                    {
+                      vtkNew<LegacyMeshWriter> writer;
+                      writer->SetInputData(mesh);
+                      const FileGrowthProgress growth(DescriptorPath(descriptor));
+                      return writer->WriteInto(descriptor);
+                    }
+                    if (extension == ".ply")
+                    {
+                      return WritePly(mesh, descriptor);
+                    }
+                    if (extension == ".obj")
+                    {
+                      return WriteObj(mesh, descriptor);
+                    }
+                    if (extension == ".stl")
+                    {
+                      // The STL writer sees its failed writes: its status says so.
+                      vtkNew<vtkSTLWriter> writer;
+                      writer->SetInputData(mesh);
+                      writer->SetFileName(DescriptorPath(descriptor).c_str());
+                      return Succeeds(writer.Get()) ? 0 : EIO;
+                    }
+                    // The XML writer writes into a string, then the string goes to the file.
+                    vtkNew<vtkXMLPolyDataWriter> writer;
+                    writer->SetInputData(mesh);
+                    writer->WriteToOutputStringOn();
+                    if (!Succeeds(writer.Get()))
+                    {
+                      return EIO;
+                    }
+                    const std::string& bytes = writer->GetOutputString();
+                    return WriteAll(descriptor, bytes.data(), bytes.size());
+                  });
 }

@@ -1,9 +1,10 @@
 // The toolkit's mesh writers, checked. Some of them report a failed write
 // only through an error code or an error message (the XML writer), and some
 // not at all (the PLY and OBJ writers return success on a full disk). The
-// legacy and XML writers here write into memory, the bytes then going to the
-// file through checked writes; the PLY and OBJ writers, which can only write
-// to a named file, are checked by reading their file back.
+// legacy writer here writes through a checked stream onto the file's
+// descriptor, the XML writer into memory, the bytes then going to the file
+// through checked writes; the PLY and OBJ writers, which can only write to a
+// named file, are checked by reading their file back.
 #ifndef mesh_writer_h
 #define mesh_writer_h
 

@@ -3,7 +3,6 @@
 #include "video_format.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>

@@ -26,7 +26,6 @@
 #include <vtkMatrix4x4.h>
 #include <vtkNew.h>
 #include <vtkPointData.h>
-#include <vtkPoints.h>
 #include <vtkPolyData.h>
 #include <vtkPolyDataNormals.h>
 #include <vtkProperty.h>
@@ -44,7 +43,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -73,9 +71,8 @@ vtkRenderer* MakeBackgroundRenderer(vtkDatReader* reader)
   vtkRenderer* renderer = vtkRenderer::New();
   renderer->SetInteractive(0);
   renderer->SetLayer(BackgroundLayer);
-  renderer->SetBackground(reader->GetBackGroundColor()[0],
-                          reader->GetBackGroundColor()[1],
-                          reader->GetBackGroundColor()[2]);
+  const float* colour = reader->GetBackGroundColor();
+  renderer->SetBackground(colour[0], colour[1], colour[2]);
   renderer->AddViewProp(reader->GetImageActor());
   // Frame the image, then move 2.5 times closer to it.
   renderer->ResetCamera();
@@ -110,213 +107,16 @@ void SetHairMaterial(vtkProperty* property)
   property->SetSpecularPower(10.5f);
 }
 
-// The steps of BuildScene; every object goes into scene as soon as it is made.
-void AssembleScene(Scene& scene,
-                   const SceneInput& input,
-                   vtkAbstractTransform* transform,
-                   SceneRole role)
-{
-  vtkDatReader* reader = input.Settings;
-  const bool run = role == SceneRole::Run;
-  scene.SaveImages = run && reader->GetSaveImages() == 1;
-  const bool useBackground =
-    reader->GetUseBackground() != 0 &&
-    ImageIsUsable(reader->GetImageActor()->GetMapper()->GetInputAlgorithm(),
-                  "background image",
-                  "the window shows the background colour instead");
-  float* background = reader->GetBackGroundColor();
+// What a face mesh from another tool needs to render right: smooth normals
+// when the file has none, a skin colour when it has no colours.
 
-  scene.FaceRenderer = vtkRenderer::New();
-  scene.FaceRenderer->SetBackground(background[0], background[1], background[2]);
-  if (useBackground)
-  {
-    scene.FaceRenderer->SetLayer(FaceLayer);
-    scene.BackgroundRenderer = MakeBackgroundRenderer(reader);
-  }
+// Angle between two faces above which an edge is a crease: the normals are
+// split there, and smoothed across every gentler edge.
+constexpr double CreaseAngle = 60.0;
 
-  scene.Window = vtkRenderWindow::New();
-  // The image's renderer goes first: it clears the window, and the face's
-  // renderer draws over what it leaves.
-  if (useBackground)
-  {
-    scene.Window->SetNumberOfLayers(2);
-    scene.Window->AddRenderer(scene.BackgroundRenderer);
-  }
-  scene.Window->AddRenderer(scene.FaceRenderer);
-  int* size = reader->GetWindowSize();
-  scene.Window->SetSize(size[0], size[1]);
-
-  scene.Interactor = vtkRenderWindowInteractor::New();
-  scene.Interactor->SetRenderWindow(scene.Window);
-
-  WarnAboutScale(reader, input.Face);
-
-  // The transform carries the normals; a face without them gets them first.
-  vtkPolyData* surface = input.Drawn ? input.Drawn : input.Face;
-  scene.FaceNormals = NewSmoothNormals(surface);
-  scene.DrawsUserMesh = !scene.FaceNormals && !input.Drawn;
-  vtkPolyData* drawn = surface;
-  if (scene.FaceNormals)
-  {
-    scene.FaceNormals->Update();
-    drawn = vtkPolyData::SafeDownCast(scene.FaceNormals->GetOutputDataObject(0));
-  }
-  if (run)
-  {
-    CheckFramesStayFinite(drawn, transform, reader);
-  }
-
-  stopwatch_start();
-  scene.TransformFilter = vtkTransformPolyDataFilter::New();
-  scene.TransformFilter->SetTransform(transform);
-  if (scene.FaceNormals)
-  {
-    scene.TransformFilter->SetInputConnection(scene.FaceNormals->GetOutputPort());
-  }
-  else
-  {
-    scene.TransformFilter->SetInputData(surface);
-  }
-  std::cout << "Transform time: " << stopwatch_elapsed() << " sec." << std::endl;
-
-  scene.FaceMapper = vtkDataSetMapper::New();
-  scene.FaceMapper->SetInputConnection(scene.TransformFilter->GetOutputPort());
-
-  scene.HairMapping = vtkTextureMapToCylinder::New();
-  // Without hair, the hair's pipeline holds an empty mesh.
-  scene.HairMapping->SetInputData(input.Hair ? input.Hair.Get() : vtkNew<vtkPolyData>().Get());
-  scene.HairMapper = vtkDataSetMapper::New();
-  scene.HairMapper->SetInputConnection(scene.HairMapping->GetOutputPort());
-
-  scene.FaceActor = vtkActor::New();
-  scene.FaceActor->SetMapper(scene.FaceMapper);
-  SetFaceMaterial(scene.FaceActor->GetProperty());
-  ColourFaceWithoutColours(surface, scene.FaceActor->GetProperty());
-  scene.BackFaceProperty = vtkProperty::New();
-  scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
-  scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
-  scene.MaterialActors =
-    AddMaterialActors(surface, scene.TransformFilter, scene.FaceActor, scene.FaceRenderer);
-
-  scene.HairActor = vtkActor::New();
-  scene.HairActor->SetMapper(scene.HairMapper);
-  if (reader->GetUseTexture() == 1 && ImageIsUsable(reader->GetTexture()->GetInputAlgorithm(),
-                                                    "hair texture",
-                                                    "the hair is drawn without it"))
-  {
-    scene.HairActor->SetTexture(reader->GetTexture());
-  }
-  SetHairMaterial(scene.HairActor->GetProperty());
-  scene.HairActor->SetBackfaceProperty(scene.BackFaceProperty);
-
-  scene.FaceRenderer->AddViewProp(scene.FaceActor);
-  if (input.Hair)
-  {
-    scene.FaceRenderer->AddViewProp(scene.HairActor);
-  }
-  if (run)
-  {
-    scene.Marks = NewControlPointMarks(reader,
-                                       transform,
-                                       MarkRadiusShare * input.Face->GetLength(),
-                                       reader->GetShowControlPoints(),
-                                       scene.FaceRenderer,
-                                       scene.Interactor);
-  }
-  PlaceCamera(scene.FaceRenderer,
-              reader,
-              MeasureScene(input),
-              static_cast<double>(size[0]) / size[1],
-              input.YUp);
-
-  RenderFrame(scene);
-  // Frame 0 has evaluated the field at every face point.
-  if (vtkShapeTransform* shape = vtkShapeTransform::SafeDownCast(transform))
-  {
-    WarnAboutMotionBeyondSupports(reader, shape);
-    WarnAboutOvershoot(reader, shape);
-  }
-  scene.FrameWriter = vtkBMPWriter::New();
-  if (scene.SaveImages)
-  {
-    CaptureFrame(scene, 0);
-  }
-}
-
-template<typename T>
-void Release(T*& object)
-{
-  if (object)
-  {
-    object->Delete();
-    object = nullptr;
-  }
-}
-}
-
-Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform, SceneRole role)
-{
-  Scene scene{};
-  try
-  {
-    AssembleScene(scene, input, transform, role);
-  }
-  catch (...)
-  {
-    ReleaseScene(scene);
-    throw;
-  }
-  return scene;
-}
-
-void ReleaseScene(Scene& scene)
-{
-  Release(scene.FaceRenderer);
-  Release(scene.BackgroundRenderer);
-  Release(scene.Window);
-  Release(scene.Interactor);
-  ReleaseControlPointMarks(scene.Marks);
-  Release(scene.FaceNormals);
-  Release(scene.TransformFilter);
-  Release(scene.HairMapping);
-  Release(scene.FaceMapper);
-  Release(scene.HairMapper);
-  Release(scene.FaceActor);
-  Release(scene.HairActor);
-  Release(scene.MaterialActors);
-  Release(scene.BackFaceProperty);
-  Release(scene.FrameWriter);
-}
-
-void RenderFrame(Scene& scene)
-{
-  FollowTheFace(scene.Marks);
-  scene.Window->Render();
-}
-
-void CaptureFrame(Scene& scene, int index)
-{
-  char name[32];
-  std::snprintf(name, sizeof(name), "image%.4d.bmp", index);
-  vtkWindowToImageFilter* capture = vtkWindowToImageFilter::New();
-  capture->SetInput(scene.Window);
-  scene.FrameWriter->SetInputConnection(capture->GetOutputPort());
-  scene.FrameWriter->WriteToMemoryOn();
-  scene.FrameWriter->Write();
-  vtkUnsignedCharArray* image = scene.FrameWriter->GetResult();
-  const bool rendered = scene.FrameWriter->GetErrorCode() == 0 && image;
-  capture->Delete();
-  // The user asked for every frame: a run that loses some is not complete.
-  WriteAtomically(name,
-                  [image, rendered](int descriptor)
-                  {
-                    return rendered ? WriteAll(descriptor,
-                                               image->GetPointer(0),
-                                               static_cast<std::size_t>(image->GetNumberOfValues()))
-                                    : EIO;
-                  });
-}
-
+// A new filter (the caller deletes it) that gives mesh smooth point normals
+// for drawing: coincident points merged, normals split only at creases
+// sharper than CreaseAngle. Null when the mesh has point normals.
 vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh)
 {
   if (mesh->GetPointData()->GetNormals())
@@ -358,6 +158,8 @@ vtkAlgorithm* NewSmoothNormals(vtkPolyData* mesh)
   return normals;
 }
 
+// Gives property the skin colour when face carries no colours (no point or
+// cell scalars), whatever its format: the toolkit's white, lit, washes out.
 void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property)
 {
   if (face->GetPointData()->GetScalars() || face->GetCellData()->GetScalars())
@@ -367,8 +169,25 @@ void ColourFaceWithoutColours(vtkPolyData* face, vtkProperty* property)
   property->SetColor(SkinColour[0], SkinColour[1], SkinColour[2]);
 }
 
-namespace
+// The camera of the face renderer.
+//
+// The program's fixed camera looks at the place where its demo head sits,
+// from the side and above. It stays for a face placed there (the middle of
+// the face near its focal point) that lies in its view at a sensible size,
+// so that a scene made for it renders as it always did. Any other face is
+// seen from the front along its own up axis, filling most of the window.
+// The scene file's camera keywords set the camera explicitly.
+
+// The region the camera must show: the face mesh's bounds (xmin, xmax, ymin,
+// ymax, zmin, zmax), widened by how far the face may move (the largest move
+// of a control point), and the bounds of every mesh of the scene for the
+// clipping range.
+struct SceneBounds
 {
+  double Face[6];
+  double All[6];
+};
+
 // The fixed camera's clipping range, for the region its position, focal point
 // and view-up show.
 constexpr double FixedNear = 0.168546;
@@ -484,17 +303,6 @@ void CheckCameraKeywords(const double position[3],
   }
 }
 
-// A vector of the Z-up frame in the Y-up frame of the same scene: Y up
-// formats keep x, take the Z-up z as their y and look along -z where Z up
-// looks along y.
-void ZUpToYUp(const double in[3], double out[3])
-{
-  out[0] = in[0];
-  out[1] = in[2];
-  out[2] = -in[1];
-}
-}
-
 SceneBounds MeasureScene(const SceneInput& input)
 {
   const double reach = LargestControlPointMove(input.Settings);
@@ -510,6 +318,13 @@ SceneBounds MeasureScene(const SceneInput& input)
   return bounds;
 }
 
+// Places the active camera of renderer for a window of the given aspect
+// (width / height). For meshes with Y up (yUp), the fixed camera and the
+// front view are turned with the meshes' axes, Z up to Y up, so that they
+// show the same view of a head turned that way; the camera keywords are
+// taken as written. Throws program_error when the scene file's camera
+// keywords give no usable camera (position on the focal point, or a view-up
+// along the viewing direction).
 void PlaceCamera(vtkRenderer* renderer,
                  vtkDatReader* reader,
                  const SceneBounds& bounds,
@@ -527,10 +342,13 @@ void PlaceCamera(vtkRenderer* renderer,
   }
   else if (yUp)
   {
+    // The same vectors in the Y-up frame: x stays, the Z-up z becomes y, and
+    // the view along +y of Z up is along -z.
     for (double* vector : { position, focalPoint, viewUp })
     {
-      const double zUp[3] = { vector[0], vector[1], vector[2] };
-      ZUpToYUp(zUp, vector);
+      const double y = vector[1];
+      vector[1] = vector[2];
+      vector[2] = -y;
     }
   }
   camera->SetPosition(position[0], position[1], position[2]);
@@ -549,4 +367,196 @@ void PlaceCamera(vtkRenderer* renderer,
     return;
   }
   FrameFromTheFront(renderer, bounds, aspect, yUp);
+}
+
+// The steps of BuildScene; every object goes into scene as soon as it is made.
+void AssembleScene(Scene& scene,
+                   const SceneInput& input,
+                   vtkAbstractTransform* transform,
+                   SceneRole role)
+{
+  vtkDatReader* reader = input.Settings;
+  const bool run = role == SceneRole::Run;
+  const bool useBackground =
+    reader->GetUseBackground() != 0 &&
+    ImageIsUsable(reader->GetImageActor()->GetMapper()->GetInputAlgorithm(),
+                  "background image",
+                  "the window shows the background colour instead");
+  float* background = reader->GetBackGroundColor();
+
+  scene.FaceRenderer = vtkRenderer::New();
+  scene.FaceRenderer->SetBackground(background[0], background[1], background[2]);
+  scene.Window = vtkRenderWindow::New();
+  // The image's renderer goes first: it clears the window, and the face's
+  // renderer draws over what it leaves.
+  if (useBackground)
+  {
+    scene.FaceRenderer->SetLayer(FaceLayer);
+    scene.BackgroundRenderer = MakeBackgroundRenderer(reader);
+    scene.Window->SetNumberOfLayers(2);
+    scene.Window->AddRenderer(scene.BackgroundRenderer);
+  }
+  scene.Window->AddRenderer(scene.FaceRenderer);
+  int* size = reader->GetWindowSize();
+  scene.Window->SetSize(size[0], size[1]);
+
+  scene.Interactor = vtkRenderWindowInteractor::New();
+  scene.Interactor->SetRenderWindow(scene.Window);
+
+  WarnAboutScale(reader, input.Face);
+
+  // The transform carries the normals; a face without them gets them first.
+  vtkPolyData* surface = input.Drawn ? input.Drawn : input.Face;
+  scene.FaceNormals = NewSmoothNormals(surface);
+  scene.DrawsUserMesh = !scene.FaceNormals && !input.Drawn;
+  vtkPolyData* drawn = surface;
+  if (scene.FaceNormals)
+  {
+    scene.FaceNormals->Update();
+    drawn = vtkPolyData::SafeDownCast(scene.FaceNormals->GetOutputDataObject(0));
+  }
+  if (run)
+  {
+    CheckFramesStayFinite(drawn, transform, reader);
+  }
+
+  stopwatch_start();
+  scene.TransformFilter = vtkTransformPolyDataFilter::New();
+  scene.TransformFilter->SetTransform(transform);
+  if (scene.FaceNormals)
+  {
+    scene.TransformFilter->SetInputConnection(scene.FaceNormals->GetOutputPort());
+  }
+  else
+  {
+    scene.TransformFilter->SetInputData(surface);
+  }
+  std::cout << "Transform time: " << stopwatch_elapsed() << " sec." << std::endl;
+
+  scene.FaceMapper = vtkDataSetMapper::New();
+  scene.FaceMapper->SetInputConnection(scene.TransformFilter->GetOutputPort());
+
+  scene.HairMapping = vtkTextureMapToCylinder::New();
+  // Without hair, the hair's pipeline holds an empty mesh.
+  scene.HairMapping->SetInputData(input.Hair ? input.Hair.Get() : vtkNew<vtkPolyData>().Get());
+  scene.HairMapper = vtkDataSetMapper::New();
+  scene.HairMapper->SetInputConnection(scene.HairMapping->GetOutputPort());
+
+  scene.FaceActor = vtkActor::New();
+  scene.FaceActor->SetMapper(scene.FaceMapper);
+  SetFaceMaterial(scene.FaceActor->GetProperty());
+  ColourFaceWithoutColours(surface, scene.FaceActor->GetProperty());
+  scene.BackFaceProperty = vtkProperty::New();
+  scene.BackFaceProperty->SetColor(0.736581f, 0.579412f, 0.573591f);
+  scene.FaceActor->SetBackfaceProperty(scene.BackFaceProperty);
+  scene.MaterialActors =
+    AddMaterialActors(surface, scene.TransformFilter, scene.FaceActor, scene.FaceRenderer);
+
+  scene.HairActor = vtkActor::New();
+  scene.HairActor->SetMapper(scene.HairMapper);
+  if (reader->GetUseTexture() == 1 && ImageIsUsable(reader->GetTexture()->GetInputAlgorithm(),
+                                                    "hair texture",
+                                                    "the hair is drawn without it"))
+  {
+    scene.HairActor->SetTexture(reader->GetTexture());
+  }
+  SetHairMaterial(scene.HairActor->GetProperty());
+  scene.HairActor->SetBackfaceProperty(scene.BackFaceProperty);
+
+  scene.FaceRenderer->AddViewProp(scene.FaceActor);
+  if (input.Hair)
+  {
+    scene.FaceRenderer->AddViewProp(scene.HairActor);
+  }
+  if (run)
+  {
+    scene.Marks = NewControlPointMarks(reader,
+                                       transform,
+                                       MarkRadiusShare * input.Face->GetLength(),
+                                       reader->GetShowControlPoints(),
+                                       scene.FaceRenderer,
+                                       scene.Interactor);
+  }
+  PlaceCamera(scene.FaceRenderer,
+              reader,
+              MeasureScene(input),
+              static_cast<double>(size[0]) / size[1],
+              input.YUp);
+
+  RenderFrame(scene);
+  // Frame 0 has evaluated the field at every face point.
+  if (vtkShapeTransform* shape = vtkShapeTransform::SafeDownCast(transform))
+  {
+    WarnAboutMotionBeyondSupports(reader, shape);
+    WarnAboutOvershoot(reader, shape);
+  }
+  scene.FrameWriter = vtkBMPWriter::New();
+  if (run && reader->GetSaveImages() == 1)
+  {
+    CaptureFrame(scene, 0);
+  }
+}
+}
+
+Scene BuildScene(const SceneInput& input, vtkAbstractTransform* transform, SceneRole role)
+{
+  Scene scene{};
+  try
+  {
+    AssembleScene(scene, input, transform, role);
+  }
+  catch (...)
+  {
+    ReleaseScene(scene);
+    throw;
+  }
+  return scene;
+}
+
+void ReleaseScene(Scene& scene)
+{
+  Release(scene.FaceRenderer);
+  Release(scene.Window);
+  Release(scene.Interactor);
+  ReleaseControlPointMarks(scene.Marks);
+  Release(scene.FaceMapper);
+  Release(scene.FaceActor);
+  Release(scene.MaterialActors);
+  Release(scene.TransformFilter);
+  Release(scene.BackgroundRenderer);
+  Release(scene.FrameWriter);
+  Release(scene.FaceNormals);
+  Release(scene.HairMapping);
+  Release(scene.HairMapper);
+  Release(scene.HairActor);
+  Release(scene.BackFaceProperty);
+}
+
+void RenderFrame(Scene& scene)
+{
+  FollowTheFace(scene.Marks);
+  scene.Window->Render();
+}
+
+void CaptureFrame(Scene& scene, int index)
+{
+  char name[32];
+  std::snprintf(name, sizeof(name), "image%.4d.bmp", index);
+  vtkWindowToImageFilter* capture = vtkWindowToImageFilter::New();
+  capture->SetInput(scene.Window);
+  scene.FrameWriter->SetInputConnection(capture->GetOutputPort());
+  scene.FrameWriter->WriteToMemoryOn();
+  scene.FrameWriter->Write();
+  vtkUnsignedCharArray* image = scene.FrameWriter->GetResult();
+  const bool rendered = scene.FrameWriter->GetErrorCode() == 0 && image;
+  capture->Delete();
+  // The user asked for every frame: a run that loses some is not complete.
+  WriteAtomically(name,
+                  [image, rendered](int descriptor)
+                  {
+                    return rendered ? WriteAll(descriptor,
+                                               image->GetPointer(0),
+                                               static_cast<std::size_t>(image->GetNumberOfValues()))
+                                    : EIO;
+                  });
 }

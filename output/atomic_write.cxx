@@ -39,6 +39,18 @@ std::string RandomSuffix(std::mt19937_64& generator)
   }
   return suffix;
 }
+
+// "Cannot write <path>: <the system's text for error>", with the file-size
+// limit named for EFBIG.
+std::string WriteFailureMessage(const std::string& path, int error)
+{
+  std::string message = "Cannot write " + path + ": " + std::strerror(error);
+  if (error == EFBIG)
+  {
+    message += " (beyond the largest file the system or ulimit -f allows)";
+  }
+  return message;
+}
 }
 
 TemporaryFile CreateTemporaryFile(const std::string& path)
@@ -137,16 +149,6 @@ void RemoveTemporaryFilesNow()
     unlink(path.c_str());
   }
   LiveTemporaries().clear();
-}
-
-std::string WriteFailureMessage(const std::string& path, int error)
-{
-  std::string message = "Cannot write " + path + ": " + std::strerror(error);
-  if (error == EFBIG)
-  {
-    message += " (beyond the largest file the system or ulimit -f allows)";
-  }
-  return message;
 }
 
 void WriteAtomically(const std::string& path, const std::function<int(int descriptor)>& write)

@@ -22,7 +22,8 @@ struct TemporaryFile
 };
 
 // Creates the temporary file of the output path, permission 0666 less the
-// umask. Throws program_error (WriteFailureMessage) when the folder
+// umask. Throws program_error "Cannot write <path>: <the system's text for
+// the error>" (with the file-size limit named for EFBIG) when the folder
 // takes no new file.
 TemporaryFile CreateTemporaryFile(const std::string& path);
 
@@ -47,13 +48,9 @@ std::string DescriptorPath(int descriptor);
 // discarded, for a process that must end at once.
 void RemoveTemporaryFilesNow();
 
-// "Cannot write <path>: <the system's text for error>", with the file-size
-// limit named for EFBIG.
-std::string WriteFailureMessage(const std::string& path, int error);
-
 // Creates the temporary file of path, hands its descriptor to write, which
 // returns 0 or an errno, and commits the file. Throws program_error
-// (WriteFailureMessage) when any step fails; path is then left as it was and
+// as CreateTemporaryFile does when any step fails; path is then left as it was and
 // no temporary file remains.
 void WriteAtomically(const std::string& path, const std::function<int(int descriptor)>& write);
 

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <sstream>
 
 namespace
 {
@@ -22,16 +23,10 @@ constexpr const char* WhiteSpace = " \t\r\n\v\f";
 std::vector<std::string> SplitLines(const std::string& text)
 {
   std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size())
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);)
   {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos)
-    {
-      end = text.size();
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
+    lines.push_back(line);
   }
   return lines;
 }
@@ -67,8 +62,7 @@ bool IsControlPointLine(const std::string& line, PairSeparators separators)
 bool IsSupportRadiusLine(const std::string& line)
 {
   float radius;
-  return line.compare(0, 13, "SupportRadius") == 0 &&
-         std::sscanf(line.c_str(), "SupportRadius %f", &radius) == 1;
+  return std::sscanf(line.c_str(), "SupportRadius %f", &radius) == 1;
 }
 
 // What a rewritten SupportRadius line keeps of the old one: its comment, and

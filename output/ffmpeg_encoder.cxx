@@ -1,4 +1,10 @@
-#include "ffmpeg_encoder.h"
+// The video encoder through FFmpeg's libraries: libswscale turns each RGB
+// frame into 4:2:0 YUV, libavcodec encodes it with the format's encoder and
+// libavformat puts the packets into the format's container, written through
+// a checked AVIOContext on the caller's file descriptor. It is built into
+// libanimation_video.so with descriptor_io.cxx (see video_encoder.h).
+#include "descriptor_io.h"
+#include "video_encoder.h"
 
 extern "C"
 {
@@ -11,8 +17,11 @@ extern "C"
 #include <libswscale/swscale.h>
 }
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -34,22 +43,56 @@ AVDictionary* ParseOptions(const char* text)
   return options;
 }
 
-// FFmpeg leaves in options those that it did not take: none may be left.
-void ReleaseOptions(AVDictionary** options, const char* user)
-{
-  const AVDictionaryEntry* unknown = av_dict_get(*options, "", nullptr, AV_DICT_IGNORE_SUFFIX);
-  const std::string name = unknown ? unknown->key : "";
-  av_dict_free(options);
-  if (!name.empty())
-  {
-    throw std::runtime_error(std::string(user) + " has no option " + name);
-  }
-}
-
 int Even(int size)
 {
   return size + (size & 1);
 }
+
+class FFmpegEncoder : public VideoEncoder
+{
+public:
+  FFmpegEncoder(int descriptor,
+                const VideoFormat& format,
+                int width,
+                int height,
+                int framesPerSecond);
+  // Releases everything; the file holds what was written, unfinished unless
+  // Finish was called.
+  ~FFmpegEncoder() override;
+  FFmpegEncoder(const FFmpegEncoder&) = delete;
+  FFmpegEncoder& operator=(const FFmpegEncoder&) = delete;
+
+  void AddFrame(const unsigned char* rgb) override;
+  void Finish() override;
+  int GetWidth() const override { return this->Width; }
+  int GetHeight() const override { return this->Height; }
+
+private:
+  // The constructor's work, and the destructor's.
+  void Open(const VideoFormat& format, int framesPerSecond);
+  void Release();
+  // Sends frame (null to drain) and writes every packet the encoder gives.
+  void Encode(const AVFrame* frame);
+  // Throws the reason: the failed write, or else FFmpeg's error code.
+  [[noreturn]] void Fail(int code) const;
+  // Throws the reason when code, the result of an FFmpeg call, is an error.
+  void Check(int code) const;
+  // Frees the options of user (a muxer or an encoder) after the call that
+  // took them returned code; throws when it failed or left an option unused.
+  void ReleaseOptions(AVDictionary** options, int code, const char* user) const;
+
+  int Width; // of the frames added
+  int Height;
+  DescriptorOutput Output;
+  AVFormatContext* Container = nullptr;
+  AVStream* Stream = nullptr;
+  AVCodecContext* Codec = nullptr;
+  SwsContext* Converter = nullptr;
+  AVFrame* Picture = nullptr; // the YUV frame handed to the encoder
+  AVPacket* Packet = nullptr;
+  std::vector<unsigned char> Rows; // the RGB frame top row first, at the coded size
+  std::int64_t Frames = 0;         // frames added so far: the next time stamp
+};
 }
 
 FFmpegEncoder::FFmpegEncoder(int descriptor,
@@ -88,11 +131,7 @@ void FFmpegEncoder::Open(const VideoFormat& format, int framesPerSecond)
   {
     throw std::runtime_error(std::string("this FFmpeg has no ") + format.Encoder + " encoder");
   }
-  int code = avformat_alloc_output_context2(&this->Container, nullptr, format.Muxer, nullptr);
-  if (code < 0)
-  {
-    this->Fail(code);
-  }
+  this->Check(avformat_alloc_output_context2(&this->Container, nullptr, format.Muxer, nullptr));
   this->Container->pb = OpenDescriptorOutput(&this->Output);
   this->Stream = avformat_new_stream(this->Container, nullptr);
   this->Codec = avcodec_alloc_context3(encoder);
@@ -123,29 +162,16 @@ void FFmpegEncoder::Open(const VideoFormat& format, int framesPerSecond)
     this->Codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   }
   AVDictionary* encoderOptions = ParseOptions(format.EncoderOptions);
-  code = avcodec_open2(this->Codec, encoder, &encoderOptions);
-  if (code < 0)
-  {
-    av_dict_free(&encoderOptions);
-    this->Fail(code);
-  }
-  ReleaseOptions(&encoderOptions, format.Encoder);
-  code = avcodec_parameters_from_context(this->Stream->codecpar, this->Codec);
-  if (code < 0)
-  {
-    this->Fail(code);
-  }
+  const int opened = avcodec_open2(this->Codec, encoder, &encoderOptions);
+  this->ReleaseOptions(&encoderOptions, opened, format.Encoder);
+  this->Check(avcodec_parameters_from_context(this->Stream->codecpar, this->Codec));
   this->Stream->time_base = this->Codec->time_base;
   this->Stream->avg_frame_rate = this->Codec->framerate;
 
   this->Picture->format = this->Codec->pix_fmt;
   this->Picture->width = codedWidth;
   this->Picture->height = codedHeight;
-  code = av_frame_get_buffer(this->Picture, 0);
-  if (code < 0)
-  {
-    this->Fail(code);
-  }
+  this->Check(av_frame_get_buffer(this->Picture, 0));
   // The encoders read whole blocks (Theora's are 16 x 16 pixels), beyond
   // the picture into the buffer's padding: it is given defined values.
   for (AVBufferRef* block : this->Picture->buf)
@@ -172,13 +198,8 @@ void FFmpegEncoder::Open(const VideoFormat& format, int framesPerSecond)
   this->Rows.resize(static_cast<std::size_t>(codedWidth) * codedHeight * 3);
 
   AVDictionary* muxerOptions = ParseOptions(format.MuxerOptions);
-  code = avformat_write_header(this->Container, &muxerOptions);
-  if (code < 0)
-  {
-    av_dict_free(&muxerOptions);
-    this->Fail(code);
-  }
-  ReleaseOptions(&muxerOptions, format.Muxer);
+  const int written = avformat_write_header(this->Container, &muxerOptions);
+  this->ReleaseOptions(&muxerOptions, written, format.Muxer);
 }
 
 void FFmpegEncoder::Release()
@@ -214,11 +235,7 @@ void FFmpegEncoder::AddFrame(const unsigned char* rgb)
     }
   }
 
-  int code = av_frame_make_writable(this->Picture);
-  if (code < 0)
-  {
-    this->Fail(code);
-  }
+  this->Check(av_frame_make_writable(this->Picture));
   const std::uint8_t* planes[] = { this->Rows.data() };
   const int strides[] = { static_cast<int>(codedRowBytes) };
   sws_scale(this->Converter,
@@ -280,6 +297,27 @@ void FFmpegEncoder::Fail(int code) const
 {
   // A failed write is the cause, whatever the muxer made of it.
   throw std::runtime_error(ErrorText(this->Output.Error ? AVERROR(this->Output.Error) : code));
+}
+
+void FFmpegEncoder::Check(int code) const
+{
+  if (code < 0)
+  {
+    this->Fail(code);
+  }
+}
+
+void FFmpegEncoder::ReleaseOptions(AVDictionary** options, int code, const char* user) const
+{
+  // FFmpeg leaves in options those that it did not take: none may be left.
+  const AVDictionaryEntry* unknown = av_dict_get(*options, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+  const std::string name = unknown ? unknown->key : "";
+  av_dict_free(options);
+  this->Check(code);
+  if (!name.empty())
+  {
+    throw std::runtime_error(std::string(user) + " has no option " + name);
+  }
 }
 
 extern "C" __attribute__((visibility("default"))) VideoEncoder* animation_open_video_encoder(

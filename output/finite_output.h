@@ -13,9 +13,9 @@ struct GltfMesh;
 struct GltfWeights;
 class vtkPolyData;
 
-// The first part of mesh that holds a number that is not finite, "its
-// points" or "its point array NAME" (floating-point arrays of its point and
-// cell data); empty when every number is finite.
+// The first part of mesh that holds a number that is not finite: "its
+// points", "its point array NAME" or "its cell array NAME" (floating-point
+// arrays); empty when every number is finite.
 std::string NonFinitePartOf(vtkPolyData* mesh);
 
 // The first part of a glTF scene that holds a number that is not finite:

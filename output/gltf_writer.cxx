@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <sstream>
 
@@ -47,7 +46,6 @@ public:
     const int view =
       this->View(values.data(), values.size() * sizeof(float), vertices ? ArrayBuffer : 0);
     std::ostringstream accessor;
-    accessor.precision(std::numeric_limits<float>::max_digits10);
     accessor << "{\"bufferView\":" << view << ",\"componentType\":" << Float
              << ",\"count\":" << count << ",\"type\":\"" << type << "\"";
     if (bounded && count > 0)
@@ -142,10 +140,7 @@ void AppendChunk(std::string& file, const std::string& data, std::uint32_t type)
   file.append(reinterpret_cast<const char*>(&type), 4);
   file += data;
 }
-}
 
-namespace
-{
 // The JSON of primitive, its arrays appended to document.
 std::string PrimitiveItem(Document& document, const GltfPrimitive& primitive)
 {
@@ -243,13 +238,10 @@ std::string MaterialItem(Document& document,
 
 std::string CameraNode(const GltfCamera& camera)
 {
-  std::ostringstream node;
-  node.precision(17);
-  node << "{\"name\":\"camera\",\"camera\":0,\"translation\":"
-       << Document::List(std::vector<double>(camera.Translation, camera.Translation + 3))
-       << ",\"rotation\":"
-       << Document::List(std::vector<double>(camera.Rotation, camera.Rotation + 4)) << "}";
-  return node.str();
+  return "{\"name\":\"camera\",\"camera\":0,\"translation\":" +
+         Document::List(std::vector<double>(camera.Translation, camera.Translation + 3)) +
+         ",\"rotation\":" +
+         Document::List(std::vector<double>(camera.Rotation, camera.Rotation + 4)) + "}";
 }
 
 std::string CameraItems(const GltfCamera& camera)

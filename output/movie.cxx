@@ -6,8 +6,6 @@
 #include <vtkRenderWindow.h>
 #include <vtkWindowToImageFilter.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 

@@ -3,9 +3,8 @@
 #include "program_error.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <climits>
+#include <filesystem>
 #include <string>
 
 namespace
@@ -15,15 +14,13 @@ using OpenFunction = VideoEncoder* (*)(int, const VideoFormat*, int, int, int);
 // The library's path: ../lib/libanimation_video.so from the program's folder.
 std::string LibraryPath()
 {
-  char program[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
-  if (length <= 0)
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || program.empty())
   {
     throw program_error("cannot find the program's own folder");
   }
-  std::string path(program, static_cast<std::size_t>(length));
-  path.erase(path.rfind('/') + 1);
-  return path + "../lib/libanimation_video.so";
+  return (program.parent_path() / "../lib/libanimation_video.so").string();
 }
 
 // Loads the library once; it stays loaded until the program ends.
