@@ -11,6 +11,7 @@
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 
+#include <vtkMath.h>
 #include <vtkObjectFactory.h>
 
 #include <algorithm>
@@ -213,6 +214,7 @@ vtkMatrixSolver::vtkMatrixSolver()
   , BZ(nullptr)
   , Radius(0.0f)
   , Max(0)
+  , Math(vtkMath::New())
   , SolvedCoeff{ nullptr, nullptr, nullptr }
 {
 }
@@ -245,6 +247,7 @@ vtkMatrixSolver::~vtkMatrixSolver()
   this->SetBX(nullptr);
   this->SetBY(nullptr);
   this->SetBZ(nullptr);
+  this->Math->Delete();
   for (float* block : this->SolvedCoeff)
   {
     std::free(block);

@@ -7,6 +7,7 @@
 #include <vtkObject.h>
 #include <vtkPoints.h>
 class vtkDatReader;
+class vtkMath;
 class vtkMatrixSolver : public vtkObject
 {
 public:
@@ -128,6 +129,7 @@ protected:
   int Max;
   animation::core::fit_options Options;
   animation::core::fit_accuracy Accuracy;
+  vtkMath* Math; // made by the constructor, deleted by the destructor; unused
 
   // The coefficient arrays made by the last Solve(), X, Y, Z; owned.
   float* SolvedCoeff[3];
