@@ -86,10 +86,8 @@ public:
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
 
-  // Why the last fit failed or misses its landmarks (empty when it does neither), and how far
-  // it misses them (relative to the largest landmark move).
+  // Why the last fit failed or misses its landmarks (empty when it does neither).
   std::string FitError;
-  double FitResidual = 0.0;
 };
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
@@ -174,7 +172,7 @@ void vtkCompactSplineTransform::InternalUpdate()
   internals.FitTime.Modified();
   internals.Caches.Clear();
   internals.FitError.clear();
-  internals.FitResidual = 0.0;
+  this->FitResidual = 0.0;
   try
   {
     ++this->WholeFits;
@@ -217,7 +215,7 @@ bool vtkCompactSplineTransform::UpdateTargets()
       internals.Caches.Clear();
     }
     internals.Fit = moved;
-    internals.FitResidual = residual;
+    this->FitResidual = residual;
     internals.FitTime.Modified();
     return true;
   }
@@ -329,10 +327,10 @@ void vtkCompactSplineTransform::FitLandmarks()
   internals.Fit = fit;
 
   // How far the field misses the landmarks, at their own positions.
-  internals.FitResidual =
+  this->FitResidual =
     core::landmark_residual(fit->Fit, 0, options.Smoothing, relative[0].data(), relative[1].data());
   std::string inaccurate = animation::DescribeInaccurateFit(
-    count, internals.FitResidual, fit->Fit.Accuracy.Before, fit->LargestLandmarkMove, 0.0);
+    count, this->FitResidual, fit->Fit.Accuracy.Before, fit->LargestLandmarkMove, 0.0);
   if (!inaccurate.empty())
   {
     inaccurate[0] = 'T'; // the phrase, as a sentence of its own
@@ -352,65 +350,27 @@ const char* vtkCompactSplineTransform::GetFitError()
   return this->Internals->FitError.c_str();
 }
 
-double vtkCompactSplineTransform::GetFitResidual()
+double vtkCompactSplineTransform::Displacement(const double x[3],
+                                               double s[3],
+                                               double jacobian[3][3])
 {
-  this->Update();
-  return this->Internals->FitResidual;
-}
-
-void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])
-{
-  double s[3] = { 0.0, 0.0, 0.0 };
   if (const relative_fit* fit = this->Internals->Fit.get())
   {
     thread_local std::vector<vtkIdType> ids;
-    fit->Evaluate(in, ids, s, nullptr);
+    fit->Evaluate(x, ids, s, jacobian);
   }
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = in[a] - this->BlendFactor * s[a];
-  }
+  return this->BlendFactor;
 }
 
-void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
-                                                           double out[3],
-                                                           double derivative[3][3])
+bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
+                                                  vtkPoints* outPts,
+                                                  const animation::carried_tuples& carried)
 {
-  double s[3] = { 0.0, 0.0, 0.0 };
-  double jacobian[3][3] = {};
-  if (const relative_fit* fit = this->Internals->Fit.get())
-  {
-    thread_local std::vector<vtkIdType> ids;
-    fit->Evaluate(in, ids, s, jacobian);
-  }
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = in[a] - this->BlendFactor * s[a];
-  }
-  core::blended_derivative(&jacobian[0][0], this->BlendFactor, derivative);
-}
-
-void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
-                                                              vtkPoints* outPts,
-                                                              vtkDataArray* inNms,
-                                                              vtkDataArray* outNms,
-                                                              vtkDataArray* inVrs,
-                                                              vtkDataArray* outVrs,
-                                                              int nOptionalVectors,
-                                                              vtkDataArray** inVrsArr,
-                                                              vtkDataArray** outVrsArr)
-{
-  this->Update();
   const std::shared_ptr<const relative_fit> fit = this->Internals->Fit;
-  if (this->InverseFlag || !fit)
+  if (!fit)
   {
-    this->Superclass::TransformPointsNormalsVectors(
-      inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
-    return;
+    return false;
   }
-
-  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
-                                              inVrsArr, outVrsArr };
   const bool derivatives = carried.Any();
   const double blend = this->BlendFactor;
   const vtkIdType n = inPts->GetNumberOfPoints();
@@ -464,12 +424,11 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
                        "target around the edit, or call SetPolynomial(false).");
   }
   outPts->Modified();
-  if (!derivatives)
+  if (derivatives)
   {
-    return;
+    carried.CarryAll(cache, &blend);
   }
-
-  carried.CarryAll(cache, &blend);
+  return true;
 }
 
 vtkAbstractTransform* vtkCompactSplineTransform::MakeTransform()

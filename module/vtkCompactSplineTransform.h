@@ -93,9 +93,6 @@
 
 #include <string> // For ReportFitError
 
-class vtkDataArray;
-class vtkPoints;
-
 class ANIMATIONDEFORMATION_EXPORT vtkCompactSplineTransform : public vtkLandmarkSplineTransform
 {
 public:
@@ -131,35 +128,11 @@ public:
   bool IsFitted();
 
   /**
-   * How far the field misses the landmarks: the largest distance between s(p_k) and p_k - q_k
-   * (with smoothing lambda, the residual of (A + lambda I) w + P'c = b) over the landmarks,
-   * relative to the largest landmark move |p_k - q_k|. Every fit is refined in mixed precision
-   * (residuals in double precision, corrections from the single-precision factor) until the
-   * residual stops decreasing; a residual that stays above 1e-6 is reported as an error and
-   * through GetFitError(). 0 before the first fit and after landmarks that give no fit. Fits
-   * first when needed.
-   */
-  double GetFitResidual();
-
-  /**
    * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
    * the largest landmark move: the text of the error reported. Empty after a good fit and
    * without landmarks. Fits first when needed.
    */
   const char* GetFitError();
-
-  /**
-   * Transform points, normals and vectors through the cached displacement and Jacobian.
-   */
-  void TransformPointsNormalsVectors(vtkPoints* inPts,
-                                     vtkPoints* outPts,
-                                     vtkDataArray* inNms,
-                                     vtkDataArray* outNms,
-                                     vtkDataArray* inVrs,
-                                     vtkDataArray* outVrs,
-                                     int nOptionalVectors = 0,
-                                     vtkDataArray** inVrsArr = nullptr,
-                                     vtkDataArray** outVrsArr = nullptr) override;
 
   /**
    * The modification time includes that of the landmarks.
@@ -186,10 +159,10 @@ protected:
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
-  void ForwardTransformPoint(const double in[3], double out[3]) override;
-  void ForwardTransformDerivative(const double in[3],
-                                  double out[3],
-                                  double derivative[3][3]) override;
+  double Displacement(const double x[3], double s[3], double jacobian[3][3]) override;
+  bool TransformPointSet(vtkPoints* inPts,
+                         vtkPoints* outPts,
+                         const animation::carried_tuples& carried) override;
 
   /**
    * Update the last fit to the target landmarks as they are now, when only they changed: true when

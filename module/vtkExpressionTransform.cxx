@@ -102,6 +102,24 @@ struct expression_fits
   std::vector<animation::core::fit> Groups;
   std::vector<animation::landmark_frame> Frames;
   std::vector<std::vector<std::size_t>> Members; // per group, its expressions in field order
+
+  // Calls visit(k, group, m, u, scale) for every expression k, field m of fit group in whose
+  // frame x is u and a displacement of u is scale times one of x: each group's neighbours are
+  // found once at x, into ids, and serve all its members.
+  template<typename Visit>
+  void ForEachField(const double x[3], std::vector<vtkIdType>& ids, Visit visit) const
+  {
+    for (std::size_t g = 0; g < this->Groups.size(); ++g)
+    {
+      double u[3];
+      this->Frames[g].ToFrame(x, u);
+      animation::core::find_neighbours(this->Groups[g], u, ids);
+      for (std::size_t m = 0; m < this->Members[g].size(); ++m)
+      {
+        visit(this->Members[g][m], this->Groups[g], static_cast<int>(m), u, this->Frames[g].Scale);
+      }
+    }
+  }
 };
 }
 
@@ -291,65 +309,56 @@ public:
       [points](vtkIdType i, double x[3]) { points->GetPoint(i, x); },
       [&fits](const double x[3], std::vector<vtkIdType>& ids, double* s, double(*jacobian)[3])
       {
-        for (std::size_t g = 0; g < fits.Groups.size(); ++g)
-        {
-          double u[3];
-          fits.Frames[g].ToFrame(x, u);
-          animation::core::find_neighbours(fits.Groups[g], u, ids);
-          for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
-          {
-            const std::size_t k = fits.Members[g][m];
-            animation::core::evaluate_field(fits.Groups[g],
-                                            static_cast<int>(m),
-                                            u,
-                                            ids,
-                                            s + 3 * k,
-                                            jacobian ? jacobian + 3 * k : nullptr);
-            for (int a = 0; a < 3; ++a)
-            {
-              s[3 * k + a] *= fits.Frames[g].Scale;
-            }
-          }
-        }
+        fits.ForEachField(x,
+                          ids,
+                          [&](std::size_t k,
+                              const animation::core::fit& group,
+                              int m,
+                              const double u[3],
+                              double scale)
+                          {
+                            animation::core::evaluate_field(
+                              group, m, u, ids, s + 3 * k, jacobian ? jacobian + 3 * k : nullptr);
+                            for (int a = 0; a < 3; ++a)
+                            {
+                              s[3 * k + a] *= scale;
+                            }
+                          });
       },
       [](vtkIdType, const double*, const double*) {},
       nullptr);
   }
 
-  // s = sum_k w_k s_k(x) and J = sum_k w_k J_k(x); ids is working storage.
+  // Adds sum_k w_k s_k(x) to s and, when J is not null, sum_k w_k J_k(x) to J; ids is working
+  // storage.
   void Evaluate(const expression_fits& fits,
                 const double x[3],
                 std::vector<vtkIdType>& ids,
                 double s[3],
                 double J[3][3]) const
   {
-    std::fill(s, s + 3, 0.0);
-    std::fill(&J[0][0], &J[0][0] + 9, 0.0);
-    for (std::size_t g = 0; g < fits.Groups.size(); ++g)
-    {
-      double u[3];
-      fits.Frames[g].ToFrame(x, u);
-      animation::core::find_neighbours(fits.Groups[g], u, ids);
-      for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
+    fits.ForEachField(
+      x,
+      ids,
+      [&](std::size_t k, const animation::core::fit& group, int m, const double u[3], double scale)
       {
-        const double weight = this->Expressions[fits.Members[g][m]]->Weight;
+        const double weight = this->Expressions[k]->Weight;
         if (weight == 0.0)
         {
-          continue;
+          return;
         }
         double sk[3];
         double jk[3][3];
-        animation::core::evaluate_field(fits.Groups[g], static_cast<int>(m), u, ids, sk, jk);
+        animation::core::evaluate_field(group, m, u, ids, sk, J ? jk : nullptr);
         for (int a = 0; a < 3; ++a)
         {
-          s[a] += weight * fits.Frames[g].Scale * sk[a];
-          for (int b = 0; b < 3; ++b)
+          s[a] += weight * scale * sk[a];
+          for (int b = 0; J && b < 3; ++b)
           {
             J[a][b] += weight * jk[a][b];
           }
         }
-      }
-    }
+      });
   }
 
   // out = x - sum_k w_k d_k over the 3n coordinates, in the precision of the points (single
@@ -522,6 +531,7 @@ int vtkExpressionTransform::Fit()
   internals.Forget();
   internals.FitError.clear();
   internals.Quality = {};
+  this->FitResidual = 0.0;
   internals.FitErrorReported = false;
   internals.FitTime.Modified();
   if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
@@ -575,6 +585,7 @@ int vtkExpressionTransform::Fit()
   }
   internals.Fit = fits;
   const auto& quality = internals.Quality;
+  this->FitResidual = quality.Residual;
   const std::string inaccurate = animation::DescribeInaccurateFit(quality.WorstCount,
                                                                   quality.Residual,
                                                                   quality.Before,
@@ -585,12 +596,6 @@ int vtkExpressionTransform::Fit()
     internals.FitError = "expression " + quality.Worst + ": " + inaccurate;
   }
   return 1;
-}
-
-double vtkExpressionTransform::GetFitResidual()
-{
-  this->Update();
-  return this->Internals->Quality.Residual;
 }
 
 double vtkExpressionTransform::GetFitResidualBeforeRefinement()
@@ -648,52 +653,26 @@ void vtkExpressionTransform::InternalUpdate()
   this->Internals->FitErrorReported = true;
 }
 
-void vtkExpressionTransform::ForwardTransformPoint(const double in[3], double out[3])
+double vtkExpressionTransform::Displacement(const double x[3], double s[3], double jacobian[3][3])
 {
-  double derivative[3][3];
-  this->ForwardTransformDerivative(in, out, derivative);
-}
-
-void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
-                                                        double out[3],
-                                                        double derivative[3][3])
-{
-  double s[3] = { 0.0, 0.0, 0.0 };
-  double J[3][3] = {};
   if (const expression_fits* fits = this->Internals->Fit.get())
   {
     thread_local std::vector<vtkIdType> ids;
-    this->Internals->Evaluate(*fits, in, ids, s, J);
+    this->Internals->Evaluate(*fits, x, ids, s, jacobian);
   }
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = in[a] - s[a];
-  }
-  animation::core::blended_derivative(&J[0][0], 1.0, derivative);
+  return 1.0;
 }
 
-void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
-                                                           vtkPoints* outPts,
-                                                           vtkDataArray* inNms,
-                                                           vtkDataArray* outNms,
-                                                           vtkDataArray* inVrs,
-                                                           vtkDataArray* outVrs,
-                                                           int nOptionalVectors,
-                                                           vtkDataArray** inVrsArr,
-                                                           vtkDataArray** outVrsArr)
+bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
+                                               vtkPoints* outPts,
+                                               const animation::carried_tuples& carried)
 {
-  this->Update();
   vtkInternals& internals = *this->Internals;
   const std::shared_ptr<const expression_fits> fits = internals.Fit;
-  if (this->InverseFlag || !fits)
+  if (!fits)
   {
-    this->Superclass::TransformPointsNormalsVectors(
-      inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
-    return;
+    return false;
   }
-
-  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
-                                              inVrsArr, outVrsArr };
   bool filled = false;
   const auto entry = internals.Caches.Find(
     inPts,
@@ -731,6 +710,7 @@ void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   {
     carried.CarryAll(cache, internals.Weights().data());
   }
+  return true;
 }
 
 vtkAbstractTransform* vtkExpressionTransform::MakeTransform()

@@ -44,9 +44,6 @@
 #include "AnimationDeformationModule.h" // For export macro
 #include "vtkLandmarkSplineTransform.h"
 
-class vtkDataArray;
-class vtkPoints;
-
 class ANIMATIONDEFORMATION_EXPORT vtkExpressionTransform : public vtkLandmarkSplineTransform
 {
 public:
@@ -106,14 +103,6 @@ public:
    */
   const char* GetFitError();
 
-  /**
-   * How far the fields miss the landmarks: the largest distance between s_k(p) and p - q (with
-   * smoothing lambda, the residual of (A + lambda I) c + P'd = b) over the landmarks of every
-   * expression, relative to the largest landmark move |p - q| of that expression. 0 before the
-   * first fit and after a failed one. Fits first when needed.
-   */
-  double GetFitResidual();
-
   ///@{
   /**
    * How the last fit was refined, the largest over its expressions: the landmark residual of
@@ -147,19 +136,6 @@ public:
   int GetNumberOfFactorisations();
 
   /**
-   * Transform points, normals and vectors through the cached displacements and Jacobians.
-   */
-  void TransformPointsNormalsVectors(vtkPoints* inPts,
-                                     vtkPoints* outPts,
-                                     vtkDataArray* inNms,
-                                     vtkDataArray* outNms,
-                                     vtkDataArray* inVrs,
-                                     vtkDataArray* outVrs,
-                                     int nOptionalVectors = 0,
-                                     vtkDataArray** inVrsArr = nullptr,
-                                     vtkDataArray** outVrsArr = nullptr) override;
-
-  /**
    * A new, empty vtkExpressionTransform.
    */
   VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
@@ -179,10 +155,10 @@ protected:
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
-  void ForwardTransformPoint(const double in[3], double out[3]) override;
-  void ForwardTransformDerivative(const double in[3],
-                                  double out[3],
-                                  double derivative[3][3]) override;
+  double Displacement(const double x[3], double s[3], double jacobian[3][3]) override;
+  bool TransformPointSet(vtkPoints* inPts,
+                         vtkPoints* outPts,
+                         const animation::carried_tuples& carried) override;
 
   // The landmark residual above which a fit is refined (SetRefinementThreshold()).
   double RefinementThreshold;

@@ -1,11 +1,15 @@
 #include "vtkLandmarkSplineTransform.h"
 
+#include "point_set_paths.h"
+#include "spline_field.h"
+
 #include <algorithm>
 
 namespace core = animation::core;
 
 vtkLandmarkSplineTransform::vtkLandmarkSplineTransform()
   : SupportRadius(0.5)
+  , FitResidual(0.0)
 {
 }
 
@@ -75,6 +79,36 @@ void vtkLandmarkSplineTransform::CopyFitSettings(vtkLandmarkSplineTransform* oth
   }
 }
 
+double vtkLandmarkSplineTransform::GetFitResidual()
+{
+  this->Update();
+  return this->FitResidual;
+}
+
+void vtkLandmarkSplineTransform::ForwardTransformPoint(const double in[3], double out[3])
+{
+  double s[3] = { 0.0, 0.0, 0.0 };
+  const double blend = this->Displacement(in, s, nullptr);
+  for (int a = 0; a < 3; ++a)
+  {
+    out[a] = in[a] - blend * s[a];
+  }
+}
+
+void vtkLandmarkSplineTransform::ForwardTransformDerivative(const double in[3],
+                                                            double out[3],
+                                                            double derivative[3][3])
+{
+  double s[3] = { 0.0, 0.0, 0.0 };
+  double jacobian[3][3] = {};
+  const double blend = this->Displacement(in, s, jacobian);
+  for (int a = 0; a < 3; ++a)
+  {
+    out[a] = in[a] - blend * s[a];
+  }
+  animation::core::blended_derivative(&jacobian[0][0], blend, derivative);
+}
+
 // The point is widened, mapped, and the results rounded.
 void vtkLandmarkSplineTransform::ForwardTransformPoint(const float in[3], float out[3])
 {
@@ -99,6 +133,26 @@ void vtkLandmarkSplineTransform::ForwardTransformDerivative(const float in[3],
 void vtkLandmarkSplineTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
 {
   this->TransformPointsNormalsVectors(inPts, outPts, nullptr, nullptr, nullptr, nullptr);
+}
+
+void vtkLandmarkSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
+                                                               vtkPoints* outPts,
+                                                               vtkDataArray* inNms,
+                                                               vtkDataArray* outNms,
+                                                               vtkDataArray* inVrs,
+                                                               vtkDataArray* outVrs,
+                                                               int nOptionalVectors,
+                                                               vtkDataArray** inVrsArr,
+                                                               vtkDataArray** outVrsArr)
+{
+  this->Update();
+  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
+                                              inVrsArr, outVrsArr };
+  if (this->InverseFlag || !this->TransformPointSet(inPts, outPts, carried))
+  {
+    this->Superclass::TransformPointsNormalsVectors(
+      inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
+  }
 }
 
 void vtkLandmarkSplineTransform::PrintSelf(ostream& os, vtkIndent indent)

@@ -43,6 +43,13 @@
 #include "fit_options.h"                // For the fit's options
 #include "vtkWarpTransform.h"
 
+class vtkDataArray;
+class vtkPoints;
+namespace animation
+{
+struct carried_tuples;
+}
+
 class ANIMATIONDEFORMATION_EXPORT vtkLandmarkSplineTransform : public vtkWarpTransform
 {
 public:
@@ -89,9 +96,33 @@ public:
   ///@}
 
   /**
-   * Transform a point set through the subclass's cache of displacements.
+   * How far the fields miss their landmarks: the largest distance between s(p_k) and p_k - q_k
+   * (with smoothing lambda, the residual of (A + lambda I) w + P'c = b) over the landmarks of
+   * every field, relative to the largest landmark move |p_k - q_k| of that field. Every fit is
+   * solved in single precision and refined in mixed precision (residuals in double precision,
+   * corrections from the single-precision factor) until the residual stops decreasing; a residual
+   * that stays above 1e-6 is reported as an error and through the subclass's GetFitError(). 0
+   * before the first fit and after landmarks that give no fit. Fits first when needed.
+   */
+  double GetFitResidual();
+
+  ///@{
+  /**
+   * Transform a point set, with its normals and vectors, through the subclass's cache of
+   * displacements and Jacobians. Normals are carried by the inverse transpose of the derivative
+   * of the map and renormalised, vectors by the derivative itself.
    */
   void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
+  void TransformPointsNormalsVectors(vtkPoints* inPts,
+                                     vtkPoints* outPts,
+                                     vtkDataArray* inNms,
+                                     vtkDataArray* outNms,
+                                     vtkDataArray* inVrs,
+                                     vtkDataArray* outVrs,
+                                     int nOptionalVectors = 0,
+                                     vtkDataArray** inVrsArr = nullptr,
+                                     vtkDataArray** outVrsArr = nullptr) override;
+  ///@}
 
 protected:
   vtkLandmarkSplineTransform();
@@ -105,10 +136,27 @@ protected:
   void SetKernel(animation::core::basis_kernel kernel);
 
   /**
-   * The single-precision point and derivative, through the double-precision ones.
+   * The displacement s and, when jacobian is not null, its Jacobian ds/dx at x under the fit as
+   * it is; both arrive 0 and stay so without a fit. Returns the factor b of the map x - b s,
+   * whose derivative is I - b J. Safe from several threads at once.
    */
-  using Superclass::ForwardTransformDerivative;
-  using Superclass::ForwardTransformPoint;
+  virtual double Displacement(const double x[3], double s[3], double jacobian[3][3]) = 0;
+
+  /**
+   * Append the moved points, and the carried normals and vectors, of a point set to the outputs
+   * through the subclass's cache; false, and nothing appended, when there is no fit.
+   */
+  virtual bool TransformPointSet(vtkPoints* inPts,
+                                 vtkPoints* outPts,
+                                 const animation::carried_tuples& carried) = 0;
+
+  /**
+   * The point and its derivative through Displacement(); single precision through double.
+   */
+  void ForwardTransformPoint(const double in[3], double out[3]) override;
+  void ForwardTransformDerivative(const double in[3],
+                                  double out[3],
+                                  double derivative[3][3]) override;
   void ForwardTransformPoint(const float in[3], float out[3]) override;
   void ForwardTransformDerivative(const float in[3], float out[3], float derivative[3][3]) override;
 
@@ -119,6 +167,8 @@ protected:
   // Modified with everything that asks for a new fit: the radius, the options, and the
   // subclass's landmarks.
   vtkTimeStamp ParametersTime;
+  // What GetFitResidual() returns, written by the subclass's fit.
+  double FitResidual;
 
 private:
   vtkLandmarkSplineTransform(const vtkLandmarkSplineTransform&) = delete;
