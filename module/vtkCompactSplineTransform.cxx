@@ -1,27 +1,21 @@
 #include "vtkCompactSplineTransform.h"
 
 #include "available_memory.h"
-#include "basis_function.h"
 #include "displacement_cache.h"
 #include "finite_points.h"
 #include "fit.h"
 #include "fit_failure.h"
 #include "landmark_frame.h"
 #include "point_set_paths.h"
-#include "spline_field.h"
 #include "target_update.h"
 
 #include <vtkDataArray.h>
-#include <vtkDoubleArray.h>
-#include <vtkFloatArray.h>
 #include <vtkMath.h>
-#include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPoints.h>
 #include <vtkSMPThreadLocal.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <memory>
 #include <sstream>
@@ -86,8 +80,6 @@ public:
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
 
-  // Why the last fit failed or misses its landmarks (empty when it does neither).
-  std::string FitError;
 };
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
@@ -171,7 +163,7 @@ void vtkCompactSplineTransform::InternalUpdate()
   internals.Fit.reset();
   internals.FitTime.Modified();
   internals.Caches.Clear();
-  internals.FitError.clear();
+  this->FitError.clear();
   this->FitResidual = 0.0;
   try
   {
@@ -195,7 +187,7 @@ bool vtkCompactSplineTransform::UpdateTargets()
   vtkInternals& internals = *this->Internals;
   const std::shared_ptr<const relative_fit> fit = internals.Fit;
   vtkPoints* target = this->TargetLandmarks;
-  if (!fit || !internals.FitError.empty() || !target ||
+  if (!fit || !this->FitError.empty() || !target ||
       target->GetNumberOfPoints() != fit->Fit.Count || !core::AllPointsFinite(target))
   {
     return false;
@@ -243,21 +235,13 @@ void vtkCompactSplineTransform::FitLandmarks()
     this->ReportFitError(why.str());
     return;
   }
-  if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
+  const std::string unusable = this->DescribeUnusableSettings();
+  if (!unusable.empty())
   {
-    why << "Cannot fit: the SupportRadius " << this->SupportRadius
-        << " is not a positive finite number; the transform is the identity.";
-    this->ReportFitError(why.str());
+    this->ReportFitError("Cannot fit: " + unusable + "; the transform is the identity.");
     return;
   }
-  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
-  {
-    why << "Cannot fit: the smoothing " << this->Options.Smoothing
-        << " is not a finite number of 0 or more; the transform is the identity.";
-    this->ReportFitError(why.str());
-    return;
-  }
-  if (n > VTK_INT_MAX - 4 || !core::AllPointsFinite(source) || !core::AllPointsFinite(target))
+  if (!FittableLandmarks(source, target))
   {
     why << "Cannot fit: the " << n
         << " landmarks hold coordinates that are not finite, or are more than "
@@ -340,14 +324,8 @@ void vtkCompactSplineTransform::FitLandmarks()
 
 void vtkCompactSplineTransform::ReportFitError(const std::string& text)
 {
-  this->Internals->FitError = text;
+  this->FitError = text;
   vtkErrorMacro(<< text);
-}
-
-const char* vtkCompactSplineTransform::GetFitError()
-{
-  this->Update();
-  return this->Internals->FitError.c_str();
 }
 
 double vtkCompactSplineTransform::Displacement(const double x[3],

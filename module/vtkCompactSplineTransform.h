@@ -91,8 +91,6 @@
 #include "AnimationDeformationModule.h" // For export macro
 #include "vtkLandmarkSplineTransform.h"
 
-#include <string> // For ReportFitError
-
 class ANIMATIONDEFORMATION_EXPORT vtkCompactSplineTransform : public vtkLandmarkSplineTransform
 {
 public:
@@ -126,13 +124,6 @@ public:
    * landmarks that give no fit (the transform is then the identity). Fits first when needed.
    */
   bool IsFitted();
-
-  /**
-   * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
-   * the largest landmark move: the text of the error reported. Empty after a good fit and
-   * without landmarks. Fits first when needed.
-   */
-  const char* GetFitError();
 
   /**
    * The modification time includes that of the landmarks.

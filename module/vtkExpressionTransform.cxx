@@ -1,12 +1,10 @@
 #include "vtkExpressionTransform.h"
 
 #include "available_memory.h"
-#include "finite_points.h"
 #include "fit.h"
 #include "fit_failure.h"
 #include "landmark_frame.h"
 #include "point_set_paths.h"
-#include "spline_field.h"
 
 #include <vtkDataArray.h>
 #include <vtkMath.h>
@@ -17,10 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cmath>
-#include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -130,7 +125,6 @@ public:
   // The last fit, or null when there is none. Written only by Fit(), which Update() runs under
   // the transform's update lock.
   std::shared_ptr<const expression_fits> Fit;
-  std::string FitError;
   // How well the last fit meets the landmarks, all 0 after a failed one: the largest landmark
   // residual of the expressions (relative to the largest landmark move) and the group that has
   // it, with its landmarks and largest move; the largest residual before the refinement, the
@@ -529,21 +523,13 @@ int vtkExpressionTransform::Fit()
     return internals.Fit ? 1 : 0;
   }
   internals.Forget();
-  internals.FitError.clear();
   internals.Quality = {};
   this->FitResidual = 0.0;
   internals.FitErrorReported = false;
   internals.FitTime.Modified();
-  if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
+  this->FitError = this->DescribeUnusableSettings();
+  if (!this->FitError.empty())
   {
-    std::ostringstream why;
-    why << "the SupportRadius " << this->SupportRadius << " is not a positive finite number";
-    internals.FitError = why.str();
-    return 0;
-  }
-  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
-  {
-    internals.FitError = "the smoothing is not a finite number of 0 or more";
     return 0;
   }
   animation::core::fit_options options = this->Options;
@@ -551,11 +537,9 @@ int vtkExpressionTransform::Fit()
   options.RefineAbove = this->RefinementThreshold;
   for (const auto& e : internals.Expressions)
   {
-    if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 ||
-        !animation::core::AllPointsFinite(e->Source) ||
-        !animation::core::AllPointsFinite(e->Target))
+    if (!FittableLandmarks(e->Source, e->Target))
     {
-      internals.FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
+      this->FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
       return 0;
     }
   }
@@ -577,7 +561,7 @@ int vtkExpressionTransform::Fit()
     }
     if (!why.empty())
     {
-      internals.FitError =
+      this->FitError =
         "expression " + internals.Expressions[fits->Members[g][0]]->Name + ": " + why;
       internals.Quality = {};
       return 0;
@@ -593,7 +577,7 @@ int vtkExpressionTransform::Fit()
                                                                   this->RefinementThreshold);
   if (!inaccurate.empty())
   {
-    internals.FitError = "expression " + quality.Worst + ": " + inaccurate;
+    this->FitError = "expression " + quality.Worst + ": " + inaccurate;
   }
   return 1;
 }
@@ -627,11 +611,6 @@ void vtkExpressionTransform::SetRefinementThreshold(double threshold)
   this->Modified();
 }
 
-const char* vtkExpressionTransform::GetFitError()
-{
-  return this->Internals->FitError.c_str();
-}
-
 int vtkExpressionTransform::GetNumberOfFactorisations()
 {
   this->Update();
@@ -644,11 +623,11 @@ void vtkExpressionTransform::InternalUpdate()
   const bool fitted = this->Fit() != 0;
   if (!fitted)
   {
-    vtkErrorMacro(<< "Update: " << this->Internals->FitError << "; the transform is the identity");
+    vtkErrorMacro(<< "Update: " << this->FitError << "; the transform is the identity");
   }
-  else if (!this->Internals->FitError.empty() && !this->Internals->FitErrorReported)
+  else if (!this->FitError.empty() && !this->Internals->FitErrorReported)
   {
-    vtkErrorMacro(<< "Update: " << this->Internals->FitError);
+    vtkErrorMacro(<< "Update: " << this->FitError);
   }
   this->Internals->FitErrorReported = true;
 }

@@ -91,17 +91,12 @@ public:
 
   /**
    * Fit every expression now if the expressions or the radius changed since the last fit.
-   * Returns 1 on success; otherwise 0, the transform is the identity and GetFitError() says why.
-   * Update() calls it and reports a failure as a VTK error.
+   * Returns 1 on success; otherwise 0, the transform is the identity and GetFitError() says why,
+   * naming the expression. Update() calls it and reports a failure as a VTK error; a fit that
+   * misses its landmarks by more than 1e-6, or than the RefinementThreshold when that is larger,
+   * is reported once.
    */
   int Fit();
-
-  /**
-   * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
-   * the largest landmark move (or than the RefinementThreshold, when that is larger), naming
-   * the expression: the text that Update() reports as an error. Empty after a good fit.
-   */
-  const char* GetFitError();
 
   ///@{
   /**

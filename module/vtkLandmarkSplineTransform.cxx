@@ -1,9 +1,12 @@
 #include "vtkLandmarkSplineTransform.h"
 
+#include "finite_points.h"
 #include "point_set_paths.h"
 #include "spline_field.h"
 
 #include <algorithm>
+#include <cmath>
+#include <sstream>
 
 namespace core = animation::core;
 
@@ -83,6 +86,32 @@ double vtkLandmarkSplineTransform::GetFitResidual()
 {
   this->Update();
   return this->FitResidual;
+}
+
+const char* vtkLandmarkSplineTransform::GetFitError()
+{
+  this->Update();
+  return this->FitError.c_str();
+}
+
+std::string vtkLandmarkSplineTransform::DescribeUnusableSettings() const
+{
+  std::ostringstream why;
+  if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
+  {
+    why << "the SupportRadius " << this->SupportRadius << " is not a positive finite number";
+  }
+  else if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
+  {
+    why << "the smoothing " << this->Options.Smoothing << " is not a finite number of 0 or more";
+  }
+  return why.str();
+}
+
+bool vtkLandmarkSplineTransform::FittableLandmarks(vtkPoints* source, vtkPoints* target)
+{
+  return source->GetNumberOfPoints() <= VTK_INT_MAX - 4 &&
+         animation::core::AllPointsFinite(source) && animation::core::AllPointsFinite(target);
 }
 
 void vtkLandmarkSplineTransform::ForwardTransformPoint(const double in[3], double out[3])

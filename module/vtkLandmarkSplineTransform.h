@@ -43,6 +43,8 @@
 #include "fit_options.h"                // For the fit's options
 #include "vtkWarpTransform.h"
 
+#include <string> // For FitError
+
 class vtkDataArray;
 class vtkPoints;
 namespace animation
@@ -106,6 +108,13 @@ public:
    */
   double GetFitResidual();
 
+  /**
+   * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
+   * the largest landmark move: the explanation in the error the fit reported. Empty after a good
+   * fit and without landmarks. Fits first when needed.
+   */
+  const char* GetFitError();
+
   ///@{
   /**
    * Transform a point set, with its normals and vectors, through the subclass's cache of
@@ -134,6 +143,18 @@ protected:
   void CopyFitSettings(vtkLandmarkSplineTransform* other);
 
   void SetKernel(animation::core::basis_kernel kernel);
+
+  /**
+   * Why the radius or the smoothing give no fit, a phrase ("the SupportRadius 0 is not a
+   * positive finite number"); empty when both are usable.
+   */
+  std::string DescribeUnusableSettings() const;
+
+  /**
+   * Whether landmarks can be fitted at all: their coordinates finite, and few enough that the
+   * n + 4 rows of the fit are counted in an int.
+   */
+  static bool FittableLandmarks(vtkPoints* source, vtkPoints* target);
 
   /**
    * The displacement s and, when jacobian is not null, its Jacobian ds/dx at x under the fit as
@@ -167,8 +188,9 @@ protected:
   // Modified with everything that asks for a new fit: the radius, the options, and the
   // subclass's landmarks.
   vtkTimeStamp ParametersTime;
-  // What GetFitResidual() returns, written by the subclass's fit.
+  // What GetFitResidual() and GetFitError() return, written by the subclass's fit.
   double FitResidual;
+  std::string FitError;
 
 private:
   vtkLandmarkSplineTransform(const vtkLandmarkSplineTransform&) = delete;
