@@ -657,6 +657,7 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
     inPts,
     fits,
     carried.Any(),
+    [](auto&, bool, auto&) { return false; },
     [&](animation::keyed_displacements<expression_fits, float>& made)
     { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); },
     filled);
