@@ -18,22 +18,18 @@
  * one envelope factorisation and one neighbour search: each further expression costs three
  * envelope solves. GetNumberOfFactorisations() says how many were made.
  *
- * A point set is evaluated once, on the threads of vtkSMPTools: the first TransformPoints() on it
- * caches every expression's displacement at every point, 12 bytes a point and expression (and
- * its Jacobian, 36 more, when normals or vectors are transformed), and every later call with new
- * weights is a weighted sum of the cached arrays in single precision. The displacements of the
- * last four point sets are kept, each for one vtkPoints object while it is alive and unmodified
- * and the fit unchanged. Normals are carried by the inverse transpose of I - sum_k w_k J_k,
- * renormalised; vectors by that derivative. The radius, the options, the frame of each group's
- * fit (its sources' centre and extent) and thread safety are those of vtkLandmarkSplineTransform.
- * Unlike vtkCompactSplineTransform, which updates its fit when only targets move, any change of
- * the expressions fits them whole again.
+ * The fit, the options, the frame of each group's fit (its sources' centre and extent), the
+ * point-set cache and thread safety are those of vtkLandmarkSplineTransform. The cache holds
+ * every expression's displacement at every point, 12 bytes a point and expression (and its
+ * Jacobian, 36 more, when normals or vectors are transformed), and every later call with new
+ * weights is a weighted sum of the cached arrays in single precision. Unlike
+ * vtkCompactSplineTransform, which updates its fit when only targets move, any change of the
+ * expressions fits them whole again.
  *
  * @warning
  * The landmarks are copied by AddExpression(), in double precision: later changes to the point
  * sets given there are not seen. A point set of single precision is blended in single precision,
- * one of double precision in double. Each fit is made in single precision and then refined (see
- * SetRefinementThreshold()); GetFitResidual() says how far the fields miss the landmarks.
+ * one of double precision in double.
  *
  * @sa
  * vtkCompactSplineTransform vtkTransformPolyDataFilter
@@ -114,11 +110,9 @@ public:
 
   ///@{
   /**
-   * Every fit is solved in single precision, then refined in mixed precision (residuals in
-   * double precision, corrections from the single-precision factor) until the residual stops
-   * decreasing, when its landmark residual exceeds this fraction of the largest landmark move.
-   * Default 0: every fit is refined. A larger value keeps single-precision fits that are good
-   * to that fraction exactly as they are. Changing it refits on the next use.
+   * A fit is refined when its single-precision landmark residual exceeds this fraction of the
+   * largest landmark move. Default 0: every fit is refined. A larger value keeps single-precision
+   * fits that are good to that fraction exactly as they are. Changing it refits on the next use.
    */
   void SetRefinementThreshold(double threshold);
   vtkGetMacro(RefinementThreshold, double);

@@ -2,11 +2,39 @@
  * @class   vtkLandmarkSplineTransform
  * @brief   base of the warp transforms fitted to landmarks by a compactly supported spline
  *
- * vtkCompactSplineTransform and vtkExpressionTransform derive from it. It holds what their fits
- * share: the support radius R of the basis functions and the options of the fit, with one
- * modification time that tells the subclass to fit again; and it evaluates single-precision
- * points and derivatives through the double-precision ones, and point sets through
- * TransformPointsNormalsVectors(), which each subclass serves from its cache.
+ * vtkCompactSplineTransform and vtkExpressionTransform derive from it. Each fits displacement
+ * fields that carry source landmarks p_k onto target landmarks q_k,
+ *
+ *   s(x) = sum_k w_k phi(|x - p_k|) + c0 + c1 x + c2 y + c3 z,   phi(r) = (1 - r/R)^2 for r < R,
+ *
+ * one field per coordinate, with s(p_k) = p_k - q_k, and moves a point by a blend of its fields.
+ * The sum runs over the landmarks within the support radius R of x; the polynomial part is
+ * evaluated everywhere, so the field is continuous, and a point beyond the support of every
+ * landmark moves by the affine part of the fit alone. The base holds the radius and the options
+ * of the fit, with one modification time that tells the subclass to fit again, and what the fits
+ * report (GetFitResidual(), GetFitError()); it maps points, derivatives and point sets through
+ * the subclass's displacement and cache.
+ *
+ * Each basis function couples only landmarks closer than R, so the interpolation matrix is
+ * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
+ * in envelope storage in that order and factored once by envelope Cholesky, and the four
+ * polynomial terms are eliminated through a 4x4 system solved by Householder QR: in single
+ * precision, then refined in mixed precision (residuals and the polynomial part in double
+ * precision, corrections from the single-precision factor) until the residual at the landmarks
+ * stops decreasing; the coefficients are kept in double precision. Before the matrix is
+ * assembled its size is estimated, and a fit that cannot fit in the memory available is refused
+ * at once. The fit is made lazily, on the first use after the landmarks, the radius or the
+ * options changed.
+ *
+ * Single points, derivatives and the inherited inverse (a Newton iteration on the analytic
+ * Jacobian) evaluate the fields directly. TransformPoints() and TransformPointsNormalsVectors()
+ * evaluate them once per point set, on the threads of vtkSMPTools, and keep the displacements
+ * (and, only when normals or vectors are transformed, their Jacobians), so that a new blend only
+ * redoes a weighted sum: the displacements of the last four point sets are kept, each for one
+ * vtkPoints object while it is alive and unmodified and the fit unchanged. Normals are carried by
+ * the inverse transpose of the derivative I - sum w J of the map and renormalised, vectors by the
+ * derivative itself. Each point's sum takes the same terms in the same order on any thread, so
+ * the results do not depend on the number of threads.
  *
  * Options: SetKernelToWendland() takes Wendland's function phi = (1 - r/R)^4 (4r/R + 1), twice
  * continuously differentiable, instead of the quadratic (1 - r/R)^2, whose cusp makes a crease
@@ -23,7 +51,8 @@
  * landmarks and the extent their largest distance from it, so the precision does not depend on
  * where the landmarks lie (a scene 1e6 from the origin fits as well as one at the origin). A fit
  * that fails, storage it cannot obtain included, is a VTK error in the same words for both, and
- * leaves the identity.
+ * leaves the identity; so is a fit that misses its landmarks by more than 1e-6 of the largest
+ * landmark move even after its refinement. Nothing is printed on standard output.
  *
  * Thread safety, as for the toolkit's own transforms: separate transforms may be fitted and used
  * on separate threads at once (a fit keeps no process-wide state). One transform whose landmarks,
@@ -98,13 +127,10 @@ public:
   ///@}
 
   /**
-   * How far the fields miss their landmarks: the largest distance between s(p_k) and p_k - q_k
-   * (with smoothing lambda, the residual of (A + lambda I) w + P'c = b) over the landmarks of
-   * every field, relative to the largest landmark move |p_k - q_k| of that field. Every fit is
-   * solved in single precision and refined in mixed precision (residuals in double precision,
-   * corrections from the single-precision factor) until the residual stops decreasing; a residual
-   * that stays above 1e-6 is reported as an error and through the subclass's GetFitError(). 0
-   * before the first fit and after landmarks that give no fit. Fits first when needed.
+   * How far the fields miss their landmarks after the refinement: the largest distance between
+   * s(p_k) and p_k - q_k (with smoothing lambda, the residual of (A + lambda I) w + P'c = b) over
+   * the landmarks of every field, relative to the largest landmark move |p_k - q_k| of that
+   * field. 0 before the first fit and after landmarks that give no fit. Fits first when needed.
    */
   double GetFitResidual();
 
@@ -117,9 +143,7 @@ public:
 
   ///@{
   /**
-   * Transform a point set, with its normals and vectors, through the subclass's cache of
-   * displacements and Jacobians. Normals are carried by the inverse transpose of the derivative
-   * of the map and renormalised, vectors by the derivative itself.
+   * Transform a point set, with its normals and vectors, through the subclass's cache.
    */
   void TransformPoints(vtkPoints* inPts, vtkPoints* outPts) override;
   void TransformPointsNormalsVectors(vtkPoints* inPts,
