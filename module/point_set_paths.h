@@ -1,14 +1,6 @@
-// The paths that vtkCompactSplineTransform and vtkExpressionTransform share
-// around their fields:
-//
-// - point_set_cache: the displacements of the last few point sets a
-//   transform was applied to (displacement_cache.h), each keyed by the point
-//   set and the fit it was made with, so that a later call with new blend
-//   weights only rescales them, and an entry made under one fit can be
-//   derived for a fit that differs from it by a known update (targets that
-//   moved). Safe to use from several threads at once.
-// - carried_tuples: the normals and vectors of a point set, carried by the
-//   derivative I - sum_k w_k J_k of the blended map at each point.
+// What vtkCompactSplineTransform and vtkExpressionTransform share around
+// their fields: the cache of a point set's displacements and the carry of its
+// normals and vectors.
 #ifndef point_set_paths_h
 #define point_set_paths_h
 

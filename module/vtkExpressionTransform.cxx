@@ -602,13 +602,7 @@ int vtkExpressionTransform::GetRefinementSteps()
 
 void vtkExpressionTransform::SetRefinementThreshold(double threshold)
 {
-  if (this->RefinementThreshold == threshold)
-  {
-    return;
-  }
-  this->RefinementThreshold = threshold;
-  this->ParametersTime.Modified();
-  this->Modified();
+  this->SetFitParameter(this->RefinementThreshold, threshold);
 }
 
 int vtkExpressionTransform::GetNumberOfFactorisations()

@@ -18,53 +18,9 @@ vtkLandmarkSplineTransform::vtkLandmarkSplineTransform()
 
 vtkLandmarkSplineTransform::~vtkLandmarkSplineTransform() = default;
 
-void vtkLandmarkSplineTransform::SetSupportRadius(double radius)
-{
-  if (this->SupportRadius == radius)
-  {
-    return;
-  }
-  this->SupportRadius = radius;
-  this->ParametersTime.Modified();
-  this->Modified();
-}
-
-void vtkLandmarkSplineTransform::SetKernel(core::basis_kernel kernel)
-{
-  if (this->Options.Kernel == kernel)
-  {
-    return;
-  }
-  this->Options.Kernel = kernel;
-  this->ParametersTime.Modified();
-  this->Modified();
-}
-
 const char* vtkLandmarkSplineTransform::GetKernelAsString() const
 {
   return this->Options.Kernel == core::basis_kernel::wendland ? "Wendland" : "Quadratic";
-}
-
-void vtkLandmarkSplineTransform::SetPolynomial(bool polynomial)
-{
-  if (this->Options.Polynomial == polynomial)
-  {
-    return;
-  }
-  this->Options.Polynomial = polynomial;
-  this->ParametersTime.Modified();
-  this->Modified();
-}
-
-void vtkLandmarkSplineTransform::SetSmoothing(double smoothing)
-{
-  if (this->Options.Smoothing == smoothing)
-  {
-    return;
-  }
-  this->Options.Smoothing = smoothing;
-  this->ParametersTime.Modified();
-  this->Modified();
 }
 
 void vtkLandmarkSplineTransform::CopyFitSettings(vtkLandmarkSplineTransform* other)

@@ -92,7 +92,7 @@ public:
    * The support radius R of the basis functions: a landmark influences only points within R.
    * Default 0.5. Changing it refits the transform on its next use.
    */
-  void SetSupportRadius(double radius);
+  void SetSupportRadius(double radius) { this->SetFitParameter(this->SupportRadius, radius); }
   vtkGetMacro(SupportRadius, double);
   ///@}
 
@@ -113,7 +113,10 @@ public:
    * the warp is strictly local: nothing farther than R from every landmark moves. Changing it
    * refits the transform on its next use.
    */
-  void SetPolynomial(bool polynomial);
+  void SetPolynomial(bool polynomial)
+  {
+    this->SetFitParameter(this->Options.Polynomial, polynomial);
+  }
   bool GetPolynomial() const { return this->Options.Polynomial; }
   ///@}
 
@@ -122,7 +125,7 @@ public:
    * The smoothing lambda >= 0 of the fit (A + lambda I) w + P'c = b. Default 0, which
    * interpolates the landmarks. Changing it refits the transform on its next use.
    */
-  void SetSmoothing(double smoothing);
+  void SetSmoothing(double smoothing) { this->SetFitParameter(this->Options.Smoothing, smoothing); }
   double GetSmoothing() const { return this->Options.Smoothing; }
   ///@}
 
@@ -166,7 +169,24 @@ protected:
    */
   void CopyFitSettings(vtkLandmarkSplineTransform* other);
 
-  void SetKernel(animation::core::basis_kernel kernel);
+  void SetKernel(animation::core::basis_kernel kernel)
+  {
+    this->SetFitParameter(this->Options.Kernel, kernel);
+  }
+
+  /**
+   * Set a parameter of the fit: a change refits the transform on its next use.
+   */
+  template<typename T>
+  void SetFitParameter(T& parameter, T value)
+  {
+    if (parameter != value)
+    {
+      parameter = value;
+      this->ParametersTime.Modified();
+      this->Modified();
+    }
+  }
 
   /**
    * Why the radius or the smoothing give no fit, a phrase ("the SupportRadius 0 is not a
