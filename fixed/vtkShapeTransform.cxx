@@ -60,21 +60,6 @@ void ReadPoint(vtkPoints* points, const float* coordinates, vtkIdType i, float x
   x[1] = static_cast<float>(p[1]);
   x[2] = static_cast<float>(p[2]);
 }
-
-// Point i of points becomes x; coordinates is its float array, or null.
-void WritePoint(vtkPoints* points, float* coordinates, vtkIdType i, const float x[3])
-{
-  if (coordinates)
-  {
-    coordinates[3 * i] = x[0];
-    coordinates[3 * i + 1] = x[1];
-    coordinates[3 * i + 2] = x[2];
-    return;
-  }
-  // Through the float overload: handed over as three doubles, the rounding of x to single
-  // precision was dropped by GCC 12 at -O3 for the vectorised components.
-  points->SetPoint(i, x);
-}
 }
 
 vtkShapeTransform::vtkShapeTransform()
@@ -240,12 +225,11 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
     ->SetArray(this->Cache->Displacement.data(), 3 * n, 1);
   this->Displacements->Modified();
   this->Jacobians->SetArray(this->Cache->Jacobian.data(), this->Cache->Jacobian.size(), 1);
-  if (!out)
+  for (vtkIdType i = 0; !out && i < n; ++i)
   {
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      WritePoint(outPts, nullptr, start + i, &moved[3 * i]);
-    }
+    // Through the float overload: handed over as three doubles, the rounding to single
+    // precision was dropped by GCC 12 at -O3 for the vectorised components.
+    outPts->SetPoint(start + i, &moved[3 * i]);
   }
   this->DisplacementsCached = true;
   this->CachedPoints = inPts;
@@ -278,7 +262,7 @@ void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
     ReadPoint(inPts, in, i, x);
     const float* d = cache + 3 * i;
     const float moved[3] = { x[0] - blend * d[0], x[1] - blend * d[1], x[2] - blend * d[2] };
-    WritePoint(outPts, out, start + i, moved);
+    outPts->SetPoint(start + i, moved);
   }
 }
 

@@ -20,29 +20,25 @@
  *
  * The field is costly to evaluate and the blend is cheap, so the first evaluation after
  * SetSpline() computes s at every input point and caches it in Displacements, with its Jacobian
- * J = ds/dx in Jacobians; every later evaluation only scales the cache by BlendFactor. Normals are
- * carried by the derivative I - BlendFactor * J of the map: by its inverse transpose, renormalised,
- * so that the shading of the surface follows its deformation. An animation places the transform in
- * a vtkTransformPolyDataFilter, calls SetSpline() once, and for every frame writes BlendFactor and
- * calls Modified() so that the filter executes again.
+ * J = ds/dx in Jacobians when normals are transformed; every later evaluation only scales the
+ * cache by BlendFactor. Normals are carried by the inverse transpose of the derivative
+ * I - BlendFactor * J of the map, renormalised, so that the shading of the surface follows its
+ * deformation. An animation places the transform in a vtkTransformPolyDataFilter, calls
+ * SetSpline() once, and for every frame writes BlendFactor and calls Modified() so that the
+ * filter executes again.
  *
  * The first evaluation finds the control points near each input point in a flat copy of the
  * locator's buckets (locator_buckets.h), which returns the locator's own answer in its order, and
  * spreads the input points over the threads of vtkSMPTools (at most VTK_SMP_MAX_THREADS when that
  * environment variable is set). Each point's sum takes the same terms in the same order on any
- * thread, so the cache does not depend on the number of threads. The cache is the displacement
- * cache of vtkCompactSplineTransform (displacement_cache.h) in single precision: 12 bytes a point,
- * and 36 more for the Jacobian when normals are transformed; Displacements and Jacobians are
- * views of it.
+ * thread, so the cache does not depend on the number of threads. The cache is the numerics'
+ * displacement cache (displacement_cache.h) in single precision: 12 bytes a point, and 36 more
+ * for the Jacobian; Displacements and Jacobians are views of it.
  *
  * @warning
  * One instance must not be evaluated from two threads at once: an evaluation fills the cache.
- *
- * @warning
- * The cache is indexed by point id and belongs to the point set of the first evaluation. It is
- * recomputed when the transform is applied to a point set with a different number of points, but
- * not when it is applied to another point set of the same size: call SetSpline() again to discard
- * it.
+ * The cache belongs to one point set as it was when evaluated: it is recomputed for another
+ * vtkPoints object, or for the same one after it was modified.
  *
  * @warning
  * SetSpline() stores plain pointers to the control points, the coefficient arrays, the inverse
@@ -51,9 +47,9 @@
  *
  * @warning
  * Only TransformPoints() and TransformPointsNormalsVectors() apply the field; vectors are not
- * written. The single-point interface (TransformPoint() and
- * the derivative) returns the point unchanged with an identity derivative, and Inverse() does
- * nothing, so the transform returned by GetInverse() leaves points where they are.
+ * written. The single-point interface (TransformPoint() and the derivative) returns the point
+ * unchanged with an identity derivative, and Inverse() does nothing, so the transform returned by
+ * GetInverse() leaves points where they are.
  *
  * @sa
  * vtkMatrixSolver vtkDatReader vtkTransformPolyDataFilter vtkPointLocator
