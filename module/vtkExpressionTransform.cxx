@@ -23,6 +23,9 @@ vtkStandardNewMacro(vtkExpressionTransform);
 
 namespace
 {
+namespace core = animation::core;
+using animation::landmark_frame;
+
 // One expression: its landmarks in double precision and its weight.
 struct expression
 {
@@ -94,8 +97,8 @@ constexpr vtkIdType BlendBlock = 3 * 1024;
 // the group's sources (landmark_frame.h).
 struct expression_fits
 {
-  std::vector<animation::core::fit> Groups;
-  std::vector<animation::landmark_frame> Frames;
+  std::vector<core::fit> Groups;
+  std::vector<landmark_frame> Frames;
   std::vector<std::vector<std::size_t>> Members; // per group, its expressions in field order
 
   // Calls visit(k, group, m, u, scale) for every expression k, field m of fit group in whose
@@ -108,7 +111,7 @@ struct expression_fits
     {
       double u[3];
       this->Frames[g].ToFrame(x, u);
-      animation::core::find_neighbours(this->Groups[g], u, ids);
+      core::find_neighbours(this->Groups[g], u, ids);
       for (std::size_t m = 0; m < this->Members[g].size(); ++m)
       {
         visit(this->Members[g][m], this->Groups[g], static_cast<int>(m), u, this->Frames[g].Scale);
@@ -200,15 +203,15 @@ public:
   //   supportRadius  in: the radius as the caller gave it
   std::string FitGroup(std::size_t g,
                        const std::vector<std::vector<int>>& order,
-                       const animation::core::fit_options& options,
+                       const core::fit_options& options,
                        double supportRadius,
                        expression_fits& fits)
   {
     const std::vector<std::size_t>& members = fits.Members[g];
     vtkPoints* controls = this->Expressions[members[0]]->Source;
     const int count = static_cast<int>(controls->GetNumberOfPoints());
-    fits.Frames[g] = animation::landmark_frame::Of(controls);
-    const animation::landmark_frame& frame = fits.Frames[g];
+    fits.Frames[g] = landmark_frame::Of(controls);
+    const landmark_frame& frame = fits.Frames[g];
     const std::string beyond = animation::DescribeRadiusBeyondPrecision(supportRadius, frame);
     if (!beyond.empty())
     {
@@ -243,18 +246,17 @@ public:
       fields.push_back(targets[m].data());
       fieldMoves.push_back(moves[m].data());
     }
-    animation::core::fit_options relative = options;
+    core::fit_options relative = options;
     relative.Radius = static_cast<float>(supportRadius / frame.Scale);
-    animation::core::fit& made = fits.Groups[g];
-    const animation::core::outcome fitted =
-      animation::core::make_fit(count,
-                                sources.data(),
-                                fields.data(),
-                                static_cast<int>(fields.size()),
-                                relative,
-                                nullptr,
-                                made,
-                                fieldMoves.data());
+    core::fit& made = fits.Groups[g];
+    const core::outcome fitted = core::make_fit(count,
+                                                sources.data(),
+                                                fields.data(),
+                                                static_cast<int>(fields.size()),
+                                                relative,
+                                                nullptr,
+                                                made,
+                                                fieldMoves.data());
     if (!fitted.Ok())
     {
       return animation::DescribeFailedFit(
@@ -266,7 +268,7 @@ public:
     quality.Steps = std::max(quality.Steps, made.Accuracy.Steps);
     for (std::size_t m = 0; m < members.size(); ++m)
     {
-      const double miss = animation::core::landmark_residual(
+      const double miss = core::landmark_residual(
         made, static_cast<int>(m), relative.Smoothing, p.data(), q[m].data());
       if (!(miss <= quality.Residual))
       {
@@ -289,7 +291,7 @@ public:
   static void Fill(const expression_fits& fits,
                    vtkPoints* points,
                    bool withJacobians,
-                   animation::core::displacement_cache<float>& cache)
+                   core::displacement_cache<float>& cache)
   {
     std::size_t expressions = 0;
     for (const auto& members : fits.Members)
@@ -303,21 +305,18 @@ public:
       [points](vtkIdType i, double x[3]) { points->GetPoint(i, x); },
       [&fits](const double x[3], std::vector<vtkIdType>& ids, double* s, double(*jacobian)[3])
       {
-        fits.ForEachField(x,
-                          ids,
-                          [&](std::size_t k,
-                              const animation::core::fit& group,
-                              int m,
-                              const double u[3],
-                              double scale)
-                          {
-                            animation::core::evaluate_field(
-                              group, m, u, ids, s + 3 * k, jacobian ? jacobian + 3 * k : nullptr);
-                            for (int a = 0; a < 3; ++a)
-                            {
-                              s[3 * k + a] *= scale;
-                            }
-                          });
+        fits.ForEachField(
+          x,
+          ids,
+          [&](std::size_t k, const core::fit& group, int m, const double u[3], double scale)
+          {
+            core::evaluate_field(
+              group, m, u, ids, s + 3 * k, jacobian ? jacobian + 3 * k : nullptr);
+            for (int a = 0; a < 3; ++a)
+            {
+              s[3 * k + a] *= scale;
+            }
+          });
       },
       [](vtkIdType, const double*, const double*) {},
       nullptr);
@@ -334,7 +333,7 @@ public:
     fits.ForEachField(
       x,
       ids,
-      [&](std::size_t k, const animation::core::fit& group, int m, const double u[3], double scale)
+      [&](std::size_t k, const core::fit& group, int m, const double u[3], double scale)
       {
         const double weight = this->Expressions[k]->Weight;
         if (weight == 0.0)
@@ -343,7 +342,7 @@ public:
         }
         double sk[3];
         double jk[3][3];
-        animation::core::evaluate_field(group, m, u, ids, sk, J ? jk : nullptr);
+        core::evaluate_field(group, m, u, ids, sk, J ? jk : nullptr);
         for (int a = 0; a < 3; ++a)
         {
           s[a] += weight * scale * sk[a];
@@ -359,9 +358,7 @@ public:
   // for float points, whose blend vectorises), skipping the expressions of weight 0: a block of
   // the output at a time, each displacement array read once.
   template<typename Real>
-  void Blend(const animation::core::displacement_cache<float>& cache,
-             const Real* x,
-             Real* out) const
+  void Blend(const core::displacement_cache<float>& cache, const Real* x, Real* out) const
   {
     const vtkIdType n = cache.Count;
     for (vtkIdType begin = 0; begin < 3 * n; begin += BlendBlock)
@@ -532,7 +529,7 @@ int vtkExpressionTransform::Fit()
   {
     return 0;
   }
-  animation::core::fit_options options = this->Options;
+  core::fit_options options = this->Options;
   options.MemoryLimit = available_memory_bytes();
   options.RefineAbove = this->RefinementThreshold;
   for (const auto& e : internals.Expressions)
@@ -655,7 +652,7 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
     [&](animation::keyed_displacements<expression_fits, float>& made)
     { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); },
     filled);
-  const animation::core::displacement_cache<float>& cache = entry->Cache;
+  const core::displacement_cache<float>& cache = entry->Cache;
 
   const vtkIdType n = inPts->GetNumberOfPoints();
   const vtkIdType start = outPts->GetNumberOfPoints();
