@@ -29,17 +29,6 @@ struct point_set_cardinals
   std::shared_ptr<const std::vector<unsigned char>> Beyond;      // 1 for a point beyond every support
 };
 
-// A fit to be updated from fit: what does not depend on the targets.
-std::shared_ptr<relative_fit> StartFrom(const relative_fit& fit)
-{
-  auto made = std::make_shared<relative_fit>();
-  made->Fit = fit.Fit;
-  made->Frame = fit.Frame;
-  made->Sources = fit.Sources;
-  made->Cardinals = fit.Cardinals;
-  return made;
-}
-
 // moves and more, summed per landmark.
 std::vector<target_move> Merged(std::vector<target_move> moves, const std::vector<target_move>& more)
 {
@@ -215,7 +204,12 @@ std::shared_ptr<const relative_fit> MoveTargets(const std::shared_ptr<const rela
 {
   resolved = false;
   const int n = fit->Fit.Count;
-  auto made = StartFrom(*fit);
+  // What does not depend on the targets.
+  auto made = std::make_shared<relative_fit>();
+  made->Fit = fit->Fit;
+  made->Frame = fit->Frame;
+  made->Sources = fit->Sources;
+  made->Cardinals = fit->Cardinals;
   made->Targets.resize(3 * std::size_t(n));
   std::vector<double> relative(3 * std::size_t(n));
   std::vector<target_move> moved;
@@ -235,17 +229,22 @@ std::shared_ptr<const relative_fit> MoveTargets(const std::shared_ptr<const rela
     made->LargestLandmarkMove = std::max(made->LargestLandmarkMove,
       made->Frame.Scale * std::sqrt(move[0] * move[0] + move[1] * move[1] + move[2] * move[2]));
   }
+  // The landmark residual of a fit to these targets, below the limit.
+  auto lands = [&](const relative_fit& f)
+  {
+    residual = core::landmark_residual(f.Fit, 0, smoothing, f.Sources.data(), relative.data());
+    return residual <= limit;
+  };
   if (moved.empty())
   {
-    residual = core::landmark_residual(fit->Fit, 0, smoothing, fit->Sources.data(), relative.data());
+    lands(*fit);
     return fit;
   }
   if (moved.size() <= most_moved_landmarks && AddCardinalFields(moved, *made))
   {
     RecordAncestors(fit, moved, *made);
     made->FarMoveReported = fit->FarMoveReported.load();
-    residual = core::landmark_residual(made->Fit, 0, smoothing, made->Sources.data(), relative.data());
-    if (residual <= limit)
+    if (lands(*made))
     {
       return made;
     }
@@ -255,8 +254,7 @@ std::shared_ptr<const relative_fit> MoveTargets(const std::shared_ptr<const rela
     return nullptr;
   }
   resolved = true;
-  residual = core::landmark_residual(made->Fit, 0, smoothing, made->Sources.data(), relative.data());
-  return residual <= limit ? made : nullptr;
+  return lands(*made) ? made : nullptr;
 }
 
 bool DeriveDisplacements(const relative_fit& fit,
@@ -275,12 +273,12 @@ bool DeriveDisplacements(const relative_fit& fit,
   const bool withJacobian = old.Cache.HasJacobian();
   const auto prior = std::static_pointer_cast<const point_set_cardinals>(old.Derivation);
   auto cardinals = std::make_shared<point_set_cardinals>();
-  std::shared_ptr<std::vector<unsigned char>> beyond;
   if (prior)
   {
     cardinals->Beyond = prior->Beyond;
   }
-  std::vector<const cardinal_at_points*> used;
+  // The fields of the moved landmarks first, in the order of the moves, then those kept before.
+  auto& fields = cardinals->Fields;
   for (const target_move& m : ancestor->Moves)
   {
     std::shared_ptr<const cardinal_at_points> field;
@@ -302,27 +300,24 @@ bool DeriveDisplacements(const relative_fit& fit,
       {
         return false;
       }
-      if (!cardinals->Beyond && !beyond)
+      // The first field evaluated at the points also records which lie beyond every support.
+      std::shared_ptr<std::vector<unsigned char>> beyond;
+      if (!cardinals->Beyond)
       {
         beyond = std::make_shared<std::vector<unsigned char>>(points->GetNumberOfPoints());
-      }
-      field = EvaluateCardinal(
-        fit, **coefficients, points, withJacobian, cardinals->Beyond ? nullptr : beyond.get());
-      if (beyond)
-      {
         cardinals->Beyond = beyond;
       }
+      field = EvaluateCardinal(fit, **coefficients, points, withJacobian, beyond.get());
     }
-    cardinals->Fields.push_back(field);
-    used.push_back(field.get());
+    fields.push_back(field);
   }
   for (std::size_t k = 0; prior && k < prior->Fields.size(); ++k)
   {
     const auto& kept = prior->Fields[k];
-    if (cardinals->Fields.size() < kept_cardinal_fields &&
-        std::find(used.begin(), used.end(), kept.get()) == used.end())
+    if (fields.size() < kept_cardinal_fields &&
+        std::find(fields.begin(), fields.end(), kept) == fields.end())
     {
-      cardinals->Fields.push_back(kept);
+      fields.push_back(kept);
     }
   }
 
@@ -344,7 +339,7 @@ bool DeriveDisplacements(const relative_fit& fit,
                        for (std::size_t k = 0; k < moves.size(); ++k)
                        {
                          const double* m = moves[k].Move;
-                         const double g = used[k]->Value[i];
+                         const double g = fields[k]->Value[i];
                          for (int a = 0; a < 3; ++a)
                          {
                            s[a] -= g * m[a];
@@ -353,7 +348,7 @@ bool DeriveDisplacements(const relative_fit& fit,
                          {
                            for (int b = 0; b < 3; ++b)
                            {
-                             jacobian[9 * i + 3 * a + b] -= m[a] * used[k]->Gradient[3 * i + b];
+                             jacobian[9 * i + 3 * a + b] -= m[a] * fields[k]->Gradient[3 * i + b];
                            }
                          }
                        }
