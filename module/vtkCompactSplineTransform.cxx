@@ -252,7 +252,6 @@ void vtkCompactSplineTransform::FitLandmarks()
 
   auto fit = std::make_shared<relative_fit>();
   fit->Frame = animation::landmark_frame::Of(source);
-  const double radius = this->SupportRadius / fit->Frame.Scale;
   const std::string beyond =
     animation::DescribeRadiusBeyondPrecision(this->SupportRadius, fit->Frame);
   if (!beyond.empty())
@@ -267,30 +266,29 @@ void vtkCompactSplineTransform::FitLandmarks()
   // kept in double precision too, for the refinement: the rounding of each position would
   // otherwise be a part of them.
   const int count = static_cast<int>(n);
-  std::vector<double> relative[2] = { std::vector<double>(3 * std::size_t(n)),
-                                      std::vector<double>(3 * std::size_t(n)) };
+  fit->Sources.resize(3 * std::size_t(n));
+  fit->Targets.resize(3 * std::size_t(n));
+  std::vector<double> relativeTargets(3 * std::size_t(n));
   std::vector<double> moves(3 * std::size_t(n));
-  std::vector<double> targetsFitted(3 * std::size_t(n));
   for (vtkIdType k = 0; k < n; ++k)
   {
     double p[3];
-    double q[3];
+    double* q = &fit->Targets[3 * k];
     source->GetPoint(k, p);
     target->GetPoint(k, q);
-    fit->Frame.ToFrame(p, &relative[0][3 * k]);
-    fit->Frame.ToFrame(q, &relative[1][3 * k]);
+    fit->Frame.ToFrame(p, &fit->Sources[3 * k]);
+    fit->Frame.ToFrame(q, &relativeTargets[3 * k]);
     for (int a = 0; a < 3; ++a)
     {
       moves[3 * k + a] = (p[a] - q[a]) / fit->Frame.Scale;
     }
     fit->LargestLandmarkMove =
       std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
-    std::copy(q, q + 3, &targetsFitted[3 * k]);
   }
-  const std::vector<float> sources(relative[0].begin(), relative[0].end());
-  const std::vector<float> targets(relative[1].begin(), relative[1].end());
+  const std::vector<float> sources(fit->Sources.begin(), fit->Sources.end());
+  const std::vector<float> targets(relativeTargets.begin(), relativeTargets.end());
   core::fit_options options = this->Options;
-  options.Radius = static_cast<float>(radius);
+  options.Radius = static_cast<float>(this->SupportRadius / fit->Frame.Scale);
   options.MemoryLimit = available_memory_bytes();
   const core::outcome made =
     core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit, moves.data());
@@ -306,13 +304,11 @@ void vtkCompactSplineTransform::FitLandmarks()
                          "; the transform is the identity until the landmarks change.");
     return;
   }
-  fit->Sources = relative[0];
-  fit->Targets = std::move(targetsFitted);
   internals.Fit = fit;
 
   // How far the field misses the landmarks, at their own positions.
-  this->FitResidual =
-    core::landmark_residual(fit->Fit, 0, options.Smoothing, relative[0].data(), relative[1].data());
+  this->FitResidual = core::landmark_residual(
+    fit->Fit, 0, options.Smoothing, fit->Sources.data(), relativeTargets.data());
   std::string inaccurate = animation::DescribeInaccurateFit(
     count, this->FitResidual, fit->Fit.Accuracy.Before, fit->LargestLandmarkMove, 0.0);
   if (!inaccurate.empty())
@@ -375,20 +371,20 @@ bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
     },
     filled);
   const core::displacement_cache<double>& cache = entry->Cache;
-  auto moveRange = [&](vtkIdType begin, vtkIdType end)
-  {
-    for (vtkIdType i = begin; i < end; ++i)
-    {
-      double x[3];
-      inPts->GetPoint(i, x);
-      const double* s = &cache.Displacement[3 * i];
-      const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
-      out->SetTuple(start + i, moved);
-    }
-  };
   if (!filled)
   {
-    vtkSMPTools::For(0, n, 4096, moveRange);
+    vtkSMPTools::For(0,
+                     n,
+                     4096,
+                     [&](vtkIdType begin, vtkIdType end)
+                     {
+                       for (vtkIdType i = begin; i < end; ++i)
+                       {
+                         double x[3];
+                         inPts->GetPoint(i, x);
+                         move(i, x, &cache.Displacement[3 * i]);
+                       }
+                     });
   }
   if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
            !fit->FarMoveReported.exchange(true))
