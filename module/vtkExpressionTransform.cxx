@@ -152,6 +152,13 @@ public:
   // Jacobian (9 floats a point): field k of a cache is expression k.
   animation::point_set_cache<expression_fits, float> Caches;
 
+  // Expression index, or null when there is none.
+  expression* At(int index) const
+  {
+    const bool known = index >= 0 && index < static_cast<int>(this->Expressions.size());
+    return known ? this->Expressions[index].get() : nullptr;
+  }
+
   void Forget()
   {
     this->Fit.reset();
@@ -273,7 +280,7 @@ public:
       if (!(miss <= quality.Residual))
       {
         quality.Residual = miss;
-        quality.Worst = this->Expressions[members[0]]->Name;
+        quality.Worst = this->Expressions[members[m]]->Name;
         quality.WorstCount = count;
         quality.WorstMove = 0.0;
         for (int id = 0; id < count; ++id)
@@ -454,11 +461,8 @@ int vtkExpressionTransform::GetNumberOfExpressions()
 
 const char* vtkExpressionTransform::GetExpressionName(int index)
 {
-  if (index < 0 || index >= this->GetNumberOfExpressions())
-  {
-    return nullptr;
-  }
-  return this->Internals->Expressions[index]->Name.c_str();
+  const expression* e = this->Internals->At(index);
+  return e ? e->Name.c_str() : nullptr;
 }
 
 int vtkExpressionTransform::GetExpressionIndex(const char* name)
@@ -486,14 +490,15 @@ void vtkExpressionTransform::SetWeight(const char* name, double weight)
 
 void vtkExpressionTransform::SetWeight(int index, double weight)
 {
-  if (index < 0 || index >= this->GetNumberOfExpressions())
+  expression* e = this->Internals->At(index);
+  if (!e)
   {
     vtkErrorMacro(<< "SetWeight: there is no expression " << index);
     return;
   }
-  if (this->Internals->Expressions[index]->Weight != weight)
+  if (e->Weight != weight)
   {
-    this->Internals->Expressions[index]->Weight = weight;
+    e->Weight = weight;
     this->Modified();
   }
 }
@@ -505,11 +510,8 @@ double vtkExpressionTransform::GetWeight(const char* name)
 
 double vtkExpressionTransform::GetWeight(int index)
 {
-  if (index < 0 || index >= this->GetNumberOfExpressions())
-  {
-    return 0.0;
-  }
-  return this->Internals->Expressions[index]->Weight;
+  const expression* e = this->Internals->At(index);
+  return e ? e->Weight : 0.0;
 }
 
 int vtkExpressionTransform::Fit()

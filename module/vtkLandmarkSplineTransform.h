@@ -36,15 +36,12 @@
  * derivative itself. Each point's sum takes the same terms in the same order on any thread, so
  * the results do not depend on the number of threads.
  *
- * Options: SetKernelToWendland() takes Wendland's function phi = (1 - r/R)^4 (4r/R + 1), twice
- * continuously differentiable, instead of the quadratic (1 - r/R)^2, whose cusp makes a crease
- * at every landmark that moves its neighbourhood. SetPolynomial(false) fits the compactly
- * supported part alone (c0 ... c3 = 0): the warp is then strictly local, and a point beyond the
- * support of every landmark stays where it is. SetSmoothing(lambda) fits (A + lambda I) w + P'c =
- * b, an approximation of the landmarks for noisy ones. Landmarks that do not span space (fewer
- * than four, all in one plane or on one line) reduce the polynomial part to the affine functions
- * of their hull: 1 and two in-plane coordinates for a plane, 1 and the line's coordinate for a
- * line, 1 for a single landmark.
+ * Options (each below): Wendland's basis function instead of the quadratic, whose cusp makes a
+ * crease at every landmark that moves its neighbourhood; no polynomial part, for a strictly local
+ * warp; and a smoothing, an approximation of noisy landmarks. Landmarks that do not span space
+ * (fewer than four, all in one plane or on one line) reduce the polynomial part to the affine
+ * functions of their hull: 1 and two in-plane coordinates for a plane, 1 and the line's
+ * coordinate for a line, 1 for a single landmark.
  *
  * Both subclasses fit relative to their landmarks: a point x enters the fit and the field as
  * (x - centre) / extent, formed in double precision, with the centre the mean of the source
@@ -98,9 +95,9 @@ public:
 
   ///@{
   /**
-   * The basis function: quadratic, (1 - r/R)^2 (the default), or Wendland's C2 function
-   * (1 - r/R)^4 (4r/R + 1), smooth at the landmarks. Changing it refits the transform on its
-   * next use.
+   * The basis function: quadratic, (1 - r/R)^2 (the default), or Wendland's function
+   * (1 - r/R)^4 (4r/R + 1), twice continuously differentiable, smooth at the landmarks. Changing
+   * it refits the transform on its next use.
    */
   void SetKernelToQuadratic() { this->SetKernel(animation::core::basis_kernel::quadratic); }
   void SetKernelToWendland() { this->SetKernel(animation::core::basis_kernel::wendland); }
@@ -110,8 +107,8 @@ public:
   ///@{
   /**
    * Whether the field has its polynomial part c0 + c1 x + c2 y + c3 z. Default true. Without it
-   * the warp is strictly local: nothing farther than R from every landmark moves. Changing it
-   * refits the transform on its next use.
+   * (c0 ... c3 = 0) the warp is strictly local: nothing farther than R from every landmark moves.
+   * Changing it refits the transform on its next use.
    */
   void SetPolynomial(bool polynomial)
   {
