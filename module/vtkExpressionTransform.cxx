@@ -165,17 +165,6 @@ public:
     this->Caches.Clear();
   }
 
-  // The weights of the expressions, in their order.
-  std::vector<double> Weights() const
-  {
-    std::vector<double> weights;
-    for (const auto& e : this->Expressions)
-    {
-      weights.push_back(e->Weight);
-    }
-    return weights;
-  }
-
   // The expressions sorted into groups of equal sources; order[k][id] is the index in expression
   // k's landmarks of its group's control point id (the first member's landmark id).
   std::vector<std::vector<std::size_t>> Group(std::vector<std::vector<int>>& order) const
@@ -327,38 +316,6 @@ public:
       },
       [](vtkIdType, const double*, const double*) {},
       nullptr);
-  }
-
-  // Adds sum_k w_k s_k(x) to s and, when J is not null, sum_k w_k J_k(x) to J; ids is working
-  // storage.
-  void Evaluate(const expression_fits& fits,
-                const double x[3],
-                std::vector<vtkIdType>& ids,
-                double s[3],
-                double J[3][3]) const
-  {
-    fits.ForEachField(
-      x,
-      ids,
-      [&](std::size_t k, const core::fit& group, int m, const double u[3], double scale)
-      {
-        const double weight = this->Expressions[k]->Weight;
-        if (weight == 0.0)
-        {
-          return;
-        }
-        double sk[3];
-        double jk[3][3];
-        core::evaluate_field(group, m, u, ids, sk, J ? jk : nullptr);
-        for (int a = 0; a < 3; ++a)
-        {
-          s[a] += weight * scale * sk[a];
-          for (int b = 0; J && b < 3; ++b)
-          {
-            J[a][b] += weight * jk[a][b];
-          }
-        }
-      });
   }
 
   // out = x - sum_k w_k d_k over the 3n coordinates, in the precision of the points (single
@@ -625,13 +582,37 @@ void vtkExpressionTransform::InternalUpdate()
   this->Internals->FitErrorReported = true;
 }
 
+// s = sum_k w_k s_k(x) and J = sum_k w_k J_k(x), the expressions of weight 0 left out.
 double vtkExpressionTransform::Displacement(const double x[3], double s[3], double jacobian[3][3])
 {
-  if (const expression_fits* fits = this->Internals->Fit.get())
+  const expression_fits* fits = this->Internals->Fit.get();
+  if (!fits)
   {
-    thread_local std::vector<vtkIdType> ids;
-    this->Internals->Evaluate(*fits, x, ids, s, jacobian);
+    return 1.0;
   }
+  thread_local std::vector<vtkIdType> ids;
+  fits->ForEachField(
+    x,
+    ids,
+    [&](std::size_t k, const core::fit& group, int m, const double u[3], double scale)
+    {
+      const double weight = this->Internals->Expressions[k]->Weight;
+      if (weight == 0.0)
+      {
+        return;
+      }
+      double sk[3];
+      double jk[3][3];
+      core::evaluate_field(group, m, u, ids, sk, jacobian ? jk : nullptr);
+      for (int a = 0; a < 3; ++a)
+      {
+        s[a] += weight * scale * sk[a];
+        for (int b = 0; jacobian && b < 3; ++b)
+        {
+          jacobian[a][b] += weight * jk[a][b];
+        }
+      }
+    });
   return 1.0;
 }
 
@@ -681,7 +662,12 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
   }
   if (carried.Any())
   {
-    carried.CarryAll(cache, internals.Weights().data());
+    std::vector<double> weights;
+    for (const auto& e : internals.Expressions)
+    {
+      weights.push_back(e->Weight);
+    }
+    carried.CarryAll(cache, weights.data());
   }
   return true;
 }
