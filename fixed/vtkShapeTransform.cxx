@@ -8,6 +8,7 @@
 #include <vtkDataArray.h>
 #include <vtkFloatArray.h>
 #include <vtkMath.h>
+#include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPoints.h>
 #include <vtkSMPThreadLocal.h>
@@ -191,9 +192,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
     {
       float p[3];
       ReadPoint(inPts, in, i, p);
-      x[0] = p[0];
-      x[1] = p[1];
-      x[2] = p[2];
+      std::copy(p, p + 3, x);
     },
     [&field, &neighbours, &distances, &beyondSupports, radius = this->Radius](
       const double x[3], std::vector<vtkIdType>& ids, double s[3], double jacobian[3][3])
@@ -314,19 +313,14 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
 void vtkShapeTransform::BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms)
 {
   const vtkIdType n = inNms->GetNumberOfTuples();
+  // Normals of another type are read as floats.
   vtkFloatArray* inFloat = vtkFloatArray::FastDownCast(inNms);
-  std::vector<float> copied;
+  vtkNew<vtkFloatArray> copied;
   if (!inFloat)
   {
-    copied.resize(3 * n);
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      double d[3];
-      inNms->GetTuple(i, d);
-      std::copy(d, d + 3, &copied[3 * i]);
-    }
+    copied->DeepCopy(inNms);
   }
-  const float* in = inFloat ? inFloat->GetPointer(0) : copied.data();
+  const float* in = (inFloat ? inFloat : copied.Get())->GetPointer(0);
 
   if (this->NormalTermsSource != inNms || this->NormalTermsTime != inNms->GetMTime())
   {

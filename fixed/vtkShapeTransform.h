@@ -207,12 +207,10 @@ protected:
 
   float Radius;
   vtkPoints* PointArray;
-  // The displacement cache shared with vtkCompactSplineTransform, in single precision; the
-  // Displacements and Jacobians arrays below are views of its storage.
+  // The numerics' displacement cache in single precision; Displacements and Jacobians are views
+  // of its storage.
   std::unique_ptr<animation::core::displacement_cache<float>> Cache;
   vtkPoints* Displacements;
-  // Jacobian ds/dx of the field at every cached point, 9 components row by row, beside
-  // Displacements.
   vtkFloatArray* Jacobians;
   // The normals of NormalTermsSource, as it was at NormalTermsTime, as polynomials in BlendFactor
   // (see normal_terms()): nine planes of one float a normal, formed from Jacobians.
