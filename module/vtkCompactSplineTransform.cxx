@@ -412,8 +412,8 @@ vtkAbstractTransform* vtkCompactSplineTransform::MakeTransform()
 
 void vtkCompactSplineTransform::InternalDeepCopy(vtkAbstractTransform* transform)
 {
+  this->Superclass::InternalDeepCopy(transform);
   auto* other = static_cast<vtkCompactSplineTransform*>(transform);
-  this->CopyFitSettings(other);
   this->SetBlendFactor(other->BlendFactor);
   this->SetSourceLandmarks(other->SourceLandmarks);
   this->SetTargetLandmarks(other->TargetLandmarks);

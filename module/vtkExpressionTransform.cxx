@@ -679,8 +679,9 @@ vtkAbstractTransform* vtkExpressionTransform::MakeTransform()
 
 void vtkExpressionTransform::InternalDeepCopy(vtkAbstractTransform* transform)
 {
+  this->Superclass::InternalDeepCopy(transform);
   auto* other = static_cast<vtkExpressionTransform*>(transform);
-  this->CopyFitSettings(other);
+  this->SetRefinementThreshold(other->RefinementThreshold);
   this->RemoveAllExpressions();
   for (const auto& e : other->Internals->Expressions)
   {

@@ -139,8 +139,8 @@ protected:
   void InternalUpdate() override;
 
   /**
-   * Copy the expressions, weights, radius and inverse settings; the copy fits on its own first
-   * use.
+   * Copy the expressions, weights, radius, options, refinement threshold and inverse settings;
+   * the copy fits on its own first use.
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 

@@ -23,8 +23,9 @@ const char* vtkLandmarkSplineTransform::GetKernelAsString() const
   return this->Options.Kernel == core::basis_kernel::wendland ? "Wendland" : "Quadratic";
 }
 
-void vtkLandmarkSplineTransform::CopyFitSettings(vtkLandmarkSplineTransform* other)
+void vtkLandmarkSplineTransform::InternalDeepCopy(vtkAbstractTransform* transform)
 {
+  auto* other = static_cast<vtkLandmarkSplineTransform*>(transform);
   this->SetInverseTolerance(other->InverseTolerance);
   this->SetInverseIterations(other->InverseIterations);
   this->SetSupportRadius(other->SupportRadius);

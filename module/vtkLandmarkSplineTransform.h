@@ -162,9 +162,9 @@ protected:
   ~vtkLandmarkSplineTransform() override;
 
   /**
-   * Copy the radius, the options and the inverse settings of another transform.
+   * Copy the radius, the options and the inverse settings; the subclass adds its own.
    */
-  void CopyFitSettings(vtkLandmarkSplineTransform* other);
+  void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
   void SetKernel(animation::core::basis_kernel kernel)
   {
