@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -359,18 +360,10 @@ vtkExpressionTransform::~vtkExpressionTransform()
 
 bool vtkExpressionTransform::IsExpressionName(const char* name)
 {
-  if (!name || !*name)
-  {
-    return false;
-  }
-  for (const char* c = name; *c; ++c)
-  {
-    if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_')
-    {
-      return false;
-    }
-  }
-  return true;
+  return name && *name &&
+         std::all_of(name,
+                     name + std::strlen(name),
+                     [](unsigned char c) { return std::isalnum(c) || c == '_'; });
 }
 
 int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, vtkPoints* target)
@@ -554,11 +547,6 @@ int vtkExpressionTransform::GetRefinementSteps()
 {
   this->Update();
   return this->Internals->Quality.Steps;
-}
-
-void vtkExpressionTransform::SetRefinementThreshold(double threshold)
-{
-  this->SetFitParameter(this->RefinementThreshold, threshold);
 }
 
 int vtkExpressionTransform::GetNumberOfFactorisations()

@@ -114,7 +114,10 @@ public:
    * largest landmark move. Default 0: every fit is refined. A larger value keeps single-precision
    * fits that are good to that fraction exactly as they are. Changing it refits on the next use.
    */
-  void SetRefinementThreshold(double threshold);
+  void SetRefinementThreshold(double threshold)
+  {
+    this->SetFitParameter(this->RefinementThreshold, threshold);
+  }
   vtkGetMacro(RefinementThreshold, double);
   ///@}
 
