@@ -64,26 +64,10 @@ void ReadPoint(vtkPoints* points, const float* coordinates, vtkIdType i, float x
 }
 
 vtkShapeTransform::vtkShapeTransform()
-  : BlendFactor(0.0f)
-  , Radius(0.0f)
-  , PointArray(nullptr)
-  , Cache(new core::displacement_cache<float>)
+  : Cache(new core::displacement_cache<float>)
   , Displacements(vtkPoints::New())
   , Jacobians(vtkFloatArray::New())
   , NormalTerms(vtkFloatArray::New())
-  , NormalTermsSource(nullptr)
-  , NormalTermsTime(0)
-  , DisplacementsCached(false)
-  , CachedPoints(nullptr)
-  , CachedPointsTime(0)
-  , SplineSet(false)
-  , SplineCoeffX(nullptr)
-  , SplineCoeffY(nullptr)
-  , SplineCoeffZ(nullptr)
-  , UnList(nullptr)
-  , Tree(nullptr)
-  , Kernel(core::basis_kernel::quadratic)
-  , LargestMoveBeyondSupports(0.0)
   , Math(vtkMath::New())
 {
   this->Jacobians->SetNumberOfComponents(9);

@@ -141,7 +141,7 @@ public:
    * call Modified() afterwards so that a pipeline using the transform executes again. 0 after
    * construction.
    */
-  float BlendFactor;
+  float BlendFactor = 0.0f;
 
   /**
    * Append the transformed points to outPts, one per input point, in input order. The first call
@@ -205,8 +205,8 @@ protected:
   // True when the cache holds the displacements of this point set as it is now.
   bool HoldsDisplacementsOf(vtkPoints* points) const;
 
-  float Radius;
-  vtkPoints* PointArray;
+  float Radius = 0.0f;
+  vtkPoints* PointArray = nullptr;
   // The numerics' displacement cache in single precision; Displacements and Jacobians are views
   // of its storage.
   std::unique_ptr<animation::core::displacement_cache<float>> Cache;
@@ -215,21 +215,21 @@ protected:
   // The normals of NormalTermsSource, as it was at NormalTermsTime, as polynomials in BlendFactor
   // (see normal_terms()): nine planes of one float a normal, formed from Jacobians.
   vtkFloatArray* NormalTerms;
-  vtkDataArray* NormalTermsSource;
-  vtkMTimeType NormalTermsTime;
-  bool DisplacementsCached;
+  vtkDataArray* NormalTermsSource = nullptr;
+  vtkMTimeType NormalTermsTime = 0;
+  bool DisplacementsCached = false;
   // The point set whose displacements the cache holds, and its modification time then: a point
   // set is known by the object and its time, never by its size alone.
-  vtkPoints* CachedPoints;
-  vtkMTimeType CachedPointsTime;
-  bool SplineSet;
-  float* SplineCoeffX;
-  float* SplineCoeffY;
-  float* SplineCoeffZ;
-  int* UnList;
-  vtkPointLocator* Tree;
-  animation::core::basis_kernel Kernel;
-  double LargestMoveBeyondSupports;
+  vtkPoints* CachedPoints = nullptr;
+  vtkMTimeType CachedPointsTime = 0;
+  bool SplineSet = false;
+  float* SplineCoeffX = nullptr;
+  float* SplineCoeffY = nullptr;
+  float* SplineCoeffZ = nullptr;
+  int* UnList = nullptr;
+  vtkPointLocator* Tree = nullptr;
+  animation::core::basis_kernel Kernel = animation::core::basis_kernel::quadratic;
+  double LargestMoveBeyondSupports = 0.0;
   vtkMath* Math;
 
 private:

@@ -83,12 +83,7 @@ public:
 };
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
-  : SourceLandmarks(nullptr)
-  , TargetLandmarks(nullptr)
-  , BlendFactor(1.0)
-  , WholeFits(0)
-  , WholePointSetEvaluations(0)
-  , Internals(new vtkInternals)
+  : Internals(new vtkInternals)
 {
 }
 

@@ -140,14 +140,14 @@ protected:
   // Keeps the text for GetFitError() and reports it as an error.
   void ReportFitError(const std::string& text);
 
-  vtkPoints* SourceLandmarks;
-  vtkPoints* TargetLandmarks;
-  double BlendFactor;
+  vtkPoints* SourceLandmarks = nullptr;
+  vtkPoints* TargetLandmarks = nullptr;
+  double BlendFactor = 1.0;
 
   // How many fits were made whole and how many point sets evaluated whole since construction;
   // what an update of the targets avoids.
-  int WholeFits;
-  int WholePointSetEvaluations;
+  int WholeFits = 0;
+  int WholePointSetEvaluations = 0;
 
 private:
   vtkCompactSplineTransform(const vtkCompactSplineTransform&) = delete;

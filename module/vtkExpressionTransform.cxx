@@ -348,8 +348,7 @@ public:
 };
 
 vtkExpressionTransform::vtkExpressionTransform()
-  : RefinementThreshold(0.0)
-  , Internals(new vtkInternals)
+  : Internals(new vtkInternals)
 {
 }
 

@@ -153,7 +153,7 @@ protected:
                          const animation::carried_tuples& carried) override;
 
   // The landmark residual above which a fit is refined (SetRefinementThreshold()).
-  double RefinementThreshold;
+  double RefinementThreshold = 0.0;
 
 private:
   vtkExpressionTransform(const vtkExpressionTransform&) = delete;

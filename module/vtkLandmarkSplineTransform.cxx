@@ -10,11 +10,7 @@
 
 namespace core = animation::core;
 
-vtkLandmarkSplineTransform::vtkLandmarkSplineTransform()
-  : SupportRadius(0.5)
-  , FitResidual(0.0)
-{
-}
+vtkLandmarkSplineTransform::vtkLandmarkSplineTransform() = default;
 
 vtkLandmarkSplineTransform::~vtkLandmarkSplineTransform() = default;
 

@@ -222,7 +222,7 @@ protected:
   void ForwardTransformPoint(const float in[3], float out[3]) override;
   void ForwardTransformDerivative(const float in[3], float out[3], float derivative[3][3]) override;
 
-  double SupportRadius;
+  double SupportRadius = 0.5;
   // The kernel, polynomial part and smoothing of the fit; its Radius is not used (SupportRadius
   // is, relative to the landmarks' extent).
   animation::core::fit_options Options;
@@ -230,7 +230,7 @@ protected:
   // subclass's landmarks.
   vtkTimeStamp ParametersTime;
   // What GetFitResidual() and GetFitError() return, written by the subclass's fit.
-  double FitResidual;
+  double FitResidual = 0.0;
   std::string FitError;
 
 private:
