@@ -13,10 +13,10 @@
 #include <vtkPoints.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -42,8 +42,22 @@ struct expression
   }
 };
 
+// The ids of the n points x in the order of their positions, equal positions by id.
+std::vector<int> SortedByPosition(const double* x, vtkIdType n)
+{
+  std::vector<int> ids(n);
+  std::iota(ids.begin(), ids.end(), 0);
+  std::stable_sort(
+    ids.begin(),
+    ids.end(),
+    [x](int a, int b)
+    { return std::lexicographical_compare(x + 3 * a, x + 3 * a + 3, x + 3 * b, x + 3 * b + 3); });
+  return ids;
+}
+
 // True when points holds the same positions as controls, in any order; then order[id] is the index
-// in points of control point id. Both sets are double precision; positions compare exactly.
+// in points of control point id, equal positions paired in the order of their ids. Both sets are
+// double precision; positions compare exactly.
 bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& order)
 {
   const vtkIdType n = controls->GetNumberOfPoints();
@@ -56,35 +70,19 @@ bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& ord
   order.resize(n);
   if (std::equal(c, c + 3 * n, p))
   {
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      order[i] = static_cast<int>(i);
-    }
+    std::iota(order.begin(), order.end(), 0);
     return true;
   }
-  using Key = std::array<double, 3>;
-  std::vector<std::pair<Key, int>> sorted(n);
-  for (vtkIdType i = 0; i < n; ++i)
+  const std::vector<int> byControl = SortedByPosition(c, n);
+  const std::vector<int> byPoint = SortedByPosition(p, n);
+  for (vtkIdType r = 0; r < n; ++r)
   {
-    sorted[i] = { { p[3 * i], p[3 * i + 1], p[3 * i + 2] }, static_cast<int>(i) };
-  }
-  std::sort(sorted.begin(), sorted.end());
-  std::vector<bool> taken(n, false);
-  for (vtkIdType id = 0; id < n; ++id)
-  {
-    const Key key = { c[3 * id], c[3 * id + 1], c[3 * id + 2] };
-    auto at = std::lower_bound(
-      sorted.begin(), sorted.end(), key, [](const auto& e, const Key& k) { return e.first < k; });
-    while (at != sorted.end() && at->first == key && taken[at->second])
-    {
-      ++at;
-    }
-    if (at == sorted.end() || at->first != key)
+    const double* at = c + 3 * byControl[r];
+    if (!std::equal(at, at + 3, p + 3 * byPoint[r]))
     {
       return false;
     }
-    taken[at->second] = true;
-    order[id] = at->second;
+    order[byControl[r]] = byPoint[r];
   }
   return true;
 }
