@@ -79,7 +79,6 @@ public:
 
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
-
 };
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
