@@ -103,8 +103,7 @@ public:
 
   ///@{
   /**
-   * The field handed over by SetSpline(): support radius (also the radius of the neighbour
-   * query), source control points, coefficient arrays, inverse list order and locator. Unset
+   * The field handed over by SetSpline() (the radius is also that of the neighbour query); unset
    * until SetSpline() is called.
    */
   animGetMacro(Radius, float);

@@ -45,12 +45,8 @@
  * SetPolynomial(false).
  *
  * @warning
- * Landmarks that give no fit (different numbers of source and target points, two sources at one
- * position, values that are not finite, a negative smoothing, a radius that is not positive, too
- * large for single precision beside the landmarks' spacing or below the
- * precision of their coordinates, a matrix larger than the memory available) raise an error
- * through the toolkit's error trace, saying which, and leave the transform the identity until
- * they change.
+ * Different numbers of source and target landmarks give no fit either (see
+ * vtkLandmarkSplineTransform).
  *
  * @sa
  * vtkThinPlateSplineTransform vtkWarpTransform vtkTransformPolyDataFilter vtkShapeTransform

@@ -46,10 +46,15 @@
  * Both subclasses fit relative to their landmarks: a point x enters the fit and the field as
  * (x - centre) / extent, formed in double precision, with the centre the mean of the source
  * landmarks and the extent their largest distance from it, so the precision does not depend on
- * where the landmarks lie (a scene 1e6 from the origin fits as well as one at the origin). A fit
- * that fails, storage it cannot obtain included, is a VTK error in the same words for both, and
- * leaves the identity; so is a fit that misses its landmarks by more than 1e-6 of the largest
- * landmark move even after its refinement. Nothing is printed on standard output.
+ * where the landmarks lie (a scene 1e6 from the origin fits as well as one at the origin).
+ *
+ * Landmarks that give no fit (two sources at one position, values that are not finite, a
+ * negative smoothing, a radius that is not positive, too large for single precision beside the
+ * landmarks' spacing or below the precision of their coordinates, a matrix larger than the memory
+ * available, storage that cannot be obtained) raise a VTK error in the same words for both
+ * transforms, saying which, and leave the identity until they change. A fit that misses its
+ * landmarks by more than 1e-6 of the largest landmark move even after its refinement is kept and
+ * reported as an error too. Nothing is printed on standard output.
  *
  * Thread safety, as for the toolkit's own transforms: separate transforms may be fitted and used
  * on separate threads at once (a fit keeps no process-wide state). One transform whose landmarks,
