@@ -46,20 +46,11 @@ vtkIdType AppendPoints(vtkPoints* points, vtkIdType count)
 }
 
 // Point i of a set, rounded to single precision as the field is evaluated at it.
-void ReadPoint(vtkPoints* points, const float* coordinates, vtkIdType i, float x[3])
+void ReadPoint(vtkPoints* points, vtkIdType i, float x[3])
 {
-  if (coordinates)
-  {
-    x[0] = coordinates[3 * i];
-    x[1] = coordinates[3 * i + 1];
-    x[2] = coordinates[3 * i + 2];
-    return;
-  }
   double p[3];
   points->GetPoint(i, p);
-  x[0] = static_cast<float>(p[0]);
-  x[1] = static_cast<float>(p[1]);
-  x[2] = static_cast<float>(p[2]);
+  std::copy(p, p + 3, x);
 }
 }
 
@@ -156,7 +147,6 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
 
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
-  const float* in = FloatCoordinates(inPts);
   const core::locator_buckets neighbours(this->Tree);
   // Output point sets of another type are written afterwards, on this thread.
   std::vector<float> moved(out ? 0 : 3 * n);
@@ -172,10 +162,10 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
     n,
     1,
     withJacobians,
-    [inPts, in](vtkIdType i, double x[3])
+    [inPts](vtkIdType i, double x[3])
     {
       float p[3];
-      ReadPoint(inPts, in, i, p);
+      ReadPoint(inPts, i, p);
       std::copy(p, p + 3, x);
     },
     [&field, &neighbours, &distances, &beyondSupports, radius = this->Radius](
@@ -242,7 +232,7 @@ void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
   for (vtkIdType i = 0; i < n; ++i)
   {
     float x[3];
-    ReadPoint(inPts, in, i, x);
+    ReadPoint(inPts, i, x);
     const float* d = cache + 3 * i;
     const float moved[3] = { x[0] - blend * d[0], x[1] - blend * d[1], x[2] - blend * d[2] };
     outPts->SetPoint(start + i, moved);
