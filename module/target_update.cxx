@@ -26,11 +26,12 @@ struct cardinal_at_points
 struct point_set_cardinals
 {
   std::vector<std::shared_ptr<const cardinal_at_points>> Fields; // most recent first
-  std::shared_ptr<const std::vector<unsigned char>> Beyond;      // 1 for a point beyond every support
+  std::shared_ptr<const std::vector<unsigned char>> Beyond; // 1 for a point beyond every support
 };
 
 // moves and more, summed per landmark.
-std::vector<target_move> Merged(std::vector<target_move> moves, const std::vector<target_move>& more)
+std::vector<target_move> Merged(std::vector<target_move> moves,
+                                const std::vector<target_move>& more)
 {
   for (const target_move& m : more)
   {
@@ -161,36 +162,33 @@ std::shared_ptr<const cardinal_at_points> EvaluateCardinal(const relative_fit& f
   made->Value.resize(n);
   made->Gradient.resize(withGradient ? 3 * std::size_t(n) : 0);
   vtkSMPThreadLocal<std::vector<vtkIdType>> storage;
-  vtkSMPTools::For(0,
-                   n,
-                   1024,
-                   [&](vtkIdType begin, vtkIdType end)
-                   {
-                     std::vector<vtkIdType>& ids = storage.Local();
-                     for (vtkIdType i = begin; i < end; ++i)
-                     {
-                       double x[3];
-                       double u[3];
-                       double gradient[3];
-                       points->GetPoint(i, x);
-                       fit.Frame.ToFrame(x, u);
-                       core::find_neighbours(fit.Fit, u, ids);
-                       core::evaluate_cardinal(fit.Fit,
-                                               field.Gamma,
-                                               u,
-                                               ids,
-                                               made->Value[i],
-                                               withGradient ? gradient : nullptr);
-                       for (int b = 0; withGradient && b < 3; ++b)
-                       {
-                         made->Gradient[3 * i + b] = gradient[b] / fit.Frame.Scale;
-                       }
-                       if (beyond)
-                       {
-                         (*beyond)[i] = ids.empty() ? 1 : 0;
-                       }
-                     }
-                   });
+  vtkSMPTools::For(
+    0,
+    n,
+    1024,
+    [&](vtkIdType begin, vtkIdType end)
+    {
+      std::vector<vtkIdType>& ids = storage.Local();
+      for (vtkIdType i = begin; i < end; ++i)
+      {
+        double x[3];
+        double u[3];
+        double gradient[3];
+        points->GetPoint(i, x);
+        fit.Frame.ToFrame(x, u);
+        core::find_neighbours(fit.Fit, u, ids);
+        core::evaluate_cardinal(
+          fit.Fit, field.Gamma, u, ids, made->Value[i], withGradient ? gradient : nullptr);
+        for (int b = 0; withGradient && b < 3; ++b)
+        {
+          made->Gradient[3 * i + b] = gradient[b] / fit.Frame.Scale;
+        }
+        if (beyond)
+        {
+          (*beyond)[i] = ids.empty() ? 1 : 0;
+        }
+      }
+    });
   return made;
 }
 }
@@ -226,7 +224,8 @@ std::shared_ptr<const relative_fit> MoveTargets(const std::shared_ptr<const rela
     made->Frame.ToFrame(q, u);
     const double* p = &made->Sources[3 * std::size_t(k)];
     const double move[3] = { p[0] - u[0], p[1] - u[1], p[2] - u[2] };
-    made->LargestLandmarkMove = std::max(made->LargestLandmarkMove,
+    made->LargestLandmarkMove = std::max(
+      made->LargestLandmarkMove,
       made->Frame.Scale * std::sqrt(move[0] * move[0] + move[1] * move[1] + move[2] * move[2]));
   }
   // The landmark residual of a fit to these targets, below the limit.
@@ -292,10 +291,11 @@ bool DeriveDisplacements(const relative_fit& fit,
     }
     if (!field)
     {
-      auto coefficients = std::find_if(fit.Cardinals.begin(),
-                                       fit.Cardinals.end(),
-                                       [&m](const std::shared_ptr<const cardinal_coefficients_of>& c)
-                                       { return c->Landmark == m.Landmark; });
+      auto coefficients =
+        std::find_if(fit.Cardinals.begin(),
+                     fit.Cardinals.end(),
+                     [&m](const std::shared_ptr<const cardinal_coefficients_of>& c)
+                     { return c->Landmark == m.Landmark; });
       if (coefficients == fit.Cardinals.end())
       {
         return false;
@@ -354,7 +354,8 @@ bool DeriveDisplacements(const relative_fit& fit,
                        }
                        if (far[i])
                        {
-                         largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+                         largest =
+                           std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
                        }
                      }
                    });

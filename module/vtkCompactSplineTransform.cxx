@@ -181,8 +181,8 @@ bool vtkCompactSplineTransform::UpdateTargets()
   vtkInternals& internals = *this->Internals;
   const std::shared_ptr<const relative_fit> fit = internals.Fit;
   vtkPoints* target = this->TargetLandmarks;
-  if (!fit || !this->FitError.empty() || !target ||
-      target->GetNumberOfPoints() != fit->Fit.Count || !core::AllPointsFinite(target))
+  if (!fit || !this->FitError.empty() || !target || target->GetNumberOfPoints() != fit->Fit.Count ||
+      !core::AllPointsFinite(target))
   {
     return false;
   }
@@ -288,14 +288,11 @@ void vtkCompactSplineTransform::FitLandmarks()
     core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit, moves.data());
   if (!made.Ok())
   {
-    this->ReportFitError("Cannot fit: " +
-                         animation::DescribeFailedFit(made,
-                                                      source,
-                                                      sources.data(),
-                                                      fit->Frame,
-                                                      options.Kernel,
-                                                      this->SupportRadius) +
-                         "; the transform is the identity until the landmarks change.");
+    this->ReportFitError(
+      "Cannot fit: " +
+      animation::DescribeFailedFit(
+        made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius) +
+      "; the transform is the identity until the landmarks change.");
     return;
   }
   internals.Fit = fit;
@@ -381,7 +378,7 @@ bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
                      });
   }
   if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
-           !fit->FarMoveReported.exchange(true))
+      !fit->FarMoveReported.exchange(true))
   {
     vtkWarningMacro(<< "The affine part of the fit moves points beyond the support of every "
                        "landmark by up to "
