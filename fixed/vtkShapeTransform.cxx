@@ -210,7 +210,6 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
   this->NormalTermsSource = nullptr;
 }
 
-// One multiply-subtract per coordinate, in single precision, over the cache.
 void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
 {
   const vtkIdType n = inPts->GetNumberOfPoints();

@@ -165,16 +165,11 @@ public:
                                      vtkDataArray** inVrsArr = nullptr,
                                      vtkDataArray** outVrsArr = nullptr) override;
 
-  /**
-   * The field has no inverse here: does nothing.
-   */
-  void Inverse() override;
-
   ///@{
   /**
-   * The single-point interface does not evaluate the field: the point is returned unchanged and
-   * the derivative is the identity.
+   * The field has no inverse and no single-point interface here (see the class warning).
    */
+  void Inverse() override;
   void InternalTransformPoint(const float in[3], float out[3]) override;
   void InternalTransformPoint(const double in[3], double out[3]) override;
   void InternalTransformDerivative(const float in[3],
