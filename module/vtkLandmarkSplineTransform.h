@@ -10,10 +10,7 @@
  * one field per coordinate, with s(p_k) = p_k - q_k, and moves a point by a blend of its fields.
  * The sum runs over the landmarks within the support radius R of x; the polynomial part is
  * evaluated everywhere, so the field is continuous, and a point beyond the support of every
- * landmark moves by the affine part of the fit alone. The base holds the radius and the options
- * of the fit, with one modification time that tells the subclass to fit again, and what the fits
- * report (GetFitResidual(), GetFitError()); it maps points, derivatives and point sets through
- * the subclass's displacement and cache.
+ * landmark moves by the affine part of the fit alone.
  *
  * Each basis function couples only landmarks closer than R, so the interpolation matrix is
  * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
