@@ -8,6 +8,7 @@
 #include <vtkDataArray.h>
 #include <vtkFloatArray.h>
 #include <vtkMath.h>
+#include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPoints.h>
 #include <vtkSMPThreadLocal.h>
@@ -45,59 +46,19 @@ vtkIdType AppendPoints(vtkPoints* points, vtkIdType count)
 }
 
 // Point i of a set, rounded to single precision as the field is evaluated at it.
-void ReadPoint(vtkPoints* points, const float* coordinates, vtkIdType i, float x[3])
+void ReadPoint(vtkPoints* points, vtkIdType i, float x[3])
 {
-  if (coordinates)
-  {
-    x[0] = coordinates[3 * i];
-    x[1] = coordinates[3 * i + 1];
-    x[2] = coordinates[3 * i + 2];
-    return;
-  }
   double p[3];
   points->GetPoint(i, p);
-  x[0] = static_cast<float>(p[0]);
-  x[1] = static_cast<float>(p[1]);
-  x[2] = static_cast<float>(p[2]);
-}
-
-// Point i of points becomes x; coordinates is its float array, or null.
-void WritePoint(vtkPoints* points, float* coordinates, vtkIdType i, const float x[3])
-{
-  if (coordinates)
-  {
-    coordinates[3 * i] = x[0];
-    coordinates[3 * i + 1] = x[1];
-    coordinates[3 * i + 2] = x[2];
-    return;
-  }
-  // Through the float overload: handed over as three doubles, the rounding of x to single
-  // precision was dropped by GCC 12 at -O3 for the vectorised components.
-  points->SetPoint(i, x);
+  std::copy(p, p + 3, x);
 }
 }
 
 vtkShapeTransform::vtkShapeTransform()
-  : BlendFactor(0.0f)
-  , Radius(0.0f)
-  , PointArray(nullptr)
-  , Cache(new core::displacement_cache<float>)
+  : Cache(new core::displacement_cache<float>)
   , Displacements(vtkPoints::New())
   , Jacobians(vtkFloatArray::New())
   , NormalTerms(vtkFloatArray::New())
-  , NormalTermsSource(nullptr)
-  , NormalTermsTime(0)
-  , DisplacementsCached(false)
-  , CachedPoints(nullptr)
-  , CachedPointsTime(0)
-  , SplineSet(false)
-  , SplineCoeffX(nullptr)
-  , SplineCoeffY(nullptr)
-  , SplineCoeffZ(nullptr)
-  , UnList(nullptr)
-  , Tree(nullptr)
-  , Kernel(core::basis_kernel::quadratic)
-  , LargestMoveBeyondSupports(0.0)
   , Math(vtkMath::New())
 {
   this->Jacobians->SetNumberOfComponents(9);
@@ -186,7 +147,6 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
 
   const vtkIdType start = AppendPoints(outPts, n);
   float* out = FloatCoordinates(outPts);
-  const float* in = FloatCoordinates(inPts);
   const core::locator_buckets neighbours(this->Tree);
   // Output point sets of another type are written afterwards, on this thread.
   std::vector<float> moved(out ? 0 : 3 * n);
@@ -202,13 +162,11 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
     n,
     1,
     withJacobians,
-    [inPts, in](vtkIdType i, double x[3])
+    [inPts](vtkIdType i, double x[3])
     {
       float p[3];
-      ReadPoint(inPts, in, i, p);
-      x[0] = p[0];
-      x[1] = p[1];
-      x[2] = p[2];
+      ReadPoint(inPts, i, p);
+      std::copy(p, p + 3, x);
     },
     [&field, &neighbours, &distances, &beyondSupports, radius = this->Radius](
       const double x[3], std::vector<vtkIdType>& ids, double s[3], double jacobian[3][3])
@@ -240,12 +198,11 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
     ->SetArray(this->Cache->Displacement.data(), 3 * n, 1);
   this->Displacements->Modified();
   this->Jacobians->SetArray(this->Cache->Jacobian.data(), this->Cache->Jacobian.size(), 1);
-  if (!out)
+  for (vtkIdType i = 0; !out && i < n; ++i)
   {
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      WritePoint(outPts, nullptr, start + i, &moved[3 * i]);
-    }
+    // Through the float overload: handed over as three doubles, the rounding to single
+    // precision was dropped by GCC 12 at -O3 for the vectorised components.
+    outPts->SetPoint(start + i, &moved[3 * i]);
   }
   this->DisplacementsCached = true;
   this->CachedPoints = inPts;
@@ -253,7 +210,6 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
   this->NormalTermsSource = nullptr;
 }
 
-// One multiply-subtract per coordinate, in single precision, over the cache.
 void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
 {
   const vtkIdType n = inPts->GetNumberOfPoints();
@@ -275,10 +231,10 @@ void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
   for (vtkIdType i = 0; i < n; ++i)
   {
     float x[3];
-    ReadPoint(inPts, in, i, x);
+    ReadPoint(inPts, i, x);
     const float* d = cache + 3 * i;
     const float moved[3] = { x[0] - blend * d[0], x[1] - blend * d[1], x[2] - blend * d[2] };
-    WritePoint(outPts, out, start + i, moved);
+    outPts->SetPoint(start + i, moved);
   }
 }
 
@@ -330,19 +286,14 @@ void vtkShapeTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
 void vtkShapeTransform::BlendNormals(vtkDataArray* inNms, vtkDataArray* outNms)
 {
   const vtkIdType n = inNms->GetNumberOfTuples();
+  // Normals of another type are read as floats.
   vtkFloatArray* inFloat = vtkFloatArray::FastDownCast(inNms);
-  std::vector<float> copied;
+  vtkNew<vtkFloatArray> copied;
   if (!inFloat)
   {
-    copied.resize(3 * n);
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      double d[3];
-      inNms->GetTuple(i, d);
-      std::copy(d, d + 3, &copied[3 * i]);
-    }
+    copied->DeepCopy(inNms);
   }
-  const float* in = inFloat ? inFloat->GetPointer(0) : copied.data();
+  const float* in = (inFloat ? inFloat : copied.Get())->GetPointer(0);
 
   if (this->NormalTermsSource != inNms || this->NormalTermsTime != inNms->GetMTime())
   {

@@ -20,29 +20,25 @@
  *
  * The field is costly to evaluate and the blend is cheap, so the first evaluation after
  * SetSpline() computes s at every input point and caches it in Displacements, with its Jacobian
- * J = ds/dx in Jacobians; every later evaluation only scales the cache by BlendFactor. Normals are
- * carried by the derivative I - BlendFactor * J of the map: by its inverse transpose, renormalised,
- * so that the shading of the surface follows its deformation. An animation places the transform in
- * a vtkTransformPolyDataFilter, calls SetSpline() once, and for every frame writes BlendFactor and
- * calls Modified() so that the filter executes again.
+ * J = ds/dx in Jacobians when normals are transformed; every later evaluation only scales the
+ * cache by BlendFactor. Normals are carried by the inverse transpose of the derivative
+ * I - BlendFactor * J of the map, renormalised, so that the shading of the surface follows its
+ * deformation. An animation places the transform in a vtkTransformPolyDataFilter, calls
+ * SetSpline() once, and for every frame writes BlendFactor and calls Modified() so that the
+ * filter executes again.
  *
  * The first evaluation finds the control points near each input point in a flat copy of the
  * locator's buckets (locator_buckets.h), which returns the locator's own answer in its order, and
  * spreads the input points over the threads of vtkSMPTools (at most VTK_SMP_MAX_THREADS when that
  * environment variable is set). Each point's sum takes the same terms in the same order on any
- * thread, so the cache does not depend on the number of threads. The cache is the displacement
- * cache of vtkCompactSplineTransform (displacement_cache.h) in single precision: 12 bytes a point,
- * and 36 more for the Jacobian when normals are transformed; Displacements and Jacobians are
- * views of it.
+ * thread, so the cache does not depend on the number of threads. The cache is the numerics'
+ * displacement cache (displacement_cache.h) in single precision: 12 bytes a point, and 36 more
+ * for the Jacobian; Displacements and Jacobians are views of it.
  *
  * @warning
  * One instance must not be evaluated from two threads at once: an evaluation fills the cache.
- *
- * @warning
- * The cache is indexed by point id and belongs to the point set of the first evaluation. It is
- * recomputed when the transform is applied to a point set with a different number of points, but
- * not when it is applied to another point set of the same size: call SetSpline() again to discard
- * it.
+ * The cache belongs to one point set as it was when evaluated: it is recomputed for another
+ * vtkPoints object, or for the same one after it was modified.
  *
  * @warning
  * SetSpline() stores plain pointers to the control points, the coefficient arrays, the inverse
@@ -51,9 +47,9 @@
  *
  * @warning
  * Only TransformPoints() and TransformPointsNormalsVectors() apply the field; vectors are not
- * written. The single-point interface (TransformPoint() and
- * the derivative) returns the point unchanged with an identity derivative, and Inverse() does
- * nothing, so the transform returned by GetInverse() leaves points where they are.
+ * written. The single-point interface (TransformPoint() and the derivative) returns the point
+ * unchanged with an identity derivative, and Inverse() does nothing, so the transform returned by
+ * GetInverse() leaves points where they are.
  *
  * @sa
  * vtkMatrixSolver vtkDatReader vtkTransformPolyDataFilter vtkPointLocator
@@ -107,8 +103,7 @@ public:
 
   ///@{
   /**
-   * The field handed over by SetSpline(): support radius (also the radius of the neighbour
-   * query), source control points, coefficient arrays, inverse list order and locator. Unset
+   * The field handed over by SetSpline() (the radius is also that of the neighbour query); unset
    * until SetSpline() is called.
    */
   animGetMacro(Radius, float);
@@ -145,7 +140,7 @@ public:
    * call Modified() afterwards so that a pipeline using the transform executes again. 0 after
    * construction.
    */
-  float BlendFactor;
+  float BlendFactor = 0.0f;
 
   /**
    * Append the transformed points to outPts, one per input point, in input order. The first call
@@ -170,16 +165,11 @@ public:
                                      vtkDataArray** inVrsArr = nullptr,
                                      vtkDataArray** outVrsArr = nullptr) override;
 
-  /**
-   * The field has no inverse here: does nothing.
-   */
-  void Inverse() override;
-
   ///@{
   /**
-   * The single-point interface does not evaluate the field: the point is returned unchanged and
-   * the derivative is the identity.
+   * The field has no inverse and no single-point interface here (see the class warning).
    */
+  void Inverse() override;
   void InternalTransformPoint(const float in[3], float out[3]) override;
   void InternalTransformPoint(const double in[3], double out[3]) override;
   void InternalTransformDerivative(const float in[3],
@@ -209,33 +199,31 @@ protected:
   // True when the cache holds the displacements of this point set as it is now.
   bool HoldsDisplacementsOf(vtkPoints* points) const;
 
-  float Radius;
-  vtkPoints* PointArray;
-  // The displacement cache shared with vtkCompactSplineTransform, in single precision; the
-  // Displacements and Jacobians arrays below are views of its storage.
+  float Radius = 0.0f;
+  vtkPoints* PointArray = nullptr;
+  // The numerics' displacement cache in single precision; Displacements and Jacobians are views
+  // of its storage.
   std::unique_ptr<animation::core::displacement_cache<float>> Cache;
   vtkPoints* Displacements;
-  // Jacobian ds/dx of the field at every cached point, 9 components row by row, beside
-  // Displacements.
   vtkFloatArray* Jacobians;
   // The normals of NormalTermsSource, as it was at NormalTermsTime, as polynomials in BlendFactor
   // (see normal_terms()): nine planes of one float a normal, formed from Jacobians.
   vtkFloatArray* NormalTerms;
-  vtkDataArray* NormalTermsSource;
-  vtkMTimeType NormalTermsTime;
-  bool DisplacementsCached;
+  vtkDataArray* NormalTermsSource = nullptr;
+  vtkMTimeType NormalTermsTime = 0;
+  bool DisplacementsCached = false;
   // The point set whose displacements the cache holds, and its modification time then: a point
   // set is known by the object and its time, never by its size alone.
-  vtkPoints* CachedPoints;
-  vtkMTimeType CachedPointsTime;
-  bool SplineSet;
-  float* SplineCoeffX;
-  float* SplineCoeffY;
-  float* SplineCoeffZ;
-  int* UnList;
-  vtkPointLocator* Tree;
-  animation::core::basis_kernel Kernel;
-  double LargestMoveBeyondSupports;
+  vtkPoints* CachedPoints = nullptr;
+  vtkMTimeType CachedPointsTime = 0;
+  bool SplineSet = false;
+  float* SplineCoeffX = nullptr;
+  float* SplineCoeffY = nullptr;
+  float* SplineCoeffZ = nullptr;
+  int* UnList = nullptr;
+  vtkPointLocator* Tree = nullptr;
+  animation::core::basis_kernel Kernel = animation::core::basis_kernel::quadratic;
+  double LargestMoveBeyondSupports = 0.0;
   vtkMath* Math;
 
 private:

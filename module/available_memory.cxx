@@ -25,7 +25,6 @@ std::int64_t system_available()
   }
   return -1;
 }
-
 }
 
 std::int64_t address_space_limit_bytes()
@@ -50,15 +49,11 @@ std::int64_t process_bytes()
 std::int64_t available_memory_bytes()
 {
   const std::int64_t system = system_available();
-  // What the address-space limit leaves, or -1 without a limit.
-  std::int64_t limit = address_space_limit_bytes();
-  if (limit >= 0)
+  const std::int64_t limit = address_space_limit_bytes();
+  if (limit < 0)
   {
-    limit = std::max<std::int64_t>(0, limit - process_bytes());
+    return system;
   }
-  if (system < 0 || limit < 0)
-  {
-    return std::max(system, limit);
-  }
-  return std::min(system, limit);
+  const std::int64_t left = std::max<std::int64_t>(0, limit - process_bytes());
+  return system < 0 ? left : std::min(system, left);
 }

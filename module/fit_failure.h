@@ -1,10 +1,6 @@
-// Why landmarks give no fit, in the library's own words, formatted once from
-// the numerics' diagnosis for both toolkit transforms: the memory the matrix
-// would take, storage not obtained, coefficients that are not finite, or a
-// factorisation that failed, explained by the closest two source landmarks
-// (one position, or a radius so large beside their spacing that their basis
-// values are equal in single precision) and the row at which it failed; and
-// why a fit that was made misses its landmarks by more than it may.
+// Why landmarks give no fit, or why a fit misses its landmarks by more than it
+// may, in the library's own words: formatted once, from the numerics'
+// diagnosis, for both toolkit transforms.
 #ifndef animation_fit_failure_h
 #define animation_fit_failure_h
 

@@ -1,10 +1,7 @@
-// The frame in which both toolkit transforms fit and evaluate their fields:
-// the centre of the source landmarks and their extent, the largest distance
-// from it. A point x is fitted and evaluated at u = (x - Centre) / Scale, in
-// double precision up to the single-precision fit, so that the precision does
-// not depend on where the landmarks lie; a field of u is a displacement in
-// units of Scale, and its Jacobian is the same in both units
-// (ds/dx = (Scale ds/du) (du/dx)).
+// The frame in which both toolkit transforms fit and evaluate their fields
+// (vtkLandmarkSplineTransform.h): a point x is fitted and evaluated at
+// u = (x - Centre) / Scale. A field of u is a displacement in units of Scale,
+// and its Jacobian is the same in both units (ds/dx = (Scale ds/du) (du/dx)).
 #ifndef animation_landmark_frame_h
 #define animation_landmark_frame_h
 

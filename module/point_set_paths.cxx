@@ -7,68 +7,47 @@
 
 namespace animation
 {
-namespace
+std::vector<carried_tuples::carried_array> carried_tuples::Extend(vtkIdType count) const
 {
-// out = m * v for a 3-component tuple.
-void multiply(const double m[3][3], const double v[3], double out[3])
-{
-  for (int a = 0; a < 3; ++a)
+  std::vector<carried_array> arrays;
+  auto carry = [&arrays, count](vtkDataArray* in, vtkDataArray* out, bool normal)
   {
-    out[a] = m[a][0] * v[0] + m[a][1] * v[1] + m[a][2] * v[2];
-  }
-}
-}
-
-void carried_tuples::Extend(vtkIdType count, vtkIdType* starts) const
-{
-  auto extend = [count](vtkDataArray* out, vtkIdType& start)
-  {
-    start = out->GetNumberOfTuples();
-    out->SetNumberOfTuples(start + count);
+    if (in && out)
+    {
+      arrays.push_back({ in, out, normal, out->GetNumberOfTuples() });
+      out->SetNumberOfTuples(arrays.back().Start + count);
+    }
   };
-  if (this->InNormals && this->OutNormals)
+  carry(this->InNormals, this->OutNormals, true);
+  carry(this->InVectors, this->OutVectors, false);
+  for (int v = 0; this->InOptionalVectors && this->OutOptionalVectors && v < this->OptionalVectors;
+       ++v)
   {
-    extend(this->OutNormals, starts[0]);
+    carry(this->InOptionalVectors[v], this->OutOptionalVectors[v], false);
   }
-  if (this->InVectors && this->OutVectors)
-  {
-    extend(this->OutVectors, starts[1]);
-  }
-  for (int v = 0; v < this->OptionalVectors; ++v)
-  {
-    if (this->InOptionalVectors && this->OutOptionalVectors && this->InOptionalVectors[v] &&
-        this->OutOptionalVectors[v])
-    {
-      extend(this->OutOptionalVectors[v], starts[2 + v]);
-    }
-  }
+  return arrays;
 }
 
-void carried_tuples::Carry(const double m[3][3], vtkIdType i, const vtkIdType* starts) const
+void carried_tuples::Carry(const std::vector<carried_array>& arrays,
+                           const double m[3][3],
+                           vtkIdType i)
 {
-  double tuple[3];
-  if (this->InNormals && this->OutNormals)
+  for (const carried_array& a : arrays)
   {
-    this->InNormals->GetTuple(i, tuple);
-    core::transform_normal(m, tuple);
-    this->OutNormals->SetTuple(starts[0] + i, tuple);
-  }
-  double moved[3];
-  if (this->InVectors && this->OutVectors)
-  {
-    this->InVectors->GetTuple(i, tuple);
-    multiply(m, tuple, moved);
-    this->OutVectors->SetTuple(starts[1] + i, moved);
-  }
-  for (int v = 0; v < this->OptionalVectors; ++v)
-  {
-    if (this->InOptionalVectors && this->OutOptionalVectors && this->InOptionalVectors[v] &&
-        this->OutOptionalVectors[v])
+    double tuple[3];
+    a.In->GetTuple(i, tuple);
+    if (a.Normal)
     {
-      this->InOptionalVectors[v]->GetTuple(i, tuple);
-      multiply(m, tuple, moved);
-      this->OutOptionalVectors[v]->SetTuple(starts[2 + v] + i, moved);
+      core::transform_normal(m, tuple);
+      a.Out->SetTuple(a.Start + i, tuple);
+      continue;
     }
+    double moved[3];
+    for (int r = 0; r < 3; ++r)
+    {
+      moved[r] = m[r][0] * tuple[0] + m[r][1] * tuple[1] + m[r][2] * tuple[2];
+    }
+    a.Out->SetTuple(a.Start + i, moved);
   }
 }
 }

@@ -1,14 +1,6 @@
-// The paths that vtkCompactSplineTransform and vtkExpressionTransform share
-// around their fields:
-//
-// - point_set_cache: the displacements of the last few point sets a
-//   transform was applied to (displacement_cache.h), each keyed by the point
-//   set and the fit it was made with, so that a later call with new blend
-//   weights only rescales them, and an entry made under one fit can be
-//   derived for a fit that differs from it by a known update (targets that
-//   moved). Safe to use from several threads at once.
-// - carried_tuples: the normals and vectors of a point set, carried by the
-//   derivative I - sum_k w_k J_k of the blended map at each point.
+// What vtkCompactSplineTransform and vtkExpressionTransform share around
+// their fields: the cache of a point set's displacements and the carry of its
+// normals and vectors.
 #ifndef point_set_paths_h
 #define point_set_paths_h
 
@@ -62,25 +54,14 @@ public:
   }
 
   // The displacements of points under field, with the Jacobian when asked.
-  // When none are kept, fill(made) fills made's cache (and what else it
-  // records) under the lock, so that one thread fills while the others wait,
-  // and filled is set.
-  template<typename Fill>
-  std::shared_ptr<const entry> Find(vtkPoints* points,
-                                    const std::shared_ptr<const Fit>& field,
-                                    bool withJacobian,
-                                    Fill fill,
-                                    bool& filled)
-  {
-    auto underive = [](entry&, bool, entry&) { return false; };
-    return this->Find(points, field, withJacobian, underive, fill, filled);
-  }
-
-  // Find, which first offers every entry of the same points under another
-  // field to derive(old, sole, made): it may make made (keyed already) from
-  // old and return true, or return false and leave both as they are. sole
-  // tells that the cache holds the only reference to old, whose storage made
-  // may then take: old is dropped either way once made replaces it.
+  // When none are kept, every entry of the same points under another field
+  // is first offered to derive(old, sole, made): it may make made (keyed
+  // already) from old and return true, or return false and leave both as
+  // they are; sole tells that the cache holds the only reference to old,
+  // whose storage made may then take (old is dropped either way once made
+  // replaces it). When none derives, fill(made) fills made's cache (and what
+  // else it records) and filled is set. Both run under the lock, so that one
+  // thread makes the entry while the others wait.
   template<typename Derive, typename Fill>
   std::shared_ptr<const entry> Find(vtkPoints* points,
                                     const std::shared_ptr<const Fit>& field,
@@ -93,11 +74,16 @@ public:
     std::lock_guard<std::mutex> lock(this->Lock);
     const vtkMTimeType time = points->GetMTime();
     const vtkIdType n = points->GetNumberOfPoints();
+    // Whether an entry holds what is asked of these points as they are now.
+    auto serves = [&](const entry& kept)
+    {
+      return kept.Points == points && kept.PointsTime == time && kept.Cache.Count == n &&
+             (!withJacobian || kept.Cache.HasJacobian());
+    };
     for (std::size_t k = 0; k < this->Entries.size(); ++k)
     {
       const std::shared_ptr<entry> kept = this->Entries[k];
-      if (kept->Points == points && kept->PointsTime == time && kept->Field == field &&
-          kept->Cache.Count == n && (!withJacobian || kept->Cache.HasJacobian()))
+      if (serves(*kept) && kept->Field == field)
       {
         this->Entries.erase(this->Entries.begin() + k);
         this->Entries.insert(this->Entries.begin(), kept);
@@ -112,8 +98,7 @@ public:
     for (std::size_t k = 0; k < this->Entries.size() && !derived; ++k)
     {
       std::shared_ptr<entry>& kept = this->Entries[k];
-      if (kept->Points == points && kept->PointsTime == time && kept->Field != field &&
-          kept->Cache.Count == n && (!withJacobian || kept->Cache.HasJacobian()))
+      if (serves(*kept) && kept->Field != field)
       {
         derived = derive(*kept, kept.use_count() == 1, *made);
       }
@@ -165,28 +150,16 @@ struct carried_tuples
            this->OptionalVectors > 0;
   }
 
-  // Makes room for count more tuples at the end of every output array that
-  // is carried, and gives where they start: starts[0] for the normals,
-  // starts[1] for the vectors, starts[2 + v] for optional vectors v.
-  //   starts  2 + OptionalVectors entries, out
-  void Extend(vtkIdType count, vtkIdType* starts) const;
-
-  // Carries tuple i by the derivative m of the map at point i: a normal by
-  // the inverse transpose of m, renormalised (spline_field.h), a vector by m;
-  // each result goes to place starts[k] + i of its output array (Extend).
-  // Calls for different i may run at once on separate threads.
-  void Carry(const double m[3][3], vtkIdType i, const vtkIdType* starts) const;
-
   // Carries every tuple by m(i) = I - sum_k weights[k] J_k(i), J_k(i) the
   // cached Jacobian of field k at point i, on the threads of vtkSMPTools,
-  // appending to the output arrays.
+  // appending to the output arrays: a normal by the inverse transpose of
+  // m(i), renormalised (spline_field.h), a vector by m(i).
   //   cache    in: with the Jacobian
   //   weights  cache.Sets entries, in
   template<typename Real>
   void CarryAll(const core::displacement_cache<Real>& cache, const double* weights) const
   {
-    std::vector<vtkIdType> starts(2 + std::max(this->OptionalVectors, 0));
-    this->Extend(cache.Count, starts.data());
+    const std::vector<carried_array> arrays = this->Extend(cache.Count);
     vtkSMPTools::For(0,
                      cache.Count,
                      4096,
@@ -204,10 +177,28 @@ struct carried_tuples
                            }
                            m[c / 3][c % 3] = sum;
                          }
-                         this->Carry(m, i, starts.data());
+                         Carry(arrays, m, i);
                        }
                      });
   }
+
+private:
+  // One carried pair, whose output receives tuple i at Start + i.
+  struct carried_array
+  {
+    vtkDataArray* In;
+    vtkDataArray* Out;
+    bool Normal;
+    vtkIdType Start;
+  };
+
+  // The pairs that are carried, normals first, each output lengthened by
+  // count tuples.
+  std::vector<carried_array> Extend(vtkIdType count) const;
+
+  // Carries tuple i of every array by the derivative m of the map at point
+  // i. Calls for different i may run at once on separate threads.
+  static void Carry(const std::vector<carried_array>& arrays, const double m[3][3], vtkIdType i);
 };
 }
 

@@ -26,22 +26,12 @@ struct cardinal_at_points
 struct point_set_cardinals
 {
   std::vector<std::shared_ptr<const cardinal_at_points>> Fields; // most recent first
-  std::shared_ptr<const std::vector<unsigned char>> Beyond;      // 1 for a point beyond every support
+  std::shared_ptr<const std::vector<unsigned char>> Beyond; // 1 for a point beyond every support
 };
 
-// A fit to be updated from fit: what does not depend on the targets.
-std::shared_ptr<relative_fit> StartFrom(const relative_fit& fit)
-{
-  auto made = std::make_shared<relative_fit>();
-  made->Fit = fit.Fit;
-  made->Frame = fit.Frame;
-  made->Sources = fit.Sources;
-  made->Cardinals = fit.Cardinals;
-  return made;
-}
-
 // moves and more, summed per landmark.
-std::vector<target_move> Merged(std::vector<target_move> moves, const std::vector<target_move>& more)
+std::vector<target_move> Merged(std::vector<target_move> moves,
+                                const std::vector<target_move>& more)
 {
   for (const target_move& m : more)
   {
@@ -172,36 +162,33 @@ std::shared_ptr<const cardinal_at_points> EvaluateCardinal(const relative_fit& f
   made->Value.resize(n);
   made->Gradient.resize(withGradient ? 3 * std::size_t(n) : 0);
   vtkSMPThreadLocal<std::vector<vtkIdType>> storage;
-  vtkSMPTools::For(0,
-                   n,
-                   1024,
-                   [&](vtkIdType begin, vtkIdType end)
-                   {
-                     std::vector<vtkIdType>& ids = storage.Local();
-                     for (vtkIdType i = begin; i < end; ++i)
-                     {
-                       double x[3];
-                       double u[3];
-                       double gradient[3];
-                       points->GetPoint(i, x);
-                       fit.Frame.ToFrame(x, u);
-                       core::find_neighbours(fit.Fit, u, ids);
-                       core::evaluate_cardinal(fit.Fit,
-                                               field.Gamma,
-                                               u,
-                                               ids,
-                                               made->Value[i],
-                                               withGradient ? gradient : nullptr);
-                       for (int b = 0; withGradient && b < 3; ++b)
-                       {
-                         made->Gradient[3 * i + b] = gradient[b] / fit.Frame.Scale;
-                       }
-                       if (beyond)
-                       {
-                         (*beyond)[i] = ids.empty() ? 1 : 0;
-                       }
-                     }
-                   });
+  vtkSMPTools::For(
+    0,
+    n,
+    1024,
+    [&](vtkIdType begin, vtkIdType end)
+    {
+      std::vector<vtkIdType>& ids = storage.Local();
+      for (vtkIdType i = begin; i < end; ++i)
+      {
+        double x[3];
+        double u[3];
+        double gradient[3];
+        points->GetPoint(i, x);
+        fit.Frame.ToFrame(x, u);
+        core::find_neighbours(fit.Fit, u, ids);
+        core::evaluate_cardinal(
+          fit.Fit, field.Gamma, u, ids, made->Value[i], withGradient ? gradient : nullptr);
+        for (int b = 0; withGradient && b < 3; ++b)
+        {
+          made->Gradient[3 * i + b] = gradient[b] / fit.Frame.Scale;
+        }
+        if (beyond)
+        {
+          (*beyond)[i] = ids.empty() ? 1 : 0;
+        }
+      }
+    });
   return made;
 }
 }
@@ -215,7 +202,12 @@ std::shared_ptr<const relative_fit> MoveTargets(const std::shared_ptr<const rela
 {
   resolved = false;
   const int n = fit->Fit.Count;
-  auto made = StartFrom(*fit);
+  // What does not depend on the targets.
+  auto made = std::make_shared<relative_fit>();
+  made->Fit = fit->Fit;
+  made->Frame = fit->Frame;
+  made->Sources = fit->Sources;
+  made->Cardinals = fit->Cardinals;
   made->Targets.resize(3 * std::size_t(n));
   std::vector<double> relative(3 * std::size_t(n));
   std::vector<target_move> moved;
@@ -232,20 +224,26 @@ std::shared_ptr<const relative_fit> MoveTargets(const std::shared_ptr<const rela
     made->Frame.ToFrame(q, u);
     const double* p = &made->Sources[3 * std::size_t(k)];
     const double move[3] = { p[0] - u[0], p[1] - u[1], p[2] - u[2] };
-    made->LargestLandmarkMove = std::max(made->LargestLandmarkMove,
+    made->LargestLandmarkMove = std::max(
+      made->LargestLandmarkMove,
       made->Frame.Scale * std::sqrt(move[0] * move[0] + move[1] * move[1] + move[2] * move[2]));
   }
+  // The landmark residual of a fit to these targets, below the limit.
+  auto lands = [&](const relative_fit& f)
+  {
+    residual = core::landmark_residual(f.Fit, 0, smoothing, f.Sources.data(), relative.data());
+    return residual <= limit;
+  };
   if (moved.empty())
   {
-    residual = core::landmark_residual(fit->Fit, 0, smoothing, fit->Sources.data(), relative.data());
+    lands(*fit);
     return fit;
   }
   if (moved.size() <= most_moved_landmarks && AddCardinalFields(moved, *made))
   {
     RecordAncestors(fit, moved, *made);
     made->FarMoveReported = fit->FarMoveReported.load();
-    residual = core::landmark_residual(made->Fit, 0, smoothing, made->Sources.data(), relative.data());
-    if (residual <= limit)
+    if (lands(*made))
     {
       return made;
     }
@@ -255,8 +253,7 @@ std::shared_ptr<const relative_fit> MoveTargets(const std::shared_ptr<const rela
     return nullptr;
   }
   resolved = true;
-  residual = core::landmark_residual(made->Fit, 0, smoothing, made->Sources.data(), relative.data());
-  return residual <= limit ? made : nullptr;
+  return lands(*made) ? made : nullptr;
 }
 
 bool DeriveDisplacements(const relative_fit& fit,
@@ -275,12 +272,12 @@ bool DeriveDisplacements(const relative_fit& fit,
   const bool withJacobian = old.Cache.HasJacobian();
   const auto prior = std::static_pointer_cast<const point_set_cardinals>(old.Derivation);
   auto cardinals = std::make_shared<point_set_cardinals>();
-  std::shared_ptr<std::vector<unsigned char>> beyond;
   if (prior)
   {
     cardinals->Beyond = prior->Beyond;
   }
-  std::vector<const cardinal_at_points*> used;
+  // The fields of the moved landmarks first, in the order of the moves, then those kept before.
+  auto& fields = cardinals->Fields;
   for (const target_move& m : ancestor->Moves)
   {
     std::shared_ptr<const cardinal_at_points> field;
@@ -294,35 +291,33 @@ bool DeriveDisplacements(const relative_fit& fit,
     }
     if (!field)
     {
-      auto coefficients = std::find_if(fit.Cardinals.begin(),
-                                       fit.Cardinals.end(),
-                                       [&m](const std::shared_ptr<const cardinal_coefficients_of>& c)
-                                       { return c->Landmark == m.Landmark; });
+      auto coefficients =
+        std::find_if(fit.Cardinals.begin(),
+                     fit.Cardinals.end(),
+                     [&m](const std::shared_ptr<const cardinal_coefficients_of>& c)
+                     { return c->Landmark == m.Landmark; });
       if (coefficients == fit.Cardinals.end())
       {
         return false;
       }
-      if (!cardinals->Beyond && !beyond)
+      // The first field evaluated at the points also records which lie beyond every support.
+      std::shared_ptr<std::vector<unsigned char>> beyond;
+      if (!cardinals->Beyond)
       {
         beyond = std::make_shared<std::vector<unsigned char>>(points->GetNumberOfPoints());
-      }
-      field = EvaluateCardinal(
-        fit, **coefficients, points, withJacobian, cardinals->Beyond ? nullptr : beyond.get());
-      if (beyond)
-      {
         cardinals->Beyond = beyond;
       }
+      field = EvaluateCardinal(fit, **coefficients, points, withJacobian, beyond.get());
     }
-    cardinals->Fields.push_back(field);
-    used.push_back(field.get());
+    fields.push_back(field);
   }
   for (std::size_t k = 0; prior && k < prior->Fields.size(); ++k)
   {
     const auto& kept = prior->Fields[k];
-    if (cardinals->Fields.size() < kept_cardinal_fields &&
-        std::find(used.begin(), used.end(), kept.get()) == used.end())
+    if (fields.size() < kept_cardinal_fields &&
+        std::find(fields.begin(), fields.end(), kept) == fields.end())
     {
-      cardinals->Fields.push_back(kept);
+      fields.push_back(kept);
     }
   }
 
@@ -344,7 +339,7 @@ bool DeriveDisplacements(const relative_fit& fit,
                        for (std::size_t k = 0; k < moves.size(); ++k)
                        {
                          const double* m = moves[k].Move;
-                         const double g = used[k]->Value[i];
+                         const double g = fields[k]->Value[i];
                          for (int a = 0; a < 3; ++a)
                          {
                            s[a] -= g * m[a];
@@ -353,13 +348,14 @@ bool DeriveDisplacements(const relative_fit& fit,
                          {
                            for (int b = 0; b < 3; ++b)
                            {
-                             jacobian[9 * i + 3 * a + b] -= m[a] * used[k]->Gradient[3 * i + b];
+                             jacobian[9 * i + 3 * a + b] -= m[a] * fields[k]->Gradient[3 * i + b];
                            }
                          }
                        }
                        if (far[i])
                        {
-                         largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+                         largest =
+                           std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
                        }
                      }
                    });

@@ -1,5 +1,6 @@
 // The fit of vtkCompactSplineTransform in the landmarks' frame, and its exact
-// update when only target landmarks move.
+// update when only target landmarks move (the class documentation gives what
+// is kept, the costs and the bounds on the rounding).
 //
 // The fit is linear in its values b = (p - q) / Scale, one per landmark and
 // coordinate. Moving the target q_j of landmark j by m changes b_j by
@@ -7,16 +8,8 @@
 // gamma_j (-m_a / Scale), gamma_j the coefficients of the cardinal field g_j
 // of landmark j (fit.h: the kept factor solved for 1 at j and 0 elsewhere),
 // the displacement at x by -g_j(u(x)) m and its Jacobian by
-// -m (grad_u g_j)' / Scale. inv(A) is dense and the polynomial part couples
-// every point, so g_j is not zero beyond R of landmark j: the update is
-// applied at every point, never only near the landmark. It costs one
-// evaluation of the scalar field g_j at every point of a point set the first
-// time landmark j moves, then 3 multiply-adds a point (12 with the Jacobian)
-// for every later move of it. Each update adds its rounding (1000 moves of
-// one landmark left a face within 2.2e-14 of the largest landmark move of a
-// whole fit); the landmark residual is measured after every update, and a
-// fit that misses the landmarks by more than the limit is solved again
-// whole.
+// -m (grad_u g_j)' / Scale, at every point: g_j is not zero beyond R of
+// landmark j.
 #ifndef target_update_h
 #define target_update_h
 

@@ -1,27 +1,21 @@
 #include "vtkCompactSplineTransform.h"
 
 #include "available_memory.h"
-#include "basis_function.h"
 #include "displacement_cache.h"
 #include "finite_points.h"
 #include "fit.h"
 #include "fit_failure.h"
 #include "landmark_frame.h"
 #include "point_set_paths.h"
-#include "spline_field.h"
 #include "target_update.h"
 
 #include <vtkDataArray.h>
-#include <vtkDoubleArray.h>
-#include <vtkFloatArray.h>
 #include <vtkMath.h>
-#include <vtkNew.h>
 #include <vtkObjectFactory.h>
 #include <vtkPoints.h>
 #include <vtkSMPThreadLocal.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 #include <memory>
 #include <sstream>
@@ -85,20 +79,10 @@ public:
 
   // The displacements of the last few point sets.
   animation::point_set_cache<relative_fit, double> Caches;
-
-  // Why the last fit failed or misses its landmarks (empty when it does neither), and how far
-  // it misses them (relative to the largest landmark move).
-  std::string FitError;
-  double FitResidual = 0.0;
 };
 
 vtkCompactSplineTransform::vtkCompactSplineTransform()
-  : SourceLandmarks(nullptr)
-  , TargetLandmarks(nullptr)
-  , BlendFactor(1.0)
-  , WholeFits(0)
-  , WholePointSetEvaluations(0)
-  , Internals(new vtkInternals)
+  : Internals(new vtkInternals)
 {
 }
 
@@ -173,8 +157,8 @@ void vtkCompactSplineTransform::InternalUpdate()
   internals.Fit.reset();
   internals.FitTime.Modified();
   internals.Caches.Clear();
-  internals.FitError.clear();
-  internals.FitResidual = 0.0;
+  this->FitError.clear();
+  this->FitResidual = 0.0;
   try
   {
     ++this->WholeFits;
@@ -197,8 +181,8 @@ bool vtkCompactSplineTransform::UpdateTargets()
   vtkInternals& internals = *this->Internals;
   const std::shared_ptr<const relative_fit> fit = internals.Fit;
   vtkPoints* target = this->TargetLandmarks;
-  if (!fit || !internals.FitError.empty() || !target ||
-      target->GetNumberOfPoints() != fit->Fit.Count || !core::AllPointsFinite(target))
+  if (!fit || !this->FitError.empty() || !target || target->GetNumberOfPoints() != fit->Fit.Count ||
+      !core::AllPointsFinite(target))
   {
     return false;
   }
@@ -217,7 +201,7 @@ bool vtkCompactSplineTransform::UpdateTargets()
       internals.Caches.Clear();
     }
     internals.Fit = moved;
-    internals.FitResidual = residual;
+    this->FitResidual = residual;
     internals.FitTime.Modified();
     return true;
   }
@@ -245,21 +229,13 @@ void vtkCompactSplineTransform::FitLandmarks()
     this->ReportFitError(why.str());
     return;
   }
-  if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
+  const std::string unusable = this->DescribeUnusableSettings();
+  if (!unusable.empty())
   {
-    why << "Cannot fit: the SupportRadius " << this->SupportRadius
-        << " is not a positive finite number; the transform is the identity.";
-    this->ReportFitError(why.str());
+    this->ReportFitError("Cannot fit: " + unusable + "; the transform is the identity.");
     return;
   }
-  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
-  {
-    why << "Cannot fit: the smoothing " << this->Options.Smoothing
-        << " is not a finite number of 0 or more; the transform is the identity.";
-    this->ReportFitError(why.str());
-    return;
-  }
-  if (n > VTK_INT_MAX - 4 || !core::AllPointsFinite(source) || !core::AllPointsFinite(target))
+  if (!FittableLandmarks(source, target))
   {
     why << "Cannot fit: the " << n
         << " landmarks hold coordinates that are not finite, or are more than "
@@ -270,7 +246,6 @@ void vtkCompactSplineTransform::FitLandmarks()
 
   auto fit = std::make_shared<relative_fit>();
   fit->Frame = animation::landmark_frame::Of(source);
-  const double radius = this->SupportRadius / fit->Frame.Scale;
   const std::string beyond =
     animation::DescribeRadiusBeyondPrecision(this->SupportRadius, fit->Frame);
   if (!beyond.empty())
@@ -285,54 +260,48 @@ void vtkCompactSplineTransform::FitLandmarks()
   // kept in double precision too, for the refinement: the rounding of each position would
   // otherwise be a part of them.
   const int count = static_cast<int>(n);
-  std::vector<double> relative[2] = { std::vector<double>(3 * std::size_t(n)),
-                                      std::vector<double>(3 * std::size_t(n)) };
+  fit->Sources.resize(3 * std::size_t(n));
+  fit->Targets.resize(3 * std::size_t(n));
+  std::vector<double> relativeTargets(3 * std::size_t(n));
   std::vector<double> moves(3 * std::size_t(n));
-  std::vector<double> targetsFitted(3 * std::size_t(n));
   for (vtkIdType k = 0; k < n; ++k)
   {
     double p[3];
-    double q[3];
+    double* q = &fit->Targets[3 * k];
     source->GetPoint(k, p);
     target->GetPoint(k, q);
-    fit->Frame.ToFrame(p, &relative[0][3 * k]);
-    fit->Frame.ToFrame(q, &relative[1][3 * k]);
+    fit->Frame.ToFrame(p, &fit->Sources[3 * k]);
+    fit->Frame.ToFrame(q, &relativeTargets[3 * k]);
     for (int a = 0; a < 3; ++a)
     {
       moves[3 * k + a] = (p[a] - q[a]) / fit->Frame.Scale;
     }
     fit->LargestLandmarkMove =
       std::max(fit->LargestLandmarkMove, std::sqrt(vtkMath::Distance2BetweenPoints(p, q)));
-    std::copy(q, q + 3, &targetsFitted[3 * k]);
   }
-  const std::vector<float> sources(relative[0].begin(), relative[0].end());
-  const std::vector<float> targets(relative[1].begin(), relative[1].end());
+  const std::vector<float> sources(fit->Sources.begin(), fit->Sources.end());
+  const std::vector<float> targets(relativeTargets.begin(), relativeTargets.end());
   core::fit_options options = this->Options;
-  options.Radius = static_cast<float>(radius);
+  options.Radius = static_cast<float>(this->SupportRadius / fit->Frame.Scale);
   options.MemoryLimit = available_memory_bytes();
   const core::outcome made =
     core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit, moves.data());
   if (!made.Ok())
   {
-    this->ReportFitError("Cannot fit: " +
-                         animation::DescribeFailedFit(made,
-                                                      source,
-                                                      sources.data(),
-                                                      fit->Frame,
-                                                      options.Kernel,
-                                                      this->SupportRadius) +
-                         "; the transform is the identity until the landmarks change.");
+    this->ReportFitError(
+      "Cannot fit: " +
+      animation::DescribeFailedFit(
+        made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius) +
+      "; the transform is the identity until the landmarks change.");
     return;
   }
-  fit->Sources = relative[0];
-  fit->Targets = std::move(targetsFitted);
   internals.Fit = fit;
 
   // How far the field misses the landmarks, at their own positions.
-  internals.FitResidual =
-    core::landmark_residual(fit->Fit, 0, options.Smoothing, relative[0].data(), relative[1].data());
+  this->FitResidual = core::landmark_residual(
+    fit->Fit, 0, options.Smoothing, fit->Sources.data(), relativeTargets.data());
   std::string inaccurate = animation::DescribeInaccurateFit(
-    count, internals.FitResidual, fit->Fit.Accuracy.Before, fit->LargestLandmarkMove, 0.0);
+    count, this->FitResidual, fit->Fit.Accuracy.Before, fit->LargestLandmarkMove, 0.0);
   if (!inaccurate.empty())
   {
     inaccurate[0] = 'T'; // the phrase, as a sentence of its own
@@ -342,75 +311,31 @@ void vtkCompactSplineTransform::FitLandmarks()
 
 void vtkCompactSplineTransform::ReportFitError(const std::string& text)
 {
-  this->Internals->FitError = text;
+  this->FitError = text;
   vtkErrorMacro(<< text);
 }
 
-const char* vtkCompactSplineTransform::GetFitError()
+double vtkCompactSplineTransform::Displacement(const double x[3],
+                                               double s[3],
+                                               double jacobian[3][3])
 {
-  this->Update();
-  return this->Internals->FitError.c_str();
-}
-
-double vtkCompactSplineTransform::GetFitResidual()
-{
-  this->Update();
-  return this->Internals->FitResidual;
-}
-
-void vtkCompactSplineTransform::ForwardTransformPoint(const double in[3], double out[3])
-{
-  double s[3] = { 0.0, 0.0, 0.0 };
   if (const relative_fit* fit = this->Internals->Fit.get())
   {
     thread_local std::vector<vtkIdType> ids;
-    fit->Evaluate(in, ids, s, nullptr);
+    fit->Evaluate(x, ids, s, jacobian);
   }
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = in[a] - this->BlendFactor * s[a];
-  }
+  return this->BlendFactor;
 }
 
-void vtkCompactSplineTransform::ForwardTransformDerivative(const double in[3],
-                                                           double out[3],
-                                                           double derivative[3][3])
+bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
+                                                  vtkPoints* outPts,
+                                                  const animation::carried_tuples& carried)
 {
-  double s[3] = { 0.0, 0.0, 0.0 };
-  double jacobian[3][3] = {};
-  if (const relative_fit* fit = this->Internals->Fit.get())
-  {
-    thread_local std::vector<vtkIdType> ids;
-    fit->Evaluate(in, ids, s, jacobian);
-  }
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = in[a] - this->BlendFactor * s[a];
-  }
-  core::blended_derivative(&jacobian[0][0], this->BlendFactor, derivative);
-}
-
-void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
-                                                              vtkPoints* outPts,
-                                                              vtkDataArray* inNms,
-                                                              vtkDataArray* outNms,
-                                                              vtkDataArray* inVrs,
-                                                              vtkDataArray* outVrs,
-                                                              int nOptionalVectors,
-                                                              vtkDataArray** inVrsArr,
-                                                              vtkDataArray** outVrsArr)
-{
-  this->Update();
   const std::shared_ptr<const relative_fit> fit = this->Internals->Fit;
-  if (this->InverseFlag || !fit)
+  if (!fit)
   {
-    this->Superclass::TransformPointsNormalsVectors(
-      inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
-    return;
+    return false;
   }
-
-  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
-                                              inVrsArr, outVrsArr };
   const bool derivatives = carried.Any();
   const double blend = this->BlendFactor;
   const vtkIdType n = inPts->GetNumberOfPoints();
@@ -437,23 +362,23 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
     },
     filled);
   const core::displacement_cache<double>& cache = entry->Cache;
-  auto moveRange = [&](vtkIdType begin, vtkIdType end)
-  {
-    for (vtkIdType i = begin; i < end; ++i)
-    {
-      double x[3];
-      inPts->GetPoint(i, x);
-      const double* s = &cache.Displacement[3 * i];
-      const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
-      out->SetTuple(start + i, moved);
-    }
-  };
   if (!filled)
   {
-    vtkSMPTools::For(0, n, 4096, moveRange);
+    vtkSMPTools::For(0,
+                     n,
+                     4096,
+                     [&](vtkIdType begin, vtkIdType end)
+                     {
+                       for (vtkIdType i = begin; i < end; ++i)
+                       {
+                         double x[3];
+                         inPts->GetPoint(i, x);
+                         move(i, x, &cache.Displacement[3 * i]);
+                       }
+                     });
   }
   if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
-           !fit->FarMoveReported.exchange(true))
+      !fit->FarMoveReported.exchange(true))
   {
     vtkWarningMacro(<< "The affine part of the fit moves points beyond the support of every "
                        "landmark by up to "
@@ -464,12 +389,11 @@ void vtkCompactSplineTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
                        "target around the edit, or call SetPolynomial(false).");
   }
   outPts->Modified();
-  if (!derivatives)
+  if (derivatives)
   {
-    return;
+    carried.CarryAll(cache, &blend);
   }
-
-  carried.CarryAll(cache, &blend);
+  return true;
 }
 
 vtkAbstractTransform* vtkCompactSplineTransform::MakeTransform()
@@ -479,8 +403,8 @@ vtkAbstractTransform* vtkCompactSplineTransform::MakeTransform()
 
 void vtkCompactSplineTransform::InternalDeepCopy(vtkAbstractTransform* transform)
 {
+  this->Superclass::InternalDeepCopy(transform);
   auto* other = static_cast<vtkCompactSplineTransform*>(transform);
-  this->CopyFitSettings(other);
   this->SetBlendFactor(other->BlendFactor);
   this->SetSourceLandmarks(other->SourceLandmarks);
   this->SetTargetLandmarks(other->TargetLandmarks);

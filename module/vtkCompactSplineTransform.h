@@ -2,31 +2,12 @@
  * @class   vtkCompactSplineTransform
  * @brief   landmark warp with compactly supported radial basis functions
  *
- * vtkCompactSplineTransform moves every point x to x - BlendFactor * s(x), where s is the
- * displacement field that carries the source landmarks onto the target landmarks:
- *
- *   s(x) = sum_k w_k phi(|x - p_k|) + c0 + c1 x + c2 y + c3 z,   phi(r) = (1 - r/R)^2 for r < R,
- *
- * one field per coordinate, fitted so that s(p_k) = p_k - q_k at every source landmark p_k with
- * target q_k. At BlendFactor 1 the source landmarks land on the target landmarks; at 0 nothing
- * moves. The sum runs over the landmarks within the support radius R of x; the polynomial part is
- * evaluated everywhere, so the field is continuous, and a point beyond the support of every
- * landmark moves by the affine part of the fit alone.
- *
- * The options (the basis function, the polynomial part, the smoothing), the frame of the fit and
- * thread safety are those of vtkLandmarkSplineTransform.
- *
- * Each basis function couples only landmarks closer than R, so the interpolation matrix is
- * sparse. The landmarks are numbered breadth-first over their neighbourhoods, the matrix is held
- * in envelope storage in that order and factored once by envelope Cholesky, and the four
- * polynomial terms are eliminated through a 4x4 system solved by Householder QR: the fit of the
- * animation program, in single precision like it, then refined in mixed precision (residuals and
- * the polynomial part in double precision, corrections from the single-precision factor) until
- * the residual at the landmarks stops decreasing; the coefficients are kept in double precision,
- * and GetFitResidual() says how far the field misses the landmarks.
- *
- * The fit is made lazily, on the first use after the landmarks (their modification times), the
- * radius or the options changed; a change of BlendFactor only rescales.
+ * vtkCompactSplineTransform moves every point x to x - BlendFactor * s(x), s the displacement
+ * field of vtkLandmarkSplineTransform that carries the source landmarks onto the target
+ * landmarks. At BlendFactor 1 the source landmarks land on the target landmarks; at 0 nothing
+ * moves. The fit, the options, the frame, the point-set cache and thread safety are those of the
+ * base; a change of BlendFactor never refits, and a point set already seen costs a
+ * multiply-subtract per coordinate (its cache holds 3 doubles a point, 9 more for the Jacobian).
  *
  * When only target landmarks changed since the last good fit (the target vtkPoints modified in
  * place and Modified(), or SetTargetLandmarks() with another set of the same number of points),
@@ -49,18 +30,7 @@
  * polynomial part or the smoothing, and any change after a fit that failed or missed its
  * landmarks, fits whole. Each update adds its rounding: after 1000 moves of one landmark on a face
  * of 3000 points the points were within 2.2e-14 of the largest landmark move of those of a whole
- * fit, and the residual check bounds what many more updates could accumulate. Before the matrix is
- * assembled its size is estimated, and a fit that cannot fit in the memory available is refused at
- * once. Single points, derivatives and the inherited inverse (a Newton iteration on the analytic
- * Jacobian) evaluate the field directly. TransformPoints() and TransformPointsNormalsVectors()
- * evaluate it once per point set, on the threads of vtkSMPTools, and keep the displacement (3
- * doubles a point) and, only when normals or vectors are transformed, its Jacobian (9 more), so
- * that an animation that changes BlendFactor only redoes a multiply-subtract per coordinate. The
- * displacements of the last four point sets are kept, each for one vtkPoints object while it is
- * alive and unmodified and the fit unchanged. Normals are carried by the inverse transpose of the
- * derivative I - BlendFactor * J and renormalised, vectors by the derivative itself. Each point's
- * sum takes the same terms in the same order on any thread, so the results do not depend on the
- * number of threads.
+ * fit, and the residual check bounds what many more updates could accumulate.
  *
  * The derivative of the quadratic phi is -2 (1 - r/R) / (R r) (x - p); at a landmark (r = 0) phi
  * has a cusp and its term in the Jacobian is taken as 0. That of Wendland's phi is
@@ -75,12 +45,8 @@
  * SetPolynomial(false).
  *
  * @warning
- * Landmarks that give no fit (different numbers of source and target points, two sources at one
- * position, values that are not finite, a negative smoothing, a radius that is not positive, too
- * large for single precision beside the landmarks' spacing or below the
- * precision of their coordinates, a matrix larger than the memory available) raise an error
- * through the toolkit's error trace, saying which, and leave the transform the identity until
- * they change. Nothing is printed on standard output.
+ * Different numbers of source and target landmarks give no fit either (see
+ * vtkLandmarkSplineTransform).
  *
  * @sa
  * vtkThinPlateSplineTransform vtkWarpTransform vtkTransformPolyDataFilter vtkShapeTransform
@@ -90,11 +56,6 @@
 
 #include "AnimationDeformationModule.h" // For export macro
 #include "vtkLandmarkSplineTransform.h"
-
-#include <string> // For ReportFitError
-
-class vtkDataArray;
-class vtkPoints;
 
 class ANIMATIONDEFORMATION_EXPORT vtkCompactSplineTransform : public vtkLandmarkSplineTransform
 {
@@ -131,37 +92,6 @@ public:
   bool IsFitted();
 
   /**
-   * How far the field misses the landmarks: the largest distance between s(p_k) and p_k - q_k
-   * (with smoothing lambda, the residual of (A + lambda I) w + P'c = b) over the landmarks,
-   * relative to the largest landmark move |p_k - q_k|. Every fit is refined in mixed precision
-   * (residuals in double precision, corrections from the single-precision factor) until the
-   * residual stops decreasing; a residual that stays above 1e-6 is reported as an error and
-   * through GetFitError(). 0 before the first fit and after landmarks that give no fit. Fits
-   * first when needed.
-   */
-  double GetFitResidual();
-
-  /**
-   * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
-   * the largest landmark move: the text of the error reported. Empty after a good fit and
-   * without landmarks. Fits first when needed.
-   */
-  const char* GetFitError();
-
-  /**
-   * Transform points, normals and vectors through the cached displacement and Jacobian.
-   */
-  void TransformPointsNormalsVectors(vtkPoints* inPts,
-                                     vtkPoints* outPts,
-                                     vtkDataArray* inNms,
-                                     vtkDataArray* outNms,
-                                     vtkDataArray* inVrs,
-                                     vtkDataArray* outVrs,
-                                     int nOptionalVectors = 0,
-                                     vtkDataArray** inVrsArr = nullptr,
-                                     vtkDataArray** outVrsArr = nullptr) override;
-
-  /**
    * The modification time includes that of the landmarks.
    */
   vtkMTimeType GetMTime() override;
@@ -186,10 +116,10 @@ protected:
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
-  void ForwardTransformPoint(const double in[3], double out[3]) override;
-  void ForwardTransformDerivative(const double in[3],
-                                  double out[3],
-                                  double derivative[3][3]) override;
+  double Displacement(const double x[3], double s[3], double jacobian[3][3]) override;
+  bool TransformPointSet(vtkPoints* inPts,
+                         vtkPoints* outPts,
+                         const animation::carried_tuples& carried) override;
 
   /**
    * Update the last fit to the target landmarks as they are now, when only they changed: true when
@@ -206,14 +136,14 @@ protected:
   // Keeps the text for GetFitError() and reports it as an error.
   void ReportFitError(const std::string& text);
 
-  vtkPoints* SourceLandmarks;
-  vtkPoints* TargetLandmarks;
-  double BlendFactor;
+  vtkPoints* SourceLandmarks = nullptr;
+  vtkPoints* TargetLandmarks = nullptr;
+  double BlendFactor = 1.0;
 
   // How many fits were made whole and how many point sets evaluated whole since construction;
   // what an update of the targets avoids.
-  int WholeFits;
-  int WholePointSetEvaluations;
+  int WholeFits = 0;
+  int WholePointSetEvaluations = 0;
 
 private:
   vtkCompactSplineTransform(const vtkCompactSplineTransform&) = delete;

@@ -1,12 +1,10 @@
 #include "vtkExpressionTransform.h"
 
 #include "available_memory.h"
-#include "finite_points.h"
 #include "fit.h"
 #include "fit_failure.h"
 #include "landmark_frame.h"
 #include "point_set_paths.h"
-#include "spline_field.h"
 
 #include <vtkDataArray.h>
 #include <vtkMath.h>
@@ -15,12 +13,10 @@
 #include <vtkPoints.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <cmath>
-#include <cstdlib>
+#include <cstring>
 #include <memory>
-#include <sstream>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -28,6 +24,9 @@ vtkStandardNewMacro(vtkExpressionTransform);
 
 namespace
 {
+namespace core = animation::core;
+using animation::landmark_frame;
+
 // One expression: its landmarks in double precision and its weight.
 struct expression
 {
@@ -43,8 +42,22 @@ struct expression
   }
 };
 
+// The ids of the n points x in the order of their positions, equal positions by id.
+std::vector<int> SortedByPosition(const double* x, vtkIdType n)
+{
+  std::vector<int> ids(n);
+  std::iota(ids.begin(), ids.end(), 0);
+  std::stable_sort(
+    ids.begin(),
+    ids.end(),
+    [x](int a, int b)
+    { return std::lexicographical_compare(x + 3 * a, x + 3 * a + 3, x + 3 * b, x + 3 * b + 3); });
+  return ids;
+}
+
 // True when points holds the same positions as controls, in any order; then order[id] is the index
-// in points of control point id. Both sets are double precision; positions compare exactly.
+// in points of control point id, equal positions paired in the order of their ids. Both sets are
+// double precision; positions compare exactly.
 bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& order)
 {
   const vtkIdType n = controls->GetNumberOfPoints();
@@ -57,35 +70,19 @@ bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& ord
   order.resize(n);
   if (std::equal(c, c + 3 * n, p))
   {
-    for (vtkIdType i = 0; i < n; ++i)
-    {
-      order[i] = static_cast<int>(i);
-    }
+    std::iota(order.begin(), order.end(), 0);
     return true;
   }
-  using Key = std::array<double, 3>;
-  std::vector<std::pair<Key, int>> sorted(n);
-  for (vtkIdType i = 0; i < n; ++i)
+  const std::vector<int> byControl = SortedByPosition(c, n);
+  const std::vector<int> byPoint = SortedByPosition(p, n);
+  for (vtkIdType r = 0; r < n; ++r)
   {
-    sorted[i] = { { p[3 * i], p[3 * i + 1], p[3 * i + 2] }, static_cast<int>(i) };
-  }
-  std::sort(sorted.begin(), sorted.end());
-  std::vector<bool> taken(n, false);
-  for (vtkIdType id = 0; id < n; ++id)
-  {
-    const Key key = { c[3 * id], c[3 * id + 1], c[3 * id + 2] };
-    auto at = std::lower_bound(
-      sorted.begin(), sorted.end(), key, [](const auto& e, const Key& k) { return e.first < k; });
-    while (at != sorted.end() && at->first == key && taken[at->second])
-    {
-      ++at;
-    }
-    if (at == sorted.end() || at->first != key)
+    const double* at = c + 3 * byControl[r];
+    if (!std::equal(at, at + 3, p + 3 * byPoint[r]))
     {
       return false;
     }
-    taken[at->second] = true;
-    order[id] = at->second;
+    order[byControl[r]] = byPoint[r];
   }
   return true;
 }
@@ -99,9 +96,27 @@ constexpr vtkIdType BlendBlock = 3 * 1024;
 // the group's sources (landmark_frame.h).
 struct expression_fits
 {
-  std::vector<animation::core::fit> Groups;
-  std::vector<animation::landmark_frame> Frames;
+  std::vector<core::fit> Groups;
+  std::vector<landmark_frame> Frames;
   std::vector<std::vector<std::size_t>> Members; // per group, its expressions in field order
+
+  // Calls visit(k, group, m, u, scale) for every expression k, field m of fit group in whose
+  // frame x is u and a displacement of u is scale times one of x: each group's neighbours are
+  // found once at x, into ids, and serve all its members.
+  template<typename Visit>
+  void ForEachField(const double x[3], std::vector<vtkIdType>& ids, Visit visit) const
+  {
+    for (std::size_t g = 0; g < this->Groups.size(); ++g)
+    {
+      double u[3];
+      this->Frames[g].ToFrame(x, u);
+      core::find_neighbours(this->Groups[g], u, ids);
+      for (std::size_t m = 0; m < this->Members[g].size(); ++m)
+      {
+        visit(this->Members[g][m], this->Groups[g], static_cast<int>(m), u, this->Frames[g].Scale);
+      }
+    }
+  }
 };
 }
 
@@ -112,7 +127,6 @@ public:
   // The last fit, or null when there is none. Written only by Fit(), which Update() runs under
   // the transform's update lock.
   std::shared_ptr<const expression_fits> Fit;
-  std::string FitError;
   // How well the last fit meets the landmarks, all 0 after a failed one: the largest landmark
   // residual of the expressions (relative to the largest landmark move) and the group that has
   // it, with its landmarks and largest move; the largest residual before the refinement, the
@@ -137,21 +151,17 @@ public:
   // Jacobian (9 floats a point): field k of a cache is expression k.
   animation::point_set_cache<expression_fits, float> Caches;
 
+  // Expression index, or null when there is none.
+  expression* At(int index) const
+  {
+    const bool known = index >= 0 && index < static_cast<int>(this->Expressions.size());
+    return known ? this->Expressions[index].get() : nullptr;
+  }
+
   void Forget()
   {
     this->Fit.reset();
     this->Caches.Clear();
-  }
-
-  // The weights of the expressions, in their order.
-  std::vector<double> Weights() const
-  {
-    std::vector<double> weights;
-    for (const auto& e : this->Expressions)
-    {
-      weights.push_back(e->Weight);
-    }
-    return weights;
   }
 
   // The expressions sorted into groups of equal sources; order[k][id] is the index in expression
@@ -188,15 +198,15 @@ public:
   //   supportRadius  in: the radius as the caller gave it
   std::string FitGroup(std::size_t g,
                        const std::vector<std::vector<int>>& order,
-                       const animation::core::fit_options& options,
+                       const core::fit_options& options,
                        double supportRadius,
                        expression_fits& fits)
   {
     const std::vector<std::size_t>& members = fits.Members[g];
     vtkPoints* controls = this->Expressions[members[0]]->Source;
     const int count = static_cast<int>(controls->GetNumberOfPoints());
-    fits.Frames[g] = animation::landmark_frame::Of(controls);
-    const animation::landmark_frame& frame = fits.Frames[g];
+    fits.Frames[g] = landmark_frame::Of(controls);
+    const landmark_frame& frame = fits.Frames[g];
     const std::string beyond = animation::DescribeRadiusBeyondPrecision(supportRadius, frame);
     if (!beyond.empty())
     {
@@ -231,18 +241,17 @@ public:
       fields.push_back(targets[m].data());
       fieldMoves.push_back(moves[m].data());
     }
-    animation::core::fit_options relative = options;
+    core::fit_options relative = options;
     relative.Radius = static_cast<float>(supportRadius / frame.Scale);
-    animation::core::fit& made = fits.Groups[g];
-    const animation::core::outcome fitted =
-      animation::core::make_fit(count,
-                                sources.data(),
-                                fields.data(),
-                                static_cast<int>(fields.size()),
-                                relative,
-                                nullptr,
-                                made,
-                                fieldMoves.data());
+    core::fit& made = fits.Groups[g];
+    const core::outcome fitted = core::make_fit(count,
+                                                sources.data(),
+                                                fields.data(),
+                                                static_cast<int>(fields.size()),
+                                                relative,
+                                                nullptr,
+                                                made,
+                                                fieldMoves.data());
     if (!fitted.Ok())
     {
       return animation::DescribeFailedFit(
@@ -254,12 +263,12 @@ public:
     quality.Steps = std::max(quality.Steps, made.Accuracy.Steps);
     for (std::size_t m = 0; m < members.size(); ++m)
     {
-      const double miss = animation::core::landmark_residual(
+      const double miss = core::landmark_residual(
         made, static_cast<int>(m), relative.Smoothing, p.data(), q[m].data());
       if (!(miss <= quality.Residual))
       {
         quality.Residual = miss;
-        quality.Worst = this->Expressions[members[0]]->Name;
+        quality.Worst = this->Expressions[members[m]]->Name;
         quality.WorstCount = count;
         quality.WorstMove = 0.0;
         for (int id = 0; id < count; ++id)
@@ -277,7 +286,7 @@ public:
   static void Fill(const expression_fits& fits,
                    vtkPoints* points,
                    bool withJacobians,
-                   animation::core::displacement_cache<float>& cache)
+                   core::displacement_cache<float>& cache)
   {
     std::size_t expressions = 0;
     for (const auto& members : fits.Members)
@@ -291,74 +300,28 @@ public:
       [points](vtkIdType i, double x[3]) { points->GetPoint(i, x); },
       [&fits](const double x[3], std::vector<vtkIdType>& ids, double* s, double(*jacobian)[3])
       {
-        for (std::size_t g = 0; g < fits.Groups.size(); ++g)
-        {
-          double u[3];
-          fits.Frames[g].ToFrame(x, u);
-          animation::core::find_neighbours(fits.Groups[g], u, ids);
-          for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
+        fits.ForEachField(
+          x,
+          ids,
+          [&](std::size_t k, const core::fit& group, int m, const double u[3], double scale)
           {
-            const std::size_t k = fits.Members[g][m];
-            animation::core::evaluate_field(fits.Groups[g],
-                                            static_cast<int>(m),
-                                            u,
-                                            ids,
-                                            s + 3 * k,
-                                            jacobian ? jacobian + 3 * k : nullptr);
+            core::evaluate_field(
+              group, m, u, ids, s + 3 * k, jacobian ? jacobian + 3 * k : nullptr);
             for (int a = 0; a < 3; ++a)
             {
-              s[3 * k + a] *= fits.Frames[g].Scale;
+              s[3 * k + a] *= scale;
             }
-          }
-        }
+          });
       },
       [](vtkIdType, const double*, const double*) {},
       nullptr);
-  }
-
-  // s = sum_k w_k s_k(x) and J = sum_k w_k J_k(x); ids is working storage.
-  void Evaluate(const expression_fits& fits,
-                const double x[3],
-                std::vector<vtkIdType>& ids,
-                double s[3],
-                double J[3][3]) const
-  {
-    std::fill(s, s + 3, 0.0);
-    std::fill(&J[0][0], &J[0][0] + 9, 0.0);
-    for (std::size_t g = 0; g < fits.Groups.size(); ++g)
-    {
-      double u[3];
-      fits.Frames[g].ToFrame(x, u);
-      animation::core::find_neighbours(fits.Groups[g], u, ids);
-      for (std::size_t m = 0; m < fits.Members[g].size(); ++m)
-      {
-        const double weight = this->Expressions[fits.Members[g][m]]->Weight;
-        if (weight == 0.0)
-        {
-          continue;
-        }
-        double sk[3];
-        double jk[3][3];
-        animation::core::evaluate_field(fits.Groups[g], static_cast<int>(m), u, ids, sk, jk);
-        for (int a = 0; a < 3; ++a)
-        {
-          s[a] += weight * fits.Frames[g].Scale * sk[a];
-          for (int b = 0; b < 3; ++b)
-          {
-            J[a][b] += weight * jk[a][b];
-          }
-        }
-      }
-    }
   }
 
   // out = x - sum_k w_k d_k over the 3n coordinates, in the precision of the points (single
   // for float points, whose blend vectorises), skipping the expressions of weight 0: a block of
   // the output at a time, each displacement array read once.
   template<typename Real>
-  void Blend(const animation::core::displacement_cache<float>& cache,
-             const Real* x,
-             Real* out) const
+  void Blend(const core::displacement_cache<float>& cache, const Real* x, Real* out) const
   {
     const vtkIdType n = cache.Count;
     for (vtkIdType begin = 0; begin < 3 * n; begin += BlendBlock)
@@ -383,8 +346,7 @@ public:
 };
 
 vtkExpressionTransform::vtkExpressionTransform()
-  : RefinementThreshold(0.0)
-  , Internals(new vtkInternals)
+  : Internals(new vtkInternals)
 {
 }
 
@@ -395,18 +357,10 @@ vtkExpressionTransform::~vtkExpressionTransform()
 
 bool vtkExpressionTransform::IsExpressionName(const char* name)
 {
-  if (!name || !*name)
-  {
-    return false;
-  }
-  for (const char* c = name; *c; ++c)
-  {
-    if (!std::isalnum(static_cast<unsigned char>(*c)) && *c != '_')
-    {
-      return false;
-    }
-  }
-  return true;
+  return name && *name &&
+         std::all_of(name,
+                     name + std::strlen(name),
+                     [](unsigned char c) { return std::isalnum(c) || c == '_'; });
 }
 
 int vtkExpressionTransform::AddExpression(const char* name, vtkPoints* source, vtkPoints* target)
@@ -454,11 +408,8 @@ int vtkExpressionTransform::GetNumberOfExpressions()
 
 const char* vtkExpressionTransform::GetExpressionName(int index)
 {
-  if (index < 0 || index >= this->GetNumberOfExpressions())
-  {
-    return nullptr;
-  }
-  return this->Internals->Expressions[index]->Name.c_str();
+  const expression* e = this->Internals->At(index);
+  return e ? e->Name.c_str() : nullptr;
 }
 
 int vtkExpressionTransform::GetExpressionIndex(const char* name)
@@ -486,14 +437,15 @@ void vtkExpressionTransform::SetWeight(const char* name, double weight)
 
 void vtkExpressionTransform::SetWeight(int index, double weight)
 {
-  if (index < 0 || index >= this->GetNumberOfExpressions())
+  expression* e = this->Internals->At(index);
+  if (!e)
   {
     vtkErrorMacro(<< "SetWeight: there is no expression " << index);
     return;
   }
-  if (this->Internals->Expressions[index]->Weight != weight)
+  if (e->Weight != weight)
   {
-    this->Internals->Expressions[index]->Weight = weight;
+    e->Weight = weight;
     this->Modified();
   }
 }
@@ -505,11 +457,8 @@ double vtkExpressionTransform::GetWeight(const char* name)
 
 double vtkExpressionTransform::GetWeight(int index)
 {
-  if (index < 0 || index >= this->GetNumberOfExpressions())
-  {
-    return 0.0;
-  }
-  return this->Internals->Expressions[index]->Weight;
+  const expression* e = this->Internals->At(index);
+  return e ? e->Weight : 0.0;
 }
 
 int vtkExpressionTransform::Fit()
@@ -520,32 +469,23 @@ int vtkExpressionTransform::Fit()
     return internals.Fit ? 1 : 0;
   }
   internals.Forget();
-  internals.FitError.clear();
   internals.Quality = {};
+  this->FitResidual = 0.0;
   internals.FitErrorReported = false;
   internals.FitTime.Modified();
-  if (!(this->SupportRadius > 0.0) || !std::isfinite(this->SupportRadius))
+  this->FitError = this->DescribeUnusableSettings();
+  if (!this->FitError.empty())
   {
-    std::ostringstream why;
-    why << "the SupportRadius " << this->SupportRadius << " is not a positive finite number";
-    internals.FitError = why.str();
     return 0;
   }
-  if (!(this->Options.Smoothing >= 0.0) || !std::isfinite(this->Options.Smoothing))
-  {
-    internals.FitError = "the smoothing is not a finite number of 0 or more";
-    return 0;
-  }
-  animation::core::fit_options options = this->Options;
+  core::fit_options options = this->Options;
   options.MemoryLimit = available_memory_bytes();
   options.RefineAbove = this->RefinementThreshold;
   for (const auto& e : internals.Expressions)
   {
-    if (e->Source->GetNumberOfPoints() > VTK_INT_MAX - 4 ||
-        !animation::core::AllPointsFinite(e->Source) ||
-        !animation::core::AllPointsFinite(e->Target))
+    if (!FittableLandmarks(e->Source, e->Target))
     {
-      internals.FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
+      this->FitError = "expression " + e->Name + ": the landmarks are not finite or too many";
       return 0;
     }
   }
@@ -567,7 +507,7 @@ int vtkExpressionTransform::Fit()
     }
     if (!why.empty())
     {
-      internals.FitError =
+      this->FitError =
         "expression " + internals.Expressions[fits->Members[g][0]]->Name + ": " + why;
       internals.Quality = {};
       return 0;
@@ -575,6 +515,7 @@ int vtkExpressionTransform::Fit()
   }
   internals.Fit = fits;
   const auto& quality = internals.Quality;
+  this->FitResidual = quality.Residual;
   const std::string inaccurate = animation::DescribeInaccurateFit(quality.WorstCount,
                                                                   quality.Residual,
                                                                   quality.Before,
@@ -582,15 +523,9 @@ int vtkExpressionTransform::Fit()
                                                                   this->RefinementThreshold);
   if (!inaccurate.empty())
   {
-    internals.FitError = "expression " + quality.Worst + ": " + inaccurate;
+    this->FitError = "expression " + quality.Worst + ": " + inaccurate;
   }
   return 1;
-}
-
-double vtkExpressionTransform::GetFitResidual()
-{
-  this->Update();
-  return this->Internals->Quality.Residual;
 }
 
 double vtkExpressionTransform::GetFitResidualBeforeRefinement()
@@ -611,22 +546,6 @@ int vtkExpressionTransform::GetRefinementSteps()
   return this->Internals->Quality.Steps;
 }
 
-void vtkExpressionTransform::SetRefinementThreshold(double threshold)
-{
-  if (this->RefinementThreshold == threshold)
-  {
-    return;
-  }
-  this->RefinementThreshold = threshold;
-  this->ParametersTime.Modified();
-  this->Modified();
-}
-
-const char* vtkExpressionTransform::GetFitError()
-{
-  return this->Internals->FitError.c_str();
-}
-
 int vtkExpressionTransform::GetNumberOfFactorisations()
 {
   this->Update();
@@ -639,70 +558,69 @@ void vtkExpressionTransform::InternalUpdate()
   const bool fitted = this->Fit() != 0;
   if (!fitted)
   {
-    vtkErrorMacro(<< "Update: " << this->Internals->FitError << "; the transform is the identity");
+    vtkErrorMacro(<< "Update: " << this->FitError << "; the transform is the identity");
   }
-  else if (!this->Internals->FitError.empty() && !this->Internals->FitErrorReported)
+  else if (!this->FitError.empty() && !this->Internals->FitErrorReported)
   {
-    vtkErrorMacro(<< "Update: " << this->Internals->FitError);
+    vtkErrorMacro(<< "Update: " << this->FitError);
   }
   this->Internals->FitErrorReported = true;
 }
 
-void vtkExpressionTransform::ForwardTransformPoint(const double in[3], double out[3])
+// s = sum_k w_k s_k(x) and J = sum_k w_k J_k(x), the expressions of weight 0 left out.
+double vtkExpressionTransform::Displacement(const double x[3], double s[3], double jacobian[3][3])
 {
-  double derivative[3][3];
-  this->ForwardTransformDerivative(in, out, derivative);
+  const expression_fits* fits = this->Internals->Fit.get();
+  if (!fits)
+  {
+    return 1.0;
+  }
+  thread_local std::vector<vtkIdType> ids;
+  fits->ForEachField(
+    x,
+    ids,
+    [&](std::size_t k, const core::fit& group, int m, const double u[3], double scale)
+    {
+      const double weight = this->Internals->Expressions[k]->Weight;
+      if (weight == 0.0)
+      {
+        return;
+      }
+      double sk[3];
+      double jk[3][3];
+      core::evaluate_field(group, m, u, ids, sk, jacobian ? jk : nullptr);
+      for (int a = 0; a < 3; ++a)
+      {
+        s[a] += weight * scale * sk[a];
+        for (int b = 0; jacobian && b < 3; ++b)
+        {
+          jacobian[a][b] += weight * jk[a][b];
+        }
+      }
+    });
+  return 1.0;
 }
 
-void vtkExpressionTransform::ForwardTransformDerivative(const double in[3],
-                                                        double out[3],
-                                                        double derivative[3][3])
+bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
+                                               vtkPoints* outPts,
+                                               const animation::carried_tuples& carried)
 {
-  double s[3] = { 0.0, 0.0, 0.0 };
-  double J[3][3] = {};
-  if (const expression_fits* fits = this->Internals->Fit.get())
-  {
-    thread_local std::vector<vtkIdType> ids;
-    this->Internals->Evaluate(*fits, in, ids, s, J);
-  }
-  for (int a = 0; a < 3; ++a)
-  {
-    out[a] = in[a] - s[a];
-  }
-  animation::core::blended_derivative(&J[0][0], 1.0, derivative);
-}
-
-void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
-                                                           vtkPoints* outPts,
-                                                           vtkDataArray* inNms,
-                                                           vtkDataArray* outNms,
-                                                           vtkDataArray* inVrs,
-                                                           vtkDataArray* outVrs,
-                                                           int nOptionalVectors,
-                                                           vtkDataArray** inVrsArr,
-                                                           vtkDataArray** outVrsArr)
-{
-  this->Update();
   vtkInternals& internals = *this->Internals;
   const std::shared_ptr<const expression_fits> fits = internals.Fit;
-  if (this->InverseFlag || !fits)
+  if (!fits)
   {
-    this->Superclass::TransformPointsNormalsVectors(
-      inPts, outPts, inNms, outNms, inVrs, outVrs, nOptionalVectors, inVrsArr, outVrsArr);
-    return;
+    return false;
   }
-
-  const animation::carried_tuples carried = { inNms,    outNms,   inVrs, outVrs, nOptionalVectors,
-                                              inVrsArr, outVrsArr };
   bool filled = false;
   const auto entry = internals.Caches.Find(
     inPts,
     fits,
     carried.Any(),
+    [](auto&, bool, auto&) { return false; },
     [&](animation::keyed_displacements<expression_fits, float>& made)
     { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); },
     filled);
-  const animation::core::displacement_cache<float>& cache = entry->Cache;
+  const core::displacement_cache<float>& cache = entry->Cache;
 
   const vtkIdType n = inPts->GetNumberOfPoints();
   const vtkIdType start = outPts->GetNumberOfPoints();
@@ -729,8 +647,14 @@ void vtkExpressionTransform::TransformPointsNormalsVectors(vtkPoints* inPts,
   }
   if (carried.Any())
   {
-    carried.CarryAll(cache, internals.Weights().data());
+    std::vector<double> weights;
+    for (const auto& e : internals.Expressions)
+    {
+      weights.push_back(e->Weight);
+    }
+    carried.CarryAll(cache, weights.data());
   }
+  return true;
 }
 
 vtkAbstractTransform* vtkExpressionTransform::MakeTransform()
@@ -740,8 +664,9 @@ vtkAbstractTransform* vtkExpressionTransform::MakeTransform()
 
 void vtkExpressionTransform::InternalDeepCopy(vtkAbstractTransform* transform)
 {
+  this->Superclass::InternalDeepCopy(transform);
   auto* other = static_cast<vtkExpressionTransform*>(transform);
-  this->CopyFitSettings(other);
+  this->SetRefinementThreshold(other->RefinementThreshold);
   this->RemoveAllExpressions();
   for (const auto& e : other->Internals->Expressions)
   {

@@ -18,22 +18,18 @@
  * one envelope factorisation and one neighbour search: each further expression costs three
  * envelope solves. GetNumberOfFactorisations() says how many were made.
  *
- * A point set is evaluated once, on the threads of vtkSMPTools: the first TransformPoints() on it
- * caches every expression's displacement at every point, 12 bytes a point and expression (and
- * its Jacobian, 36 more, when normals or vectors are transformed), and every later call with new
- * weights is a weighted sum of the cached arrays in single precision. The displacements of the
- * last four point sets are kept, each for one vtkPoints object while it is alive and unmodified
- * and the fit unchanged. Normals are carried by the inverse transpose of I - sum_k w_k J_k,
- * renormalised; vectors by that derivative. The radius, the options, the frame of each group's
- * fit (its sources' centre and extent) and thread safety are those of vtkLandmarkSplineTransform.
- * Unlike vtkCompactSplineTransform, which updates its fit when only targets move, any change of
- * the expressions fits them whole again.
+ * The fit, the options, the frame of each group's fit (its sources' centre and extent), the
+ * point-set cache and thread safety are those of vtkLandmarkSplineTransform. The cache holds
+ * every expression's displacement at every point, 12 bytes a point and expression (and its
+ * Jacobian, 36 more, when normals or vectors are transformed), and every later call with new
+ * weights is a weighted sum of the cached arrays in single precision. Unlike
+ * vtkCompactSplineTransform, which updates its fit when only targets move, any change of the
+ * expressions fits them whole again.
  *
  * @warning
  * The landmarks are copied by AddExpression(), in double precision: later changes to the point
  * sets given there are not seen. A point set of single precision is blended in single precision,
- * one of double precision in double. Each fit is made in single precision and then refined (see
- * SetRefinementThreshold()); GetFitResidual() says how far the fields miss the landmarks.
+ * one of double precision in double.
  *
  * @sa
  * vtkCompactSplineTransform vtkTransformPolyDataFilter
@@ -43,9 +39,6 @@
 
 #include "AnimationDeformationModule.h" // For export macro
 #include "vtkLandmarkSplineTransform.h"
-
-class vtkDataArray;
-class vtkPoints;
 
 class ANIMATIONDEFORMATION_EXPORT vtkExpressionTransform : public vtkLandmarkSplineTransform
 {
@@ -94,25 +87,12 @@ public:
 
   /**
    * Fit every expression now if the expressions or the radius changed since the last fit.
-   * Returns 1 on success; otherwise 0, the transform is the identity and GetFitError() says why.
-   * Update() calls it and reports a failure as a VTK error.
+   * Returns 1 on success; otherwise 0, the transform is the identity and GetFitError() says why,
+   * naming the expression. Update() calls it and reports a failure as a VTK error; a fit that
+   * misses its landmarks by more than 1e-6, or than the RefinementThreshold when that is larger,
+   * is reported once.
    */
   int Fit();
-
-  /**
-   * Why the last fit failed, or how far it misses its landmarks when that is more than 1e-6 of
-   * the largest landmark move (or than the RefinementThreshold, when that is larger), naming
-   * the expression: the text that Update() reports as an error. Empty after a good fit.
-   */
-  const char* GetFitError();
-
-  /**
-   * How far the fields miss the landmarks: the largest distance between s_k(p) and p - q (with
-   * smoothing lambda, the residual of (A + lambda I) c + P'd = b) over the landmarks of every
-   * expression, relative to the largest landmark move |p - q| of that expression. 0 before the
-   * first fit and after a failed one. Fits first when needed.
-   */
-  double GetFitResidual();
 
   ///@{
   /**
@@ -130,13 +110,14 @@ public:
 
   ///@{
   /**
-   * Every fit is solved in single precision, then refined in mixed precision (residuals in
-   * double precision, corrections from the single-precision factor) until the residual stops
-   * decreasing, when its landmark residual exceeds this fraction of the largest landmark move.
-   * Default 0: every fit is refined. A larger value keeps single-precision fits that are good
-   * to that fraction exactly as they are. Changing it refits on the next use.
+   * A fit is refined when its single-precision landmark residual exceeds this fraction of the
+   * largest landmark move. Default 0: every fit is refined. A larger value keeps single-precision
+   * fits that are good to that fraction exactly as they are. Changing it refits on the next use.
    */
-  void SetRefinementThreshold(double threshold);
+  void SetRefinementThreshold(double threshold)
+  {
+    this->SetFitParameter(this->RefinementThreshold, threshold);
+  }
   vtkGetMacro(RefinementThreshold, double);
   ///@}
 
@@ -145,19 +126,6 @@ public:
    * sources. Fits first when needed.
    */
   int GetNumberOfFactorisations();
-
-  /**
-   * Transform points, normals and vectors through the cached displacements and Jacobians.
-   */
-  void TransformPointsNormalsVectors(vtkPoints* inPts,
-                                     vtkPoints* outPts,
-                                     vtkDataArray* inNms,
-                                     vtkDataArray* outNms,
-                                     vtkDataArray* inVrs,
-                                     vtkDataArray* outVrs,
-                                     int nOptionalVectors = 0,
-                                     vtkDataArray** inVrsArr = nullptr,
-                                     vtkDataArray** outVrsArr = nullptr) override;
 
   /**
    * A new, empty vtkExpressionTransform.
@@ -174,18 +142,18 @@ protected:
   void InternalUpdate() override;
 
   /**
-   * Copy the expressions, weights, radius and inverse settings; the copy fits on its own first
-   * use.
+   * Copy the expressions, weights, radius, options, refinement threshold and inverse settings;
+   * the copy fits on its own first use.
    */
   void InternalDeepCopy(vtkAbstractTransform* transform) override;
 
-  void ForwardTransformPoint(const double in[3], double out[3]) override;
-  void ForwardTransformDerivative(const double in[3],
-                                  double out[3],
-                                  double derivative[3][3]) override;
+  double Displacement(const double x[3], double s[3], double jacobian[3][3]) override;
+  bool TransformPointSet(vtkPoints* inPts,
+                         vtkPoints* outPts,
+                         const animation::carried_tuples& carried) override;
 
   // The landmark residual above which a fit is refined (SetRefinementThreshold()).
-  double RefinementThreshold;
+  double RefinementThreshold = 0.0;
 
 private:
   vtkExpressionTransform(const vtkExpressionTransform&) = delete;

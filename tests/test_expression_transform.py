@@ -57,6 +57,18 @@ class ExpressionTransformBlend(unittest.TestCase):
                 largest = max(largest, abs(expected[a] - x[a]))
         self.assertGreater(largest, 0.01)
 
+        # A deep copy keeps every setting and blends alike.
+        blend.SetRefinementThreshold(1e-3)
+        copy = animation.vtkExpressionTransform()
+        copy.DeepCopy(blend)
+        self.assertEqual(copy.GetRefinementThreshold(), 1e-3)
+        self.assertEqual(copy.GetWeight("pinch"), -1.3)
+        copied = vtk.vtkPoints()
+        copy.TransformPoints(mesh.GetPoints(), copied)
+        for i in range(mesh.GetNumberOfPoints()):
+            for a in range(3):
+                self.assertAlmostEqual(copied.GetPoint(i)[a], out.GetPoint(i)[a], delta=1e-5)
+
     def test_shared_source_position_is_named(self):
         source, target = vtk.vtkPoints(), vtk.vtkPoints()
         for p in ((0, 0, 0), (0.3, 0, 0), (0, 0.3, 0), (0, 0, 0.3), (0.3, 0, 0)):

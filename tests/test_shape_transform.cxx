@@ -4,6 +4,7 @@
 #include "vtkShapeTransform.h"
 
 #include <vtkCellArray.h>
+#include <vtkDoubleArray.h>
 #include <vtkFloatArray.h>
 #include <vtkNew.h>
 #include <vtkObjectFactory.h>
@@ -437,6 +438,24 @@ TEST_F(ShapeTransformTest, NormalsFollowTheJacobianAndVectorsAreUntouched)
       EXPECT_NEAR(far[c], outNormals->GetComponent(1, c), 1e-6) << c;
     }
     EXPECT_EQ(0, outVectors->GetNumberOfTuples());
+  }
+
+  // Normals of double precision are carried as their single-precision values are.
+  vtkNew<vtkDoubleArray> doubleNormals;
+  doubleNormals->DeepCopy(normals);
+  vtkNew<vtkFloatArray> fromFloat;
+  vtkNew<vtkFloatArray> fromDouble;
+  for (auto [given, carried] :
+       { std::pair<vtkDataArray*, vtkFloatArray*>{ normals, fromFloat },
+         std::pair<vtkDataArray*, vtkFloatArray*>{ doubleNormals, fromDouble } })
+  {
+    vtkNew<vtkPoints> outPoints;
+    this->Transform->TransformPointsNormalsVectors(in, outPoints, given, carried, nullptr, nullptr);
+  }
+  ASSERT_EQ(2, fromDouble->GetNumberOfTuples());
+  for (int c = 0; c < 6; ++c)
+  {
+    EXPECT_EQ(fromFloat->GetValue(c), fromDouble->GetValue(c)) << c;
   }
 }
 
