@@ -8,6 +8,8 @@
 #ifndef animation_core_affine_hull_h
 #define animation_core_affine_hull_h
 
+#include <cstddef>
+
 namespace animation
 {
 namespace core
@@ -36,6 +38,40 @@ struct affine_hull
 //   x, y, z  n entries each, in
 //   n        in, >= 1
 affine_hull find_affine_hull(const float* x, const float* y, const float* z, int n);
+
+// The polynomial part over the hull: row 0 all 1, row j+1 the coordinates
+// u_j = Axes[j].(p - Centroid) of the points along the hull, j < Dimension.
+//   x, y, z  n entries each, in: the points
+//   rows     (Dimension+1)*n entries, out: row k at rows + k*n
+template<typename T>
+void hull_rows(const affine_hull& hull,
+               const float* x,
+               const float* y,
+               const float* z,
+               int n,
+               T* rows)
+{
+  for (int i = 0; i < n; ++i)
+  {
+    rows[i] = T(1);
+    const double d[3] = { x[i] - hull.Centroid[0],
+                          y[i] - hull.Centroid[1],
+                          z[i] - hull.Centroid[2] };
+    for (int j = 0; j < hull.Dimension; ++j)
+    {
+      const double u = hull.Axes[j][0] * d[0] + hull.Axes[j][1] * d[1] + hull.Axes[j][2] * d[2];
+      rows[std::size_t(j + 1) * n + i] = static_cast<T>(u);
+    }
+  }
+}
+
+// The coefficients e of 1 and u_0 ... u_(Dimension-1) as the coefficients d
+// of 1, x, y, z, and back:
+//   e0 + sum_j e_j Axes[j].(x - Centroid) = d0 + d1 x + d2 y + d3 z.
+//   e  Dimension+1 entries
+//   d  4 entries
+void monomials_from_hull(const affine_hull& hull, const double* e, double d[4]);
+void hull_from_monomials(const affine_hull& hull, const double d[4], double* e);
 }
 }
 

@@ -8,6 +8,7 @@
 #include "envelope_assembly.h"
 #include "envelope_estimate.h"
 #include "envelope_view.h"
+#include "finite_points.h"
 #include "locator_buckets.h"
 #include "refinement.h"
 #include "spline_field.h"
@@ -29,51 +30,6 @@ namespace core
 {
 namespace
 {
-// The polynomial part reduced to the affine functions of the hull of points
-// that do not span space: 1 and the coordinates u_j = Axes[j].(p - Centroid)
-// along the hull, j < Dimension. Rows 1 ... Dimension of P are replaced by
-// the u_j of the points; the order of the reduced system is Dimension + 1.
-//   hull  in: Dimension < 3
-//   P     4*n, in/out: row r at P + r*n
-void reduce_polynomial_basis(const affine_hull& hull, float* P, int n)
-{
-  for (int i = 0; i < n; ++i)
-  {
-    double d[3];
-    for (int a = 0; a < 3; ++a)
-    {
-      d[a] = P[std::size_t(a + 1) * n + i] - hull.Centroid[a];
-    }
-    for (int j = 0; j < hull.Dimension; ++j)
-    {
-      const double u = hull.Axes[j][0] * d[0] + hull.Axes[j][1] * d[1] + hull.Axes[j][2] * d[2];
-      P[std::size_t(j + 1) * n + i] = static_cast<float>(u);
-    }
-  }
-}
-
-// The coefficients e of the reduced basis as d0 ... d3 of 1, x, y, z:
-// e0 + sum_j e_j Axes[j].(x - Centroid) = d0 + d1 x + d2 y + d3 z.
-//   d  4 entries, in/out: e0 ... e(Dimension), then d0 ... d3
-void expand_polynomial(const affine_hull& hull, float d[4])
-{
-  double constant = d[0];
-  double linear[3] = { 0.0, 0.0, 0.0 };
-  for (int j = 0; j < hull.Dimension; ++j)
-  {
-    for (int b = 0; b < 3; ++b)
-    {
-      linear[b] += d[j + 1] * hull.Axes[j][b];
-      constant -= d[j + 1] * hull.Axes[j][b] * hull.Centroid[b];
-    }
-  }
-  d[0] = static_cast<float>(constant);
-  for (int b = 0; b < 3; ++b)
-  {
-    d[b + 1] = static_cast<float>(linear[b]);
-  }
-}
-
 // Forms W = inv(A)*P' and S = -P*W with the factor of A.
 //   P      4*n, in: row r at P + r*n; its first order rows are used
 //   order  in: the number of polynomial terms, 1 ... 4
@@ -150,11 +106,6 @@ void solve_value_set(const float* P,
     }
     b[i] = static_cast<float>(b[i] - sum);
   }
-}
-
-bool all_finite(const float* values, int count)
-{
-  return std::all_of(values, values + count, [](float v) { return std::isfinite(v); });
 }
 
 // A vector of count elements, or false when it cannot be obtained.
@@ -423,7 +374,7 @@ outcome factor_system(const float* x,
     factor.Hull = find_affine_hull(x, y, z, n);
     if (factor.Hull.Dimension < 3)
     {
-      reduce_polynomial_basis(factor.Hull, P, n);
+      hull_rows(factor.Hull, x, y, z, n, P);
     }
     factor.Order = factor.Hull.Dimension + 1;
     eliminate_polynomial(a, P, factor.Order, factor.W.data(), factor.S, work.data());
@@ -473,12 +424,17 @@ outcome solve_factored(const fit_factor& factor,
       factor.P.data(), factor.W.data(), factor.S, n, factor.Order, values[v], polynomial[v]);
     if (factor.Hull.Dimension < 3)
     {
-      expand_polynomial(factor.Hull, polynomial[v]);
+      // The coefficients of the reduced basis as d0 ... d3 of 1, x, y, z.
+      double e[4] = {};
+      double d[4];
+      std::copy(polynomial[v], polynomial[v] + factor.Order, e);
+      monomials_from_hull(factor.Hull, e, d);
+      std::copy(d, d + 4, polynomial[v]);
     }
   }
   for (int v = 0; v < sets; ++v)
   {
-    if (!all_finite(values[v], n) || !all_finite(polynomial[v], 4))
+    if (!AllFinite(values[v], n) || !AllFinite(polynomial[v], 4))
     {
       return failure(status::not_finite, v);
     }

@@ -36,7 +36,8 @@ struct refined_system
   double LargestMove = 0.0;              // the largest |b(i)| of a field, > 0
   // The polynomial part in the frame of the cloud: Order rows of n at
   // Q + k*n (row 0 all 1, row j the coordinate along Hull.Axes[j-1]), and
-  // the largest magnitude of each row. Order is 0 without a polynomial part.
+  // the largest magnitude of each row. Order is 0 without a polynomial part,
+  // and Hull then empty, so that d0 = e0 = 0 pass through its conversions.
   int Order = 0;
   affine_hull Hull = {};
   std::vector<double> Q;
@@ -165,19 +166,7 @@ void prepare_frame(refined_system& s, const fit_options& options)
   }
   s.Hull = find_affine_hull(s.Coordinates[0], s.Coordinates[1], s.Coordinates[2], n);
   s.Order = s.Hull.Dimension + 1;
-  for (int i = 0; i < n; ++i)
-  {
-    s.Q[i] = 1.0;
-    for (int j = 0; j < s.Hull.Dimension; ++j)
-    {
-      double u = 0.0;
-      for (int a = 0; a < 3; ++a)
-      {
-        u += s.Hull.Axes[j][a] * (s.Coordinates[a][i] - s.Hull.Centroid[a]);
-      }
-      s.Q[std::size_t(j + 1) * n + i] = u;
-    }
-  }
+  hull_rows(s.Hull, s.Coordinates[0], s.Coordinates[1], s.Coordinates[2], n, s.Q.data());
   for (int k = 0; k < s.Order; ++k)
   {
     s.RowSize[k] = 0.0;
@@ -295,47 +284,6 @@ double polynomial_loss(const refined_system& s)
   const double ratio = (std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) + largest) / smallest;
   return std::ldexp(ratio * ratio, -24);
 }
-
-// The coefficients e of the frame from d0 ... d3 of 1, x, y, z, and back:
-// e0 + sum_j e_j Axes[j].(x - Centroid) = d0 + d1 x + d2 y + d3 z.
-void frame_from_monomials(const refined_system& s, const double d[4], double* e)
-{
-  if (s.Order == 0)
-  {
-    return;
-  }
-  e[0] = d[0];
-  for (int b = 0; b < 3; ++b)
-  {
-    e[0] += d[b + 1] * s.Hull.Centroid[b];
-  }
-  for (int j = 0; j < s.Hull.Dimension; ++j)
-  {
-    e[j + 1] = 0.0;
-    for (int b = 0; b < 3; ++b)
-    {
-      e[j + 1] += s.Hull.Axes[j][b] * d[b + 1];
-    }
-  }
-}
-
-void monomials_from_frame(const refined_system& s, const double* e, double d[4])
-{
-  std::fill(d, d + 4, 0.0);
-  if (s.Order == 0)
-  {
-    return;
-  }
-  d[0] = e[0];
-  for (int j = 0; j < s.Hull.Dimension; ++j)
-  {
-    for (int b = 0; b < 3; ++b)
-    {
-      d[b + 1] += e[j + 1] * s.Hull.Axes[j][b];
-      d[0] -= e[j + 1] * s.Hull.Axes[j][b] * s.Hull.Centroid[b];
-    }
-  }
-}
 }
 
 outcome refine_solution(const envelope_view& a,
@@ -400,7 +348,7 @@ outcome refine_solution(const envelope_view& a,
   for (int v = 0; v < sets; ++v)
   {
     std::copy(solution[v], solution[v] + n, u.begin() + v * stride(s));
-    frame_from_monomials(s, solution[v] + n, &u[v * stride(s) + n]);
+    hull_from_monomials(s.Hull, solution[v] + n, &u[v * stride(s) + n]);
   }
   form_residual(s, u, current);
   accuracy.Before = accuracy.After = current.Landmark;
@@ -431,7 +379,7 @@ outcome refine_solution(const envelope_view& a,
   for (int v = 0; v < sets; ++v)
   {
     std::copy(u.begin() + v * stride(s), u.begin() + v * stride(s) + n, solution[v]);
-    monomials_from_frame(s, &u[v * stride(s) + n], solution[v] + n);
+    monomials_from_hull(s.Hull, &u[v * stride(s) + n], solution[v] + n);
   }
   return {};
 }
