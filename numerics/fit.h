@@ -213,33 +213,22 @@ outcome factor_system(const float* x,
                       fit_monitor* monitor,
                       fit_factor& factor);
 
-// Solves value sets with a factor, as solve_system does after factoring.
+// Solves value sets with a factor.
 //   factor      in: from factor_system
 //   values      sets pointers, each to factor.n entries, in/out: the values
 //               in list order, then the weights c
 //   sets        in
 //   polynomial  sets entries, out: d0 ... d3 of each value set
-//   refinement  in/out: as for solve_system; may be null
+//   refinement  in/out: the refinement that factor.Options.RefineAbove asks
+//               for (refinement.h); null measures nothing and keeps the
+//               single-precision solution
 outcome solve_factored(const fit_factor& factor,
                        float* const* values,
                        int sets,
                        float (*polynomial)[4],
                        struct refinement_request* refinement);
 
-// Solves the interpolation system of n control points given in list order:
-// factor_system, then solve_factored.
-//   x, y, z     n entries each, in: the control points in list order
-//   n           in, >= 1
-//   max         in: half-bandwidth of the order
-//   options     in: R, the basis function, the polynomial part, the smoothing
-//   values      sets pointers, in; each to n entries, in/out: the values at
-//               the control points in list order, then the weights c
-//   sets        in
-//   polynomial  sets entries, out: d0 ... d3 of each value set
-//   monitor     in: may be null
-//   refinement  in/out: the refinement that options.RefineAbove asks for
-//               (refinement.h); null measures nothing and keeps the
-//               single-precision solution
+// factor_system, then solve_factored, with the arguments of both.
 outcome solve_system(const float* x,
                      const float* y,
                      const float* z,
