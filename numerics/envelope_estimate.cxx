@@ -77,30 +77,9 @@ std::int64_t walked_envelope(vtkPoints* points, float radius)
   locator->BuildLocator();
   int max = 0;
   std::vector<int> list;
-  // Without storage for the walk of a subsample there is no estimate; it errs low.
-  if (!animation::core::order_points(points, locator, count, radius, list, max, nullptr).Ok())
-  {
-    return 0;
-  }
-  std::vector<int> position(count);
-  for (int k = 0; k < count; ++k)
-  {
-    position[list[k]] = k;
-  }
-  vtkNew<vtkIdList> found;
   std::int64_t entries = 0;
-  for (int i = 0; i < count; ++i)
-  {
-    double centre[3];
-    points->GetPoint(list[i], centre);
-    locator->FindPointsWithinRadius(radius, centre, found);
-    int first = i;
-    for (vtkIdType k = 0; k < found->GetNumberOfIds(); ++k)
-    {
-      first = std::min(first, position[found->GetId(k)]);
-    }
-    entries += i - first;
-  }
+  // Without storage for the walk of a subsample there is no estimate; it errs low.
+  animation::core::order_points(points, locator, count, radius, list, max, nullptr, &entries);
   return entries;
 }
 }

@@ -204,10 +204,12 @@ outcome order_points(vtkPoints* points,
                      float radius,
                      std::vector<int>& list,
                      int& max,
-                     progress_sink* progress)
+                     progress_sink* progress,
+                     std::int64_t* envelope)
 {
   const int unassigned = INT_MAX;
   max = 0;
+  std::int64_t gaps = 0;
   std::vector<int> position;
   if (!obtain(position, count) || !obtain(list, count))
   {
@@ -249,6 +251,7 @@ outcome order_points(vtkPoints* points,
       if (position[id] == unassigned)
       {
         max = std::max(max, placed - n);
+        gaps += placed - n;
         list[placed] = static_cast<int>(id);
         position[id] = placed;
         ++placed;
@@ -256,6 +259,10 @@ outcome order_points(vtkPoints* points,
     }
     // Every neighbour of positions 0..n is now placed, at most max after it.
     advance(progress, 1);
+  }
+  if (envelope)
+  {
+    *envelope = gaps;
   }
   return {};
 }

@@ -145,6 +145,9 @@ struct fit
 // connected group. Every point is therefore placed after the point that
 // first reached it, and the half-bandwidth max is the largest gap between a
 // point's position and that of the point that placed it; seeds do not count.
+// No neighbour of a point precedes the point that placed it, which would
+// have placed it first, so that gap is also the length of the point's row
+// of the envelope of neighbours.
 //   points    in: the query centres
 //   locator   in: built over the same points
 //   count     in
@@ -152,13 +155,15 @@ struct fit
 //   list      out: count entries, position -> id
 //   max       out: the half-bandwidth
 //   progress  in: one unit per position expanded; may be null
+//   envelope  out: the sum of the gaps, the entries of that envelope; may be null
 outcome order_points(vtkPoints* points,
                      vtkPointLocator* locator,
                      int count,
                      float radius,
                      std::vector<int>& list,
                      int& max,
-                     progress_sink* progress);
+                     progress_sink* progress,
+                     std::int64_t* envelope = nullptr);
 
 // The control points in list order, rounded to single precision, as
 // solve_system takes them.
