@@ -128,71 +128,57 @@ bool obtain(std::vector<T>& block, std::int64_t count)
 }
 
 // Refines the single-precision solution (refinement.h) as request asks.
-//   kept     sets*n entries, in: b of every value set, one after another
+//   b  sets pointers, each to n entries, in: the values in double precision
 outcome measure_and_refine(const envelope_view& a,
                            const float* x,
                            const float* y,
                            const float* z,
                            const fit_options& options,
-                           const std::vector<double>& kept,
+                           const double* const* b,
                            float* const* values,
                            int sets,
                            float (*polynomial)[4],
                            refinement_request& request)
 {
   fit_accuracy& accuracy = request.Accuracy;
-  double* const* precise = request.Solution;
   const int n = a.n;
-  std::vector<std::vector<double>> local;
-  std::vector<double*> solution(sets);
-  if (precise)
+  const std::size_t stride = std::size_t(n) + 4;
+  // Without Solution the iterates live here, and the rounded result is measured.
+  std::vector<double> local;
+  if (!request.Solution && !obtain(local, std::int64_t(sets) * stride))
   {
-    std::copy(precise, precise + sets, solution.begin());
+    return out_of_memory(storage::refinement, 8.0 * sets * stride);
   }
-  else
+  std::vector<double*> solution(sets);
+  auto load_single = [&]()
   {
-    local.resize(sets);
     for (int v = 0; v < sets; ++v)
     {
-      if (!obtain(local[v], std::int64_t(n) + 4))
-      {
-        return out_of_memory(storage::refinement, 8.0 * sets * (n + 4.0));
-      }
-      solution[v] = local[v].data();
+      solution[v] = request.Solution ? request.Solution[v] : &local[v * stride];
+      std::copy(values[v], values[v] + n, solution[v]);
+      std::copy(polynomial[v], polynomial[v] + 4, solution[v] + n);
     }
-  }
-  std::vector<const double*> b(sets);
-  for (int v = 0; v < sets; ++v)
-  {
-    b[v] = kept.data() + std::size_t(v) * n;
-    std::copy(values[v], values[v] + n, solution[v]);
-    std::copy(polynomial[v], polynomial[v] + 4, solution[v] + n);
-  }
-  outcome step = refine_solution(a, x, y, z, options, b.data(), sets, solution.data(), accuracy);
+  };
+  load_single();
+  outcome step = refine_solution(a, x, y, z, options, b, sets, solution.data(), accuracy);
   if (!step.Ok() || accuracy.Steps == 0)
   {
     return step;
   }
   for (int v = 0; v < sets; ++v)
   {
-    std::transform(solution[v], solution[v] + n, values[v], [](double c) { return float(c); });
-    std::transform(
-      solution[v] + n, solution[v] + n + 4, polynomial[v], [](double d) { return float(d); });
+    std::copy(solution[v], solution[v] + n, values[v]);
+    std::copy(solution[v] + n, solution[v] + n + 4, polynomial[v]);
   }
-  if (precise)
+  if (request.Solution)
   {
     return {};
   }
-  // The residual of the rounded solution, which is the one handed back.
-  for (int v = 0; v < sets; ++v)
-  {
-    std::copy(values[v], values[v] + n, solution[v]);
-    std::copy(polynomial[v], polynomial[v] + 4, solution[v] + n);
-  }
+  load_single();
   fit_options measureOnly = options;
   measureOnly.RefineAbove = HUGE_VAL;
   fit_accuracy rounded;
-  step = refine_solution(a, x, y, z, measureOnly, b.data(), sets, solution.data(), rounded);
+  step = refine_solution(a, x, y, z, measureOnly, b, sets, solution.data(), rounded);
   accuracy.After = rounded.Before;
   return step;
 }
@@ -396,25 +382,21 @@ outcome solve_factored(const fit_factor& factor,
                        refinement_request* refinement)
 {
   const int n = factor.n;
-  // The values b, kept for the residual once the solves overwrite them.
+  // The values b in double precision, as given or kept before the solves
+  // overwrite them.
+  const bool keep = refinement && !refinement->Values;
   std::vector<double> kept;
-  if (refinement)
+  if (keep && !obtain(kept, std::int64_t(sets) * n))
   {
-    if (!obtain(kept, std::int64_t(sets) * n))
+    return out_of_memory(storage::refinement, 8.0 * sets * n);
+  }
+  std::vector<const double*> b(sets);
+  for (int v = 0; refinement && v < sets; ++v)
+  {
+    b[v] = keep ? &kept[std::size_t(v) * n] : refinement->Values[v];
+    if (keep)
     {
-      return out_of_memory(storage::refinement, 8.0 * sets * n);
-    }
-    for (int v = 0; v < sets; ++v)
-    {
-      double* b = &kept[std::size_t(v) * n];
-      if (refinement->Values)
-      {
-        std::copy(refinement->Values[v], refinement->Values[v] + n, b);
-      }
-      else
-      {
-        std::copy(values[v], values[v] + n, b);
-      }
+      std::copy(values[v], values[v] + n, &kept[std::size_t(v) * n]);
     }
   }
   const envelope_view a = factor.View();
@@ -456,7 +438,7 @@ outcome solve_factored(const fit_factor& factor,
                             x + n,
                             x + 2 * std::size_t(n),
                             factor.Options,
-                            kept,
+                            b.data(),
                             values,
                             sets,
                             polynomial,
