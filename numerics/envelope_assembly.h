@@ -1,5 +1,5 @@
 // Assembly of the interpolation matrix A of the control points in envelope
-// storage (the layout of envelope.h).
+// storage (the layout of envelope_view.h).
 //
 // The points are given in list order: x[i], y[i], z[i] are the coordinates of
 // the point at position i of the well-ordered list. With phi(r) one of the

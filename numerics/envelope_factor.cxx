@@ -1,5 +1,4 @@
-// The blocked envelope factorisation envelope_factor (declared in
-// envelope.h).
+// The blocked envelope factorisation envelope_factor (envelope_view.h).
 //
 // Row i of L solves L(f:i-1, f:i-1) * l = A(i, f:i-1)' with f = i - b(i),
 // and L(i,i) = sqrt(A(i,i) - l'*l). Entry by entry, with f(j) the first
