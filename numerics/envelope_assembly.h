@@ -75,8 +75,9 @@ outcome assemble_envelope(const float* x,
                           int* Xenv,
                           envelope_rows& rows);
 
-// Resizes Env to exactly count floats (at least one), keeping its contents;
-// false, with Env unchanged, when the block cannot be obtained.
+// Resizes Env, or obtains it when there is none, to exactly count floats (at
+// least one), keeping its contents; false, with Env unchanged, when the block
+// cannot be obtained.
 bool resize_envelope(envelope_rows& rows, std::int64_t count);
 }
 }
