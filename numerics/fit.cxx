@@ -531,28 +531,27 @@ outcome fit_unguarded(int n,
   }
   const int sets = 3 * fields;
   // The single-precision solve works on values, and Coeff receives its refinement.
-  std::vector<std::vector<float>> single(sets);
+  std::vector<float> single;
+  std::vector<float*> values(sets);
+  std::vector<double*> precise(sets);
   made.Coeff.resize(sets);
+  bool obtained = obtain(single, std::int64_t(sets) * n);
   for (int v = 0; v < sets; ++v)
   {
-    if (!obtain(single[v], n) || !obtain(made.Coeff[v], std::int64_t(n) + 4))
+    obtained = obtained && obtain(made.Coeff[v], std::int64_t(n) + 4);
+    if (!obtained)
     {
       return out_of_memory(storage::coefficients, 12.0 * sets * (n + 4.0));
     }
+    values[v] = &single[std::size_t(v) * n];
+    precise[v] = made.Coeff[v].data();
   }
   for (int k = 0; k < n; ++k)
   {
     made.UnList[made.List[k]] = k;
   }
   list_order_coordinates(made.Controls, made.List.data(), n, coordinates.data());
-  std::vector<float*> values(sets);
-  std::vector<double*> precise(sets);
   std::vector<float> polynomial(4 * std::size_t(sets));
-  for (int v = 0; v < sets; ++v)
-  {
-    values[v] = single[v].data();
-    precise[v] = made.Coeff[v].data();
-  }
   // The values in double precision, for the refinement: the moves given, or
   // the differences of the float positions, which double precision holds
   // exactly.
@@ -631,17 +630,17 @@ outcome solve_with_fit(const fit& f,
                        fit_accuracy& accuracy)
 {
   const int n = f.Count;
-  std::vector<std::vector<float>> single(sets);
+  std::vector<float> single;
+  if (!obtain(single, std::int64_t(sets) * n))
+  {
+    return out_of_memory(storage::coefficients, 4.0 * sets * n);
+  }
   std::vector<float*> rows(sets);
   std::vector<float> polynomial(4 * std::size_t(sets));
   for (int v = 0; v < sets; ++v)
   {
-    if (!obtain(single[v], n))
-    {
-      return out_of_memory(storage::coefficients, 4.0 * sets * n);
-    }
-    std::transform(values[v], values[v] + n, single[v].begin(), [](double b) { return float(b); });
-    rows[v] = single[v].data();
+    rows[v] = &single[std::size_t(v) * n];
+    std::copy(values[v], values[v] + n, rows[v]);
   }
   refinement_request refinement;
   refinement.Values = values;
