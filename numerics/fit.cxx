@@ -129,11 +129,7 @@ bool obtain(std::vector<T>& block, std::int64_t count)
 
 // Refines the single-precision solution (refinement.h) as request asks.
 //   b  sets pointers, each to n entries, in: the values in double precision
-outcome measure_and_refine(const envelope_view& a,
-                           const float* x,
-                           const float* y,
-                           const float* z,
-                           const fit_options& options,
+outcome measure_and_refine(const fit_factor& factor,
                            const double* const* b,
                            float* const* values,
                            int sets,
@@ -141,7 +137,11 @@ outcome measure_and_refine(const envelope_view& a,
                            refinement_request& request)
 {
   fit_accuracy& accuracy = request.Accuracy;
-  const int n = a.n;
+  const int n = factor.n;
+  const envelope_view a = factor.View();
+  const float* x = factor.Coordinates.data();
+  const float* y = x + n;
+  const float* z = y + n;
   const std::size_t stride = std::size_t(n) + 4;
   // Without Solution the iterates live here, and the rounded result is measured.
   std::vector<double> local;
@@ -160,7 +160,7 @@ outcome measure_and_refine(const envelope_view& a,
     }
   };
   load_single();
-  outcome step = refine_solution(a, x, y, z, options, b, sets, solution.data(), accuracy);
+  outcome step = refine_solution(a, x, y, z, factor.Options, b, sets, solution.data(), accuracy);
   if (!step.Ok() || accuracy.Steps == 0)
   {
     return step;
@@ -175,7 +175,7 @@ outcome measure_and_refine(const envelope_view& a,
     return {};
   }
   load_single();
-  fit_options measureOnly = options;
+  fit_options measureOnly = factor.Options;
   measureOnly.RefineAbove = HUGE_VAL;
   fit_accuracy rounded;
   step = refine_solution(a, x, y, z, measureOnly, b, sets, solution.data(), rounded);
@@ -399,19 +399,17 @@ outcome solve_factored(const fit_factor& factor,
       std::copy(values[v], values[v] + n, &kept[std::size_t(v) * n]);
     }
   }
-  const envelope_view a = factor.View();
-  envelope_solve_many(a, sets, values);
+  envelope_solve_many(factor.View(), sets, values);
   for (int v = 0; v < sets; ++v)
   {
-    if (factor.Order == 0)
+    // Without the polynomial part, c = inv(A + lambda I) b and d = 0.
+    std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
+    if (factor.Order > 0)
     {
-      // The compactly supported part alone: c = inv(A + lambda I) b, d = 0.
-      std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
-      continue;
+      solve_value_set(
+        factor.P.data(), factor.W.data(), factor.S, n, factor.Order, values[v], polynomial[v]);
     }
-    solve_value_set(
-      factor.P.data(), factor.W.data(), factor.S, n, factor.Order, values[v], polynomial[v]);
-    if (factor.Hull.Dimension < 3)
+    if (factor.Order > 0 && factor.Hull.Dimension < 3)
     {
       // The coefficients of the reduced basis as d0 ... d3 of 1, x, y, z.
       double e[4] = {};
@@ -420,9 +418,6 @@ outcome solve_factored(const fit_factor& factor,
       monomials_from_hull(factor.Hull, e, d);
       std::copy(d, d + 4, polynomial[v]);
     }
-  }
-  for (int v = 0; v < sets; ++v)
-  {
     if (!AllFinite(values[v], n) || !AllFinite(polynomial[v], 4))
     {
       return failure(status::not_finite, v);
@@ -432,17 +427,7 @@ outcome solve_factored(const fit_factor& factor,
   {
     return {};
   }
-  const float* x = factor.Coordinates.data();
-  return measure_and_refine(a,
-                            x,
-                            x + n,
-                            x + 2 * std::size_t(n),
-                            factor.Options,
-                            b.data(),
-                            values,
-                            sets,
-                            polynomial,
-                            *refinement);
+  return measure_and_refine(factor, b.data(), values, sets, polynomial, *refinement);
 }
 
 outcome solve_system(const float* x,
