@@ -33,31 +33,18 @@ namespace
 // Forms W = inv(A)*P' and S = -P*W with the factor of A.
 //   P      4*n, in: row r at P + r*n; its first order rows are used
 //   order  in: the number of polynomial terms, 1 ... 4
-//   W      n*4, out: W(i,k) at W[4*i + k], k < order
+//   W      4*n, out: column k at W + k*n, k < order
 //   S      order*order, out: S(r,c) at S[order*r + c]
-//   work   4*n entries
-void eliminate_polynomial(const envelope_view& a,
-                          const float* P,
-                          int order,
-                          float* W,
-                          float* S,
-                          float* work)
+void eliminate_polynomial(const envelope_view& a, const float* P, int order, float* W, float* S)
 {
   const int n = a.n;
   float* columns[4];
   for (int k = 0; k < order; ++k)
   {
-    columns[k] = work + std::size_t(k) * n;
+    columns[k] = W + std::size_t(k) * n;
     std::copy(P + std::size_t(k) * n, P + std::size_t(k + 1) * n, columns[k]);
   }
   envelope_solve_many(a, order, columns);
-  for (int k = 0; k < order; ++k)
-  {
-    for (int i = 0; i < n; ++i)
-    {
-      W[4 * std::size_t(i) + k] = columns[k][i];
-    }
-  }
   for (int r = 0; r < order; ++r)
   {
     for (int c = 0; c < order; ++c)
@@ -65,7 +52,7 @@ void eliminate_polynomial(const envelope_view& a,
       double sum = 0.0;
       for (int i = 0; i < n; ++i)
       {
-        sum += static_cast<double>(P[std::size_t(r) * n + i]) * W[4 * std::size_t(i) + c];
+        sum += static_cast<double>(P[std::size_t(r) * n + i]) * W[std::size_t(c) * n + i];
       }
       S[order * r + c] = static_cast<float>(0.0f - sum);
     }
@@ -102,7 +89,7 @@ void solve_value_set(const float* P,
     double sum = 0.0;
     for (int k = 0; k < order; ++k)
     {
-      sum += static_cast<double>(d[k]) * W[4 * std::size_t(i) + k];
+      sum += static_cast<double>(d[k]) * W[std::size_t(k) * n + i];
     }
     b[i] = static_cast<float>(b[i] - sum);
   }
@@ -295,7 +282,6 @@ outcome factor_system(const float* x,
   fit_monitor& report = monitor ? *monitor : silent;
   factor.n = n;
   factor.Options = options;
-  std::vector<float> work;
   if (!obtain(factor.Diag, n))
   {
     return out_of_memory(storage::diagonal, 4.0 * n);
@@ -308,9 +294,9 @@ outcome factor_system(const float* x,
   {
     return out_of_memory(storage::polynomial_rows, 16.0 * n);
   }
-  if (!obtain(work, 4 * std::int64_t(n)) || !obtain(factor.Coordinates, 3 * std::int64_t(n)))
+  if (!obtain(factor.Coordinates, 3 * std::int64_t(n)))
   {
-    return out_of_memory(storage::work_columns, 16.0 * n);
+    return out_of_memory(storage::work_columns, 12.0 * n);
   }
   const float* coordinates[3] = { x, y, z };
   float* P = factor.P.data();
@@ -370,7 +356,7 @@ outcome factor_system(const float* x,
       hull_rows(factor.Hull, x, y, z, n, P);
     }
     factor.Order = factor.Hull.Dimension + 1;
-    eliminate_polynomial(a, P, factor.Order, factor.W.data(), factor.S, work.data());
+    eliminate_polynomial(a, P, factor.Order, factor.W.data(), factor.S);
   }
   return {};
 }

@@ -101,7 +101,7 @@ struct fit_factor
   affine_hull Hull = {};          // of the control points, with the polynomial part
   int Order = 0;                  // polynomial terms: 0 without them, else Hull.Dimension + 1
   std::vector<float> P;           // 4n: row r at P + r*n, reduced to the hull
-  std::vector<float> W;           // 4n: inv(A)*P', W(i,k) at W[4*i + k]
+  std::vector<float> W;           // 4n: inv(A)*P', column k at W + k*n
   float S[16] = {};               // -P*W, S(r,c) at S[Order*r + c]
 
   // The factor as the envelope solves take it; they only read it.
