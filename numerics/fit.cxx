@@ -189,7 +189,6 @@ outcome order_points(vtkPoints* points,
     return out_of_memory(storage::ordering, 8.0 * count);
   }
   std::fill(position.begin(), position.end(), unassigned);
-  std::fill(list.begin(), list.end(), unassigned);
   if (count <= 0)
   {
     return {};
@@ -202,9 +201,9 @@ outcome order_points(vtkPoints* points,
   int lowestUnplaced = 0; // no id below it is unplaced: placement is permanent
   for (int n = 0; placed < count; ++n)
   {
-    if (list[n] == unassigned)
+    if (n == placed)
     {
-      // Positions 0..n-1 are all expanded: start the next group.
+      // Positions 0..n-1 are all expanded and place no more: start the next group.
       while (position[lowestUnplaced] != unassigned)
       {
         ++lowestUnplaced;

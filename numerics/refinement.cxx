@@ -178,21 +178,19 @@ void prepare_frame(refined_system& s, const fit_options& options)
 }
 
 // W and S of the frame, from the float factor.
-//   columns  Order*n floats of work storage
-void prepare_elimination(refined_system& s, std::vector<float>& columns)
+void prepare_elimination(refined_system& s)
 {
   const int n = s.n;
-  float* rhs[qr_size];
+  float* columns[qr_size];
   for (int k = 0; k < s.Order; ++k)
   {
-    rhs[k] = &columns[std::size_t(k) * n];
+    columns[k] = &s.W[std::size_t(k) * n];
     for (int i = 0; i < n; ++i)
     {
-      rhs[k][i] = static_cast<float>(s.Q[std::size_t(k) * n + i]);
+      columns[k][i] = static_cast<float>(s.Q[std::size_t(k) * n + i]);
     }
   }
-  envelope_solve_many(*s.Factor, s.Order, rhs);
-  std::copy(columns.begin(), columns.begin() + std::size_t(s.Order) * n, s.W.begin());
+  envelope_solve_many(*s.Factor, s.Order, columns);
   for (int r = 0; r < s.Order; ++r)
   {
     for (int c = 0; c <= r; ++c)
@@ -335,7 +333,7 @@ outcome refine_solution(const envelope_view& a,
       r->R.resize(std::size_t(sets) * n);
       r->T.resize(std::size_t(sets) * qr_size);
     }
-    columns.resize(std::size_t(std::max(sets, qr_size)) * n);
+    columns.resize(std::size_t(sets) * n);
     s.Q.resize(std::size_t(qr_size) * n);
     s.W.resize(std::size_t(qr_size) * n);
   }
@@ -357,7 +355,7 @@ outcome refine_solution(const envelope_view& a,
   {
     return {};
   }
-  prepare_elimination(s, columns);
+  prepare_elimination(s);
   while (accuracy.Steps < refinement_step_limit && current.Backward > rounding_level)
   {
     trial = u;
