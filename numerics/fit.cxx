@@ -127,8 +127,6 @@ outcome measure_and_refine(const fit_factor& factor,
   const int n = factor.n;
   const envelope_view a = factor.View();
   const float* x = factor.Coordinates.data();
-  const float* y = x + n;
-  const float* z = y + n;
   const std::size_t stride = std::size_t(n) + 4;
   // Without Solution the iterates live here, and the rounded result is measured.
   std::vector<double> local;
@@ -147,7 +145,7 @@ outcome measure_and_refine(const fit_factor& factor,
     }
   };
   load_single();
-  outcome step = refine_solution(a, x, y, z, factor.Options, b, sets, solution.data(), accuracy);
+  outcome step = refine_solution(a, x, factor.Options, b, sets, solution.data(), accuracy);
   if (!step.Ok() || accuracy.Steps == 0)
   {
     return step;
@@ -165,7 +163,7 @@ outcome measure_and_refine(const fit_factor& factor,
   fit_options measureOnly = factor.Options;
   measureOnly.RefineAbove = HUGE_VAL;
   fit_accuracy rounded;
-  step = refine_solution(a, x, y, z, measureOnly, b, sets, solution.data(), rounded);
+  step = refine_solution(a, x, measureOnly, b, sets, solution.data(), rounded);
   accuracy.After = rounded.Before;
   return step;
 }

@@ -285,9 +285,7 @@ double polynomial_loss(const refined_system& s)
 }
 
 outcome refine_solution(const envelope_view& a,
-                        const float* x,
-                        const float* y,
-                        const float* z,
+                        const float* coordinates,
                         const fit_options& options,
                         const double* const* values,
                         int sets,
@@ -298,9 +296,9 @@ outcome refine_solution(const envelope_view& a,
   const int n = a.n;
   refined_system s;
   s.Factor = &a;
-  s.Coordinates[0] = x;
-  s.Coordinates[1] = y;
-  s.Coordinates[2] = z;
+  s.Coordinates[0] = coordinates;
+  s.Coordinates[1] = coordinates + n;
+  s.Coordinates[2] = coordinates + 2 * std::size_t(n);
   s.n = n;
   s.Sets = sets;
   s.Radius = options.Radius;

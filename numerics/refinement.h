@@ -69,7 +69,8 @@ constexpr int refinement_step_limit = 30;
 // options.RefineAbove; otherwise leaves them as they are. Every step is kept only if it lowers the
 // residual, so the result is never worse than the single-precision solution.
 //   a            in: the factor of A + lambda I, in single precision
-//   x, y, z      n entries each, in: the control points in list order
+//   coordinates  3*n entries, in: the control points in list order, x of
+//                every position, then y, then z
 //   options      in: R, the basis function, the polynomial part, the smoothing
 //   values       sets pointers, each to n entries, in: b, the values at the
 //                control points in list order, in double precision
@@ -80,9 +81,7 @@ constexpr int refinement_step_limit = 30;
 // Fails only with no_memory (storage::refinement); the solutions are then
 // the single-precision ones.
 outcome refine_solution(const envelope_view& a,
-                        const float* x,
-                        const float* y,
-                        const float* z,
+                        const float* coordinates,
                         const fit_options& options,
                         const double* const* values,
                         int sets,
