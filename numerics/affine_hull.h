@@ -14,16 +14,14 @@ namespace animation
 {
 namespace core
 {
-// The eigenvalues of the scatter matrix of the control points are the
-// squared extents of the cloud along its principal axes, and the condition
-// of the polynomial system grows at least like the largest over the smallest.
-// Below this ratio (a cloud thinner than 1e-4 of its length) the system is
-// singular to single precision, and the axis counts as no extent of the cloud.
+// The eigenvectors of the scatter matrix of the points about their centroid
+// are the principal axes of the cloud, its eigenvalues the squared extents
+// along them, and the condition of the polynomial system grows at least like
+// the largest over the smallest. An axis whose eigenvalue is at most this
+// ratio times the largest (a cloud thinner than 1e-4 of its length) is
+// singular to single precision, and is taken as no extent of the cloud.
 constexpr double planar_eigenvalue_ratio = 1e-8;
 
-// The eigenvectors of the scatter matrix of the points about their centroid
-// are the principal axes of the cloud; an axis whose eigenvalue is at most
-// planar_eigenvalue_ratio times the largest is taken as no extent.
 struct affine_hull
 {
   int Dimension;      // 0 (one point) ... 3 (the points span space)
