@@ -438,140 +438,6 @@ outcome solve_system(const float* x,
   return step;
 }
 
-namespace
-{
-// make_fit, which throws std::bad_alloc when storage that the steps do not
-// obtain themselves (the locator, the point sets) cannot be had.
-outcome fit_unguarded(int n,
-                      const float* sources,
-                      const float* const* targets,
-                      int fields,
-                      const fit_options& options,
-                      fit_monitor* monitor,
-                      fit& result,
-                      const double* const* moves)
-{
-  fit made;
-  made.Count = n;
-  made.Fields = fields;
-  made.Radius = options.Radius;
-  made.Kernel = options.Kernel;
-  made.Controls = vtkSmartPointer<vtkPoints>::New();
-  made.Controls->SetDataTypeToFloat();
-  made.Controls->SetNumberOfPoints(n);
-  std::copy(
-    sources, sources + 3 * std::size_t(n), static_cast<float*>(made.Controls->GetVoidPointer(0)));
-  made.Controls->Modified();
-  vtkNew<vtkPolyData> set;
-  set->SetPoints(made.Controls);
-  vtkNew<vtkPointLocator> locator;
-  locator->SetDataSet(set);
-  locator->BuildLocator();
-
-  // The estimate errs low, so a matrix it finds too large is too large. It
-  // never exceeds n (n - 1) / 2, every pair of points, so when even that
-  // many entries would pass both checks it cannot refuse, and its walk of the
-  // points is spared.
-  const std::int64_t limit = options.MemoryLimit;
-  const std::int64_t everyPair = std::int64_t(n) * (n - 1) / 2;
-  if (everyPair >= INT_MAX || (limit >= 0 && MatrixBytes(everyPair, n) > limit))
-  {
-    const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
-    if (estimate.Entries >= INT_MAX)
-    {
-      return failure(status::too_many_entries, -1, double(estimate.Entries));
-    }
-    if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
-    {
-      return failure(status::too_large_for_memory, estimate.Entries, double(limit));
-    }
-  }
-
-  outcome step = order_points(made.Controls, locator, n, made.Radius, made.List, made.Max, monitor);
-  if (!step.Ok())
-  {
-    return step;
-  }
-  std::vector<float> coordinates;
-  if (!obtain(made.UnList, n) || !obtain(coordinates, 3 * std::int64_t(n)))
-  {
-    return out_of_memory(storage::ordering, 16.0 * n);
-  }
-  const int sets = 3 * fields;
-  // The single-precision solve works on values, and Coeff receives its refinement.
-  std::vector<float> single;
-  std::vector<float*> values(sets);
-  std::vector<double*> precise(sets);
-  made.Coeff.resize(sets);
-  bool obtained = obtain(single, std::int64_t(sets) * n);
-  for (int v = 0; v < sets; ++v)
-  {
-    obtained = obtained && obtain(made.Coeff[v], std::int64_t(n) + 4);
-    if (!obtained)
-    {
-      return out_of_memory(storage::coefficients, 12.0 * sets * (n + 4.0));
-    }
-    values[v] = &single[std::size_t(v) * n];
-    precise[v] = made.Coeff[v].data();
-  }
-  for (int k = 0; k < n; ++k)
-  {
-    made.UnList[made.List[k]] = k;
-  }
-  list_order_coordinates(made.Controls, made.List.data(), n, coordinates.data());
-  std::vector<float> polynomial(4 * std::size_t(sets));
-  // The values in double precision, for the refinement: the moves given, or
-  // the differences of the float positions, which double precision holds
-  // exactly.
-  std::vector<double> exact;
-  if (!obtain(exact, std::int64_t(sets) * n))
-  {
-    return out_of_memory(storage::refinement, 8.0 * sets * n);
-  }
-  std::vector<const double*> exactValues(sets);
-  for (int f = 0; f < fields; ++f)
-  {
-    list_order_differences(sources, targets[f], made.List.data(), n, &values[3 * f]);
-    for (int a = 0; a < 3; ++a)
-    {
-      double* b = &exact[std::size_t(3 * f + a) * n];
-      for (int k = 0; k < n; ++k)
-      {
-        const std::size_t id = made.List[k];
-        b[k] = moves ? moves[f][3 * id + a]
-                     : static_cast<double>(sources[3 * id + a]) - targets[f][3 * id + a];
-      }
-      exactValues[3 * f + a] = b;
-    }
-  }
-  const float* x = coordinates.data();
-  auto factor = std::make_shared<fit_factor>();
-  step = factor_system(x, x + n, x + 2 * std::size_t(n), n, made.Max, options, monitor, *factor);
-  if (!step.Ok())
-  {
-    return step;
-  }
-  refinement_request refinement;
-  refinement.Values = exactValues.data();
-  refinement.Solution = precise.data();
-  step = solve_factored(
-    *factor, values.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
-  made.Accuracy = refinement.Accuracy;
-  if (!step.Ok())
-  {
-    return step;
-  }
-  if (monitor)
-  {
-    monitor->Solved();
-  }
-  made.Factor = std::move(factor);
-  made.Neighbours = std::make_shared<const locator_buckets>(locator);
-  result = std::move(made);
-  return {};
-}
-}
-
 outcome make_fit(int n,
                  const float* sources,
                  const float* const* targets,
@@ -581,9 +447,129 @@ outcome make_fit(int n,
                  fit& result,
                  const double* const* moves)
 {
+  // The steps obtain their own storage and report its lack; what they do not
+  // obtain themselves (the locator, the point sets) throws std::bad_alloc.
   try
   {
-    return fit_unguarded(n, sources, targets, fields, options, monitor, result, moves);
+    fit made;
+    made.Count = n;
+    made.Fields = fields;
+    made.Radius = options.Radius;
+    made.Kernel = options.Kernel;
+    made.Controls = vtkSmartPointer<vtkPoints>::New();
+    made.Controls->SetDataTypeToFloat();
+    made.Controls->SetNumberOfPoints(n);
+    std::copy(
+      sources, sources + 3 * std::size_t(n), static_cast<float*>(made.Controls->GetVoidPointer(0)));
+    made.Controls->Modified();
+    vtkNew<vtkPolyData> set;
+    set->SetPoints(made.Controls);
+    vtkNew<vtkPointLocator> locator;
+    locator->SetDataSet(set);
+    locator->BuildLocator();
+
+    // The estimate errs low, so a matrix it finds too large is too large. It
+    // never exceeds n (n - 1) / 2, every pair of points, so when even that
+    // many entries would pass both checks it cannot refuse, and its walk of the
+    // points is spared.
+    const std::int64_t limit = options.MemoryLimit;
+    const std::int64_t everyPair = std::int64_t(n) * (n - 1) / 2;
+    if (everyPair >= INT_MAX || (limit >= 0 && MatrixBytes(everyPair, n) > limit))
+    {
+      const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
+      if (estimate.Entries >= INT_MAX)
+      {
+        return failure(status::too_many_entries, -1, double(estimate.Entries));
+      }
+      if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
+      {
+        return failure(status::too_large_for_memory, estimate.Entries, double(limit));
+      }
+    }
+
+    outcome step =
+      order_points(made.Controls, locator, n, made.Radius, made.List, made.Max, monitor);
+    if (!step.Ok())
+    {
+      return step;
+    }
+    std::vector<float> coordinates;
+    if (!obtain(made.UnList, n) || !obtain(coordinates, 3 * std::int64_t(n)))
+    {
+      return out_of_memory(storage::ordering, 16.0 * n);
+    }
+    const int sets = 3 * fields;
+    // The single-precision solve works on values, and Coeff receives its refinement.
+    std::vector<float> single;
+    std::vector<float*> values(sets);
+    std::vector<double*> precise(sets);
+    made.Coeff.resize(sets);
+    bool obtained = obtain(single, std::int64_t(sets) * n);
+    for (int v = 0; v < sets; ++v)
+    {
+      obtained = obtained && obtain(made.Coeff[v], std::int64_t(n) + 4);
+      if (!obtained)
+      {
+        return out_of_memory(storage::coefficients, 12.0 * sets * (n + 4.0));
+      }
+      values[v] = &single[std::size_t(v) * n];
+      precise[v] = made.Coeff[v].data();
+    }
+    for (int k = 0; k < n; ++k)
+    {
+      made.UnList[made.List[k]] = k;
+    }
+    list_order_coordinates(made.Controls, made.List.data(), n, coordinates.data());
+    std::vector<float> polynomial(4 * std::size_t(sets));
+    // The values in double precision, for the refinement: the moves given, or
+    // the differences of the float positions, which double precision holds
+    // exactly.
+    std::vector<double> exact;
+    if (!obtain(exact, std::int64_t(sets) * n))
+    {
+      return out_of_memory(storage::refinement, 8.0 * sets * n);
+    }
+    std::vector<const double*> exactValues(sets);
+    for (int f = 0; f < fields; ++f)
+    {
+      list_order_differences(sources, targets[f], made.List.data(), n, &values[3 * f]);
+      for (int a = 0; a < 3; ++a)
+      {
+        double* b = &exact[std::size_t(3 * f + a) * n];
+        for (int k = 0; k < n; ++k)
+        {
+          const std::size_t id = made.List[k];
+          b[k] = moves ? moves[f][3 * id + a]
+                       : static_cast<double>(sources[3 * id + a]) - targets[f][3 * id + a];
+        }
+        exactValues[3 * f + a] = b;
+      }
+    }
+    const float* x = coordinates.data();
+    auto factor = std::make_shared<fit_factor>();
+    step = factor_system(x, x + n, x + 2 * std::size_t(n), n, made.Max, options, monitor, *factor);
+    if (!step.Ok())
+    {
+      return step;
+    }
+    refinement_request refinement;
+    refinement.Values = exactValues.data();
+    refinement.Solution = precise.data();
+    step = solve_factored(
+      *factor, values.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
+    made.Accuracy = refinement.Accuracy;
+    if (!step.Ok())
+    {
+      return step;
+    }
+    if (monitor)
+    {
+      monitor->Solved();
+    }
+    made.Factor = std::move(factor);
+    made.Neighbours = std::make_shared<const locator_buckets>(locator);
+    result = std::move(made);
+    return {};
   }
   catch (const std::bad_alloc&)
   {
