@@ -147,11 +147,6 @@ struct packed_rows
   std::vector<int> Low;                    // per block
   std::vector<std::vector<double>> Blocks; // per block
   std::vector<std::vector<double>> Spare;  // storage of released blocks, for reuse
-
-  const std::vector<double>* Held(int b) const
-  {
-    return this->Blocks[b].empty() ? nullptr : &this->Blocks[b];
-  }
 };
 
 // First column of row i.
@@ -301,11 +296,10 @@ void solve_left_columns(row_group& g,
   auto panel = [&](int j0, int& low) -> const double*
   {
     const int columns = std::min(nr, g.G0 - j0);
-    const std::vector<double>* held = columns == nr ? packed.Held(j0 / nr) : nullptr;
-    if (held)
+    if (columns == nr && !packed.Blocks[j0 / nr].empty())
     {
       low = packed.Low[j0 / nr];
-      return held->data();
+      return packed.Blocks[j0 / nr].data();
     }
     pack_block(work, low, j0, columns, nr, Xenv, Env);
     return work.data();
