@@ -2,15 +2,11 @@
 // fit.h.
 #include "fit.h"
 
-#include "affine_hull.h"
 #include "basis_function.h"
 #include "dense_qr.h"
-#include "envelope_assembly.h"
 #include "envelope_estimate.h"
-#include "envelope_view.h"
 #include "finite_points.h"
 #include "locator_buckets.h"
-#include "refinement.h"
 #include "spline_field.h"
 
 #include <vtkIdList.h>

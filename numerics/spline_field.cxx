@@ -5,7 +5,6 @@
 #include <vtkMath.h>
 #include <vtkPoints.h>
 
-#include <cmath>
 #include <limits>
 
 namespace animation
