@@ -1,8 +1,5 @@
 // The blocked envelope factorisation envelope_factor (envelope_view.h).
-//
-// Row i of L solves L(f:i-1, f:i-1) * l = A(i, f:i-1)' with f = i - b(i),
-// and L(i,i) = sqrt(A(i,i) - l'*l). Entry by entry, with f(j) the first
-// column of row j,
+// Entry by entry, with f(j) the first column of row j,
 //
 //   L(i,j) = (A(i,j) - sum L(i,k)*L(j,k), k = max(f(i), f(j)) ... j-1) / L(j,j)
 //
