@@ -76,10 +76,8 @@ outcome assemble_envelope(const float* x,
     return static_cast<float>(basis_value(kernel, std::sqrt(r2), radius));
   };
 
-  // Row i's envelope begins at its first neighbour in the window; every
-  // column from there to the diagonal is stored, zeros included. The rows
-  // are independent: their first columns, then their entries, are found on
-  // every core.
+  // The rows are independent: their first columns, then their entries, are
+  // found on every core.
   std::vector<int> first(n);
   auto find_first = [&](vtkIdType i0, vtkIdType i1)
   {
