@@ -30,7 +30,6 @@
 #include <vtkPolyData.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <numeric>
 #include <random>
 #include <vector>

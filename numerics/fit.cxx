@@ -449,7 +449,6 @@ outcome make_fit(int n,
   {
     fit made;
     made.Count = n;
-    made.Fields = fields;
     made.Radius = options.Radius;
     made.Kernel = options.Kernel;
     made.Controls = vtkSmartPointer<vtkPoints>::New();

@@ -122,7 +122,6 @@ struct fit_factor
 struct fit
 {
   int Count = 0;                                 // n, the control points
-  int Fields = 1;                                // displacement fields, 3 value sets each
   float Radius = 0.0f;                           // support radius R
   basis_kernel Kernel = basis_kernel::quadratic; // the basis function phi
   vtkSmartPointer<vtkPoints> Controls;           // the n control points, single precision, by id
@@ -329,7 +328,7 @@ void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& id
 // Field k of a fit at x from the neighbours find_neighbours gave there: s
 // and, when jacobian is not null, ds/dx row by row (spline_field.h). The
 // polynomial part is evaluated at every x, so s is continuous.
-//   field  in: 0 ... Fields-1
+//   field  in: 0 ... Coeff.size()/3 - 1
 void evaluate_field(const fit& f,
                     int field,
                     const double x[3],
@@ -342,7 +341,7 @@ void evaluate_field(const fit& f,
 // the residual of (A + lambda I) c + P'd = b at each (with lambda = 0, how
 // far s(p(i)) lies from p(i) - q(i)), divided by the largest |p(i) - q(i)|
 // (not divided when every move is 0).
-//   field     in: 0 ... Fields-1
+//   field     in: 0 ... Coeff.size()/3 - 1
 //   smoothing in: the lambda of the fit
 //   sources, targets  3*Count entries each, in: x y z of each landmark, by
 //             control point id, in the coordinates of the fit
