@@ -91,6 +91,19 @@ void solve_value_set(const float* P,
   }
 }
 
+// Field k of a fit as spline_field.h evaluates it.
+spline_field_of<double> field_of(const fit& f, int field)
+{
+  return {
+    f.Radius,
+    f.Controls,
+    static_cast<const float*>(f.Controls->GetVoidPointer(0)),
+    { f.Coeff[3 * field].data(), f.Coeff[3 * field + 1].data(), f.Coeff[3 * field + 2].data() },
+    f.UnList.data(),
+    f.Kernel
+  };
+}
+
 // A vector of count elements, or false when it cannot be obtained.
 template<typename T>
 bool obtain(std::vector<T>& block, std::int64_t count)
@@ -667,31 +680,16 @@ void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& id
   f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids);
 }
 
-namespace
-{
-// Field k of a fit as spline_field.h evaluates it.
-spline_field_of<double> field_of(const fit& f, int field)
-{
-  return {
-    f.Radius,
-    f.Controls,
-    static_cast<const float*>(f.Controls->GetVoidPointer(0)),
-    { f.Coeff[3 * field].data(), f.Coeff[3 * field + 1].data(), f.Coeff[3 * field + 2].data() },
-    f.UnList.data(),
-    f.Kernel
-  };
-}
-}
-
 void evaluate_field(const fit& f,
                     int field,
                     const double x[3],
                     const std::vector<vtkIdType>& ids,
                     double s[3],
-                    double jacobian[3][3])
+                    double jacobian[3][3],
+                    const double* distances2)
 {
   evaluate_spline_field(
-    field_of(f, field), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+    field_of(f, field), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian, distances2);
 }
 
 void evaluate(const fit& f,
@@ -704,13 +702,7 @@ void evaluate(const fit& f,
   // field forming them again.
   thread_local std::vector<double> distances2;
   ids.resize(f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids, distances2));
-  evaluate_spline_field(field_of(f, 0),
-                        x,
-                        ids.data(),
-                        static_cast<vtkIdType>(ids.size()),
-                        s,
-                        jacobian,
-                        distances2.data());
+  evaluate_field(f, 0, x, ids, s, jacobian, distances2.data());
 }
 
 double landmark_residual(const fit& f,

@@ -328,13 +328,16 @@ void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& id
 // Field k of a fit at x from the neighbours find_neighbours gave there: s
 // and, when jacobian is not null, ds/dx row by row (spline_field.h). The
 // polynomial part is evaluated at every x, so s is continuous.
-//   field  in: 0 ... Coeff.size()/3 - 1
+//   field       in: 0 ... Coeff.size()/3 - 1
+//   distances2  in: the squared distances of the neighbours as the query
+//               gave them (spline_field.h); may be null
 void evaluate_field(const fit& f,
                     int field,
                     const double x[3],
                     const std::vector<vtkIdType>& ids,
                     double s[3],
-                    double jacobian[3][3]);
+                    double jacobian[3][3],
+                    const double* distances2 = nullptr);
 
 // How far field k of a fit misses its landmarks as it is evaluated: the
 // largest |(p(i) - q(i)) - s(p(i)) - lambda c(i)| over the control points,

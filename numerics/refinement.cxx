@@ -29,9 +29,7 @@ struct refined_system
   const float* Coordinates[3] = {};      // n entries each: the control points in list order
   int n = 0;
   int Sets = 0;
-  double Radius = 0.0;
-  basis_kernel Kernel = basis_kernel::quadratic;
-  double Diagonal = 1.0;                 // 1 + lambda, the diagonal of A + lambda I
+  const fit_options* Options = nullptr;  // R, phi, the polynomial part and lambda
   const double* const* Values = nullptr; // Sets pointers to n entries: b
   double LargestMove = 0.0;              // the largest |b(i)| of a field, > 0
   // The polynomial part in the frame of the cloud: Order rows of n at
@@ -72,6 +70,8 @@ std::size_t stride(const refined_system& s)
 void form_residual(const refined_system& s, const iterate& u, residual& out)
 {
   const int n = s.n;
+  const double radius = s.Options->Radius;
+  const double diagonal = 1.0 + s.Options->Smoothing; // of A + lambda I
   for (int v = 0; v < s.Sets; ++v)
   {
     const double* c = &u[v * stride(s)];
@@ -79,7 +79,7 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
     double* r = &out.R[std::size_t(v) * n];
     for (int i = 0; i < n; ++i)
     {
-      double sum = s.Values[v][i] - s.Diagonal * c[i];
+      double sum = s.Values[v][i] - diagonal * c[i];
       for (int k = 0; k < s.Order; ++k)
       {
         sum -= s.Q[std::size_t(k) * n + i] * e[k];
@@ -90,7 +90,7 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
   const float* x = s.Coordinates[0];
   const float* y = s.Coordinates[1];
   const float* z = s.Coordinates[2];
-  const double radius2 = s.Radius * s.Radius;
+  const double radius2 = radius * radius;
   const int* Xenv = s.Factor->Xenv;
   for (int i = 1; i < n; ++i)
   {
@@ -104,7 +104,7 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
       {
         continue;
       }
-      const double phi = basis_value(s.Kernel, std::sqrt(r2), s.Radius);
+      const double phi = basis_value(s.Options->Kernel, std::sqrt(r2), radius);
       for (int v = 0; v < s.Sets; ++v)
       {
         const double* c = &u[v * stride(s)];
@@ -156,11 +156,11 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
 }
 
 // The polynomial frame: Order, Hull, Q and RowSize.
-void prepare_frame(refined_system& s, const fit_options& options)
+void prepare_frame(refined_system& s)
 {
   const int n = s.n;
   s.Order = 0;
-  if (!options.Polynomial)
+  if (!s.Options->Polynomial)
   {
     return;
   }
@@ -301,9 +301,7 @@ outcome refine_solution(const envelope_view& a,
   s.Coordinates[2] = coordinates + 2 * std::size_t(n);
   s.n = n;
   s.Sets = sets;
-  s.Radius = options.Radius;
-  s.Kernel = options.Kernel;
-  s.Diagonal = 1.0 + options.Smoothing;
+  s.Options = &options;
   s.Values = values;
   for (int f = 0; f < sets / 3; ++f)
   {
@@ -340,7 +338,7 @@ outcome refine_solution(const envelope_view& a,
     return out_of_memory(storage::refinement, 8.0 * (4.0 * sets + 10.0) * (n + 4.0));
   }
 
-  prepare_frame(s, options);
+  prepare_frame(s);
   for (int v = 0; v < sets; ++v)
   {
     std::copy(solution[v], solution[v] + n, u.begin() + v * stride(s));
