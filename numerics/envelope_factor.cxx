@@ -27,10 +27,9 @@
 // 4. X is written back into the rows of Env, and the group's blocks of rows,
 //    now final, are packed for the groups below.
 //
-// Each sum runs over the same terms in the same order as the row-by-row
-// bordering method with its forward substitution, plus terms 0*y that the
-// zero padding adds; for finite y they change no bit. The factor is therefore
-// the same whatever the group size, tile width and number of threads.
+// Each sum runs over the terms of the row-by-row method in its order, plus
+// the padding's zero terms (envelope_tile.h), whatever the group size, tile
+// width and number of threads.
 #include "envelope_tile.h"
 #include "envelope_view.h"
 
