@@ -1,10 +1,7 @@
 // The affine hull of a cloud of control points: how many directions the cloud
-// spans, and a frame of them. The polynomial part of the fit is 1, x, y, z
-// only when the points span space; over points in a plane or on a line those
-// functions are linearly dependent, and the fit reduces them to the affine
-// functions of the hull (fit.h). The frame also serves the refinement
-// (refinement.h), which forms the polynomial part in the coordinates of the
-// cloud's principal axes.
+// spans, and a frame of them, in which the fit forms its polynomial part when
+// the points do not span space (fit.h) and the refinement always does
+// (refinement.h).
 #ifndef animation_core_affine_hull_h
 #define animation_core_affine_hull_h
 

@@ -22,10 +22,9 @@
 // below 1: the factor's speed, and double precision's accuracy as far as the
 // conditioning allows.
 //
-// Q is the polynomial part in the frame of the control points: 1 and the
-// coordinates u_j = Axes[j].(p - Centroid) along the principal axes of the
-// cloud (affine_hull.h), j < Dimension, with coefficients e; they are
-// expanded into d0 ... d3 of 1, x, y, z at the end. A cloud that is nearly
+// Q is the polynomial part over the hull of the control points (hull_rows of
+// affine_hull.h), with coefficients e that are expanded into d0 ... d3 of
+// 1, x, y, z at the end. A cloud that is nearly
 // flat gives a row of Q that is small but held to full relative precision,
 // so S is formed without the cancellation that 1, x, y, z suffer there, and
 // the affine part far from the points comes out as a dense double-precision
