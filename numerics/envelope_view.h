@@ -30,9 +30,6 @@
 // time, their sums side by side. Neither changes the order of any sum, so
 // every stored value is rounded exactly as by the plain row-by-row method,
 // on any processor and for any number of threads.
-//
-// The kernels work on a view of arrays the caller owns, so any number of
-// matrices can be factored and solved at once, on any threads.
 #ifndef animation_core_envelope_view_h
 #define animation_core_envelope_view_h
 
@@ -46,8 +43,9 @@ namespace core
 {
 struct envelope_tile_kernel;
 
-// An n-by-n symmetric matrix in envelope storage; the arrays belong to the
-// caller and must stay valid while the view is used.
+// An n-by-n symmetric matrix in envelope storage. The arrays belong to the
+// caller and must stay valid while the view is used; any number of matrices
+// can be factored and solved at once, on any threads.
 struct envelope_view
 {
   int n;           // number of equations, at least 1
