@@ -560,9 +560,7 @@ outcome make_fit(int n,
     {
       return step;
     }
-    refinement_request refinement;
-    refinement.Values = exactValues.data();
-    refinement.Solution = precise.data();
+    refinement_request refinement = { exactValues.data(), precise.data(), {} };
     step = solve_factored(
       *factor, values.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
     made.Accuracy = refinement.Accuracy;
@@ -604,9 +602,7 @@ outcome solve_with_fit(const fit& f,
     rows[v] = &single[std::size_t(v) * n];
     std::copy(values[v], values[v] + n, rows[v]);
   }
-  refinement_request refinement;
-  refinement.Values = values;
-  refinement.Solution = solution;
+  refinement_request refinement = { values, solution, {} };
   const outcome step = solve_factored(
     *f.Factor, rows.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
   accuracy = refinement.Accuracy;
