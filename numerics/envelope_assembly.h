@@ -27,7 +27,6 @@ namespace animation
 {
 namespace core
 {
-
 // The strictly lower envelope of A as it is assembled. Env is a malloc block
 // of Capacity floats, of which the first Entries are in use.
 struct envelope_rows
