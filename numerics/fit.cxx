@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <exception>
 #include <new>
 
 namespace animation
@@ -113,11 +114,7 @@ bool obtain(std::vector<T>& block, std::int64_t count)
     block.resize(static_cast<std::size_t>(count));
     return true;
   }
-  catch (const std::bad_alloc&)
-  {
-    return false;
-  }
-  catch (const std::length_error&)
+  catch (const std::exception&) // std::bad_alloc or std::length_error
   {
     return false;
   }
