@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 
 namespace animation
 {
@@ -61,6 +60,37 @@ affine_hull find_affine_hull(const float* x, const float* y, const float* z, int
     }
   }
   return hull;
+}
+
+void monomials_from_hull(const affine_hull& hull, const double* e, double d[4])
+{
+  d[0] = e[0];
+  d[1] = d[2] = d[3] = 0.0;
+  for (int j = 0; j < hull.Dimension; ++j)
+  {
+    for (int b = 0; b < 3; ++b)
+    {
+      d[b + 1] += e[j + 1] * hull.Axes[j][b];
+      d[0] -= e[j + 1] * hull.Axes[j][b] * hull.Centroid[b];
+    }
+  }
+}
+
+void hull_from_monomials(const affine_hull& hull, const double d[4], double* e)
+{
+  e[0] = d[0];
+  for (int b = 0; b < 3; ++b)
+  {
+    e[0] += d[b + 1] * hull.Centroid[b];
+  }
+  for (int j = 0; j < hull.Dimension; ++j)
+  {
+    e[j + 1] = 0.0;
+    for (int b = 0; b < 3; ++b)
+    {
+      e[j + 1] += hull.Axes[j][b] * d[b + 1];
+    }
+  }
 }
 }
 }

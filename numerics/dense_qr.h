@@ -21,7 +21,6 @@
 // T = double, the correction steps of its refinement (refinement.h); norms
 // and inner products are accumulated in double precision either way, and
 // every quotient or update is rounded to T.
-//
 #ifndef animation_core_dense_qr_h
 #define animation_core_dense_qr_h
 

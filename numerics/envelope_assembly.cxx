@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -17,20 +16,6 @@ namespace animation
 {
 namespace core
 {
-namespace
-{
-// malloc of count floats, or null when the byte count does not fit; an empty
-// block is a valid one-element block.
-float* try_obtain(std::int64_t count)
-{
-  if (count < 0 || static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(float))
-  {
-    return nullptr;
-  }
-  return static_cast<float*>(std::malloc(std::max<std::int64_t>(1, count) * sizeof(float)));
-}
-}
-
 outcome start_envelope(std::int64_t n, int max, envelope_rows& rows)
 {
   // 64-bit sizes: these products outgrow 32 bits for large point sets.
@@ -39,12 +24,10 @@ outcome start_envelope(std::int64_t n, int max, envelope_rows& rows)
   {
     rows.Capacity = 10;
   }
-  rows.Env.reset(try_obtain(rows.Capacity));
-  if (!rows.Env)
+  if (!resize_envelope(rows, rows.Capacity))
   {
     rows.Capacity = 10 * n;
-    rows.Env.reset(try_obtain(rows.Capacity));
-    if (!rows.Env)
+    if (!resize_envelope(rows, rows.Capacity))
     {
       return out_of_memory(storage::envelope_first, 4.0 * rows.Capacity);
     }
@@ -93,10 +76,8 @@ outcome assemble_envelope(const float* x,
     return static_cast<float>(basis_value(kernel, std::sqrt(r2), radius));
   };
 
-  // Row i's envelope begins at its first neighbour in the window; every
-  // column from there to the diagonal is stored, zeros included. The rows
-  // are independent: their first columns, then their entries, are found on
-  // every core.
+  // The rows are independent: their first columns, then their entries, are
+  // found on every core.
   std::vector<int> first(n);
   auto find_first = [&](vtkIdType i0, vtkIdType i1)
   {

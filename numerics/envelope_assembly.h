@@ -1,20 +1,18 @@
 // Assembly of the interpolation matrix A of the control points in envelope
-// storage (the layout of envelope.h).
+// storage (the layout of envelope_view.h).
 //
-// The points are given in list order: x[i], y[i], z[i] are the coordinates of
-// the point at position i of the well-ordered list. With phi(r) one of the
-// basis functions of basis_function.h for r < R and 0 otherwise (both give
-// phi(0) = 1 and the same sparsity), A(i,i) = 1 and, for j < i within the neighbour
-// window i - max <= j, A(i,j) = phi(|p(i) - p(j)|). Row i's envelope begins
-// at the first column j of its window with phi != 0, and every column from
-// there to the diagonal is stored, zeros included. Columns outside the
-// window are never looked at, so the order must keep every pair closer than
-// R within max positions of each other.
+// With p(i) the point at position i of the well-ordered list and phi(r) one
+// of the basis functions of basis_function.h for r < R and 0 otherwise (both
+// give phi(0) = 1 and the same sparsity), A(i,i) = 1 and, for j < i within
+// the neighbour window i - max <= j, A(i,j) = phi(|p(i) - p(j)|). Row i's
+// envelope begins at the first column j of its window with phi != 0, and
+// every column from there to the diagonal is stored, zeros included. Columns
+// outside the window are never looked at, so the order must keep every pair
+// closer than R within max positions of each other.
 //
 // phi is formed in double precision from the float coordinates and rounded
-// to float. Env grows in steps of 10*n floats; each growth is a relocation.
-// The rows are assembled on the threads of vtkSMPTools; each entry is the
-// same whichever thread computes it.
+// to float. The rows are assembled on the threads of vtkSMPTools; each entry
+// is the same whichever thread computes it.
 #ifndef envelope_assembly_h
 #define envelope_assembly_h
 
@@ -29,7 +27,6 @@ namespace animation
 {
 namespace core
 {
-
 // The strictly lower envelope of A as it is assembled. Env is a malloc block
 // of Capacity floats, of which the first Entries are in use.
 struct envelope_rows
@@ -64,7 +61,8 @@ outcome start_envelope(std::int64_t n, int max, envelope_rows& rows);
 //   radius   in: support radius R of phi
 //   kernel   in: which phi
 //   Xenv     n+1 entries, out: Xenv[0] = 1, Xenv[i+1] = entries after row i, plus 1
-//   rows     in/out: from start_envelope; grown by 10*n floats whenever full
+//   rows     in/out: from start_envelope; grown by 10*n floats whenever
+//            full, each growth a relocation
 outcome assemble_envelope(const float* x,
                           const float* y,
                           const float* z,
@@ -75,8 +73,9 @@ outcome assemble_envelope(const float* x,
                           int* Xenv,
                           envelope_rows& rows);
 
-// Resizes Env to exactly count floats (at least one), keeping its contents;
-// false, with Env unchanged, when the block cannot be obtained.
+// Resizes Env, or obtains it when there is none, to exactly count floats (at
+// least one), keeping its contents; false, with Env unchanged, when the block
+// cannot be obtained.
 bool resize_envelope(envelope_rows& rows, std::int64_t count);
 }
 }

@@ -1,11 +1,8 @@
 // The envelope of the breadth-first order, estimated from samples.
 //
-// In the breadth-first order of order_points (fit.h), the first neighbour of the point at
-// position i is the point that placed it (its parent p(i)): any neighbour
-// before p(i) was expanded earlier and would have placed it first. Row i of
-// the envelope therefore holds i - p(i) entries, the length of the
-// breadth-first queue when the point joined it, and the envelope is the sum
-// of these lengths. The queue holds about one "layer" of the walk, the
+// In the breadth-first order of order_points (fit.h), row i of the envelope
+// holds i - p(i) entries, p(i) the position of the point that placed it:
+// the length of the breadth-first queue when the point joined it. The queue holds about one "layer" of the walk, the
 // points at one hop count from the seed, so on a wide cloud every row is
 // much longer than the number of its neighbours: the neighbour count alone
 // (each pair of neighbours is one entry, n * d / 2 for d neighbours a point)
@@ -33,7 +30,6 @@
 #include <vtkPolyData.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -77,30 +73,9 @@ std::int64_t walked_envelope(vtkPoints* points, float radius)
   locator->BuildLocator();
   int max = 0;
   std::vector<int> list;
-  // Without storage for the walk of a subsample there is no estimate; it errs low.
-  if (!animation::core::order_points(points, locator, count, radius, list, max, nullptr).Ok())
-  {
-    return 0;
-  }
-  std::vector<int> position(count);
-  for (int k = 0; k < count; ++k)
-  {
-    position[list[k]] = k;
-  }
-  vtkNew<vtkIdList> found;
   std::int64_t entries = 0;
-  for (int i = 0; i < count; ++i)
-  {
-    double centre[3];
-    points->GetPoint(list[i], centre);
-    locator->FindPointsWithinRadius(radius, centre, found);
-    int first = i;
-    for (vtkIdType k = 0; k < found->GetNumberOfIds(); ++k)
-    {
-      first = std::min(first, position[found->GetId(k)]);
-    }
-    entries += i - first;
-  }
+  // Without storage for the walk of a subsample there is no estimate; it errs low.
+  animation::core::order_points(points, locator, count, radius, list, max, nullptr, &entries);
   return entries;
 }
 }

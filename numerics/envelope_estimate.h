@@ -13,7 +13,6 @@ namespace animation
 {
 namespace core
 {
-
 struct envelope_estimate
 {
   std::int64_t Entries;  // stored entries below the diagonal

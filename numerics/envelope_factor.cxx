@@ -1,9 +1,5 @@
-// The blocked envelope factorisation envelope_factor (declared in
-// envelope.h).
-//
-// Row i of L solves L(f:i-1, f:i-1) * l = A(i, f:i-1)' with f = i - b(i),
-// and L(i,i) = sqrt(A(i,i) - l'*l). Entry by entry, with f(j) the first
-// column of row j,
+// The blocked envelope factorisation envelope_factor (envelope_view.h).
+// Entry by entry, with f(j) the first column of row j,
 //
 //   L(i,j) = (A(i,j) - sum L(i,k)*L(j,k), k = max(f(i), f(j)) ... j-1) / L(j,j)
 //
@@ -31,10 +27,9 @@
 // 4. X is written back into the rows of Env, and the group's blocks of rows,
 //    now final, are packed for the groups below.
 //
-// Each sum runs over the same terms in the same order as the row-by-row
-// bordering method with its forward substitution, plus terms 0*y that the
-// zero padding adds; for finite y they change no bit. The factor is therefore
-// the same whatever the group size, tile width and number of threads.
+// Each sum runs over the terms of the row-by-row method in its order, plus
+// the padding's zero terms (envelope_tile.h), whatever the group size, tile
+// width and number of threads.
 #include "envelope_tile.h"
 #include "envelope_view.h"
 
@@ -45,6 +40,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <new>
 #include <numeric>
 #include <vector>
@@ -64,56 +60,48 @@ constexpr int lanes = envelope_tile_lanes;
 // within a core's second-level cache beside a block of B, 48 KiB.
 constexpr int slice = 256;
 
-// Storage for the panels and packed rows, which the tiles stream through
-// many times: blocks of 2 MiB and more are asked of the kernel in huge pages
-// (where it gives them), so that the passes over them do not miss in the
-// translation buffers every 4 KiB.
-template<typename T>
-struct panel_allocator
+// Storage for the panels, which the tiles stream through many times: blocks
+// of 2 MiB and more are asked of the kernel in huge pages (where it gives
+// them), so that the passes over them do not miss in the translation buffers
+// every 4 KiB. Growing does not keep the contents; pack_group writes them all.
+class panel
 {
-  using value_type = T;
-  static constexpr std::size_t huge = std::size_t(2) << 20;
+public:
+  double* data() const { return this->Block.get(); }
 
-  panel_allocator() = default;
-  template<typename U>
-  panel_allocator(const panel_allocator<U>&)
+  // Room for count doubles; throws std::bad_alloc when it cannot be had.
+  void resize(std::size_t count)
   {
-  }
-
-  T* allocate(std::size_t count)
-  {
-    const std::size_t bytes = count * sizeof(T);
-    if (bytes < huge)
+    const std::size_t bytes = count * sizeof(double);
+    if (bytes <= this->Bytes)
     {
-      if (void* block = std::malloc(bytes))
-      {
-        return static_cast<T*>(block);
-      }
-      throw std::bad_alloc();
+      return;
     }
+    this->Block.reset();
+    this->Bytes = 0;
     const std::size_t rounded = (bytes + huge - 1) / huge * huge;
-    void* block = std::aligned_alloc(huge, rounded);
+    void* block = bytes < huge ? std::malloc(bytes) : std::aligned_alloc(huge, rounded);
     if (!block)
     {
       throw std::bad_alloc();
     }
-    madvise(block, rounded, MADV_HUGEPAGE);
-    return static_cast<T*>(block);
+    if (bytes >= huge)
+    {
+      madvise(block, rounded, MADV_HUGEPAGE);
+    }
+    this->Block.reset(static_cast<double*>(block));
+    this->Bytes = bytes;
   }
-  void deallocate(T* block, std::size_t) { std::free(block); }
 
-  template<typename U>
-  bool operator==(const panel_allocator<U>&) const
+private:
+  static constexpr std::size_t huge = std::size_t(2) << 20;
+  struct free_deleter
   {
-    return true;
-  }
-  template<typename U>
-  bool operator!=(const panel_allocator<U>&) const
-  {
-    return false;
-  }
+    void operator()(double* block) const { std::free(block); }
+  };
+  std::unique_ptr<double[], free_deleter> Block;
+  std::size_t Bytes = 0;
 };
-using panel = std::vector<double, panel_allocator<double>>;
 
 // The rows g0 ... g1-1 being factored and their packed panels.
 struct row_group
@@ -130,8 +118,8 @@ struct row_group
   panel X;                // Tiles*Depth*8: X(k, lane) at [(t*Depth + k-F)*8 + lane]
   panel C;                // Tiles*Width*8: C(j, lane) at [(t*Width + j-g0)*8 + lane]
 
-  double* XTile(int t) { return this->X.data() + std::int64_t(t) * this->Depth * lanes; }
-  double* CTile(int t) { return this->C.data() + std::int64_t(t) * this->Width * lanes; }
+  double* XTile(int t) const { return this->X.data() + std::int64_t(t) * this->Depth * lanes; }
+  double* CTile(int t) const { return this->C.data() + std::int64_t(t) * this->Width * lanes; }
 };
 
 // The final rows of L that later groups read, in double precision, packed
@@ -148,11 +136,6 @@ struct packed_rows
   std::vector<int> Low;                    // per block
   std::vector<std::vector<double>> Blocks; // per block
   std::vector<std::vector<double>> Spare;  // storage of released blocks, for reuse
-
-  const std::vector<double>* Held(int b) const
-  {
-    return this->Blocks[b].empty() ? nullptr : &this->Blocks[b];
-  }
 };
 
 // First column of row i.
@@ -302,11 +285,10 @@ void solve_left_columns(row_group& g,
   auto panel = [&](int j0, int& low) -> const double*
   {
     const int columns = std::min(nr, g.G0 - j0);
-    const std::vector<double>* held = columns == nr ? packed.Held(j0 / nr) : nullptr;
-    if (held)
+    if (columns == nr && !packed.Blocks[j0 / nr].empty())
     {
       low = packed.Low[j0 / nr];
-      return held->data();
+      return packed.Blocks[j0 / nr].data();
     }
     pack_block(work, low, j0, columns, nr, Xenv, Env);
     return work.data();
@@ -474,7 +456,7 @@ void unpack_left_columns(const row_group& g, int t0, int t1, const int* Xenv, fl
   for (int i = g.G0 + t0 * lanes; i < std::min(g.G1, g.G0 + t1 * lanes); ++i)
   {
     const int t = (i - g.G0) / lanes;
-    const double* x = g.X.data() + std::size_t(t) * g.Depth * lanes + (i - g.G0) % lanes;
+    const double* x = g.XTile(t) + (i - g.G0) % lanes;
     const int f = g.First[i - g.G0];
     float* row = envelope_row(Env, Xenv, i, f);
     for (int k = f; k < g.G0; ++k)

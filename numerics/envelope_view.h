@@ -15,9 +15,6 @@
 // b(0) = 0 and b(i) <= i. Only the lower triangle is held. The envelope of L
 // equals the envelope of A, so the factor overwrites A with no fill-in storage.
 //
-// Values are stored as 32-bit floats; pivots and inner products are
-// accumulated in double precision and rounded to float when stored.
-//
 // The factorisation borders one row at a time: with the leading i-by-i block
 // already factored, row i of L solves L(f:i-1, f:i-1) * l = A(i, f:i-1)' by a
 // forward substitution on the block of rows f ... i-1 (f = i - b(i)), and
@@ -25,19 +22,14 @@
 // backward substitution with L'. Both substitutions skip work on zeros of the
 // right-hand side.
 //
-// Every inner product is accumulated in double precision in increasing
-// column order and rounded once, and the factor is defined by that order.
-// envelope_factor (envelope_factor.cxx) computes the same sums blocked: many
-// rows of a group at once, in register tiles that use each loaded entry of L
-// many times, on every core (envelope_tile.h); the forward substitution of a
-// solve takes eight rows at a time, their sums side by side, two to a vector
-// register. Neither changes the order of any sum, so every stored value is
-// rounded exactly as by the plain row-by-row method, on any processor and
-// for any number of threads.
-//
-//
-// The kernels work on a view of arrays the caller owns, so any number of
-// matrices can be factored and solved at once, on any threads.
+// Values are stored as 32-bit floats. Every inner product is accumulated in
+// double precision in increasing column order and rounded once, and the
+// factor is defined by that order. envelope_factor computes the same sums
+// blocked, in register tiles on every core (envelope_factor.cxx,
+// envelope_tile.h); the forward substitution of a solve takes eight rows at a
+// time, their sums side by side. Neither changes the order of any sum, so
+// every stored value is rounded exactly as by the plain row-by-row method,
+// on any processor and for any number of threads.
 #ifndef animation_core_envelope_view_h
 #define animation_core_envelope_view_h
 
@@ -51,8 +43,9 @@ namespace core
 {
 struct envelope_tile_kernel;
 
-// An n-by-n symmetric matrix in envelope storage; the arrays belong to the
-// caller and must stay valid while the view is used.
+// An n-by-n symmetric matrix in envelope storage. The arrays belong to the
+// caller and must stay valid while the view is used; any number of matrices
+// can be factored and solved at once, on any threads.
 struct envelope_view
 {
   int n;           // number of equations, at least 1
@@ -69,9 +62,8 @@ constexpr int envelope_no_memory = -2;
 //   a         in: Env and Diag in/out
 //   progress  in: receives 1 + b(i)^2 units for row i; may be null
 // Returns -1, envelope_no_memory, or the first row whose pivot was not
-// positive. A failure at row
-// 0 changes nothing; a later one leaves that Diag entry at its input value
-// and factors the rows after it with it. Runs on the threads of vtkSMPTools;
+// positive. A failure at row 0 changes nothing; a later one leaves that Diag
+// entry at its input value and factors the rows after it with it. Runs on the threads of vtkSMPTools;
 // the factor does not depend on their number.
 int envelope_factor(const envelope_view& a, progress_sink* progress);
 

@@ -3,8 +3,6 @@
 #include <vtkDataArray.h>
 #include <vtkPoints.h>
 
-#include <cmath>
-
 namespace animation
 {
 namespace core

@@ -2,14 +2,11 @@
 // fit.h.
 #include "fit.h"
 
-#include "affine_hull.h"
 #include "basis_function.h"
 #include "dense_qr.h"
-#include "envelope_assembly.h"
 #include "envelope_estimate.h"
-#include "envelope_view.h"
+#include "finite_points.h"
 #include "locator_buckets.h"
-#include "refinement.h"
 #include "spline_field.h"
 
 #include <vtkIdList.h>
@@ -21,6 +18,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <exception>
 #include <new>
 
 namespace animation
@@ -29,79 +27,21 @@ namespace core
 {
 namespace
 {
-// The polynomial part reduced to the affine functions of the hull of points
-// that do not span space: 1 and the coordinates u_j = Axes[j].(p - Centroid)
-// along the hull, j < Dimension. Rows 1 ... Dimension of P are replaced by
-// the u_j of the points; the order of the reduced system is Dimension + 1.
-//   hull  in: Dimension < 3
-//   P     4*n, in/out: row r at P + r*n
-void reduce_polynomial_basis(const affine_hull& hull, float* P, int n)
-{
-  for (int i = 0; i < n; ++i)
-  {
-    double d[3];
-    for (int a = 0; a < 3; ++a)
-    {
-      d[a] = P[std::size_t(a + 1) * n + i] - hull.Centroid[a];
-    }
-    for (int j = 0; j < hull.Dimension; ++j)
-    {
-      const double u = hull.Axes[j][0] * d[0] + hull.Axes[j][1] * d[1] + hull.Axes[j][2] * d[2];
-      P[std::size_t(j + 1) * n + i] = static_cast<float>(u);
-    }
-  }
-}
-
-// The coefficients e of the reduced basis as d0 ... d3 of 1, x, y, z:
-// e0 + sum_j e_j Axes[j].(x - Centroid) = d0 + d1 x + d2 y + d3 z.
-//   d  4 entries, in/out: e0 ... e(Dimension), then d0 ... d3
-void expand_polynomial(const affine_hull& hull, float d[4])
-{
-  double constant = d[0];
-  double linear[3] = { 0.0, 0.0, 0.0 };
-  for (int j = 0; j < hull.Dimension; ++j)
-  {
-    for (int b = 0; b < 3; ++b)
-    {
-      linear[b] += d[j + 1] * hull.Axes[j][b];
-      constant -= d[j + 1] * hull.Axes[j][b] * hull.Centroid[b];
-    }
-  }
-  d[0] = static_cast<float>(constant);
-  for (int b = 0; b < 3; ++b)
-  {
-    d[b + 1] = static_cast<float>(linear[b]);
-  }
-}
-
 // Forms W = inv(A)*P' and S = -P*W with the factor of A.
 //   P      4*n, in: row r at P + r*n; its first order rows are used
 //   order  in: the number of polynomial terms, 1 ... 4
-//   W      n*4, out: W(i,k) at W[4*i + k], k < order
+//   W      4*n, out: column k at W + k*n, k < order
 //   S      order*order, out: S(r,c) at S[order*r + c]
-//   work   4*n entries
-void eliminate_polynomial(const envelope_view& a,
-                          const float* P,
-                          int order,
-                          float* W,
-                          float* S,
-                          float* work)
+void eliminate_polynomial(const envelope_view& a, const float* P, int order, float* W, float* S)
 {
   const int n = a.n;
   float* columns[4];
   for (int k = 0; k < order; ++k)
   {
-    columns[k] = work + std::size_t(k) * n;
+    columns[k] = W + std::size_t(k) * n;
     std::copy(P + std::size_t(k) * n, P + std::size_t(k + 1) * n, columns[k]);
   }
   envelope_solve_many(a, order, columns);
-  for (int k = 0; k < order; ++k)
-  {
-    for (int i = 0; i < n; ++i)
-    {
-      W[4 * std::size_t(i) + k] = columns[k][i];
-    }
-  }
   for (int r = 0; r < order; ++r)
   {
     for (int c = 0; c < order; ++c)
@@ -109,7 +49,7 @@ void eliminate_polynomial(const envelope_view& a,
       double sum = 0.0;
       for (int i = 0; i < n; ++i)
       {
-        sum += static_cast<double>(P[std::size_t(r) * n + i]) * W[4 * std::size_t(i) + c];
+        sum += static_cast<double>(P[std::size_t(r) * n + i]) * W[std::size_t(c) * n + i];
       }
       S[order * r + c] = static_cast<float>(0.0f - sum);
     }
@@ -146,15 +86,23 @@ void solve_value_set(const float* P,
     double sum = 0.0;
     for (int k = 0; k < order; ++k)
     {
-      sum += static_cast<double>(d[k]) * W[4 * std::size_t(i) + k];
+      sum += static_cast<double>(d[k]) * W[std::size_t(k) * n + i];
     }
     b[i] = static_cast<float>(b[i] - sum);
   }
 }
 
-bool all_finite(const float* values, int count)
+// Field k of a fit as spline_field.h evaluates it.
+spline_field_of<double> field_of(const fit& f, int field)
 {
-  return std::all_of(values, values + count, [](float v) { return std::isfinite(v); });
+  return {
+    f.Radius,
+    f.Controls,
+    static_cast<const float*>(f.Controls->GetVoidPointer(0)),
+    { f.Coeff[3 * field].data(), f.Coeff[3 * field + 1].data(), f.Coeff[3 * field + 2].data() },
+    f.UnList.data(),
+    f.Kernel
+  };
 }
 
 // A vector of count elements, or false when it cannot be obtained.
@@ -166,82 +114,62 @@ bool obtain(std::vector<T>& block, std::int64_t count)
     block.resize(static_cast<std::size_t>(count));
     return true;
   }
-  catch (const std::bad_alloc&)
-  {
-    return false;
-  }
-  catch (const std::length_error&)
+  catch (const std::exception&) // std::bad_alloc or std::length_error
   {
     return false;
   }
 }
 
 // Refines the single-precision solution (refinement.h) as request asks.
-//   kept     sets*n entries, in: b of every value set, one after another
-outcome measure_and_refine(const envelope_view& a,
-                           const float* x,
-                           const float* y,
-                           const float* z,
-                           const fit_options& options,
-                           const std::vector<double>& kept,
+//   b  sets pointers, each to n entries, in: the values in double precision
+outcome measure_and_refine(const fit_factor& factor,
+                           const double* const* b,
                            float* const* values,
                            int sets,
                            float (*polynomial)[4],
                            refinement_request& request)
 {
   fit_accuracy& accuracy = request.Accuracy;
-  double* const* precise = request.Solution;
-  const int n = a.n;
-  std::vector<std::vector<double>> local;
-  std::vector<double*> solution(sets);
-  if (precise)
+  const int n = factor.n;
+  const envelope_view a = factor.View();
+  const float* x = factor.Coordinates.data();
+  const std::size_t stride = std::size_t(n) + 4;
+  // Without Solution the iterates live here, and the rounded result is measured.
+  std::vector<double> local;
+  if (!request.Solution && !obtain(local, std::int64_t(sets) * stride))
   {
-    std::copy(precise, precise + sets, solution.begin());
+    return out_of_memory(storage::refinement, 8.0 * sets * stride);
   }
-  else
+  std::vector<double*> solution(sets);
+  auto load_single = [&]()
   {
-    local.resize(sets);
     for (int v = 0; v < sets; ++v)
     {
-      if (!obtain(local[v], std::int64_t(n) + 4))
-      {
-        return out_of_memory(storage::refinement, 8.0 * sets * (n + 4.0));
-      }
-      solution[v] = local[v].data();
+      solution[v] = request.Solution ? request.Solution[v] : &local[v * stride];
+      std::copy(values[v], values[v] + n, solution[v]);
+      std::copy(polynomial[v], polynomial[v] + 4, solution[v] + n);
     }
-  }
-  std::vector<const double*> b(sets);
-  for (int v = 0; v < sets; ++v)
-  {
-    b[v] = kept.data() + std::size_t(v) * n;
-    std::copy(values[v], values[v] + n, solution[v]);
-    std::copy(polynomial[v], polynomial[v] + 4, solution[v] + n);
-  }
-  outcome step = refine_solution(a, x, y, z, options, b.data(), sets, solution.data(), accuracy);
+  };
+  load_single();
+  outcome step = refine_solution(a, x, factor.Options, b, sets, solution.data(), accuracy);
   if (!step.Ok() || accuracy.Steps == 0)
   {
     return step;
   }
   for (int v = 0; v < sets; ++v)
   {
-    std::transform(solution[v], solution[v] + n, values[v], [](double c) { return float(c); });
-    std::transform(
-      solution[v] + n, solution[v] + n + 4, polynomial[v], [](double d) { return float(d); });
+    std::copy(solution[v], solution[v] + n, values[v]);
+    std::copy(solution[v] + n, solution[v] + n + 4, polynomial[v]);
   }
-  if (precise)
+  if (request.Solution)
   {
     return {};
   }
-  // The residual of the rounded solution, which is the one handed back.
-  for (int v = 0; v < sets; ++v)
-  {
-    std::copy(values[v], values[v] + n, solution[v]);
-    std::copy(polynomial[v], polynomial[v] + 4, solution[v] + n);
-  }
-  fit_options measureOnly = options;
+  load_single();
+  fit_options measureOnly = factor.Options;
   measureOnly.RefineAbove = HUGE_VAL;
   fit_accuracy rounded;
-  step = refine_solution(a, x, y, z, measureOnly, b.data(), sets, solution.data(), rounded);
+  step = refine_solution(a, x, measureOnly, b, sets, solution.data(), rounded);
   accuracy.After = rounded.Before;
   return step;
 }
@@ -253,17 +181,18 @@ outcome order_points(vtkPoints* points,
                      float radius,
                      std::vector<int>& list,
                      int& max,
-                     progress_sink* progress)
+                     progress_sink* progress,
+                     std::int64_t* envelope)
 {
   const int unassigned = INT_MAX;
   max = 0;
+  std::int64_t gaps = 0;
   std::vector<int> position;
   if (!obtain(position, count) || !obtain(list, count))
   {
     return out_of_memory(storage::ordering, 8.0 * count);
   }
   std::fill(position.begin(), position.end(), unassigned);
-  std::fill(list.begin(), list.end(), unassigned);
   if (count <= 0)
   {
     return {};
@@ -276,9 +205,9 @@ outcome order_points(vtkPoints* points,
   int lowestUnplaced = 0; // no id below it is unplaced: placement is permanent
   for (int n = 0; placed < count; ++n)
   {
-    if (list[n] == unassigned)
+    if (n == placed)
     {
-      // Positions 0..n-1 are all expanded: start the next group.
+      // Positions 0..n-1 are all expanded and place no more: start the next group.
       while (position[lowestUnplaced] != unassigned)
       {
         ++lowestUnplaced;
@@ -298,6 +227,7 @@ outcome order_points(vtkPoints* points,
       if (position[id] == unassigned)
       {
         max = std::max(max, placed - n);
+        gaps += placed - n;
         list[placed] = static_cast<int>(id);
         position[id] = placed;
         ++placed;
@@ -305,6 +235,10 @@ outcome order_points(vtkPoints* points,
     }
     // Every neighbour of positions 0..n is now placed, at most max after it.
     advance(progress, 1);
+  }
+  if (envelope)
+  {
+    *envelope = gaps;
   }
   return {};
 }
@@ -351,7 +285,6 @@ outcome factor_system(const float* x,
   fit_monitor& report = monitor ? *monitor : silent;
   factor.n = n;
   factor.Options = options;
-  std::vector<float> work;
   if (!obtain(factor.Diag, n))
   {
     return out_of_memory(storage::diagonal, 4.0 * n);
@@ -364,9 +297,9 @@ outcome factor_system(const float* x,
   {
     return out_of_memory(storage::polynomial_rows, 16.0 * n);
   }
-  if (!obtain(work, 4 * std::int64_t(n)) || !obtain(factor.Coordinates, 3 * std::int64_t(n)))
+  if (!obtain(factor.Coordinates, 3 * std::int64_t(n)))
   {
-    return out_of_memory(storage::work_columns, 16.0 * n);
+    return out_of_memory(storage::work_columns, 12.0 * n);
   }
   const float* coordinates[3] = { x, y, z };
   float* P = factor.P.data();
@@ -423,10 +356,10 @@ outcome factor_system(const float* x,
     factor.Hull = find_affine_hull(x, y, z, n);
     if (factor.Hull.Dimension < 3)
     {
-      reduce_polynomial_basis(factor.Hull, P, n);
+      hull_rows(factor.Hull, x, y, z, n, P);
     }
     factor.Order = factor.Hull.Dimension + 1;
-    eliminate_polynomial(a, P, factor.Order, factor.W.data(), factor.S, work.data());
+    eliminate_polynomial(a, P, factor.Order, factor.W.data(), factor.S);
   }
   return {};
 }
@@ -438,47 +371,43 @@ outcome solve_factored(const fit_factor& factor,
                        refinement_request* refinement)
 {
   const int n = factor.n;
-  // The values b, kept for the residual once the solves overwrite them.
+  // The values b in double precision, as given or kept before the solves
+  // overwrite them.
+  const bool keep = refinement && !refinement->Values;
   std::vector<double> kept;
-  if (refinement)
+  if (keep && !obtain(kept, std::int64_t(sets) * n))
   {
-    if (!obtain(kept, std::int64_t(sets) * n))
+    return out_of_memory(storage::refinement, 8.0 * sets * n);
+  }
+  std::vector<const double*> b(sets);
+  for (int v = 0; refinement && v < sets; ++v)
+  {
+    b[v] = keep ? &kept[std::size_t(v) * n] : refinement->Values[v];
+    if (keep)
     {
-      return out_of_memory(storage::refinement, 8.0 * sets * n);
-    }
-    for (int v = 0; v < sets; ++v)
-    {
-      double* b = &kept[std::size_t(v) * n];
-      if (refinement->Values)
-      {
-        std::copy(refinement->Values[v], refinement->Values[v] + n, b);
-      }
-      else
-      {
-        std::copy(values[v], values[v] + n, b);
-      }
+      std::copy(values[v], values[v] + n, &kept[std::size_t(v) * n]);
     }
   }
-  const envelope_view a = factor.View();
-  envelope_solve_many(a, sets, values);
+  envelope_solve_many(factor.View(), sets, values);
   for (int v = 0; v < sets; ++v)
   {
-    if (factor.Order == 0)
+    // Without the polynomial part, c = inv(A + lambda I) b and d = 0.
+    std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
+    if (factor.Order > 0)
     {
-      // The compactly supported part alone: c = inv(A + lambda I) b, d = 0.
-      std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
-      continue;
+      solve_value_set(
+        factor.P.data(), factor.W.data(), factor.S, n, factor.Order, values[v], polynomial[v]);
     }
-    solve_value_set(
-      factor.P.data(), factor.W.data(), factor.S, n, factor.Order, values[v], polynomial[v]);
-    if (factor.Hull.Dimension < 3)
+    if (factor.Order > 0 && factor.Hull.Dimension < 3)
     {
-      expand_polynomial(factor.Hull, polynomial[v]);
+      // The coefficients of the reduced basis as d0 ... d3 of 1, x, y, z.
+      double e[4] = {};
+      double d[4];
+      std::copy(polynomial[v], polynomial[v] + factor.Order, e);
+      monomials_from_hull(factor.Hull, e, d);
+      std::copy(d, d + 4, polynomial[v]);
     }
-  }
-  for (int v = 0; v < sets; ++v)
-  {
-    if (!all_finite(values[v], n) || !all_finite(polynomial[v], 4))
+    if (!AllFinite(values[v], n) || !AllFinite(polynomial[v], 4))
     {
       return failure(status::not_finite, v);
     }
@@ -487,17 +416,7 @@ outcome solve_factored(const fit_factor& factor,
   {
     return {};
   }
-  const float* x = factor.Coordinates.data();
-  return measure_and_refine(a,
-                            x,
-                            x + n,
-                            x + 2 * std::size_t(n),
-                            factor.Options,
-                            kept,
-                            values,
-                            sets,
-                            polynomial,
-                            *refinement);
+  return measure_and_refine(factor, b.data(), values, sets, polynomial, *refinement);
 }
 
 outcome solve_system(const float* x,
@@ -525,141 +444,6 @@ outcome solve_system(const float* x,
   return step;
 }
 
-namespace
-{
-// make_fit, which throws std::bad_alloc when storage that the steps do not
-// obtain themselves (the locator, the point sets) cannot be had.
-outcome fit_unguarded(int n,
-                      const float* sources,
-                      const float* const* targets,
-                      int fields,
-                      const fit_options& options,
-                      fit_monitor* monitor,
-                      fit& result,
-                      const double* const* moves)
-{
-  fit made;
-  made.Count = n;
-  made.Fields = fields;
-  made.Radius = options.Radius;
-  made.Kernel = options.Kernel;
-  made.Controls = vtkSmartPointer<vtkPoints>::New();
-  made.Controls->SetDataTypeToFloat();
-  made.Controls->SetNumberOfPoints(n);
-  std::copy(
-    sources, sources + 3 * std::size_t(n), static_cast<float*>(made.Controls->GetVoidPointer(0)));
-  made.Controls->Modified();
-  vtkNew<vtkPolyData> set;
-  set->SetPoints(made.Controls);
-  vtkNew<vtkPointLocator> locator;
-  locator->SetDataSet(set);
-  locator->BuildLocator();
-
-  // The estimate errs low, so a matrix it finds too large is too large. It
-  // never exceeds n (n - 1) / 2, every pair of points, so when even that
-  // many entries would pass both checks it cannot refuse, and its walk of the
-  // points is spared.
-  const std::int64_t limit = options.MemoryLimit;
-  const std::int64_t everyPair = std::int64_t(n) * (n - 1) / 2;
-  if (everyPair >= INT_MAX || (limit >= 0 && MatrixBytes(everyPair, n) > limit))
-  {
-    const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
-    if (estimate.Entries >= INT_MAX)
-    {
-      return failure(status::too_many_entries, -1, double(estimate.Entries));
-    }
-    if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
-    {
-      return failure(status::too_large_for_memory, estimate.Entries, double(limit));
-    }
-  }
-
-  outcome step = order_points(made.Controls, locator, n, made.Radius, made.List, made.Max, monitor);
-  if (!step.Ok())
-  {
-    return step;
-  }
-  std::vector<float> coordinates;
-  if (!obtain(made.UnList, n) || !obtain(coordinates, 3 * std::int64_t(n)))
-  {
-    return out_of_memory(storage::ordering, 16.0 * n);
-  }
-  const int sets = 3 * fields;
-  // The single-precision solve works on values, and Coeff receives its refinement.
-  std::vector<std::vector<float>> single(sets);
-  made.Coeff.resize(sets);
-  for (int v = 0; v < sets; ++v)
-  {
-    if (!obtain(single[v], n) || !obtain(made.Coeff[v], std::int64_t(n) + 4))
-    {
-      return out_of_memory(storage::coefficients, 12.0 * sets * (n + 4.0));
-    }
-  }
-  for (int k = 0; k < n; ++k)
-  {
-    made.UnList[made.List[k]] = k;
-  }
-  list_order_coordinates(made.Controls, made.List.data(), n, coordinates.data());
-  std::vector<float*> values(sets);
-  std::vector<double*> precise(sets);
-  std::vector<float> polynomial(4 * std::size_t(sets));
-  for (int v = 0; v < sets; ++v)
-  {
-    values[v] = single[v].data();
-    precise[v] = made.Coeff[v].data();
-  }
-  // The values in double precision, for the refinement: the moves given, or
-  // the differences of the float positions, which double precision holds
-  // exactly.
-  std::vector<double> exact;
-  if (!obtain(exact, std::int64_t(sets) * n))
-  {
-    return out_of_memory(storage::refinement, 8.0 * sets * n);
-  }
-  std::vector<const double*> exactValues(sets);
-  for (int f = 0; f < fields; ++f)
-  {
-    list_order_differences(sources, targets[f], made.List.data(), n, &values[3 * f]);
-    for (int a = 0; a < 3; ++a)
-    {
-      double* b = &exact[std::size_t(3 * f + a) * n];
-      for (int k = 0; k < n; ++k)
-      {
-        const std::size_t id = made.List[k];
-        b[k] = moves ? moves[f][3 * id + a]
-                     : static_cast<double>(sources[3 * id + a]) - targets[f][3 * id + a];
-      }
-      exactValues[3 * f + a] = b;
-    }
-  }
-  const float* x = coordinates.data();
-  auto factor = std::make_shared<fit_factor>();
-  step = factor_system(x, x + n, x + 2 * std::size_t(n), n, made.Max, options, monitor, *factor);
-  if (!step.Ok())
-  {
-    return step;
-  }
-  refinement_request refinement;
-  refinement.Values = exactValues.data();
-  refinement.Solution = precise.data();
-  step = solve_factored(
-    *factor, values.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
-  made.Accuracy = refinement.Accuracy;
-  if (!step.Ok())
-  {
-    return step;
-  }
-  if (monitor)
-  {
-    monitor->Solved();
-  }
-  made.Factor = std::move(factor);
-  made.Neighbours = std::make_shared<const locator_buckets>(locator);
-  result = std::move(made);
-  return {};
-}
-}
-
 outcome make_fit(int n,
                  const float* sources,
                  const float* const* targets,
@@ -669,9 +453,126 @@ outcome make_fit(int n,
                  fit& result,
                  const double* const* moves)
 {
+  // The steps obtain their own storage and report its lack; what they do not
+  // obtain themselves (the locator, the point sets) throws std::bad_alloc.
   try
   {
-    return fit_unguarded(n, sources, targets, fields, options, monitor, result, moves);
+    fit made;
+    made.Count = n;
+    made.Radius = options.Radius;
+    made.Kernel = options.Kernel;
+    made.Controls = vtkSmartPointer<vtkPoints>::New();
+    made.Controls->SetDataTypeToFloat();
+    made.Controls->SetNumberOfPoints(n);
+    std::copy(
+      sources, sources + 3 * std::size_t(n), static_cast<float*>(made.Controls->GetVoidPointer(0)));
+    made.Controls->Modified();
+    vtkNew<vtkPolyData> set;
+    set->SetPoints(made.Controls);
+    vtkNew<vtkPointLocator> locator;
+    locator->SetDataSet(set);
+    locator->BuildLocator();
+
+    // The estimate errs low, so a matrix it finds too large is too large. It
+    // never exceeds n (n - 1) / 2, every pair of points, so when even that
+    // many entries would pass both checks it cannot refuse, and its walk of the
+    // points is spared.
+    const std::int64_t limit = options.MemoryLimit;
+    const std::int64_t everyPair = std::int64_t(n) * (n - 1) / 2;
+    if (everyPair >= INT_MAX || (limit >= 0 && MatrixBytes(everyPair, n) > limit))
+    {
+      const envelope_estimate estimate = EstimateEnvelope(n, made.Radius, made.Controls, locator);
+      if (estimate.Entries >= INT_MAX)
+      {
+        return failure(status::too_many_entries, -1, double(estimate.Entries));
+      }
+      if (limit >= 0 && MatrixBytes(estimate.Entries, n) > limit)
+      {
+        return failure(status::too_large_for_memory, estimate.Entries, double(limit));
+      }
+    }
+
+    outcome step =
+      order_points(made.Controls, locator, n, made.Radius, made.List, made.Max, monitor);
+    if (!step.Ok())
+    {
+      return step;
+    }
+    std::vector<float> coordinates;
+    if (!obtain(made.UnList, n) || !obtain(coordinates, 3 * std::int64_t(n)))
+    {
+      return out_of_memory(storage::ordering, 16.0 * n);
+    }
+    const int sets = 3 * fields;
+    // The single-precision solve works on values, and Coeff receives its refinement.
+    std::vector<float> single;
+    std::vector<float*> values(sets);
+    std::vector<double*> precise(sets);
+    made.Coeff.resize(sets);
+    bool obtained = obtain(single, std::int64_t(sets) * n);
+    for (int v = 0; v < sets; ++v)
+    {
+      obtained = obtained && obtain(made.Coeff[v], std::int64_t(n) + 4);
+      if (!obtained)
+      {
+        return out_of_memory(storage::coefficients, 12.0 * sets * (n + 4.0));
+      }
+      values[v] = &single[std::size_t(v) * n];
+      precise[v] = made.Coeff[v].data();
+    }
+    for (int k = 0; k < n; ++k)
+    {
+      made.UnList[made.List[k]] = k;
+    }
+    list_order_coordinates(made.Controls, made.List.data(), n, coordinates.data());
+    std::vector<float> polynomial(4 * std::size_t(sets));
+    // The values in double precision, for the refinement: the moves given, or
+    // the differences of the float positions, which double precision holds
+    // exactly.
+    std::vector<double> exact;
+    if (!obtain(exact, std::int64_t(sets) * n))
+    {
+      return out_of_memory(storage::refinement, 8.0 * sets * n);
+    }
+    std::vector<const double*> exactValues(sets);
+    for (int f = 0; f < fields; ++f)
+    {
+      list_order_differences(sources, targets[f], made.List.data(), n, &values[3 * f]);
+      for (int a = 0; a < 3; ++a)
+      {
+        double* b = &exact[std::size_t(3 * f + a) * n];
+        for (int k = 0; k < n; ++k)
+        {
+          const std::size_t id = made.List[k];
+          b[k] = moves ? moves[f][3 * id + a]
+                       : static_cast<double>(sources[3 * id + a]) - targets[f][3 * id + a];
+        }
+        exactValues[3 * f + a] = b;
+      }
+    }
+    const float* x = coordinates.data();
+    auto factor = std::make_shared<fit_factor>();
+    step = factor_system(x, x + n, x + 2 * std::size_t(n), n, made.Max, options, monitor, *factor);
+    if (!step.Ok())
+    {
+      return step;
+    }
+    refinement_request refinement = { exactValues.data(), precise.data(), {} };
+    step = solve_factored(
+      *factor, values.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
+    made.Accuracy = refinement.Accuracy;
+    if (!step.Ok())
+    {
+      return step;
+    }
+    if (monitor)
+    {
+      monitor->Solved();
+    }
+    made.Factor = std::move(factor);
+    made.Neighbours = std::make_shared<const locator_buckets>(locator);
+    result = std::move(made);
+    return {};
   }
   catch (const std::bad_alloc&)
   {
@@ -686,21 +587,19 @@ outcome solve_with_fit(const fit& f,
                        fit_accuracy& accuracy)
 {
   const int n = f.Count;
-  std::vector<std::vector<float>> single(sets);
+  std::vector<float> single;
+  if (!obtain(single, std::int64_t(sets) * n))
+  {
+    return out_of_memory(storage::coefficients, 4.0 * sets * n);
+  }
   std::vector<float*> rows(sets);
   std::vector<float> polynomial(4 * std::size_t(sets));
   for (int v = 0; v < sets; ++v)
   {
-    if (!obtain(single[v], n))
-    {
-      return out_of_memory(storage::coefficients, 4.0 * sets * n);
-    }
-    std::transform(values[v], values[v] + n, single[v].begin(), [](double b) { return float(b); });
-    rows[v] = single[v].data();
+    rows[v] = &single[std::size_t(v) * n];
+    std::copy(values[v], values[v] + n, rows[v]);
   }
-  refinement_request refinement;
-  refinement.Values = values;
-  refinement.Solution = solution;
+  refinement_request refinement = { values, solution, {} };
   const outcome step = solve_factored(
     *f.Factor, rows.data(), sets, reinterpret_cast<float(*)[4]>(polynomial.data()), &refinement);
   accuracy = refinement.Accuracy;
@@ -774,31 +673,16 @@ void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& id
   f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids);
 }
 
-namespace
-{
-// Field k of a fit as spline_field.h evaluates it.
-spline_field_of<double> field_of(const fit& f, int field)
-{
-  return {
-    f.Radius,
-    f.Controls,
-    static_cast<const float*>(f.Controls->GetVoidPointer(0)),
-    { f.Coeff[3 * field].data(), f.Coeff[3 * field + 1].data(), f.Coeff[3 * field + 2].data() },
-    f.UnList.data(),
-    f.Kernel
-  };
-}
-}
-
 void evaluate_field(const fit& f,
                     int field,
                     const double x[3],
                     const std::vector<vtkIdType>& ids,
                     double s[3],
-                    double jacobian[3][3])
+                    double jacobian[3][3],
+                    const double* distances2)
 {
   evaluate_spline_field(
-    field_of(f, field), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian);
+    field_of(f, field), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian, distances2);
 }
 
 void evaluate(const fit& f,
@@ -811,13 +695,7 @@ void evaluate(const fit& f,
   // field forming them again.
   thread_local std::vector<double> distances2;
   ids.resize(f.Neighbours->FindPointsWithinRadius(f.Radius, x, ids, distances2));
-  evaluate_spline_field(field_of(f, 0),
-                        x,
-                        ids.data(),
-                        static_cast<vtkIdType>(ids.size()),
-                        s,
-                        jacobian,
-                        distances2.data());
+  evaluate_field(f, 0, x, ids, s, jacobian, distances2.data());
 }
 
 double landmark_residual(const fit& f,

@@ -101,7 +101,7 @@ struct fit_factor
   affine_hull Hull = {};          // of the control points, with the polynomial part
   int Order = 0;                  // polynomial terms: 0 without them, else Hull.Dimension + 1
   std::vector<float> P;           // 4n: row r at P + r*n, reduced to the hull
-  std::vector<float> W;           // 4n: inv(A)*P', W(i,k) at W[4*i + k]
+  std::vector<float> W;           // 4n: inv(A)*P', column k at W + k*n
   float S[16] = {};               // -P*W, S(r,c) at S[Order*r + c]
 
   // The factor as the envelope solves take it; they only read it.
@@ -122,7 +122,6 @@ struct fit_factor
 struct fit
 {
   int Count = 0;                                 // n, the control points
-  int Fields = 1;                                // displacement fields, 3 value sets each
   float Radius = 0.0f;                           // support radius R
   basis_kernel Kernel = basis_kernel::quadratic; // the basis function phi
   vtkSmartPointer<vtkPoints> Controls;           // the n control points, single precision, by id
@@ -145,6 +144,9 @@ struct fit
 // connected group. Every point is therefore placed after the point that
 // first reached it, and the half-bandwidth max is the largest gap between a
 // point's position and that of the point that placed it; seeds do not count.
+// No neighbour of a point precedes the point that placed it, which would
+// have placed it first, so that gap is also the length of the point's row
+// of the envelope of neighbours.
 //   points    in: the query centres
 //   locator   in: built over the same points
 //   count     in
@@ -152,13 +154,15 @@ struct fit
 //   list      out: count entries, position -> id
 //   max       out: the half-bandwidth
 //   progress  in: one unit per position expanded; may be null
+//   envelope  out: the sum of the gaps, the entries of that envelope; may be null
 outcome order_points(vtkPoints* points,
                      vtkPointLocator* locator,
                      int count,
                      float radius,
                      std::vector<int>& list,
                      int& max,
-                     progress_sink* progress);
+                     progress_sink* progress,
+                     std::int64_t* envelope = nullptr);
 
 // The control points in list order, rounded to single precision, as
 // solve_system takes them.
@@ -213,33 +217,22 @@ outcome factor_system(const float* x,
                       fit_monitor* monitor,
                       fit_factor& factor);
 
-// Solves value sets with a factor, as solve_system does after factoring.
+// Solves value sets with a factor.
 //   factor      in: from factor_system
 //   values      sets pointers, each to factor.n entries, in/out: the values
 //               in list order, then the weights c
 //   sets        in
 //   polynomial  sets entries, out: d0 ... d3 of each value set
-//   refinement  in/out: as for solve_system; may be null
+//   refinement  in/out: the refinement that factor.Options.RefineAbove asks
+//               for (refinement.h); null measures nothing and keeps the
+//               single-precision solution
 outcome solve_factored(const fit_factor& factor,
                        float* const* values,
                        int sets,
                        float (*polynomial)[4],
                        struct refinement_request* refinement);
 
-// Solves the interpolation system of n control points given in list order:
-// factor_system, then solve_factored.
-//   x, y, z     n entries each, in: the control points in list order
-//   n           in, >= 1
-//   max         in: half-bandwidth of the order
-//   options     in: R, the basis function, the polynomial part, the smoothing
-//   values      sets pointers, in; each to n entries, in/out: the values at
-//               the control points in list order, then the weights c
-//   sets        in
-//   polynomial  sets entries, out: d0 ... d3 of each value set
-//   monitor     in: may be null
-//   refinement  in/out: the refinement that options.RefineAbove asks for
-//               (refinement.h); null measures nothing and keeps the
-//               single-precision solution
+// factor_system, then solve_factored, with the arguments of both.
 outcome solve_system(const float* x,
                      const float* y,
                      const float* z,
@@ -335,20 +328,23 @@ void find_neighbours(const fit& f, const double x[3], std::vector<vtkIdType>& id
 // Field k of a fit at x from the neighbours find_neighbours gave there: s
 // and, when jacobian is not null, ds/dx row by row (spline_field.h). The
 // polynomial part is evaluated at every x, so s is continuous.
-//   field  in: 0 ... Fields-1
+//   field       in: 0 ... Coeff.size()/3 - 1
+//   distances2  in: the squared distances of the neighbours as the query
+//               gave them (spline_field.h); may be null
 void evaluate_field(const fit& f,
                     int field,
                     const double x[3],
                     const std::vector<vtkIdType>& ids,
                     double s[3],
-                    double jacobian[3][3]);
+                    double jacobian[3][3],
+                    const double* distances2 = nullptr);
 
 // How far field k of a fit misses its landmarks as it is evaluated: the
 // largest |(p(i) - q(i)) - s(p(i)) - lambda c(i)| over the control points,
 // the residual of (A + lambda I) c + P'd = b at each (with lambda = 0, how
 // far s(p(i)) lies from p(i) - q(i)), divided by the largest |p(i) - q(i)|
 // (not divided when every move is 0).
-//   field     in: 0 ... Fields-1
+//   field     in: 0 ... Coeff.size()/3 - 1
 //   smoothing in: the lambda of the fit
 //   sources, targets  3*Count entries each, in: x y z of each landmark, by
 //             control point id, in the coordinates of the fit

@@ -11,11 +11,9 @@ namespace animation
 {
 namespace core
 {
-// The radial basis function phi(r), t = r/R, zero for r >= R:
-//   quadratic  (1 - t)^2, continuous, with a cusp at r = 0;
-//   wendland   (1 - t)^4 (4t + 1), Wendland's C2 function, smooth at r = 0.
-// Both are positive definite in three dimensions and equal 1 at r = 0
-// (basis_function.h evaluates them).
+// The radial basis function phi(r), zero for r >= R: quadratic, with a cusp
+// at r = 0, or Wendland's C2 function. Both are positive definite in three
+// dimensions and equal 1 at r = 0 (basis_function.h gives their formulas).
 enum class basis_kernel
 {
   quadratic,

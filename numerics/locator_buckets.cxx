@@ -11,9 +11,6 @@ namespace animation
 namespace core
 {
 locator_buckets::locator_buckets(vtkPointLocator* locator)
-  : Origin{ 0.0, 0.0, 0.0 }
-  , Scale{ 0.0, 0.0, 0.0 }
-  , Divisions{ 0, 0, 0 }
 {
   vtkDataSet* points = locator->GetDataSet();
   if (!points || points->GetNumberOfPoints() == 0)

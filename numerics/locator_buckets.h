@@ -74,9 +74,9 @@ private:
                  double* distances2,
                  vtkIdType count) const;
 
-  double Origin[3];
-  double Scale[3]; // 1 / H
-  int Divisions[3];
+  double Origin[3] = {};
+  double Scale[3] = {}; // 1 / H
+  int Divisions[3] = {};
   std::vector<vtkIdType> Start;    // buckets + 1: first slot of each bucket
   std::vector<double> Coordinates; // 3 per slot
   std::vector<vtkIdType> Ids;      // 1 per slot

@@ -14,7 +14,6 @@ class progress_sink
 {
 public:
   virtual ~progress_sink() = default;
-  // units of work done; called from any thread of the loop.
   virtual void Advance(std::int64_t units) = 0;
 };
 

@@ -29,14 +29,13 @@ struct refined_system
   const float* Coordinates[3] = {};      // n entries each: the control points in list order
   int n = 0;
   int Sets = 0;
-  double Radius = 0.0;
-  basis_kernel Kernel = basis_kernel::quadratic;
-  double Diagonal = 1.0;                 // 1 + lambda, the diagonal of A + lambda I
+  const fit_options* Options = nullptr;  // R, phi, the polynomial part and lambda
   const double* const* Values = nullptr; // Sets pointers to n entries: b
   double LargestMove = 0.0;              // the largest |b(i)| of a field, > 0
   // The polynomial part in the frame of the cloud: Order rows of n at
   // Q + k*n (row 0 all 1, row j the coordinate along Hull.Axes[j-1]), and
-  // the largest magnitude of each row. Order is 0 without a polynomial part.
+  // the largest magnitude of each row. Order is 0 without a polynomial part,
+  // and Hull then empty, so that d0 = e0 = 0 pass through its conversions.
   int Order = 0;
   affine_hull Hull = {};
   std::vector<double> Q;
@@ -71,6 +70,8 @@ std::size_t stride(const refined_system& s)
 void form_residual(const refined_system& s, const iterate& u, residual& out)
 {
   const int n = s.n;
+  const double radius = s.Options->Radius;
+  const double diagonal = 1.0 + s.Options->Smoothing; // of A + lambda I
   for (int v = 0; v < s.Sets; ++v)
   {
     const double* c = &u[v * stride(s)];
@@ -78,7 +79,7 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
     double* r = &out.R[std::size_t(v) * n];
     for (int i = 0; i < n; ++i)
     {
-      double sum = s.Values[v][i] - s.Diagonal * c[i];
+      double sum = s.Values[v][i] - diagonal * c[i];
       for (int k = 0; k < s.Order; ++k)
       {
         sum -= s.Q[std::size_t(k) * n + i] * e[k];
@@ -89,7 +90,7 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
   const float* x = s.Coordinates[0];
   const float* y = s.Coordinates[1];
   const float* z = s.Coordinates[2];
-  const double radius2 = s.Radius * s.Radius;
+  const double radius2 = radius * radius;
   const int* Xenv = s.Factor->Xenv;
   for (int i = 1; i < n; ++i)
   {
@@ -103,7 +104,7 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
       {
         continue;
       }
-      const double phi = basis_value(s.Kernel, std::sqrt(r2), s.Radius);
+      const double phi = basis_value(s.Options->Kernel, std::sqrt(r2), radius);
       for (int v = 0; v < s.Sets; ++v)
       {
         const double* c = &u[v * stride(s)];
@@ -155,29 +156,17 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
 }
 
 // The polynomial frame: Order, Hull, Q and RowSize.
-void prepare_frame(refined_system& s, const fit_options& options)
+void prepare_frame(refined_system& s)
 {
   const int n = s.n;
   s.Order = 0;
-  if (!options.Polynomial)
+  if (!s.Options->Polynomial)
   {
     return;
   }
   s.Hull = find_affine_hull(s.Coordinates[0], s.Coordinates[1], s.Coordinates[2], n);
   s.Order = s.Hull.Dimension + 1;
-  for (int i = 0; i < n; ++i)
-  {
-    s.Q[i] = 1.0;
-    for (int j = 0; j < s.Hull.Dimension; ++j)
-    {
-      double u = 0.0;
-      for (int a = 0; a < 3; ++a)
-      {
-        u += s.Hull.Axes[j][a] * (s.Coordinates[a][i] - s.Hull.Centroid[a]);
-      }
-      s.Q[std::size_t(j + 1) * n + i] = u;
-    }
-  }
+  hull_rows(s.Hull, s.Coordinates[0], s.Coordinates[1], s.Coordinates[2], n, s.Q.data());
   for (int k = 0; k < s.Order; ++k)
   {
     s.RowSize[k] = 0.0;
@@ -189,21 +178,19 @@ void prepare_frame(refined_system& s, const fit_options& options)
 }
 
 // W and S of the frame, from the float factor.
-//   columns  Order*n floats of work storage
-void prepare_elimination(refined_system& s, std::vector<float>& columns)
+void prepare_elimination(refined_system& s)
 {
   const int n = s.n;
-  float* rhs[qr_size];
+  float* columns[qr_size];
   for (int k = 0; k < s.Order; ++k)
   {
-    rhs[k] = &columns[std::size_t(k) * n];
+    columns[k] = &s.W[std::size_t(k) * n];
     for (int i = 0; i < n; ++i)
     {
-      rhs[k][i] = static_cast<float>(s.Q[std::size_t(k) * n + i]);
+      columns[k][i] = static_cast<float>(s.Q[std::size_t(k) * n + i]);
     }
   }
-  envelope_solve_many(*s.Factor, s.Order, rhs);
-  std::copy(columns.begin(), columns.begin() + std::size_t(s.Order) * n, s.W.begin());
+  envelope_solve_many(*s.Factor, s.Order, columns);
   for (int r = 0; r < s.Order; ++r)
   {
     for (int c = 0; c <= r; ++c)
@@ -295,53 +282,10 @@ double polynomial_loss(const refined_system& s)
   const double ratio = (std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]) + largest) / smallest;
   return std::ldexp(ratio * ratio, -24);
 }
-
-// The coefficients e of the frame from d0 ... d3 of 1, x, y, z, and back:
-// e0 + sum_j e_j Axes[j].(x - Centroid) = d0 + d1 x + d2 y + d3 z.
-void frame_from_monomials(const refined_system& s, const double d[4], double* e)
-{
-  if (s.Order == 0)
-  {
-    return;
-  }
-  e[0] = d[0];
-  for (int b = 0; b < 3; ++b)
-  {
-    e[0] += d[b + 1] * s.Hull.Centroid[b];
-  }
-  for (int j = 0; j < s.Hull.Dimension; ++j)
-  {
-    e[j + 1] = 0.0;
-    for (int b = 0; b < 3; ++b)
-    {
-      e[j + 1] += s.Hull.Axes[j][b] * d[b + 1];
-    }
-  }
-}
-
-void monomials_from_frame(const refined_system& s, const double* e, double d[4])
-{
-  std::fill(d, d + 4, 0.0);
-  if (s.Order == 0)
-  {
-    return;
-  }
-  d[0] = e[0];
-  for (int j = 0; j < s.Hull.Dimension; ++j)
-  {
-    for (int b = 0; b < 3; ++b)
-    {
-      d[b + 1] += e[j + 1] * s.Hull.Axes[j][b];
-      d[0] -= e[j + 1] * s.Hull.Axes[j][b] * s.Hull.Centroid[b];
-    }
-  }
-}
 }
 
 outcome refine_solution(const envelope_view& a,
-                        const float* x,
-                        const float* y,
-                        const float* z,
+                        const float* coordinates,
                         const fit_options& options,
                         const double* const* values,
                         int sets,
@@ -352,14 +296,12 @@ outcome refine_solution(const envelope_view& a,
   const int n = a.n;
   refined_system s;
   s.Factor = &a;
-  s.Coordinates[0] = x;
-  s.Coordinates[1] = y;
-  s.Coordinates[2] = z;
+  s.Coordinates[0] = coordinates;
+  s.Coordinates[1] = coordinates + n;
+  s.Coordinates[2] = coordinates + 2 * std::size_t(n);
   s.n = n;
   s.Sets = sets;
-  s.Radius = options.Radius;
-  s.Kernel = options.Kernel;
-  s.Diagonal = 1.0 + options.Smoothing;
+  s.Options = &options;
   s.Values = values;
   for (int f = 0; f < sets / 3; ++f)
   {
@@ -387,7 +329,7 @@ outcome refine_solution(const envelope_view& a,
       r->R.resize(std::size_t(sets) * n);
       r->T.resize(std::size_t(sets) * qr_size);
     }
-    columns.resize(std::size_t(std::max(sets, qr_size)) * n);
+    columns.resize(std::size_t(sets) * n);
     s.Q.resize(std::size_t(qr_size) * n);
     s.W.resize(std::size_t(qr_size) * n);
   }
@@ -396,11 +338,11 @@ outcome refine_solution(const envelope_view& a,
     return out_of_memory(storage::refinement, 8.0 * (4.0 * sets + 10.0) * (n + 4.0));
   }
 
-  prepare_frame(s, options);
+  prepare_frame(s);
   for (int v = 0; v < sets; ++v)
   {
     std::copy(solution[v], solution[v] + n, u.begin() + v * stride(s));
-    frame_from_monomials(s, solution[v] + n, &u[v * stride(s) + n]);
+    hull_from_monomials(s.Hull, solution[v] + n, &u[v * stride(s) + n]);
   }
   form_residual(s, u, current);
   accuracy.Before = accuracy.After = current.Landmark;
@@ -409,7 +351,7 @@ outcome refine_solution(const envelope_view& a,
   {
     return {};
   }
-  prepare_elimination(s, columns);
+  prepare_elimination(s);
   while (accuracy.Steps < refinement_step_limit && current.Backward > rounding_level)
   {
     trial = u;
@@ -431,7 +373,7 @@ outcome refine_solution(const envelope_view& a,
   for (int v = 0; v < sets; ++v)
   {
     std::copy(u.begin() + v * stride(s), u.begin() + v * stride(s) + n, solution[v]);
-    monomials_from_frame(s, &u[v * stride(s) + n], solution[v] + n);
+    monomials_from_hull(s.Hull, &u[v * stride(s) + n], solution[v] + n);
   }
   return {};
 }

@@ -22,10 +22,9 @@
 // below 1: the factor's speed, and double precision's accuracy as far as the
 // conditioning allows.
 //
-// Q is the polynomial part in the frame of the control points: 1 and the
-// coordinates u_j = Axes[j].(p - Centroid) along the principal axes of the
-// cloud (affine_hull.h), j < Dimension, with coefficients e; they are
-// expanded into d0 ... d3 of 1, x, y, z at the end. A cloud that is nearly
+// Q is the polynomial part over the hull of the control points (hull_rows of
+// affine_hull.h), with coefficients e that are expanded into d0 ... d3 of
+// 1, x, y, z at the end. A cloud that is nearly
 // flat gives a row of Q that is small but held to full relative precision,
 // so S is formed without the cancellation that 1, x, y, z suffer there, and
 // the affine part far from the points comes out as a dense double-precision
@@ -69,7 +68,8 @@ constexpr int refinement_step_limit = 30;
 // options.RefineAbove; otherwise leaves them as they are. Every step is kept only if it lowers the
 // residual, so the result is never worse than the single-precision solution.
 //   a            in: the factor of A + lambda I, in single precision
-//   x, y, z      n entries each, in: the control points in list order
+//   coordinates  3*n entries, in: the control points in list order, x of
+//                every position, then y, then z
 //   options      in: R, the basis function, the polynomial part, the smoothing
 //   values       sets pointers, each to n entries, in: b, the values at the
 //                control points in list order, in double precision
@@ -80,9 +80,7 @@ constexpr int refinement_step_limit = 30;
 // Fails only with no_memory (storage::refinement); the solutions are then
 // the single-precision ones.
 outcome refine_solution(const envelope_view& a,
-                        const float* x,
-                        const float* y,
-                        const float* z,
+                        const float* coordinates,
                         const fit_options& options,
                         const double* const* values,
                         int sets,

@@ -5,7 +5,6 @@
 #include <vtkMath.h>
 #include <vtkPoints.h>
 
-#include <cmath>
 #include <limits>
 
 namespace animation
@@ -73,8 +72,6 @@ void AddValues(const spline_field_of<Real>& field,
   }
 }
 
-// The polynomial part c0 + c1 x + c2 y + c3 z of one coordinate; the coefficients follow the nc
-// weights.
 // The values and Jacobian terms of the neighbours at the squared distances
 // distances2, block by block: phi and its gradient factor are formed for a
 // whole block first, in loops with no other work that the compiler can
@@ -121,6 +118,8 @@ void AddValuesAndSlopes(const spline_field_of<Real>& field,
   }
 }
 
+// The polynomial part c0 + c1 x + c2 y + c3 z of one coordinate; the
+// coefficients follow the nc weights.
 template<typename Real>
 double Polynomial(const Real* coeff, vtkIdType nc, const double x[3])
 {
@@ -256,13 +255,13 @@ void normal_terms(const float jacobian[9], const float normal[3], float terms[9]
 
 namespace
 {
-// The loop of blend_normals, inlined into each version below, which the
-// compiler vectorises for its own instruction set.
-inline __attribute__((always_inline)) void blend_normals_loop(vtkIdType n,
-                                                              const float* terms,
-                                                              float blend,
-                                                              const float* in,
-                                                              float* out)
+// The loop of blend_normals in one version per instruction set, chosen at
+// the first call; internal, as a version's entry point would otherwise be
+// exported whatever the library's visibility.
+#if defined(__x86_64__)
+__attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
+void blend_normals_loop(vtkIdType n, const float* terms, float blend, const float* in, float* out)
 {
   const float* __restrict u0 = terms;
   const float* __restrict u1 = terms + n;
@@ -293,58 +292,11 @@ inline __attribute__((always_inline)) void blend_normals_loop(vtkIdType n,
     carried[3 * i + 2] = usable ? z * scale : nz;
   }
 }
-
-#if defined(__x86_64__)
-__attribute__((target("avx512f"))) void blend_normals_avx512(vtkIdType n,
-                                                             const float* terms,
-                                                             float blend,
-                                                             const float* in,
-                                                             float* out)
-{
-  blend_normals_loop(n, terms, blend, in, out);
-}
-
-__attribute__((target("avx2"))) void blend_normals_avx2(vtkIdType n,
-                                                        const float* terms,
-                                                        float blend,
-                                                        const float* in,
-                                                        float* out)
-{
-  blend_normals_loop(n, terms, blend, in, out);
-}
-#endif
-
-void blend_normals_baseline(vtkIdType n,
-                            const float* terms,
-                            float blend,
-                            const float* in,
-                            float* out)
-{
-  blend_normals_loop(n, terms, blend, in, out);
-}
-
-using blend_normals_version = void (*)(vtkIdType, const float*, float, const float*, float*);
-
-blend_normals_version chosen_blend_normals()
-{
-#if defined(__x86_64__)
-  if (__builtin_cpu_supports("avx512f"))
-  {
-    return blend_normals_avx512;
-  }
-  if (__builtin_cpu_supports("avx2"))
-  {
-    return blend_normals_avx2;
-  }
-#endif
-  return blend_normals_baseline;
-}
 }
 
 void blend_normals(vtkIdType n, const float* terms, float blend, const float* in, float* out)
 {
-  static const blend_normals_version version = chosen_blend_normals();
-  version(n, terms, blend, in, out);
+  blend_normals_loop(n, terms, blend, in, out);
 }
 }
 }

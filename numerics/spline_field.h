@@ -14,9 +14,8 @@
 //
 //   J(a, b) = sum_k w_a(k) dphi/dx_b + c_a(b+1),
 //
-// with dphi/dx_b as basis_function.h gives it (the quadratic function's cusp
-// at r = 0 contributes 0 there, so the Jacobian stays bounded and symmetric
-// about the control point).
+// with dphi/dx_b as basis_function.h gives it, 0 at the quadratic
+// function's cusp.
 #ifndef spline_field_h
 #define spline_field_h
 

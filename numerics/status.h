@@ -41,7 +41,7 @@ enum class storage : std::int64_t
   diagonal,        // Diag, n floats
   row_starts,      // Xenv, n+1 ints
   polynomial_rows, // P and W, 4*n floats each
-  work_columns,    // four columns of n floats
+  work_columns,    // the control points in list order, 3*n floats
   envelope_first,  // the first block of Env
   envelope_growth, // Env grown while it is assembled
   ordering,        // the well-ordered list and its inverse
