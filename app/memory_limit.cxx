@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <exception>
 
 #include <unistd.h>
 
@@ -65,4 +66,8 @@ void ExplainCrashesUnderMemoryLimit()
   {
     std::signal(signal, ExplainCrash);
   }
+  // The driver's shader compiler is C++: a std::bad_alloc it does not catch
+  // ends in std::terminate, whose default handler would print the runtime's
+  // "terminate called after throwing" before the abort.
+  std::set_terminate([] { ExplainCrash(SIGABRT); });
 }

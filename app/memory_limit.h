@@ -13,7 +13,7 @@
 std::string OutOfMemoryMessage();
 
 // When an address-space limit is set, a crash (SIGSEGV, SIGBUS, SIGABRT,
-// SIGILL) removes the outputs in progress, writes a line on standard error
+// SIGILL, or an exception that no code catches) removes the outputs in progress, writes a line on standard error
 // naming the limit and ends the process with status 1; without a limit,
 // nothing is installed and a crash stays a crash to debug.
 void ExplainCrashesUnderMemoryLimit();
