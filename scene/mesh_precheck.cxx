@@ -10,7 +10,6 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -133,6 +132,19 @@ bool ReadBinaryInteger(Cursor& cursor,
   return !(bytes == 8 && !isSigned && value < 0);
 }
 
+// The next integer: a decimal word of ASCII data, or one of bytes bytes of
+// binary data.
+bool ReadInteger(Cursor& cursor,
+                 bool binary,
+                 std::size_t bytes,
+                 bool bigEndian,
+                 bool isSigned,
+                 long long& value)
+{
+  return binary ? ReadBinaryInteger(cursor, bytes, bigEndian, isSigned, value)
+                : NextInteger(cursor, value);
+}
+
 bool Refuse(std::string& why, const std::string& reason)
 {
   why = reason;
@@ -193,11 +205,10 @@ struct LegacyReader
     return true;
   }
 
-  // The next value, read as an integer (ASCII) or as valueBytes big-endian bytes.
+  // The next value, of valueBytes big-endian bytes when binary.
   bool Integer(std::size_t valueBytes, long long& value)
   {
-    return this->Binary ? ReadBinaryInteger(this->At, valueBytes, true, true, value)
-                        : NextInteger(this->At, value);
+    return ReadInteger(this->At, this->Binary, valueBytes, true, true, value);
   }
 
   bool SkipValues(long long count, std::size_t valueBytes)
@@ -568,9 +579,8 @@ bool PlyFits(Cursor cursor, std::string& why)
         long long values = 1;
         if (property.IsList)
         {
-          if (!(binary ? ReadBinaryInteger(
-                           cursor, property.CountBytes, bigEndian, property.CountSigned, values)
-                       : NextInteger(cursor, values)))
+          if (!ReadInteger(
+                cursor, binary, property.CountBytes, bigEndian, property.CountSigned, values))
           {
             return Refuse(why, cut);
           }
@@ -586,19 +596,13 @@ bool PlyFits(Cursor cursor, std::string& why)
         for (long long k = 0; k < values; ++k)
         {
           long long index = 0;
-          bool read = false;
-          if (binary)
-          {
-            read = property.IsVertexIndex
-                     ? ReadBinaryInteger(
-                         cursor, property.ValueBytes, bigEndian, property.ValueSigned, index)
-                     : cursor.Skip(property.ValueBytes);
-          }
-          else
-          {
-            std::string_view token;
-            read = cursor.Token(token) && (!property.IsVertexIndex || ParseInteger(token, index));
-          }
+          std::string_view token;
+          const bool read =
+            property.IsVertexIndex
+              ? ReadInteger(
+                  cursor, binary, property.ValueBytes, bigEndian, property.ValueSigned, index)
+            : binary ? cursor.Skip(property.ValueBytes)
+                     : cursor.Token(token);
           if (!read)
           {
             return Refuse(why, cut);
@@ -621,12 +625,9 @@ bool PlyFits(Cursor cursor, std::string& why)
 
 bool StlFits(const char* data, std::size_t size, std::string& why)
 {
-  std::size_t start = 0;
-  while (start < size && std::isspace(static_cast<unsigned char>(data[start])))
-  {
-    ++start;
-  }
-  const bool looksAscii = size - start >= 5 && std::memcmp(data + start, "solid", 5) == 0;
+  Cursor words{ data, data + size };
+  std::string_view first;
+  const bool looksAscii = words.Token(first) && first.substr(0, 5) == "solid";
   if (size >= 84)
   {
     long long triangles = 0;
