@@ -342,6 +342,26 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
       return -1;
     }
   }
+  // The colours, then the camera's vectors: three numbers each.
+  const struct
+  {
+    const char* Format;
+    float* Colour;
+    double* Camera;
+  } vectors[] = { { "BackgroundColor %f %f %f%n", this->BackGroundColor, nullptr },
+                  { "DiffuseColor %f %f %f%n", this->DiffuseColor, nullptr },
+                  { "SpecularColor %f %f %f%n", this->SpecularColor, nullptr },
+                  { "CameraPosition %f %f %f%n", nullptr, this->CameraPosition },
+                  { "CameraFocalPoint %f %f %f%n", nullptr, this->CameraFocalPoint },
+                  { "CameraViewUp %f %f %f%n", nullptr, this->CameraViewUp } };
+  for (const auto& vector : vectors)
+  {
+    if (ScanLine(line, vector.Format, v, v + 1, v + 2, &end) == 3)
+    {
+      return this->StoreVector(
+        vector.Format, v, vector.Colour, vector.Camera, line, end, lineNumber);
+    }
+  }
   if (ScanLine(line, "FramesNumber %d%n", &first, &end) == 1)
   {
     this->FramesNumber = first;
@@ -388,20 +408,6 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     this->TZ = v[0];
   }
-  else if (ScanLine(line, "BackgroundColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector(
-      "BackgroundColor", v, this->BackGroundColor, nullptr, line, end, lineNumber);
-  }
-  else if (ScanLine(line, "DiffuseColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector("DiffuseColor", v, this->DiffuseColor, nullptr, line, end, lineNumber);
-  }
-  else if (ScanLine(line, "SpecularColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector(
-      "SpecularColor", v, this->SpecularColor, nullptr, line, end, lineNumber);
-  }
   else if (ScanLine(line, "SupportRadius %f%n", v, &end) == 1)
   {
     if (!(std::isfinite(v[0]) && v[0] > 0))
@@ -419,20 +425,6 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   else if (ScanLine(line, "Hair %s%n", word, &end) == 1)
   {
     this->HairFileName = word;
-  }
-  else if (ScanLine(line, "CameraPosition %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector(
-      "CameraPosition", v, nullptr, this->CameraPosition, line, end, lineNumber);
-  }
-  else if (ScanLine(line, "CameraFocalPoint %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector(
-      "CameraFocalPoint", v, nullptr, this->CameraFocalPoint, line, end, lineNumber);
-  }
-  else if (ScanLine(line, "CameraViewUp %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector("CameraViewUp", v, nullptr, this->CameraViewUp, line, end, lineNumber);
   }
   else if (ScanLine(line, "Polynomial %s%n", word, &end) == 1)
   {
@@ -527,7 +519,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   return 0;
 }
 
-int vtkDatReader::StoreVector(const char* keyword,
+int vtkDatReader::StoreVector(const char* format,
                               const float value[3],
                               float colour[3],
                               double camera[3],
@@ -535,6 +527,7 @@ int vtkDatReader::StoreVector(const char* keyword,
                               int end,
                               int lineNumber)
 {
+  const std::string keyword(format, std::strcspn(format, " "));
   if (!animation::core::AllFinite(value, 3))
   {
     animErrorMacro(<< keyword << " on line " << lineNumber
@@ -546,8 +539,7 @@ int vtkDatReader::StoreVector(const char* keyword,
     std::copy(value, value + 3, colour);
     if (!std::all_of(value, value + 3, [](float c) { return c >= 0 && c <= 1; }))
     {
-      this->Warn(lineNumber,
-                 std::string(keyword) + " has a component outside 0 to 1: " + Quoted(line));
+      this->Warn(lineNumber, keyword + " has a component outside 0 to 1: " + Quoted(line));
     }
   }
   else

@@ -195,10 +195,10 @@ protected:
   // vector or a control point holds a number that is not finite, or the
   // SupportRadius is not positive.
   int ParseLine(const std::string& line, int lineNumber);
-  // Stores value, read from line, as the colour or (colour null) the camera
-  // vector of keyword, after checking it. Returns -1 when a number is not
-  // finite, 0 otherwise.
-  int StoreVector(const char* keyword,
+  // Stores value, read from line by format (its keyword's pattern), as the
+  // colour or (colour null) the camera vector, after checking it. Returns -1
+  // when a number is not finite, 0 otherwise.
+  int StoreVector(const char* format,
                   const float value[3],
                   float colour[3],
                   double camera[3],
