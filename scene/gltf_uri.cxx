@@ -5,6 +5,7 @@
 
 #include <vtk_jsoncpp.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
@@ -25,37 +26,20 @@ std::string Quoted(const std::string& uri)
 // '-' or '.', then ':'.
 bool HasScheme(const std::string& uri)
 {
-  if (uri.empty() || !std::isalpha(static_cast<unsigned char>(uri[0])))
-  {
-    return false;
-  }
-  for (char c : uri)
-  {
-    if (c == ':')
-    {
-      return true;
-    }
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
-    {
-      return false;
-    }
-  }
-  return false;
+  const auto isSchemeCharacter = [](unsigned char c)
+  { return std::isalnum(c) || c == '+' || c == '-' || c == '.'; };
+  const std::size_t colon = uri.find(':');
+  return colon != std::string::npos && colon > 0 &&
+         std::isalpha(static_cast<unsigned char>(uri[0])) &&
+         std::all_of(uri.begin(), uri.begin() + colon, isSchemeCharacter);
 }
 
 // True when path lies inside folder; both are canonical.
 bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder)
 {
-  auto inFolder = folder.begin();
-  auto inPath = path.begin();
-  for (; inFolder != folder.end(); ++inFolder, ++inPath)
-  {
-    if (inPath == path.end() || *inPath != *inFolder)
-    {
-      return false;
-    }
-  }
-  return inPath != path.end();
+  const auto [inFolder, inPath] =
+    std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return inFolder == folder.end() && inPath != path.end();
 }
 
 // Reads count bytes at offset of the file open at descriptor.
