@@ -50,24 +50,8 @@ constexpr int SanitizerStatus = 4;
 
 void Send(int descriptor, char kind, const std::string& payload)
 {
-  std::string message(1, kind);
-  message += payload;
-  const char* bytes = message.data();
-  std::size_t left = message.size();
-  while (left > 0)
-  {
-    const ssize_t written = write(descriptor, bytes, left);
-    if (written < 0 && errno == EINTR)
-    {
-      continue;
-    }
-    if (written <= 0)
-    {
-      return;
-    }
-    bytes += written;
-    left -= static_cast<std::size_t>(written);
-  }
+  const std::string message = kind + payload;
+  WriteAll(descriptor, message.data(), message.size());
 }
 
 // The child: reads, checks and sends the mesh or the reason, then ends
