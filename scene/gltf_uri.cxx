@@ -105,13 +105,13 @@ bool JsonText(const std::string& gltfFile, std::string& json, std::string& why)
 }
 
 // Checks the "uri" of every object of the array named kind ("buffers",
-// "images") in document, adding the files they name to files; role names one
-// of them in a reason.
+// "images") in document, adding the files they name to files when it is not
+// null; role names one of them in a reason.
 bool UrisResolve(const std::string& gltfFile,
                  const Json::Value& document,
                  const char* kind,
                  const char* role,
-                 std::vector<std::string>& files,
+                 std::vector<std::string>* files,
                  std::string& why)
 {
   const Json::Value& list = document[kind];
@@ -136,9 +136,9 @@ bool UrisResolve(const std::string& gltfFile,
       why = std::string("its ") + role + " uri " + why;
       return false;
     }
-    if (!path.empty())
+    if (files && !path.empty())
     {
-      files.push_back(path);
+      files->push_back(path);
     }
   }
   return true;
@@ -190,13 +190,7 @@ bool ResolveGltfUri(const std::string& gltfFile,
   return true;
 }
 
-bool GltfUrisResolve(const std::string& gltfFile, std::string& why)
-{
-  std::vector<std::string> files;
-  return GltfUriFiles(gltfFile, files, why);
-}
-
-bool GltfUriFiles(const std::string& gltfFile, std::vector<std::string>& files, std::string& why)
+bool GltfUrisResolve(const std::string& gltfFile, std::string& why, std::vector<std::string>* files)
 {
   std::string json;
   if (!JsonText(gltfFile, json, why))
