@@ -195,43 +195,10 @@ float* AllocateFloats(int count)
 }
 
 vtkDatReader::vtkDatReader()
-  : FileName(nullptr)
-  , PointArray(vtkPoints::New())
+  : PointArray(vtkPoints::New())
   , PointArrayN(vtkPoints::New())
   , PolyData(vtkPolyData::New())
   , Tree(vtkPointLocator::New())
-  , Texture(nullptr)
-  , TextureReader(nullptr)
-  , ImageActor(nullptr)
-  , BackgroundReader(nullptr)
-  , List(nullptr)
-  , UnList(nullptr)
-  , TX(0)
-  , TY(0)
-  , TZ(0)
-  , BX(nullptr)
-  , BY(nullptr)
-  , BZ(nullptr)
-  , Radius(0.1f)
-  , WindowSize{ 300, 300 }
-  , Max(0)
-  , FramesNumber(10)
-  , LoopCount(1)
-  , SaveImages(0)
-  , UseTexture(0)
-  , UseBackground(0)
-  , BackGroundColor{ 0.24f, 0.35f, 0.67f }
-  , DiffuseColor{ 1.0f, 0.9608f, 0.9333f }
-  , SpecularColor{ 0.7529f, 0.7529f, 0.7529f }
-  , FaceFileName("woman.vtk")
-  , HairFileName("hair.vtk")
-  , UseCamera(0)
-  , CameraPosition{ 2.11247, -5.16695, 7.36478 }
-  , CameraFocalPoint{ 0.145534, 0.631591, 7.68539 }
-  , CameraViewUp{ 0.00928477, -0.0520647, 0.998601 }
-  , FramesLine(0)
-  , Warnings(0)
-  , ShowControlPoints(false)
 {
   this->Tree->Initialize();
   // A single-precision fit that lands every control point within this
