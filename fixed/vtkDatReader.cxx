@@ -27,12 +27,9 @@
 #include <cstring>
 #include <iostream>
 #include <limits>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 vtkObjectFactoryNewMacro(vtkDatReader);
 
@@ -81,47 +78,17 @@ constexpr int ShownWarnings = 20;
 
 constexpr const char* WhiteSpace = " \t\r\n\v\f";
 
-// Reads one line whole, whatever its length, without its line end. Returns
-// false when nothing is left to read. A zero byte inside a line stays in it
-// (the line's text then ends there for the parser); it never joins two lines.
-bool ReadWholeLine(FILE* file, std::string& line)
+// True when text begins with a UTF-16 byte-order mark, or its first bytes
+// hold the zero bytes of UTF-16 text without one.
+bool IsUtf16(const std::string& text)
 {
-  char* buffer = nullptr;
-  size_t capacity = 0;
-  const ssize_t length = getline(&buffer, &capacity, file);
-  if (length < 0)
-  {
-    std::free(buffer);
-    line.clear();
-    return false;
-  }
-  line.assign(buffer, static_cast<size_t>(length));
-  std::free(buffer);
-  if (!line.empty() && line.back() == '\n')
-  {
-    line.pop_back();
-  }
-  return true;
-}
-
-// True when file begins with a UTF-16 byte-order mark, or its first bytes
-// hold the zero bytes of UTF-16 text without one. The file is rewound.
-bool IsUtf16(FILE* file)
-{
-  unsigned char start[64];
-  const size_t count = std::fread(start, 1, sizeof(start), file);
-  std::rewind(file);
-  if (count >= 2 &&
-      ((start[0] == 0xff && start[1] == 0xfe) || (start[0] == 0xfe && start[1] == 0xff)))
+  const std::string start = text.substr(0, 64);
+  if (start.compare(0, 2, "\xff\xfe") == 0 || start.compare(0, 2, "\xfe\xff") == 0)
   {
     return true;
   }
-  size_t zeros = 0;
-  for (size_t k = 0; k < count; ++k)
-  {
-    zeros += start[k] == 0;
-  }
-  return count >= 8 && zeros >= count / 3;
+  const auto zeros = static_cast<std::size_t>(std::count(start.begin(), start.end(), '\0'));
+  return start.size() >= 8 && zeros >= start.size() / 3;
 }
 
 // std::sscanf(line, format, ...) for a format that starts with a keyword (its
@@ -234,16 +201,11 @@ int vtkDatReader::ReadFile()
 {
   // Only a regular file of sensible size is read: a FIFO or a device is
   // refused without waiting for it.
+  std::string text;
   std::string why;
-  const int descriptor =
-    this->FileName ? OpenNamedFile(this->FileName, MaximumTextFileBytes, "a scene file", why) : -1;
-  FILE* file = descriptor >= 0 ? fdopen(descriptor, "r") : nullptr;
-  if (!file)
+  if (!this->FileName ||
+      !ReadNamedFile(this->FileName, MaximumTextFileBytes, "a scene file", text, why))
   {
-    if (descriptor >= 0)
-    {
-      close(descriptor);
-    }
     if (!why.empty() && why != "does not exist")
     {
       animErrorMacro(<< "Not correct FileName: " << this->FileName << " " << why);
@@ -254,23 +216,24 @@ int vtkDatReader::ReadFile()
     }
     return -1;
   }
-  if (IsUtf16(file))
+  if (IsUtf16(text))
   {
-    std::fclose(file);
     animErrorMacro(<< "Not correct FileName: " << this->FileName
                    << " is UTF-16 text; save it as plain text (ASCII or UTF-8)");
     return -1;
   }
 
-  // Closed however the reading ends, a failed allocation for a huge line included.
-  const std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
-  std::string line;
-  int lineNumber = 0;
+  // Each line whole, whatever its length, without its line end. A zero byte
+  // inside a line stays in it (the line's text then ends there for the
+  // parser); it never joins two lines.
   int result = 0;
   this->Warnings = 0;
-  while (result == 0 && ReadWholeLine(file, line))
+  std::size_t start = 0;
+  for (int lineNumber = 1; result == 0 && start < text.size(); ++lineNumber)
   {
-    result = this->ParseLine(line, ++lineNumber);
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    result = this->ParseLine(text.substr(start, end - start), lineNumber);
+    start = end + 1;
   }
   if (this->Warnings > ShownWarnings)
   {
