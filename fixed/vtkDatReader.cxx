@@ -154,11 +154,6 @@ std::string Quoted(const char* text)
   }
   return "\"" + trimmed + "\"";
 }
-
-float* AllocateFloats(int count)
-{
-  return static_cast<float*>(std::malloc((count > 0 ? count : 1) * sizeof(float)));
-}
 }
 
 vtkDatReader::vtkDatReader()
@@ -560,7 +555,7 @@ int vtkDatReader::PrepareControlPoints()
   float** differences[3] = { &this->BX, &this->BY, &this->BZ };
   for (float** array : differences)
   {
-    *array = AllocateFloats(count);
+    *array = static_cast<float*>(std::malloc((count > 0 ? count : 1) * sizeof(float)));
     if (!*array)
     {
       animErrorMacro(<< "Not enough memory");

@@ -25,8 +25,7 @@
 // "CameraPosition %f %f %f", "CameraFocalPoint %f %f %f",
 // "CameraViewUp %f %f %f", "Polynomial %s", "Kernel %s", "Smoothing %f",
 // "UpAxis %s", "ShowControlPoints %s", "Expression ..." and "Key ..." (kept
-// as text for the driver)
-// and finally the control-point pattern
+// as text for the driver) and finally the control-point pattern
 // "%f %f %f %f %f %f"; the first that accepts a line is applied.
 //
 // A line that no pattern accepts, unless blank or a '#' comment, is skipped

@@ -101,11 +101,6 @@ void Send(int descriptor, char kind, const std::string& payload)
   Send(descriptor, MeshFollows, writer->GetOutputString());
   _exit(0);
 }
-
-std::string MiB(long long bytes)
-{
-  return std::to_string(bytes >> 20) + " MiB";
-}
 }
 
 ReadLimits LimitsForMeshFile(long long fileBytes)
@@ -184,7 +179,8 @@ vtkAlgorithm* ReadInChildProcess(vtkAlgorithm* reader, const ReadLimits& limits,
   }
   if (WEXITSTATUS(status) == OutOfMemoryStatus)
   {
-    why = "reading it needs more than " + MiB(limits.MemoryLimitBytes) + " of memory";
+    why = "reading it needs more than " + std::to_string(limits.MemoryLimitBytes >> 20) +
+          " MiB of memory";
     return nullptr;
   }
   if (WEXITSTATUS(status) != 0 || reply.empty())
