@@ -293,10 +293,8 @@ GltfWeights FrameWeights(const SplineFit& fit, int framesNumber, int framesPerSe
     animation.Times.push_back(static_cast<float>(static_cast<double>(i) / framesPerSecond));
     if (fit.Expressions)
     {
-      for (double w : WeightsOfFrame(fit.Expressions->Keys, i))
-      {
-        animation.Weights.push_back(static_cast<float>(w));
-      }
+      const std::vector<double> weights = WeightsOfFrame(fit.Expressions->Keys, i);
+      animation.Weights.insert(animation.Weights.end(), weights.begin(), weights.end());
     }
     else
     {
