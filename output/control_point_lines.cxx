@@ -131,13 +131,10 @@ std::string RewriteControlPointLines(const std::string& text,
   {
     if (IsControlPointLine(old[i], separators))
     {
-      if (lastControlLine == 0 && old[i].find(',') != std::string::npos)
+      // The first pair's separator is the file's.
+      if (lastControlLine == 0 && old[i].find_first_of(",;") != std::string::npos)
       {
-        separator = ",";
-      }
-      else if (lastControlLine == 0 && old[i].find(';') != std::string::npos)
-      {
-        separator = ";";
+        separator = old[i].find(',') != std::string::npos ? "," : ";";
       }
       lastControlLine = static_cast<int>(i) + 1;
     }
