@@ -18,14 +18,8 @@ using animation::core::AllFinite;
 
 [[noreturn]] void Fail(const std::string& path, int line, const std::string& text)
 {
-  std::ostringstream message;
-  message << "Expression file " << path;
-  if (line > 0)
-  {
-    message << " line " << line;
-  }
-  message << ": " << text;
-  throw program_error(message.str());
+  const std::string where = line > 0 ? " line " + std::to_string(line) : "";
+  throw program_error("Expression file " + path + where + ": " + text);
 }
 
 // The whole file, when it is a regular file of at most MaximumTextFileBytes.
