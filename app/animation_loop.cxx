@@ -151,11 +151,6 @@ void FinishOutputs(const SceneInput& input,
   }
 }
 
-void Interact(Scene& scene)
-{
-  scene.Interactor->Start();
-}
-
 void TearDown(Scene& scene, SplineFit& fit)
 {
   // The face renderer, the window and the interactor go first; then the
@@ -219,9 +214,4 @@ InterruptCatcher::~InterruptCatcher()
 int PendingInterrupt()
 {
   return noted;
-}
-
-int InterruptedStatus(int signal)
-{
-  return 128 + signal;
 }

@@ -40,9 +40,6 @@ void FinishOutputs(const SceneInput& input,
                    const SplineFit& fit,
                    MovieRecording& movie);
 
-// Hands the window to the user until it is closed.
-void Interact(Scene& scene);
-
 // Releases the scene and the spline fit, the objects that are not null: the
 // end of a run, or of one that failed on the way.
 void TearDown(Scene& scene, SplineFit& fit);
@@ -66,8 +63,5 @@ private:
 
 // The signal noted so far (SIGINT or SIGTERM), or 0.
 int PendingInterrupt();
-
-// The exit status of a run ended by signal: 128 + its number (130, 143).
-int InterruptedStatus(int signal);
 
 #endif

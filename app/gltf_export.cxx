@@ -259,20 +259,14 @@ std::vector<GltfMaterial> FaceMaterials(vtkPolyData* mesh)
   materials[0].Name = "face";
   if (!mesh->GetPointData()->GetScalars() && !mesh->GetCellData()->GetScalars())
   {
-    for (int c = 0; c < 3; ++c)
-    {
-      materials[0].BaseColour[c] = static_cast<float>(SkinColour[c]);
-    }
+    std::copy(SkinColour, SkinColour + 3, materials[0].BaseColour);
   }
   const FaceParts parts = FacePartsOf(mesh);
   for (const FaceMaterial& source : parts.Materials)
   {
     GltfMaterial material;
     material.Name = source.Name;
-    for (int c = 0; c < 4; ++c)
-    {
-      material.BaseColour[c] = static_cast<float>(source.BaseColour[c]);
-    }
+    std::copy(source.BaseColour, source.BaseColour + 4, material.BaseColour);
     // A texture needs texture coordinates at the mesh's own points.
     if (source.Texture >= 0 && mesh->GetPointData()->GetTCoords())
     {
@@ -299,10 +293,8 @@ GltfWeights FrameWeights(const SplineFit& fit, int framesNumber, int framesPerSe
     animation.Times.push_back(static_cast<float>(static_cast<double>(i) / framesPerSecond));
     if (fit.Expressions)
     {
-      for (double w : WeightsOfFrame(fit.Expressions->Keys, i))
-      {
-        animation.Weights.push_back(static_cast<float>(w));
-      }
+      const std::vector<double> weights = WeightsOfFrame(fit.Expressions->Keys, i);
+      animation.Weights.insert(animation.Weights.end(), weights.begin(), weights.end());
     }
     else
     {

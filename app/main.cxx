@@ -29,6 +29,7 @@
 
 #include <vtkLogger.h>
 #include <vtkOutputWindow.h>
+#include <vtkRenderWindowInteractor.h>
 
 #include <exception>
 #include <iostream>
@@ -134,12 +135,12 @@ int main(int argc, char* argv[])
       {
         ReportInterruption(signal, frames, fit.Frames);
         TearDown(scene, fit);
-        return InterruptedStatus(signal);
+        return 128 + signal; // the shell's status of a run a signal ended: 130, 143
       }
     }
     if (options.Mode == RunMode::Interactive)
     {
-      Interact(scene);
+      scene.Interactor->Start(); // until the user closes the window
     }
     TearDown(scene, fit);
     PrintFarewell();

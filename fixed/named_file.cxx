@@ -116,3 +116,23 @@ bool ReadToEnd(int descriptor, long long maximumBytes, std::string& bytes, std::
     bytes.append(block, static_cast<size_t>(count));
   }
 }
+
+int WriteAll(int descriptor, const void* data, std::size_t size)
+{
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0)
+  {
+    const ssize_t written = write(descriptor, bytes, size);
+    if (written < 0 && errno == EINTR)
+    {
+      continue;
+    }
+    if (written <= 0)
+    {
+      return written < 0 ? errno : EIO;
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}

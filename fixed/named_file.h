@@ -12,6 +12,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 
 // Largest text file read whole: the scene file, an expression file, a point
@@ -58,5 +59,9 @@ bool ReadNamedFile(const std::string& fileName,
 // Appends what descriptor holds up to its end to bytes. Returns false, with
 // the reason in why, when a read fails or bytes would pass maximumBytes.
 bool ReadToEnd(int descriptor, long long maximumBytes, std::string& bytes, std::string& why);
+
+// Writes size bytes of data to descriptor, resuming after short writes and
+// interruptions. Returns 0, or the errno of the write that failed.
+int WriteAll(int descriptor, const void* data, std::size_t size);
 
 #endif

@@ -32,11 +32,6 @@ struct open_stage
 
 open_stage stage;
 
-double seconds_since(progress_clock::time_point start)
-{
-  return std::chrono::duration<double>(progress_clock::now() - start).count();
-}
-
 std::atomic<bool> enabled{ false };
 }
 
@@ -121,7 +116,7 @@ void progress_advance(std::int64_t units)
   }
   const std::int64_t step = stage.Total / 1000 > 0 ? stage.Total / 1000 : 1;
   stage.Check.store(done + step, std::memory_order_relaxed);
-  const double elapsed = seconds_since(stage.Start);
+  const double elapsed = std::chrono::duration<double>(progress_clock::now() - stage.Start).count();
   if (stage.Open.load() && elapsed >= stage.NextDraw)
   {
     const std::string text = progress_text(stage.Name, done, stage.Total, elapsed);

@@ -27,12 +27,9 @@
 #include <cstring>
 #include <iostream>
 #include <limits>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 vtkObjectFactoryNewMacro(vtkDatReader);
 
@@ -81,47 +78,17 @@ constexpr int ShownWarnings = 20;
 
 constexpr const char* WhiteSpace = " \t\r\n\v\f";
 
-// Reads one line whole, whatever its length, without its line end. Returns
-// false when nothing is left to read. A zero byte inside a line stays in it
-// (the line's text then ends there for the parser); it never joins two lines.
-bool ReadWholeLine(FILE* file, std::string& line)
+// True when text begins with a UTF-16 byte-order mark, or its first bytes
+// hold the zero bytes of UTF-16 text without one.
+bool IsUtf16(const std::string& text)
 {
-  char* buffer = nullptr;
-  size_t capacity = 0;
-  const ssize_t length = getline(&buffer, &capacity, file);
-  if (length < 0)
-  {
-    std::free(buffer);
-    line.clear();
-    return false;
-  }
-  line.assign(buffer, static_cast<size_t>(length));
-  std::free(buffer);
-  if (!line.empty() && line.back() == '\n')
-  {
-    line.pop_back();
-  }
-  return true;
-}
-
-// True when file begins with a UTF-16 byte-order mark, or its first bytes
-// hold the zero bytes of UTF-16 text without one. The file is rewound.
-bool IsUtf16(FILE* file)
-{
-  unsigned char start[64];
-  const size_t count = std::fread(start, 1, sizeof(start), file);
-  std::rewind(file);
-  if (count >= 2 &&
-      ((start[0] == 0xff && start[1] == 0xfe) || (start[0] == 0xfe && start[1] == 0xff)))
+  const std::string start = text.substr(0, 64);
+  if (start.compare(0, 2, "\xff\xfe") == 0 || start.compare(0, 2, "\xfe\xff") == 0)
   {
     return true;
   }
-  size_t zeros = 0;
-  for (size_t k = 0; k < count; ++k)
-  {
-    zeros += start[k] == 0;
-  }
-  return count >= 8 && zeros >= count / 3;
+  const auto zeros = static_cast<std::size_t>(std::count(start.begin(), start.end(), '\0'));
+  return start.size() >= 8 && zeros >= start.size() / 3;
 }
 
 // std::sscanf(line, format, ...) for a format that starts with a keyword (its
@@ -187,51 +154,13 @@ std::string Quoted(const char* text)
   }
   return "\"" + trimmed + "\"";
 }
-
-float* AllocateFloats(int count)
-{
-  return static_cast<float*>(std::malloc((count > 0 ? count : 1) * sizeof(float)));
-}
 }
 
 vtkDatReader::vtkDatReader()
-  : FileName(nullptr)
-  , PointArray(vtkPoints::New())
+  : PointArray(vtkPoints::New())
   , PointArrayN(vtkPoints::New())
   , PolyData(vtkPolyData::New())
   , Tree(vtkPointLocator::New())
-  , Texture(nullptr)
-  , TextureReader(nullptr)
-  , ImageActor(nullptr)
-  , BackgroundReader(nullptr)
-  , List(nullptr)
-  , UnList(nullptr)
-  , TX(0)
-  , TY(0)
-  , TZ(0)
-  , BX(nullptr)
-  , BY(nullptr)
-  , BZ(nullptr)
-  , Radius(0.1f)
-  , WindowSize{ 300, 300 }
-  , Max(0)
-  , FramesNumber(10)
-  , LoopCount(1)
-  , SaveImages(0)
-  , UseTexture(0)
-  , UseBackground(0)
-  , BackGroundColor{ 0.24f, 0.35f, 0.67f }
-  , DiffuseColor{ 1.0f, 0.9608f, 0.9333f }
-  , SpecularColor{ 0.7529f, 0.7529f, 0.7529f }
-  , FaceFileName("woman.vtk")
-  , HairFileName("hair.vtk")
-  , UseCamera(0)
-  , CameraPosition{ 2.11247, -5.16695, 7.36478 }
-  , CameraFocalPoint{ 0.145534, 0.631591, 7.68539 }
-  , CameraViewUp{ 0.00928477, -0.0520647, 0.998601 }
-  , FramesLine(0)
-  , Warnings(0)
-  , ShowControlPoints(false)
 {
   this->Tree->Initialize();
   // A single-precision fit that lands every control point within this
@@ -267,16 +196,11 @@ int vtkDatReader::ReadFile()
 {
   // Only a regular file of sensible size is read: a FIFO or a device is
   // refused without waiting for it.
+  std::string text;
   std::string why;
-  const int descriptor =
-    this->FileName ? OpenNamedFile(this->FileName, MaximumTextFileBytes, "a scene file", why) : -1;
-  FILE* file = descriptor >= 0 ? fdopen(descriptor, "r") : nullptr;
-  if (!file)
+  if (!this->FileName ||
+      !ReadNamedFile(this->FileName, MaximumTextFileBytes, "a scene file", text, why))
   {
-    if (descriptor >= 0)
-    {
-      close(descriptor);
-    }
     if (!why.empty() && why != "does not exist")
     {
       animErrorMacro(<< "Not correct FileName: " << this->FileName << " " << why);
@@ -287,23 +211,24 @@ int vtkDatReader::ReadFile()
     }
     return -1;
   }
-  if (IsUtf16(file))
+  if (IsUtf16(text))
   {
-    std::fclose(file);
     animErrorMacro(<< "Not correct FileName: " << this->FileName
                    << " is UTF-16 text; save it as plain text (ASCII or UTF-8)");
     return -1;
   }
 
-  // Closed however the reading ends, a failed allocation for a huge line included.
-  const std::unique_ptr<FILE, int (*)(FILE*)> closer(file, std::fclose);
-  std::string line;
-  int lineNumber = 0;
+  // Each line whole, whatever its length, without its line end. A zero byte
+  // inside a line stays in it (the line's text then ends there for the
+  // parser); it never joins two lines.
   int result = 0;
   this->Warnings = 0;
-  while (result == 0 && ReadWholeLine(file, line))
+  std::size_t start = 0;
+  for (int lineNumber = 1; result == 0 && start < text.size(); ++lineNumber)
   {
-    result = this->ParseLine(line, ++lineNumber);
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    result = this->ParseLine(text.substr(start, end - start), lineNumber);
+    start = end + 1;
   }
   if (this->Warnings > ShownWarnings)
   {
@@ -340,6 +265,26 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
       animErrorMacro(<< "The number on line " << lineNumber << " is out of range (-2147483648 to "
                      << "2147483647): " << Quoted(line));
       return -1;
+    }
+  }
+  // The colours, then the camera's vectors: three numbers each.
+  const struct
+  {
+    const char* Format;
+    float* Colour;
+    double* Camera;
+  } vectors[] = { { "BackgroundColor %f %f %f%n", this->BackGroundColor, nullptr },
+                  { "DiffuseColor %f %f %f%n", this->DiffuseColor, nullptr },
+                  { "SpecularColor %f %f %f%n", this->SpecularColor, nullptr },
+                  { "CameraPosition %f %f %f%n", nullptr, this->CameraPosition },
+                  { "CameraFocalPoint %f %f %f%n", nullptr, this->CameraFocalPoint },
+                  { "CameraViewUp %f %f %f%n", nullptr, this->CameraViewUp } };
+  for (const auto& vector : vectors)
+  {
+    if (ScanLine(line, vector.Format, v, v + 1, v + 2, &end) == 3)
+    {
+      return this->StoreVector(
+        vector.Format, v, vector.Colour, vector.Camera, line, end, lineNumber);
     }
   }
   if (ScanLine(line, "FramesNumber %d%n", &first, &end) == 1)
@@ -388,20 +333,6 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   {
     this->TZ = v[0];
   }
-  else if (ScanLine(line, "BackgroundColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector(
-      "BackgroundColor", v, this->BackGroundColor, nullptr, line, end, lineNumber);
-  }
-  else if (ScanLine(line, "DiffuseColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector("DiffuseColor", v, this->DiffuseColor, nullptr, line, end, lineNumber);
-  }
-  else if (ScanLine(line, "SpecularColor %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector(
-      "SpecularColor", v, this->SpecularColor, nullptr, line, end, lineNumber);
-  }
   else if (ScanLine(line, "SupportRadius %f%n", v, &end) == 1)
   {
     if (!(std::isfinite(v[0]) && v[0] > 0))
@@ -419,20 +350,6 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   else if (ScanLine(line, "Hair %s%n", word, &end) == 1)
   {
     this->HairFileName = word;
-  }
-  else if (ScanLine(line, "CameraPosition %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector(
-      "CameraPosition", v, nullptr, this->CameraPosition, line, end, lineNumber);
-  }
-  else if (ScanLine(line, "CameraFocalPoint %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector(
-      "CameraFocalPoint", v, nullptr, this->CameraFocalPoint, line, end, lineNumber);
-  }
-  else if (ScanLine(line, "CameraViewUp %f %f %f%n", v, v + 1, v + 2, &end) == 3)
-  {
-    return this->StoreVector("CameraViewUp", v, nullptr, this->CameraViewUp, line, end, lineNumber);
   }
   else if (ScanLine(line, "Polynomial %s%n", word, &end) == 1)
   {
@@ -527,7 +444,7 @@ int vtkDatReader::ParseLine(const std::string& text, int lineNumber)
   return 0;
 }
 
-int vtkDatReader::StoreVector(const char* keyword,
+int vtkDatReader::StoreVector(const char* format,
                               const float value[3],
                               float colour[3],
                               double camera[3],
@@ -535,6 +452,7 @@ int vtkDatReader::StoreVector(const char* keyword,
                               int end,
                               int lineNumber)
 {
+  const std::string keyword(format, std::strcspn(format, " "));
   if (!animation::core::AllFinite(value, 3))
   {
     animErrorMacro(<< keyword << " on line " << lineNumber
@@ -546,8 +464,7 @@ int vtkDatReader::StoreVector(const char* keyword,
     std::copy(value, value + 3, colour);
     if (!std::all_of(value, value + 3, [](float c) { return c >= 0 && c <= 1; }))
     {
-      this->Warn(lineNumber,
-                 std::string(keyword) + " has a component outside 0 to 1: " + Quoted(line));
+      this->Warn(lineNumber, keyword + " has a component outside 0 to 1: " + Quoted(line));
     }
   }
   else
@@ -638,7 +555,7 @@ int vtkDatReader::PrepareControlPoints()
   float** differences[3] = { &this->BX, &this->BY, &this->BZ };
   for (float** array : differences)
   {
-    *array = AllocateFloats(count);
+    *array = static_cast<float*>(std::malloc((count > 0 ? count : 1) * sizeof(float)));
     if (!*array)
     {
       animErrorMacro(<< "Not enough memory");

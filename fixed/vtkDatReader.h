@@ -25,8 +25,7 @@
 // "CameraPosition %f %f %f", "CameraFocalPoint %f %f %f",
 // "CameraViewUp %f %f %f", "Polynomial %s", "Kernel %s", "Smoothing %f",
 // "UpAxis %s", "ShowControlPoints %s", "Expression ..." and "Key ..." (kept
-// as text for the driver)
-// and finally the control-point pattern
+// as text for the driver) and finally the control-point pattern
 // "%f %f %f %f %f %f"; the first that accepts a line is applied.
 //
 // A line that no pattern accepts, unless blank or a '#' comment, is skipped
@@ -184,7 +183,7 @@ public:
   bool GetShowControlPoints() const { return this->ShowControlPoints; }
 
   // The scene description file; set directly, not copied.
-  const char* FileName;
+  const char* FileName = nullptr;
 
 protected:
   vtkDatReader();
@@ -195,10 +194,10 @@ protected:
   // vector or a control point holds a number that is not finite, or the
   // SupportRadius is not positive.
   int ParseLine(const std::string& line, int lineNumber);
-  // Stores value, read from line, as the colour or (colour null) the camera
-  // vector of keyword, after checking it. Returns -1 when a number is not
-  // finite, 0 otherwise.
-  int StoreVector(const char* keyword,
+  // Stores value, read from line by format (its keyword's pattern), as the
+  // colour or (colour null) the camera vector, after checking it. Returns -1
+  // when a number is not finite, 0 otherwise.
+  int StoreVector(const char* format,
                   const float value[3],
                   float colour[3],
                   double camera[3],
@@ -221,42 +220,42 @@ protected:
   vtkPoints* PointArrayN;
   vtkPolyData* PolyData; // data set of Tree; its points are PointArray
   vtkPointLocator* Tree;
-  vtkTexture* Texture;
-  vtkBMPReader* TextureReader;
-  vtkImageActor* ImageActor;
-  vtkBMPReader* BackgroundReader;
-  int* List;
-  int* UnList;
-  float TX;
-  float TY;
-  float TZ;
-  float* BX;
-  float* BY;
-  float* BZ;
-  float Radius;
-  int WindowSize[2];
-  int Max;
-  int FramesNumber;
-  int LoopCount;
-  int SaveImages;
-  int UseTexture;
-  int UseBackground;
-  float BackGroundColor[3];
-  float DiffuseColor[3];
-  float SpecularColor[3];
-  std::string FaceFileName;
-  std::string HairFileName;
-  int UseCamera;
-  double CameraPosition[3];
-  double CameraFocalPoint[3];
-  double CameraViewUp[3];
+  vtkTexture* Texture = nullptr;
+  vtkBMPReader* TextureReader = nullptr;
+  vtkImageActor* ImageActor = nullptr;
+  vtkBMPReader* BackgroundReader = nullptr;
+  int* List = nullptr;
+  int* UnList = nullptr;
+  float TX = 0;
+  float TY = 0;
+  float TZ = 0;
+  float* BX = nullptr;
+  float* BY = nullptr;
+  float* BZ = nullptr;
+  float Radius = 0.1f;
+  int WindowSize[2] = { 300, 300 };
+  int Max = 0;
+  int FramesNumber = 10;
+  int LoopCount = 1;
+  int SaveImages = 0;
+  int UseTexture = 0;
+  int UseBackground = 0;
+  float BackGroundColor[3] = { 0.24f, 0.35f, 0.67f };
+  float DiffuseColor[3] = { 1.0f, 0.9608f, 0.9333f };
+  float SpecularColor[3] = { 0.7529f, 0.7529f, 0.7529f };
+  std::string FaceFileName = "woman.vtk";
+  std::string HairFileName = "hair.vtk";
+  int UseCamera = 0;
+  double CameraPosition[3] = { 2.11247, -5.16695, 7.36478 };
+  double CameraFocalPoint[3] = { 0.145534, 0.631591, 7.68539 };
+  double CameraViewUp[3] = { 0.00928477, -0.0520647, 0.998601 };
   std::vector<KeywordLine> ExpressionLines;
   std::vector<KeywordLine> KeyLines;
-  int FramesLine;
-  int Warnings; // warnings about lines of the file, shown or not
+  int FramesLine = 0;
+  int Warnings = 0; // warnings about lines of the file, shown or not
   animation::core::fit_options FitOptions;
   std::string UpAxis;
-  bool ShowControlPoints;
+  bool ShowControlPoints = false;
 
 private:
   vtkDatReader(const vtkDatReader&) = delete;

@@ -75,26 +75,6 @@ TemporaryFile CreateTemporaryFile(const std::string& path)
   throw program_error(WriteFailureMessage(path, error));
 }
 
-int WriteAll(int descriptor, const void* data, std::size_t size)
-{
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0)
-  {
-    const ssize_t written = write(descriptor, bytes, size);
-    if (written < 0 && errno == EINTR)
-    {
-      continue;
-    }
-    if (written <= 0)
-    {
-      return written < 0 ? errno : EIO;
-    }
-    bytes += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return 0;
-}
-
 int CommitTemporaryFile(TemporaryFile& file, const std::string& path)
 {
   int error = 0;

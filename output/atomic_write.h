@@ -11,7 +11,8 @@
 #ifndef atomic_write_h
 #define atomic_write_h
 
-#include <cstddef>
+#include "named_file.h" // For WriteAll
+
 #include <functional>
 #include <string>
 
@@ -26,10 +27,6 @@ struct TemporaryFile
 // the error>" (with the file-size limit named for EFBIG) when the folder
 // takes no new file.
 TemporaryFile CreateTemporaryFile(const std::string& path);
-
-// Writes size bytes of data to descriptor, resuming after short writes and
-// interruptions. Returns 0, or the errno of the write that failed.
-int WriteAll(int descriptor, const void* data, std::size_t size);
 
 // Flushes file to the disk, closes it and renames it onto path. Returns 0, or
 // the errno of the step that failed; the temporary file is removed then and

@@ -69,17 +69,12 @@ bool IsSupportRadiusLine(const std::string& line)
 // the '\r' of a file with Windows line ends.
 std::string KeptEnding(const std::string& old)
 {
-  std::string ending;
   const std::size_t hash = old.find('#');
   if (hash != std::string::npos)
   {
-    ending = " " + old.substr(hash);
+    return " " + old.substr(hash);
   }
-  else if (!old.empty() && old.back() == '\r')
-  {
-    ending = "\r";
-  }
-  return ending;
+  return !old.empty() && old.back() == '\r' ? "\r" : "";
 }
 
 std::string Numbers(const double* values, int count, const char* separator = " ")
@@ -136,13 +131,10 @@ std::string RewriteControlPointLines(const std::string& text,
   {
     if (IsControlPointLine(old[i], separators))
     {
-      if (lastControlLine == 0 && old[i].find(',') != std::string::npos)
+      // The first pair's separator is the file's.
+      if (lastControlLine == 0 && old[i].find_first_of(",;") != std::string::npos)
       {
-        separator = ",";
-      }
-      else if (lastControlLine == 0 && old[i].find(';') != std::string::npos)
-      {
-        separator = ";";
+        separator = old[i].find(',') != std::string::npos ? "," : ";";
       }
       lastControlLine = static_cast<int>(i) + 1;
     }

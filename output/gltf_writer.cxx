@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <numeric>
 #include <sstream>
 
 namespace
@@ -303,14 +304,11 @@ std::string GlbBytes(const std::vector<GltfMesh>& meshes,
       ",\"output\":" + std::to_string(output) + ",\"interpolation\":\"LINEAR\"}]}]";
   }
 
-  std::vector<std::string> sceneNodes;
-  for (size_t n = 0; n < nodes.size(); ++n)
-  {
-    sceneNodes.push_back(std::to_string(n));
-  }
+  std::vector<int> sceneNodes(nodes.size());
+  std::iota(sceneNodes.begin(), sceneNodes.end(), 0);
   std::ostringstream json;
   json << "{\"asset\":{\"version\":\"2.0\",\"generator\":\"Animation\"},\"scene\":0,"
-       << "\"scenes\":[{\"nodes\":" << Document::Joined(sceneNodes) << "}],"
+       << "\"scenes\":[{\"nodes\":" << Document::List(sceneNodes) << "}],"
        << "\"nodes\":" << Document::Joined(nodes) << ",\"meshes\":" << Document::Joined(meshItems);
   if (!materialItems.empty())
   {

@@ -66,7 +66,7 @@ std::vector<NamedFile> InputsOf(vtkDatReader* reader)
   std::string why;
   if (extension == ".gltf" || extension == ".glb")
   {
-    GltfUriFiles(face, gltfFiles, why);
+    GltfUrisResolve(face, why, &gltfFiles);
   }
   for (const std::string& file : gltfFiles)
   {

@@ -5,9 +5,11 @@
 #include "program_error.h"
 #include "scene_folder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -16,14 +18,8 @@ using animation::core::AllFinite;
 
 [[noreturn]] void Fail(const std::string& path, int line, const std::string& text)
 {
-  std::ostringstream message;
-  message << "Expression file " << path;
-  if (line > 0)
-  {
-    message << " line " << line;
-  }
-  message << ": " << text;
-  throw program_error(message.str());
+  const std::string where = line > 0 ? " line " + std::to_string(line) : "";
+  throw program_error("Expression file " + path + where + ": " + text);
 }
 
 // The whole file, when it is a regular file of at most MaximumTextFileBytes.
@@ -93,39 +89,39 @@ bool ReadNumbers(const std::string& line, int count, float* values)
 // A header names its columns: some field of it is not a number.
 bool IsHeader(const std::string& line)
 {
+  const std::vector<std::string> fields = Fields(line);
   float value;
-  for (const std::string& field : Fields(line))
-  {
-    if (!IsNumber(field, &value))
-    {
-      return true;
-    }
-  }
-  return false;
+  return std::any_of(fields.begin(),
+                     fields.end(),
+                     [&value](const std::string& field) { return !IsNumber(field, &value); });
 }
 
-bool BlankOrComment(const std::string& line)
+// The lines of the file at path that are neither blank nor a '#' comment,
+// each with its number, counting from 1.
+std::vector<std::pair<int, std::string>> DataLines(const std::string& path)
 {
-  const size_t first = line.find_first_not_of(" \t\r");
-  return first == std::string::npos || line[first] == '#';
+  std::istringstream text(ReadText(path));
+  std::vector<std::pair<int, std::string>> lines;
+  std::string line;
+  for (int number = 1; std::getline(text, line); ++number)
+  {
+    const size_t first = line.find_first_not_of(" \t\r");
+    if (first != std::string::npos && line[first] != '#')
+    {
+      lines.emplace_back(number, line);
+    }
+  }
+  return lines;
 }
 
 // Rows of count numbers from a text of lines; one header line is allowed
 // before the first row.
 std::vector<std::vector<float>> ReadRows(const std::string& path, int count)
 {
-  std::istringstream text(ReadText(path));
   std::vector<std::vector<float>> rows;
-  std::string line;
-  int number = 0;
   bool header = false;
-  while (std::getline(text, line))
+  for (const auto& [number, line] : DataLines(path))
   {
-    ++number;
-    if (BlankOrComment(line))
-    {
-      continue;
-    }
     std::vector<float> row(count);
     if (!ReadNumbers(line, count, row.data()))
     {
@@ -172,17 +168,9 @@ PointList ReadMarkupsJson(const std::string& path)
 // The x, y, z columns (the second to the fourth) of a Slicer fiducial list.
 PointList ReadFiducials(const std::string& path)
 {
-  std::istringstream text(ReadText(path));
   PointList points;
-  std::string line;
-  int number = 0;
-  while (std::getline(text, line))
+  for (const auto& [number, line] : DataLines(path))
   {
-    ++number;
-    if (BlankOrComment(line))
-    {
-      continue;
-    }
     const size_t comma = line.find(',');
     float p[3];
     if (comma == std::string::npos || !ReadNumbers(line.substr(comma + 1), 3, p) ||

@@ -5,6 +5,7 @@
 
 #include <vtk_jsoncpp.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
@@ -25,37 +26,20 @@ std::string Quoted(const std::string& uri)
 // '-' or '.', then ':'.
 bool HasScheme(const std::string& uri)
 {
-  if (uri.empty() || !std::isalpha(static_cast<unsigned char>(uri[0])))
-  {
-    return false;
-  }
-  for (char c : uri)
-  {
-    if (c == ':')
-    {
-      return true;
-    }
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
-    {
-      return false;
-    }
-  }
-  return false;
+  const auto isSchemeCharacter = [](unsigned char c)
+  { return std::isalnum(c) || c == '+' || c == '-' || c == '.'; };
+  const std::size_t colon = uri.find(':');
+  return colon != std::string::npos && colon > 0 &&
+         std::isalpha(static_cast<unsigned char>(uri[0])) &&
+         std::all_of(uri.begin(), uri.begin() + colon, isSchemeCharacter);
 }
 
 // True when path lies inside folder; both are canonical.
 bool IsInside(const std::filesystem::path& path, const std::filesystem::path& folder)
 {
-  auto inFolder = folder.begin();
-  auto inPath = path.begin();
-  for (; inFolder != folder.end(); ++inFolder, ++inPath)
-  {
-    if (inPath == path.end() || *inPath != *inFolder)
-    {
-      return false;
-    }
-  }
-  return inPath != path.end();
+  const auto [inFolder, inPath] =
+    std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+  return inFolder == folder.end() && inPath != path.end();
 }
 
 // Reads count bytes at offset of the file open at descriptor.
@@ -121,13 +105,13 @@ bool JsonText(const std::string& gltfFile, std::string& json, std::string& why)
 }
 
 // Checks the "uri" of every object of the array named kind ("buffers",
-// "images") in document, adding the files they name to files; role names one
-// of them in a reason.
+// "images") in document, adding the files they name to files when it is not
+// null; role names one of them in a reason.
 bool UrisResolve(const std::string& gltfFile,
                  const Json::Value& document,
                  const char* kind,
                  const char* role,
-                 std::vector<std::string>& files,
+                 std::vector<std::string>* files,
                  std::string& why)
 {
   const Json::Value& list = document[kind];
@@ -152,9 +136,9 @@ bool UrisResolve(const std::string& gltfFile,
       why = std::string("its ") + role + " uri " + why;
       return false;
     }
-    if (!path.empty())
+    if (files && !path.empty())
     {
-      files.push_back(path);
+      files->push_back(path);
     }
   }
   return true;
@@ -206,13 +190,7 @@ bool ResolveGltfUri(const std::string& gltfFile,
   return true;
 }
 
-bool GltfUrisResolve(const std::string& gltfFile, std::string& why)
-{
-  std::vector<std::string> files;
-  return GltfUriFiles(gltfFile, files, why);
-}
-
-bool GltfUriFiles(const std::string& gltfFile, std::vector<std::string>& files, std::string& why)
+bool GltfUrisResolve(const std::string& gltfFile, std::string& why, std::vector<std::string>* files)
 {
   std::string json;
   if (!JsonText(gltfFile, json, why))

@@ -26,10 +26,10 @@ bool ResolveGltfUri(const std::string& gltfFile,
 // True when every buffer and image uri of gltfFile (a .gltf, or a .glb with
 // its JSON chunk) resolves; otherwise false with the first reason in why
 // ("its buffer uri "../../etc/passwd" leaves the folder of face.gltf").
-bool GltfUrisResolve(const std::string& gltfFile, std::string& why);
-
-// GltfUrisResolve, adding the files that the buffer and image uris name (not
-// the data: ones) to files.
-bool GltfUriFiles(const std::string& gltfFile, std::vector<std::string>& files, std::string& why);
+// The files that the uris name (not the data: ones) are added to files when
+// it is not null.
+bool GltfUrisResolve(const std::string& gltfFile,
+                     std::string& why,
+                     std::vector<std::string>* files = nullptr);
 
 #endif

@@ -50,24 +50,8 @@ constexpr int SanitizerStatus = 4;
 
 void Send(int descriptor, char kind, const std::string& payload)
 {
-  std::string message(1, kind);
-  message += payload;
-  const char* bytes = message.data();
-  std::size_t left = message.size();
-  while (left > 0)
-  {
-    const ssize_t written = write(descriptor, bytes, left);
-    if (written < 0 && errno == EINTR)
-    {
-      continue;
-    }
-    if (written <= 0)
-    {
-      return;
-    }
-    bytes += written;
-    left -= static_cast<std::size_t>(written);
-  }
+  const std::string message = kind + payload;
+  WriteAll(descriptor, message.data(), message.size());
 }
 
 // The child: reads, checks and sends the mesh or the reason, then ends
@@ -116,11 +100,6 @@ void Send(int descriptor, char kind, const std::string& payload)
   }
   Send(descriptor, MeshFollows, writer->GetOutputString());
   _exit(0);
-}
-
-std::string MiB(long long bytes)
-{
-  return std::to_string(bytes >> 20) + " MiB";
 }
 }
 
@@ -200,7 +179,8 @@ vtkAlgorithm* ReadInChildProcess(vtkAlgorithm* reader, const ReadLimits& limits,
   }
   if (WEXITSTATUS(status) == OutOfMemoryStatus)
   {
-    why = "reading it needs more than " + MiB(limits.MemoryLimitBytes) + " of memory";
+    why = "reading it needs more than " + std::to_string(limits.MemoryLimitBytes >> 20) +
+          " MiB of memory";
     return nullptr;
   }
   if (WEXITSTATUS(status) != 0 || reply.empty())

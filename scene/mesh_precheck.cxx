@@ -10,8 +10,9 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <map>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace
@@ -133,6 +134,19 @@ bool ReadBinaryInteger(Cursor& cursor,
   return !(bytes == 8 && !isSigned && value < 0);
 }
 
+// The next integer: a decimal word of ASCII data, or one of bytes bytes of
+// binary data.
+bool ReadInteger(Cursor& cursor,
+                 bool binary,
+                 std::size_t bytes,
+                 bool bigEndian,
+                 bool isSigned,
+                 long long& value)
+{
+  return binary ? ReadBinaryInteger(cursor, bytes, bigEndian, isSigned, value)
+                : NextInteger(cursor, value);
+}
+
 bool Refuse(std::string& why, const std::string& reason)
 {
   why = reason;
@@ -144,24 +158,15 @@ bool Refuse(std::string& why, const std::string& reason)
 // Bytes of one binary value of a legacy type name, 0 for a name not known.
 std::size_t LegacyValueBytes(std::string_view type)
 {
-  if (type == "bit" || type == "char" || type == "unsigned_char")
-  {
-    return 1;
-  }
-  if (type == "short" || type == "unsigned_short")
-  {
-    return 2;
-  }
-  if (type == "int" || type == "unsigned_int" || type == "float")
-  {
-    return 4;
-  }
-  if (type == "long" || type == "unsigned_long" || type == "double" || type == "vtkIdType" ||
-      type == "vtktypeint64" || type == "vtktypeuint64")
-  {
-    return 8;
-  }
-  return 0;
+  static const std::map<std::string_view, std::size_t> bytes = {
+    { "bit", 1 },           { "char", 1 },           { "unsigned_char", 1 },
+    { "short", 2 },         { "unsigned_short", 2 }, { "int", 4 },
+    { "unsigned_int", 4 },  { "float", 4 },          { "long", 8 },
+    { "unsigned_long", 8 }, { "double", 8 },         { "vtkIdType", 8 },
+    { "vtktypeint64", 8 },  { "vtktypeuint64", 8 }
+  };
+  const auto found = bytes.find(type);
+  return found == bytes.end() ? 0 : found->second;
 }
 
 struct LegacyReader
@@ -193,11 +198,10 @@ struct LegacyReader
     return true;
   }
 
-  // The next value, read as an integer (ASCII) or as valueBytes big-endian bytes.
+  // The next value, of valueBytes big-endian bytes when binary.
   bool Integer(std::size_t valueBytes, long long& value)
   {
-    return this->Binary ? ReadBinaryInteger(this->At, valueBytes, true, true, value)
-                        : NextInteger(this->At, value);
+    return ReadInteger(this->At, this->Binary, valueBytes, true, true, value);
   }
 
   bool SkipValues(long long count, std::size_t valueBytes)
@@ -434,26 +438,18 @@ struct PlyElement
 // name is not a type.
 std::size_t PlyTypeBytes(std::string_view type, bool& isSigned)
 {
-  isSigned = type == "char" || type == "int8" || type == "short" || type == "int16" ||
-             type == "int" || type == "int32";
-  if (type == "char" || type == "uchar" || type == "int8" || type == "uint8")
-  {
-    return 1;
-  }
-  if (type == "short" || type == "ushort" || type == "int16" || type == "uint16")
-  {
-    return 2;
-  }
-  if (type == "int" || type == "uint" || type == "int32" || type == "uint32" || type == "float" ||
-      type == "float32")
-  {
-    return 4;
-  }
-  if (type == "double" || type == "float64")
-  {
-    return 8;
-  }
-  return 0;
+  // Bytes, and whether the type is a signed integer.
+  static const std::map<std::string_view, std::pair<std::size_t, bool>> types = {
+    { "char", { 1, true } },    { "int8", { 1, true } },     { "uchar", { 1, false } },
+    { "uint8", { 1, false } },  { "short", { 2, true } },    { "int16", { 2, true } },
+    { "ushort", { 2, false } }, { "uint16", { 2, false } },  { "int", { 4, true } },
+    { "int32", { 4, true } },   { "uint", { 4, false } },    { "uint32", { 4, false } },
+    { "float", { 4, false } },  { "float32", { 4, false } }, { "double", { 8, false } },
+    { "float64", { 8, false } }
+  };
+  const auto found = types.find(type);
+  isSigned = found != types.end() && found->second.second;
+  return found == types.end() ? 0 : found->second.first;
 }
 
 bool PlyHeader(Cursor& cursor, std::vector<PlyElement>& elements, int& format, std::string& why)
@@ -568,9 +564,8 @@ bool PlyFits(Cursor cursor, std::string& why)
         long long values = 1;
         if (property.IsList)
         {
-          if (!(binary ? ReadBinaryInteger(
-                           cursor, property.CountBytes, bigEndian, property.CountSigned, values)
-                       : NextInteger(cursor, values)))
+          if (!ReadInteger(
+                cursor, binary, property.CountBytes, bigEndian, property.CountSigned, values))
           {
             return Refuse(why, cut);
           }
@@ -586,19 +581,13 @@ bool PlyFits(Cursor cursor, std::string& why)
         for (long long k = 0; k < values; ++k)
         {
           long long index = 0;
-          bool read = false;
-          if (binary)
-          {
-            read = property.IsVertexIndex
-                     ? ReadBinaryInteger(
-                         cursor, property.ValueBytes, bigEndian, property.ValueSigned, index)
-                     : cursor.Skip(property.ValueBytes);
-          }
-          else
-          {
-            std::string_view token;
-            read = cursor.Token(token) && (!property.IsVertexIndex || ParseInteger(token, index));
-          }
+          std::string_view token;
+          const bool read =
+            property.IsVertexIndex
+              ? ReadInteger(
+                  cursor, binary, property.ValueBytes, bigEndian, property.ValueSigned, index)
+            : binary ? cursor.Skip(property.ValueBytes)
+                     : cursor.Token(token);
           if (!read)
           {
             return Refuse(why, cut);
@@ -621,12 +610,9 @@ bool PlyFits(Cursor cursor, std::string& why)
 
 bool StlFits(const char* data, std::size_t size, std::string& why)
 {
-  std::size_t start = 0;
-  while (start < size && std::isspace(static_cast<unsigned char>(data[start])))
-  {
-    ++start;
-  }
-  const bool looksAscii = size - start >= 5 && std::memcmp(data + start, "solid", 5) == 0;
+  Cursor words{ data, data + size };
+  std::string_view first;
+  const bool looksAscii = words.Token(first) && first.substr(0, 5) == "solid";
   if (size >= 84)
   {
     long long triangles = 0;

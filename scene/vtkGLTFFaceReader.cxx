@@ -201,22 +201,11 @@ public:
     };
     for (int kind = 0; kind < 4; ++kind)
     {
-      if (!kinds[kind])
+      if (kinds[kind])
       {
-        continue;
-      }
-      vtkIdType size;
-      const vtkIdType* ids;
-      std::vector<vtkIdType> moved;
-      for (kinds[kind]->InitTraversal(); kinds[kind]->GetNextCell(size, ids);)
-      {
-        moved.assign(ids, ids + size);
-        for (vtkIdType& id : moved)
-        {
-          id += first;
-        }
-        this->Cells[kind]->InsertNextCell(size, moved.data());
-        this->CellParts[kind].push_back(partId);
+        this->Cells[kind]->Append(kinds[kind], first);
+        this->CellParts[kind].insert(
+          this->CellParts[kind].end(), kinds[kind]->GetNumberOfCells(), partId);
       }
     }
   }
