@@ -204,18 +204,7 @@ vtkMatrixSolver* vtkMatrixSolver::New()
 }
 
 vtkMatrixSolver::vtkMatrixSolver()
-  : PointArray(nullptr)
-  , SplineCoeffX(nullptr)
-  , SplineCoeffY(nullptr)
-  , SplineCoeffZ(nullptr)
-  , List(nullptr)
-  , BX(nullptr)
-  , BY(nullptr)
-  , BZ(nullptr)
-  , Radius(0.0f)
-  , Max(0)
-  , Math(vtkMath::New())
-  , SolvedCoeff{ nullptr, nullptr, nullptr }
+  : Math(vtkMath::New())
 {
 }
 

@@ -117,22 +117,22 @@ protected:
   vtkMatrixSolver();
   ~vtkMatrixSolver() override;
 
-  vtkPoints* PointArray;
-  float* SplineCoeffX;
-  float* SplineCoeffY;
-  float* SplineCoeffZ;
-  int* List;
-  float* BX;
-  float* BY;
-  float* BZ;
-  float Radius;
-  int Max;
+  vtkPoints* PointArray = nullptr;
+  float* SplineCoeffX = nullptr;
+  float* SplineCoeffY = nullptr;
+  float* SplineCoeffZ = nullptr;
+  int* List = nullptr;
+  float* BX = nullptr;
+  float* BY = nullptr;
+  float* BZ = nullptr;
+  float Radius = 0.0f;
+  int Max = 0;
   animation::core::fit_options Options;
   animation::core::fit_accuracy Accuracy;
   vtkMath* Math; // made by the constructor, deleted by the destructor; unused
 
   // The coefficient arrays made by the last Solve(), X, Y, Z; owned.
-  float* SolvedCoeff[3];
+  float* SolvedCoeff[3] = { nullptr, nullptr, nullptr };
 
 private:
   vtkMatrixSolver(const vtkMatrixSolver&) = delete;
