@@ -193,10 +193,6 @@ outcome order_points(vtkPoints* points,
     return out_of_memory(storage::ordering, 8.0 * count);
   }
   std::fill(position.begin(), position.end(), unassigned);
-  if (count <= 0)
-  {
-    return {};
-  }
   // One id list serves every query; it has room for all points up front, so
   // no query ever grows it.
   vtkNew<vtkIdList> neighbours;
@@ -401,9 +397,8 @@ outcome solve_factored(const fit_factor& factor,
     if (factor.Order > 0 && factor.Hull.Dimension < 3)
     {
       // The coefficients of the reduced basis as d0 ... d3 of 1, x, y, z.
-      double e[4] = {};
+      const double e[4] = { polynomial[v][0], polynomial[v][1], polynomial[v][2] };
       double d[4];
-      std::copy(polynomial[v], polynomial[v] + factor.Order, e);
       monomials_from_hull(factor.Hull, e, d);
       std::copy(d, d + 4, polynomial[v]);
     }
