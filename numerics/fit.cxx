@@ -2,9 +2,12 @@
 // fit.h.
 #include "fit.h"
 
+#include "affine_hull.h"
 #include "basis_function.h"
 #include "dense_qr.h"
+#include "envelope_assembly.h"
 #include "envelope_estimate.h"
+#include "envelope_view.h"
 #include "finite_points.h"
 #include "locator_buckets.h"
 #include "spline_field.h"
@@ -25,6 +28,33 @@ namespace animation
 {
 namespace core
 {
+// A + lambda I factored, with what solving a value set with it needs: the
+// control points in list order and the elimination of the polynomial part.
+// Made by factor_system, read-only afterwards, so that any number of solves
+// may use it at once.
+struct fit_factor
+{
+  int n = 0;
+  fit_options Options;            // R, phi, the polynomial part and lambda of the system
+  std::vector<int> Xenv;          // n + 1 entries: row starts of the envelope
+  envelope_rows Rows;             // the strictly lower part of L, in envelope storage
+  std::vector<float> Diag;        // n entries: the diagonal of L
+  std::vector<float> Coordinates; // 3n: x of every list position, then y, then z
+  affine_hull Hull = {};          // of the control points, with the polynomial part
+  int Order = 0;                  // polynomial terms: 0 without them, else Hull.Dimension + 1
+  std::vector<float> P;           // 4n: row r at P + r*n, reduced to the hull
+  std::vector<float> W;           // 4n: inv(A)*P', column k at W + k*n
+  float S[16] = {};               // -P*W, S(r,c) at S[Order*r + c]
+
+  // The factor as the envelope solves take it; they only read it.
+  envelope_view View() const
+  {
+    return {
+      this->n, this->Xenv.data(), this->Rows.Env.get(), const_cast<float*>(this->Diag.data())
+    };
+  }
+};
+
 namespace
 {
 // Forms W = inv(A)*P' and S = -P*W with the factor of A.
@@ -173,6 +203,157 @@ outcome measure_and_refine(const fit_factor& factor,
   accuracy.After = rounded.Before;
   return step;
 }
+
+// All of solve_system (fit.h) that does not depend on the values: the
+// assembly, the factor and the elimination of the polynomial part. The
+// arguments are those of solve_system; factor is set when the outcome is ok.
+outcome factor_system(const float* x,
+                      const float* y,
+                      const float* z,
+                      int n,
+                      int max,
+                      const fit_options& options,
+                      fit_monitor* monitor,
+                      fit_factor& factor)
+{
+  fit_monitor silent;
+  fit_monitor& report = monitor ? *monitor : silent;
+  factor.n = n;
+  factor.Options = options;
+  if (!obtain(factor.Diag, n))
+  {
+    return out_of_memory(storage::diagonal, 4.0 * n);
+  }
+  if (!obtain(factor.Xenv, std::int64_t(n) + 1))
+  {
+    return out_of_memory(storage::row_starts, 4.0 * (n + 1.0));
+  }
+  if (!obtain(factor.P, 4 * std::int64_t(n)) || !obtain(factor.W, 4 * std::int64_t(n)))
+  {
+    return out_of_memory(storage::polynomial_rows, 16.0 * n);
+  }
+  if (!obtain(factor.Coordinates, 3 * std::int64_t(n)))
+  {
+    return out_of_memory(storage::work_columns, 12.0 * n);
+  }
+  const float* coordinates[3] = { x, y, z };
+  float* P = factor.P.data();
+  // The diagonal of A + lambda I: phi(0) = 1 plus the smoothing.
+  const float diagonal = static_cast<float>(1.0 + options.Smoothing);
+  for (int i = 0; i < n; ++i)
+  {
+    P[i] = 1.0f;
+    for (int a = 0; a < 3; ++a)
+    {
+      P[std::size_t(a + 1) * n + i] = coordinates[a][i];
+      factor.Coordinates[std::size_t(a) * n + i] = coordinates[a][i];
+    }
+    factor.Diag[i] = diagonal;
+  }
+
+  envelope_rows& rows = factor.Rows;
+  outcome step = start_envelope(n, max, rows);
+  if (!step.Ok())
+  {
+    return step;
+  }
+  report.AssemblyStarted();
+  step =
+    assemble_envelope(x, y, z, n, max, options.Radius, options.Kernel, factor.Xenv.data(), rows);
+  if (!step.Ok())
+  {
+    return step;
+  }
+  report.Assembled(n, rows.Entries, rows.Relocations);
+  resize_envelope(rows, rows.Entries);
+
+  const envelope_view a = factor.View();
+  report.FactorStarted(envelope_factor_work(factor.Xenv.data(), 0, n));
+  const int failed = envelope_factor(a, &report);
+  report.Factored(failed);
+  if (failed == envelope_no_memory)
+  {
+    return out_of_memory(storage::factor_work, 0.0);
+  }
+  if (failed >= 0)
+  {
+    return failure(status::not_positive_definite, failed);
+  }
+  if (rows.Coincident)
+  {
+    return failure(status::coincident);
+  }
+  factor.Order = 0;
+  if (options.Polynomial)
+  {
+    // Points that do not span space determine only the affine functions of
+    // their hull; the polynomial part is reduced to those.
+    factor.Hull = find_affine_hull(x, y, z, n);
+    if (factor.Hull.Dimension < 3)
+    {
+      hull_rows(factor.Hull, x, y, z, n, P);
+    }
+    factor.Order = factor.Hull.Dimension + 1;
+    eliminate_polynomial(a, P, factor.Order, factor.W.data(), factor.S);
+  }
+  return {};
+}
+
+// The rest of solve_system, on the factor of factor_system: the arguments
+// are those of solve_system.
+outcome solve_factored(const fit_factor& factor,
+                       float* const* values,
+                       int sets,
+                       float (*polynomial)[4],
+                       refinement_request* refinement)
+{
+  const int n = factor.n;
+  // The values b in double precision, as given or kept before the solves
+  // overwrite them.
+  const bool keep = refinement && !refinement->Values;
+  std::vector<double> kept;
+  if (keep && !obtain(kept, std::int64_t(sets) * n))
+  {
+    return out_of_memory(storage::refinement, 8.0 * sets * n);
+  }
+  std::vector<const double*> b(sets);
+  for (int v = 0; refinement && v < sets; ++v)
+  {
+    b[v] = keep ? &kept[std::size_t(v) * n] : refinement->Values[v];
+    if (keep)
+    {
+      std::copy(values[v], values[v] + n, &kept[std::size_t(v) * n]);
+    }
+  }
+  envelope_solve_many(factor.View(), sets, values);
+  for (int v = 0; v < sets; ++v)
+  {
+    // Without the polynomial part, c = inv(A + lambda I) b and d = 0.
+    std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
+    if (factor.Order > 0)
+    {
+      solve_value_set(
+        factor.P.data(), factor.W.data(), factor.S, n, factor.Order, values[v], polynomial[v]);
+    }
+    if (factor.Order > 0 && factor.Hull.Dimension < 3)
+    {
+      // The coefficients of the reduced basis as d0 ... d3 of 1, x, y, z.
+      const double e[4] = { polynomial[v][0], polynomial[v][1], polynomial[v][2] };
+      double d[4];
+      monomials_from_hull(factor.Hull, e, d);
+      std::copy(d, d + 4, polynomial[v]);
+    }
+    if (!AllFinite(values[v], n) || !AllFinite(polynomial[v], 4))
+    {
+      return failure(status::not_finite, v);
+    }
+  }
+  if (!refinement)
+  {
+    return {};
+  }
+  return measure_and_refine(factor, b.data(), values, sets, polynomial, *refinement);
+}
 }
 
 outcome order_points(vtkPoints* points,
@@ -266,152 +447,6 @@ void list_order_differences(const float* sources,
       values[a][k] = sources[3 * id + a] - targets[3 * id + a];
     }
   }
-}
-
-outcome factor_system(const float* x,
-                      const float* y,
-                      const float* z,
-                      int n,
-                      int max,
-                      const fit_options& options,
-                      fit_monitor* monitor,
-                      fit_factor& factor)
-{
-  fit_monitor silent;
-  fit_monitor& report = monitor ? *monitor : silent;
-  factor.n = n;
-  factor.Options = options;
-  if (!obtain(factor.Diag, n))
-  {
-    return out_of_memory(storage::diagonal, 4.0 * n);
-  }
-  if (!obtain(factor.Xenv, std::int64_t(n) + 1))
-  {
-    return out_of_memory(storage::row_starts, 4.0 * (n + 1.0));
-  }
-  if (!obtain(factor.P, 4 * std::int64_t(n)) || !obtain(factor.W, 4 * std::int64_t(n)))
-  {
-    return out_of_memory(storage::polynomial_rows, 16.0 * n);
-  }
-  if (!obtain(factor.Coordinates, 3 * std::int64_t(n)))
-  {
-    return out_of_memory(storage::work_columns, 12.0 * n);
-  }
-  const float* coordinates[3] = { x, y, z };
-  float* P = factor.P.data();
-  // The diagonal of A + lambda I: phi(0) = 1 plus the smoothing.
-  const float diagonal = static_cast<float>(1.0 + options.Smoothing);
-  for (int i = 0; i < n; ++i)
-  {
-    P[i] = 1.0f;
-    for (int a = 0; a < 3; ++a)
-    {
-      P[std::size_t(a + 1) * n + i] = coordinates[a][i];
-      factor.Coordinates[std::size_t(a) * n + i] = coordinates[a][i];
-    }
-    factor.Diag[i] = diagonal;
-  }
-
-  envelope_rows& rows = factor.Rows;
-  outcome step = start_envelope(n, max, rows);
-  if (!step.Ok())
-  {
-    return step;
-  }
-  report.AssemblyStarted();
-  step =
-    assemble_envelope(x, y, z, n, max, options.Radius, options.Kernel, factor.Xenv.data(), rows);
-  if (!step.Ok())
-  {
-    return step;
-  }
-  report.Assembled(n, rows.Entries, rows.Relocations);
-  resize_envelope(rows, rows.Entries);
-
-  const envelope_view a = factor.View();
-  report.FactorStarted(envelope_factor_work(factor.Xenv.data(), 0, n));
-  const int failed = envelope_factor(a, &report);
-  report.Factored(failed);
-  if (failed == envelope_no_memory)
-  {
-    return out_of_memory(storage::factor_work, 0.0);
-  }
-  if (failed >= 0)
-  {
-    return failure(status::not_positive_definite, failed);
-  }
-  if (rows.Coincident)
-  {
-    return failure(status::coincident);
-  }
-  factor.Order = 0;
-  if (options.Polynomial)
-  {
-    // Points that do not span space determine only the affine functions of
-    // their hull; the polynomial part is reduced to those.
-    factor.Hull = find_affine_hull(x, y, z, n);
-    if (factor.Hull.Dimension < 3)
-    {
-      hull_rows(factor.Hull, x, y, z, n, P);
-    }
-    factor.Order = factor.Hull.Dimension + 1;
-    eliminate_polynomial(a, P, factor.Order, factor.W.data(), factor.S);
-  }
-  return {};
-}
-
-outcome solve_factored(const fit_factor& factor,
-                       float* const* values,
-                       int sets,
-                       float (*polynomial)[4],
-                       refinement_request* refinement)
-{
-  const int n = factor.n;
-  // The values b in double precision, as given or kept before the solves
-  // overwrite them.
-  const bool keep = refinement && !refinement->Values;
-  std::vector<double> kept;
-  if (keep && !obtain(kept, std::int64_t(sets) * n))
-  {
-    return out_of_memory(storage::refinement, 8.0 * sets * n);
-  }
-  std::vector<const double*> b(sets);
-  for (int v = 0; refinement && v < sets; ++v)
-  {
-    b[v] = keep ? &kept[std::size_t(v) * n] : refinement->Values[v];
-    if (keep)
-    {
-      std::copy(values[v], values[v] + n, &kept[std::size_t(v) * n]);
-    }
-  }
-  envelope_solve_many(factor.View(), sets, values);
-  for (int v = 0; v < sets; ++v)
-  {
-    // Without the polynomial part, c = inv(A + lambda I) b and d = 0.
-    std::fill(polynomial[v], polynomial[v] + 4, 0.0f);
-    if (factor.Order > 0)
-    {
-      solve_value_set(
-        factor.P.data(), factor.W.data(), factor.S, n, factor.Order, values[v], polynomial[v]);
-    }
-    if (factor.Order > 0 && factor.Hull.Dimension < 3)
-    {
-      // The coefficients of the reduced basis as d0 ... d3 of 1, x, y, z.
-      const double e[4] = { polynomial[v][0], polynomial[v][1], polynomial[v][2] };
-      double d[4];
-      monomials_from_hull(factor.Hull, e, d);
-      std::copy(d, d + 4, polynomial[v]);
-    }
-    if (!AllFinite(values[v], n) || !AllFinite(polynomial[v], 4))
-    {
-      return failure(status::not_finite, v);
-    }
-  }
-  if (!refinement)
-  {
-    return {};
-  }
-  return measure_and_refine(factor, b.data(), values, sets, polynomial, *refinement);
 }
 
 outcome solve_system(const float* x,
