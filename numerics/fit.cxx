@@ -283,7 +283,6 @@ outcome factor_system(const float* x,
   {
     return failure(status::coincident);
   }
-  factor.Order = 0;
   if (options.Polynomial)
   {
     // Points that do not span space determine only the affine functions of
