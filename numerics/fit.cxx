@@ -122,19 +122,6 @@ void solve_value_set(const float* P,
   }
 }
 
-// Field k of a fit as spline_field.h evaluates it.
-spline_field_of<double> field_of(const fit& f, int field)
-{
-  return {
-    f.Radius,
-    f.Controls,
-    static_cast<const float*>(f.Controls->GetVoidPointer(0)),
-    { f.Coeff[3 * field].data(), f.Coeff[3 * field + 1].data(), f.Coeff[3 * field + 2].data() },
-    f.UnList.data(),
-    f.Kernel
-  };
-}
-
 // A vector of count elements, or false when it cannot be obtained.
 template<typename T>
 bool obtain(std::vector<T>& block, std::int64_t count)
@@ -710,8 +697,15 @@ void evaluate_field(const fit& f,
                     double jacobian[3][3],
                     const double* distances2)
 {
+  const std::vector<double>* coeff = &f.Coeff[3 * field];
+  const spline_field_of<double> spline = { f.Radius,
+                                           f.Controls,
+                                           static_cast<const float*>(f.Controls->GetVoidPointer(0)),
+                                           { coeff[0].data(), coeff[1].data(), coeff[2].data() },
+                                           f.UnList.data(),
+                                           f.Kernel };
   evaluate_spline_field(
-    field_of(f, field), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian, distances2);
+    spline, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian, distances2);
 }
 
 void evaluate(const fit& f,
