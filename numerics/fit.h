@@ -106,7 +106,7 @@ struct fit
   std::vector<std::vector<double>> Coeff;
   fit_accuracy Accuracy; // the landmark residual of the single-precision solve and of Coeff
   std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
-  std::shared_ptr<const fit_factor> Factor;          // the factor of A, read-only
+  std::shared_ptr<const fit_factor> Factor;          // the factor of A (fit.cxx), read-only
 };
 
 // Numbers count points breadth-first over their neighbourhoods: vertices are
