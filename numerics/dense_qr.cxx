@@ -20,7 +20,6 @@ void qr_solve(T* matrix, T* rhs, int order)
 template<typename T>
 void qr_factor(T* matrix, int rows, int columns, T* scalars)
 {
-  T v[qr_size];
   for (int l = 0; l < columns - 1; ++l)
   {
     // Columns 0 ... l-1 are reduced: M(l:rows-1, 0:l-1) holds reflection data.
@@ -42,18 +41,15 @@ void qr_factor(T* matrix, int rows, int columns, T* scalars)
     }
     vector_scale(T(1) / eta, column, length);
     column[0] += T(1);
-    for (int k = 0; k < length; ++k)
-    {
-      v[k] = column[k];
-    }
-    scalars[l] = column[0];
-    column[0] = -eta;
     for (int j = l + 1; j < columns; ++j)
     {
       T* target = matrix + j * rows + l;
-      const T t = static_cast<T>(-vector_dot(v, target, length) / v[0]);
-      vector_axpy(t, v, target, length);
+      const T t = static_cast<T>(-vector_dot(column, target, length) / column[0]);
+      vector_axpy(t, column, target, length);
     }
+    // The reflection's leading component goes to scalars, and R(l,l) takes its place.
+    scalars[l] = column[0];
+    column[0] = -eta;
   }
 }
 
@@ -76,16 +72,11 @@ void qr_forward_solve(const T* matrix, T* vector, int rows, int columns)
 template<typename T>
 void qr_apply_q(const T* matrix, const T* scalars, T* vector, int rows, int columns)
 {
-  T w[qr_size];
   T u[qr_size];
-  for (int k = columns - 1; k < rows; ++k)
-  {
-    w[k] = vector[k];
-  }
   for (int l = columns - 2; l >= 0; --l)
   {
-    // w[l+1 ... rows-1] = H(l+1)*...*H(columns-2) applied to the vector.
-    w[l] = vector[l];
+    // vector[l+1 ... rows-1] holds H(l+1)*...*H(columns-2) applied to the
+    // vector; H(l) changes only its components from l on.
     if (scalars[l] != T(0))
     {
       const int length = rows - l;
@@ -95,13 +86,9 @@ void qr_apply_q(const T* matrix, const T* scalars, T* vector, int rows, int colu
       {
         u[k] = below[k];
       }
-      const T t = static_cast<T>(-vector_dot(u, w + l, length) / scalars[l]);
-      vector_axpy(t, u, w + l, length);
+      const T t = static_cast<T>(-vector_dot(u, vector + l, length) / scalars[l]);
+      vector_axpy(t, u, vector + l, length);
     }
-  }
-  for (int k = 0; k < rows; ++k)
-  {
-    vector[k] = w[k];
   }
 }
 

@@ -9,16 +9,8 @@ namespace core
 {
 bool AllPointsFinite(vtkPoints* points)
 {
-  for (vtkIdType id = 0; id < points->GetNumberOfPoints(); ++id)
-  {
-    double p[3];
-    points->GetPoint(id, p);
-    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
-    {
-      return false;
-    }
-  }
-  return true;
+  // The coordinates are the values of the points' data array.
+  return AllValuesFinite(points->GetData());
 }
 
 bool AllValuesFinite(vtkDataArray* array)

@@ -2,9 +2,12 @@
 // fit.h.
 #include "fit.h"
 
+#include "affine_hull.h"
 #include "basis_function.h"
 #include "dense_qr.h"
+#include "envelope_assembly.h"
 #include "envelope_estimate.h"
+#include "envelope_view.h"
 #include "finite_points.h"
 #include "locator_buckets.h"
 #include "spline_field.h"
@@ -25,6 +28,33 @@ namespace animation
 {
 namespace core
 {
+// A + lambda I factored, with what solving a value set with it needs: the
+// control points in list order and the elimination of the polynomial part.
+// Made by factor_system, read-only afterwards, so that any number of solves
+// may use it at once.
+struct fit_factor
+{
+  int n = 0;
+  fit_options Options;            // R, phi, the polynomial part and lambda of the system
+  std::vector<int> Xenv;          // n + 1 entries: row starts of the envelope
+  envelope_rows Rows;             // the strictly lower part of L, in envelope storage
+  std::vector<float> Diag;        // n entries: the diagonal of L
+  std::vector<float> Coordinates; // 3n: x of every list position, then y, then z
+  affine_hull Hull = {};          // of the control points, with the polynomial part
+  int Order = 0;                  // polynomial terms: 0 without them, else Hull.Dimension + 1
+  std::vector<float> P;           // 4n: row r at P + r*n, reduced to the hull
+  std::vector<float> W;           // 4n: inv(A)*P', column k at W + k*n
+  float S[16] = {};               // -P*W, S(r,c) at S[Order*r + c]
+
+  // The factor as the envelope solves take it; they only read it.
+  envelope_view View() const
+  {
+    return {
+      this->n, this->Xenv.data(), this->Rows.Env.get(), const_cast<float*>(this->Diag.data())
+    };
+  }
+};
+
 namespace
 {
 // Forms W = inv(A)*P' and S = -P*W with the factor of A.
@@ -90,19 +120,6 @@ void solve_value_set(const float* P,
     }
     b[i] = static_cast<float>(b[i] - sum);
   }
-}
-
-// Field k of a fit as spline_field.h evaluates it.
-spline_field_of<double> field_of(const fit& f, int field)
-{
-  return {
-    f.Radius,
-    f.Controls,
-    static_cast<const float*>(f.Controls->GetVoidPointer(0)),
-    { f.Coeff[3 * field].data(), f.Coeff[3 * field + 1].data(), f.Coeff[3 * field + 2].data() },
-    f.UnList.data(),
-    f.Kernel
-  };
 }
 
 // A vector of count elements, or false when it cannot be obtained.
@@ -173,105 +190,10 @@ outcome measure_and_refine(const fit_factor& factor,
   accuracy.After = rounded.Before;
   return step;
 }
-}
 
-outcome order_points(vtkPoints* points,
-                     vtkPointLocator* locator,
-                     int count,
-                     float radius,
-                     std::vector<int>& list,
-                     int& max,
-                     progress_sink* progress,
-                     std::int64_t* envelope)
-{
-  const int unassigned = INT_MAX;
-  max = 0;
-  std::int64_t gaps = 0;
-  std::vector<int> position;
-  if (!obtain(position, count) || !obtain(list, count))
-  {
-    return out_of_memory(storage::ordering, 8.0 * count);
-  }
-  std::fill(position.begin(), position.end(), unassigned);
-  if (count <= 0)
-  {
-    return {};
-  }
-  // One id list serves every query; it has room for all points up front, so
-  // no query ever grows it.
-  vtkNew<vtkIdList> neighbours;
-  neighbours->Allocate(count);
-  int placed = 0;
-  int lowestUnplaced = 0; // no id below it is unplaced: placement is permanent
-  for (int n = 0; placed < count; ++n)
-  {
-    if (n == placed)
-    {
-      // Positions 0..n-1 are all expanded and place no more: start the next group.
-      while (position[lowestUnplaced] != unassigned)
-      {
-        ++lowestUnplaced;
-      }
-      list[n] = lowestUnplaced;
-      position[lowestUnplaced] = n;
-      ++placed;
-    }
-    double centre[3];
-    points->GetPoint(list[n], centre);
-    locator->FindPointsWithinRadius(radius, centre, neighbours);
-    const vtkIdType found = neighbours->GetNumberOfIds();
-    const vtkIdType* ids = neighbours->GetPointer(0);
-    for (vtkIdType k = 0; k < found; ++k)
-    {
-      const vtkIdType id = ids[k];
-      if (position[id] == unassigned)
-      {
-        max = std::max(max, placed - n);
-        gaps += placed - n;
-        list[placed] = static_cast<int>(id);
-        position[id] = placed;
-        ++placed;
-      }
-    }
-    // Every neighbour of positions 0..n is now placed, at most max after it.
-    advance(progress, 1);
-  }
-  if (envelope)
-  {
-    *envelope = gaps;
-  }
-  return {};
-}
-
-void list_order_coordinates(vtkPoints* points, const int* list, int n, float* coordinates)
-{
-  for (int k = 0; k < n; ++k)
-  {
-    double p[3];
-    points->GetPoint(list[k], p);
-    for (int a = 0; a < 3; ++a)
-    {
-      coordinates[std::size_t(a) * n + k] = static_cast<float>(p[a]);
-    }
-  }
-}
-
-void list_order_differences(const float* sources,
-                            const float* targets,
-                            const int* list,
-                            int n,
-                            float* const values[3])
-{
-  for (int k = 0; k < n; ++k)
-  {
-    const std::size_t id = list[k];
-    for (int a = 0; a < 3; ++a)
-    {
-      values[a][k] = sources[3 * id + a] - targets[3 * id + a];
-    }
-  }
-}
-
+// All of solve_system (fit.h) that does not depend on the values: the
+// assembly, the factor and the elimination of the polynomial part. The
+// arguments are those of solve_system; factor is set when the outcome is ok.
 outcome factor_system(const float* x,
                       const float* y,
                       const float* z,
@@ -348,7 +270,6 @@ outcome factor_system(const float* x,
   {
     return failure(status::coincident);
   }
-  factor.Order = 0;
   if (options.Polynomial)
   {
     // Points that do not span space determine only the affine functions of
@@ -364,6 +285,8 @@ outcome factor_system(const float* x,
   return {};
 }
 
+// The rest of solve_system, on the factor of factor_system: the arguments
+// are those of solve_system.
 outcome solve_factored(const fit_factor& factor,
                        float* const* values,
                        int sets,
@@ -401,9 +324,8 @@ outcome solve_factored(const fit_factor& factor,
     if (factor.Order > 0 && factor.Hull.Dimension < 3)
     {
       // The coefficients of the reduced basis as d0 ... d3 of 1, x, y, z.
-      double e[4] = {};
+      const double e[4] = { polynomial[v][0], polynomial[v][1], polynomial[v][2] };
       double d[4];
-      std::copy(polynomial[v], polynomial[v] + factor.Order, e);
       monomials_from_hull(factor.Hull, e, d);
       std::copy(d, d + 4, polynomial[v]);
     }
@@ -417,6 +339,100 @@ outcome solve_factored(const fit_factor& factor,
     return {};
   }
   return measure_and_refine(factor, b.data(), values, sets, polynomial, *refinement);
+}
+}
+
+outcome order_points(vtkPoints* points,
+                     vtkPointLocator* locator,
+                     int count,
+                     float radius,
+                     std::vector<int>& list,
+                     int& max,
+                     progress_sink* progress,
+                     std::int64_t* envelope)
+{
+  const int unassigned = INT_MAX;
+  max = 0;
+  std::int64_t gaps = 0;
+  std::vector<int> position;
+  if (!obtain(position, count) || !obtain(list, count))
+  {
+    return out_of_memory(storage::ordering, 8.0 * count);
+  }
+  std::fill(position.begin(), position.end(), unassigned);
+  // One id list serves every query; it has room for all points up front, so
+  // no query ever grows it.
+  vtkNew<vtkIdList> neighbours;
+  neighbours->Allocate(count);
+  int placed = 0;
+  int lowestUnplaced = 0; // no id below it is unplaced: placement is permanent
+  for (int n = 0; placed < count; ++n)
+  {
+    if (n == placed)
+    {
+      // Positions 0..n-1 are all expanded and place no more: start the next group.
+      while (position[lowestUnplaced] != unassigned)
+      {
+        ++lowestUnplaced;
+      }
+      list[n] = lowestUnplaced;
+      position[lowestUnplaced] = n;
+      ++placed;
+    }
+    double centre[3];
+    points->GetPoint(list[n], centre);
+    locator->FindPointsWithinRadius(radius, centre, neighbours);
+    const vtkIdType found = neighbours->GetNumberOfIds();
+    const vtkIdType* ids = neighbours->GetPointer(0);
+    for (vtkIdType k = 0; k < found; ++k)
+    {
+      const vtkIdType id = ids[k];
+      if (position[id] == unassigned)
+      {
+        max = std::max(max, placed - n);
+        gaps += placed - n;
+        list[placed] = static_cast<int>(id);
+        position[id] = placed;
+        ++placed;
+      }
+    }
+    // Every neighbour of positions 0..n is now placed, at most max after it.
+    advance(progress, 1);
+  }
+  if (envelope)
+  {
+    *envelope = gaps;
+  }
+  return {};
+}
+
+void list_order_coordinates(vtkPoints* points, const int* list, int n, float* coordinates)
+{
+  for (int k = 0; k < n; ++k)
+  {
+    double p[3];
+    points->GetPoint(list[k], p);
+    for (int a = 0; a < 3; ++a)
+    {
+      coordinates[std::size_t(a) * n + k] = static_cast<float>(p[a]);
+    }
+  }
+}
+
+void list_order_differences(const float* sources,
+                            const float* targets,
+                            const int* list,
+                            int n,
+                            float* const values[3])
+{
+  for (int k = 0; k < n; ++k)
+  {
+    const std::size_t id = list[k];
+    for (int a = 0; a < 3; ++a)
+    {
+      values[a][k] = sources[3 * id + a] - targets[3 * id + a];
+    }
+  }
 }
 
 outcome solve_system(const float* x,
@@ -681,8 +697,15 @@ void evaluate_field(const fit& f,
                     double jacobian[3][3],
                     const double* distances2)
 {
+  const std::vector<double>* coeff = &f.Coeff[3 * field];
+  const spline_field_of<double> spline = { f.Radius,
+                                           f.Controls,
+                                           static_cast<const float*>(f.Controls->GetVoidPointer(0)),
+                                           { coeff[0].data(), coeff[1].data(), coeff[2].data() },
+                                           f.UnList.data(),
+                                           f.Kernel };
   evaluate_spline_field(
-    field_of(f, field), x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian, distances2);
+    spline, x, ids.data(), static_cast<vtkIdType>(ids.size()), s, jacobian, distances2);
 }
 
 void evaluate(const fit& f,

@@ -42,9 +42,6 @@
 #ifndef animation_core_fit_h
 #define animation_core_fit_h
 
-#include "affine_hull.h"
-#include "envelope_assembly.h"
-#include "envelope_view.h"
 #include "fit_options.h"
 #include "progress_sink.h"
 #include "refinement.h"
@@ -65,6 +62,7 @@ namespace animation
 namespace core
 {
 class locator_buckets;
+struct fit_factor;
 
 // Hears the stages of a fit as they happen, and their progress. The default
 // hears nothing; the program's solver prints its report lines from these.
@@ -84,31 +82,6 @@ public:
   virtual void Factored(int) {}
   // The coefficients are computed.
   virtual void Solved() {}
-};
-
-// A + lambda I factored, with what solving a value set with it needs: the
-// control points in list order and the elimination of the polynomial part.
-// Made by factor_system, read-only afterwards, so that any number of solves
-// may use it at once.
-struct fit_factor
-{
-  int n = 0;
-  fit_options Options;            // R, phi, the polynomial part and lambda of the system
-  std::vector<int> Xenv;          // n + 1 entries: row starts of the envelope
-  envelope_rows Rows;             // the strictly lower part of L, in envelope storage
-  std::vector<float> Diag;        // n entries: the diagonal of L
-  std::vector<float> Coordinates; // 3n: x of every list position, then y, then z
-  affine_hull Hull = {};          // of the control points, with the polynomial part
-  int Order = 0;                  // polynomial terms: 0 without them, else Hull.Dimension + 1
-  std::vector<float> P;           // 4n: row r at P + r*n, reduced to the hull
-  std::vector<float> W;           // 4n: inv(A)*P', column k at W + k*n
-  float S[16] = {};               // -P*W, S(r,c) at S[Order*r + c]
-
-  // The factor as the envelope solves take it; they only read it.
-  envelope_view View() const
-  {
-    return { this->n, this->Xenv.data(), this->Rows.Env.get(), const_cast<float*>(this->Diag.data()) };
-  }
 };
 
 // Fitted fields on one set of control points, owning all they need: the
@@ -133,7 +106,7 @@ struct fit
   std::vector<std::vector<double>> Coeff;
   fit_accuracy Accuracy; // the landmark residual of the single-precision solve and of Coeff
   std::shared_ptr<const locator_buckets> Neighbours; // the control points' buckets, read-only
-  std::shared_ptr<const fit_factor> Factor;          // the factor of A, read-only
+  std::shared_ptr<const fit_factor> Factor;          // the factor of A (fit.cxx), read-only
 };
 
 // Numbers count points breadth-first over their neighbourhoods: vertices are
@@ -199,40 +172,21 @@ struct refinement_request
   fit_accuracy Accuracy;
 };
 
-// Assembles and factors the interpolation system of n control points given in
-// list order, and eliminates its polynomial part: all of solve_system that
-// does not depend on the values.
+// Assembles and factors A + lambda I of n control points given in list
+// order, eliminates the polynomial part, and solves every value set with
+// that one factor.
 //   x, y, z     n entries each, in: the control points in list order
 //   n           in, >= 1
 //   max         in: half-bandwidth of the order
 //   options     in: R, the basis function, the polynomial part, the smoothing
-//   monitor     in: may be null
-//   factor      out: when the outcome is ok
-outcome factor_system(const float* x,
-                      const float* y,
-                      const float* z,
-                      int n,
-                      int max,
-                      const fit_options& options,
-                      fit_monitor* monitor,
-                      fit_factor& factor);
-
-// Solves value sets with a factor.
-//   factor      in: from factor_system
-//   values      sets pointers, each to factor.n entries, in/out: the values
-//               in list order, then the weights c
+//   values      sets pointers, each to n entries, in/out: the values in list
+//               order, then the weights c
 //   sets        in
 //   polynomial  sets entries, out: d0 ... d3 of each value set
-//   refinement  in/out: the refinement that factor.Options.RefineAbove asks
-//               for (refinement.h); null measures nothing and keeps the
+//   monitor     in: may be null
+//   refinement  in/out: the refinement that options.RefineAbove asks for
+//               (refinement.h); null measures nothing and keeps the
 //               single-precision solution
-outcome solve_factored(const fit_factor& factor,
-                       float* const* values,
-                       int sets,
-                       float (*polynomial)[4],
-                       struct refinement_request* refinement);
-
-// factor_system, then solve_factored, with the arguments of both.
 outcome solve_system(const float* x,
                      const float* y,
                      const float* z,

@@ -92,9 +92,25 @@ vtkIdType locator_buckets::Scan(vtkIdType first,
   return count;
 }
 
-template<typename Run>
-void locator_buckets::ForEachRun(double radius, const double x[3], Run run) const
+vtkIdType locator_buckets::FindPointsWithinRadius(double radius,
+                                                  const double x[3],
+                                                  std::vector<vtkIdType>& ids,
+                                                  std::vector<double>& distances2) const
 {
+  if (this->Ids.empty())
+  {
+    return 0;
+  }
+  const double radius2 = radius * radius;
+  vtkIdType count = 0;
+  // Scans the buckets first ... last, with room for all their points.
+  auto run = [&](vtkIdType first, vtkIdType last)
+  {
+    const std::size_t room = count + this->Start[last + 1] - this->Start[first];
+    ids.resize(std::max(ids.size(), room));
+    distances2.resize(std::max(distances2.size(), room));
+    count = this->Scan(first, last, x, radius2, ids.data(), distances2.data(), count);
+  };
   int own[3];
   int low[3];
   int high[3];
@@ -130,32 +146,6 @@ void locator_buckets::ForEachRun(double radius, const double x[3], Run run) cons
   const vtkIdType mine =
     (vtkIdType(own[0]) * this->Divisions[1] + own[1]) * this->Divisions[2] + own[2];
   run(mine, mine);
-}
-
-vtkIdType locator_buckets::FindPointsWithinRadius(double radius,
-                                                  const double x[3],
-                                                  std::vector<vtkIdType>& ids,
-                                                  std::vector<double>& distances2) const
-{
-  if (this->Ids.empty())
-  {
-    return 0;
-  }
-  std::size_t candidates = 0;
-  this->ForEachRun(radius,
-                   x,
-                   [&](vtkIdType first, vtkIdType last)
-                   { candidates += this->Start[last + 1] - this->Start[first]; });
-  ids.resize(std::max(ids.size(), candidates));
-  distances2.resize(std::max(distances2.size(), candidates));
-  const double radius2 = radius * radius;
-  vtkIdType count = 0;
-  this->ForEachRun(radius,
-                   x,
-                   [&](vtkIdType first, vtkIdType last) {
-                     count =
-                       this->Scan(first, last, x, radius2, ids.data(), distances2.data(), count);
-                   });
   return count;
 }
 

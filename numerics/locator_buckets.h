@@ -59,10 +59,6 @@ public:
 private:
   // Bucket indices of x, as vtkPointLocator computes them.
   void BucketOf(const double x[3], int ijk[3]) const;
-  // Calls run(first, last) for the runs of buckets (flat numbers first ...
-  // last) that a query for x visits, in its order.
-  template<typename Run>
-  void ForEachRun(double radius, const double x[3], Run run) const;
   // Stores the points of the buckets first ... last that lie within
   // sqrt(radius2) of x at ids[count ...] and distances2[count ...], which
   // have room for all the points of the buckets; returns the new count.

@@ -4,6 +4,7 @@
 #include "affine_hull.h"
 #include "basis_function.h"
 #include "dense_qr.h"
+#include "finite_points.h"
 
 #include <algorithm>
 #include <cmath>
@@ -145,13 +146,9 @@ void form_residual(const refined_system& s, const iterate& u, residual& out)
       out.Backward = std::max(out.Backward, std::fabs(sum) / s.RowSize[k] / s.LargestMove);
     }
   }
-  for (double r : out.R)
+  if (!AllFinite(out.R.data(), out.R.size()))
   {
-    if (!std::isfinite(r))
-    {
-      out.Landmark = out.Backward = HUGE_VAL;
-      return;
-    }
+    out.Landmark = out.Backward = HUGE_VAL;
   }
 }
 
