@@ -167,12 +167,10 @@ void vtkCompactSplineTransform::InternalUpdate()
   catch (const std::bad_alloc&)
   {
     internals.Fit.reset();
-    std::ostringstream why;
-    why << "Cannot fit: the storage of the fit of "
-        << (this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0)
-        << " landmarks could not be obtained; the transform is the identity until the "
-           "landmarks change.";
-    this->ReportFitError(why.str());
+    this->ReportFitError("Cannot fit: " +
+                         animation::DescribeMissingStorage(
+                           this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0) +
+                         "; the transform is the identity until the landmarks change.");
   }
 }
 

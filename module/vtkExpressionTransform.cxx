@@ -501,9 +501,10 @@ int vtkExpressionTransform::Fit()
     {
       why = internals.FitGroup(g, order, options, this->SupportRadius, *fits);
     }
-    catch (const std::exception& failure)
+    catch (const std::exception&) // std::bad_alloc or std::length_error
     {
-      why = failure.what();
+      why = animation::DescribeMissingStorage(
+        internals.Expressions[fits->Members[g][0]]->Source->GetNumberOfPoints());
     }
     if (!why.empty())
     {
