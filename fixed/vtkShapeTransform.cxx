@@ -37,6 +37,7 @@ float* FloatCoordinates(vtkPoints* points)
 vtkIdType AppendPoints(vtkPoints* points, vtkIdType count)
 {
   const vtkIdType start = points->GetNumberOfPoints();
+  // SetNumberOfPoints() alone would reallocate without keeping the points.
   if (start > 0)
   {
     points->Resize(start + count);
@@ -73,8 +74,6 @@ vtkShapeTransform::~vtkShapeTransform()
   this->Displacements->Delete();
   this->Jacobians->Delete();
   this->NormalTerms->Delete();
-  this->DisplacementsCached = false;
-  this->SplineSet = false;
 }
 
 void vtkShapeTransform::SetSpline(float radius,

@@ -60,17 +60,15 @@ public:
   // they are; sole tells that the cache holds the only reference to old,
   // whose storage made may then take (old is dropped either way once made
   // replaces it). When none derives, fill(made) fills made's cache (and what
-  // else it records) and filled is set. Both run under the lock, so that one
-  // thread makes the entry while the others wait.
+  // else it records). Both run under the lock, so that one thread makes the
+  // entry while the others wait.
   template<typename Derive, typename Fill>
   std::shared_ptr<const entry> Find(vtkPoints* points,
                                     const std::shared_ptr<const Fit>& field,
                                     bool withJacobian,
                                     Derive derive,
-                                    Fill fill,
-                                    bool& filled)
+                                    Fill fill)
   {
-    filled = false;
     std::lock_guard<std::mutex> lock(this->Lock);
     const vtkMTimeType time = points->GetMTime();
     const vtkIdType n = points->GetNumberOfPoints();
@@ -106,7 +104,6 @@ public:
     if (!derived)
     {
       fill(*made);
-      filled = true;
     }
     for (std::size_t k = 0; k < this->Entries.size(); ++k)
     {

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -167,10 +166,9 @@ void vtkCompactSplineTransform::InternalUpdate()
   catch (const std::bad_alloc&)
   {
     internals.Fit.reset();
-    this->ReportFitError("Cannot fit: " +
-                         animation::DescribeMissingStorage(
-                           this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0) +
-                         "; the transform is the identity until the landmarks change.");
+    this->ReportCannotFit(animation::DescribeMissingStorage(
+                            this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0),
+                          " until the landmarks change");
   }
 }
 
@@ -212,7 +210,6 @@ bool vtkCompactSplineTransform::UpdateTargets()
 void vtkCompactSplineTransform::FitLandmarks()
 {
   vtkInternals& internals = *this->Internals;
-  std::ostringstream why;
   vtkPoints* source = this->SourceLandmarks;
   vtkPoints* target = this->TargetLandmarks;
   const vtkIdType n = source ? source->GetNumberOfPoints() : 0;
@@ -222,23 +219,22 @@ void vtkCompactSplineTransform::FitLandmarks()
   }
   if (target->GetNumberOfPoints() != n)
   {
-    why << "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
-        << " target landmarks; the transform is the identity until they agree.";
-    this->ReportFitError(why.str());
+    this->ReportCannotFit(std::to_string(n) + " source landmarks but " +
+                            std::to_string(target->GetNumberOfPoints()) + " target landmarks",
+                          " until they agree");
     return;
   }
   const std::string unusable = this->DescribeUnusableSettings();
   if (!unusable.empty())
   {
-    this->ReportFitError("Cannot fit: " + unusable + "; the transform is the identity.");
+    this->ReportCannotFit(unusable);
     return;
   }
   if (!FittableLandmarks(source, target))
   {
-    why << "Cannot fit: the " << n
-        << " landmarks hold coordinates that are not finite, or are more than "
-           "2^31 - 5; the transform is the identity.";
-    this->ReportFitError(why.str());
+    this->ReportCannotFit("the " + std::to_string(n) +
+                          " landmarks hold coordinates that are not finite, or are more than "
+                          "2^31 - 5");
     return;
   }
 
@@ -248,7 +244,7 @@ void vtkCompactSplineTransform::FitLandmarks()
     animation::DescribeRadiusBeyondPrecision(this->SupportRadius, fit->Frame);
   if (!beyond.empty())
   {
-    this->ReportFitError("Cannot fit: " + beyond + "; the transform is the identity.");
+    this->ReportCannotFit(beyond);
     return;
   }
 
@@ -286,11 +282,10 @@ void vtkCompactSplineTransform::FitLandmarks()
     core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit, moves.data());
   if (!made.Ok())
   {
-    this->ReportFitError(
-      "Cannot fit: " +
+    this->ReportCannotFit(
       animation::DescribeFailedFit(
-        made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius) +
-      "; the transform is the identity until the landmarks change.");
+        made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius),
+      " until the landmarks change");
     return;
   }
   internals.Fit = fit;
@@ -303,14 +298,15 @@ void vtkCompactSplineTransform::FitLandmarks()
   if (!inaccurate.empty())
   {
     inaccurate[0] = 'T'; // the phrase, as a sentence of its own
-    this->ReportFitError(inaccurate + ".");
+    this->FitError = inaccurate + ".";
+    vtkErrorMacro(<< this->FitError);
   }
 }
 
-void vtkCompactSplineTransform::ReportFitError(const std::string& text)
+void vtkCompactSplineTransform::ReportCannotFit(const std::string& why, const char* until)
 {
-  this->FitError = text;
-  vtkErrorMacro(<< text);
+  this->FitError = "Cannot fit: " + why + "; the transform is the identity" + until + ".";
+  vtkErrorMacro(<< this->FitError);
 }
 
 double vtkCompactSplineTransform::Displacement(const double x[3],
@@ -357,8 +353,8 @@ bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
     {
       ++this->WholePointSetEvaluations;
       FillCache(*fit, inPts, derivatives, move, made);
-    },
-    filled);
+      filled = true;
+    });
   const core::displacement_cache<double>& cache = entry->Cache;
   if (!filled)
   {

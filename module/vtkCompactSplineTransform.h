@@ -133,8 +133,9 @@ protected:
    */
   void FitLandmarks();
 
-  // Keeps the text for GetFitError() and reports it as an error.
-  void ReportFitError(const std::string& text);
+  // Keeps "Cannot fit: why; the transform is the identity<until>." for GetFitError() and reports
+  // it as an error.
+  void ReportCannotFit(const std::string& why, const char* until = "");
 
   vtkPoints* SourceLandmarks = nullptr;
   vtkPoints* TargetLandmarks = nullptr;

@@ -612,15 +612,13 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
   {
     return false;
   }
-  bool filled = false;
   const auto entry = internals.Caches.Find(
     inPts,
     fits,
     carried.Any(),
     [](auto&, bool, auto&) { return false; },
     [&](animation::keyed_displacements<expression_fits, float>& made)
-    { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); },
-    filled);
+    { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); });
   const core::displacement_cache<float>& cache = entry->Cache;
 
   const vtkIdType n = inPts->GetNumberOfPoints();
