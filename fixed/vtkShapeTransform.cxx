@@ -74,6 +74,8 @@ vtkShapeTransform::~vtkShapeTransform()
   this->Displacements->Delete();
   this->Jacobians->Delete();
   this->NormalTerms->Delete();
+  this->DisplacementsCached = false;
+  this->SplineSet = false;
 }
 
 void vtkShapeTransform::SetSpline(float radius,

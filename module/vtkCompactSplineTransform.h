@@ -96,18 +96,12 @@ public:
    */
   vtkMTimeType GetMTime() override;
 
-  /**
-   * A new vtkCompactSplineTransform with default settings.
-   */
   VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
 
 protected:
   vtkCompactSplineTransform();
   ~vtkCompactSplineTransform() override;
 
-  /**
-   * Fit again when the landmarks, the radius or the options changed since the last fit.
-   */
   void InternalUpdate() override;
 
   /**
