@@ -78,15 +78,14 @@ public:
       return kept.Points == points && kept.PointsTime == time && kept.Cache.Count == n &&
              (!withJacobian || kept.Cache.HasJacobian());
     };
-    for (std::size_t k = 0; k < this->Entries.size(); ++k)
+    const auto hit = std::find_if(this->Entries.begin(),
+                                  this->Entries.end(),
+                                  [&](const std::shared_ptr<entry>& kept)
+                                  { return serves(*kept) && kept->Field == field; });
+    if (hit != this->Entries.end())
     {
-      const std::shared_ptr<entry> kept = this->Entries[k];
-      if (serves(*kept) && kept->Field == field)
-      {
-        this->Entries.erase(this->Entries.begin() + k);
-        this->Entries.insert(this->Entries.begin(), kept);
-        return kept;
-      }
+      std::rotate(this->Entries.begin(), hit, hit + 1);
+      return this->Entries.front();
     }
     auto made = std::make_shared<entry>();
     made->Points = points;
@@ -105,13 +104,13 @@ public:
     {
       fill(*made);
     }
-    for (std::size_t k = 0; k < this->Entries.size(); ++k)
+    const auto same =
+      std::find_if(this->Entries.begin(),
+                   this->Entries.end(),
+                   [points](const std::shared_ptr<entry>& kept) { return kept->Points == points; });
+    if (same != this->Entries.end())
     {
-      if (this->Entries[k]->Points == points)
-      {
-        this->Entries.erase(this->Entries.begin() + k);
-        break;
-      }
+      this->Entries.erase(same);
     }
     this->Entries.insert(this->Entries.begin(), made);
     if (this->Entries.size() > Kept)
