@@ -503,6 +503,14 @@ TEST_F(CompactSplineTransformTest, FitAndCacheFollowModifications)
   vtkSmartPointer<vtkAbstractTransform> made;
   made.TakeReference(copy->MakeTransform());
   EXPECT_TRUE(made->IsA("vtkCompactSplineTransform"));
+
+  // A copy of an inverted transform is inverted, and a later copy of the forward one is not.
+  this->Transform->Inverse();
+  copy->DeepCopy(this->Transform);
+  EXPECT_EQ(1, copy->GetInverseFlag());
+  this->Transform->Inverse();
+  copy->DeepCopy(this->Transform);
+  EXPECT_EQ(0, copy->GetInverseFlag());
 }
 
 TEST_F(CompactSplineTransformTest, DegenerateLandmarksRaiseAnErrorAndLeaveTheIdentity)
