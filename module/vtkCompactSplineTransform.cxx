@@ -31,13 +31,8 @@ using animation::keyed_cache;
 using animation::relative_fit;
 
 // Fills made with the displacements of points under fit (on every core), with the Jacobian when
-// asked; visit(i, x, s) sees every point as it is evaluated.
-template<typename Visit>
-void FillCache(const relative_fit& fit,
-               vtkPoints* points,
-               bool withJacobian,
-               Visit visit,
-               keyed_cache& made)
+// asked.
+void FillCache(const relative_fit& fit, vtkPoints* points, bool withJacobian, keyed_cache& made)
 {
   vtkSMPThreadLocal<double> beyondSupports(0.0);
   made.Cache.Fill(
@@ -55,7 +50,7 @@ void FillCache(const relative_fit& fit,
         largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
       }
     },
-    visit,
+    [](vtkIdType, const double*, const double*) {},
     nullptr);
   for (double largest : beyondSupports)
   {
@@ -336,13 +331,6 @@ bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
   const vtkIdType start = outPts->GetNumberOfPoints();
   outPts->SetNumberOfPoints(start + n);
   vtkDataArray* out = outPts->GetData();
-  // A point set seen for the first time is moved as its cache is filled, in the same pass.
-  bool filled = false;
-  auto move = [blend, start, out](vtkIdType i, const double* x, const double* s)
-  {
-    const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
-    out->SetTuple(start + i, moved);
-  };
   const std::shared_ptr<const keyed_cache> entry = this->Internals->Caches.Find(
     inPts,
     fit,
@@ -352,25 +340,24 @@ bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
     [&](keyed_cache& made)
     {
       ++this->WholePointSetEvaluations;
-      FillCache(*fit, inPts, derivatives, move, made);
-      filled = true;
+      FillCache(*fit, inPts, derivatives, made);
     });
   const core::displacement_cache<double>& cache = entry->Cache;
-  if (!filled)
-  {
-    vtkSMPTools::For(0,
-                     n,
-                     4096,
-                     [&](vtkIdType begin, vtkIdType end)
-                     {
-                       for (vtkIdType i = begin; i < end; ++i)
-                       {
-                         double x[3];
-                         inPts->GetPoint(i, x);
-                         move(i, x, &cache.Displacement[3 * i]);
-                       }
-                     });
-  }
+  vtkSMPTools::For(
+    0,
+    n,
+    4096,
+    [&](vtkIdType begin, vtkIdType end)
+    {
+      for (vtkIdType i = begin; i < end; ++i)
+      {
+        double x[3];
+        inPts->GetPoint(i, x);
+        const double* s = &cache.Displacement[3 * i];
+        const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
+        out->SetTuple(start + i, moved);
+      }
+    });
   if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
       !fit->FarMoveReported.exchange(true))
   {
