@@ -111,8 +111,7 @@ void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
 
   if (!this->SplineSet)
   {
-    const vtkIdType start = outPts->GetNumberOfPoints();
-    outPts->InsertPoints(start, n, 0, inPts);
+    outPts->InsertPoints(outPts->GetNumberOfPoints(), n, 0, inPts);
     return;
   }
   if (this->HoldsDisplacementsOf(inPts))

@@ -129,22 +129,14 @@ bool vtkCompactSplineTransform::IsFitted()
 void vtkCompactSplineTransform::InternalUpdate()
 {
   vtkInternals& internals = *this->Internals;
-  vtkMTimeType whole = this->ParametersTime.GetMTime();
-  if (this->SourceLandmarks)
-  {
-    whole = std::max(whole, this->SourceLandmarks->GetMTime());
-  }
-  vtkMTimeType targets = internals.TargetsTime.GetMTime();
-  if (this->TargetLandmarks)
-  {
-    targets = std::max(targets, this->TargetLandmarks->GetMTime());
-  }
+  // The last change of a stamp or of the landmarks it goes with.
+  auto latest = [](const vtkTimeStamp& stamp, vtkPoints* landmarks)
+  { return landmarks ? std::max(stamp.GetMTime(), landmarks->GetMTime()) : stamp.GetMTime(); };
+  const vtkMTimeType whole = latest(this->ParametersTime, this->SourceLandmarks);
+  const vtkMTimeType targets = latest(internals.TargetsTime, this->TargetLandmarks);
   const vtkMTimeType fitted = internals.FitTime.GetMTime();
-  if (fitted > whole && fitted > targets)
-  {
-    return;
-  }
-  if (fitted > whole && this->UpdateTargets())
+  // Nothing changed since the fit, or only the targets, which an update of the fit follows.
+  if (fitted > whole && (fitted > targets || this->UpdateTargets()))
   {
     return;
   }
