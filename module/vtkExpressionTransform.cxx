@@ -406,14 +406,12 @@ const char* vtkExpressionTransform::GetExpressionName(int index)
 
 int vtkExpressionTransform::GetExpressionIndex(const char* name)
 {
-  for (int k = 0; name && k < this->GetNumberOfExpressions(); ++k)
-  {
-    if (this->Internals->Expressions[k]->Name == name)
-    {
-      return k;
-    }
-  }
-  return -1;
+  const auto& all = this->Internals->Expressions;
+  const auto named =
+    std::find_if(all.begin(),
+                 all.end(),
+                 [name](const std::unique_ptr<expression>& e) { return name && e->Name == name; });
+  return named == all.end() ? -1 : static_cast<int>(named - all.begin());
 }
 
 void vtkExpressionTransform::SetWeight(const char* name, double weight)
