@@ -1,11 +1,13 @@
 // What vtkCompactSplineTransform and vtkExpressionTransform share around
-// their fields: the cache of a point set's displacements and the carry of its
-// normals and vectors.
+// their fields: the cache of a point set's displacements, the carry of its
+// normals and vectors, and the lengthening of their outputs (which
+// vtkShapeTransform uses too).
 #ifndef point_set_paths_h
 #define point_set_paths_h
 
 #include "displacement_cache.h"
 
+#include <vtkDataArray.h>
 #include <vtkPoints.h>
 #include <vtkType.h>
 
@@ -13,8 +15,6 @@
 #include <memory>
 #include <mutex>
 #include <vector>
-
-class vtkDataArray;
 
 namespace animation
 {
@@ -126,6 +126,20 @@ private:
   // one that nobody else holds; no entry is changed while another holds it.
   std::vector<std::shared_ptr<entry>> Entries;
 };
+
+// Lengthens array by count tuples, keeping the tuples it holds
+// (SetNumberOfTuples() alone reallocates a growing array without them), and
+// returns the index of the first new tuple, left unwritten.
+inline vtkIdType AppendTuples(vtkDataArray* array, vtkIdType count)
+{
+  const vtkIdType start = array->GetNumberOfTuples();
+  if (start > 0)
+  {
+    array->Resize(start + count);
+  }
+  array->SetNumberOfTuples(start + count);
+  return start;
+}
 
 // The normals and vectors of TransformPointsNormalsVectors(), which travel
 // together: each in/out pair is carried when both arrays are given.

@@ -320,8 +320,7 @@ bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
   const bool derivatives = carried.Any();
   const double blend = this->BlendFactor;
   const vtkIdType n = inPts->GetNumberOfPoints();
-  const vtkIdType start = outPts->GetNumberOfPoints();
-  outPts->SetNumberOfPoints(start + n);
+  const vtkIdType start = animation::AppendTuples(outPts->GetData(), n);
   vtkDataArray* out = outPts->GetData();
   const std::shared_ptr<const keyed_cache> entry = this->Internals->Caches.Find(
     inPts,

@@ -612,8 +612,7 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
   const core::displacement_cache<float>& cache = entry->Cache;
 
   const vtkIdType n = inPts->GetNumberOfPoints();
-  const vtkIdType start = outPts->GetNumberOfPoints();
-  outPts->SetNumberOfPoints(start + n);
+  const vtkIdType start = animation::AppendTuples(outPts->GetData(), n);
   if (inPts->GetDataType() == VTK_FLOAT && outPts->GetDataType() == VTK_FLOAT)
   {
     const float* in = static_cast<const float*>(inPts->GetVoidPointer(0));
@@ -634,6 +633,7 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
       outPts->SetPoint(start + i, &moved[3 * i]);
     }
   }
+  outPts->Modified();
   if (carried.Any())
   {
     std::vector<double> weights;
