@@ -176,11 +176,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
       }
     },
     &line);
-  this->LargestMoveBeyondSupports = 0.0;
-  for (double largest : beyondSupports)
-  {
-    this->LargestMoveBeyondSupports = std::max(this->LargestMoveBeyondSupports, largest);
-  }
+  this->LargestMoveBeyondSupports = animation::LargestOf(beyondSupports);
   // Displacements and Jacobians show the cache's storage without copying it.
   vtkFloatArray::SafeDownCast(this->Displacements->GetData())
     ->SetArray(this->Cache->Displacement.data(), 3 * n, 1);

@@ -9,6 +9,7 @@
 
 #include <vtkDataArray.h>
 #include <vtkPoints.h>
+#include <vtkSMPThreadLocal.h>
 #include <vtkType.h>
 
 #include <algorithm>
@@ -139,6 +140,17 @@ inline vtkIdType AppendTuples(vtkDataArray* array, vtkIdType count)
   }
   array->SetNumberOfTuples(start + count);
   return start;
+}
+
+// The largest of the values that the threads kept, 0 when none is larger.
+inline double LargestOf(vtkSMPThreadLocal<double>& perThread)
+{
+  double largest = 0.0;
+  for (double value : perThread)
+  {
+    largest = std::max(largest, value);
+  }
+  return largest;
 }
 
 // The normals and vectors of TransformPointsNormalsVectors(), which travel

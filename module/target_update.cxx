@@ -357,11 +357,7 @@ bool DeriveDisplacements(const relative_fit& fit,
                        }
                      }
                    });
-  made.LargestMoveBeyondSupports = 0.0;
-  for (double largest : farthest)
-  {
-    made.LargestMoveBeyondSupports = std::max(made.LargestMoveBeyondSupports, largest);
-  }
+  made.LargestMoveBeyondSupports = LargestOf(farthest);
   made.Derivation = cardinals;
   return true;
 }

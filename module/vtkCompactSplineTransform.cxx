@@ -52,10 +52,7 @@ void FillCache(const relative_fit& fit, vtkPoints* points, bool withJacobian, ke
     },
     [](vtkIdType, const double*, const double*) {},
     nullptr);
-  for (double largest : beyondSupports)
-  {
-    made.LargestMoveBeyondSupports = std::max(made.LargestMoveBeyondSupports, largest);
-  }
+  made.LargestMoveBeyondSupports = animation::LargestOf(beyondSupports);
 }
 }
 
