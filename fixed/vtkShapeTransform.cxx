@@ -2,6 +2,7 @@
 
 #include "displacement_cache.h"
 #include "locator_buckets.h"
+#include "point_set_paths.h"
 #include "progress.h"
 #include "spline_field.h"
 
@@ -30,19 +31,6 @@ float* FloatCoordinates(vtkPoints* points)
 {
   return points->GetDataType() == VTK_FLOAT ? static_cast<float*>(points->GetVoidPointer(0))
                                             : nullptr;
-}
-
-// Lengthens a point set by count points, keeping the points it holds, and returns the id of the
-// first new point. The new points are left unwritten.
-vtkIdType AppendPoints(vtkPoints* points, vtkIdType count)
-{
-  const vtkIdType start = points->GetNumberOfPoints();
-  if (start > 0)
-  {
-    points->Resize(start + count);
-  }
-  points->SetNumberOfPoints(start + count);
-  return start;
 }
 
 // Point i of a set, rounded to single precision as the field is evaluated at it.
@@ -110,8 +98,7 @@ void vtkShapeTransform::TransformPoints(vtkPoints* inPts, vtkPoints* outPts)
 
   if (!this->SplineSet)
   {
-    const vtkIdType start = outPts->GetNumberOfPoints();
-    outPts->InsertPoints(start, n, 0, inPts);
+    outPts->InsertPoints(outPts->GetNumberOfPoints(), n, 0, inPts);
     return;
   }
   if (this->HoldsDisplacementsOf(inPts))
@@ -145,7 +132,8 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
                                      this->UnList,
                                      this->Kernel };
 
-  const vtkIdType start = AppendPoints(outPts, n);
+  const vtkIdType start = animation::AppendTuples(outPts->GetData(), n);
+  outPts->Modified();
   float* out = FloatCoordinates(outPts);
   const core::locator_buckets neighbours(this->Tree);
   // Output point sets of another type are written afterwards, on this thread.
@@ -188,11 +176,7 @@ void vtkShapeTransform::ComputeDisplacements(vtkPoints* inPts,
       }
     },
     &line);
-  this->LargestMoveBeyondSupports = 0.0;
-  for (double largest : beyondSupports)
-  {
-    this->LargestMoveBeyondSupports = std::max(this->LargestMoveBeyondSupports, largest);
-  }
+  this->LargestMoveBeyondSupports = animation::LargestOf(beyondSupports);
   // Displacements and Jacobians show the cache's storage without copying it.
   vtkFloatArray::SafeDownCast(this->Displacements->GetData())
     ->SetArray(this->Cache->Displacement.data(), 3 * n, 1);
@@ -215,7 +199,8 @@ void vtkShapeTransform::BlendDisplacements(vtkPoints* inPts, vtkPoints* outPts)
   const vtkIdType n = inPts->GetNumberOfPoints();
   const float blend = this->BlendFactor;
   const float* cache = static_cast<const float*>(this->Displacements->GetVoidPointer(0));
-  const vtkIdType start = AppendPoints(outPts, n);
+  const vtkIdType start = animation::AppendTuples(outPts->GetData(), n);
+  outPts->Modified();
   float* out = FloatCoordinates(outPts);
   const float* in = FloatCoordinates(inPts);
 

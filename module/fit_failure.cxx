@@ -9,6 +9,7 @@
 #include <cfloat>
 #include <cstdint>
 #include <sstream>
+#include <string>
 
 namespace animation
 {
@@ -101,6 +102,11 @@ std::string DescribeRadiusBeyondPrecision(double supportRadius, const landmark_f
         << " moves no point but the landmarks)";
   }
   return why.str();
+}
+
+std::string DescribeMissingStorage(vtkIdType count)
+{
+  return "the storage of the fit of " + std::to_string(count) + " landmarks could not be obtained";
 }
 
 std::string DescribeInaccurateFit(vtkIdType count,

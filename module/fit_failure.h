@@ -39,6 +39,11 @@ std::string DescribeFailedFit(const core::outcome& failed,
                               core::basis_kernel kernel,
                               double supportRadius);
 
+// Why storage for a fit of count landmarks is missing, a phrase without a
+// leading capital or a final stop ("the storage of the fit of 4096 landmarks
+// could not be obtained").
+std::string DescribeMissingStorage(vtkIdType count);
+
 // A fit that misses its landmarks by more than this fraction of the largest
 // landmark move is reported as an error.
 constexpr double largest_fit_residual = 1e-6;

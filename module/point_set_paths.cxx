@@ -14,8 +14,7 @@ std::vector<carried_tuples::carried_array> carried_tuples::Extend(vtkIdType coun
   {
     if (in && out)
     {
-      arrays.push_back({ in, out, normal, out->GetNumberOfTuples() });
-      out->SetNumberOfTuples(arrays.back().Start + count);
+      arrays.push_back({ in, out, normal, AppendTuples(out, count) });
     }
   };
   carry(this->InNormals, this->OutNormals, true);

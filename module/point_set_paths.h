@@ -1,20 +1,21 @@
 // What vtkCompactSplineTransform and vtkExpressionTransform share around
-// their fields: the cache of a point set's displacements and the carry of its
-// normals and vectors.
+// their fields: the cache of a point set's displacements, the carry of its
+// normals and vectors, and the lengthening of their outputs (which
+// vtkShapeTransform uses too).
 #ifndef point_set_paths_h
 #define point_set_paths_h
 
 #include "displacement_cache.h"
 
+#include <vtkDataArray.h>
 #include <vtkPoints.h>
+#include <vtkSMPThreadLocal.h>
 #include <vtkType.h>
 
 #include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
-
-class vtkDataArray;
 
 namespace animation
 {
@@ -60,17 +61,15 @@ public:
   // they are; sole tells that the cache holds the only reference to old,
   // whose storage made may then take (old is dropped either way once made
   // replaces it). When none derives, fill(made) fills made's cache (and what
-  // else it records) and filled is set. Both run under the lock, so that one
-  // thread makes the entry while the others wait.
+  // else it records). Both run under the lock, so that one thread makes the
+  // entry while the others wait.
   template<typename Derive, typename Fill>
   std::shared_ptr<const entry> Find(vtkPoints* points,
                                     const std::shared_ptr<const Fit>& field,
                                     bool withJacobian,
                                     Derive derive,
-                                    Fill fill,
-                                    bool& filled)
+                                    Fill fill)
   {
-    filled = false;
     std::lock_guard<std::mutex> lock(this->Lock);
     const vtkMTimeType time = points->GetMTime();
     const vtkIdType n = points->GetNumberOfPoints();
@@ -80,15 +79,14 @@ public:
       return kept.Points == points && kept.PointsTime == time && kept.Cache.Count == n &&
              (!withJacobian || kept.Cache.HasJacobian());
     };
-    for (std::size_t k = 0; k < this->Entries.size(); ++k)
+    const auto hit = std::find_if(this->Entries.begin(),
+                                  this->Entries.end(),
+                                  [&](const std::shared_ptr<entry>& kept)
+                                  { return serves(*kept) && kept->Field == field; });
+    if (hit != this->Entries.end())
     {
-      const std::shared_ptr<entry> kept = this->Entries[k];
-      if (serves(*kept) && kept->Field == field)
-      {
-        this->Entries.erase(this->Entries.begin() + k);
-        this->Entries.insert(this->Entries.begin(), kept);
-        return kept;
-      }
+      std::rotate(this->Entries.begin(), hit, hit + 1);
+      return this->Entries.front();
     }
     auto made = std::make_shared<entry>();
     made->Points = points;
@@ -106,15 +104,14 @@ public:
     if (!derived)
     {
       fill(*made);
-      filled = true;
     }
-    for (std::size_t k = 0; k < this->Entries.size(); ++k)
+    const auto same =
+      std::find_if(this->Entries.begin(),
+                   this->Entries.end(),
+                   [points](const std::shared_ptr<entry>& kept) { return kept->Points == points; });
+    if (same != this->Entries.end())
     {
-      if (this->Entries[k]->Points == points)
-      {
-        this->Entries.erase(this->Entries.begin() + k);
-        break;
-      }
+      this->Entries.erase(same);
     }
     this->Entries.insert(this->Entries.begin(), made);
     if (this->Entries.size() > Kept)
@@ -130,6 +127,31 @@ private:
   // one that nobody else holds; no entry is changed while another holds it.
   std::vector<std::shared_ptr<entry>> Entries;
 };
+
+// Lengthens array by count tuples, keeping the tuples it holds
+// (SetNumberOfTuples() alone reallocates a growing array without them), and
+// returns the index of the first new tuple, left unwritten.
+inline vtkIdType AppendTuples(vtkDataArray* array, vtkIdType count)
+{
+  const vtkIdType start = array->GetNumberOfTuples();
+  if (start > 0)
+  {
+    array->Resize(start + count);
+  }
+  array->SetNumberOfTuples(start + count);
+  return start;
+}
+
+// The largest of the values that the threads kept, 0 when none is larger.
+inline double LargestOf(vtkSMPThreadLocal<double>& perThread)
+{
+  double largest = 0.0;
+  for (double value : perThread)
+  {
+    largest = std::max(largest, value);
+  }
+  return largest;
+}
 
 // The normals and vectors of TransformPointsNormalsVectors(), which travel
 // together: each in/out pair is carried when both arrays are given.

@@ -2,12 +2,12 @@
 // target_update.h.
 #include "target_update.h"
 
+#include <vtkMath.h>
 #include <vtkPoints.h>
 #include <vtkSMPThreadLocal.h>
 #include <vtkSMPTools.h>
 
 #include <algorithm>
-#include <cmath>
 
 namespace animation
 {
@@ -224,9 +224,8 @@ std::shared_ptr<const relative_fit> MoveTargets(const std::shared_ptr<const rela
     made->Frame.ToFrame(q, u);
     const double* p = &made->Sources[3 * std::size_t(k)];
     const double move[3] = { p[0] - u[0], p[1] - u[1], p[2] - u[2] };
-    made->LargestLandmarkMove = std::max(
-      made->LargestLandmarkMove,
-      made->Frame.Scale * std::sqrt(move[0] * move[0] + move[1] * move[1] + move[2] * move[2]));
+    made->LargestLandmarkMove =
+      std::max(made->LargestLandmarkMove, made->Frame.Scale * vtkMath::Norm(move));
   }
   // The landmark residual of a fit to these targets, below the limit.
   auto lands = [&](const relative_fit& f)
@@ -354,16 +353,11 @@ bool DeriveDisplacements(const relative_fit& fit,
                        }
                        if (far[i])
                        {
-                         largest =
-                           std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
+                         largest = std::max(largest, vtkMath::Norm(s));
                        }
                      }
                    });
-  made.LargestMoveBeyondSupports = 0.0;
-  for (double largest : farthest)
-  {
-    made.LargestMoveBeyondSupports = std::max(made.LargestMoveBeyondSupports, largest);
-  }
+  made.LargestMoveBeyondSupports = LargestOf(farthest);
   made.Derivation = cardinals;
   return true;
 }

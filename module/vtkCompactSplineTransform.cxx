@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,13 +31,8 @@ using animation::keyed_cache;
 using animation::relative_fit;
 
 // Fills made with the displacements of points under fit (on every core), with the Jacobian when
-// asked; visit(i, x, s) sees every point as it is evaluated.
-template<typename Visit>
-void FillCache(const relative_fit& fit,
-               vtkPoints* points,
-               bool withJacobian,
-               Visit visit,
-               keyed_cache& made)
+// asked.
+void FillCache(const relative_fit& fit, vtkPoints* points, bool withJacobian, keyed_cache& made)
 {
   vtkSMPThreadLocal<double> beyondSupports(0.0);
   made.Cache.Fill(
@@ -56,12 +50,9 @@ void FillCache(const relative_fit& fit,
         largest = std::max(largest, std::sqrt(s[0] * s[0] + s[1] * s[1] + s[2] * s[2]));
       }
     },
-    visit,
+    [](vtkIdType, const double*, const double*) {},
     nullptr);
-  for (double largest : beyondSupports)
-  {
-    made.LargestMoveBeyondSupports = std::max(made.LargestMoveBeyondSupports, largest);
-  }
+  made.LargestMoveBeyondSupports = animation::LargestOf(beyondSupports);
 }
 }
 
@@ -135,22 +126,14 @@ bool vtkCompactSplineTransform::IsFitted()
 void vtkCompactSplineTransform::InternalUpdate()
 {
   vtkInternals& internals = *this->Internals;
-  vtkMTimeType whole = this->ParametersTime.GetMTime();
-  if (this->SourceLandmarks)
-  {
-    whole = std::max(whole, this->SourceLandmarks->GetMTime());
-  }
-  vtkMTimeType targets = internals.TargetsTime.GetMTime();
-  if (this->TargetLandmarks)
-  {
-    targets = std::max(targets, this->TargetLandmarks->GetMTime());
-  }
+  // The last change of a stamp or of the landmarks it goes with.
+  auto latest = [](const vtkTimeStamp& stamp, vtkPoints* landmarks)
+  { return landmarks ? std::max(stamp.GetMTime(), landmarks->GetMTime()) : stamp.GetMTime(); };
+  const vtkMTimeType whole = latest(this->ParametersTime, this->SourceLandmarks);
+  const vtkMTimeType targets = latest(internals.TargetsTime, this->TargetLandmarks);
   const vtkMTimeType fitted = internals.FitTime.GetMTime();
-  if (fitted > whole && fitted > targets)
-  {
-    return;
-  }
-  if (fitted > whole && this->UpdateTargets())
+  // Nothing changed since the fit, or only the targets, which an update of the fit follows.
+  if (fitted > whole && (fitted > targets || this->UpdateTargets()))
   {
     return;
   }
@@ -167,12 +150,9 @@ void vtkCompactSplineTransform::InternalUpdate()
   catch (const std::bad_alloc&)
   {
     internals.Fit.reset();
-    std::ostringstream why;
-    why << "Cannot fit: the storage of the fit of "
-        << (this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0)
-        << " landmarks could not be obtained; the transform is the identity until the "
-           "landmarks change.";
-    this->ReportFitError(why.str());
+    this->ReportCannotFit(animation::DescribeMissingStorage(
+                            this->SourceLandmarks ? this->SourceLandmarks->GetNumberOfPoints() : 0),
+                          " until the landmarks change");
   }
 }
 
@@ -214,7 +194,6 @@ bool vtkCompactSplineTransform::UpdateTargets()
 void vtkCompactSplineTransform::FitLandmarks()
 {
   vtkInternals& internals = *this->Internals;
-  std::ostringstream why;
   vtkPoints* source = this->SourceLandmarks;
   vtkPoints* target = this->TargetLandmarks;
   const vtkIdType n = source ? source->GetNumberOfPoints() : 0;
@@ -224,23 +203,22 @@ void vtkCompactSplineTransform::FitLandmarks()
   }
   if (target->GetNumberOfPoints() != n)
   {
-    why << "Cannot fit: " << n << " source landmarks but " << target->GetNumberOfPoints()
-        << " target landmarks; the transform is the identity until they agree.";
-    this->ReportFitError(why.str());
+    this->ReportCannotFit(std::to_string(n) + " source landmarks but " +
+                            std::to_string(target->GetNumberOfPoints()) + " target landmarks",
+                          " until they agree");
     return;
   }
   const std::string unusable = this->DescribeUnusableSettings();
   if (!unusable.empty())
   {
-    this->ReportFitError("Cannot fit: " + unusable + "; the transform is the identity.");
+    this->ReportCannotFit(unusable);
     return;
   }
   if (!FittableLandmarks(source, target))
   {
-    why << "Cannot fit: the " << n
-        << " landmarks hold coordinates that are not finite, or are more than "
-           "2^31 - 5; the transform is the identity.";
-    this->ReportFitError(why.str());
+    this->ReportCannotFit("the " + std::to_string(n) +
+                          " landmarks hold coordinates that are not finite, or are more than "
+                          "2^31 - 5");
     return;
   }
 
@@ -250,7 +228,7 @@ void vtkCompactSplineTransform::FitLandmarks()
     animation::DescribeRadiusBeyondPrecision(this->SupportRadius, fit->Frame);
   if (!beyond.empty())
   {
-    this->ReportFitError("Cannot fit: " + beyond + "; the transform is the identity.");
+    this->ReportCannotFit(beyond);
     return;
   }
 
@@ -288,11 +266,10 @@ void vtkCompactSplineTransform::FitLandmarks()
     core::make_fit(count, sources.data(), targets.data(), options, nullptr, fit->Fit, moves.data());
   if (!made.Ok())
   {
-    this->ReportFitError(
-      "Cannot fit: " +
+    this->ReportCannotFit(
       animation::DescribeFailedFit(
-        made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius) +
-      "; the transform is the identity until the landmarks change.");
+        made, source, sources.data(), fit->Frame, options.Kernel, this->SupportRadius),
+      " until the landmarks change");
     return;
   }
   internals.Fit = fit;
@@ -305,14 +282,15 @@ void vtkCompactSplineTransform::FitLandmarks()
   if (!inaccurate.empty())
   {
     inaccurate[0] = 'T'; // the phrase, as a sentence of its own
-    this->ReportFitError(inaccurate + ".");
+    this->FitError = inaccurate + ".";
+    vtkErrorMacro(<< this->FitError);
   }
 }
 
-void vtkCompactSplineTransform::ReportFitError(const std::string& text)
+void vtkCompactSplineTransform::ReportCannotFit(const std::string& why, const char* until)
 {
-  this->FitError = text;
-  vtkErrorMacro(<< text);
+  this->FitError = "Cannot fit: " + why + "; the transform is the identity" + until + ".";
+  vtkErrorMacro(<< this->FitError);
 }
 
 double vtkCompactSplineTransform::Displacement(const double x[3],
@@ -339,16 +317,8 @@ bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
   const bool derivatives = carried.Any();
   const double blend = this->BlendFactor;
   const vtkIdType n = inPts->GetNumberOfPoints();
-  const vtkIdType start = outPts->GetNumberOfPoints();
-  outPts->SetNumberOfPoints(start + n);
+  const vtkIdType start = animation::AppendTuples(outPts->GetData(), n);
   vtkDataArray* out = outPts->GetData();
-  // A point set seen for the first time is moved as its cache is filled, in the same pass.
-  bool filled = false;
-  auto move = [blend, start, out](vtkIdType i, const double* x, const double* s)
-  {
-    const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
-    out->SetTuple(start + i, moved);
-  };
   const std::shared_ptr<const keyed_cache> entry = this->Internals->Caches.Find(
     inPts,
     fit,
@@ -358,25 +328,24 @@ bool vtkCompactSplineTransform::TransformPointSet(vtkPoints* inPts,
     [&](keyed_cache& made)
     {
       ++this->WholePointSetEvaluations;
-      FillCache(*fit, inPts, derivatives, move, made);
-    },
-    filled);
+      FillCache(*fit, inPts, derivatives, made);
+    });
   const core::displacement_cache<double>& cache = entry->Cache;
-  if (!filled)
-  {
-    vtkSMPTools::For(0,
-                     n,
-                     4096,
-                     [&](vtkIdType begin, vtkIdType end)
-                     {
-                       for (vtkIdType i = begin; i < end; ++i)
-                       {
-                         double x[3];
-                         inPts->GetPoint(i, x);
-                         move(i, x, &cache.Displacement[3 * i]);
-                       }
-                     });
-  }
+  vtkSMPTools::For(
+    0,
+    n,
+    4096,
+    [&](vtkIdType begin, vtkIdType end)
+    {
+      for (vtkIdType i = begin; i < end; ++i)
+      {
+        double x[3];
+        inPts->GetPoint(i, x);
+        const double* s = &cache.Displacement[3 * i];
+        const double moved[3] = { x[0] - blend * s[0], x[1] - blend * s[1], x[2] - blend * s[2] };
+        out->SetTuple(start + i, moved);
+      }
+    });
   if (entry->LargestMoveBeyondSupports > 0.1 * fit->LargestLandmarkMove &&
       !fit->FarMoveReported.exchange(true))
   {

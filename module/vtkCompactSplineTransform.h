@@ -96,18 +96,12 @@ public:
    */
   vtkMTimeType GetMTime() override;
 
-  /**
-   * A new vtkCompactSplineTransform with default settings.
-   */
   VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
 
 protected:
   vtkCompactSplineTransform();
   ~vtkCompactSplineTransform() override;
 
-  /**
-   * Fit again when the landmarks, the radius or the options changed since the last fit.
-   */
   void InternalUpdate() override;
 
   /**
@@ -133,8 +127,9 @@ protected:
    */
   void FitLandmarks();
 
-  // Keeps the text for GetFitError() and reports it as an error.
-  void ReportFitError(const std::string& text);
+  // Keeps "Cannot fit: why; the transform is the identity<until>." for GetFitError() and reports
+  // it as an error.
+  void ReportCannotFit(const std::string& why, const char* until = "");
 
   vtkPoints* SourceLandmarks = nullptr;
   vtkPoints* TargetLandmarks = nullptr;

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -68,11 +69,6 @@ bool SamePositions(vtkPoints* controls, vtkPoints* points, std::vector<int>& ord
   const double* c = static_cast<const double*>(controls->GetVoidPointer(0));
   const double* p = static_cast<const double*>(points->GetVoidPointer(0));
   order.resize(n);
-  if (std::equal(c, c + 3 * n, p))
-  {
-    std::iota(order.begin(), order.end(), 0);
-    return true;
-  }
   const std::vector<int> byControl = SortedByPosition(c, n);
   const std::vector<int> byPoint = SortedByPosition(p, n);
   for (vtkIdType r = 0; r < n; ++r)
@@ -222,7 +218,7 @@ public:
     const std::vector<float> sources(p.begin(), p.end());
     std::vector<std::vector<double>> q(members.size(), std::vector<double>(3 * count));
     std::vector<std::vector<double>> moves(members.size(), std::vector<double>(3 * count));
-    std::vector<std::vector<float>> targets(members.size(), std::vector<float>(3 * count));
+    std::vector<std::vector<float>> targets(members.size());
     std::vector<const float*> fields;
     std::vector<const double*> fieldMoves;
     for (std::size_t m = 0; m < members.size(); ++m)
@@ -233,11 +229,8 @@ public:
       {
         frame.ToFrame(target->GetPoint(order[k][id]), &q[m][3 * std::size_t(id)]);
       }
-      for (std::size_t i = 0; i < q[m].size(); ++i)
-      {
-        targets[m][i] = static_cast<float>(q[m][i]);
-        moves[m][i] = p[i] - q[m][i];
-      }
+      targets[m].assign(q[m].begin(), q[m].end());
+      std::transform(p.begin(), p.end(), q[m].begin(), moves[m].begin(), std::minus<double>());
       fields.push_back(targets[m].data());
       fieldMoves.push_back(moves[m].data());
     }
@@ -317,17 +310,16 @@ public:
       nullptr);
   }
 
-  // out = x - sum_k w_k d_k over the 3n coordinates, in the precision of the points (single
-  // for float points, whose blend vectorises), skipping the expressions of weight 0: a block of
-  // the output at a time, each displacement array read once.
+  // x -= sum_k w_k d_k over the 3n coordinates, in the precision of the points (single for
+  // float points, whose blend vectorises), skipping the expressions of weight 0: a block of x at
+  // a time, each displacement array read once.
   template<typename Real>
-  void Blend(const core::displacement_cache<float>& cache, const Real* x, Real* out) const
+  void Blend(const core::displacement_cache<float>& cache, Real* x) const
   {
     const vtkIdType n = cache.Count;
     for (vtkIdType begin = 0; begin < 3 * n; begin += BlendBlock)
     {
       const vtkIdType end = std::min(3 * n, begin + BlendBlock);
-      std::copy(x + begin, x + end, out + begin);
       for (int k = 0; k < cache.Sets; ++k)
       {
         const Real w = static_cast<Real>(this->Expressions[k]->Weight);
@@ -338,7 +330,7 @@ public:
         const float* d = cache.DisplacementOf(k);
         for (vtkIdType j = begin; j < end; ++j)
         {
-          out[j] -= w * d[j];
+          x[j] -= w * d[j];
         }
       }
     }
@@ -414,14 +406,12 @@ const char* vtkExpressionTransform::GetExpressionName(int index)
 
 int vtkExpressionTransform::GetExpressionIndex(const char* name)
 {
-  for (int k = 0; name && k < this->GetNumberOfExpressions(); ++k)
-  {
-    if (this->Internals->Expressions[k]->Name == name)
-    {
-      return k;
-    }
-  }
-  return -1;
+  const auto& all = this->Internals->Expressions;
+  const auto named =
+    std::find_if(all.begin(),
+                 all.end(),
+                 [name](const std::unique_ptr<expression>& e) { return name && e->Name == name; });
+  return named == all.end() ? -1 : static_cast<int>(named - all.begin());
 }
 
 void vtkExpressionTransform::SetWeight(const char* name, double weight)
@@ -501,9 +491,10 @@ int vtkExpressionTransform::Fit()
     {
       why = internals.FitGroup(g, order, options, this->SupportRadius, *fits);
     }
-    catch (const std::exception& failure)
+    catch (const std::exception&) // std::bad_alloc or std::length_error
     {
-      why = failure.what();
+      why = animation::DescribeMissingStorage(
+        internals.Expressions[fits->Members[g][0]]->Source->GetNumberOfPoints());
     }
     if (!why.empty())
     {
@@ -611,40 +602,38 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
   {
     return false;
   }
-  bool filled = false;
   const auto entry = internals.Caches.Find(
     inPts,
     fits,
     carried.Any(),
     [](auto&, bool, auto&) { return false; },
     [&](animation::keyed_displacements<expression_fits, float>& made)
-    { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); },
-    filled);
+    { vtkInternals::Fill(*fits, inPts, carried.Any(), made.Cache); });
   const core::displacement_cache<float>& cache = entry->Cache;
 
   const vtkIdType n = inPts->GetNumberOfPoints();
-  const vtkIdType start = outPts->GetNumberOfPoints();
-  outPts->SetNumberOfPoints(start + n);
+  const vtkIdType start = animation::AppendTuples(outPts->GetData(), n);
   if (inPts->GetDataType() == VTK_FLOAT && outPts->GetDataType() == VTK_FLOAT)
   {
-    internals.Blend(cache,
-                    static_cast<const float*>(inPts->GetVoidPointer(0)),
-                    static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start);
+    const float* in = static_cast<const float*>(inPts->GetVoidPointer(0));
+    float* moved = static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start;
+    std::copy(in, in + 3 * n, moved);
+    internals.Blend(cache, moved);
   }
   else
   {
-    std::vector<double> in(3 * n);
+    std::vector<double> moved(3 * n);
     for (vtkIdType i = 0; i < n; ++i)
     {
-      inPts->GetPoint(i, &in[3 * i]);
+      inPts->GetPoint(i, &moved[3 * i]);
     }
-    std::vector<double> moved(3 * n);
-    internals.Blend(cache, in.data(), moved.data());
+    internals.Blend(cache, moved.data());
     for (vtkIdType i = 0; i < n; ++i)
     {
       outPts->SetPoint(start + i, &moved[3 * i]);
     }
   }
+  outPts->Modified();
   if (carried.Any())
   {
     std::vector<double> weights;

@@ -127,18 +127,12 @@ public:
    */
   int GetNumberOfFactorisations();
 
-  /**
-   * A new, empty vtkExpressionTransform.
-   */
   VTK_NEWINSTANCE vtkAbstractTransform* MakeTransform() override;
 
 protected:
   vtkExpressionTransform();
   ~vtkExpressionTransform() override;
 
-  /**
-   * Fit again when needed (see Fit()).
-   */
   void InternalUpdate() override;
 
   /**

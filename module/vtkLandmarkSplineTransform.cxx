@@ -30,8 +30,7 @@ void vtkLandmarkSplineTransform::InternalDeepCopy(vtkAbstractTransform* transfor
   this->SetSmoothing(other->Options.Smoothing);
   if (this->InverseFlag != other->InverseFlag)
   {
-    this->InverseFlag = other->InverseFlag;
-    this->Modified();
+    this->Inverse();
   }
 }
 

@@ -503,6 +503,55 @@ TEST_F(CompactSplineTransformTest, FitAndCacheFollowModifications)
   vtkSmartPointer<vtkAbstractTransform> made;
   made.TakeReference(copy->MakeTransform());
   EXPECT_TRUE(made->IsA("vtkCompactSplineTransform"));
+
+  // A copy of an inverted transform is inverted, and a later copy of the forward one is not.
+  this->Transform->Inverse();
+  copy->DeepCopy(this->Transform);
+  EXPECT_EQ(1, copy->GetInverseFlag());
+  this->Transform->Inverse();
+  copy->DeepCopy(this->Transform);
+  EXPECT_EQ(0, copy->GetInverseFlag());
+}
+
+// Both toolkit transforms append to outputs that already hold points and normals, keeping them.
+TEST_F(CompactSplineTransformTest, AppendingKeepsWhatTheOutputsHold)
+{
+  vtkNew<vtkExpressionTransform> blend;
+  blend->AddExpression("motion", this->Source, this->Target);
+  blend->SetWeight("motion", 1.0);
+  const vtkSmartPointer<vtkPoints> in = RandomPoints(200, 11);
+  vtkNew<vtkDoubleArray> normals;
+  normals->SetNumberOfComponents(3);
+  for (vtkIdType i = 0; i < in->GetNumberOfPoints(); ++i)
+  {
+    normals->InsertNextTuple3(0.0, 0.6, 0.8);
+  }
+  vtkLandmarkSplineTransform* const warps[] = { this->Transform, blend };
+  for (vtkLandmarkSplineTransform* warp : warps)
+  {
+    vtkNew<vtkPoints> fresh;
+    vtkNew<vtkDoubleArray> freshNormals;
+    freshNormals->SetNumberOfComponents(3);
+    warp->TransformPointsNormalsVectors(in, fresh, normals, freshNormals, nullptr, nullptr);
+    vtkNew<vtkPoints> out;
+    out->InsertNextPoint(7.0, 8.0, 9.0);
+    vtkNew<vtkDoubleArray> outNormals;
+    outNormals->SetNumberOfComponents(3);
+    outNormals->InsertNextTuple3(1.0, 0.0, 0.0);
+    warp->TransformPointsNormalsVectors(in, out, normals, outNormals, nullptr, nullptr);
+    ASSERT_EQ(in->GetNumberOfPoints() + 1, out->GetNumberOfPoints()) << warp->GetClassName();
+    ASSERT_EQ(in->GetNumberOfPoints() + 1, outNormals->GetNumberOfTuples());
+    EXPECT_EQ(Point({ 7.0, 8.0, 9.0 }), PointOf(out, 0)) << warp->GetClassName();
+    EXPECT_EQ(1.0, outNormals->GetComponent(0, 0)) << warp->GetClassName();
+    for (vtkIdType i = 0; i < in->GetNumberOfPoints(); ++i)
+    {
+      EXPECT_EQ(PointOf(fresh, i), PointOf(out, i + 1)) << warp->GetClassName() << " point " << i;
+      for (int c = 0; c < 3; ++c)
+      {
+        EXPECT_EQ(freshNormals->GetComponent(i, c), outNormals->GetComponent(i + 1, c));
+      }
+    }
+  }
 }
 
 TEST_F(CompactSplineTransformTest, DegenerateLandmarksRaiseAnErrorAndLeaveTheIdentity)
