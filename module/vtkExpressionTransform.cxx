@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -310,16 +309,21 @@ public:
       nullptr);
   }
 
-  // x -= sum_k w_k d_k over the 3n coordinates, in the precision of the points (single for
-  // float points, whose blend vectorises), skipping the expressions of weight 0: a block of x at
-  // a time, each displacement array read once.
+  // out = x - sum_k w_k d_k over the 3n coordinates, in the precision of the points (single
+  // for float points, whose blend vectorises), skipping the expressions of weight 0: a block of
+  // the output at a time, copied from x while it stays in cache, each displacement array read
+  // once. out may be x.
   template<typename Real>
-  void Blend(const core::displacement_cache<float>& cache, Real* x) const
+  void Blend(const core::displacement_cache<float>& cache, const Real* x, Real* out) const
   {
     const vtkIdType n = cache.Count;
     for (vtkIdType begin = 0; begin < 3 * n; begin += BlendBlock)
     {
       const vtkIdType end = std::min(3 * n, begin + BlendBlock);
+      if (x != out)
+      {
+        std::copy(x + begin, x + end, out + begin);
+      }
       for (int k = 0; k < cache.Sets; ++k)
       {
         const Real w = static_cast<Real>(this->Expressions[k]->Weight);
@@ -330,7 +334,7 @@ public:
         const float* d = cache.DisplacementOf(k);
         for (vtkIdType j = begin; j < end; ++j)
         {
-          x[j] -= w * d[j];
+          out[j] -= w * d[j];
         }
       }
     }
@@ -615,10 +619,9 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
   const vtkIdType start = animation::AppendTuples(outPts->GetData(), n);
   if (inPts->GetDataType() == VTK_FLOAT && outPts->GetDataType() == VTK_FLOAT)
   {
-    const float* in = static_cast<const float*>(inPts->GetVoidPointer(0));
-    float* moved = static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start;
-    std::copy(in, in + 3 * n, moved);
-    internals.Blend(cache, moved);
+    internals.Blend(cache,
+                    static_cast<const float*>(inPts->GetVoidPointer(0)),
+                    static_cast<float*>(outPts->GetVoidPointer(0)) + 3 * start);
   }
   else
   {
@@ -627,7 +630,7 @@ bool vtkExpressionTransform::TransformPointSet(vtkPoints* inPts,
     {
       inPts->GetPoint(i, &moved[3 * i]);
     }
-    internals.Blend(cache, moved.data());
+    internals.Blend(cache, moved.data(), moved.data());
     for (vtkIdType i = 0; i < n; ++i)
     {
       outPts->SetPoint(start + i, &moved[3 * i]);
