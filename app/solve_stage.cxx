@@ -2,6 +2,7 @@
 
 #include "expressions.h"
 #include "read_stage.h"
+#include "solver_input.h"
 #include "stopwatch.h"
 #include "vtkDatReader.h"
 #include "vtkExpressionTransform.h"
@@ -19,7 +20,7 @@ SplineFit SolveSpline(const SceneInput& input)
     return { nullptr, nullptr, nullptr, expressions, expressions->Keys.Frames };
   }
   vtkMatrixSolver* solver = vtkMatrixSolver::New();
-  solver->SetControlPoints(reader);
+  HandControlPointsTo(solver, reader);
 
   stopwatch_start();
   try

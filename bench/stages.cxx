@@ -7,6 +7,7 @@
 #include "envelope_assembly.h"
 #include "envelope_tile.h"
 #include "fit.h"
+#include "solver_input.h"
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
 #include "vtkShapeTransform.h"
@@ -378,7 +379,7 @@ double GridLoopOnce(vtkDatReader* reader,
 vtkMatrixSolver* SolveScene(vtkDatReader* reader)
 {
   vtkMatrixSolver* solver = vtkMatrixSolver::New();
-  solver->SetControlPoints(reader);
+  HandControlPointsTo(solver, reader);
   solver->Solve();
   return solver;
 }

@@ -9,7 +9,6 @@
 #include "program_error.h"
 #include "progress.h"
 #include "stopwatch.h"
-#include "vtkDatReader.h"
 
 #include <vtkMath.h>
 #include <vtkObjectFactory.h>
@@ -212,18 +211,6 @@ void vtkMatrixSolver::SetOptions(const core::fit_options& options)
 {
   this->Options = options;
   this->Modified();
-}
-
-void vtkMatrixSolver::SetControlPoints(vtkDatReader* reader)
-{
-  this->SetRadius(reader->GetRadius());
-  this->SetPointArray(reader->GetPointArray());
-  this->SetList(reader->GetList());
-  this->SetMax(reader->GetMax());
-  this->SetBX(reader->GetBX());
-  this->SetBY(reader->GetBY());
-  this->SetBZ(reader->GetBZ());
-  this->SetOptions(reader->GetFitOptions());
 }
 
 vtkMatrixSolver::~vtkMatrixSolver()

@@ -6,7 +6,6 @@
 #include "vtkAnimationMacros.h"
 #include <vtkObject.h>
 #include <vtkPoints.h>
-class vtkDatReader;
 class vtkMath;
 class vtkMatrixSolver : public vtkObject
 {
@@ -103,10 +102,6 @@ public:
   // Default: the quadratic function, with the polynomial part, no smoothing.
   void SetOptions(const animation::core::fit_options& options);
   const animation::core::fit_options& GetOptions() const { return this->Options; }
-
-  // Takes the control points of a scene file that reader has read, each
-  // through its setter: Radius, PointArray, List, Max, BX, BY, BZ and Options.
-  void SetControlPoints(vtkDatReader* reader);
 
   // How well the last Solve() lands the control points, before and after
   // the refinement that the options' RefineAbove asks for (refinement.h):
