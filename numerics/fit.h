@@ -165,7 +165,8 @@ struct refinement_request
   // when the caller has them more exactly than the float values; or null.
   const double* const* Values = nullptr;
   // out: sets pointers, each to n + 4 entries: c and d0 ... d3 in double
-  // precision, of which the float results hold the rounding; or null.
+  // precision, of which the float results hold the rounding; or null. They
+  // may not overlap Values, which the refinement reads throughout.
   double* const* Solution = nullptr;
   // out: the landmark residual before and after; without Solution, After
   // is that of the rounded float results.
