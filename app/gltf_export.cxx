@@ -38,7 +38,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <functional>
 
 namespace
 {

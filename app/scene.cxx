@@ -40,7 +40,6 @@
 #include <vtkWindowToImageFilter.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <iostream>

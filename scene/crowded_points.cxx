@@ -7,7 +7,6 @@
 #include <vtkSmartPointer.h>
 
 #include <array>
-#include <cstring>
 #include <functional>
 #include <string_view>
 #include <unordered_map>
