@@ -257,8 +257,9 @@ namespace
 {
 // The loop of blend_normals in one version per instruction set, chosen at
 // the first call; internal, as a version's entry point would otherwise be
-// exported whatever the library's visibility.
-#if defined(__x86_64__)
+// exported whatever the library's visibility. Not under ThreadSanitizer,
+// whose runtime is not yet set up when the loader runs the chooser.
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 __attribute__((target_clones("avx512f", "avx2", "default")))
 #endif
 void blend_normals_loop(vtkIdType n, const float* terms, float blend, const float* in, float* out)
