@@ -42,25 +42,13 @@ SplineFit SolveSpline(const SceneInput& input)
   vtkShapeTransform* transforms[2] = { vtkShapeTransform::New(), vtkShapeTransform::New() };
   for (vtkShapeTransform* transform : transforms)
   {
-    GiveSpline(transform, reader, solver);
+    HandSplineTo(transform, reader, solver);
   }
   return { solver,
            transforms[0],
            transforms[1],
            nullptr,
            FrameCount(reader->GetFramesNumber(), reader->GetLoopCount()) };
-}
-
-void GiveSpline(vtkShapeTransform* transform, vtkDatReader* reader, vtkMatrixSolver* solver)
-{
-  transform->SetSpline(reader->GetRadius(),
-                       reader->GetPointArray(),
-                       solver->GetSplineCoeffX(),
-                       solver->GetSplineCoeffY(),
-                       solver->GetSplineCoeffZ(),
-                       reader->GetUnList(),
-                       reader->GetTree(),
-                       reader->GetFitOptions().Kernel);
 }
 
 vtkAbstractTransform* FaceTransform(const SplineFit& fit)

@@ -9,7 +9,6 @@
 
 struct ExpressionRun;
 class vtkAbstractTransform;
-class vtkDatReader;
 class vtkMatrixSolver;
 class vtkShapeTransform;
 
@@ -35,10 +34,6 @@ struct SplineFit
 // released. A scene with Expression or Key lines is solved by
 // SolveExpressions() (expressions.h) instead.
 SplineFit SolveSpline(const SceneInput& input);
-
-// Gives transform the spline that solver fitted through reader's control
-// points, with reader's radius and kernel; discards its cache.
-void GiveSpline(vtkShapeTransform* transform, vtkDatReader* reader, vtkMatrixSolver* solver);
 
 // The transform that deforms the drawn face: the shape transform, or the
 // expressions' transform.

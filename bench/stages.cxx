@@ -401,14 +401,7 @@ void MeasureTransform(const Options& options,
   std::vector<float> gridCache;
   for (int r = 0; r < 2 * options.Repeats + 1; ++r)
   {
-    transform->SetSpline(reader->GetRadius(),
-                         reader->GetPointArray(),
-                         solver->GetSplineCoeffX(),
-                         solver->GetSplineCoeffY(),
-                         solver->GetSplineCoeffZ(),
-                         reader->GetUnList(),
-                         reader->GetTree(),
-                         reader->GetFitOptions().Kernel);
+    HandSplineTo(transform, reader, solver);
     transform->BlendFactor = 0.0f;
     const Clock::time_point start = Clock::now();
     vtkSmartPointer<vtkPoints> out = FilterOutput(mesh, count);

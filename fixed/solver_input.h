@@ -1,11 +1,12 @@
-// The hand-off of a read scene to the solver, which the program's solve
-// stage and the benchmark share: the solver builds on nothing, so neither
-// class knows the other.
+// The hand-offs of a read scene to the solver and of the fitted spline to a
+// shape transform, which the program's solve stage and the benchmark share:
+// the three classes build on nothing, so none knows the others.
 #ifndef solver_input_h
 #define solver_input_h
 
 #include "vtkDatReader.h"
 #include "vtkMatrixSolver.h"
+#include "vtkShapeTransform.h"
 
 // Gives solver the control points that reader has read, each through its
 // setter: Radius, PointArray, List, Max, BX, BY, BZ and the fit's options.
@@ -19,6 +20,22 @@ inline void HandControlPointsTo(vtkMatrixSolver* solver, vtkDatReader* reader)
   solver->SetBY(reader->GetBY());
   solver->SetBZ(reader->GetBZ());
   solver->SetOptions(reader->GetFitOptions());
+}
+
+// Gives transform the spline that solver fitted through reader's control
+// points, with reader's radius and kernel; discards its cache.
+inline void HandSplineTo(vtkShapeTransform* transform,
+                         vtkDatReader* reader,
+                         vtkMatrixSolver* solver)
+{
+  transform->SetSpline(reader->GetRadius(),
+                       reader->GetPointArray(),
+                       solver->GetSplineCoeffX(),
+                       solver->GetSplineCoeffY(),
+                       solver->GetSplineCoeffZ(),
+                       reader->GetUnList(),
+                       reader->GetTree(),
+                       reader->GetFitOptions().Kernel);
 }
 
 #endif
