@@ -16,8 +16,14 @@ namespace
 // Bytes of video per pixel and frame, for every format. The demo's 120
 // frames of 300 x 300 take 0.0029 bytes per pixel in H.264, 0.0025 in VP9
 // and 0.0090 in Theora; the figure is well above these, yet far below raw
-// frames (1.5 bytes per pixel in 4:2:0).
+// frames (1.5 bytes per pixel in 4:2:0). A video of frames frames of
+// width x height pixels is expected to take MovieBytes.
 constexpr double MovieBytesPerPixel = 0.2;
+
+std::uint64_t MovieBytes(int width, int height, std::int64_t frames)
+{
+  return static_cast<std::uint64_t>(MovieBytesPerPixel * width * height * frames) + 4096;
+}
 
 constexpr double MiB = 1048576.0;
 
@@ -42,11 +48,6 @@ std::uint64_t FrameFileBytes(int width, int height)
 {
   return 54 +
          static_cast<std::uint64_t>(height) * ((3 * static_cast<std::uint64_t>(width) + 3) / 4 * 4);
-}
-
-std::uint64_t MovieBytes(int width, int height, std::int64_t frames)
-{
-  return static_cast<std::uint64_t>(MovieBytesPerPixel * width * height * frames) + 4096;
 }
 
 void CheckOutputSpace(vtkDatReader* reader, const std::string& movie)

@@ -13,10 +13,6 @@ class vtkDatReader;
 // and 24-bit rows padded to four bytes.
 std::uint64_t FrameFileBytes(int width, int height);
 
-// Bytes that a video of frames frames of width x height pixels
-// is expected to take; see output_space.cxx for the figure.
-std::uint64_t MovieBytes(int width, int height, std::int64_t frames);
-
 // Throws program_error naming the bytes needed and the bytes free, in MiB,
 // when the frames that the scene file asks to save (in the working folder;
 // SceneFrameCount of them, the timeline's with Key lines) and the video movie
